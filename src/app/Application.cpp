@@ -1,0 +1,18 @@
+#include "app/Application.h"
+
+#include "common/ConstsUnit.h"
+#include "common/DialogsUnit.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    bool result = false;
+    Guarded([&]() { result = QApplication::notify(receiver, event); });
+    return result;
+}
+
+void TApplication::SetIdentity() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorvel"));
+    QCoreApplication::setApplicationName(ApplicationTitle);
+    QCoreApplication::setApplicationVersion(QStringLiteral(LINKARIUM_VERSION));
+}

@@ -1,0 +1,71 @@
+#include "app/OptionsDlg.h"
+
+#include "common/ConstsUnit.h"
+#include "common/DialogsUnit.h"
+#include "common/UtilsUnit.h"
+#include "platform/LocaleTable.h"
+#include "ui_OptionsDlg.h"
+
+#include <QFileInfo>
+
+TOptionsForm::TOptionsForm(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TOptionsForm>()) {
+    ui->setupUi(this);
+    connect(ui->OkButton, &QPushButton::clicked, this,
+            [this]() { Guarded([this]() { OkButtonClick(); }); });
+    connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TOptionsForm::~TOptionsForm() = default;
+
+bool TOptionsForm::Execute() {
+    LoadControls();
+    return exec() == QDialog::Accepted;
+}
+
+void TOptionsForm::FillLanguageList() {
+    ui->LanguageComboBox->clear();
+    ui->LanguageComboBox->addItem(QStringLiteral("Russian"), 0);
+    m_rememberedIndex = 0;
+    for (const TLocaleInfo& locale : KnownLocales()) {
+        if (!QFileInfo::exists(LanguageFileName(locale.abbreviation))) {
+            continue;
+        }
+        ui->LanguageComboBox->addItem(LocaleLanguageName(locale.id), locale.id);
+        if (locale.id == Options().CurrentLanguage) {
+            m_rememberedIndex = ui->LanguageComboBox->count() - 1;
+        }
+    }
+}
+
+void TOptionsForm::LoadControls() {
+    const TProgramOptions& o = Options();
+    ui->PageControl->setCurrentIndex(0);
+    ui->SMTPEdit->setText(o.SMTPServerAddress);
+    ui->PortEdit->setText(QString::number(o.SMTPServerPort));
+    ui->CharSetEdit->setText(o.DefaultCharSet);
+    ui->MailLogCheckBox->setChecked(o.LogMail);
+    FillLanguageList();
+    ui->LanguageComboBox->setCurrentIndex(m_rememberedIndex);
+}
+
+void TOptionsForm::OkButtonClick() {
+    TProgramOptions& o = Options();
+    bool isNumber = false;
+    const int port = ui->PortEdit->text().trimmed().toInt(&isNumber);
+    // A number that is not a port would be cut to 16 bits and point somewhere unexpected;
+    // it keeps the old port, as text that is not a number does.
+    if (isNumber && port >= 0 && port <= 0xFFFF) {
+        o.SMTPServerPort = static_cast<quint16>(port);
+    }
+    o.SMTPServerAddress = ui->SMTPEdit->text();
+    o.DefaultCharSet = ui->CharSetEdit->text();
+    o.LogMail = ui->MailLogCheckBox->isChecked();
+    o.CurrentLanguage = ui->LanguageComboBox->currentData().toInt();
+    if (ui->LanguageComboBox->currentIndex() != m_rememberedIndex) {
+        ShowInformation(tr("Новые настройки языка вступят в силу после перезапуска программы."),
+                        this);
+    }
+    SaveOptions(RegOptionsKey);
+    accept();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TOptionsForm;
+}
+
+// The program options dialog: language, mail server and log. OK stores the options at
+// once; a new language takes effect at the next start.
+class TOptionsForm final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TOptionsForm(QWidget* parent = nullptr);
+    ~TOptionsForm() override;
+
+    // Fills the controls from the options and shows the dialog; true when it ended with OK.
+    bool Execute();
+
+    // The steps of Execute, callable from tests without a modal loop.
+    void LoadControls();
+    void OkButtonClick();
+
+    int RememberedLanguageIndex() const { return m_rememberedIndex; }
+
+private:
+    void FillLanguageList();
+
+    std::unique_ptr<Ui::TOptionsForm> ui;
+    int m_rememberedIndex = 0;
+};

@@ -1,0 +1,101 @@
+#include "common/DialogsUnit.h"
+
+#include "common/ConstsUnit.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+
+namespace {
+
+class TWidgetDialogs final : public TUserDialogs {
+public:
+    QMessageBox::StandardButton messageBox(QWidget* parent, QMessageBox::Icon icon,
+                                           const QString& caption, const QString& text,
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::StandardButton defaultButton) override {
+        QMessageBox box(icon, caption, text, buttons, parent);
+        box.setDefaultButton(defaultButton);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    }
+    bool inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
+                    QString& value) override {
+        bool ok = false;
+        const QString answer =
+            QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
+        if (ok) {
+            value = answer;
+        }
+        return ok;
+    }
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
+                         const QString& filter) override {
+        return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    }
+    QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
+                              const QString& filter) override {
+        return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
+    }
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                         const QString& filter) override {
+        return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    }
+    QString existingDirectory(QWidget* parent, const QString& caption,
+                              const QString& dir) override {
+        return QFileDialog::getExistingDirectory(parent, caption, dir);
+    }
+};
+
+TUserDialogs*& installed() {
+    static TUserDialogs* d = nullptr;
+    return d;
+}
+
+QWidget* ownerOf(QWidget* parent) {
+    return parent ? parent : QApplication::activeWindow();
+}
+
+}  // namespace
+
+TUserDialogs& Dialogs() {
+    static TWidgetDialogs widgets;
+    return installed() ? *installed() : widgets;
+}
+
+void SetDialogs(TUserDialogs* dialogs) {
+    installed() = dialogs;
+}
+
+void ShowError(const QString& text, QWidget* parent) {
+    Dialogs().messageBox(ownerOf(parent), QMessageBox::Critical, ApplicationTitle, text,
+                         QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void ShowInformation(const QString& text, QWidget* parent) {
+    Dialogs().messageBox(ownerOf(parent), QMessageBox::Information, ApplicationTitle, text,
+                         QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool ConfirmYesNo(const QString& text, QWidget* parent) {
+    return Dialogs().messageBox(ownerOf(parent), QMessageBox::Question, ApplicationTitle, text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+QMessageBox::StandardButton ConfirmYesNoCancel(const QString& text, QWidget* parent) {
+    return Dialogs().messageBox(ownerOf(parent), QMessageBox::Question, ApplicationTitle, text,
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                QMessageBox::Yes);
+}
+
+void ShowException(const std::exception& e) noexcept {
+    if (dynamic_cast<const EAbort*>(&e)) {
+        return;
+    }
+    try {
+        const auto* error = dynamic_cast<const EError*>(&e);
+        ShowError(error ? error->message() : QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        // Nothing more can be shown; the error must not reach Qt.
+    }
+}

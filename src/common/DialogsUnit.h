@@ -1,0 +1,58 @@
+#pragma once
+
+#include "common/Errors.h"
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Every message box, input box and file dialog of the program goes through here, so
+// that tests answer them in advance instead of blocking on a modal window.
+class TUserDialogs {
+public:
+    virtual ~TUserDialogs() = default;
+
+    virtual QMessageBox::StandardButton messageBox(QWidget* parent, QMessageBox::Icon icon,
+                                                   const QString& caption, const QString& text,
+                                                   QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton) = 0;
+    // Returns false on cancel; value holds the initial text and receives the answer.
+    virtual bool inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
+                            QString& value) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                 const QString& filter) = 0;
+    virtual QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
+                                      const QString& filter) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                 const QString& filter) = 0;
+    virtual QString existingDirectory(QWidget* parent, const QString& caption,
+                                      const QString& dir) = 0;
+};
+
+// The dialogs in force; tests install their own and put nullptr back afterwards.
+TUserDialogs& Dialogs();
+void SetDialogs(TUserDialogs* dialogs);
+
+// The program's message box kinds, all captioned with the application title.
+void ShowError(const QString& text, QWidget* parent = nullptr);
+void ShowInformation(const QString& text, QWidget* parent = nullptr);
+bool ConfirmYesNo(const QString& text, QWidget* parent = nullptr);
+QMessageBox::StandardButton ConfirmYesNoCancel(const QString& text, QWidget* parent = nullptr);
+
+// The default error display: the message of an error leaving a command, nothing for a
+// silent abort. Never throws.
+void ShowException(const std::exception& e) noexcept;
+
+// Runs a command handler so that no exception ever reaches Qt.
+template <typename F>
+void Guarded(F&& f) noexcept {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowException(EError(QStringLiteral("Unknown error")));
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+using TIdleHandler = std::function<void()>;
+
+// The application's idle handler: run whenever the event loop is about to wait.
+TIdleHandler ApplicationOnIdle();
+void SetApplicationOnIdle(TIdleHandler handler);
+// Runs the installed handler once; the event loop does this by itself.
+void RunApplicationIdle();
+
+// Form base that keeps its window state current while the application is idle: it
+// chains its own idle handler in front of the one installed before it and puts that one
+// back when it is destroyed. Forms are normally destroyed in the reverse order of their
+// creation; one destroyed out of order unlinks itself so the chain never calls a dead form.
+class TExForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TExForm(QWidget* parent = nullptr);
+    ~TExForm() override;
+
+protected:
+    virtual void IdleUpdate() {}
+
+private:
+    void IdleHandler();
+
+    TIdleHandler m_previous;
+    TExForm* m_previousForm = nullptr;
+};

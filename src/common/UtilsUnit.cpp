@@ -1,0 +1,204 @@
+#include "common/UtilsUnit.h"
+
+#include "common/ConstsUnit.h"
+#include "platform/registry/Registry.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QUrl>
+
+namespace {
+
+struct TDerivedPaths {
+    QString mailLog;
+    QString languages;
+};
+
+TDerivedPaths& paths() {
+    static TDerivedPaths p;
+    return p;
+}
+
+std::function<QDateTime()>& fixedClock() {
+    static std::function<QDateTime()> c;
+    return c;
+}
+
+QString programFolder() {
+    if (!QCoreApplication::instance()) {
+        return QString();
+    }
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+}  // namespace
+
+QString PluralForm(qint64 n, const QString& forms) {
+    const QStringList parts = forms.split(QLatin1Char(','));
+    const auto form = [&parts](int i) { return i < parts.size() ? parts.at(i) : QString(); };
+    if (n >= 10 && n <= 19) {
+        return form(2);
+    }
+    // Negative counts never occur; the C remainder would give a wrong form for them.
+    const qint64 r = (n < 0 ? -n : n) % 10;
+    if (r == 1) {
+        return form(0);
+    }
+    if (r >= 2 && r <= 4) {
+        return form(1);
+    }
+    return form(2);
+}
+
+QString URLToOpen(const QString& text) {
+    if (text.contains(QLatin1String("//"))) {
+        return text;
+    }
+    return QStringLiteral("http://") + text;
+}
+
+void OpenURL(const QString& text) {
+    QDesktopServices::openUrl(QUrl(URLToOpen(text), QUrl::TolerantMode));
+}
+
+void LoadValuesList(TValuesList& list, const QString& key) {
+    list.clear();
+    TRegistry reg;
+    if (!reg.OpenKeyReadOnly(key)) {
+        return;
+    }
+    for (const TRegNamedValue& v : TRegistryStore::instance().values(key)) {
+        if (v.value.type == TRegValue::Type::String) {
+            list << v.name + QLatin1Char('=') + v.value.text;
+        }
+    }
+}
+
+void SaveValuesList(const TValuesList& list, const QString& key) {
+    TRegistry reg;
+    reg.DeleteKey(key);
+    if (list.isEmpty() || !reg.OpenKey(key, true)) {
+        return;
+    }
+    for (const QString& entry : list) {
+        const int eq = entry.indexOf(QLatin1Char('='));
+        if (eq < 0) {
+            reg.WriteString(entry, QString());
+        } else {
+            reg.WriteString(entry.left(eq), entry.mid(eq + 1));
+        }
+    }
+}
+
+QString ReadRegString(const QString& key, const QString& name, const QString& defaultValue) {
+    TRegistry reg;
+    if (!reg.OpenKeyReadOnly(key)) {
+        return defaultValue;
+    }
+    return reg.ReadString(name).value_or(defaultValue);
+}
+
+void WriteRegString(const QString& key, const QString& name, const QString& value) {
+    TRegistry reg;
+    if (reg.OpenKey(key, true)) {
+        reg.WriteString(name, value);
+    }
+}
+
+QString LogDateTimeText(const QDateTime& when) {
+    const QLocale locale;
+    QString text = locale.toString(when.date(), QLocale::ShortFormat);
+    if (when.time() != QTime(0, 0)) {
+        // Qt's long time format names the time zone; the log line carries local time only.
+        QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+        timeFormat.remove(QLatin1Char('t'));
+        text += QLatin1Char(' ') + when.time().toString(timeFormat.trimmed());
+    }
+    return text;
+}
+
+void AppendLogLine(const QString& fileName, quint32 tag, const QString& message) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        return;
+    }
+    const QString line = LogDateTimeText(Now()) + QLatin1Char(' ') +
+                         QStringLiteral("%1").arg(tag, 8, 16, QLatin1Char('0')).toUpper() +
+                         QLatin1Char(' ') + message + QStringLiteral("\r\n");
+    file.write(line.toUtf8());
+}
+
+QDateTime Now() {
+    return fixedClock() ? fixedClock()() : QDateTime::currentDateTime();
+}
+
+void SetNowForTesting(std::function<QDateTime()> c) {
+    fixedClock() = std::move(c);
+}
+
+TProgramOptions& Options() {
+    static TProgramOptions options;
+    return options;
+}
+
+void LoadOptions(const QString& key) {
+    TRegistry reg;
+    if (!reg.OpenKeyReadOnly(key)) {
+        return;
+    }
+    TProgramOptions& o = Options();
+    if (const auto v = reg.ReadString(QStringLiteral("SMTPServerAddress"))) {
+        o.SMTPServerAddress = *v;
+    }
+    if (const auto v = reg.ReadInteger(QStringLiteral("SMTPServerPort"))) {
+        o.SMTPServerPort = static_cast<quint16>(static_cast<quint32>(*v) & 0xFFFFu);
+    }
+    if (const auto v = reg.ReadString(QStringLiteral("DefaultCharSet"))) {
+        o.DefaultCharSet = *v;
+    }
+    if (const auto v = reg.ReadBool(QStringLiteral("LogMail"))) {
+        o.LogMail = *v;
+    }
+    if (const auto v = reg.ReadInteger(QStringLiteral("CurrentLanguage"))) {
+        o.CurrentLanguage = *v;
+    }
+}
+
+void SaveOptions(const QString& key) {
+    TRegistry reg;
+    if (!reg.OpenKey(key, true)) {
+        return;
+    }
+    const TProgramOptions& o = Options();
+    reg.WriteString(QStringLiteral("SMTPServerAddress"), o.SMTPServerAddress);
+    reg.WriteInteger(QStringLiteral("SMTPServerPort"), static_cast<qint32>(o.SMTPServerPort));
+    reg.WriteString(QStringLiteral("DefaultCharSet"), o.DefaultCharSet);
+    reg.WriteBool(QStringLiteral("LogMail"), o.LogMail);
+    reg.WriteInteger(QStringLiteral("CurrentLanguage"), o.CurrentLanguage);
+}
+
+QString MailLogFileName() {
+    return paths().mailLog;
+}
+
+QString LanguagesFolder() {
+    return paths().languages;
+}
+
+void SetLanguagesFolder(const QString& folder) {
+    paths().languages = folder;
+}
+
+QString LanguageFileName(const QString& abbreviation) {
+    const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    return LanguagesFolder() + exe + QLatin1Char('.') + abbreviation;
+}
+
+void InitUtilsUnit() {
+    paths().mailLog = programFolder() + QStringLiteral("Mail.Log");
+    LoadOptions(RegOptionsKey);
+    paths().languages = programFolder() + QStringLiteral("Languages/");
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// One of the three comma-separated noun forms that agrees with n in Russian:
+// "запись,записи,записей" gives "запись" for 1, 21, 111, "записи" for 2..4, 22, and
+// "записей" for 0, 5..20, 25.
+QString PluralForm(qint64 n, const QString& forms);
+
+// The address OpenURL hands to the desktop: unchanged when it holds "//", else
+// "http://" is put in front.
+QString URLToOpen(const QString& text);
+// Opens the address in the default browser; the desktop's answer is not reported.
+void OpenURL(const QString& text);
+
+// A plain, unsorted list of "name=text" entries kept as the string values of one key.
+using TValuesList = QStringList;
+void LoadValuesList(TValuesList& list, const QString& key);
+void SaveValuesList(const TValuesList& list, const QString& key);
+
+QString ReadRegString(const QString& key, const QString& name, const QString& defaultValue);
+void WriteRegString(const QString& key, const QString& name, const QString& value);
+
+// Appends "<date> <time> <tag as 8 hex digits> <message>" and CR LF to a text file.
+void AppendLogLine(const QString& fileName, quint32 tag, const QString& message);
+// The date and time as the log writes them: short date, blank, long time; the time is
+// left out at exactly midnight.
+QString LogDateTimeText(const QDateTime& when);
+
+// "Today" as the program sees it; tests fix it to make date rules repeatable.
+QDateTime Now();
+void SetNowForTesting(std::function<QDateTime()> clock);
+
+// The program options, loaded once at start before any window exists.
+struct TProgramOptions {
+    QString SMTPServerAddress;
+    quint16 SMTPServerPort = 25;
+    QString DefaultCharSet = QStringLiteral("us-ascii");
+    bool LogMail = false;
+    qint32 CurrentLanguage = -1;
+};
+TProgramOptions& Options();
+
+void LoadOptions(const QString& key);
+void SaveOptions(const QString& key);
+
+// Paths derived once at start from the executable's folder.
+QString MailLogFileName();
+QString LanguagesFolder();
+void SetLanguagesFolder(const QString& folder);
+// "<languages folder><executable name>.<abbreviation>".
+QString LanguageFileName(const QString& abbreviation);
+
+// The unit's start: the mail log path, the options, the language folder.
+void InitUtilsUnit();

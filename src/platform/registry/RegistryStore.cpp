@@ -1,0 +1,473 @@
+#include "platform/registry/RegistryStore.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Marks a SQLite file as ours, so that some other database found at our path is kept
+// aside rather than written into.
+constexpr int kApplicationId = 0x4C4B5247;  // "LKRG"
+constexpr int kBusyTimeoutMs = 5000;
+
+class Statement final {
+public:
+    Statement(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
+            m_stmt = nullptr;
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return m_stmt != nullptr; }
+    void bind(int i, const QString& s) {
+        const QByteArray u = s.toUtf8();
+        sqlite3_bind_text(m_stmt, i, u.constData(), u.size(), SQLITE_TRANSIENT);
+    }
+    void bind(int i, qint64 n) { sqlite3_bind_int64(m_stmt, i, n); }
+    int step() { return sqlite3_step(m_stmt); }
+    QString text(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+        return QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, col));
+    }
+    qint64 integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
+    int columnType(int col) const { return sqlite3_column_type(m_stmt, col); }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+bool exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Holds a write transaction; rolls back unless committed.
+class WriteTransaction final {
+public:
+    explicit WriteTransaction(sqlite3* db) : m_db(db) { m_open = exec(db, "BEGIN IMMEDIATE"); }
+    ~WriteTransaction() {
+        if (m_open) {
+            exec(m_db, "ROLLBACK");
+        }
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    bool active() const { return m_open; }
+    bool commit() {
+        if (!m_open) {
+            return false;
+        }
+        m_open = false;
+        if (exec(m_db, "COMMIT")) {
+            return true;
+        }
+        exec(m_db, "ROLLBACK");
+        return false;
+    }
+
+private:
+    sqlite3* m_db;
+    bool m_open = false;
+};
+
+QString fold(const QString& s) {
+    return s.toCaseFolded();
+}
+
+}  // namespace
+
+TRegistryStore& TRegistryStore::instance() {
+    static TRegistryStore store;
+    return store;
+}
+
+TRegistryStore::TRegistryStore() : m_fileName(defaultFileName()) {}
+
+TRegistryStore::~TRegistryStore() {
+    close();
+}
+
+QString TRegistryStore::defaultFileName() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/settings.db");
+}
+
+void TRegistryStore::setFileName(const QString& fileName) {
+    close();
+    m_fileName = fileName;
+    m_failed = false;
+}
+
+void TRegistryStore::close() {
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+QString TRegistryStore::takeNotice() {
+    ensureOpen();
+    QString n;
+    n.swap(m_notice);
+    return n;
+}
+
+QString TRegistryStore::normalizeKey(const QString& key) {
+    QStringList parts = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    return parts.join(QLatin1Char('\\'));
+}
+
+bool TRegistryStore::ensureOpen() {
+    if (m_db) {
+        return true;
+    }
+    if (m_failed) {
+        return false;
+    }
+    if (openFile()) {
+        return true;
+    }
+    m_failed = true;
+    return false;
+}
+
+void TRegistryStore::keepAside(const QString& reason) {
+    close();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = m_fileName + QStringLiteral(".broken-") + stamp;
+    for (int i = 1; QFileInfo::exists(aside); ++i) {
+        aside =
+            m_fileName + QStringLiteral(".broken-") + stamp + QLatin1Char('-') + QString::number(i);
+    }
+    // The journal files belong to the damaged file: they go with it, never deleted.
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const QString side = m_fileName + QLatin1String(suffix);
+        if (QFileInfo::exists(side)) {
+            ::rename(QFile::encodeName(side).constData(),
+                     QFile::encodeName(aside + QLatin1String(suffix)).constData());
+        }
+    }
+    if (::rename(QFile::encodeName(m_fileName).constData(), QFile::encodeName(aside).constData()) ==
+        0) {
+        m_notice =
+            QCoreApplication::translate("TRegistryStore",
+                                        "Файл настроек %1 повреждён (%2). Он сохранён как %3; "
+                                        "программа начинает работу с настройками по умолчанию.")
+                .arg(m_fileName, reason, aside);
+    }
+}
+
+bool TRegistryStore::openFile() {
+    const QFileInfo info(m_fileName);
+    QDir().mkpath(info.absolutePath());
+    if (info.isDir()) {
+        keepAside(QStringLiteral("directory"));
+    }
+    // Create the file ourselves so that it never exists with a wider mode: the
+    // connection string kept here may hold a password.
+    const QByteArray path = QFile::encodeName(m_fileName);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    ::fchmod(fd, 0600);
+    ::close(fd);
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) != SQLITE_OK) {
+            close();
+            return false;
+        }
+        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        QString damage;
+        switch (initialiseSchema(damage)) {
+            case SchemaState::Ready:
+                for (const char* suffix : {"-wal", "-shm"}) {
+                    ::chmod((path + suffix).constData(), 0600);
+                }
+                return true;
+            case SchemaState::Unavailable:
+                // Someone holds the file or the disk refuses: keep the file as it is.
+                close();
+                return false;
+            case SchemaState::Damaged:
+                if (attempt > 0) {
+                    break;
+                }
+                keepAside(damage);
+                const int again = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+                if (again < 0) {
+                    return false;
+                }
+                ::close(again);
+                break;
+        }
+    }
+    close();
+    return false;
+}
+
+TRegistryStore::SchemaState TRegistryStore::initialiseSchema(QString& damage) {
+    const auto failure = [this, &damage]() {
+        const int code = sqlite3_errcode(m_db);
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
+            damage = QString::fromUtf8(sqlite3_errmsg(m_db));
+            return SchemaState::Damaged;
+        }
+        return SchemaState::Unavailable;
+    };
+    // Only reads until the file is known to be ours: a foreign file is left byte for byte.
+    int appId = 0;
+    int tables = 0;
+    {
+        Statement check(m_db, "PRAGMA quick_check");
+        if (!check.ok() || check.step() != SQLITE_ROW) {
+            return failure();
+        }
+        if (check.text(0) != QLatin1String("ok")) {
+            damage = check.text(0);
+            return SchemaState::Damaged;
+        }
+        Statement id(m_db, "PRAGMA application_id");
+        Statement count(m_db, "SELECT count(*) FROM sqlite_master");
+        if (!id.ok() || id.step() != SQLITE_ROW || !count.ok() || count.step() != SQLITE_ROW) {
+            return failure();
+        }
+        appId = static_cast<int>(id.integer(0));
+        tables = static_cast<int>(count.integer(0));
+    }
+    if (appId != kApplicationId && tables != 0) {
+        // Another program's database: kept aside, never written into.
+        damage = QStringLiteral("not a settings file");
+        return SchemaState::Damaged;
+    }
+    if (!exec(m_db, "PRAGMA journal_mode=WAL") || !exec(m_db, "PRAGMA synchronous=FULL")) {
+        return failure();
+    }
+    if (appId == kApplicationId) {
+        return SchemaState::Ready;
+    }
+    WriteTransaction tx(m_db);
+    if (!tx.active()) {
+        return failure();
+    }
+    const QByteArray setId = "PRAGMA application_id=" + QByteArray::number(kApplicationId);
+    const bool created = exec(m_db,
+                              "CREATE TABLE IF NOT EXISTS reg_keys("
+                              " fold TEXT PRIMARY KEY,"
+                              " path TEXT NOT NULL) WITHOUT ROWID") &&
+                         exec(m_db,
+                              "CREATE TABLE IF NOT EXISTS reg_values("
+                              " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                              " key_fold TEXT NOT NULL,"
+                              " fold TEXT NOT NULL,"
+                              " name TEXT NOT NULL,"
+                              " type INTEGER NOT NULL,"
+                              " data,"
+                              " UNIQUE(key_fold, fold))") &&
+                         exec(m_db, setId.constData());
+    if (!created) {
+        return failure();
+    }
+    return tx.commit() ? SchemaState::Ready : failure();
+}
+
+bool TRegistryStore::keyExists(const QString& key) {
+    const QString k = normalizeKey(key);
+    if (k.isEmpty()) {
+        return ensureOpen();
+    }
+    if (!ensureOpen()) {
+        return false;
+    }
+    Statement q(m_db, "SELECT 1 FROM reg_keys WHERE fold = ?1");
+    if (!q.ok()) {
+        return false;
+    }
+    q.bind(1, fold(k));
+    return q.step() == SQLITE_ROW;
+}
+
+bool TRegistryStore::createKeyChain(const QString& normalized) {
+    const QStringList parts = normalized.split(QLatin1Char('\\'));
+    QString path;
+    for (const QString& part : parts) {
+        path = path.isEmpty() ? part : path + QLatin1Char('\\') + part;
+        Statement one(m_db, "INSERT OR IGNORE INTO reg_keys(fold, path) VALUES(?1, ?2)");
+        if (!one.ok()) {
+            return false;
+        }
+        one.bind(1, fold(path));
+        one.bind(2, path);
+        if (one.step() != SQLITE_DONE) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TRegistryStore::createKey(const QString& key) {
+    const QString k = normalizeKey(key);
+    if (!ensureOpen()) {
+        return false;
+    }
+    if (k.isEmpty()) {
+        return true;
+    }
+    WriteTransaction tx(m_db);
+    return tx.active() && createKeyChain(k) && tx.commit();
+}
+
+bool TRegistryStore::deleteKey(const QString& key) {
+    const QString k = normalizeKey(key);
+    if (k.isEmpty() || !ensureOpen()) {
+        return false;
+    }
+    WriteTransaction tx(m_db);
+    if (!tx.active()) {
+        return false;
+    }
+    const QString f = fold(k);
+    const QString prefix = f + QLatin1Char('\\');
+    bool existed = false;
+    {
+        Statement q(m_db, "SELECT 1 FROM reg_keys WHERE fold = ?1");
+        q.bind(1, f);
+        existed = q.step() == SQLITE_ROW;
+    }
+    Statement dv(m_db,
+                 "DELETE FROM reg_values WHERE key_fold = ?1 OR "
+                 "substr(key_fold, 1, length(?2)) = ?2");
+    Statement dk(m_db, "DELETE FROM reg_keys WHERE fold = ?1 OR substr(fold, 1, length(?2)) = ?2");
+    if (!dv.ok() || !dk.ok()) {
+        return false;
+    }
+    dv.bind(1, f);
+    dv.bind(2, prefix);
+    dk.bind(1, f);
+    dk.bind(2, prefix);
+    return dv.step() == SQLITE_DONE && dk.step() == SQLITE_DONE && tx.commit() && existed;
+}
+
+QStringList TRegistryStore::subKeyNames(const QString& key) {
+    QStringList names;
+    const QString k = normalizeKey(key);
+    if (!ensureOpen()) {
+        return names;
+    }
+    Statement q(m_db, "SELECT path FROM reg_keys WHERE substr(fold, 1, length(?1)) = ?1");
+    if (!q.ok()) {
+        return names;
+    }
+    const QString prefix = k.isEmpty() ? QString() : fold(k) + QLatin1Char('\\');
+    q.bind(1, prefix);
+    while (q.step() == SQLITE_ROW) {
+        const QString rest = q.text(0).mid(prefix.size());
+        if (!rest.isEmpty() && !rest.contains(QLatin1Char('\\'))) {
+            names << rest;
+        }
+    }
+    return names;
+}
+
+std::optional<TRegValue> TRegistryStore::readValue(const QString& key, const QString& name) {
+    if (!ensureOpen()) {
+        return std::nullopt;
+    }
+    Statement q(m_db, "SELECT type, data FROM reg_values WHERE key_fold = ?1 AND fold = ?2");
+    if (!q.ok()) {
+        return std::nullopt;
+    }
+    q.bind(1, fold(normalizeKey(key)));
+    q.bind(2, fold(name));
+    if (q.step() != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    if (q.integer(0) == static_cast<int>(TRegValue::Type::Integer) &&
+        q.columnType(1) == SQLITE_INTEGER) {
+        return TRegValue::fromInteger(static_cast<qint32>(q.integer(1)));
+    }
+    if (q.integer(0) == static_cast<int>(TRegValue::Type::String) &&
+        q.columnType(1) == SQLITE_TEXT) {
+        return TRegValue::fromString(q.text(1));
+    }
+    return std::nullopt;
+}
+
+bool TRegistryStore::writeValue(const QString& key, const QString& name, const TRegValue& value) {
+    const QString k = normalizeKey(key);
+    if (!ensureOpen()) {
+        return false;
+    }
+    WriteTransaction tx(m_db);
+    if (!tx.active() || (!k.isEmpty() && !createKeyChain(k))) {
+        return false;
+    }
+    // An update keeps the value's place in the enumeration, as the registry does.
+    Statement up(m_db,
+                 "INSERT INTO reg_values(key_fold, fold, name, type, data) "
+                 "VALUES(?1, ?2, ?3, ?4, ?5) "
+                 "ON CONFLICT(key_fold, fold) DO UPDATE SET "
+                 "name = excluded.name, type = excluded.type, data = excluded.data");
+    if (!up.ok()) {
+        return false;
+    }
+    up.bind(1, fold(k));
+    up.bind(2, fold(name));
+    up.bind(3, name);
+    up.bind(4, static_cast<qint64>(value.type));
+    if (value.type == TRegValue::Type::Integer) {
+        up.bind(5, static_cast<qint64>(value.number));
+    } else {
+        up.bind(5, value.text);
+    }
+    return up.step() == SQLITE_DONE && tx.commit();
+}
+
+bool TRegistryStore::deleteValue(const QString& key, const QString& name) {
+    if (!ensureOpen()) {
+        return false;
+    }
+    Statement d(m_db, "DELETE FROM reg_values WHERE key_fold = ?1 AND fold = ?2");
+    if (!d.ok()) {
+        return false;
+    }
+    d.bind(1, fold(normalizeKey(key)));
+    d.bind(2, fold(name));
+    return d.step() == SQLITE_DONE && sqlite3_changes(m_db) > 0;
+}
+
+QVector<TRegNamedValue> TRegistryStore::values(const QString& key) {
+    QVector<TRegNamedValue> result;
+    if (!ensureOpen()) {
+        return result;
+    }
+    Statement q(m_db, "SELECT name, type, data FROM reg_values WHERE key_fold = ?1 ORDER BY id");
+    if (!q.ok()) {
+        return result;
+    }
+    q.bind(1, fold(normalizeKey(key)));
+    while (q.step() == SQLITE_ROW) {
+        TRegNamedValue v;
+        v.name = q.text(0);
+        if (q.integer(1) == static_cast<int>(TRegValue::Type::Integer)) {
+            v.value = TRegValue::fromInteger(static_cast<qint32>(q.integer(2)));
+        } else {
+            v.value = TRegValue::fromString(q.text(2));
+        }
+        result << v;
+    }
+    return result;
+}

@@ -1,0 +1,188 @@
+#include "app/OptionsDlg.h"
+#include "common/ConstsUnit.h"
+#include "common/UtilsUnit.h"
+#include "platform/registry/Registry.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestEnvironment.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+const QString kLanguageMessage =
+    QStringLiteral("Новые настройки языка вступят в силу после перезапуска программы.");
+
+template <typename T>
+T* child(QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QLatin1String(name));
+    if (!c) {
+        qFatal("no child %s", name);
+    }
+    return c;
+}
+}  // namespace
+
+class TestOptionsDlg final : public QObject {
+    Q_OBJECT
+
+    void addLanguageFiles(const TTestEnvironment& env, const QStringList& abbreviations) {
+        SetLanguagesFolder(env.path(QString()) + QLatin1Char('/'));
+        for (const QString& a : abbreviations) {
+            QFile f(LanguageFileName(a));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+    }
+    QStringList items(QComboBox* box) {
+        QStringList l;
+        for (int i = 0; i < box->count(); ++i) {
+            l << box->itemText(i);
+        }
+        return l;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { InitTestApplication(); }
+
+    void controlsShowTheOptions() {
+        TTestEnvironment env;
+        addLanguageFiles(env, {});
+        Options().SMTPServerAddress = QStringLiteral("smtp.example.org");
+        Options().SMTPServerPort = 2525;
+        Options().LogMail = true;
+        TOptionsForm form;
+        form.LoadControls();
+        QCOMPARE(child<QTabWidget>(form, "PageControl")->currentIndex(), 0);
+        QCOMPARE(child<QLineEdit>(form, "SMTPEdit")->text(), QStringLiteral("smtp.example.org"));
+        QCOMPARE(child<QLineEdit>(form, "PortEdit")->text(), QStringLiteral("2525"));
+        QCOMPARE(child<QLineEdit>(form, "CharSetEdit")->text(), QStringLiteral("us-ascii"));
+        QVERIFY(child<QCheckBox>(form, "MailLogCheckBox")->isChecked());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Настройки"));
+        // Without language files only the built-in language is offered.
+        QCOMPARE(items(child<QComboBox>(form, "LanguageComboBox")), QStringList{"Russian"});
+        QVERIFY(!child<QComboBox>(form, "LanguageComboBox")->isEditable());
+    }
+
+    void languageList_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QStringList>("expectedItems");
+        QTest::addColumn<int>("preselected");
+        QTest::newRow("system language without file")
+            << QStringList{"ENU"} << -1 << QStringList{"Russian", "English (United States)"} << 0;
+        QTest::newRow("current has file")
+            << QStringList{"DEU", "ENU"} << 1031
+            << QStringList{"Russian", "English (United States)", "German (Germany)"} << 2;
+        QTest::newRow("current lost its file")
+            << QStringList{"ENU"} << 1031 << QStringList{"Russian", "English (United States)"} << 0;
+        QTest::newRow("two-letter file is not listed")
+            << QStringList{"EN"} << 1033 << QStringList{"Russian"} << 0;
+    }
+    void languageList() {
+        QFETCH(QStringList, files);
+        QFETCH(int, current);
+        QFETCH(QStringList, expectedItems);
+        QFETCH(int, preselected);
+        TTestEnvironment env;
+        addLanguageFiles(env, files);
+        Options().CurrentLanguage = current;
+        TOptionsForm form;
+        form.LoadControls();
+        auto* box = child<QComboBox>(form, "LanguageComboBox");
+        QCOMPARE(items(box), expectedItems);
+        QCOMPARE(box->currentIndex(), preselected);
+    }
+
+    void okStoresLanguageAndTellsOnlyOnChange_data() {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QList<int>>("selections");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("message");
+        QTest::newRow("unchanged system language stores built-in")
+            << -1 << QList<int>{} << 0 << false;
+        QTest::newRow("there and back again") << 1033 << QList<int>{2, 1} << 1033 << false;
+        QTest::newRow("to Russian") << 1033 << QList<int>{0} << 0 << true;
+        QTest::newRow("to German") << 0 << QList<int>{2} << 1031 << true;
+    }
+    void okStoresLanguageAndTellsOnlyOnChange() {
+        QFETCH(int, current);
+        QFETCH(QList<int>, selections);
+        QFETCH(int, stored);
+        QFETCH(bool, message);
+        TTestEnvironment env;
+        addLanguageFiles(env, {"ENU", "DEU"});
+        Options().CurrentLanguage = current;
+        TScriptedDialogs dialogs;
+        TOptionsForm form;
+        form.LoadControls();
+        auto* box = child<QComboBox>(form, "LanguageComboBox");
+        for (int index : selections) {
+            box->setCurrentIndex(index);
+        }
+        child<QPushButton>(form, "OkButton")->click();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(Options().CurrentLanguage, stored);
+        QCOMPARE(dialogs.shownTexts(), message ? QStringList{kLanguageMessage} : QStringList{});
+        TRegistry reg;
+        QVERIFY(reg.OpenKeyReadOnly(RegOptionsKey));
+        QCOMPARE(reg.ReadInteger(QStringLiteral("CurrentLanguage")), std::optional<qint32>(stored));
+    }
+
+    void portText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("port");
+        QTest::newRow("number") << "587" << 587;
+        QTest::newRow("blanks around") << " 465 " << 465;
+        QTest::newRow("letters keep old") << "smtp" << 2525;
+        QTest::newRow("empty keeps old") << "" << 2525;
+        QTest::newRow("out of range keeps old") << "70000" << 2525;
+        QTest::newRow("negative keeps old") << "-1" << 2525;
+    }
+    void portText() {
+        QFETCH(QString, text);
+        QFETCH(int, port);
+        TTestEnvironment env;
+        addLanguageFiles(env, {});
+        Options().SMTPServerPort = 2525;
+        TScriptedDialogs dialogs;
+        TOptionsForm form;
+        form.LoadControls();
+        child<QLineEdit>(form, "PortEdit")->setText(text);
+        child<QLineEdit>(form, "SMTPEdit")->setText(QStringLiteral(" mail.example.org "));
+        child<QLineEdit>(form, "CharSetEdit")->setText(QStringLiteral("utf-8"));
+        child<QCheckBox>(form, "MailLogCheckBox")->setChecked(true);
+        child<QPushButton>(form, "OkButton")->click();
+        QCOMPARE(int(Options().SMTPServerPort), port);
+        // The other fields are saved as they stand, and no language message is shown.
+        QVERIFY(dialogs.shown().isEmpty());
+        Options() = TProgramOptions();
+        LoadOptions(RegOptionsKey);
+        QCOMPARE(int(Options().SMTPServerPort), port);
+        QCOMPARE(Options().SMTPServerAddress, QStringLiteral(" mail.example.org "));
+        QCOMPARE(Options().DefaultCharSet, QStringLiteral("utf-8"));
+        QVERIFY(Options().LogMail);
+    }
+
+    void cancelChangesNothing() {
+        TTestEnvironment env;
+        addLanguageFiles(env, {"ENU"});
+        TScriptedDialogs dialogs;
+        TOptionsForm form;
+        form.LoadControls();
+        child<QLineEdit>(form, "SMTPEdit")->setText(QStringLiteral("changed"));
+        child<QComboBox>(form, "LanguageComboBox")->setCurrentIndex(1);
+        child<QPushButton>(form, "CancelButton")->click();
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QCOMPARE(Options().SMTPServerAddress, QString());
+        QCOMPARE(Options().CurrentLanguage, -1);
+        QVERIFY(!TRegistry().KeyExists(RegOptionsKey));
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestOptionsDlg)
+#include "tst_optionsdlg.moc"

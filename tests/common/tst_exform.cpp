@@ -1,0 +1,73 @@
+#include "common/ExForm.h"
+#include "support/TestEnvironment.h"
+
+#include <QtTest>
+
+namespace {
+QStringList calls;
+
+class TProbeForm final : public TExForm {
+public:
+    explicit TProbeForm(QString name) : m_name(std::move(name)) {}
+
+protected:
+    void IdleUpdate() override { calls << m_name; }
+
+private:
+    QString m_name;
+};
+}  // namespace
+
+class TestExForm final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() {
+        calls.clear();
+        SetApplicationOnIdle([]() { calls << QStringLiteral("app"); });
+    }
+    void cleanup() { SetApplicationOnIdle(nullptr); }
+
+    void chainsNewestFirstAndRestores() {
+        {
+            TProbeForm a(QStringLiteral("a"));
+            {
+                TProbeForm b(QStringLiteral("b"));
+                RunApplicationIdle();
+                QCOMPARE(calls, (QStringList{"b", "a", "app"}));
+            }
+            calls.clear();
+            RunApplicationIdle();
+            QCOMPARE(calls, (QStringList{"a", "app"}));
+        }
+        calls.clear();
+        RunApplicationIdle();
+        QCOMPARE(calls, QStringList{"app"});
+    }
+
+    void formDestroyedOutOfOrderUnlinksItself() {
+        auto a = std::make_unique<TProbeForm>(QStringLiteral("a"));
+        auto b = std::make_unique<TProbeForm>(QStringLiteral("b"));
+        auto c = std::make_unique<TProbeForm>(QStringLiteral("c"));
+        b.reset();
+        RunApplicationIdle();
+        QCOMPARE(calls, (QStringList{"c", "a", "app"}));
+        c.reset();
+        a.reset();
+        calls.clear();
+        RunApplicationIdle();
+        QCOMPARE(calls, QStringList{"app"});
+    }
+
+    void runsWhenTheEventLoopIdles() {
+        TProbeForm a(QStringLiteral("a"));
+        // A real loop that waits: the idle hook fires when it is about to block.
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+        QVERIFY(calls.contains(QStringLiteral("a")));
+    }
+};
+
+QTEST_MAIN(TestExForm)
+#include "tst_exform.moc"

@@ -1,0 +1,89 @@
+#include "support/ScriptedDialogs.h"
+
+TScriptedDialogs::TScriptedDialogs() {
+    SetDialogs(this);
+}
+
+TScriptedDialogs::~TScriptedDialogs() {
+    SetDialogs(nullptr);
+}
+
+QStringList TScriptedDialogs::shownTexts() const {
+    QStringList texts;
+    for (const TShown& s : m_shown) {
+        texts << s.text;
+    }
+    return texts;
+}
+
+void TScriptedDialogs::clear() {
+    m_answers.clear();
+    m_shown.clear();
+    m_unexpected = 0;
+}
+
+QVariant TScriptedDialogs::next() {
+    if (m_answers.isEmpty()) {
+        ++m_unexpected;
+        return QVariant();
+    }
+    return m_answers.dequeue();
+}
+
+QMessageBox::StandardButton TScriptedDialogs::messageBox(QWidget*, QMessageBox::Icon icon,
+                                                         const QString& caption,
+                                                         const QString& text,
+                                                         QMessageBox::StandardButtons buttons,
+                                                         QMessageBox::StandardButton) {
+    m_shown.append({QStringLiteral("message"), icon, caption, text, buttons});
+    // A box with OK alone needs no script: OK is its only answer.
+    if (buttons == QMessageBox::Ok) {
+        return QMessageBox::Ok;
+    }
+    const QVariant a = next();
+    if (!a.isValid()) {
+        return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::No;
+    }
+    return static_cast<QMessageBox::StandardButton>(a.toInt());
+}
+
+bool TScriptedDialogs::inputQuery(QWidget*, const QString& caption, const QString& prompt,
+                                  QString& value) {
+    m_shown.append({QStringLiteral("input"), QMessageBox::NoIcon, caption, prompt, {}});
+    const QVariant a = next();
+    if (!a.isValid()) {
+        return false;
+    }
+    value = a.toString();
+    return true;
+}
+
+QString TScriptedDialogs::nextFile(const QString& kind, const QString& caption) {
+    m_shown.append({kind, QMessageBox::NoIcon, caption, QString(), {}});
+    const QVariant a = next();
+    if (a.userType() == QMetaType::QStringList) {
+        const QStringList l = a.toStringList();
+        return l.isEmpty() ? QString() : l.first();
+    }
+    return a.toString();
+}
+
+QString TScriptedDialogs::openFileName(QWidget*, const QString& caption, const QString&,
+                                       const QString&) {
+    return nextFile(QStringLiteral("open"), caption);
+}
+
+QStringList TScriptedDialogs::openFileNames(QWidget*, const QString& caption, const QString&,
+                                            const QString&) {
+    m_shown.append({QStringLiteral("openMany"), QMessageBox::NoIcon, caption, QString(), {}});
+    return next().toStringList();
+}
+
+QString TScriptedDialogs::saveFileName(QWidget*, const QString& caption, const QString&,
+                                       const QString&) {
+    return nextFile(QStringLiteral("save"), caption);
+}
+
+QString TScriptedDialogs::existingDirectory(QWidget*, const QString& caption, const QString&) {
+    return nextFile(QStringLiteral("directory"), caption);
+}

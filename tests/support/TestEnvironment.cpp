@@ -1,0 +1,21 @@
+#include "support/TestEnvironment.h"
+
+#include "common/UtilsUnit.h"
+#include "platform/registry/RegistryStore.h"
+
+#include <QStandardPaths>
+
+TTestEnvironment::TTestEnvironment() {
+    TRegistryStore::instance().setFileName(storeFile());
+    Options() = TProgramOptions();
+    SetNowForTesting(nullptr);
+}
+
+TTestEnvironment::~TTestEnvironment() {
+    TRegistryStore::instance().close();
+    SetNowForTesting(nullptr);
+}
+
+void InitTestApplication() {
+    QStandardPaths::setTestModeEnabled(true);
+}

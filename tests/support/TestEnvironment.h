@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// Points the settings store at a fresh file in a temporary folder for one test case,
+// and resets the program options to their initial values.
+class TTestEnvironment final {
+public:
+    TTestEnvironment();
+    ~TTestEnvironment();
+    TTestEnvironment(const TTestEnvironment&) = delete;
+    TTestEnvironment& operator=(const TTestEnvironment&) = delete;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString storeFile() const { return path(QStringLiteral("settings.db")); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Test mode for the standard paths, so nothing touches a person's real settings.
+void InitTestApplication();
