@@ -1,6 +1,8 @@
 #include "common/UtilsUnit.h"
 
 #include "common/ConstsUnit.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/FieldTypes.h"
 #include "platform/registry/Registry.h"
 
 #include <QCoreApplication>
@@ -109,15 +111,7 @@ void WriteRegString(const QString& key, const QString& name, const QString& valu
 }
 
 QString LogDateTimeText(const QDateTime& when) {
-    const QLocale locale;
-    QString text = locale.toString(when.date(), QLocale::ShortFormat);
-    if (when.time() != QTime(0, 0)) {
-        // Qt's long time format names the time zone; the log line carries local time only.
-        QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-        timeFormat.remove(QLatin1Char('t'));
-        text += QLatin1Char(' ') + when.time().toString(timeFormat.trimmed());
-    }
-    return text;
+    return DateTimeToStr(when);
 }
 
 void AppendLogLine(const QString& fileName, quint32 tag, const QString& message) {
@@ -201,4 +195,27 @@ void InitUtilsUnit() {
     paths().mailLog = programFolder() + QStringLiteral("Mail.Log");
     LoadOptions(RegOptionsKey);
     paths().languages = programFolder() + QStringLiteral("Languages/");
+}
+
+void NullBlankFields(TDataSet& dataSet) {
+    for (int i = 0; i < dataSet.FieldCount(); ++i) {
+        TField& f = dataSet.Fields(i);
+        const TFieldClass c = f.FieldClass();
+        if (f.FieldKind != TFieldKind::Data || (c != TFieldClass::Text && c != TFieldClass::Memo) ||
+            f.IsNull()) {
+            continue;
+        }
+        const QString text = f.AsString();
+        bool blank = true;
+        for (const QChar ch : text) {
+            // Blanks and control characters: everything up to and including the space.
+            if (ch.unicode() > 0x20) {
+                blank = false;
+                break;
+            }
+        }
+        if (blank) {
+            f.Clear();
+        }
+    }
 }

@@ -57,3 +57,8 @@ QString LanguageFileName(const QString& abbreviation);
 
 // The unit's start: the mail log path, the options, the language folder.
 void InitUtilsUnit();
+
+class TDataSet;
+// Clears to null every text field (not GUID) of the current record whose value, trimmed
+// of blanks and control characters, is empty; other values are left as they are.
+void NullBlankFields(TDataSet& dataSet);

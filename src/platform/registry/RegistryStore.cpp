@@ -1,5 +1,7 @@
 #include "platform/registry/RegistryStore.h"
 
+#include "platform/SqliteStatement.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -8,7 +10,6 @@
 #include <QStandardPaths>
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,34 +20,7 @@ namespace {
 constexpr int kApplicationId = 0x4C4B5247;  // "LKRG"
 constexpr int kBusyTimeoutMs = 5000;
 
-class Statement final {
-public:
-    Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
-            m_stmt = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return m_stmt != nullptr; }
-    void bind(int i, const QString& s) {
-        const QByteArray u = s.toUtf8();
-        sqlite3_bind_text(m_stmt, i, u.constData(), u.size(), SQLITE_TRANSIENT);
-    }
-    void bind(int i, qint64 n) { sqlite3_bind_int64(m_stmt, i, n); }
-    int step() { return sqlite3_step(m_stmt); }
-    QString text(int col) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
-        return QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, col));
-    }
-    qint64 integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
-    int columnType(int col) const { return sqlite3_column_type(m_stmt, col); }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-};
+using Statement = TSqliteStatement;
 
 bool exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;

@@ -1,0 +1,176 @@
+#include "platform/db/Connection.h"
+
+#include "platform/db/DataSet.h"
+#include "platform/db/SqliteProvider.h"
+
+#include <QCoreApplication>
+
+namespace {
+QString tr(const char* text) {
+    return QCoreApplication::translate("TConnection", text);
+}
+}  // namespace
+
+std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection) {
+    const QString name = connection.provider();
+    if (name.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0 ||
+        name.startsWith(QLatin1String("Microsoft.Jet.OLEDB"), Qt::CaseInsensitive)) {
+        return std::make_unique<TSqliteProvider>();
+    }
+    throw EDatabaseError(tr("Поставщик данных \"%1\" не поддерживается.").arg(name));
+}
+
+TConnection::TConnection(QObject* parent) : QObject(parent) {}
+
+TConnection::~TConnection() {
+    try {
+        Close();
+    } catch (...) {
+        // Closing never reports at destruction.
+    }
+    for (TDataSet* d : m_dataSets) {
+        d->DetachConnection();
+    }
+}
+
+void TConnection::SetConnectionString(const QString& text) {
+    if (Connected()) {
+        Close();
+    }
+    m_connectionString = text;
+}
+
+void TConnection::Open() {
+    if (Connected()) {
+        return;
+    }
+    if (m_connectionString.trimmed().isEmpty()) {
+        throw EDatabaseError(tr("Не задана строка подключения к базе данных."));
+    }
+    const TConnectionString cs(m_connectionString);
+    auto provider = CreateProvider(cs);
+    provider->open(cs);
+    m_provider = std::move(provider);
+    m_level = 0;
+    if (AfterConnect) {
+        AfterConnect(*this);
+    }
+}
+
+void TConnection::Close() {
+    // Datasets first: they belong to this connection's results.
+    const QList<TDataSet*> dataSets = m_dataSets;
+    for (TDataSet* d : dataSets) {
+        d->Close();
+    }
+    if (m_provider) {
+        if (m_level > 0) {
+            try {
+                m_provider->execute(QStringLiteral("ROLLBACK"), {});
+            } catch (const EDatabaseError&) {
+                // The engine rolls back an open transaction when the file closes anyway.
+            }
+        }
+        m_provider->close();
+        m_provider.reset();
+    }
+    m_level = 0;
+}
+
+TDbProvider& TConnection::Provider() const {
+    if (!Connected()) {
+        throw EDatabaseError(tr("Нет соединения с базой данных."));
+    }
+    return *m_provider;
+}
+
+TTranslatedSql TConnection::Translate(const QString& jetSql) const {
+    return TranslateJetSql(jetSql, Dialect());
+}
+
+int TConnection::BeginTrans() {
+    TDbProvider& p = Provider();
+    if (m_level == 0) {
+        p.execute(p.beginSql(), {});
+    } else {
+        p.execute(QStringLiteral("SAVEPOINT lk_%1").arg(m_level), {});
+    }
+    return ++m_level;
+}
+
+void TConnection::CommitTrans() {
+    TDbProvider& p = Provider();
+    if (m_level <= 0) {
+        throw EDatabaseError(tr("Нет активной транзакции."));
+    }
+    if (m_level == 1) {
+        p.execute(QStringLiteral("COMMIT"), {});
+    } else {
+        p.execute(QStringLiteral("RELEASE SAVEPOINT lk_%1").arg(m_level - 1), {});
+    }
+    --m_level;
+}
+
+void TConnection::RollbackTrans() {
+    TDbProvider& p = Provider();
+    if (m_level <= 0) {
+        throw EDatabaseError(tr("Нет активной транзакции."));
+    }
+    // The level drops even if the engine fails, so the program's count stays right.
+    const int level = m_level--;
+    if (level == 1) {
+        p.execute(QStringLiteral("ROLLBACK"), {});
+    } else {
+        p.execute(QStringLiteral("ROLLBACK TO SAVEPOINT lk_%1").arg(level - 1), {});
+        p.execute(QStringLiteral("RELEASE SAVEPOINT lk_%1").arg(level - 1), {});
+    }
+}
+
+qint64 TConnection::Execute(const QString& jetSql, const QVariantMap& params) {
+    const TTranslatedSql t = Translate(jetSql);
+    QVariantList values;
+    for (const QString& name : t.parameters) {
+        bool found = false;
+        for (auto it = params.cbegin(); it != params.cend(); ++it) {
+            if (it.key().compare(name, Qt::CaseInsensitive) == 0) {
+                values << it.value();
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            throw EDatabaseError(tr("Параметр %1 не задан.").arg(name));
+        }
+    }
+    return Provider().execute(t.sql, values);
+}
+
+void TConnection::RegisterDataSet(TDataSet* dataSet) {
+    if (!m_dataSets.contains(dataSet)) {
+        m_dataSets.append(dataSet);
+    }
+}
+
+void TConnection::UnregisterDataSet(TDataSet* dataSet) {
+    m_dataSets.removeAll(dataSet);
+}
+
+TTransaction::TTransaction(TConnection& connection) : m_connection(connection) {
+    m_connection.BeginTrans();
+    m_open = true;
+}
+
+TTransaction::~TTransaction() {
+    if (m_open) {
+        try {
+            m_connection.RollbackTrans();
+        } catch (...) {
+            // Nothing can be reported from here; the engine drops the transaction itself.
+        }
+    }
+}
+
+void TTransaction::Commit() {
+    m_connection.CommitTrans();
+    m_open = false;
+}

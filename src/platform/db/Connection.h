@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/db/DbProvider.h"
+
+#include <QObject>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+
+class TDataSet;
+
+// The one database connection of the program: an OLE DB style connection string, the
+// engine it names, transactions (nested ones as savepoints) and command execution.
+// Closing it closes every dataset on it.
+class TConnection final : public QObject {
+    Q_OBJECT
+public:
+    explicit TConnection(QObject* parent = nullptr);
+    ~TConnection() override;
+
+    QString ConnectionString() const { return m_connectionString; }
+    // Only while closed; an open connection is closed first.
+    void SetConnectionString(const QString& text);
+
+    void Open();
+    void Close();
+    bool Connected() const { return m_provider && m_provider->isOpen(); }
+
+    // Called after every successful opening; an error thrown here goes to Open's caller,
+    // and the connection stays open.
+    std::function<void(TConnection&)> AfterConnect;
+
+    int BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const { return m_level > 0; }
+    int TransactionLevel() const { return m_level; }
+
+    // Runs Jet SQL with named parameters; returns the rows changed.
+    qint64 Execute(const QString& jetSql, const QVariantMap& params = {});
+
+    TDbProvider& Provider() const;
+    TSqlDialect Dialect() const { return Provider().dialect(); }
+    TTranslatedSql Translate(const QString& jetSql) const;
+
+    void RegisterDataSet(TDataSet* dataSet);
+    void UnregisterDataSet(TDataSet* dataSet);
+
+private:
+    QString m_connectionString;
+    std::unique_ptr<TDbProvider> m_provider;
+    QList<TDataSet*> m_dataSets;
+    int m_level = 0;
+};
+
+// A transaction for one scope: rolled back on every path out of it unless committed.
+class TTransaction final {
+public:
+    explicit TTransaction(TConnection& connection);
+    ~TTransaction();
+    TTransaction(const TTransaction&) = delete;
+    TTransaction& operator=(const TTransaction&) = delete;
+    void Commit();
+
+private:
+    TConnection& m_connection;
+    bool m_open = false;
+};

@@ -1,0 +1,194 @@
+#pragma once
+
+#include "platform/db/DbProvider.h"
+#include "platform/db/Field.h"
+#include "platform/db/Parameters.h"
+#include "platform/db/RowStore.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class TConnection;
+
+enum class TDataSetState { Inactive, Browse, Edit, Insert };
+enum class TLockType { Optimistic, BatchOptimistic };
+
+enum TLocateOption { loCaseInsensitive = 1, loPartialKey = 2 };
+using TLocateOptions = int;
+
+using TBookmark = qint64;  // a row's identity; -1 for none
+constexpr TBookmark kNoBookmark = -1;
+
+// Told about changes of a dataset so that a grid can follow it.
+class TDataSetObserver {
+public:
+    virtual ~TDataSetObserver() = default;
+    // Rows or fields changed as a whole (open, close, sort, insert, delete, re-query).
+    virtual void DataSetChanged() = 0;
+    // The record at this position changed its values.
+    virtual void RecordChanged(int position) = 0;
+    // The current record moved.
+    virtual void Scrolled(int position) = 0;
+};
+
+// The static-cursor dataset every view and dialog uses: a query read whole into memory,
+// with declared fields, navigation, a client-side sort, Locate, bookmarks, the states
+// browse/edit/insert with before/after events, named parameters and optionally cached
+// (batch-optimistic) updates written in one transaction.
+class TDataSet final : public QObject {
+    Q_OBJECT
+public:
+    using TEvent = std::function<void(TDataSet&)>;
+
+    explicit TDataSet(QObject* parent = nullptr);
+    ~TDataSet() override;
+
+    // -- set-up
+    void SetConnection(TConnection* connection);
+    TConnection* Connection() const { return m_connection; }
+    void DetachConnection();
+    QString CommandText() const { return m_commandText; }
+    void SetCommandText(const QString& jetSql);
+    TParameters& Parameters() { return m_parameters; }
+    TLockType LockType() const { return m_lockType; }
+    void SetLockType(TLockType type) { m_lockType = type; }
+
+    // Fields declared before opening stay across openings; without any, every column
+    // of the result gets a field.
+    TField& AddField(const QString& name, TFieldKind kind = TFieldKind::Data);
+    void ClearDeclaredFields();
+    int FieldCount() const { return static_cast<int>(m_fields.size()); }
+    TField& Fields(int index) const { return *m_fields[static_cast<std::size_t>(index)]; }
+    TField* FindField(const QString& name) const;
+    TField& FieldByName(const QString& name) const;
+
+    // -- opening
+    void Open();
+    void Close();
+    bool Active() const { return m_state != TDataSetState::Inactive; }
+    TDataSetState State() const { return m_state; }
+    // Runs the query again; the position goes to the first record.
+    void Requery();
+
+    // -- navigation
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    int MoveBy(int distance);
+    bool Bof() const { return m_bof; }
+    bool Eof() const { return m_eof; }
+    bool IsEmpty() const { return RecordCount() == 0; }
+    int RecordCount() const { return static_cast<int>(m_order.size()); }
+    int RecNo() const { return m_pos + 1; }  // 0 when empty
+    void SetRecNo(int recNo);
+
+    // -- sort text "URL ASC,Category DESC" (empty: the order of the query)
+    QString Sort() const { return m_sort; }
+    void SetSort(const QString& sort);
+
+    bool Locate(const QString& fieldNames, const QVariantList& values, TLocateOptions options);
+
+    TBookmark GetBookmark() const;
+    void GotoBookmark(TBookmark bookmark);
+    bool BookmarkValid(TBookmark bookmark) const;
+
+    // -- changes
+    void Edit();
+    void Insert();
+    void Append();
+    void Post();
+    void Cancel();
+    void Delete();
+    void UpdateBatch();
+    void CancelBatch();
+    bool UpdatesPending() const { return !m_changes.empty(); }
+
+    // -- controls
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return m_disabled > 0; }
+    void AddObserver(TDataSetObserver* observer);
+    void RemoveObserver(TDataSetObserver* observer);
+
+    // -- reading any row by position, without moving the cursor (for grids)
+    TCellView CellAt(int position, const TField& field) const;
+    QString DisplayTextAt(int position, const TField& field) const;
+    QVariant ValueAt(int position, const TField& field) const;
+
+    // -- events; an exception thrown by a Before event cancels the operation
+    TEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;
+    TEvent BeforeInsert, AfterInsert, BeforeEdit, AfterEdit;
+    TEvent BeforePost, AfterPost, BeforeCancel, AfterCancel;
+    TEvent BeforeDelete, AfterDelete, BeforeScroll, AfterScroll;
+    TEvent OnNewRecord, OnCalcFields;
+
+    // The table changes are written to, as found at opening ("" when not updatable).
+    QString UpdateTable() const { return m_updateTable; }
+
+private:
+    friend class TField;
+
+    enum class TChangeKind { Modified, Inserted, Deleted };
+    struct TRowChange {
+        TChangeKind kind;
+        const char* original;  // the record as read; null for an inserted row
+    };
+    struct TSortKey {
+        int column;
+        bool descending;
+        bool text;
+    };
+
+    void checkActive() const;
+    void checkBrowse();
+    void bindFields(const QVector<TColumnInfo>& columns);
+    void findUpdateTarget(const QVector<TColumnInfo>& columns);
+    void resetCursor();
+    void moveTo(int position, bool bof, bool eof);
+    void rebuildOrder();
+    void applySort();
+    std::vector<TSortKey> parseSort(const QString& sort) const;
+    int positionOf(TRowStore::RowId row) const;
+    TRowStore::RowId currentRow() const;
+    std::string buildRecord() const;
+    void writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
+                        QVariantList* returnedKey);
+    QVariant cellValue(const TCellView& cell, const TField& field) const;
+
+    void notifyChanged();
+    void notifyRecord(int position);
+    void notifyScrolled();
+    void fire(const TEvent& event);
+
+    TConnection* m_connection = nullptr;
+    QString m_commandText;
+    TParameters m_parameters;
+    TLockType m_lockType = TLockType::Optimistic;
+
+    std::vector<std::unique_ptr<TField>> m_fields;
+    QVector<TColumnInfo> m_columns;
+    TRowStore m_store;
+    std::vector<TRowStore::RowId> m_order;
+    std::unordered_map<TRowStore::RowId, TRowChange> m_changes;
+    std::unordered_set<TRowStore::RowId> m_dead;  // inserted rows later cancelled
+    int m_pos = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+    TDataSetState m_state = TDataSetState::Inactive;
+    QVariantList m_buffer;  // the record being edited or inserted, one value per column
+    QString m_sort;
+
+    QString m_updateTable;
+    QVector<int> m_keyColumns;
+    QVector<int> m_updatableColumns;
+
+    QList<TDataSetObserver*> m_observers;
+    int m_disabled = 0;
+    bool m_changedWhileDisabled = false;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/db/DataSet.h"
+
+#include <QAbstractTableModel>
+
+// Shows a dataset in a table view: one row per record in the dataset's order, one column
+// per field. Texts are made only for the cells being painted.
+class TDataSetModel final : public QAbstractTableModel, public TDataSetObserver {
+    Q_OBJECT
+public:
+    explicit TDataSetModel(TDataSet* dataSet, QObject* parent = nullptr);
+    ~TDataSetModel() override;
+
+    TDataSet* DataSet() const { return m_dataSet; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    void DataSetChanged() override;
+    void RecordChanged(int position) override;
+    void Scrolled(int position) override;
+
+Q_SIGNALS:
+    // The dataset's current record is now at this row (-1 when there is none).
+    void currentRowChanged(int row);
+
+private:
+    TDataSet* m_dataSet;
+    int m_rows = 0;
+    int m_columns = 0;
+};

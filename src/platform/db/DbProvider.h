@@ -1,0 +1,66 @@
+#pragma once
+
+#include "common/Errors.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/db/FieldTypes.h"
+#include "platform/db/JetSql.h"
+
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+
+class TRowStore;
+
+// An error the database engine reported, with its own text.
+class EDatabaseError : public EError {
+public:
+    using EError::EError;
+};
+
+struct TColumnInfo {
+    QString name;
+    TFieldType type = TFieldType::Unknown;
+    int size = 0;
+    QString table;   // the base table the column comes from, when the engine knows it
+    QString column;  // its name there
+};
+
+// The result of a query, read once into a row store.
+class TDbCursor {
+public:
+    virtual ~TDbCursor() = default;
+    const QVector<TColumnInfo>& columns() const { return m_columns; }
+    // Resets the store to the result's columns and appends every row.
+    virtual void fetchAll(TRowStore& store) = 0;
+
+protected:
+    QVector<TColumnInfo> m_columns;
+};
+
+// One database engine behind TConnection. Statements arrive already in the engine's
+// dialect with positional parameters; a new engine is one more implementation of this.
+class TDbProvider {
+public:
+    virtual ~TDbProvider() = default;
+
+    virtual TSqlDialect dialect() const = 0;
+    virtual void open(const TConnectionString& connection) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) = 0;
+    // Runs one statement and returns the number of rows it changed; the rows of a
+    // RETURNING clause go to returned when given.
+    virtual qint64 execute(const QString& sql, const QVariantList& params,
+                           QVector<QVariantList>* returned = nullptr) = 0;
+
+    virtual QStringList primaryKey(const QString& table) = 0;
+    // The engine's own row address ("rowid", "ctid"), for tables without a key.
+    virtual QString rowLocator() const = 0;
+    virtual QString beginSql() const = 0;
+    virtual QString nullSafeEquals() const = 0;
+};
+
+// The provider a connection string names; an unknown one is an error.
+std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection);

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One cell of a stored row: a tag and the raw bytes (UTF-8 for text).
+struct TCellView {
+    enum Tag : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
+    Tag tag = Null;
+    const char* data = nullptr;
+    std::uint32_t size = 0;
+
+    bool isNull() const { return tag == Null; }
+    qint64 integer() const;
+    double real() const;
+    QString text() const { return QString::fromUtf8(data, static_cast<int>(size)); }
+    // The cell as a QVariant: qint64, double, QString or QByteArray; invalid for null.
+    QVariant variant() const;
+};
+
+// Builds one row record: the offsets of each cell's end, then the cells.
+class TRowBuilder final {
+public:
+    void begin(int columns);
+    void addNull();
+    void addInteger(qint64 v);
+    void addReal(double v);
+    void addText(const char* utf8, std::uint32_t size);
+    void addBlob(const void* data, std::uint32_t size);
+    void addVariant(const QVariant& v);
+    const std::string& record() const { return m_buffer; }
+
+private:
+    void startCell(TCellView::Tag tag);
+    void endCell();
+
+    std::string m_buffer;
+    int m_columns = 0;
+    int m_cell = 0;
+};
+
+// Rows kept as UTF-8 records in large chunks, so a million rows cost little more than
+// their text; a QString is made only for a cell somebody reads.
+class TRowStore final {
+public:
+    using RowId = std::uint32_t;
+
+    explicit TRowStore(int columns = 0) : m_columns(columns) {}
+    void reset(int columns);
+
+    int columns() const { return m_columns; }
+    std::size_t size() const { return m_rows.size(); }
+
+    RowId append(const std::string& record);
+    // A record kept aside for a row (an edit's new values); the row id stays the same.
+    const char* store(const std::string& record);
+    void replace(RowId row, const char* record) { m_rows[row] = record; }
+    const char* record(RowId row) const { return m_rows[row]; }
+
+    TCellView cell(RowId row, int column) const { return cellOf(m_rows[row], column); }
+    TCellView cellOf(const char* record, int column) const;
+
+    std::size_t bytesUsed() const { return m_bytes; }
+
+private:
+    const char* allocate(const std::string& record);
+
+    int m_columns = 0;
+    std::vector<const char*> m_rows;
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    char* m_free = nullptr;
+    std::size_t m_left = 0;
+    std::size_t m_bytes = 0;
+};

@@ -1,0 +1,110 @@
+#include "platform/db/Schema.h"
+
+#include "platform/db/Connection.h"
+#include "platform/db/RowStore.h"
+#include "platform/db/SqliteProvider.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+QString tr(const char* text) {
+    return QCoreApplication::translate("Schema", text);
+}
+
+// A braced upper-case version 4 GUID, computed by the engine itself so that any client
+// inserting a row without a key gets one.
+const char* const kGuidDefault =
+    "('{' || hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||"
+    " substr(hex(randomblob(2)), 2) || '-' || substr('89AB', 1 + (abs(random()) % 4), 1) ||"
+    " substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)) || '}')";
+}  // namespace
+
+QString SqliteCatalogueSchema() {
+    return QStringLiteral(
+               "CREATE TABLE SubjectURLs ("
+               " SubjectURLID GUID NOT NULL PRIMARY KEY DEFAULT %1,"
+               " SubjectID GUID NULL,"
+               " Description TEXT(255) COLLATE NOCASE,"
+               " URL TEXT(150) COLLATE NOCASE,"
+               " Visited BOOLEAN NOT NULL DEFAULT 0,"
+               " Category TEXT(255) COLLATE NOCASE);\n"
+               "CREATE TABLE CategoryList ("
+               " CategoryID INTEGER PRIMARY KEY,"
+               " CategoryName TEXT(255) COLLATE NOCASE);\n"
+               "CREATE VIEW vCategoryList AS SELECT CategoryName FROM CategoryList;\n"
+               "CREATE TRIGGER vCategoryList_insert INSTEAD OF INSERT ON vCategoryList BEGIN"
+               " INSERT INTO CategoryList(CategoryName) VALUES (NEW.CategoryName); END;\n"
+               "CREATE TRIGGER vCategoryList_update INSTEAD OF UPDATE ON vCategoryList BEGIN"
+               " UPDATE CategoryList SET CategoryName = NEW.CategoryName WHERE rowid ="
+               " (SELECT rowid FROM CategoryList WHERE CategoryName IS OLD.CategoryName LIMIT 1);"
+               " END;\n"
+               "CREATE TRIGGER vCategoryList_delete INSTEAD OF DELETE ON vCategoryList BEGIN"
+               " DELETE FROM CategoryList WHERE rowid ="
+               " (SELECT rowid FROM CategoryList WHERE CategoryName IS OLD.CategoryName LIMIT 1);"
+               " END;\n")
+        .arg(QLatin1String(kGuidDefault));
+}
+
+void CreateSqliteCatalogue(const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (info.exists()) {
+        throw EDatabaseError(tr("Файл %1 уже существует.").arg(fileName));
+    }
+    QDir().mkpath(info.absolutePath());
+    const QByteArray path = QFile::encodeName(info.absoluteFilePath());
+    // O_EXCL: two creators never share one new file.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        throw EDatabaseError(tr("Не удалось создать файл %1.").arg(fileName));
+    }
+    ::close(fd);
+    sqlite3* db = nullptr;
+    QString error;
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        TSqliteProvider::RegisterTextRules(db);
+        const QByteArray schema = (QStringLiteral("PRAGMA journal_mode=WAL;BEGIN;") +
+                                   SqliteCatalogueSchema() + QStringLiteral("COMMIT;"))
+                                      .toUtf8();
+        char* message = nullptr;
+        if (sqlite3_exec(db, schema.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+            error = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
+        }
+        sqlite3_free(message);
+    } else {
+        error = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_close(db);
+    if (!error.isEmpty()) {
+        // The file is ours and new: nothing of the user's is lost by removing it.
+        QFile::remove(info.absoluteFilePath());
+        throw EDatabaseError(tr("Не удалось создать базу данных %1.\n%2").arg(fileName, error));
+    }
+}
+
+void CheckCatalogue(TConnection& connection) {
+    const struct {
+        const char* object;
+        const char* message;
+    } required[] = {
+        {"SubjectURLs", QT_TRANSLATE_NOOP("Schema", "В базе данных нет таблицы SubjectURLs.")},
+        {"vCategoryList", QT_TRANSLATE_NOOP("Schema", "В базе данных нет запроса vCategoryList.")},
+    };
+    for (const auto& r : required) {
+        try {
+            TRowStore rows;
+            connection.Provider()
+                .query(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(QLatin1String(r.object)),
+                       {})
+                ->fetchAll(rows);
+        } catch (const EDatabaseError&) {
+            throw EDatabaseError(tr(r.message));
+        }
+    }
+}

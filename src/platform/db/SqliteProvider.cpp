@@ -1,0 +1,340 @@
+#include "platform/db/SqliteProvider.h"
+
+#include "platform/SqliteStatement.h"
+#include "platform/db/RowStore.h"
+#include "platform/db/TextFold.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <QUuid>
+
+namespace {
+
+// A catalogue locked by another program is waited for this long, then its error shown.
+constexpr int kBusyTimeoutMs = 5000;
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("TSqliteProvider", text);
+}
+
+int nocaseCompare(void*, int na, const void* a, int nb, const void* b) {
+    return CompareFolded(static_cast<const char*>(a), static_cast<std::size_t>(na),
+                         static_cast<const char*>(b), static_cast<std::size_t>(nb));
+}
+
+void deletePattern(void* p) {
+    delete static_cast<std::u32string*>(p);
+}
+
+// like(pattern, text[, escape]): the engine calls LIKE this way round.
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    char32_t escape = 0;
+    if (argc == 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL) {
+        std::u32string e;
+        const auto* es = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+        FoldUtf8(es, static_cast<std::size_t>(sqlite3_value_bytes(argv[2])), e);
+        if (e.size() != 1) {
+            sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+        escape = e[0];
+    }
+    // The pattern is folded once per statement and kept by the engine.
+    std::u32string local;
+    const std::u32string* pattern = static_cast<std::u32string*>(sqlite3_get_auxdata(ctx, 0));
+    if (!pattern) {
+        const auto* ps = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        FoldUtf8(ps, static_cast<std::size_t>(sqlite3_value_bytes(argv[0])), local);
+        pattern = &local;
+        sqlite3_set_auxdata(ctx, 0, new std::u32string(local), deletePattern);
+    }
+    thread_local std::u32string text;
+    text.clear();
+    const auto* ts = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    FoldUtf8(ts, static_cast<std::size_t>(sqlite3_value_bytes(argv[1])), text);
+    sqlite3_result_int(ctx, LikeMatch(text, *pattern, escape) ? 1 : 0);
+}
+
+// A braced upper-case GUID, for tables whose key the program generates.
+void newGuidFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+    const QByteArray g = QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toLatin1();
+    sqlite3_result_text(ctx, g.constData(), g.size(), SQLITE_TRANSIENT);
+}
+
+class TSqliteCursor final : public TDbCursor {
+public:
+    TSqliteCursor(sqlite3* db, const QString& sql, const QVariantList& params)
+        : m_db(db), m_statement(db, sql) {
+        if (!m_statement.ok()) {
+            throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+        }
+        for (int i = 0; i < params.size(); ++i) {
+            m_statement.bindVariant(i + 1, params.at(i));
+        }
+        sqlite3_stmt* st = m_statement.get();
+        const int n = sqlite3_column_count(st);
+        for (int i = 0; i < n; ++i) {
+            TColumnInfo c;
+            c.name = QString::fromUtf8(sqlite3_column_name(st, i));
+            const char* decl = sqlite3_column_decltype(st, i);
+            c.type = decl ? FieldTypeFromDeclared(QString::fromUtf8(decl), &c.size)
+                          : TFieldType::Unknown;
+            if (const char* t = sqlite3_column_table_name(st, i)) {
+                c.table = QString::fromUtf8(t);
+            }
+            if (const char* o = sqlite3_column_origin_name(st, i)) {
+                c.column = QString::fromUtf8(o);
+            }
+            m_columns << c;
+        }
+    }
+
+    void fetchAll(TRowStore& store) override {
+        sqlite3_stmt* st = m_statement.get();
+        const int n = m_columns.size();
+        store.reset(n);
+        TRowBuilder row;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            row.begin(n);
+            for (int i = 0; i < n; ++i) {
+                switch (sqlite3_column_type(st, i)) {
+                    case SQLITE_INTEGER:
+                        row.addInteger(sqlite3_column_int64(st, i));
+                        break;
+                    case SQLITE_FLOAT:
+                        row.addReal(sqlite3_column_double(st, i));
+                        break;
+                    case SQLITE_TEXT: {
+                        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                        row.addText(t, static_cast<std::uint32_t>(sqlite3_column_bytes(st, i)));
+                        break;
+                    }
+                    case SQLITE_BLOB: {
+                        const void* b = sqlite3_column_blob(st, i);
+                        row.addBlob(b, static_cast<std::uint32_t>(sqlite3_column_bytes(st, i)));
+                        break;
+                    }
+                    default:
+                        row.addNull();
+                        break;
+                }
+            }
+            store.append(row.record());
+        }
+        if (rc != SQLITE_DONE) {
+            throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        }
+        inferUnknownTypes(store);
+    }
+
+private:
+    // Expressions have no declared type: take the class of the first value found.
+    void inferUnknownTypes(const TRowStore& store) {
+        for (int c = 0; c < m_columns.size(); ++c) {
+            if (m_columns[c].type != TFieldType::Unknown) {
+                continue;
+            }
+            TFieldType t = TFieldType::Memo;
+            for (std::size_t r = 0; r < store.size(); ++r) {
+                const TCellView v = store.cell(static_cast<TRowStore::RowId>(r), c);
+                if (v.tag == TCellView::Integer) {
+                    t = TFieldType::LargeInt;
+                } else if (v.tag == TCellView::Real) {
+                    t = TFieldType::Float;
+                } else if (v.tag == TCellView::Blob) {
+                    t = TFieldType::Blob;
+                } else if (v.tag == TCellView::Text) {
+                    t = TFieldType::Memo;
+                } else {
+                    continue;
+                }
+                break;
+            }
+            m_columns[c].type = t;
+        }
+    }
+
+    sqlite3* m_db;
+    TSqliteStatement m_statement;
+};
+
+}  // namespace
+
+TSqliteProvider::TSqliteProvider()
+    : m_connectionName(QStringLiteral("linkarium-sqlite-") +
+                       QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
+
+TSqliteProvider::~TSqliteProvider() {
+    close();
+}
+
+void TSqliteProvider::RegisterTextRules(sqlite3* db) {
+    sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, nocaseCompare);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "new_guid", 0, SQLITE_UTF8, nullptr, newGuidFunction, nullptr,
+                            nullptr);
+}
+
+void TSqliteProvider::fail(const QString& context) const {
+    const QString engine = m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QString();
+    throw EDatabaseError(engine.isEmpty() ? context : context + QStringLiteral("\n") + engine);
+}
+
+void TSqliteProvider::open(const TConnectionString& connection) {
+    close();
+    const QString source = connection.value(QStringLiteral("Data Source")).trimmed();
+    if (source.isEmpty()) {
+        throw EDatabaseError(tr("Не указан файл базы данных."));
+    }
+    const QFileInfo info(source);
+    if (!info.exists()) {
+        throw EDatabaseError(tr("Файл базы данных %1 не найден.").arg(source));
+    }
+    if (info.isDir()) {
+        throw EDatabaseError(tr("%1 - это папка, а не файл базы данных.").arg(source));
+    }
+    if (!info.isWritable() || !QFileInfo(info.absolutePath()).isWritable()) {
+        throw EDatabaseError(
+            tr("Файл базы данных %1 или его папка доступны только для чтения.").arg(source));
+    }
+    m_fileName = info.absoluteFilePath();
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        // mode=rw: a missing file is an error, never a new empty database.
+        db.setDatabaseName(QUrl::fromLocalFile(m_fileName).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=rw"));
+        bool customWait = false;
+        const int wait = connection.value(QStringLiteral("Busy Timeout")).toInt(&customWait);
+        m_busyTimeout = customWait && wait >= 0 ? wait : kBusyTimeoutMs;
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
+        if (!db.open()) {
+            const QString error = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, error));
+        }
+        const QVariant h = db.driver()->handle();
+        if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            throw EDatabaseError(tr("Драйвер SQLite недоступен."));
+        }
+        m_handle = *static_cast<sqlite3* const*>(h.constData());
+    }
+    sqlite3_busy_timeout(m_handle, m_busyTimeout);
+    // Reading first: a file that is not a database is refused before anything is written.
+    {
+        TSqliteStatement probe(m_handle, "SELECT count(*) FROM sqlite_master");
+        if (!probe.ok() || probe.step() != SQLITE_ROW) {
+            const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
+            close();
+            throw EDatabaseError(
+                tr("Файл %1 не является базой данных SQLite.\n%2").arg(source, engine));
+        }
+    }
+    RegisterTextRules(m_handle);
+    // WAL with full synchronisation: a reported commit survives a crash.
+    if (sqlite3_exec(m_handle, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(m_handle, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
+        close();
+        throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, engine));
+    }
+}
+
+void TSqliteProvider::close() {
+    if (!m_handle && !QSqlDatabase::contains(m_connectionName)) {
+        return;
+    }
+    m_handle = nullptr;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isValid()) {
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+std::unique_ptr<TDbCursor> TSqliteProvider::query(const QString& sql, const QVariantList& params) {
+    if (!m_handle) {
+        throw EDatabaseError(tr("Нет соединения с базой данных."));
+    }
+    return std::make_unique<TSqliteCursor>(m_handle, sql, params);
+}
+
+qint64 TSqliteProvider::execute(const QString& sql, const QVariantList& params,
+                                QVector<QVariantList>* returned) {
+    if (!m_handle) {
+        throw EDatabaseError(tr("Нет соединения с базой данных."));
+    }
+    const QByteArray u = sql.toUtf8();
+    const char* tail = u.constData();
+    const char* end = tail + u.size();
+    qint64 changed = 0;
+    int bound = 0;
+    // Several statements may stand in one text; parameters run on across them.
+    while (tail < end) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(m_handle, tail, static_cast<int>(end - tail), &raw, &tail) !=
+            SQLITE_OK) {
+            fail(tr("Ошибка в запросе к базе данных."));
+        }
+        if (!raw) {
+            break;  // only blanks or a comment were left
+        }
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+        const int count = sqlite3_bind_parameter_count(raw);
+        for (int i = 1; i <= count; ++i) {
+            TSqliteStatement::BindVariant(raw, i,
+                                          bound < params.size() ? params.at(bound) : QVariant());
+            ++bound;
+        }
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            if (returned) {
+                QVariantList row;
+                for (int c = 0; c < sqlite3_column_count(raw); ++c) {
+                    row << TSqliteStatement::ColumnValue(raw, c);
+                }
+                returned->append(row);
+            }
+        }
+        if (rc != SQLITE_DONE) {
+            fail(tr("Ошибка при выполнении запроса к базе данных."));
+        }
+        changed += sqlite3_changes(m_handle);
+    }
+    return changed;
+}
+
+QStringList TSqliteProvider::primaryKey(const QString& table) {
+    QStringList key;
+    if (!m_handle) {
+        return key;
+    }
+    TSqliteStatement q(m_handle, QStringLiteral("SELECT name, pk FROM pragma_table_info(?1) "
+                                                "WHERE pk > 0 ORDER BY pk"));
+    if (!q.ok()) {
+        return key;
+    }
+    q.bind(1, table);
+    while (q.step() == SQLITE_ROW) {
+        key << q.text(0);
+    }
+    return key;
+}

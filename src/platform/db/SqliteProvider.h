@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/db/DbProvider.h"
+
+struct sqlite3;
+
+// The embedded engine: a catalogue file opened through Qt SQL, read and written through
+// the engine's C API on the driver's handle. The file must exist and be a database; it
+// is never created or changed by opening it, except that it is switched to WAL.
+class TSqliteProvider final : public TDbProvider {
+public:
+    TSqliteProvider();
+    ~TSqliteProvider() override;
+
+    TSqlDialect dialect() const override { return TSqlDialect::SQLite; }
+    void open(const TConnectionString& connection) override;
+    void close() override;
+    bool isOpen() const override { return m_handle != nullptr; }
+
+    std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) override;
+    qint64 execute(const QString& sql, const QVariantList& params,
+                   QVector<QVariantList>* returned) override;
+
+    QStringList primaryKey(const QString& table) override;
+    QString rowLocator() const override { return QStringLiteral("rowid"); }
+    QString beginSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    QString nullSafeEquals() const override { return QStringLiteral("IS"); }
+
+    sqlite3* handle() const { return m_handle; }
+
+    // Registers the case-insensitive LIKE and NOCASE of the program on a handle.
+    static void RegisterTextRules(sqlite3* db);
+
+private:
+    [[noreturn]] void fail(const QString& context) const;
+
+    QString m_connectionName;
+    QString m_fileName;
+    sqlite3* m_handle = nullptr;
+    int m_busyTimeout = 0;
+};

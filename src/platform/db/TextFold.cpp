@@ -1,0 +1,175 @@
+#include "platform/db/TextFold.h"
+
+#include <QChar>
+
+namespace {
+
+// Decodes one code point; malformed input yields U+FFFD and advances one byte.
+char32_t decode(const unsigned char*& p, const unsigned char* end) {
+    const unsigned char c = *p;
+    if (c < 0x80) {
+        ++p;
+        return c;
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = c & 0x07;
+    } else {
+        ++p;
+        return 0xFFFD;
+    }
+    if (end - p <= extra) {
+        p = end;
+        return 0xFFFD;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            ++p;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    p += extra + 1;
+    return cp;
+}
+
+inline char32_t foldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char32_t>(c + 32) : c;
+}
+
+inline char32_t fold(char32_t c) {
+    if (c < 0x80) {
+        return foldAscii(static_cast<unsigned char>(c));
+    }
+    return QChar::toCaseFolded(c);
+}
+
+void encode(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+}  // namespace
+
+void FoldUtf8(const char* s, std::size_t n, std::u32string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    const auto* end = p + n;
+    while (p < end) {
+        out.push_back(fold(decode(p, end)));
+    }
+}
+
+void AppendSortKey(const char* s, std::size_t n, std::string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    const auto* end = p + n;
+    while (p < end) {
+        if (*p < 0x80) {
+            out.push_back(static_cast<char>(foldAscii(*p++)));
+            continue;
+        }
+        char32_t c = fold(decode(p, end));
+        if (c == U'\u0451') {
+            c = U'\u0435';
+        }
+        encode(c, out);
+    }
+}
+
+int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb) {
+    const auto* p = reinterpret_cast<const unsigned char*>(a);
+    const auto* pe = p + na;
+    const auto* q = reinterpret_cast<const unsigned char*>(b);
+    const auto* qe = q + nb;
+    while (p < pe && q < qe) {
+        char32_t x;
+        char32_t y;
+        if (*p < 0x80 && *q < 0x80) {
+            x = foldAscii(*p++);
+            y = foldAscii(*q++);
+        } else {
+            x = fold(decode(p, pe));
+            y = fold(decode(q, qe));
+        }
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    if (p < pe) {
+        return 1;
+    }
+    return q < qe ? -1 : 0;
+}
+
+bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& prefix) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    const auto* end = p + n;
+    for (char32_t want : prefix) {
+        if (p >= end) {
+            return false;
+        }
+        const char32_t got = *p < 0x80 ? foldAscii(*p++) : fold(decode(p, end));
+        if (got != want) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LikeMatch(const std::u32string& text, const std::u32string& pattern, char32_t escape) {
+    // Iterative matching with one back-track point for the last "%": linear in practice
+    // and never exponential, whatever the pattern.
+    std::size_t t = 0;
+    std::size_t p = 0;
+    std::size_t starP = std::u32string::npos;
+    std::size_t starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size()) {
+            char32_t pc = pattern[p];
+            if (escape && pc == escape && p + 1 < pattern.size()) {
+                if (pattern[p + 1] == text[t]) {
+                    p += 2;
+                    ++t;
+                    continue;
+                }
+            } else if (pc == U'%') {
+                starP = p++;
+                starT = t;
+                continue;
+            } else if (pc == U'_' || pc == text[t]) {
+                ++p;
+                ++t;
+                continue;
+            }
+        }
+        if (starP == std::u32string::npos) {
+            return false;
+        }
+        p = starP + 1;
+        t = ++starT;
+    }
+    while (p < pattern.size() && pattern[p] == U'%') {
+        ++p;
+    }
+    return p == pattern.size();
+}

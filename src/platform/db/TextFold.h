@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Case-insensitive text rules shared by the engines' LIKE and text comparison, the
+// dataset's sort keys and Locate: letters compare by their Unicode case folding, so
+// Cyrillic and Latin letters alike ignore case. Work on UTF-8 bytes without making
+// QStrings, with a fast path for ASCII.
+
+// Appends the case-folded text as code points.
+void FoldUtf8(const char* s, std::size_t n, std::u32string& out);
+// Appends the sort key of a text: its folding as UTF-8, with "ё" sorting as "е" the way
+// Russian readers expect; memcmp of two keys gives the sort order.
+void AppendSortKey(const char* s, std::size_t n, std::string& out);
+// <0, 0, >0 comparing the folded texts by code point.
+int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb);
+// Whether the folded text begins with the already folded prefix.
+bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& foldedPrefix);
+// Jet's LIKE on folded texts: "%" any run, "_" one character, escape (0 for none) takes
+// the next pattern character literally.
+bool LikeMatch(const std::u32string& text, const std::u32string& pattern, char32_t escape);

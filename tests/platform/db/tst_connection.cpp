@@ -1,0 +1,182 @@
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
+#include "support/TestCatalogue.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QtTest>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+QByteArray digest(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QString errorOf(TConnection& c) {
+    try {
+        c.Open();
+    } catch (const EError& e) {
+        return e.message();
+    }
+    return QString();
+}
+}  // namespace
+
+class TestConnection final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void refusedWithoutTouchingTheFile_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("garbage") << QByteArray(4096, 'g') << "не является базой данных SQLite";
+        QTest::newRow("text") << QByteArray("Data Source=x\n") << "не является базой данных SQLite";
+    }
+    void refusedWithoutTouchingTheFile() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("cat.db");
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const QByteArray before = digest(file);
+        TConnection c;
+        c.SetConnectionString("Data Source=" + file);
+        QVERIFY(errorOf(c).contains(message));
+        QVERIFY(!c.Connected());
+        QCOMPARE(digest(file), before);
+        QCOMPARE(QFileInfo(file).size(), content.size());
+    }
+
+    void missingFileIsNotCreated() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("absent.db");
+        TConnection c;
+        c.SetConnectionString("Provider=SQLite;Data Source=" + file);
+        QVERIFY(errorOf(c).contains("не найден"));
+        QVERIFY(!QFileInfo::exists(file));
+    }
+
+    void badStrings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << ""
+                               << "Не задана строка подключения";
+        QTest::newRow("no source") << "Provider=SQLite"
+                                   << "Не указан файл";
+        QTest::newRow("unknown provider") << "Provider=Oracle;Data Source=x"
+                                          << "Oracle";
+    }
+    void badStrings() {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        TConnection c;
+        c.SetConnectionString(text);
+        QVERIFY2(errorOf(c).contains(message), qPrintable(errorOf(c)));
+    }
+
+    void passwordNeverInMessages() {
+        TConnection c;
+        c.SetConnectionString("Provider=SQLite;Data Source=/nonexistent/x.db;Password=s3cr3t");
+        QVERIFY(!errorOf(c).contains("s3cr3t"));
+    }
+
+    void readOnlyCatalogue() {
+        if (::geteuid() == 0) {
+            QSKIP("root may write any file");
+        }
+        QTemporaryDir dir;
+        const QString file = dir.filePath("ro.db");
+        CreateSqliteCatalogue(file);
+        QFile::setPermissions(file, QFile::ReadOwner);
+        const QByteArray before = digest(file);
+        TConnection c;
+        c.SetConnectionString("Data Source=" + file);
+        QVERIFY(errorOf(c).contains("только для чтения"));
+        QCOMPARE(digest(file), before);
+    }
+
+    void catalogueObjectsAreNamed_data() {
+        QTest::addColumn<QString>("drop");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("table") << "DROP TABLE SubjectURLs"
+                               << "SubjectURLs";
+        QTest::newRow("query") << "DROP VIEW vCategoryList"
+                               << "vCategoryList";
+    }
+    void catalogueObjectsAreNamed() {
+        QFETCH(QString, drop);
+        QFETCH(QString, message);
+        TTestCatalogue cat;
+        cat.otherExec(drop);
+        try {
+            CheckCatalogue(cat.connection());
+            QFAIL("no error");
+        } catch (const EDatabaseError& e) {
+            QVERIFY(e.message().contains(message));
+        }
+    }
+
+    void afterConnectRunsAndItsErrorReachesTheCaller() {
+        TTestCatalogue cat;
+        TConnection c;
+        int calls = 0;
+        c.AfterConnect = [&calls](TConnection&) {
+            if (++calls == 2) {
+                throw EError("list failed");
+            }
+        };
+        c.SetConnectionString(cat.connectionString());
+        c.Open();
+        QCOMPARE(calls, 1);
+        c.Close();
+        QCOMPARE(errorOf(c), QStringLiteral("list failed"));
+    }
+
+    void createRefusesAnExistingFile() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("mine.db");
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("precious");
+        }
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, CreateSqliteCatalogue(file));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("precious"));
+    }
+
+    void lockedCatalogueWaitsThenReports() {
+        TTestCatalogue cat;
+        TConnection c;
+        c.SetConnectionString(cat.connectionString() + ";Busy Timeout=300");
+        c.Open();
+        cat.otherExec("BEGIN IMMEDIATE");
+        QElapsedTimer t;
+        t.start();
+        QString message;
+        try {
+            c.Execute("UPDATE SubjectURLs SET Visited = 1");
+        } catch (const EDatabaseError& e) {
+            message = e.message();
+        }
+        QVERIFY(t.elapsed() >= 250);
+        QVERIFY2(message.contains("locked"), qPrintable(message));
+        cat.otherExec("ROLLBACK");
+        QCOMPARE(c.Execute("UPDATE SubjectURLs SET Visited = 1"), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "tst_connection.moc"

@@ -1,0 +1,486 @@
+#include "common/UtilsUnit.h"
+#include "platform/db/Command.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/DataSetModel.h"
+#include "support/TestCatalogue.h"
+
+#include <QAbstractItemModelTester>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+QStringList column(TDataSet& ds, const QString& field) {
+    QStringList values;
+    for (int i = 0; i < ds.RecordCount(); ++i) {
+        values << ds.DisplayTextAt(i, ds.FieldByName(field));
+    }
+    return values;
+}
+
+class TRecorder final : public TDataSetObserver {
+public:
+    int changed = 0;
+    int records = 0;
+    int scrolls = 0;
+    void DataSetChanged() override { ++changed; }
+    void RecordChanged(int) override { ++records; }
+    void Scrolled(int) override { ++scrolls; }
+};
+}  // namespace
+
+class TestDataSet final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestCatalogue> cat;
+    std::unique_ptr<TDataSet> ds;
+
+    void openUrls(const QString& sql = QStringLiteral("SELECT * FROM SubjectURLs"),
+                  TLockType lock = TLockType::Optimistic) {
+        ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText(sql);
+        ds->SetLockType(lock);
+        ds->Open();
+    }
+
+private Q_SLOTS:
+    void init() {
+        cat = std::make_unique<TTestCatalogue>();
+        cat->addUrl("b.example/news", "Новости дня", "Новости");
+        cat->addUrl("a.example", "Alpha", QString());
+        cat->addUrl("C.example", "ёжик", "Разное; Новости", true);
+        cat->addUrl("ä.example", QString(), "Zeta");
+    }
+    void cleanup() {
+        ds.reset();
+        cat.reset();
+    }
+
+    void fieldsFollowTheSchema() {
+        openUrls();
+        QCOMPARE(ds->FieldCount(), 6);
+        const QStringList names = {"SubjectURLID", "SubjectID", "Description",
+                                   "URL",          "Visited",   "Category"};
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(ds->Fields(i).FieldName, names[i]);
+        }
+        QCOMPARE(ds->FieldByName("subjecturlid").DataType, TFieldType::Guid);
+        QCOMPARE(ds->FieldByName("URL").DataType, TFieldType::WideString);
+        QCOMPARE(ds->FieldByName("URL").Size, 150);
+        QCOMPARE(ds->FieldByName("Description").Size, 255);
+        QCOMPARE(ds->FieldByName("Visited").DataType, TFieldType::Boolean);
+        QCOMPARE(ds->UpdateTable(), QStringLiteral("SubjectURLs"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->FieldByName("Nothing"));
+        QVERIFY(ds->FindField("Nothing") == nullptr);
+    }
+
+    void declaredFieldsKeepTitles() {
+        ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText("SELECT * FROM SubjectURLs");
+        TField& url = ds->AddField("URL");
+        url.DisplayLabel = "Адрес";
+        TField& key = ds->AddField("SubjectURLID");
+        key.Visible = false;
+        ds->Open();
+        QCOMPARE(ds->FieldCount(), 2);
+        QCOMPARE(ds->Fields(0).Title(), QStringLiteral("Адрес"));
+        QVERIFY(!ds->FieldByName("SubjectURLID").Visible);
+        ds->Close();
+        ds->Open();  // declared fields survive a reopening
+        QCOMPARE(ds->FieldCount(), 2);
+        ds->Close();
+        ds->AddField("Missing");
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->Open());
+        QVERIFY(!ds->Active());
+    }
+
+    void navigationFlags() {
+        openUrls("SELECT * FROM SubjectURLs WHERE URL = \"nothing\"");
+        QVERIFY(ds->Bof() && ds->Eof() && ds->IsEmpty());
+        QCOMPARE(ds->RecNo(), 0);
+        openUrls();
+        QCOMPARE(ds->RecordCount(), 4);
+        QVERIFY(ds->Bof() && !ds->Eof());
+        int seen = 0;
+        while (!ds->Eof()) {
+            ++seen;
+            ds->Next();
+        }
+        QCOMPARE(seen, 4);
+        QCOMPARE(ds->RecNo(), 4);
+        ds->Prior();
+        QVERIFY(!ds->Eof() && !ds->Bof());
+        QCOMPARE(ds->MoveBy(-10), -2);
+        QVERIFY(ds->Bof());
+        ds->Last();
+        QVERIFY(ds->Eof());
+        ds->First();
+        QVERIFY(ds->Bof());
+    }
+
+    void sortText_data() {
+        QTest::addColumn<QString>("sort");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("url asc ignores case")
+            << "URL ASC"
+            << "URL" << QStringList{"a.example", "b.example/news", "C.example", "ä.example"};
+        QTest::newRow("desc") << "URL DESC"
+                              << "URL"
+                              << QStringList{"ä.example", "C.example", "b.example/news",
+                                             "a.example"};
+        QTest::newRow("nulls first")
+            << "Description"
+            << "Description" << QStringList{"", "Alpha", "ёжик", "Новости дня"};
+        QTest::newRow("two keys") << "Visited DESC,Category ASC"
+                                  << "URL"
+                                  << QStringList{"C.example", "a.example", "ä.example",
+                                                 "b.example/news"};
+    }
+    void sortText() {
+        QFETCH(QString, sort);
+        QFETCH(QString, field);
+        QFETCH(QStringList, expected);
+        openUrls();
+        ds->SetSort(sort);
+        QCOMPARE(column(*ds, field), expected);
+        QCOMPARE(ds->Sort(), sort);
+    }
+
+    void sortKeepsCurrentRecordAndRejectsUnknownField() {
+        openUrls();
+        QVERIFY(ds->Locate("URL", {"C.example"}, 0));
+        ds->SetSort("URL DESC");
+        QCOMPARE(ds->FieldByName("URL").AsString(), QStringLiteral("C.example"));
+        QCOMPARE(ds->RecNo(), 2);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->SetSort("Nope ASC"));
+        QCOMPARE(ds->Sort(), QStringLiteral("URL DESC"));
+    }
+
+    void locate_data() {
+        QTest::addColumn<QString>("fields");
+        QTest::addColumn<QVariantList>("values");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("exact") << "URL" << QVariantList{"a.example"} << 0 << "a.example";
+        QTest::newRow("exact is case-sensitive") << "URL" << QVariantList{"A.EXAMPLE"} << 0 << "";
+        QTest::newRow("caseless") << "URL" << QVariantList{"A.EXAMPLE"} << int(loCaseInsensitive)
+                                  << "a.example";
+        QTest::newRow("cyrillic prefix")
+            << "Description" << QVariantList{"НОВ"} << int(loCaseInsensitive | loPartialKey)
+            << "b.example/news";
+        QTest::newRow("yo prefix") << "Description" << QVariantList{"Ё"}
+                                   << int(loCaseInsensitive | loPartialKey) << "C.example";
+        QTest::newRow("no match") << "URL" << QVariantList{"zzz"}
+                                  << int(loCaseInsensitive | loPartialKey) << "";
+        QTest::newRow("null") << "Description" << QVariantList{QVariant()} << 0 << "ä.example";
+        QTest::newRow("boolean") << "Visited" << QVariantList{true} << 0 << "C.example";
+        QTest::newRow("two fields")
+            << "Visited;URL" << QVariantList{false, "b"} << int(loPartialKey) << "b.example/news";
+    }
+    void locate() {
+        QFETCH(QString, fields);
+        QFETCH(QVariantList, values);
+        QFETCH(int, options);
+        QFETCH(QString, found);
+        openUrls();
+        ds->SetSort("URL DESC");
+        ds->Last();
+        const int before = ds->RecNo();
+        QCOMPARE(ds->Locate(fields, values, options), !found.isEmpty());
+        if (found.isEmpty()) {
+            QCOMPARE(ds->RecNo(), before);  // no match leaves the position alone
+        } else {
+            QCOMPARE(ds->FieldByName("URL").AsString(), found);
+        }
+    }
+
+    void bookmarks() {
+        openUrls();
+        ds->SetSort("URL");
+        ds->Next();
+        const TBookmark b = ds->GetBookmark();
+        const QString url = ds->FieldByName("URL").AsString();
+        ds->SetSort("URL DESC");
+        ds->First();
+        QVERIFY(ds->BookmarkValid(b));
+        ds->GotoBookmark(b);
+        QCOMPARE(ds->FieldByName("URL").AsString(), url);
+        ds->Delete();
+        QVERIFY(!ds->BookmarkValid(b));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->GotoBookmark(b));
+        QVERIFY(!ds->BookmarkValid(kNoBookmark));
+    }
+
+    void eventsAndSilentAbort() {
+        openUrls();
+        QStringList log;
+        ds->BeforeInsert = [&log](TDataSet&) {
+            log << "BeforeInsert";
+            Abort();  // the handler did the work itself
+        };
+        ds->BeforeDelete = [&log](TDataSet&) {
+            log << "BeforeDelete";
+            Abort();
+        };
+        ds->AfterScroll = [&log](TDataSet&) { log << "AfterScroll"; };
+        QVERIFY_THROWS_EXCEPTION(EAbort, ds->Insert());
+        QCOMPARE(ds->State(), TDataSetState::Browse);
+        QVERIFY_THROWS_EXCEPTION(EAbort, ds->Delete());
+        QCOMPARE(ds->RecordCount(), 4);
+        ds->Next();
+        QCOMPARE(log, (QStringList{"BeforeInsert", "BeforeDelete", "AfterScroll"}));
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 4);
+    }
+
+    void editPostWritesAtOnce() {
+        openUrls();
+        QVERIFY(ds->Locate("URL", {"a.example"}, 0));
+        QStringList log;
+        ds->BeforePost = [&log](TDataSet& d) { log << d.FieldByName("Description").AsString(); };
+        ds->Edit();
+        ds->FieldByName("Description").SetValue("Первый");
+        ds->FieldByName("Visited").SetValue(true);
+        QCOMPARE(ds->FieldByName("Description").AsString(), QStringLiteral("Первый"));
+        ds->Post();
+        QCOMPARE(log, QStringList{"Первый"});
+        QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL = 'a.example'")
+                     .toString(),
+                 QStringLiteral("Первый"));
+        QCOMPARE(cat->otherValue("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(),
+                 1);
+        ds->Edit();
+        ds->FieldByName("Description").SetValue("Отменено");
+        ds->Cancel();
+        QCOMPARE(ds->FieldByName("Description").AsString(), QStringLiteral("Первый"));
+        QVERIFY_THROWS_EXCEPTION(EError, ds->FieldByName("URL").SetValue("x"));  // browse state
+    }
+
+    void insertGetsGeneratedKey() {
+        openUrls();
+        ds->Append();
+        ds->FieldByName("URL").SetValue("new.example");
+        ds->Post();
+        const QString key = ds->FieldByName("SubjectURLID").AsString();
+        QVERIFY2(QRegularExpression("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$")
+                     .match(key)
+                     .hasMatch(),
+                 qPrintable(key));
+        QCOMPARE(ds->RecordCount(), 5);
+        QCOMPARE(ds->FieldByName("Visited").AsBoolean(), false);
+        QCOMPARE(cat->otherValue(
+                        QString("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
+                     .toString(),
+                 QStringLiteral("new.example"));
+    }
+
+    void batchWritesOnlyOnUpdate() {
+        openUrls("SELECT * FROM vCategoryList", TLockType::BatchOptimistic);
+        QVERIFY(ds->IsEmpty());
+        for (const char* name : {"Новости", "Разное", "Работа"}) {
+            ds->Append();
+            ds->FieldByName("CategoryName").SetValue(QString::fromUtf8(name));
+            ds->Post();
+        }
+        QVERIFY(ds->UpdatesPending());
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM CategoryList").toInt(), 0);
+        ds->UpdateBatch();
+        QVERIFY(!ds->UpdatesPending());
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM CategoryList").toInt(), 3);
+
+        QVERIFY(ds->Locate("CategoryName", {"разное"}, loCaseInsensitive));
+        ds->Edit();
+        ds->FieldByName("CategoryName").SetValue("Прочее");
+        ds->Post();
+        QVERIFY(ds->Locate("CategoryName", {"Работа"}, 0));
+        ds->Delete();
+        ds->Append();
+        ds->FieldByName("CategoryName").SetValue("Временное");
+        ds->Post();
+        ds->Delete();  // an unsaved row deleted again leaves nothing to write
+        ds->CancelBatch();
+        QCOMPARE(ds->RecordCount(), 3);
+        QVERIFY(ds->Locate("CategoryName", {"Разное"}, 0));
+        QVERIFY(!ds->Locate("CategoryName", {"Временное"}, 0));
+
+        QVERIFY(ds->Locate("CategoryName", {"Разное"}, 0));
+        ds->Edit();
+        ds->FieldByName("CategoryName").SetValue("Прочее");
+        ds->Post();
+        QVERIFY(ds->Locate("CategoryName", {"Работа"}, 0));
+        ds->Delete();
+        ds->UpdateBatch();
+        QCOMPARE(cat->otherValue("SELECT group_concat(CategoryName, ',') FROM "
+                                 "(SELECT CategoryName FROM CategoryList ORDER BY 1)")
+                     .toString(),
+                 QStringLiteral("Новости,Прочее"));
+    }
+
+    void batchConflictIsAnErrorNotAnOverwrite_data() {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("changed by someone else")
+            << "UPDATE SubjectURLs SET Description = 'theirs' WHERE URL = 'a.example'";
+        QTest::newRow("deleted by someone else")
+            << "DELETE FROM SubjectURLs WHERE URL = 'a.example'";
+    }
+    void batchConflictIsAnErrorNotAnOverwrite() {
+        QFETCH(QString, meanwhile);
+        openUrls("SELECT * FROM SubjectURLs", TLockType::BatchOptimistic);
+        QVERIFY(ds->Locate("URL", {"b.example/news"}, 0));
+        ds->Edit();
+        ds->FieldByName("Description").SetValue("mine too");
+        ds->Post();
+        QVERIFY(ds->Locate("URL", {"a.example"}, 0));
+        ds->Edit();
+        ds->FieldByName("Description").SetValue("mine");
+        ds->Post();
+        cat->otherExec(meanwhile);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->UpdateBatch());
+        QVERIFY(ds->UpdatesPending());
+        QVERIFY(!cat->connection().InTransaction());
+        // The whole batch is undone: the other row was not written either.
+        QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL = 'b.example/news'")
+                     .toString(),
+                 QStringLiteral("Новости дня"));
+        QVERIFY(cat->otherValue("SELECT count(*) FROM SubjectURLs WHERE Description = 'mine'")
+                    .toInt() == 0);
+    }
+
+    void unchangedColumnChangedElsewhereIsNoConflict() {
+        openUrls("SELECT * FROM SubjectURLs", TLockType::BatchOptimistic);
+        QVERIFY(ds->Locate("URL", {"a.example"}, 0));
+        ds->Edit();
+        ds->FieldByName("Description").SetValue("mine");
+        ds->Post();
+        cat->otherExec("UPDATE SubjectURLs SET Category = 'theirs' WHERE URL = 'a.example'");
+        ds->UpdateBatch();
+        QCOMPARE(cat->otherValue("SELECT Description || '/' || Category FROM SubjectURLs "
+                                 "WHERE URL = 'a.example'")
+                     .toString(),
+                 QStringLiteral("mine/theirs"));
+    }
+
+    void parametersAndCyrillicLike() {
+        openUrls(
+            "SELECT * FROM SubjectURLs WHERE (Category LIKE \"%новости%\") AND "
+            "(Visited = :True)");
+        // Not yet bound: the parameter is null and nothing matches.
+        QCOMPARE(ds->RecordCount(), 0);
+        ds->Close();
+        ds->Parameters().ParamByName("True").DataType = TFieldType::Boolean;
+        ds->Parameters().ParamByName("true").SetValue(1);
+        ds->Open();
+        QCOMPARE(column(*ds, "URL"), QStringList{"C.example"});
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->Parameters().ParamByName("Other"));
+
+        openUrls("SELECT * FROM SubjectURLs WHERE Description = \"НОВОСТИ ДНЯ\"");
+        QCOMPARE(ds->RecordCount(), 1);  // text comparison ignores case, as Jet's does
+    }
+
+    void closingTheConnectionClosesDataSets() {
+        openUrls();
+        TRecorder recorder;
+        ds->AddObserver(&recorder);
+        cat->connection().Close();
+        QVERIFY(!ds->Active());
+        QVERIFY(recorder.changed > 0);
+        ds->RemoveObserver(&recorder);
+        cat->connection().Open();
+        ds->Open();
+        QCOMPARE(ds->RecordCount(), 4);
+    }
+
+    void controlsCanBeSwitchedOff() {
+        openUrls();
+        TRecorder recorder;
+        ds->AddObserver(&recorder);
+        ds->DisableControls();
+        ds->Next();
+        ds->SetSort("URL");
+        ds->Requery();
+        QCOMPARE(recorder.changed + recorder.scrolls + recorder.records, 0);
+        ds->EnableControls();
+        QCOMPARE(recorder.changed, 1);
+        ds->RemoveObserver(&recorder);
+    }
+
+    void nestedTransactions() {
+        TConnection& c = cat->connection();
+        QCOMPARE(c.BeginTrans(), 1);
+        c.Execute("UPDATE SubjectURLs SET Visited = 1 WHERE URL = \"a.example\"");
+        QCOMPARE(c.BeginTrans(), 2);
+        c.Execute("DELETE FROM SubjectURLs WHERE URL = :u", {{"U", "b.example/news"}});
+        c.RollbackTrans();
+        c.CommitTrans();
+        QVERIFY(!c.InTransaction());
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 4);
+        QCOMPARE(cat->otherValue("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(),
+                 1);
+        {
+            TTransaction t(c);
+            c.Execute("DELETE FROM SubjectURLs");
+        }  // not committed: rolled back
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 4);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.CommitTrans());
+    }
+
+    void preparedCommand() {
+        TCommand cmd;
+        cmd.SetConnection(&cat->connection());
+        cmd.SetCommandText("UPDATE SubjectURLs SET Visited = 1 WHERE SubjectURLID = :ID");
+        const QString key = cat->addUrl("d.example", "x", QString());
+        cmd.Parameters().ParamByName("ID").SetValue(key);
+        QCOMPARE(cmd.Execute(), 1);
+        cmd.Parameters().ParamByName("ID").SetValue("{00000000-0000-0000-0000-000000000000}");
+        QCOMPARE(cmd.Execute(), 0);
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs WHERE Visited = 1").toInt(), 2);
+    }
+
+    void nullBlankFields_data() {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("becomesNull");
+        QTest::newRow("spaces") << "   " << true;
+        QTest::newRow("tab and newline") << "\t\r\n" << true;
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("text kept untrimmed") << "  x  " << false;
+    }
+    void nullBlankFields() {
+        QFETCH(QString, description);
+        QFETCH(bool, becomesNull);
+        openUrls();
+        ds->Edit();
+        ds->FieldByName("Description").SetValue(description);
+        ds->FieldByName("Visited").SetValue(false);
+        NullBlankFields(*ds);
+        QCOMPARE(ds->FieldByName("Description").IsNull(), becomesNull);
+        if (!becomesNull) {
+            QCOMPARE(ds->FieldByName("Description").AsString(), description);
+        }
+        QVERIFY(!ds->FieldByName("SubjectURLID").IsNull());
+        QVERIFY(!ds->FieldByName("Visited").IsNull());
+        ds->Cancel();
+    }
+
+    void modelFollowsTheDataSet() {
+        openUrls();
+        TDataSetModel model(ds.get());
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.columnCount(), 6);
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("URL"));
+        QSignalSpy current(&model, &TDataSetModel::currentRowChanged);
+        ds->SetSort("URL");
+        QCOMPARE(model.index(0, 3).data().toString(), QStringLiteral("a.example"));
+        ds->Last();
+        QCOMPARE(current.last().first().toInt(), 3);
+        ds->Delete();
+        QCOMPARE(model.rowCount(), 3);
+        ds->Close();
+        QCOMPARE(model.rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestDataSet)
+#include "tst_dataset.moc"

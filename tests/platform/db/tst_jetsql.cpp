@@ -1,0 +1,229 @@
+#include "platform/db/ConnectionString.h"
+#include "platform/db/FieldTypes.h"
+#include "platform/db/JetSql.h"
+#include "platform/db/TextFold.h"
+
+#include <QtTest>
+
+class TestJetSql final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void translate_data() {
+        QTest::addColumn<QString>("jet");
+        QTest::addColumn<QString>("sqlite");
+        QTest::addColumn<QString>("postgres");
+        QTest::addColumn<QStringList>("params");
+        QTest::newRow("double-quoted literal")
+            << "SELECT * FROM T WHERE URL = \"a'b\""
+            << "SELECT * FROM T WHERE URL = 'a''b'"
+            << "SELECT * FROM T WHERE URL = 'a''b'" << QStringList{};
+        QTest::newRow("doubled quote inside") << "X = \"say \"\"hi\"\"\""
+                                              << "X = 'say \"hi\"'"
+                                              << "X = 'say \"hi\"'" << QStringList{};
+        QTest::newRow("colon, brace and LIKE inside literal stay")
+            << "X = \":Name {0A1B2C3D-0000-0000-0000-000000000000} LIKE\""
+            << "X = ':Name {0A1B2C3D-0000-0000-0000-000000000000} LIKE'"
+            << "X = ':Name {0A1B2C3D-0000-0000-0000-000000000000} LIKE'" << QStringList{};
+        QTest::newRow("guid literal")
+            << "DELETE FROM SubjectURLs WHERE SubjectURLID = {0a1b2c3d-4e5f-6789-abcd-ef0123456789}"
+            << "DELETE FROM SubjectURLs WHERE SubjectURLID = "
+               "'{0A1B2C3D-4E5F-6789-ABCD-EF0123456789}'"
+            << "DELETE FROM SubjectURLs WHERE SubjectURLID = "
+               "'{0A1B2C3D-4E5F-6789-ABCD-EF0123456789}'"
+            << QStringList{};
+        QTest::newRow("braces that are no guid") << "X = {abc}"
+                                                 << "X = {abc}"
+                                                 << "X = {abc}" << QStringList{};
+        QTest::newRow("parameters in order, repeats kept")
+            << "D >= :BeginOfWeek AND D < :EndOfWeek OR V = :True OR D = :BeginOfWeek"
+            << "D >= ? AND D < ? OR V = ? OR D = ?"
+            << "D >= ? AND D < ? OR V = ? OR D = ?"
+            << QStringList{"BeginOfWeek", "EndOfWeek", "True", "BeginOfWeek"};
+        QTest::newRow("like") << "(URL LIKE \"%news%\") AND (Category like \"%Новости%\")"
+                              << "(URL LIKE '%news%') AND (Category like '%Новости%')"
+                              << "(URL ILIKE '%news%') AND (Category ILIKE '%Новости%')"
+                              << QStringList{};
+        QTest::newRow("word containing like") << "LIKELY = UNLIKE"
+                                              << "LIKELY = UNLIKE"
+                                              << "LIKELY = UNLIKE" << QStringList{};
+        QTest::newRow("bracketed identifier") << "SELECT [My Field] FROM [T]"
+                                              << "SELECT \"My Field\" FROM \"T\""
+                                              << "SELECT \"My Field\" FROM \"T\"" << QStringList{};
+        QTest::newRow("single-quoted literal kept") << "X = 'it''s \"x\"'"
+                                                    << "X = 'it''s \"x\"'"
+                                                    << "X = 'it''s \"x\"'" << QStringList{};
+        QTest::newRow("time-like text is no parameter") << "X = 12:30 OR Y=:P"
+                                                        << "X = 12:30 OR Y=?"
+                                                        << "X = 12:30 OR Y=?" << QStringList{"P"};
+        QTest::newRow("unterminated literal passed on") << "X = \"open"
+                                                        << "X = \"open"
+                                                        << "X = \"open" << QStringList{};
+    }
+    void translate() {
+        QFETCH(QString, jet);
+        QFETCH(QString, sqlite);
+        QFETCH(QString, postgres);
+        QFETCH(QStringList, params);
+        const TTranslatedSql s = TranslateJetSql(jet, TSqlDialect::SQLite);
+        QCOMPARE(s.sql, sqlite);
+        QCOMPARE(s.parameters, params);
+        QCOMPARE(TranslateJetSql(jet, TSqlDialect::PostgreSQL).sql, postgres);
+    }
+
+    void distinctParameterNames() {
+        QCOMPARE(JetSqlParameterNames("A = :x OR B = :X OR C = :y"), (QStringList{"x", "y"}));
+        QCOMPARE(JetQuotedString("a \"b\""), QStringLiteral("\"a \"\"b\"\"\""));
+    }
+
+    void connectionString_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("sqlite default") << "Data Source=/home/u/cat.db"
+                                        << "SQLite"
+                                        << "/home/u/cat.db"
+                                        << "";
+        QTest::newRow("jet names its provider")
+            << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\a.mdb;Persist Security Info=False"
+            << "Microsoft.Jet.OLEDB.4.0"
+            << "C:\\a.mdb"
+            << "";
+        QTest::newRow("quoted value with semicolon")
+            << "Provider=PostgreSQL;Data Source=db:5433;Password=\"p;w\"\"d\";User ID=u"
+            << "PostgreSQL"
+            << "db:5433"
+            << "p;w\"d";
+        QTest::newRow("names ignore case, blanks trimmed")
+            << " provider = SQLite ; DATA SOURCE = /x y.db ;password=pw9"
+            << "SQLite"
+            << "/x y.db"
+            << "pw9";
+    }
+    void connectionString() {
+        QFETCH(QString, text);
+        QFETCH(QString, provider);
+        QFETCH(QString, source);
+        QFETCH(QString, password);
+        const TConnectionString cs(text);
+        QCOMPARE(cs.provider(), provider);
+        QCOMPARE(cs.value("Data Source"), source);
+        QCOMPARE(cs.value("Password"), password);
+        // Written and read again, nothing changes.
+        const TConnectionString again(cs.toString());
+        QCOMPARE(again.toString(), cs.toString());
+        QCOMPARE(again.value("Password"), password);
+        if (!password.isEmpty()) {
+            QVERIFY(!cs.withoutPassword().contains(password));
+        }
+    }
+
+    void foldedComparison_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("sign");
+        QTest::newRow("latin case") << "News"
+                                    << "nEWS" << 0;
+        QTest::newRow("cyrillic case") << "НОВОСТИ"
+                                       << "новости" << 0;
+        QTest::newRow("yo") << "Ёлка"
+                            << "ёлка" << 0;
+        QTest::newRow("order") << "абв"
+                               << "АБГ" << -1;
+        QTest::newRow("prefix shorter") << "ab"
+                                        << "AbC" << -1;
+        QTest::newRow("latin before cyrillic") << "z"
+                                               << "а" << -1;
+    }
+    void foldedComparison() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, sign);
+        const QByteArray x = a.toUtf8();
+        const QByteArray y = b.toUtf8();
+        const int c = CompareFolded(x.constData(), x.size(), y.constData(), y.size());
+        QCOMPARE(c < 0 ? -1 : (c > 0 ? 1 : 0), sign);
+        std::string fx;
+        std::string fy;
+        AppendSortKey(x.constData(), x.size(), fx);
+        AppendSortKey(y.constData(), y.size(), fy);
+        const int m = fx.compare(fy);
+        QCOMPARE(m < 0 ? -1 : (m > 0 ? 1 : 0), sign);
+    }
+
+    void likeMatch_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("match");
+        QTest::newRow("contains") << "http://NEWS.example"
+                                  << "%news%" << true;
+        QTest::newRow("cyrillic any case") << "Свежие НОВОСТИ дня"
+                                           << "%новости%" << true;
+        QTest::newRow("underscore one char") << "abc"
+                                             << "a_c" << true;
+        QTest::newRow("underscore needs a char") << "ac"
+                                                 << "a_c" << false;
+        QTest::newRow("anchored") << "xabc"
+                                  << "abc%" << false;
+        QTest::newRow("empty pattern") << ""
+                                       << "" << true;
+        QTest::newRow("percent only") << "anything"
+                                      << "%%%" << true;
+        QTest::newRow("backtracking") << "aaaaaaaaaaaaaaaaaaaaaaaaaaaaab"
+                                      << "%a%a%a%a%a%c" << false;
+    }
+    void likeMatch() {
+        QFETCH(QString, text);
+        QFETCH(QString, pattern);
+        QFETCH(bool, match);
+        std::u32string t;
+        std::u32string p;
+        const QByteArray tu = text.toUtf8();
+        const QByteArray pu = pattern.toUtf8();
+        FoldUtf8(tu.constData(), tu.size(), t);
+        FoldUtf8(pu.constData(), pu.size(), p);
+        QCOMPARE(LikeMatch(t, p, 0), match);
+    }
+
+    void dayNumbers_data() {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<double>("days");
+        QTest::newRow("day zero") << QDateTime(QDate(1899, 12, 30), QTime(0, 0)) << 0.0;
+        QTest::newRow("2003-02-01") << QDateTime(QDate(2003, 2, 1), QTime(0, 0)) << 37653.0;
+        QTest::newRow("noon") << QDateTime(QDate(2003, 2, 1), QTime(12, 0)) << 37653.5;
+        QTest::newRow("before zero") << QDateTime(QDate(1899, 12, 29), QTime(0, 0)) << -1.0;
+    }
+    void dayNumbers() {
+        QFETCH(QDateTime, when);
+        QFETCH(double, days);
+        QCOMPARE(DayNumber(when), days);
+        QCOMPARE(DateTimeFromDayNumber(days), when);
+    }
+
+    void declaredTypes_data() {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("size");
+        QTest::newRow("guid") << "GUID" << int(TFieldType::Guid) << 38;
+        QTest::newRow("text 150") << "TEXT(150)" << int(TFieldType::WideString) << 150;
+        QTest::newRow("varchar") << "varchar(20)" << int(TFieldType::WideString) << 20;
+        QTest::newRow("plain text is memo") << "TEXT" << int(TFieldType::Memo) << 0;
+        QTest::newRow("boolean") << "BOOLEAN" << int(TFieldType::Boolean) << 0;
+        QTest::newRow("datetime") << "DATETIME" << int(TFieldType::DateTime) << 0;
+        QTest::newRow("integer") << "INTEGER" << int(TFieldType::Integer) << 0;
+        QTest::newRow("double") << "DOUBLE" << int(TFieldType::Float) << 0;
+        QTest::newRow("currency") << "CURRENCY" << int(TFieldType::Currency) << 0;
+    }
+    void declaredTypes() {
+        QFETCH(QString, declared);
+        QFETCH(int, type);
+        QFETCH(int, size);
+        int got = -1;
+        QCOMPARE(int(FieldTypeFromDeclared(declared, &got)), type);
+        QCOMPARE(got, size);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJetSql)
+#include "tst_jetsql.moc"
