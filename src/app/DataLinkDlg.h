@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TDataLinkDialog;
+}
+
+// Edits a connection string: chooses the engine and its fields, tests the connection and
+// creates a new catalogue. Returns the complete string, or the old one unchanged on cancel.
+class TDataLinkDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TDataLinkDialog(QWidget* parent = nullptr);
+    ~TDataLinkDialog() override;
+
+    // Runs the dialog pre-set from old (when not empty).
+    static QString Edit(QWidget* parent, const QString& old);
+
+    void SetConnectionString(const QString& text);
+    // The string the fields describe; other settings of the old string are kept.
+    QString ConnectionString() const;
+
+    void BrowseButtonClick();
+    void CreateButtonClick();
+    void TestButtonClick();
+
+    // Where a new catalogue is proposed.
+    static QString DefaultCatalogueFileName();
+
+private:
+    std::unique_ptr<Ui::TDataLinkDialog> ui;
+    QString m_old;
+};

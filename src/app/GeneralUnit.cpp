@@ -1,0 +1,149 @@
+#include "app/GeneralUnit.h"
+
+#include "app/DataLinkDlg.h"
+#include "common/ConstsUnit.h"
+#include "common/DialogsUnit.h"
+#include "common/Hourglass.h"
+#include "common/UtilsUnit.h"
+#include "platform/db/Schema.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+
+namespace {
+constexpr int kCategoryListTag = 8;
+}
+
+QVector<QIcon> MakeSortMarkImages() {
+    QVector<QIcon> images;
+    for (const bool ascending : {true, false}) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x50, 0x50, 0x50));
+        const QPolygonF up({QPointF(3, 11), QPointF(13, 11), QPointF(8, 5)});
+        const QPolygonF down({QPointF(3, 5), QPointF(13, 5), QPointF(8, 11)});
+        p.drawPolygon(ascending ? up : down);
+        p.end();
+        images << QIcon(pixmap);
+    }
+    return images;
+}
+
+TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
+    : QObject(parent), actEditCategoryList(new QAction(tr("Список категорий..."), this)) {
+    setObjectName(QStringLiteral("GeneralModule"));
+    ADOConnection.setObjectName(QStringLiteral("ADOConnection"));
+    adsCategoryList.setObjectName(QStringLiteral("adsCategoryList"));
+    actEditCategoryList->setObjectName(QStringLiteral("actEditCategoryList"));
+    actEditCategoryList->setData(kCategoryListTag);
+    actEditCategoryList->setEnabled(false);
+    MainImageList = MakeSortMarkImages();
+
+    adsCategoryList.SetConnection(&ADOConnection);
+    adsCategoryList.SetCommandText(QStringLiteral("SELECT * FROM vCategoryList"));
+    adsCategoryList.SetLockType(TLockType::BatchOptimistic);
+    adsCategoryList.BeforePost = [this](TDataSet&) { CheckNullBeforePost(); };
+    ADOConnection.AfterConnect = [this](TConnection&) { ADOConnectionAfterConnect(); };
+    EditConnectionString = [](const QString& old) {
+        return TDataLinkDialog::Edit(QApplication::activeWindow(), old);
+    };
+    connect(actEditCategoryList, &QAction::triggered, this,
+            [this]() { Guarded([this]() { EditListsExecute(); }); });
+    if (connectNow) {
+        Connect();
+    }
+}
+
+TGeneralModule::~TGeneralModule() {
+    DataModuleDestroy();
+}
+
+void TGeneralModule::Connect() {
+    ADOConnection.Close();
+    ADOConnection.SetConnectionString(ReadRegString(RegRootKey, RegConnectionValue, QString()));
+    try {
+        ADOConnection.Open();
+    } catch (const std::exception& e) {
+        // The stated message first; the engine's reason, when there is one, below it.
+        QString text = tr("Соединение с базой не установлено!");
+        const auto* error = dynamic_cast<const EError*>(&e);
+        if (error && !ADOConnection.ConnectionString().trimmed().isEmpty()) {
+            text += QStringLiteral("\n\n") + error->message();
+        }
+        ADOConnection.Close();
+        ShowError(text);
+        SelectDatabase();
+    }
+}
+
+bool TGeneralModule::SelectDatabase() {
+    const QString old = ADOConnection.ConnectionString();
+    try {
+        const QString chosen = EditConnectionString(old);
+        if (chosen != old) {
+            QCoreApplication::processEvents();
+            ADOConnection.Close();
+            ADOConnection.SetConnectionString(chosen);
+            ADOConnection.Open();
+            return true;
+        }
+        if (ADOConnection.Connected()) {
+            return false;
+        }
+        Abort();
+    } catch (...) {
+        const std::exception_ptr first = std::current_exception();
+        ADOConnection.Close();
+        ADOConnection.SetConnectionString(old);
+        bool reopened = false;
+        if (!old.isEmpty()) {
+            try {
+                ADOConnection.Open();
+                reopened = true;
+            } catch (...) {
+                ADOConnection.Close();
+            }
+        }
+        if (!reopened) {
+            ShowError(tr("Ошибка при подключении к базе."));
+            requestTerminate();
+        }
+        std::rethrow_exception(first);
+    }
+}
+
+void TGeneralModule::ADOConnectionAfterConnect() {
+    THourglass hourglass;
+    CheckCatalogue(ADOConnection);
+    adsCategoryList.Close();
+    adsCategoryList.Open();
+}
+
+void TGeneralModule::CheckNullBeforePost() {
+    NullBlankFields(adsCategoryList);
+}
+
+void TGeneralModule::DataModuleDestroy() {
+    if (ADOConnection.Connected()) {
+        WriteRegString(RegRootKey, RegConnectionValue, ADOConnection.ConnectionString());
+    }
+}
+
+void TGeneralModule::EditListsExecute() {
+    if (actEditCategoryList->data().toInt() != kCategoryListTag || !RunListEditor) {
+        return;
+    }
+    // The first letter of the caption is the Latin capital C.
+    RunListEditor(adsCategoryList, QStringLiteral("CategoryName"), tr("Cписок категорий"));
+}
+
+void TGeneralModule::requestTerminate() {
+    m_terminate = true;
+    // Ends the program as soon as control is back in the event loop.
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+}

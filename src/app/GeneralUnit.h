@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QObject>
+#include <QVector>
+
+#include <functional>
+
+// The shared data module: the one database connection, the shared category list, the
+// category list command and the shared images. It connects at creation and stores the
+// connection string at exit.
+class TGeneralModule final : public QObject {
+    Q_OBJECT
+public:
+    // Creation connects (DataModuleCreate); see Connect for what a failure does.
+    explicit TGeneralModule(QObject* parent = nullptr, bool connectNow = true);
+    ~TGeneralModule() override;
+
+    TConnection ADOConnection;
+    TDataSet adsCategoryList;
+    QAction* actEditCategoryList;
+    // Image 0: ascending, image 1: descending sort mark of a grid title.
+    QVector<QIcon> MainImageList;
+
+    // How a connection string is edited; the data-link dialog unless a test answers.
+    std::function<QString(const QString& old)> EditConnectionString;
+    // The list editor, run on a dataset, its name field and a caption; the command is
+    // enabled once it is set.
+    std::function<void(TDataSet&, const QString&, const QString&)> RunListEditor;
+
+    void Connect();
+    bool SelectDatabase();
+    void ADOConnectionAfterConnect();
+    void CheckNullBeforePost();
+    void DataModuleDestroy();
+    void EditListsExecute();
+
+    // Set when a failed database choice ended the program: the event loop quits at once.
+    bool TerminateRequested() const { return m_terminate; }
+
+private:
+    void requestTerminate();
+
+    bool m_terminate = false;
+};
+
+// Paints the two sort marks of grid titles.
+QVector<QIcon> MakeSortMarkImages();

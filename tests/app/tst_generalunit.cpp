@@ -1,0 +1,216 @@
+#include "app/DataLinkDlg.h"
+#include "app/GeneralUnit.h"
+#include "common/ConstsUnit.h"
+#include "common/UtilsUnit.h"
+#include "platform/db/Schema.h"
+#include "platform/registry/Registry.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+const QString kNoConnection = QStringLiteral("Соединение с базой не установлено!");
+const QString kConnectFailed = QStringLiteral("Ошибка при подключении к базе.");
+
+QString storedConnection() {
+    return ReadRegString(RegRootKey, RegConnectionValue, "<none>");
+}
+}  // namespace
+
+class TestGeneralUnit final : public QObject {
+    Q_OBJECT
+
+    // A module whose data-link dialog answers from a list and records what it was shown.
+    std::unique_ptr<TGeneralModule> makeModule(QStringList answers, QStringList* shown) {
+        auto m = std::make_unique<TGeneralModule>(nullptr, false);
+        m->EditConnectionString = [answers, shown](const QString& old) mutable {
+            shown->append(old);
+            return answers.isEmpty() ? old : answers.takeFirst();
+        };
+        return m;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { InitTestApplication(); }
+
+    void firstStartAsksForADatabase() {
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.otherExec("INSERT INTO CategoryList(CategoryName) VALUES('Новости')");
+        TScriptedDialogs dialogs;
+        QStringList shown;
+        auto m = makeModule({cat.connectionString()}, &shown);
+        Guarded([&]() { m->Connect(); });
+        QCOMPARE(dialogs.shownTexts(), QStringList{kNoConnection});
+        QCOMPARE(shown, QStringList{QString()});  // no preset
+        QVERIFY(m->ADOConnection.Connected());
+        QVERIFY(m->adsCategoryList.Active());
+        QCOMPARE(m->adsCategoryList.RecordCount(), 1);
+        QVERIFY(!m->TerminateRequested());
+        QCOMPARE(storedConnection(), QStringLiteral("<none>"));  // written only at exit
+        m.reset();
+        QCOMPARE(storedConnection(), cat.connectionString());
+    }
+
+    void startWithStoredStringConnectsSilently() {
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
+        TScriptedDialogs dialogs;
+        QStringList shown;
+        auto m = makeModule({}, &shown);
+        m->Connect();
+        QVERIFY(m->ADOConnection.Connected());
+        QVERIFY(shown.isEmpty());
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+
+    void failedStartEndsTheProgram_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("cancelled") << QString() << QStringList{} << 2;
+        QTest::newRow("bad new choice also shows its error")
+            << QString() << QStringList{"Data Source=/nonexistent/x.db"} << 3;
+        QTest::newRow("stored string broken, cancelled")
+            << "Data Source=/nonexistent/old.db" << QStringList{} << 2;
+    }
+    void failedStartEndsTheProgram() {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, answers);
+        QFETCH(int, boxes);
+        TTestEnvironment env;
+        if (!stored.isEmpty()) {
+            WriteRegString(RegRootKey, RegConnectionValue, stored);
+        }
+        TScriptedDialogs dialogs;
+        QStringList shown;
+        auto m = makeModule(answers, &shown);
+        Guarded([&]() { m->Connect(); });
+        QVERIFY(m->TerminateRequested());
+        QVERIFY(!m->ADOConnection.Connected());
+        const QStringList texts = dialogs.shownTexts();
+        QCOMPARE(texts.size(), boxes);
+        QVERIFY(texts.first().startsWith(kNoConnection));
+        QCOMPARE(texts.at(1), kConnectFailed);
+        if (boxes == 3) {
+            QVERIFY(texts.at(2).contains("не найден"));
+        }
+        m.reset();  // not connected at exit: the stored string stays as it was
+        QCOMPARE(storedConnection(), stored.isEmpty() ? QStringLiteral("<none>") : stored);
+    }
+
+    void selectWhileConnected() {
+        TTestEnvironment env;
+        TTestCatalogue first;
+        TTestCatalogue second;
+        second.otherExec("INSERT INTO CategoryList(CategoryName) VALUES('a'),('b')");
+        WriteRegString(RegRootKey, RegConnectionValue, first.connectionString());
+        TScriptedDialogs dialogs;
+        QStringList shown;
+        auto m = makeModule(
+            {first.connectionString(), "Data Source=/nonexistent/y.db", second.connectionString()},
+            &shown);
+        m->Connect();
+        // Cancel (the same string back) changes nothing.
+        QCOMPARE(m->SelectDatabase(), false);
+        QCOMPARE(m->ADOConnection.ConnectionString(), first.connectionString());
+        // A choice that fails: the old database is reopened and the error goes on.
+        bool failed = false;
+        try {
+            m->SelectDatabase();
+        } catch (const EError& e) {
+            failed = e.message().contains("не найден");
+        }
+        QVERIFY(failed);
+        QVERIFY(m->ADOConnection.Connected());
+        QCOMPARE(m->ADOConnection.ConnectionString(), first.connectionString());
+        QVERIFY(!m->TerminateRequested());
+        QVERIFY(dialogs.shown().isEmpty());
+        // A working choice: connected, the list reopened on it.
+        QCOMPARE(m->SelectDatabase(), true);
+        QCOMPARE(m->adsCategoryList.RecordCount(), 2);
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.first(), first.connectionString());
+        QCOMPARE(storedConnection(), first.connectionString());
+        m.reset();
+        QCOMPARE(storedConnection(), second.connectionString());
+    }
+
+    void catalogueWithoutCategoryQueryIsRefused() {
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.otherExec("DROP VIEW vCategoryList");
+        WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
+        TScriptedDialogs dialogs;
+        QStringList shown;
+        auto m = makeModule({}, &shown);
+        Guarded([&]() { m->Connect(); });
+        QVERIFY(dialogs.shownTexts().first().contains("vCategoryList"));
+        QVERIFY(m->TerminateRequested());
+    }
+
+    void blankCategoryIsStoredAsNull() {
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
+        QStringList shown;
+        auto m = makeModule({}, &shown);
+        m->Connect();
+        TDataSet& list = m->adsCategoryList;
+        list.Append();
+        list.FieldByName("CategoryName").SetValue("  ");
+        list.Post();
+        list.Append();
+        list.FieldByName("CategoryName").SetValue("Работа");
+        list.Post();
+        list.UpdateBatch();
+        QCOMPARE(
+            cat.otherValue("SELECT count(*) FROM CategoryList WHERE CategoryName IS NULL").toInt(),
+            1);
+        QCOMPARE(cat.otherValue("SELECT count(*) FROM CategoryList").toInt(), 2);
+    }
+
+    void sortMarksAreTwoImages() {
+        TGeneralModule m(nullptr, false);
+        QCOMPARE(m.MainImageList.size(), 2);
+        QVERIFY(!m.MainImageList[0].isNull() && !m.MainImageList[1].isNull());
+        QCOMPARE(m.actEditCategoryList->text(), QStringLiteral("Список категорий..."));
+        QCOMPARE(m.actEditCategoryList->data().toInt(), 8);
+    }
+
+    void dataLinkDialogKeepsOtherSettingsAndCreates() {
+        TTestEnvironment env;
+        TScriptedDialogs dialogs;
+        TDataLinkDialog dlg;
+        dlg.SetConnectionString("Provider=SQLite;Data Source=/a.db;Busy Timeout=100");
+        auto* edit = dlg.findChild<QLineEdit*>("FileNameEdit");
+        QCOMPARE(edit->text(), QStringLiteral("/a.db"));
+        const QString file = env.path("new/Каталог.db");
+        dialogs.answerInput(file);  // the save dialog's answer
+        dlg.findChild<QPushButton*>("CreateButton")->click();
+        QCOMPARE(edit->text(), file);
+        QVERIFY(QFileInfo::exists(file));
+        const TConnectionString cs(dlg.ConnectionString());
+        QCOMPARE(cs.value("Data Source"), file);
+        QCOMPARE(cs.value("Busy Timeout"), QStringLiteral("100"));
+        dlg.findChild<QPushButton*>("TestButton")->click();
+        QCOMPARE(dialogs.shownTexts().last(),
+                 QStringLiteral("Проверка подключения прошла успешно."));
+        // Creating over an existing file is refused with a message; the file stays.
+        dialogs.answerInput(file);
+        dlg.findChild<QPushButton*>("CreateButton")->click();
+        QVERIFY(dialogs.shownTexts().last().contains("уже существует"));
+        edit->setText(env.path("missing.db"));
+        dlg.findChild<QPushButton*>("TestButton")->click();
+        QVERIFY(dialogs.shownTexts().last().contains("не найден"));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+};
+
+QTEST_MAIN(TestGeneralUnit)
+#include "tst_generalunit.moc"
