@@ -526,19 +526,122 @@ void TDataSet::rebuildOrder() {
     applySort();
 }
 
+namespace {
+
+// Eight bytes of a key from offset skip on, big-endian, so that comparing two
+// of these numbers compares those bytes.
+std::uint64_t keyPrefix(const char* p, std::size_t n, std::size_t skip) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        v <<= 8;
+        if (skip + i < n) {
+            v |= static_cast<unsigned char>(p[skip + i]);
+        }
+    }
+    return v;
+}
+
+// Ranks the rows by one text column: equal keys share a rank, nulls rank 0. One sort of
+// compact items that carry an eight-byte prefix behind the prefix all keys share, so most
+// comparisons never leave the item array (sixteen bytes of it).
+std::vector<std::uint32_t> textRanks(const TRowStore& store, int column) {
+    const std::size_t rows = store.size();
+    std::string bytes;
+    std::vector<std::uint64_t> offsets(rows + 1);
+    std::vector<bool> nulls(rows, false);
+    std::string scratch;
+    for (std::size_t r = 0; r < rows; ++r) {
+        offsets[r] = bytes.size();
+        const TCellView cell = store.cell(static_cast<TRowStore::RowId>(r), column);
+        if (cell.isNull()) {
+            nulls[r] = true;
+        } else if (cell.tag == TCellView::Text) {
+            AppendSortKey(cell.data, cell.size, bytes);
+        } else {
+            const QByteArray t = cell.variant().toString().toUtf8();
+            AppendSortKey(t.constData(), static_cast<std::size_t>(t.size()), bytes);
+        }
+    }
+    offsets[rows] = bytes.size();
+    const auto keyOf = [&](std::size_t r) {
+        return std::pair<const char*, std::size_t>(bytes.data() + offsets[r],
+                                                   offsets[r + 1] - offsets[r]);
+    };
+    // The prefix every non-null key shares, such as "https://".
+    std::size_t common = std::string::npos;
+    const char* first = nullptr;
+    for (std::size_t r = 0; r < rows && common != 0; ++r) {
+        if (nulls[r]) {
+            continue;
+        }
+        const auto [p, n] = keyOf(r);
+        if (!first) {
+            first = p;
+            common = n;
+            continue;
+        }
+        std::size_t i = 0;
+        const std::size_t limit = std::min(common, n);
+        while (i < limit && p[i] == first[i]) {
+            ++i;
+        }
+        common = i;
+    }
+    if (common == std::string::npos) {
+        common = 0;
+    }
+    struct TItem {
+        std::uint64_t prefix;
+        std::uint64_t next;  // the eight bytes after the prefix
+        std::uint32_t row;
+    };
+    std::vector<TItem> items;
+    items.reserve(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (!nulls[r]) {
+            const auto [p, n] = keyOf(r);
+            items.push_back({keyPrefix(p, n, common), keyPrefix(p, n, common + 8),
+                             static_cast<std::uint32_t>(r)});
+        }
+    }
+    const auto less = [&](const TItem& x, const TItem& y) {
+        if (x.prefix != y.prefix) {
+            return x.prefix < y.prefix;
+        }
+        if (x.next != y.next) {
+            return x.next < y.next;
+        }
+        const auto [p, n] = keyOf(x.row);
+        const auto [q, m] = keyOf(y.row);
+        const int c = std::memcmp(p, q, std::min(n, m));
+        return c != 0 ? c < 0 : n < m;
+    };
+    std::sort(items.begin(), items.end(), less);
+    std::vector<std::uint32_t> ranks(rows, 0);
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i == 0 || less(items[i - 1], items[i])) {
+            ++rank;
+        }
+        ranks[items[i].row] = rank;
+    }
+    return ranks;
+}
+
+}  // namespace
+
 void TDataSet::applySort() {
     const std::vector<TSortKey> keys = parseSort(m_sort);
     if (keys.empty()) {
         std::sort(m_order.begin(), m_order.end());
         return;
     }
-    // Keys are made once per row: folded UTF-8 for text, numbers for the rest. Comparing
-    // them never calls a locale-aware compare.
+    // Text keys become ranks, other keys numbers; the final sort compares only those and
+    // never calls a locale-aware compare.
     struct TKeyColumn {
-        bool text;
         bool descending;
-        std::string bytes;
-        std::vector<std::uint64_t> offsets;  // row id -> start; end is the next start
+        bool text;
+        std::vector<std::uint32_t> ranks;
         std::vector<double> numbers;
         std::vector<bool> nulls;
     };
@@ -546,53 +649,30 @@ void TDataSet::applySort() {
     std::vector<TKeyColumn> columns(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) {
         TKeyColumn& col = columns[k];
-        col.text = keys[k].text;
         col.descending = keys[k].descending;
-        col.nulls.assign(rows, false);
+        col.text = keys[k].text;
         if (col.text) {
-            col.offsets.resize(rows + 1);
-        } else {
-            col.numbers.resize(rows);
+            col.ranks = textRanks(m_store, keys[k].column);
+            continue;
         }
+        col.numbers.resize(rows);
+        col.nulls.assign(rows, false);
         for (std::size_t r = 0; r < rows; ++r) {
             const TCellView cell = m_store.cell(static_cast<TRowStore::RowId>(r), keys[k].column);
-            if (col.text) {
-                col.offsets[r] = col.bytes.size();
-            }
-            if (cell.isNull()) {
-                col.nulls[r] = true;
-            } else if (col.text) {
-                if (cell.tag == TCellView::Text) {
-                    AppendSortKey(cell.data, cell.size, col.bytes);
-                } else {
-                    const QByteArray t = cell.variant().toString().toUtf8();
-                    AppendSortKey(t.constData(), static_cast<std::size_t>(t.size()), col.bytes);
-                }
-            } else {
-                col.numbers[r] = cell.real();
-            }
-        }
-        if (col.text) {
-            col.offsets[rows] = col.bytes.size();
+            col.nulls[r] = cell.isNull();
+            col.numbers[r] = cell.isNull() ? 0.0 : cell.real();
         }
     }
     const auto compare = [&columns](TRowStore::RowId a, TRowStore::RowId b) {
         for (const TKeyColumn& col : columns) {
             int c = 0;
-            const bool na = col.nulls[a];
-            const bool nb = col.nulls[b];
-            if (na || nb) {
-                c = na == nb ? 0 : (na ? -1 : 1);  // nulls first
-            } else if (col.text) {
-                const std::size_t la = col.offsets[a + 1] - col.offsets[a];
-                const std::size_t lb = col.offsets[b + 1] - col.offsets[b];
-                const int m = std::memcmp(col.bytes.data() + col.offsets[a],
-                                          col.bytes.data() + col.offsets[b], std::min(la, lb));
-                c = m != 0 ? m : (la < lb ? -1 : (la > lb ? 1 : 0));
+            if (col.text) {
+                c = col.ranks[a] < col.ranks[b] ? -1 : (col.ranks[a] > col.ranks[b] ? 1 : 0);
+            } else if (col.nulls[a] || col.nulls[b]) {
+                c = col.nulls[a] == col.nulls[b] ? 0 : (col.nulls[a] ? -1 : 1);  // nulls first
             } else {
-                const double x = col.numbers[a];
-                const double y = col.numbers[b];
-                c = x < y ? -1 : (x > y ? 1 : 0);
+                c = col.numbers[a] < col.numbers[b] ? -1
+                                                    : (col.numbers[a] > col.numbers[b] ? 1 : 0);
             }
             if (c != 0) {
                 return col.descending ? c > 0 : c < 0;
@@ -631,11 +711,15 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
     }
     const bool caseless = options & loCaseInsensitive;
     const bool partial = options & loPartialKey;
-    const auto matches = [&](int pos) {
+    bool byRow = true;  // every probe reads a stored column: rows can be tested in any order
+    for (const TProbe& p : probes) {
+        byRow = byRow && p.field->FieldKind == TFieldKind::Data;
+    }
+    const auto matches = [&](int pos, TRowStore::RowId row) {
         for (const TProbe& p : probes) {
-            if (p.field->FieldKind == TFieldKind::Data && IsTextType(p.field->DataType) &&
-                !p.null) {
-                const TCellView c = CellAt(pos, *p.field);
+            const bool data = p.field->FieldKind == TFieldKind::Data;
+            if (data && IsTextType(p.field->DataType) && !p.null) {
+                const TCellView c = m_store.cell(row, p.field->m_column);
                 if (c.tag != TCellView::Text) {
                     return false;
                 }
@@ -658,9 +742,11 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
                 }
                 continue;
             }
-            const QVariant v = ValueAt(pos, *p.field);
-            if (p.null || !v.isValid() || v.isNull()) {
-                if (p.null != (!v.isValid() || v.isNull())) {
+            const QVariant v = data ? cellValue(m_store.cell(row, p.field->m_column), *p.field)
+                                    : ValueAt(pos, *p.field);
+            const bool vNull = !v.isValid() || v.isNull();
+            if (p.null || vNull) {
+                if (p.null != vNull) {
                     return false;
                 }
                 continue;
@@ -679,8 +765,27 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
         return true;
     };
     const int count = RecordCount();
+    if (byRow) {
+        // Test the rows in storage order, which walks memory once, then take the first hit
+        // in the current order. A search that finds nothing never leaves the first pass.
+        std::vector<bool> hit(m_store.size(), false);
+        bool any = false;
+        for (std::size_t r = 0; r < m_store.size(); ++r) {
+            if (matches(-1, static_cast<TRowStore::RowId>(r))) {
+                hit[r] = true;
+                any = true;
+            }
+        }
+        for (int pos = 0; any && pos < count; ++pos) {
+            if (hit[m_order[static_cast<std::size_t>(pos)]]) {
+                moveTo(pos, false, false);
+                return true;
+            }
+        }
+        return false;
+    }
     for (int pos = 0; pos < count; ++pos) {
-        if (matches(pos)) {
+        if (matches(pos, m_order[static_cast<std::size_t>(pos)])) {
             moveTo(pos, false, false);
             return true;
         }

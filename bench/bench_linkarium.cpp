@@ -1,0 +1,136 @@
+// Measures Linkarium's database layer on generated catalogues and prints one line per
+// figure, "name value unit", with the target beside it; exits non-zero when one is missed.
+//
+//   bench_linkarium <work folder>
+#include "CatalogueGenerator.h"
+
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <cstdio>
+
+namespace {
+
+int missed = 0;
+
+void report(const char* name, double value, const char* unit, const QString& target, bool met) {
+    std::printf("%s %.3f %s\t(target: %s)%s\n", name, value, unit, qPrintable(target),
+                met ? "" : "  MISSED");
+    std::fflush(stdout);
+    if (!met) {
+        ++missed;
+    }
+}
+
+// Resident memory now, in bytes.
+qint64 residentBytes() {
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toLongLong() * 4096 : 0;
+}
+
+// The sqlite3 shell printing the same query to /dev/null, in seconds; 0 when absent.
+double shellSeconds(const QString& file, const QString& sql) {
+    QProcess shell;
+    shell.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    shell.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!shell.waitForFinished(600000) || shell.exitCode() != 0) {
+        return 0;
+    }
+    return t.nsecsElapsed() / 1e9;
+}
+
+template <typename F>
+double seconds(F&& f) {
+    QElapsedTimer t;
+    t.start();
+    f();
+    return t.nsecsElapsed() / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    QDir().mkpath(dir);
+    const QString file = dir + QStringLiteral("/bench-1m.db");
+    const int rows = 1000000;
+    qint64 raw = 0;
+    if (!QFile::exists(file)) {
+        const double g = seconds([&]() { raw = GenerateCatalogue(file, rows); });
+        std::printf("generate_1m %.3f s\n", g);
+    }
+    try {
+        TConnection connection;
+        connection.SetConnectionString(QStringLiteral("Data Source=") + file);
+        connection.Open();
+        if (raw == 0) {
+            TDataSet sizes;
+            sizes.SetConnection(&connection);
+            sizes.SetCommandText(QStringLiteral(
+                "SELECT sum(length(CAST(SubjectURLID AS BLOB)) + length(CAST(Description AS BLOB))"
+                " + length(CAST(URL AS BLOB)) + 1 + length(CAST(Category AS BLOB))) AS S "
+                "FROM SubjectURLs"));
+            sizes.Open();
+            raw = sizes.Fields(0).AsInteger();
+        }
+        const QString query = QStringLiteral("SELECT * FROM SubjectURLs");
+        const double shell = shellSeconds(file, query);
+        const qint64 before = residentBytes();
+        TDataSet ds;
+        ds.SetConnection(&connection);
+        ds.SetCommandText(query);
+        const double open = seconds([&]() { ds.Open(); });
+        const qint64 resident = residentBytes() - before;
+        report("open_1m", open, "s",
+               QStringLiteral("<= 2x sqlite3 shell (%1 s)").arg(shell, 0, 'f', 3),
+               shell <= 0 || open <= 2 * shell);
+        std::printf("open_1m_ratio %.2f x\n", shell > 0 ? open / shell : 0.0);
+        report("memory_1m", resident / 1048576.0, "MiB",
+               QStringLiteral("<= 3x raw text (%1 MiB)").arg(raw / 1048576.0, 0, 'f', 1),
+               resident <= 3 * raw);
+        std::printf("memory_1m_ratio %.2f x\n", raw > 0 ? double(resident) / raw : 0.0);
+
+        const double sortUrl = seconds([&]() { ds.SetSort(QStringLiteral("URL ASC")); });
+        report("sort_url_1m", sortUrl, "s", QStringLiteral("< 1.5 s"), sortUrl < 1.5);
+        const double sortTwo =
+            seconds([&]() { ds.SetSort(QStringLiteral("Category ASC,Description ASC")); });
+        std::printf("sort_category_description_1m %.3f s\t(no target set)\n", sortTwo);
+        bool found = true;
+        const double locate = seconds([&]() {
+            found = ds.Locate(QStringLiteral("URL"), {QStringLiteral("нет-такого-адреса")},
+                              loCaseInsensitive | loPartialKey);
+        });
+        report("locate_prefix_nomatch_1m", locate * 1000, "ms", QStringLiteral("< 100 ms"),
+               locate < 0.1 && !found);
+
+        const QString filtered =
+            QStringLiteral("SELECT * FROM SubjectURLs WHERE URL LIKE \"%news%\"");
+        const double shellFilter =
+            shellSeconds(file, QStringLiteral("SELECT * FROM SubjectURLs WHERE URL LIKE '%news%'"));
+        TDataSet quick;
+        quick.SetConnection(&connection);
+        quick.SetCommandText(filtered);
+        const double filter = seconds([&]() { quick.Open(); });
+        std::printf("quick_filter_1m %.3f s\t(sqlite3 shell %.3f s, ratio %.2f x, %d rows)\n",
+                    filter, shellFilter, shellFilter > 0 ? filter / shellFilter : 0.0,
+                    quick.RecordCount());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "error: %s\n", e.what());
+        return 2;
+    }
+    std::printf("%d passed, %d failed\n", 4 - missed, missed);
+    return missed == 0 ? 0 : 1;
+}

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in release mode and measures Linkarium against its targets.
+# Catalogues are generated once into bench-data/ (about 300 MB) and reused.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLINKARIUM_TESTS=OFF \
+      -DLINKARIUM_BENCH=ON >/dev/null
+cmake --build build-bench --target bench_linkarium
+mkdir -p bench-data
+exec build-bench/bench/bench_linkarium "$here/bench-data"
