@@ -23,40 +23,29 @@ void TSqliteStatement::bind(int i, const QString& s) {
 }
 
 void TSqliteStatement::BindVariant(sqlite3_stmt* stmt, int i, const QVariant& v) {
-    if (!v.isValid() || v.isNull()) {
-        sqlite3_bind_null(stmt, i);
-        return;
-    }
-    switch (v.typeId()) {
-        case QMetaType::Bool:
-            sqlite3_bind_int64(stmt, i, v.toBool() ? 1 : 0);
+    switch (StorageClassOf(v)) {
+        case TStorageClass::Null:
+            sqlite3_bind_null(stmt, i);
             return;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-            sqlite3_bind_int64(stmt, i, v.toLongLong());
+        case TStorageClass::Integer:
+            sqlite3_bind_int64(
+                stmt, i, v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong());
             return;
-        case QMetaType::Double:
-        case QMetaType::Float:
+        case TStorageClass::Real:
             sqlite3_bind_double(stmt, i, v.toDouble());
             return;
-        case QMetaType::QDateTime:
-            sqlite3_bind_double(stmt, i, DayNumber(v.toDateTime()));
-            return;
-        case QMetaType::QDate:
+        case TStorageClass::Date:
             sqlite3_bind_double(stmt, i, DayNumber(v.toDate()));
             return;
-        case QMetaType::QByteArray: {
+        case TStorageClass::DateTime:
+            sqlite3_bind_double(stmt, i, DayNumber(v.toDateTime()));
+            return;
+        case TStorageClass::Blob: {
             const QByteArray b = v.toByteArray();
             sqlite3_bind_blob(stmt, i, b.constData(), b.size(), SQLITE_TRANSIENT);
             return;
         }
-        default: {
+        case TStorageClass::Text: {
             const QByteArray u = v.toString().toUtf8();
             sqlite3_bind_text(stmt, i, u.constData(), u.size(), SQLITE_TRANSIENT);
             return;

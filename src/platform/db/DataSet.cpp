@@ -815,6 +815,7 @@ void TDataSet::Edit() {
         const TCellView cell = m_store.cell(currentRow(), c);
         m_buffer << (f ? cellValue(cell, *f) : cell.variant());
     }
+    m_touched.fill(false, m_columns.size());
     m_state = TDataSetState::Edit;
     notifyRecord(m_pos);
     fire(AfterEdit);
@@ -827,6 +828,7 @@ void TDataSet::Insert() {
     for (int c = 0; c < m_columns.size(); ++c) {
         m_buffer << QVariant();
     }
+    m_touched.fill(true, m_columns.size());
     m_state = TDataSetState::Insert;
     fire(OnNewRecord);
     notifyRecord(m_pos);
@@ -844,12 +846,11 @@ void TDataSet::Append() {
 std::string TDataSet::buildRecord() const {
     TRowBuilder b;
     b.begin(m_columns.size());
-    for (const QVariant& v : m_buffer) {
-        if (v.typeId() == QMetaType::QDateTime) {
-            b.addReal(DayNumber(v.toDateTime()));
-        } else {
-            b.addVariant(v);
-        }
+    for (int c = 0; c < m_buffer.size(); ++c) {
+        // A column nobody set keeps its stored value exactly (a Boolean stored as -1 stays).
+        b.addVariant(m_state == TDataSetState::Edit && !m_touched.value(c)
+                         ? m_store.cell(currentRow(), c).variant()
+                         : m_buffer[c]);
     }
     return b.record();
 }

@@ -181,7 +181,8 @@ private:
     bool m_bof = true;
     bool m_eof = true;
     TDataSetState m_state = TDataSetState::Inactive;
-    QVariantList m_buffer;  // the record being edited or inserted, one value per column
+    QVariantList m_buffer;    // the record being edited or inserted, one value per column
+    QVector<bool> m_touched;  // columns set during this edit; the others keep their bytes
     QString m_sort;
 
     QString m_updateTable;

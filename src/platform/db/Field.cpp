@@ -177,5 +177,6 @@ void TField::SetValue(const QVariant& value) {
         throw EError(tr("Набор данных не находится в режиме вставки или редактирования"));
     }
     m_dataSet->m_buffer[m_column] = Converted(value);
+    m_dataSet->m_touched[m_column] = true;
     m_dataSet->notifyRecord(m_dataSet->m_pos);
 }

@@ -139,3 +139,32 @@ QString DateTimeToStr(const QDateTime& when) {
     }
     return text;
 }
+
+TStorageClass StorageClassOf(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) {
+        return TStorageClass::Null;
+    }
+    switch (v.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+            return TStorageClass::Integer;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return TStorageClass::Real;
+        case QMetaType::QDate:
+            return TStorageClass::Date;
+        case QMetaType::QDateTime:
+            return TStorageClass::DateTime;
+        case QMetaType::QByteArray:
+            return TStorageClass::Blob;
+        default:
+            return TStorageClass::Text;
+    }
+}

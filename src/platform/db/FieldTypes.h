@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
 
 enum class TFieldType {
     Unknown,
@@ -40,3 +41,8 @@ QDateTime DateTimeFromDayNumber(double days);
 // A date and time as the program shows it: the short date, and the long time unless it is
 // exactly midnight.
 QString DateTimeToStr(const QDateTime& when);
+
+// How a value is stored: the storage classes of the engines, with dates apart.
+enum class TStorageClass { Null, Integer, Real, Date, DateTime, Blob, Text };
+// Booleans store as the integers 0 and 1.
+TStorageClass StorageClassOf(const QVariant& value);

@@ -1,5 +1,7 @@
 #include "platform/db/RowStore.h"
 
+#include "platform/db/FieldTypes.h"
+
 #include <cstring>
 
 namespace {
@@ -101,34 +103,28 @@ void TRowBuilder::addBlob(const void* data, std::uint32_t size) {
 }
 
 void TRowBuilder::addVariant(const QVariant& v) {
-    if (!v.isValid() || v.isNull()) {
-        addNull();
-        return;
-    }
-    switch (v.typeId()) {
-        case QMetaType::Bool:
-            addInteger(v.toBool() ? 1 : 0);
+    switch (StorageClassOf(v)) {
+        case TStorageClass::Null:
+            addNull();
             break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-            addInteger(v.toLongLong());
+        case TStorageClass::Integer:
+            addInteger(v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong());
             break;
-        case QMetaType::Double:
-        case QMetaType::Float:
+        case TStorageClass::Real:
             addReal(v.toDouble());
             break;
-        case QMetaType::QByteArray: {
+        case TStorageClass::Date:
+            addReal(DayNumber(v.toDate()));
+            break;
+        case TStorageClass::DateTime:
+            addReal(DayNumber(v.toDateTime()));
+            break;
+        case TStorageClass::Blob: {
             const QByteArray b = v.toByteArray();
             addBlob(b.constData(), static_cast<std::uint32_t>(b.size()));
             break;
         }
-        default: {
+        case TStorageClass::Text: {
             const QByteArray u = v.toString().toUtf8();
             addText(u.constData(), static_cast<std::uint32_t>(u.size()));
             break;

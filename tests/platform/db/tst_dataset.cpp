@@ -462,6 +462,26 @@ private Q_SLOTS:
         ds->Cancel();
     }
 
+    void otherFieldTypesRoundTrip() {
+        cat->otherExec(
+            "CREATE TABLE T (ID INTEGER PRIMARY KEY, D DATETIME, N INTEGER, F DOUBLE,"
+            " B BOOLEAN); INSERT INTO T VALUES (1, 37653.5, 42, 2.5, -1)");
+        openUrls("SELECT * FROM T");
+        QCOMPARE(ds->FieldByName("D").AsDateTime(), QDateTime(QDate(2003, 2, 1), QTime(12, 0)));
+        QCOMPARE(ds->FieldByName("N").AsInteger(), 42);
+        QCOMPARE(ds->FieldByName("F").AsFloat(), 2.5);
+        QVERIFY(ds->FieldByName("B").AsBoolean());  // any non-zero is true
+        QCOMPARE(ds->FieldByName("D").FieldClass(), TFieldClass::DateTime);
+        ds->Edit();
+        ds->FieldByName("D").SetValue(QDate(2003, 2, 2));
+        QVERIFY_THROWS_EXCEPTION(EError, ds->FieldByName("N").SetValue("abc"));
+        ds->FieldByName("N").SetValue("7");
+        ds->Post();
+        QCOMPARE(cat->otherValue("SELECT D FROM T").toDouble(), 37654.0);
+        QCOMPARE(cat->otherValue("SELECT N FROM T").toInt(), 7);
+        QCOMPARE(cat->otherValue("SELECT B FROM T").toInt(), -1);  // unchanged column untouched
+    }
+
     void modelFollowsTheDataSet() {
         openUrls();
         TDataSetModel model(ds.get());
