@@ -1,26 +1,41 @@
 #include "app/Application.h"
 #include "app/GeneralUnit.h"
-#include "app/OptionsDlg.h"
+#include "app/MainFrm.h"
+#include "app/ReInit.h"
 #include "common/DialogsUnit.h"
 #include "common/UtilsUnit.h"
+#include "platform/SingleInstance.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <memory>
 
+// The entry sequence: options, one copy per executable, language, the main window, the
+// data module (which connects), the event loop; the long-lived objects go in reverse order.
 int main(int argc, char** argv) {
     TApplication::SetIdentity();
     TApplication app(argc, argv);
     InitUtilsUnit();
+    TSingleInstance instance(QCoreApplication::applicationFilePath());
+    if (!instance.Start()) {
+        return 0;
+    }
+    SelectLanguage();
     const QString notice = TRegistryStore::instance().takeNotice();
     if (!notice.isEmpty()) {
         ShowInformation(notice);
     }
+    auto mainForm = std::make_unique<TMainForm>();
+    mainForm->show();
+    QObject::connect(&instance, &TSingleInstance::ActivateRequested, mainForm.get(),
+                     &TMainForm::BringToFront);
     std::unique_ptr<TGeneralModule> module;
     Guarded([&module]() { module = std::make_unique<TGeneralModule>(); });
     if (!module || module->TerminateRequested()) {
         return 0;
     }
-    TOptionsForm options;
-    options.Execute();
-    return 0;
+    mainForm->SetGeneralModule(module.get());
+    const int code = app.exec();
+    module.reset();
+    mainForm.reset();
+    return code;
 }

@@ -11,10 +11,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace {
-const QString kFilter = QStringLiteral("Базы данных Linkarium (*.db *.sqlite);;Любой файл (*)");
-}
-
 TDataLinkDialog::TDataLinkDialog(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TDataLinkDialog>()) {
     ui->setupUi(this);
@@ -65,7 +61,7 @@ void TDataLinkDialog::BrowseButtonClick() {
     const QString file = Dialogs().openFileName(
         this, tr("Выбор базы данных"),
         current.isEmpty() ? QFileInfo(DefaultCatalogueFileName()).absolutePath() : current,
-        kFilter);
+        tr("Базы данных Linkarium (*.db *.sqlite);;Любой файл (*)"));
     if (!file.isEmpty()) {
         ui->FileNameEdit->setText(QDir::toNativeSeparators(file));
     }
@@ -74,7 +70,9 @@ void TDataLinkDialog::BrowseButtonClick() {
 void TDataLinkDialog::CreateButtonClick() {
     const QString proposed = DefaultCatalogueFileName();
     QDir().mkpath(QFileInfo(proposed).absolutePath());
-    const QString file = Dialogs().saveFileName(this, tr("Новая база данных"), proposed, kFilter);
+    const QString file =
+        Dialogs().saveFileName(this, tr("Новая база данных"), proposed,
+                               tr("Базы данных Linkarium (*.db *.sqlite);;Любой файл (*)"));
     if (file.isEmpty()) {
         return;
     }

@@ -5,19 +5,15 @@
 
 #include <QCoreApplication>
 
-namespace {
-QString tr(const char* text) {
-    return QCoreApplication::translate("TConnection", text);
-}
-}  // namespace
-
 std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection) {
     const QString name = connection.provider();
     if (name.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0 ||
         name.startsWith(QLatin1String("Microsoft.Jet.OLEDB"), Qt::CaseInsensitive)) {
         return std::make_unique<TSqliteProvider>();
     }
-    throw EDatabaseError(tr("Поставщик данных \"%1\" не поддерживается.").arg(name));
+    throw EDatabaseError(
+        QCoreApplication::translate("TConnection", "Поставщик данных \"%1\" не поддерживается.")
+            .arg(name));
 }
 
 TConnection::TConnection(QObject* parent) : QObject(parent) {}

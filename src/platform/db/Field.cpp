@@ -6,12 +6,6 @@
 #include <QCoreApplication>
 #include <QLocale>
 
-namespace {
-QString tr(const char* text) {
-    return QCoreApplication::translate("TField", text);
-}
-}  // namespace
-
 TField::TField(TDataSet* dataSet, QString name, TFieldKind kind)
     : FieldName(std::move(name)), FieldKind(kind), m_dataSet(dataSet) {}
 

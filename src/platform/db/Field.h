@@ -2,6 +2,7 @@
 
 #include "platform/db/FieldTypes.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -15,6 +16,8 @@ enum class TFieldKind { Data, Calculated, Lookup };
 // One field of a dataset: its declaration (name, title, visibility, type, size, kind)
 // and access to its value in the current record.
 class TField final {
+    Q_DECLARE_TR_FUNCTIONS(TField)
+
 public:
     TField(TDataSet* dataSet, QString name, TFieldKind kind);
 

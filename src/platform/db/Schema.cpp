@@ -14,10 +14,6 @@
 #include <unistd.h>
 
 namespace {
-QString tr(const char* text) {
-    return QCoreApplication::translate("Schema", text);
-}
-
 // A braced upper-case version 4 GUID, computed by the engine itself so that any client
 // inserting a row without a key gets one.
 const char* const kGuidDefault =
@@ -55,14 +51,16 @@ QString SqliteCatalogueSchema() {
 void CreateSqliteCatalogue(const QString& fileName) {
     const QFileInfo info(fileName);
     if (info.exists()) {
-        throw EDatabaseError(tr("Файл %1 уже существует.").arg(fileName));
+        throw EDatabaseError(
+            QCoreApplication::translate("Schema", "Файл %1 уже существует.").arg(fileName));
     }
     QDir().mkpath(info.absolutePath());
     const QByteArray path = QFile::encodeName(info.absoluteFilePath());
     // O_EXCL: two creators never share one new file.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-        throw EDatabaseError(tr("Не удалось создать файл %1.").arg(fileName));
+        throw EDatabaseError(
+            QCoreApplication::translate("Schema", "Не удалось создать файл %1.").arg(fileName));
     }
     ::close(fd);
     sqlite3* db = nullptr;
@@ -84,7 +82,9 @@ void CreateSqliteCatalogue(const QString& fileName) {
     if (!error.isEmpty()) {
         // The file is ours and new: nothing of the user's is lost by removing it.
         QFile::remove(info.absoluteFilePath());
-        throw EDatabaseError(tr("Не удалось создать базу данных %1.\n%2").arg(fileName, error));
+        throw EDatabaseError(
+            QCoreApplication::translate("Schema", "Не удалось создать базу данных %1.\n%2")
+                .arg(fileName, error));
     }
 }
 
@@ -104,7 +104,7 @@ void CheckCatalogue(TConnection& connection) {
                        {})
                 ->fetchAll(rows);
         } catch (const EDatabaseError&) {
-            throw EDatabaseError(tr(r.message));
+            throw EDatabaseError(QCoreApplication::translate("Schema", r.message));
         }
     }
 }

@@ -17,10 +17,6 @@ namespace {
 // A catalogue locked by another program is waited for this long, then its error shown.
 constexpr int kBusyTimeoutMs = 5000;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("TSqliteProvider", text);
-}
-
 int nocaseCompare(void*, int na, const void* a, int nb, const void* b) {
     return CompareFolded(static_cast<const char*>(a), static_cast<std::size_t>(na),
                          static_cast<const char*>(b), static_cast<std::size_t>(nb));

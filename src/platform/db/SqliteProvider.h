@@ -2,12 +2,16 @@
 
 #include "platform/db/DbProvider.h"
 
+#include <QCoreApplication>
+
 struct sqlite3;
 
 // The embedded engine: a catalogue file opened through Qt SQL, read and written through
 // the engine's C API on the driver's handle. The file must exist and be a database; it
 // is never created or changed by opening it, except that it is switched to WAL.
 class TSqliteProvider final : public TDbProvider {
+    Q_DECLARE_TR_FUNCTIONS(TSqliteProvider)
+
 public:
     TSqliteProvider();
     ~TSqliteProvider() override;

@@ -1,0 +1,212 @@
+#include "app/GeneralUnit.h"
+#include "app/MainFrm.h"
+#include "app/MenuMerger.h"
+#include "app/ReInit.h"
+#include "common/ConstsUnit.h"
+#include "common/UtilsUnit.h"
+#include "platform/LocaleTable.h"
+#include "settings/AboutDlg.h"
+#include "settings/WindowsListDlg.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+namespace {
+// A window that lends its "Файл" (group 0) and "Записи" (group 2) menus, like a record view.
+std::unique_ptr<QWidget> makeView(const QString& title) {
+    auto view = std::make_unique<QWidget>();
+    view->setWindowTitle(title);
+    view->setProperty(MergeMenusProperty, true);
+    auto* bar = new QMenuBar(view.get());
+    bar->setVisible(false);
+    auto* file = bar->addMenu(QStringLiteral("Файл"));
+    file->setProperty(GroupIndexProperty, 0);
+    auto* records = bar->addMenu(QStringLiteral("Записи"));
+    records->setProperty(GroupIndexProperty, 2);
+    view->resize(300, 200);
+    return view;
+}
+
+const QStringList kOwnMenus = {"&Файл", "&Модули", "&Настройка", "&Справка"};
+const QStringList kMergedMenus = {"Файл", "&Модули", "Записи", "&Настройка", "&Справка"};
+}  // namespace
+
+class TestMainFrm final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { InitTestApplication(); }
+
+    void barAtTheTopOfTheScreen() {
+        TTestEnvironment env;
+        TMainForm form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Linkarium"));
+        QCOMPARE(form.height(), 76);
+        QCOMPARE(form.minimumHeight(), 76);
+        QCOMPARE(form.maximumHeight(), 76);
+        QCOMPARE(form.minimumWidth(), 648);
+        QCOMPARE(form.pos(), QPoint(0, 0));
+        QVERIFY(form.BannerFrame() >= 0 && form.BannerFrame() <= 2);
+        auto* banner = form.findChild<QLabel*>("BannerGIFAnimator");
+        QVERIFY(banner);
+        QCOMPARE(banner->pixmap().size(), QSize(640, 30));
+        QCOMPARE(form.actWindowsList->shortcut(), QKeySequence(Qt::ALT | Qt::Key_0));
+        QCOMPARE(form.actHelpContents->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(form.actURLDictionary->text(), QStringLiteral("URL..."));
+        QVERIFY(form.HelpFile().endsWith(".html"));
+        QCOMPARE(form.MenuMerger()->Captions(), kOwnMenus);
+    }
+
+    void menusMergeByGroupIndex() {
+        TTestEnvironment env;
+        TMainForm form;
+        auto view = makeView("Вид");
+        form.MenuMerger()->Merge(view.get());
+        QCOMPARE(form.MenuMerger()->Captions(), kMergedMenus);
+        form.MenuMerger()->Unmerge();
+        QCOMPARE(form.MenuMerger()->Captions(), kOwnMenus);
+    }
+
+    void activationDrivesTheMerge() {
+        TTestEnvironment env;
+        TMainForm form;
+        form.show();
+        auto view = makeView("Вид");
+        view->show();
+        view->activateWindow();
+        QTRY_COMPARE(form.MenuMerger()->Captions(), kMergedMenus);
+        // The main window's own activation keeps the lent menus usable from its bar.
+        form.activateWindow();
+        QTRY_VERIFY(form.isActiveWindow());
+        QCOMPARE(form.MenuMerger()->Captions(), kMergedMenus);
+        // A modal dialog never merges nor takes the menus away.
+        QDialog modal;
+        modal.setModal(true);
+        modal.show();
+        modal.activateWindow();
+        QTRY_VERIFY(modal.isActiveWindow());
+        QCOMPARE(form.MenuMerger()->Captions(), kMergedMenus);
+        modal.hide();
+        // Another non-modal window without menus takes them away.
+        QWidget plain;
+        plain.setWindowTitle("Другое");
+        plain.show();
+        plain.activateWindow();
+        QTRY_COMPARE(form.MenuMerger()->Captions(), kOwnMenus);
+        view->activateWindow();
+        QTRY_COMPARE(form.MenuMerger()->Captions(), kMergedMenus);
+        view->hide();
+        QCOMPARE(form.MenuMerger()->Captions(), kOwnMenus);
+        plain.activateWindow();
+        QTRY_VERIFY(plain.isActiveWindow());
+        view->show();
+        view->activateWindow();
+        QTRY_COMPARE(form.MenuMerger()->Captions(), kMergedMenus);
+        view.reset();
+        QCOMPARE(form.MenuMerger()->Captions(), kOwnMenus);
+    }
+
+    void windowsListShowsVisibleWindows() {
+        TTestEnvironment env;
+        TMainForm form;
+        form.show();
+        form.activateWindow();
+        QTRY_VERIFY(form.isActiveWindow());
+        auto hidden = makeView("Скрытое окно");
+        {
+            TWindowsListForm list(&form);
+            list.FillList();
+            auto* box = list.findChild<QListWidget*>("WindowsListBox");
+            QCOMPARE(box->count(), 1);
+            QCOMPARE(box->item(0)->text(), QStringLiteral("Linkarium"));
+            QVERIFY(box->item(0)->isSelected());
+            QCOMPARE(list.SelectedWindow(), &form);
+        }
+        auto view = makeView("Ссылки");
+        view->show();
+        view->showMinimized();
+        TWindowsListForm list(&form);
+        list.FillList();
+        auto* box = list.findChild<QListWidget*>("WindowsListBox");
+        QCOMPARE(box->count(), 2);
+        QCOMPARE(box->item(0)->text(), QStringLiteral("Linkarium"));  // sorted
+        box->setCurrentRow(1);
+        list.OkButtonClick();
+        QVERIFY(!view->isMinimized());
+        QVERIFY(view->isVisible());
+        QCOMPARE(list.result(), int(QDialog::Accepted));
+    }
+
+    void changingTheDatabaseClosesOtherWindows() {
+        TTestEnvironment env;
+        TTestCatalogue first;
+        TTestCatalogue second;
+        WriteRegString(RegRootKey, RegConnectionValue, first.connectionString());
+        TScriptedDialogs dialogs;
+        TGeneralModule module(nullptr, false);
+        QStringList answers = {first.connectionString(), second.connectionString()};
+        module.EditConnectionString = [&answers](const QString&) { return answers.takeFirst(); };
+        module.Connect();
+        TMainForm form;
+        form.SetGeneralModule(&module);
+        form.show();
+        auto view = makeView("Ссылки");
+        view->show();
+        form.actSetDatabase->trigger();  // cancelled: the same string back
+        QVERIFY(view->isVisible());
+        form.actSetDatabase->trigger();
+        QVERIFY(!view->isVisible());
+        QVERIFY(form.isVisible());
+        QCOMPARE(module.ADOConnection.ConnectionString(), second.connectionString());
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+
+    void languageFilesAreTriedInOrder() {
+        TTestEnvironment env;
+        SetLanguagesFolder("/langs/");
+        const QStringList enu = LanguageFileCandidates(1033);
+        QCOMPARE(enu.size(), 2);
+        QVERIFY(enu[0].startsWith("/langs/") && enu[0].endsWith(".ENU"));
+        QVERIFY(enu[1].endsWith(".EN"));
+        QVERIFY(LanguageFileCandidates(0).isEmpty());
+
+        QStringList tried;
+        Options().CurrentLanguage = 1033;
+        const QString loaded = SelectLanguage([&tried](const QString& f) {
+            tried << f;
+            return f.endsWith(".EN");
+        });
+        QCOMPARE(tried, enu);
+        QCOMPARE(loaded, enu[1]);
+
+        tried.clear();
+        Options().CurrentLanguage = 0;  // built-in Russian even when files exist
+        QVERIFY(SelectLanguage([&tried](const QString& f) {
+                    tried << f;
+                    return true;
+                }).isEmpty());
+        QVERIFY(tried.isEmpty());
+
+        Options().CurrentLanguage = -1;
+        SelectLanguage([](const QString&) { return false; });
+        QCOMPARE(Options().CurrentLanguage, SystemDefaultLocaleId());
+    }
+
+    void aboutShowsTheVersion() {
+        TAboutForm about;
+        QCOMPARE(about.findChild<QLabel*>("VersionLabel")->text(),
+                 QStringLiteral("Версия: ") + QStringLiteral(LINKARIUM_VERSION));
+        QCOMPARE(about.findChild<QLabel*>("ContactsLabel")->text(), QStringLiteral("Linkarium"));
+        QCOMPARE(about.findChild<QLabel*>("Image")->pixmap().size(), QSize(129, 281));
+    }
+};
+
+QTEST_MAIN(TestMainFrm)
+#include "tst_mainfrm.moc"
