@@ -1,0 +1,502 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="en_US">
+<context>
+    <name>Schema</name>
+    <message>
+        <source>Файл %1 уже существует.</source>
+        <translation>The file %1 already exists.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл %1.</source>
+        <translation>Could not create the file %1.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать базу данных %1.
+%2</source>
+        <translation>Could not create the database %1.
+%2</translation>
+    </message>
+    <message>
+        <source>В базе данных нет таблицы SubjectURLs.</source>
+        <translation>The database has no SubjectURLs table.</translation>
+    </message>
+    <message>
+        <source>В базе данных нет запроса vCategoryList.</source>
+        <translation>The database has no vCategoryList query.</translation>
+    </message>
+</context>
+<context>
+    <name>TAboutForm</name>
+    <message>
+        <source>О программе</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Linkarium</source>
+        <translation>Linkarium</translation>
+    </message>
+    <message>
+        <source>Версия:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <source>© 2026 Quorvel. Все права защищены.</source>
+        <translation>© 2026 Quorvel. All rights reserved.</translation>
+    </message>
+    <message>
+        <source>www.quorvel.example</source>
+        <translation>www.quorvel.example</translation>
+    </message>
+    <message>
+        <source>Техническая поддержка:</source>
+        <translation>Technical support:</translation>
+    </message>
+    <message>
+        <source>E-Mail:</source>
+        <translation>E-mail:</translation>
+    </message>
+    <message>
+        <source>support@quorvel.example</source>
+        <translation>support@quorvel.example</translation>
+    </message>
+    <message>
+        <source>Отдел маркетинга:</source>
+        <translation>Marketing:</translation>
+    </message>
+    <message>
+        <source>sales@quorvel.example</source>
+        <translation>sales@quorvel.example</translation>
+    </message>
+    <message>
+        <source>Телефон:</source>
+        <translation>Phone:</translation>
+    </message>
+    <message>
+        <source>+7 000 000-00-00</source>
+        <translation>+7 000 000-00-00</translation>
+    </message>
+    <message>
+        <source>Факс:</source>
+        <translation>Fax:</translation>
+    </message>
+    <message>
+        <source>+7 000 000-00-01</source>
+        <translation>+7 000 000-00-01</translation>
+    </message>
+    <message>
+        <source>ОК</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>TCommand</name>
+    <message>
+        <source>Команда не связана с соединением</source>
+        <translation>The command has no connection</translation>
+    </message>
+</context>
+<context>
+    <name>TConnection</name>
+    <message>
+        <source>Поставщик данных "%1" не поддерживается.</source>
+        <translation>The data provider "%1" is not supported.</translation>
+    </message>
+    <message>
+        <source>Не задана строка подключения к базе данных.</source>
+        <translation>No database connection string is set.</translation>
+    </message>
+    <message>
+        <source>Нет соединения с базой данных.</source>
+        <translation>Not connected to a database.</translation>
+    </message>
+    <message>
+        <source>Нет активной транзакции.</source>
+        <translation>No transaction is active.</translation>
+    </message>
+    <message>
+        <source>Параметр %1 не задан.</source>
+        <translation>The parameter %1 has no value.</translation>
+    </message>
+</context>
+<context>
+    <name>TDataLinkDialog</name>
+    <message>
+        <source>Свойства канала передачи данных</source>
+        <translation>Data Link Properties</translation>
+    </message>
+    <message>
+        <source>&amp;Поставщик данных:</source>
+        <translation>&amp;Data provider:</translation>
+    </message>
+    <message>
+        <source>Файл базы данных</source>
+        <translation>Database file</translation>
+    </message>
+    <message>
+        <source>&amp;Обзор...</source>
+        <translation>&amp;Browse...</translation>
+    </message>
+    <message>
+        <source>&amp;Создать...</source>
+        <translation>&amp;Create...</translation>
+    </message>
+    <message>
+        <source>Проверить подключение</source>
+        <translation>Test Connection</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>SQLite: файл на этом компьютере</source>
+        <translation>SQLite: a file on this computer</translation>
+    </message>
+    <message>
+        <source>Выбор базы данных</source>
+        <translation>Choose a database</translation>
+    </message>
+    <message>
+        <source>Базы данных Linkarium (*.db *.sqlite);;Любой файл (*)</source>
+        <translation>Linkarium databases (*.db *.sqlite);;Any file (*)</translation>
+    </message>
+    <message>
+        <source>Новая база данных</source>
+        <translation>New database</translation>
+    </message>
+    <message>
+        <source>База данных %1 создана.</source>
+        <translation>The database %1 has been created.</translation>
+    </message>
+    <message>
+        <source>Проверка подключения прошла успешно.</source>
+        <translation>Test connection succeeded.</translation>
+    </message>
+</context>
+<context>
+    <name>TDataSet</name>
+    <message>
+        <source>Нельзя добавить поле в открытый набор данных</source>
+        <translation>Cannot add a field to an open dataset</translation>
+    </message>
+    <message>
+        <source>Поле '%1' не найдено</source>
+        <translation>Field '%1' not found</translation>
+    </message>
+    <message>
+        <source>Набор данных не связан с соединением</source>
+        <translation>The dataset has no connection</translation>
+    </message>
+    <message>
+        <source>Операция невозможна на закрытом наборе данных</source>
+        <translation>Cannot perform this operation on a closed dataset</translation>
+    </message>
+    <message>
+        <source>Запись не найдена</source>
+        <translation>Record not found</translation>
+    </message>
+    <message>
+        <source>Число полей и значений поиска не совпадает</source>
+        <translation>The numbers of search fields and values differ</translation>
+    </message>
+    <message>
+        <source>Нет записи для редактирования</source>
+        <translation>There is no record to edit</translation>
+    </message>
+    <message>
+        <source>Нет записи для удаления</source>
+        <translation>There is no record to delete</translation>
+    </message>
+    <message>
+        <source>Набор данных нельзя изменить: неизвестна таблица</source>
+        <translation>The dataset cannot be changed: its table is unknown</translation>
+    </message>
+    <message>
+        <source>Запись не найдена для изменения: её изменил или удалил другой пользователь после того, как она была прочитана. Обновите данные и повторите изменение.</source>
+        <translation>Row cannot be located for updating: another user changed or deleted it since it was last read. Refresh the data and make the change again.</translation>
+    </message>
+</context>
+<context>
+    <name>TField</name>
+    <message>
+        <source>'%1' - неверное логическое значение</source>
+        <translation>'%1' is not a valid Boolean value</translation>
+    </message>
+    <message>
+        <source>'%1' - неверное целое значение</source>
+        <translation>'%1' is not a valid integer value</translation>
+    </message>
+    <message>
+        <source>'%1' - неверное значение с плавающей точкой</source>
+        <translation>'%1' is not a valid floating point value</translation>
+    </message>
+    <message>
+        <source>'%1' - неверная дата</source>
+        <translation>'%1' is not a valid date</translation>
+    </message>
+    <message>
+        <source>Поле '%1' нельзя изменить</source>
+        <translation>Field '%1' cannot be modified</translation>
+    </message>
+    <message>
+        <source>Набор данных не находится в режиме вставки или редактирования</source>
+        <translation>Dataset not in edit or insert mode</translation>
+    </message>
+</context>
+<context>
+    <name>TGeneralModule</name>
+    <message>
+        <source>Список категорий...</source>
+        <translation>Category List...</translation>
+    </message>
+    <message>
+        <source>Соединение с базой не установлено!</source>
+        <translation>No connection to the database!</translation>
+    </message>
+    <message>
+        <source>Ошибка при подключении к базе.</source>
+        <translation>Error connecting to the database.</translation>
+    </message>
+    <message>
+        <source>Cписок категорий</source>
+        <translation>Category List</translation>
+    </message>
+</context>
+<context>
+    <name>THelpForm</name>
+    <message>
+        <source>Справка Linkarium</source>
+        <translation>Linkarium Help</translation>
+    </message>
+    <message>
+        <source>Поиск темы</source>
+        <translation>Search topics</translation>
+    </message>
+    <message>
+        <source>&amp;Темы:</source>
+        <translation>&amp;Topics:</translation>
+    </message>
+    <message>
+        <source>Файл справки %1 не найден.</source>
+        <translation>The help file %1 was not found.</translation>
+    </message>
+</context>
+<context>
+    <name>TMainForm</name>
+    <message>
+        <source>Linkarium — каталог ваших ссылок</source>
+        <translation>Linkarium — a catalogue of your links</translation>
+    </message>
+    <message>
+        <source>Сохраняйте, находите, открывайте</source>
+        <translation>Keep them, find them, open them</translation>
+    </message>
+    <message>
+        <source>Порядок в закладках — Linkarium</source>
+        <translation>Bookmarks in order — Linkarium</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>URL...</source>
+        <translation>URL...</translation>
+    </message>
+    <message>
+        <source>Linkarium</source>
+        <translation>Linkarium</translation>
+    </message>
+    <message>
+        <source>Список окон...</source>
+        <translation>Window List...</translation>
+    </message>
+    <message>
+        <source>Настройки...</source>
+        <translation>Settings...</translation>
+    </message>
+    <message>
+        <source>Подключение к базе...</source>
+        <translation>Database Connection...</translation>
+    </message>
+    <message>
+        <source>О программе...</source>
+        <translation>About...</translation>
+    </message>
+    <message>
+        <source>Содержание...</source>
+        <translation>Contents...</translation>
+    </message>
+    <message>
+        <source>Поиск темы...</source>
+        <translation>Search for Help On...</translation>
+    </message>
+    <message>
+        <source>&amp;Файл</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Модули</source>
+        <translation>&amp;Modules</translation>
+    </message>
+    <message>
+        <source>Linkarium...</source>
+        <translation>Linkarium...</translation>
+    </message>
+    <message>
+        <source>&amp;Настройка</source>
+        <translation>&amp;Setup</translation>
+    </message>
+    <message>
+        <source>&amp;Справка</source>
+        <translation>&amp;Help</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsForm</name>
+    <message>
+        <source>Настройки</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Общее</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>Язык</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Выбор языка:</source>
+        <translation>Language:</translation>
+    </message>
+    <message>
+        <source>Почта</source>
+        <translation>Mail</translation>
+    </message>
+    <message>
+        <source>Информация о сервере</source>
+        <translation>Server information</translation>
+    </message>
+    <message>
+        <source>SMTP сервер:</source>
+        <translation>SMTP server:</translation>
+    </message>
+    <message>
+        <source>Порт:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>Почтовое сообщение</source>
+        <translation>Mail message</translation>
+    </message>
+    <message>
+        <source>Кодировка по умолчанию:</source>
+        <translation>Default character set:</translation>
+    </message>
+    <message>
+        <source>Протокол</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>Сохранять протокол</source>
+        <translation>Keep a log</translation>
+    </message>
+    <message>
+        <source>Почтовой рассылки</source>
+        <translation>Of mailing</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Новые настройки языка вступят в силу после перезапуска программы.</source>
+        <translation>The new language settings take effect after the program is restarted.</translation>
+    </message>
+</context>
+<context>
+    <name>TParameters</name>
+    <message>
+        <source>Параметр %1 не найден.</source>
+        <translation>Parameter %1 not found.</translation>
+    </message>
+</context>
+<context>
+    <name>TRegistryStore</name>
+    <message>
+        <source>Файл настроек %1 повреждён (%2). Он сохранён как %3; программа начинает работу с настройками по умолчанию.</source>
+        <translation>The settings file %1 is damaged (%2). It has been kept as %3; the program starts with default settings.</translation>
+    </message>
+</context>
+<context>
+    <name>TSqliteProvider</name>
+    <message>
+        <source>Не указан файл базы данных.</source>
+        <translation>No database file is given.</translation>
+    </message>
+    <message>
+        <source>Файл базы данных %1 не найден.</source>
+        <translation>The database file %1 was not found.</translation>
+    </message>
+    <message>
+        <source>%1 - это папка, а не файл базы данных.</source>
+        <translation>%1 is a folder, not a database file.</translation>
+    </message>
+    <message>
+        <source>Файл базы данных %1 или его папка доступны только для чтения.</source>
+        <translation>The database file %1 or its folder is read-only.</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть базу данных %1.
+%2</source>
+        <translation>Could not open the database %1.
+%2</translation>
+    </message>
+    <message>
+        <source>Драйвер SQLite недоступен.</source>
+        <translation>The SQLite driver is not available.</translation>
+    </message>
+    <message>
+        <source>Файл %1 не является базой данных SQLite.
+%2</source>
+        <translation>The file %1 is not an SQLite database.
+%2</translation>
+    </message>
+    <message>
+        <source>Нет соединения с базой данных.</source>
+        <translation>Not connected to a database.</translation>
+    </message>
+    <message>
+        <source>Ошибка в запросе к базе данных.</source>
+        <translation>Error in the database query.</translation>
+    </message>
+    <message>
+        <source>Ошибка при выполнении запроса к базе данных.</source>
+        <translation>Error running the database query.</translation>
+    </message>
+</context>
+<context>
+    <name>TWindowsListForm</name>
+    <message>
+        <source>Список окон</source>
+        <translation>Window List</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+</TS>
