@@ -5,7 +5,24 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
+
+namespace {
+// Qt's own texts (standard buttons, file dialogs) in the language the program speaks.
+void installQtTexts(qint32 localeId) {
+    const TLocaleInfo* locale = FindLocale(localeId == 0 ? 1049 : localeId);
+    if (!locale) {
+        return;
+    }
+    static QTranslator qtTexts;
+    if (qtTexts.load(QLocale(locale->qtName), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtTexts);
+    }
+}
+}  // namespace
 
 QStringList LanguageFileCandidates(qint32 localeId) {
     QStringList files;
@@ -33,8 +50,14 @@ QString SelectLanguage(const std::function<bool(const QString&)>& load) {
     };
     for (const QString& file : LanguageFileCandidates(o.CurrentLanguage)) {
         if (load ? load(file) : install(file)) {
+            if (!load) {
+                installQtTexts(o.CurrentLanguage);
+            }
             return file;
         }
+    }
+    if (!load) {
+        installQtTexts(0);  // the built-in texts are Russian
     }
     return QString();
 }
