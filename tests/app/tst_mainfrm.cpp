@@ -1,4 +1,5 @@
 #include "app/GeneralUnit.h"
+#include "app/HelpFrm.h"
 #include "app/MainFrm.h"
 #include "app/MenuMerger.h"
 #include "app/ReInit.h"
@@ -11,6 +12,7 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -33,6 +35,14 @@ std::unique_ptr<QWidget> makeView(const QString& title) {
     view->resize(300, 200);
     return view;
 }
+
+class TUrlCatcher final : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
 
 const QStringList kOwnMenus = {"&Файл", "&Модули", "&Настройка", "&Справка"};
 const QStringList kMergedMenus = {"Файл", "&Модули", "Записи", "&Настройка", "&Справка"};
@@ -197,6 +207,35 @@ private Q_SLOTS:
         Options().CurrentLanguage = -1;
         SelectLanguage([](const QString&) { return false; });
         QCOMPARE(Options().CurrentLanguage, SystemDefaultLocaleId());
+    }
+
+    void bannerOpensThePublisher() {
+        TTestEnvironment env;
+        TMainForm form;
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        form.BannerGIFAnimatorClick();
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(PublisherURL)});
+    }
+
+    void helpTopicsAndSearch() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("help.html");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<html><body><h1>X</h1><h2 id=\"a\">Начало</h2><p>база данных</p>"
+                "<h2 id=\"b\">Клавиши</h2><p>F1 и Alt+0</p></body></html>");
+        f.close();
+        THelpForm help(file);
+        QListWidget* topics = help.Topics();
+        QCOMPARE(topics->count(), 2);
+        QCOMPARE(topics->item(1)->text(), QStringLiteral("Клавиши"));
+        help.SearchEditChange("БАЗА");
+        QVERIFY(!topics->item(0)->isHidden());
+        QVERIFY(topics->item(1)->isHidden());
+        help.SearchEditChange("");
+        QVERIFY(!topics->item(1)->isHidden());
     }
 
     void aboutShowsTheVersion() {
