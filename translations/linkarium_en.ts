@@ -119,6 +119,117 @@
     </message>
 </context>
 <context>
+    <name>TDBGridFilterForm</name>
+    <message>
+        <source>содержит</source>
+        <translation>contains</translation>
+    </message>
+    <message>
+        <source>равно (точно)</source>
+        <translation>equals (exactly)</translation>
+    </message>
+    <message>
+        <source>не содержит</source>
+        <translation>does not contain</translation>
+    </message>
+    <message>
+        <source>не равно</source>
+        <translation>not equal to</translation>
+    </message>
+    <message>
+        <source>пусто</source>
+        <translation>empty</translation>
+    </message>
+    <message>
+        <source>не пусто</source>
+        <translation>not empty</translation>
+    </message>
+    <message>
+        <source>равно</source>
+        <translation>equal to</translation>
+    </message>
+    <message>
+        <source>не более</source>
+        <translation>at most</translation>
+    </message>
+    <message>
+        <source>не менее</source>
+        <translation>at least</translation>
+    </message>
+    <message>
+        <source>больше чем</source>
+        <translation>greater than</translation>
+    </message>
+    <message>
+        <source>меньше чем</source>
+        <translation>less than</translation>
+    </message>
+    <message>
+        <source>между</source>
+        <translation>between</translation>
+    </message>
+    <message>
+        <source>отсутствует</source>
+        <translation>absent</translation>
+    </message>
+    <message>
+        <source>присутствует</source>
+        <translation>present</translation>
+    </message>
+    <message>
+        <source>вчера</source>
+        <translation>yesterday</translation>
+    </message>
+    <message>
+        <source>сегодня</source>
+        <translation>today</translation>
+    </message>
+    <message>
+        <source>завтра</source>
+        <translation>tomorrow</translation>
+    </message>
+    <message>
+        <source>в последние 7 дней</source>
+        <translation>in the last 7 days</translation>
+    </message>
+    <message>
+        <source>в следующие 7 дней</source>
+        <translation>in the next 7 days</translation>
+    </message>
+    <message>
+        <source>на прошлой неделе</source>
+        <translation>last week</translation>
+    </message>
+    <message>
+        <source>на этой неделе</source>
+        <translation>this week</translation>
+    </message>
+    <message>
+        <source>на следующей неделе</source>
+        <translation>next week</translation>
+    </message>
+    <message>
+        <source>в предыдущем месяце</source>
+        <translation>last month</translation>
+    </message>
+    <message>
+        <source>в этом месяце</source>
+        <translation>this month</translation>
+    </message>
+    <message>
+        <source>в следующем месяце</source>
+        <translation>next month</translation>
+    </message>
+    <message>
+        <source>не ранее</source>
+        <translation>not before</translation>
+    </message>
+    <message>
+        <source>не позднее</source>
+        <translation>not after</translation>
+    </message>
+</context>
+<context>
     <name>TDataLinkDialog</name>
     <message>
         <source>Свойства канала передачи данных</source>

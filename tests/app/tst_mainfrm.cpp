@@ -224,8 +224,9 @@ private Q_SLOTS:
         const QString file = dir.filePath("help.html");
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("<html><body><h1>X</h1><h2 id=\"a\">Начало</h2><p>база данных</p>"
-                "<h2 id=\"b\">Клавиши</h2><p>F1 и Alt+0</p></body></html>");
+        f.write(
+            "<html><body><h1>X</h1><h2 id=\"a\">Начало</h2><p>база данных</p>"
+            "<h2 id=\"b\">Клавиши</h2><p>F1 и Alt+0</p></body></html>");
         f.close();
         THelpForm help(file);
         QListWidget* topics = help.Topics();

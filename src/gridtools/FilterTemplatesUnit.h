@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QChar>
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+class TField;
+class TParameters;
+
+// Value lists of the filter dialog, keyed by field name without regard to case. For an
+// integer field a list is a coding (the stored number N is entry N); for other fields it
+// only offers choices.
+class TValueLists final {
+public:
+    void Add(const QString& fieldName, const QStringList& values);
+    const QStringList* Find(const QString& fieldName) const;
+    void Clear() { m_lists.clear(); }
+
+private:
+    QHash<QString, QStringList> m_lists;
+};
+
+// The five condition tables: lines "caption=template" joined by CR LF.
+QString StringConditions();
+QString NumberConditions();
+QString ListConditions();
+QString BooleanConditions();
+QString DateConditions();
+
+// The table for a field's type: text, Boolean, date, integer (the list table when the
+// field has a value list); empty for every other type.
+QString ConditionTable(const TField& field, const TValueLists& lists);
+QStringList ConditionCaptions(const QString& table);
+// The template of a table line (everything after its first "=").
+QString ConditionTemplate(const QString& table, int index);
+
+// Fills a template with the field's name and the entered value. Throws EError with the
+// conversion message for a value that is no integer or date.
+QString ExpandTemplate(const QString& tmpl, const TField& field, const QString& value,
+                       const TValueLists& lists);
+
+struct TTemplatePattern {
+    QString mask;
+    int offset = 0;
+    QChar type;  // 's', 'i', 'd', 'b' of the value placeholders; null when there are none
+};
+// The template as a mask: the placeholder with the letter and index asked for becomes the
+// capture "@", every other one "?*". No letter: every placeholder becomes "?*".
+TTemplatePattern TemplatePattern(const QString& tmpl, QChar letter, int index);
+
+// The table line a condition was made from (the longest matching template wins), or -1.
+int FindTemplate(const QString& table, const QString& condition);
+// The value shown for a condition made from the template ("1, 5" for a range).
+QString ValueFromCondition(const QString& tmpl, const TField& field, const QString& condition,
+                           const TValueLists& lists);
+
+// Binds :True, :False and the date parameters (:Today, :ThisWeekStart, ...) of a query
+// from today's date; weeks start on Monday. Other parameters are left alone.
+void BindFilterParameters(TParameters& parameters, const QDate& today);
+void BindFilterParameters(TParameters& parameters);
+
+// "*" any run, "?" one character, "@" any run that is captured; other characters match
+// one equal character without regard to case. Runs are tried shortest first. An empty mask
+// matches nothing. Linear in text length times mask length, whatever the input.
+bool MatchMask(const QString& text, const QString& mask);
+// The run captured by the last "@" of the match; empty when there is none or no match.
+QString ExtractMask(const QString& text, const QString& mask);
+
+// A date in the user's short date format, leniently (one-digit day and month, two-digit
+// year); throws EError "'%s' - неверная дата" when it is none.
+QDate StrToDate(const QString& text);
