@@ -5,6 +5,7 @@
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
 #include "common/UtilsUnit.h"
+#include "gridtools/ExDBGrid.h"
 #include "platform/db/Schema.h"
 
 #include <QApplication>
@@ -146,4 +147,48 @@ void TGeneralModule::requestTerminate() {
     m_terminate = true;
     // Ends the program as soon as control is back in the event loop.
     QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+}
+
+namespace {
+// Posts a modified pending row, cancels an untouched one.
+void finishEdit(TDataSet& ds) {
+    if (ds.State() == TDataSetState::Edit || ds.State() == TDataSetState::Insert) {
+        ds.Post();
+    }
+}
+}  // namespace
+
+void TGeneralModule::SortDataSet(TDataSet& dataSet, TField* field, TExDBGrid* grid,
+                                 bool ascending) {
+    TDataSet::TControlsGuard controls(dataSet);
+    finishEdit(dataSet);
+    const TBookmark bookmark = dataSet.GetBookmark();
+    if (!field) {
+        if (RunSortDialog) {
+            RunSortDialog(dataSet, grid);
+        }
+    } else {
+        dataSet.SetSort(field->FieldName +
+                        (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+    }
+    if (dataSet.BookmarkValid(bookmark)) {
+        dataSet.GotoBookmark(bookmark);
+    }
+    if (grid) {
+        grid->UpdateTitles();
+    }
+}
+
+void TGeneralModule::ToggleColumnSort(TExDBGrid& grid, int column) {
+    TField* field = grid.ColumnField(column);
+    TDataSet* ds = grid.DataSet();
+    if (!field || !ds || field->FieldKind != TFieldKind::Data ||
+        field->FieldClass() == TFieldClass::Memo || field->FieldClass() == TFieldClass::Blob) {
+        return;
+    }
+    const QString sort = ds->Sort();
+    const bool ascending = !sort.contains(QLatin1Char(',')) &&
+                           sort.section(QLatin1Char(' '), 0, 0) == field->FieldName &&
+                           sort.contains(QLatin1String("DESC"));
+    SortDataSet(*ds, field, &grid, ascending);
 }

@@ -13,6 +13,8 @@
 // The shared data module: the one database connection, the shared category list, the
 // category list command and the shared images. It connects at creation and stores the
 // connection string at exit.
+class TExDBGrid;
+
 class TGeneralModule final : public QObject {
     Q_OBJECT
 public:
@@ -38,6 +40,14 @@ public:
     void CheckNullBeforePost();
     void DataModuleDestroy();
     void EditListsExecute();
+
+    // Sorts by one field (ascending or descending) or, without a field, runs the advanced
+    // sort dialog; the current record stays current.
+    void SortDataSet(TDataSet& dataSet, TField* field, TExDBGrid* grid, bool ascending);
+    // A title click: the first click sorts a column descending, the next ascending.
+    void ToggleColumnSort(TExDBGrid& grid, int column);
+    // The advanced sort dialog, run on a dataset; the command is enabled once it is set.
+    std::function<void(TDataSet&, TExDBGrid*)> RunSortDialog;
 
     // Set when a failed database choice ended the program: the event loop quits at once.
     bool TerminateRequested() const { return m_terminate; }

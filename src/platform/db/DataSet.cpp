@@ -69,12 +69,14 @@ TField& TDataSet::AddField(const QString& name, TFieldKind kind) {
     }
     m_fields.push_back(std::make_unique<TField>(this, name, kind));
     m_fields.back()->Declared = true;
+    notifyChanged();  // a grid shows declared fields as columns before the first opening
     return *m_fields.back();
 }
 
 void TDataSet::ClearDeclaredFields() {
     Close();
     m_fields.clear();
+    notifyChanged();
 }
 
 TField* TDataSet::FindField(const QString& name) const {

@@ -112,6 +112,17 @@ public:
     // -- controls
     void DisableControls();
     void EnableControls();
+    // Suspends the controls for one scope, on every path out of it.
+    class TControlsGuard {
+    public:
+        explicit TControlsGuard(TDataSet& ds) : m_ds(ds) { m_ds.DisableControls(); }
+        ~TControlsGuard() { m_ds.EnableControls(); }
+        TControlsGuard(const TControlsGuard&) = delete;
+        TControlsGuard& operator=(const TControlsGuard&) = delete;
+
+    private:
+        TDataSet& m_ds;
+    };
     bool ControlsDisabled() const { return m_disabled > 0; }
     void AddObserver(TDataSetObserver* observer);
     void RemoveObserver(TDataSetObserver* observer);
@@ -128,6 +139,8 @@ public:
     TEvent BeforeDelete, AfterDelete, BeforeScroll, AfterScroll;
     TEvent OnNewRecord, OnCalcFields;
 
+    // Open on a result whose rows can be written back.
+    bool CanModify() const { return Active() && !m_updateTable.isEmpty(); }
     // The table changes are written to, as found at opening ("" when not updatable).
     QString UpdateTable() const { return m_updateTable; }
 

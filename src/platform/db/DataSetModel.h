@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 // Shows a dataset in a table view: one row per record in the dataset's order, one column
 // per field. Texts are made only for the cells being painted.
 class TDataSetModel final : public QAbstractTableModel, public TDataSetObserver {
@@ -13,6 +15,12 @@ public:
     ~TDataSetModel() override;
 
     TDataSet* DataSet() const { return m_dataSet; }
+
+    // A grid's own titles and title images; an invalid answer falls back to the field's.
+    std::function<QVariant(int section, int role)> HeaderOverride;
+    // Cells may open a (read-only) editor so that their text can be selected.
+    void SetEditable(bool on) { m_editable = on; }
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -27,9 +35,12 @@ public:
 Q_SIGNALS:
     // The dataset's current record is now at this row (-1 when there is none).
     void currentRowChanged(int row);
+    // Rows or fields were replaced as a whole (opening, closing, sorting, re-query).
+    void structureChanged();
 
 private:
     TDataSet* m_dataSet;
     int m_rows = 0;
     int m_columns = 0;
+    bool m_editable = false;
 };

@@ -1,0 +1,456 @@
+#include "gridtools/ExDBGrid.h"
+
+#include "common/DialogsUnit.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/DataSetModel.h"
+#include "platform/registry/Registry.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kIndicatorWidth = 12;
+
+// Opens a read-only line editor: the text of a cell can be selected (for a quick filter on
+// part of it) but never changed, the grid being read-only.
+class TInplaceDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* e = new QLineEdit(parent);
+        e->setObjectName(QStringLiteral("InplaceEditor"));
+        e->setReadOnly(true);
+        e->setFrame(false);
+        return e;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        static_cast<QLineEdit*>(editor)->setText(index.data(Qt::DisplayRole).toString());
+    }
+    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+};
+
+}  // namespace
+
+TExDBGrid::TExDBGrid(QWidget* parent) : QTableView(parent) {
+    setItemDelegate(new TInplaceDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    setWordWrap(false);
+    setTabKeyNavigation(true);
+    QHeaderView* v = verticalHeader();
+    v->setSectionResizeMode(QHeaderView::Fixed);
+    v->setDefaultSectionSize(m_rowHeight);
+    v->setMinimumSectionSize(1);
+    v->setFixedWidth(kIndicatorWidth);
+    v->setSectionsClickable(false);
+    QHeaderView* h = horizontalHeader();
+    h->setSectionsClickable(true);
+    h->setHighlightSections(false);
+    h->setMinimumSectionSize(0);
+    h->setFixedHeight(m_titleRowHeight + 1);
+    h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(h, &QHeaderView::sectionClicked, this, [this](int logical) {
+        if (OnTitleClick) {
+            Guarded([this, logical]() { OnTitleClick(logical); });
+        }
+    });
+    connect(h, &QHeaderView::sectionMoved, this, [this](int, int from, int to) {
+        if (OnColumnMoved) {
+            Guarded([this, from, to]() { OnColumnMoved(from, to); });
+        }
+    });
+    connect(h, &QHeaderView::sectionResized, this, &TExDBGrid::sectionResized);
+}
+
+TExDBGrid::~TExDBGrid() {
+    // The view must let go of the model before it is destroyed.
+    setModel(nullptr);
+}
+
+void TExDBGrid::SetDataSet(TDataSet* dataSet) {
+    setModel(nullptr);
+    m_model.reset();
+    m_dataSet = dataSet;
+    if (!dataSet) {
+        return;
+    }
+    m_model = std::make_unique<TDataSetModel>(dataSet);
+    m_model->SetEditable(true);
+    m_model->HeaderOverride = [this](int section, int role) -> QVariant {
+        if (role == Qt::DisplayRole && section < m_titles.size() && !m_titles[section].isNull()) {
+            return m_titles[section];
+        }
+        if (role == Qt::DecorationRole && OnGetImageIndex) {
+            const int image = OnGetImageIndex(section);
+            if (image >= 0 && image < Images.size()) {
+                return Images[image];
+            }
+        }
+        return QVariant();
+    };
+    setModel(m_model.get());
+    m_titles.resize(ColumnCount());
+    m_hiddenWidths.resize(ColumnCount());
+    // Fields declared hidden start as hidden columns; the user may show them later.
+    for (int c = 0; c < ColumnCount(); ++c) {
+        TField* f = ColumnField(c);
+        horizontalHeader()->setSectionHidden(c, f && !f->Visible);
+    }
+    connect(m_model.get(), &QAbstractItemModel::columnsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int c = first; c <= last; ++c) {
+                    TField* f = ColumnField(c);
+                    horizontalHeader()->setSectionHidden(c, f && !f->Visible);
+                }
+            });
+    connect(m_model.get(), &TDataSetModel::currentRowChanged, this, &TExDBGrid::followDataSet);
+    connect(m_model.get(), &TDataSetModel::structureChanged, this, [this]() {
+        m_titles.resize(ColumnCount());
+        m_hiddenWidths.resize(ColumnCount());
+        // A field the program keeps invisible (such as a key) never shows as a column.
+        for (int c = 0; c < ColumnCount(); ++c) {
+            if (TField* f = ColumnField(c); f && !f->Visible) {
+                horizontalHeader()->setSectionHidden(c, true);
+            }
+        }
+        if (m_dataSet && m_dataSet->Active()) {
+            followDataSet(m_dataSet->RecNo() - 1);
+        }
+    });
+}
+
+void TExDBGrid::SetDragReorder(bool on) {
+    m_dragReorder = on;
+    horizontalHeader()->setSectionsMovable(on);
+}
+
+void TExDBGrid::SetRowHeight(int height) {
+    m_rowHeight = height;
+    verticalHeader()->setDefaultSectionSize(height);
+    if (horizontalHeader()->isVisible()) {
+        SetTitleRowHeight(m_titleRowHeight);
+    }
+}
+
+int TExDBGrid::TitleRowHeight() const {
+    return horizontalHeader()->isHidden() ? 0 : m_titleRowHeight;
+}
+
+void TExDBGrid::SetTitleRowHeight(int height) {
+    m_titleRowHeight = height;
+    horizontalHeader()->setFixedHeight(height + 1);
+}
+
+int TExDBGrid::ColumnCount() const {
+    return m_model ? m_model->columnCount() : 0;
+}
+
+TField* TExDBGrid::ColumnField(int column) const {
+    if (!m_dataSet || column < 0 || column >= m_dataSet->FieldCount()) {
+        return nullptr;
+    }
+    return &m_dataSet->Fields(column);
+}
+
+QString TExDBGrid::ColumnTitle(int column) const {
+    return m_model ? m_model->headerData(column, Qt::Horizontal).toString() : QString();
+}
+
+void TExDBGrid::SetColumnTitle(int column, const QString& title) {
+    if (column < 0 || column >= ColumnCount()) {
+        return;
+    }
+    m_titles.resize(ColumnCount());
+    m_titles[column] = title;
+    Q_EMIT m_model->headerDataChanged(Qt::Horizontal, column, column);
+}
+
+int TExDBGrid::ColumnPosition(int column) const {
+    return horizontalHeader()->visualIndex(column);
+}
+
+void TExDBGrid::SetColumnPosition(int column, int position) {
+    if (column < 0 || column >= ColumnCount() || position < 0 || position >= ColumnCount()) {
+        return;
+    }
+    horizontalHeader()->moveSection(horizontalHeader()->visualIndex(column), position);
+}
+
+int TExDBGrid::ColumnWidth(int column) const {
+    if (horizontalHeader()->isSectionHidden(column)) {
+        return m_hiddenWidths.value(column, horizontalHeader()->defaultSectionSize());
+    }
+    return horizontalHeader()->sectionSize(column);
+}
+
+void TExDBGrid::SetColumnWidth(int column, int width) {
+    if (column < 0 || column >= ColumnCount()) {
+        return;
+    }
+    if (horizontalHeader()->isSectionHidden(column)) {
+        m_hiddenWidths.resize(ColumnCount());
+        m_hiddenWidths[column] = width;
+    } else {
+        m_resizing = true;
+        horizontalHeader()->resizeSection(column, width);
+        m_resizing = false;
+    }
+}
+
+bool TExDBGrid::ColumnVisible(int column) const {
+    return !horizontalHeader()->isSectionHidden(column);
+}
+
+void TExDBGrid::SetColumnVisible(int column, bool visible) {
+    if (column < 0 || column >= ColumnCount() || ColumnVisible(column) == visible) {
+        return;
+    }
+    m_hiddenWidths.resize(ColumnCount());
+    if (!visible) {
+        m_hiddenWidths[column] = horizontalHeader()->sectionSize(column);
+        horizontalHeader()->setSectionHidden(column, true);
+    } else {
+        horizontalHeader()->setSectionHidden(column, false);
+        const int width = m_hiddenWidths[column] > 1 ? m_hiddenWidths[column]
+                                                     : horizontalHeader()->defaultSectionSize();
+        m_resizing = true;
+        horizontalHeader()->resizeSection(column, width);
+        m_resizing = false;
+    }
+}
+
+QVector<int> TExDBGrid::ColumnOrder() const {
+    QVector<int> order;
+    for (int visual = 0; visual < ColumnCount(); ++visual) {
+        order << horizontalHeader()->logicalIndex(visual);
+    }
+    return order;
+}
+
+void TExDBGrid::sectionResized(int logical, int oldSize, int newSize) {
+    if (m_resizing) {
+        return;
+    }
+    // Shrinking a title to 1 pixel or less hides its column; it keeps its old width for
+    // when it is shown again.
+    if (newSize <= 1) {
+        m_resizing = true;
+        m_hiddenWidths.resize(ColumnCount());
+        m_hiddenWidths[logical] = oldSize > 1 ? oldSize : horizontalHeader()->defaultSectionSize();
+        horizontalHeader()->setSectionHidden(logical, true);
+        m_resizing = false;
+    }
+    if (OnResizeColumn) {
+        Guarded([this, logical]() { OnResizeColumn(logical); });
+    }
+}
+
+int TExDBGrid::SelectedIndex() const {
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.column() : m_selectedColumn;
+}
+
+void TExDBGrid::SetSelectedIndex(int column) {
+    if (!m_model || column < 0 || column >= ColumnCount()) {
+        return;
+    }
+    m_selectedColumn = column;
+    const int row = std::max(0, currentIndex().row());
+    if (row < m_model->rowCount()) {
+        setCurrentIndex(m_model->index(row, column));
+    }
+}
+
+TField* TExDBGrid::SelectedField() const {
+    int column = SelectedIndex();
+    if (column < 0) {
+        // Nothing selected yet: the first column the grid shows.
+        for (int c : ColumnOrder()) {
+            if (ColumnVisible(c)) {
+                column = c;
+                break;
+            }
+        }
+    }
+    return ColumnField(column);
+}
+
+QLineEdit* TExDBGrid::InplaceEditor() const {
+    if (state() != QAbstractItemView::EditingState) {
+        return nullptr;
+    }
+    return qobject_cast<QLineEdit*>(indexWidget(currentIndex()));
+}
+
+void TExDBGrid::followDataSet(int row) {
+    if (m_following || !m_model) {
+        return;
+    }
+    m_following = true;
+    if (row >= 0 && row < m_model->rowCount()) {
+        int column = currentIndex().isValid() ? currentIndex().column() : m_selectedColumn;
+        if (column < 0 || column >= ColumnCount() || !ColumnVisible(column)) {
+            column = -1;
+            for (int c : ColumnOrder()) {
+                if (ColumnVisible(c)) {
+                    column = c;
+                    break;
+                }
+            }
+        }
+        if (column >= 0) {
+            const QModelIndex target = m_model->index(row, column);
+            setCurrentIndex(target);
+            scrollTo(target);
+        }
+    }
+    m_following = false;
+}
+
+void TExDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (current.isValid()) {
+        m_selectedColumn = current.column();
+    }
+    if (m_following || !m_dataSet || !m_dataSet->Active() || !current.isValid()) {
+        return;
+    }
+    if (current.row() != m_dataSet->RecNo() - 1) {
+        m_following = true;
+        Guarded([this, &current]() { m_dataSet->SetRecNo(current.row() + 1); });
+        m_following = false;
+    }
+}
+
+bool TExDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (trigger != QAbstractItemView::NoEditTriggers && index.isValid() && OnGetCanEdit) {
+        bool canEdit = editTriggers() != QAbstractItemView::NoEditTriggers;
+        OnGetCanEdit(index.column(), canEdit);
+        if (!canEdit) {
+            return false;
+        }
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
+void TExDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (indexAt(event->pos()).isValid()) {
+        Q_EMIT DblClick();
+        return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
+void TExDBGrid::UpdateTitles() {
+    if (m_model && ColumnCount() > 0) {
+        Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, ColumnCount() - 1);
+    }
+}
+
+QString TExDBGrid::ColumnLayoutValue(const QString& title, int position, int width, bool visible) {
+    QString t = title;
+    t.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QStringLiteral("\"%1\",%2,%3,%4").arg(t).arg(position).arg(width).arg(visible ? 1 : 0);
+}
+
+bool TExDBGrid::ParseColumnLayoutValue(const QString& value, QString& title, int& position,
+                                       int& width, bool& visible) {
+    // A comma list whose double-quoted items may hold commas and doubled quotes.
+    QStringList items;
+    QString item;
+    bool quoted = false;
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < value.size() && value.at(i + 1) == QLatin1Char('"')) {
+                    item += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                item += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            items << item;
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    items << item;
+    if (items.size() < 4) {
+        return false;
+    }
+    bool okPosition = false;
+    bool okWidth = false;
+    const int p = items[1].trimmed().toInt(&okPosition);
+    const int w = items[2].trimmed().toInt(&okWidth);
+    if (!okPosition || !okWidth) {
+        return false;
+    }
+    title = items[0];
+    position = p;
+    width = w;
+    visible = items[3] != QLatin1String("0");
+    return true;
+}
+
+void TExDBGrid::SaveColumns(const QString& key) const {
+    TRegistry reg;
+    if (!reg.OpenKey(key, true)) {
+        return;
+    }
+    for (int c : ColumnOrder()) {
+        const TField* f = ColumnField(c);
+        if (f) {
+            reg.WriteString(f->FieldName, ColumnLayoutValue(ColumnTitle(c), ColumnPosition(c),
+                                                            ColumnWidth(c), ColumnVisible(c)));
+        }
+    }
+}
+
+void TExDBGrid::LoadColumns(const QString& key) {
+    TRegistry reg;
+    if (!reg.OpenKeyReadOnly(key)) {
+        return;
+    }
+    // The columns in their order before any change, then each moved to its stored place.
+    const QVector<int> order = ColumnOrder();
+    QVector<std::pair<int, int>> positions;  // (stored position, column)
+    setUpdatesEnabled(false);
+    for (int c : order) {
+        const TField* f = ColumnField(c);
+        if (!f) {
+            continue;
+        }
+        const auto value = reg.ReadString(f->FieldName);
+        QString title;
+        int position = 0;
+        int width = 0;
+        bool visible = true;
+        if (!value || !ParseColumnLayoutValue(*value, title, position, width, visible)) {
+            continue;
+        }
+        SetColumnTitle(c, title);
+        SetColumnVisible(c, visible);
+        SetColumnWidth(c, width);
+        positions.append({position, c});
+    }
+    // Lowest position first, so every column lands exactly where it was saved.
+    std::sort(positions.begin(), positions.end());
+    for (const auto& [position, column] : positions) {
+        SetColumnPosition(column, position);
+    }
+    setUpdatesEnabled(true);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QIcon>
+#include <QTableView>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class TDataSet;
+class TDataSetModel;
+class TField;
+
+// The data grid of the record views: a read-only table over a dataset that follows the
+// dataset's current record. Its titles carry images, can be dragged to reorder the
+// columns, resized, and shrunk to 1 pixel or less to hide a column; a title click is
+// reported. Rows keep one fixed height. The column layout is saved per column as
+// "title",position,width,visible.
+class TExDBGrid final : public QTableView {
+    Q_OBJECT
+public:
+    explicit TExDBGrid(QWidget* parent = nullptr);
+    ~TExDBGrid() override;
+
+    void SetDataSet(TDataSet* dataSet);
+    TDataSet* DataSet() const { return m_dataSet; }
+
+    bool DragReorder() const { return m_dragReorder; }
+    void SetDragReorder(bool on);
+    int RowHeight() const { return m_rowHeight; }
+    void SetRowHeight(int height);
+    int TitleRowHeight() const;
+    void SetTitleRowHeight(int height);
+    QVector<QIcon> Images;
+
+    // Column i is field i of the dataset.
+    int ColumnCount() const;
+    TField* ColumnField(int column) const;
+    QString ColumnTitle(int column) const;
+    void SetColumnTitle(int column, const QString& title);
+    int ColumnPosition(int column) const;
+    void SetColumnPosition(int column, int position);
+    int ColumnWidth(int column) const;
+    void SetColumnWidth(int column, int width);
+    bool ColumnVisible(int column) const;
+    void SetColumnVisible(int column, bool visible);
+    // Column indexes in the order the grid shows them.
+    QVector<int> ColumnOrder() const;
+
+    int SelectedIndex() const;  // the selected column, -1 without one
+    void SetSelectedIndex(int column);
+    TField* SelectedField() const;
+    using QTableView::edit;
+    // The open in-place editor of the selected cell, or null.
+    QLineEdit* InplaceEditor() const;
+
+    void SaveColumns(const QString& key) const;
+    void LoadColumns(const QString& key);
+    // "title",position,width,visible, and back; false for a malformed value.
+    static QString ColumnLayoutValue(const QString& title, int position, int width, bool visible);
+    static bool ParseColumnLayoutValue(const QString& value, QString& title, int& position,
+                                       int& width, bool& visible);
+
+    std::function<int(int column)> OnGetImageIndex;
+    std::function<void(int column)> OnResizeColumn;
+    std::function<void(int column, bool& canEdit)> OnGetCanEdit;
+    std::function<void(int column)> OnTitleClick;
+    std::function<void(int from, int to)> OnColumnMoved;
+
+    // Refreshes the title images (after the sort changed).
+    void UpdateTitles();
+
+Q_SIGNALS:
+    void DblClick();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    void followDataSet(int row);
+    void sectionResized(int logical, int oldSize, int newSize);
+
+    TDataSet* m_dataSet = nullptr;
+    std::unique_ptr<TDataSetModel> m_model;
+    QVector<QString> m_titles;    // per column, empty for the field's own title
+    QVector<int> m_hiddenWidths;  // width a hidden column gets back when shown
+    bool m_dragReorder = false;
+    int m_rowHeight = 17;
+    int m_titleRowHeight = 17;
+    int m_selectedColumn = -1;  // kept while the dataset's rows are replaced
+    bool m_following = false;
+    bool m_resizing = false;
+};

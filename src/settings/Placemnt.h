@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// Keeps a window's position, size and state under a registry key: restored whenever the
+// window is shown, saved when the window has accepted its closing (it calls SavePlacement)
+// and, if not saved since, when it is destroyed.
+// Values are strings; the rectangle is also kept under a name suffixed with the screen
+// size, so each resolution has its own.
+class TFormPlacement final : public QObject {
+    Q_OBJECT
+public:
+    explicit TFormPlacement(QWidget* window);
+    ~TFormPlacement() override;
+
+    QString IniFileName = QStringLiteral("Software\\Quorvel\\Linkarium");
+    QString IniSection;  // the window's class name when empty
+    int Version = 0;
+    bool Active = true;
+
+    std::function<void()> OnRestorePlacement;
+    std::function<void()> OnSavePlacement;
+
+    QString SectionKey() const;
+    void RestorePlacement();
+    void SavePlacement();
+    // The window's destructor calls this first: a save unless one ran since the restore.
+    void WindowDestroying();
+
+    bool Restored() const { return m_restored; }
+    bool Saved() const { return m_saved; }
+
+    // "(1024x768)" for the screen the window is on.
+    QString ScreenSuffix() const;
+    int PixelsPerInch() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void restoreGeometry();
+
+    QPointer<QWidget> m_window;
+    bool m_restored = false;
+    bool m_saved = false;
+    bool m_destroying = false;
+};

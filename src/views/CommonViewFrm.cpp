@@ -1,0 +1,799 @@
+#include "views/CommonViewFrm.h"
+
+#include "app/GeneralUnit.h"
+#include "common/ConstsUnit.h"
+#include "common/DialogsUnit.h"
+#include "common/Hourglass.h"
+#include "gridtools/ExDBGrid.h"
+#include "gridtools/FilterTemplatesUnit.h"
+#include "gridtools/FindDBGridCell.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+#include "platform/registry/Registry.h"
+#include "settings/Placemnt.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUuid>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+const QString kTitleSeparator = QStringLiteral(" - ");
+}  // namespace
+
+TCommonViewForm::TCommonViewForm(TGeneralModule& module, QWidget* parent)
+    : TExForm(parent),
+      adsCommon(new TDataSet(this)),
+      CommonExDBGrid(new TExDBGrid(this)),
+      ViewFindDBGridCell(new TFindDBGridCell(this)),
+      FormPlacement(new TFormPlacement(this)),
+      m_module(module) {
+    setWindowFlags(Qt::Window);
+    setProperty(MergeMenusProperty, true);
+    setMinimumSize(545, 192);
+    adsCommon->setObjectName(QStringLiteral("adsCommon"));
+    adsCommon->SetConnection(&module.ADOConnection);
+    CommonExDBGrid->setObjectName(QStringLiteral("CommonExDBGrid"));
+    ViewFindDBGridCell->setObjectName(QStringLiteral("ViewFindDBGridCell"));
+    ViewFindDBGridCell->SetDBGrid(CommonExDBGrid);
+    ViewFindDBGridCell->setToolTip(tr("Поиск текста в выбранном столбце"));
+    ViewFindDBGridCell->installEventFilter(this);
+
+    CommonExDBGrid->SetDataSet(adsCommon);
+    CommonExDBGrid->SetDragReorder(true);
+    CommonExDBGrid->Images = module.MainImageList;
+    CommonExDBGrid->OnGetImageIndex = [this](int column) {
+        return CommonExDBGridGetImageIndex(column);
+    };
+    CommonExDBGrid->OnTitleClick = [this](int column) {
+        m_module.ToggleColumnSort(*CommonExDBGrid, column);
+    };
+
+    adsCommon->AfterOpen = [this](TDataSet&) { UpdateCaption(); };
+    adsCommon->AfterClose = [this](TDataSet&) { setWindowTitle(ViewTitle()); };
+    adsCommon->BeforeDelete = [this](TDataSet&) { adsCommonBeforeDelete(); };
+    FormPlacement->OnSavePlacement = [this]() { FormPlacementSavePlacement(); };
+    FormPlacement->OnRestorePlacement = [this]() { FormPlacementRestorePlacement(); };
+
+    createActions();
+    createMenus();
+    createLayout();
+    connect(CommonExDBGrid, &TExDBGrid::DblClick, actDataSetEdit, &QAction::trigger);
+    resize(760, 480);
+}
+
+TCommonViewForm::~TCommonViewForm() {
+    FormPlacement->WindowDestroying();
+    CommonExDBGrid->SetDataSet(nullptr);
+}
+
+QAction* TCommonViewForm::makeAction(const char* name, const QString& caption, const QString& hint,
+                                     const std::function<void()>& handler) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QLatin1String(name));
+    a->setToolTip(hint);
+    a->setStatusTip(hint);
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+    connect(a, &QAction::triggered, this, [handler]() { Guarded(handler); });
+    return a;
+}
+
+void TCommonViewForm::createActions() {
+    const auto icon = [this](const char* theme, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QLatin1String(theme), style()->standardIcon(fallback));
+    };
+    actDataSetFirst = makeAction("actDataSetFirst", QStringLiteral("&First"), tr("Первая запись"),
+                                 [this]() { adsCommon->First(); });
+    actDataSetFirst->setIcon(icon("go-first", QStyle::SP_MediaSkipBackward));
+    actDataSetPrior = makeAction("actDataSetPrior", QStringLiteral("&Prior"),
+                                 tr("Предыдущая запись"), [this]() { adsCommon->Prior(); });
+    actDataSetPrior->setIcon(icon("go-previous", QStyle::SP_ArrowBack));
+    actDataSetNext = makeAction("actDataSetNext", QStringLiteral("&Next"), tr("Следующая запись"),
+                                [this]() { adsCommon->Next(); });
+    actDataSetNext->setIcon(icon("go-next", QStyle::SP_ArrowForward));
+    actDataSetLast = makeAction("actDataSetLast", QStringLiteral("&Last"), tr("Последняя запись"),
+                                [this]() { adsCommon->Last(); });
+    actDataSetLast->setIcon(icon("go-last", QStyle::SP_MediaSkipForward));
+    actDataSetInsert = makeAction("actDataSetInsert", tr("Добавить запись..."),
+                                  tr("Добавить запись"), [this]() { adsCommon->Insert(); });
+    actDataSetInsert->setShortcut(QKeySequence(Qt::Key_Insert));
+    actDataSetInsert->setIcon(icon("list-add", QStyle::SP_FileDialogNewFolder));
+    actDataSetEdit = makeAction("actDataSetEdit", QStringLiteral("&Edit"),
+                                tr("Редактировать запись"), [this]() { adsCommon->Edit(); });
+    actDataSetEdit->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    actDataSetEdit->setIcon(icon("document-edit", QStyle::SP_FileDialogDetailedView));
+    actDataSetDelete = makeAction("actDataSetDelete", tr("Удалить запись"), tr("Удалить запись"),
+                                  [this]() { adsCommon->Delete(); });
+    actDataSetDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+    actDataSetDelete->setIcon(icon("list-remove", QStyle::SP_TrashIcon));
+    actDataSetRequery = makeAction("actDataSetRequery", tr("Обновить"), tr("Обновить данные"),
+                                   [this]() { actDataSetRequeryExecute(); });
+    actDataSetRequery->setIcon(icon("view-refresh", QStyle::SP_BrowserReload));
+    actDuplicateRecord =
+        makeAction("actDuplicateRecord", tr("Дублировать запись"), tr("Дублировать запись"),
+                   [this]() { actDuplicateRecordExecute(); });
+    actDuplicateRecord->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    actSortAsc = makeAction("actSortAsc", tr("Сортировать по возрастанию"),
+                            tr("Сортировать по возрастанию"), [this]() { actSortExecute(0); });
+    actSortAsc->setData(0);
+    actSortAsc->setIcon(m_module.MainImageList.value(0));
+    actSortDesc = makeAction("actSortDesc", tr("Сортировать по убыванию"),
+                             tr("Сортировать по убыванию"), [this]() { actSortExecute(1); });
+    actSortDesc->setData(1);
+    actSortDesc->setIcon(m_module.MainImageList.value(1));
+    actSort = makeAction("actSort", tr("Расширенная сортировка..."), tr("Расширенная сортировка"),
+                         [this]() { actSortExecute(2); });
+    actSort->setData(2);
+    actHideColumn = makeAction("actHideColumn", tr("Скрыть колонку"), tr("Скрыть колонку"),
+                               [this]() { actColumnsExecute(0); });
+    actHideColumn->setData(0);
+    actSetupColumns = makeAction("actSetupColumns", tr("Настройка колонок..."),
+                                 tr("Настройка колонок"), [this]() { actColumnsExecute(1); });
+    actSetupColumns->setData(1);
+    actFilterBySelection =
+        makeAction("actFilterBySelection", tr("Фильтровать выделенное"),
+                   tr("Фильтровать выделенное"), [this]() { actFilterBySelectionExecute(); });
+    actFilterBySelection->setIcon(icon("view-filter", QStyle::SP_FileDialogContentsView));
+    actFilterExcludeSelection =
+        makeAction("actFilterExcludeSelection", tr("Исключить выделенное"),
+                   tr("Исключить выделенное"), [this]() { actFilterExcludeSelectionExecute(); });
+    actFilterByForm = makeAction("actFilterByForm", tr("Расширенный фильтр"),
+                                 tr("Расширенный фильтр"), [this]() { actFilterByFormExecute(); });
+    actFilterByForm->setIcon(icon("edit-find", QStyle::SP_FileDialogInfoView));
+    actRemoveFilter = makeAction("actRemoveFilter", tr("Отменить фильтр"), tr("Отменить фильтр"),
+                                 [this]() { actRemoveFilterExecute(); });
+    actApplyFilter = makeAction("actApplyFilter", tr("Применить фильтр"), tr("Применить фильтр"),
+                                [this]() { actApplyFilterExecute(); });
+    actApplyFilter->setCheckable(true);
+    actApplyFilter->setIcon(icon("view-filter", QStyle::SP_DialogApplyButton));
+    actSaveCurrentFilter =
+        makeAction("actSaveCurrentFilter", tr("Сохранить текущий фильтр"),
+                   tr("Сохранить текущий фильтр"), [this]() { actSaveCurrentFilterExecute(); });
+    actShowReport = makeAction("actShowReport", tr("Отчёт..."), QString(), [this]() {
+        if (ShowReport) {
+            ShowReport(*this);
+        }
+    });
+    actShowReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+}
+
+void TCommonViewForm::createMenus() {
+    CommonPopupMenu = new QMenu(this);
+    CommonPopupMenu->setObjectName(QStringLiteral("CommonPopupMenu"));
+    CommonPopupMenu->addActions({actDataSetInsert, actDataSetDelete});
+    CommonPopupMenu->addSeparator();
+    CommonPopupMenu->addActions(
+        {actFilterBySelection, actFilterExcludeSelection, actFilterByForm, actRemoveFilter});
+    CommonPopupMenu->addSeparator();
+    CommonPopupMenu->addActions({actSortAsc, actSortDesc, actSort});
+    CommonPopupMenu->addSeparator();
+    CommonPopupMenu->addActions({actHideColumn, actSetupColumns});
+    CommonExDBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(CommonExDBGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        CommonPopupMenu->popup(CommonExDBGrid->viewport()->mapToGlobal(p));
+    });
+
+    FiltersPopupMenu = new QMenu(this);
+    FiltersPopupMenu->setObjectName(QStringLiteral("FiltersPopupMenu"));
+    FiltersPopupMenu->addAction(actSaveCurrentFilter);
+    FiltersPopupMenu->addSeparator();
+    m_savedFilterGroup = new QActionGroup(this);
+    m_savedFilterGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    connect(FiltersPopupMenu, &QMenu::aboutToShow, this,
+            [this]() { Guarded([this]() { FiltersPopupMenuPopup(); }); });
+
+    // The view's own bar is never shown: its menus join the main window's bar.
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    MainMenu1->setVisible(false);
+    m_fileMenu = MainMenu1->addMenu(tr("Файл"));
+    m_fileMenu->setObjectName(QStringLiteral("mnuViewFile"));
+    m_fileMenu->setProperty(GroupIndexProperty, 0);
+    m_fileMenu->addAction(actShowReport);
+    m_fileMenu->addSeparator();
+    QMenu* records = MainMenu1->addMenu(tr("Записи"));
+    records->setObjectName(QStringLiteral("mnuRecords"));
+    records->setProperty(GroupIndexProperty, 2);
+    QMenu* filter = records->addMenu(tr("Фильтр"));
+    filter->addActions({actFilterBySelection, actFilterExcludeSelection, actFilterByForm});
+    QMenu* sort = records->addMenu(tr("Сортировка"));
+    sort->addActions({actSortAsc, actSortDesc, actSort});
+    records->addAction(actRemoveFilter);
+    records->addSeparator();
+    records->addAction(actDuplicateRecord);
+    records->addSeparator();
+    records->addAction(actDataSetRequery);
+}
+
+void TCommonViewForm::createLayout() {
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("MainControlBar"));
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->setSpacing(0);
+
+    auto* view = new QToolBar(bar);
+    view->setObjectName(QStringLiteral("ViewToolBar"));
+    view->setIconSize(QSize(16, 16));
+    view->addActions({actDataSetFirst, actDataSetPrior, actDataSetNext, actDataSetLast});
+    view->addSeparator();
+    view->addActions({actDataSetInsert, actDataSetEdit, actDataSetDelete, actDataSetRequery});
+    view->addSeparator();
+    auto* label = new QLabel(tr("&Поиск: "), view);
+    label->setBuddy(ViewFindDBGridCell);
+    view->addWidget(label);
+    ViewFindDBGridCell->setMinimumWidth(160);
+    view->addWidget(ViewFindDBGridCell);
+
+    auto* sortBar = new QToolBar(bar);
+    sortBar->setObjectName(QStringLiteral("SortToolBar"));
+    sortBar->setIconSize(QSize(16, 16));
+    sortBar->addActions({actSortAsc, actSortDesc});
+    sortBar->addSeparator();
+    sortBar->addAction(actFilterBySelection);
+    auto* filters = new QToolButton(sortBar);
+    filters->setObjectName(QStringLiteral("FiltersButton"));
+    filters->setDefaultAction(actFilterByForm);
+    filters->setMenu(FiltersPopupMenu);
+    filters->setPopupMode(QToolButton::MenuButtonPopup);
+    sortBar->addWidget(filters);
+    sortBar->addAction(actApplyFilter);
+
+    barLayout->addWidget(view);
+    barLayout->addWidget(sortBar);
+    barLayout->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(CommonExDBGrid, 1);
+}
+
+void TCommonViewForm::SetExitAction(QAction* exit) {
+    if (m_exitAction) {
+        m_fileMenu->removeAction(m_exitAction);
+    }
+    m_exitAction = exit;
+    if (exit) {
+        m_fileMenu->addAction(exit);
+    }
+}
+
+void TCommonViewForm::FormCreate() {
+    FormPlacement->IniFileName = RegRootKey;
+    // The section is the view's class; taken now, while the derived class is alive.
+    FormPlacement->IniSection = QString::fromLatin1(metaObject()->className());
+    RebuildFiltersMenu();
+    DesignSQL = BaseSQL;
+}
+
+QString TCommonViewForm::ViewKey() const {
+    return FormPlacement->SectionKey();
+}
+
+QString TCommonViewForm::GridKey() const {
+    return ViewKey() + QStringLiteral("\\T") + CommonExDBGrid->objectName();
+}
+
+QString TCommonViewForm::FiltersKey() const {
+    return ViewKey() + QStringLiteral("\\Filters");
+}
+
+bool TCommonViewForm::FilterApplied() const {
+    return adsCommon->Active() && adsCommon->CommandText() != BaseSQL;
+}
+
+QString TCommonViewForm::ComposeQuery(const QString& filter) const {
+    if (filter.isEmpty()) {
+        return BaseSQL;
+    }
+    return BaseSQL +
+           (BaseSQL.contains(QLatin1String("WHERE")) ? QStringLiteral(" AND ")
+                                                     : QStringLiteral(" WHERE ")) +
+           filter;
+}
+
+void TCommonViewForm::OpenDataSet() {
+    if (adsCommon->Active()) {
+        return;
+    }
+    BaseSQL = DesignSQL;
+    bool applied = false;
+    QString sort;
+    TRegistry reg;
+    if (reg.OpenKeyReadOnly(GridKey())) {
+        if (const auto f = reg.ReadString(QStringLiteral("Filter"))) {
+            FilterText = *f;
+        }
+        applied = reg.ReadInteger(QStringLiteral("FilterApplied")).value_or(0) != 0;
+        sort = reg.ReadString(QStringLiteral("Sort")).value_or(QString());
+    }
+    adsCommon->SetCommandText(!FilterText.isEmpty() && applied ? ComposeQuery(FilterText)
+                                                               : BaseSQL);
+    BindFilterParameters(adsCommon->Parameters());
+    THourglass hourglass;
+    adsCommon->Open();
+    adsCommon->SetSort(sort);
+    // The sort does not reopen; the caption already counts the rows.
+}
+
+QVariant TCommonViewForm::CurrentKey() const {
+    TField* key = adsCommon->FindField(KeyFieldName);
+    if (!key || !adsCommon->Active() || adsCommon->IsEmpty()) {
+        return QVariant();
+    }
+    return key->Value();
+}
+
+void TCommonViewForm::locateKey(const QVariant& key) {
+    if (key.isValid() && !key.isNull() && !KeyFieldName.isEmpty()) {
+        adsCommon->Locate(KeyFieldName, {key}, 0);
+    }
+}
+
+void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
+    THourglass hourglass;
+    QCoreApplication::processEvents();
+    const QString query = ComposeQuery(filter);
+    if (query != adsCommon->CommandText() || !adsCommon->Active()) {
+        const QVariant key = CurrentKey();
+        adsCommon->Close();
+        adsCommon->SetCommandText(query);
+        BindFilterParameters(adsCommon->Parameters());
+        TDataSet::TControlsGuard controls(*adsCommon);
+        try {
+            adsCommon->Open();
+            adsCommon->SetSort(sort);
+            locateKey(key);
+        } catch (const std::exception&) {
+            // A filter the database refuses: back to the whole query, silently.
+            adsCommon->Close();
+            adsCommon->SetCommandText(BaseSQL);
+            FilterText.clear();
+            BindFilterParameters(adsCommon->Parameters());
+            adsCommon->Open();
+            adsCommon->SetSort(sort);
+        }
+    } else if (adsCommon->Sort() != sort) {
+        const QVariant key = CurrentKey();
+        TDataSet::TControlsGuard controls(*adsCommon);
+        adsCommon->SetSort(sort);
+        locateKey(key);
+    }
+    CommonExDBGrid->UpdateTitles();
+}
+
+void TCommonViewForm::RefreshAndLocate(const QVariant& key) {
+    THourglass hourglass;
+    QCoreApplication::processEvents();
+    const QString sort = adsCommon->Sort();
+    {
+        TDataSet::TControlsGuard controls(*adsCommon);
+        try {
+            BindFilterParameters(adsCommon->Parameters());
+            adsCommon->Close();
+            adsCommon->Open();
+            adsCommon->SetSort(sort);
+            locateKey(key);
+        } catch (...) {
+            UpdateCaption();
+            throw;
+        }
+    }
+    UpdateCaption();
+}
+
+QString TCommonViewForm::ViewTitle() const {
+    const QString caption = windowTitle();
+    const int at = caption.indexOf(kTitleSeparator);
+    return at < 0 ? caption : caption.left(at);
+}
+
+void TCommonViewForm::UpdateCaption() {
+    if (!adsCommon->Active()) {
+        setWindowTitle(ViewTitle());
+        return;
+    }
+    const int n = adsCommon->RecordCount();
+    QString caption = ViewTitle() + kTitleSeparator + QString::number(n) + QLatin1Char(' ') +
+                      PluralForm(n, tr("запись,записи,записей"));
+    if (FilterApplied()) {
+        caption += QLatin1Char(' ') + tr("(отфильтровано)");
+    }
+    setWindowTitle(caption);
+}
+
+void TCommonViewForm::RebuildFiltersMenu() {
+    LoadValuesList(SavedFilters, FiltersKey());
+    const QList<QAction*> items = FiltersPopupMenu->actions();
+    for (int i = 2; i < items.size(); ++i) {
+        FiltersPopupMenu->removeAction(items[i]);
+        delete items[i];
+    }
+    for (int i = 0; i < SavedFilters.size(); ++i) {
+        const QString name = SavedFilters[i].section(QLatin1Char('='), 0, 0);
+        auto* item = new QAction(name, FiltersPopupMenu);
+        item->setCheckable(true);
+        item->setData(i);
+        m_savedFilterGroup->addAction(item);
+        connect(item, &QAction::triggered, this,
+                [this, i]() { Guarded([this, i]() { ApplySavedFilter(i); }); });
+        FiltersPopupMenu->addAction(item);
+    }
+}
+
+void TCommonViewForm::ApplySavedFilter(int index) {
+    if (index < 0 || index >= SavedFilters.size()) {
+        return;
+    }
+    const QString& entry = SavedFilters[index];
+    FilterText = entry.mid(entry.indexOf(QLatin1Char('=')) + 1);
+    ApplyQuery(FilterText, adsCommon->Sort());
+}
+
+void TCommonViewForm::FiltersPopupMenuPopup() {
+    const QList<QAction*> items = FiltersPopupMenu->actions();
+    for (int i = 2; i < items.size(); ++i) {
+        items[i]->setChecked(false);
+    }
+    QString rest = adsCommon->CommandText().mid(BaseSQL.size() + 1);
+    const int space = rest.indexOf(QLatin1Char(' '));
+    rest = space < 0 ? QString() : rest.mid(space + 1);
+    if (rest.isEmpty()) {
+        return;
+    }
+    for (int i = 0; i < SavedFilters.size(); ++i) {
+        const QString& entry = SavedFilters[i];
+        if (entry.mid(entry.indexOf(QLatin1Char('=')) + 1) == rest && i + 2 < items.size()) {
+            items[i + 2]->setChecked(true);
+            return;
+        }
+    }
+}
+
+void TCommonViewForm::actSaveCurrentFilterExecute() {
+    QString name;
+    while (true) {
+        if (!Dialogs().inputQuery(this, tr("Название фильтра"), tr("Введите название фильтра:"),
+                                  name)) {
+            return;
+        }
+        name = name.trimmed();
+        bool taken = name.isEmpty();
+        for (const QString& entry : SavedFilters) {
+            taken = taken ||
+                    entry.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0;
+        }
+        if (!taken) {
+            break;
+        }
+        ShowError(tr("Фильтр с таким именем уже существует."), this);
+    }
+    WriteRegString(FiltersKey(), name, FilterText);
+    RebuildFiltersMenu();
+}
+
+void TCommonViewForm::actApplyFilterExecute() {
+    ApplyQuery(FilterApplied() ? QString() : FilterText, adsCommon->Sort());
+}
+
+void TCommonViewForm::actRemoveFilterExecute() {
+    ApplyQuery(QString(), QString());
+}
+
+void TCommonViewForm::actFilterByFormExecute() {
+    if (RunFilterDialog && RunFilterDialog(*this)) {
+        RebuildFiltersMenu();
+        ApplyQuery(FilterText, adsCommon->Sort());
+    }
+}
+
+void TCommonViewForm::actDataSetRequeryExecute() {
+    RefreshAndLocate(CurrentKey());
+    UpdateCaption();
+}
+
+QString TCommonViewForm::SelectionValue() const {
+    const TField* f = CommonExDBGrid->SelectedField();
+    if (!f) {
+        return QString();
+    }
+    const TFieldClass c = f->FieldClass();
+    const bool text = c == TFieldClass::Text || c == TFieldClass::Guid || c == TFieldClass::Memo;
+    QString value;
+    const QLineEdit* editor = CommonExDBGrid->InplaceEditor();
+    if (editor && text) {
+        // The editor's text as a 260-character buffer with its terminating null gives it.
+        const QString whole = editor->text().left(259);
+        const int start = editor->selectionStart();
+        const QString selected =
+            start < 0 ? QString() : whole.mid(start, editor->selectedText().size());
+        value = selected.isEmpty() ? whole : QLatin1Char('%') + selected + QLatin1Char('%');
+    } else if (c != TFieldClass::Boolean) {
+        value = f->AsString();
+    } else {
+        value = f->AsBoolean() ? QStringLiteral(":True") : QStringLiteral(":False");
+    }
+    if (value.contains(QLatin1Char('%')) || text) {
+        value.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        value = QLatin1Char('"') + value + QLatin1Char('"');
+    }
+    return value;
+}
+
+QString TCommonViewForm::FilterBySelectionCondition() const {
+    const TField* f = CommonExDBGrid->SelectedField();
+    if (!f) {
+        return QString();
+    }
+    const QString& n = f->FieldName;
+    if (f->IsNull()) {
+        return n + QStringLiteral(" IS NULL");
+    }
+    if (f->FieldClass() == TFieldClass::DateTime) {
+        const qint64 d = static_cast<qint64>(std::trunc(DayNumber(f->AsDateTime())));
+        return QStringLiteral("%1 >= %2 AND %1 < %3").arg(n).arg(d).arg(d + 1);
+    }
+    const QString v = SelectionValue();
+    return v.contains(QLatin1Char('%')) ? n + QStringLiteral(" LIKE ") + v
+                                        : n + QStringLiteral(" = ") + v;
+}
+
+QString TCommonViewForm::ExcludeSelectionCondition() const {
+    const TField* f = CommonExDBGrid->SelectedField();
+    if (!f) {
+        return QString();
+    }
+    const QString& n = f->FieldName;
+    if (f->IsNull()) {
+        return n + QStringLiteral(" IS NOT NULL");
+    }
+    if (f->FieldClass() == TFieldClass::DateTime) {
+        const qint64 d = static_cast<qint64>(std::trunc(DayNumber(f->AsDateTime())));
+        return QStringLiteral("%1 < %2 OR %1 >= %3 OR %1 IS NULL").arg(n).arg(d).arg(d + 1);
+    }
+    const QString v = SelectionValue();
+    return v.contains(QLatin1Char('%'))
+               ? n + QStringLiteral(" NOT LIKE ") + v + QStringLiteral(" OR ") + n +
+                     QStringLiteral(" IS NULL")
+               : n + QStringLiteral(" <> ") + v + QStringLiteral(" OR ") + n +
+                     QStringLiteral(" IS NULL");
+}
+
+void TCommonViewForm::addQuickFilter(const QString& condition, bool skipRepeat) {
+    if (condition.isEmpty()) {
+        return;
+    }
+    if (skipRepeat && adsCommon->CommandText().contains(condition)) {
+        return;
+    }
+    if (!FilterApplied()) {
+        FilterText = QLatin1Char('(') + condition + QLatin1Char(')');
+    } else {
+        FilterText += QStringLiteral(" AND (") + condition + QLatin1Char(')');
+    }
+    ApplyQuery(FilterText, adsCommon->Sort());
+}
+
+void TCommonViewForm::actFilterBySelectionExecute() {
+    addQuickFilter(FilterBySelectionCondition(), true);
+}
+
+void TCommonViewForm::actFilterExcludeSelectionExecute() {
+    addQuickFilter(ExcludeSelectionCondition(), false);
+}
+
+void TCommonViewForm::actSortExecute(int tag) {
+    TField* field = tag == 2 ? nullptr : CommonExDBGrid->SelectedField();
+    if (tag != 2 && !field) {
+        return;
+    }
+    m_module.SortDataSet(*adsCommon, field, CommonExDBGrid, tag == 0);
+}
+
+void TCommonViewForm::actColumnsExecute(int tag) {
+    if (tag == 1) {
+        if (EditGridColumns) {
+            EditGridColumns(*CommonExDBGrid);
+        }
+        return;
+    }
+    const int column = CommonExDBGrid->SelectedIndex();
+    if (column < 0) {
+        return;
+    }
+    CommonExDBGrid->SetColumnVisible(column, false);
+    // Move the selection off the hidden column: right, or left when nothing is there.
+    const QVector<int> order = CommonExDBGrid->ColumnOrder();
+    const int at = order.indexOf(column);
+    int target = -1;
+    for (int i = at + 1; i < order.size() && target < 0; ++i) {
+        if (CommonExDBGrid->ColumnVisible(order[i])) {
+            target = order[i];
+        }
+    }
+    for (int i = at - 1; i >= 0 && target < 0; --i) {
+        if (CommonExDBGrid->ColumnVisible(order[i])) {
+            target = order[i];
+        }
+    }
+    if (target >= 0) {
+        CommonExDBGrid->SetSelectedIndex(target);
+    }
+}
+
+int TCommonViewForm::CommonExDBGridGetImageIndex(int column) const {
+    const TField* f = CommonExDBGrid->ColumnField(column);
+    const QString sort = adsCommon->Sort();
+    if (!f || sort.isEmpty() || sort.contains(QLatin1Char(',')) ||
+        sort.section(QLatin1Char(' '), 0, 0) != f->FieldName) {
+        return -1;
+    }
+    return sort.contains(QLatin1String("ASC")) ? 0 : 1;
+}
+
+void TCommonViewForm::adsCommonBeforeDelete() {
+    if (!ConfirmYesNo(tr("Вы действительно хотите удалить данную запись?"), this)) {
+        Abort();
+    }
+    DeleteCurrentRecord();
+    // The row goes away through the re-query, never through the dataset itself.
+    Abort();
+}
+
+void TCommonViewForm::DeleteCurrentRecord() {
+    QCoreApplication::processEvents();
+    TTransaction transaction(m_module.ADOConnection);
+    {
+        TDataSet::TControlsGuard controls(*adsCommon);
+        DeleteRecord(CurrentKey());
+    }
+    transaction.Commit();
+}
+
+void TCommonViewForm::DeleteRecord(const QVariant&) {
+    // The neighbour that stays: the next row, or the previous one after the last.
+    QVariant neighbour;
+    if (adsCommon->RecNo() < adsCommon->RecordCount()) {
+        adsCommon->Next();
+        neighbour = CurrentKey();
+    } else if (adsCommon->RecNo() > 1) {
+        adsCommon->Prior();
+        neighbour = CurrentKey();
+    }
+    RefreshAndLocate(neighbour);
+}
+
+void TCommonViewForm::CopyRecord(const QVariant&, QVariant& newKey) {
+    newKey = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
+
+void TCommonViewForm::actDuplicateRecordExecute() {
+    THourglass hourglass;
+    QVariant newKey;
+    {
+        TTransaction transaction(m_module.ADOConnection);
+        CopyRecord(CurrentKey(), newKey);
+        transaction.Commit();
+    }
+    RefreshAndLocate(newKey);
+}
+
+QRect TCommonViewForm::MaximizedBounds() const {
+    const int border = (frameGeometry().width() - width()) / 2;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    QRect area = s ? s->availableGeometry() : QRect();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("MainForm") && w->isVisible()) {
+            area.setTop(w->frameGeometry().top() + w->frameGeometry().height());
+        }
+    }
+    area.adjust(-border, 0, border, border);
+    return area;
+}
+
+void TCommonViewForm::IdleUpdate() {
+    const bool open = adsCommon->Active();
+    const bool modifiable = adsCommon->CanModify();
+    const bool editing =
+        adsCommon->State() == TDataSetState::Edit || adsCommon->State() == TDataSetState::Insert;
+    const bool empty = !open || adsCommon->IsEmpty();
+    actDataSetFirst->setEnabled(open && !adsCommon->Bof());
+    actDataSetPrior->setEnabled(open && !adsCommon->Bof());
+    actDataSetNext->setEnabled(open && !adsCommon->Eof());
+    actDataSetLast->setEnabled(open && !adsCommon->Eof());
+    actDataSetInsert->setEnabled(modifiable);
+    actDataSetEdit->setEnabled(modifiable && !editing);
+    actDataSetDelete->setEnabled(modifiable && !empty);
+    actDataSetRequery->setEnabled(modifiable);
+    actDuplicateRecord->setEnabled(modifiable && !empty);
+    actSortAsc->setEnabled(open);
+    actSortDesc->setEnabled(open);
+    actSort->setEnabled(static_cast<bool>(m_module.RunSortDialog));
+    const int column = CommonExDBGrid->SelectedIndex();
+    actHideColumn->setEnabled(column >= 0 && CommonExDBGrid->ColumnVisible(column));
+    actSetupColumns->setEnabled(static_cast<bool>(EditGridColumns));
+    actFilterBySelection->setEnabled(open && !empty);
+    actFilterExcludeSelection->setEnabled(open && !empty);
+    actFilterByForm->setEnabled(static_cast<bool>(RunFilterDialog));
+    actApplyFilter->setEnabled(!FilterText.isEmpty());
+    actApplyFilter->setChecked(FilterApplied());
+    actSaveCurrentFilter->setEnabled(!FilterText.isEmpty());
+    actShowReport->setEnabled(static_cast<bool>(ShowReport));
+}
+
+void TCommonViewForm::showEvent(QShowEvent* event) {
+    TExForm::showEvent(event);
+    Guarded([this]() { OpenDataSet(); });
+}
+
+void TCommonViewForm::changeEvent(QEvent* event) {
+    TExForm::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        Guarded([this]() { OpenDataSet(); });
+    } else if (event->type() == QEvent::WindowStateChange && isMaximized() && !m_inSizing) {
+        m_inSizing = true;
+        const QRect bounds = MaximizedBounds();
+        if (bounds.isValid()) {
+            setGeometry(bounds);
+        }
+        m_inSizing = false;
+    }
+}
+
+void TCommonViewForm::closeEvent(QCloseEvent* event) {
+    TExForm::closeEvent(event);
+    if (event->isAccepted()) {
+        FormPlacement->SavePlacement();
+    }
+}
+
+void TCommonViewForm::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the dialog base; a view closes only when asked to.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    TExForm::keyPressEvent(event);
+}
+
+bool TCommonViewForm::eventFilter(QObject* watched, QEvent* event) {
+    // In the search box the Delete key edits the text, it deletes no record.
+    if (watched == ViewFindDBGridCell && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        event->accept();
+        return false;
+    }
+    return TExForm::eventFilter(watched, event);
+}
+
+void TCommonViewForm::FormPlacementSavePlacement() {
+    CommonExDBGrid->SaveColumns(GridKey());
+    TRegistry reg;
+    if (!reg.OpenKey(GridKey(), true)) {
+        return;
+    }
+    reg.WriteString(QStringLiteral("Sort"), adsCommon->Active() ? adsCommon->Sort() : QString());
+    reg.WriteString(QStringLiteral("Filter"), FilterText);
+    reg.WriteInteger(QStringLiteral("FilterApplied"), FilterApplied() ? 1 : 0);
+}
+
+void TCommonViewForm::FormPlacementRestorePlacement() {
+    CommonExDBGrid->LoadColumns(GridKey());
+}

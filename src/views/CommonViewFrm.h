@@ -1,0 +1,148 @@
+#pragma once
+
+#include "common/ExForm.h"
+#include "common/UtilsUnit.h"
+
+#include <QVariant>
+
+#include <functional>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QToolBar;
+class QToolButton;
+class TDataSet;
+class TExDBGrid;
+class TField;
+class TFindDBGridCell;
+class TFormPlacement;
+class TGeneralModule;
+
+// The window that shows one query in a grid: navigation, search, refresh, quick and saved
+// filters, sorting, deleting and duplicating through hooks of the derived view, the record
+// count in the caption, and its sort, filter and column layout kept between runs.
+class TCommonViewForm : public TExForm {
+    Q_OBJECT
+public:
+    explicit TCommonViewForm(TGeneralModule& module, QWidget* parent = nullptr);
+    ~TCommonViewForm() override;
+
+    // Set by the derived view before FormCreate.
+    QString BaseSQL;
+    QString KeyFieldName;
+
+    QString DesignSQL;
+    QString FilterText;
+    TValuesList SavedFilters;
+
+    TDataSet* adsCommon;
+    TExDBGrid* CommonExDBGrid;
+    TFindDBGridCell* ViewFindDBGridCell;
+    TFormPlacement* FormPlacement;
+    QMenu* CommonPopupMenu;
+    QMenu* FiltersPopupMenu;
+    QMenuBar* MainMenu1;
+
+    QAction* actDataSetFirst;
+    QAction* actDataSetPrior;
+    QAction* actDataSetNext;
+    QAction* actDataSetLast;
+    QAction* actDataSetInsert;
+    QAction* actDataSetEdit;
+    QAction* actDataSetDelete;
+    QAction* actDataSetRequery;
+    QAction* actDuplicateRecord;
+    QAction* actSortAsc;
+    QAction* actSortDesc;
+    QAction* actSort;
+    QAction* actHideColumn;
+    QAction* actSetupColumns;
+    QAction* actFilterBySelection;
+    QAction* actFilterExcludeSelection;
+    QAction* actFilterByForm;
+    QAction* actRemoveFilter;
+    QAction* actApplyFilter;
+    QAction* actSaveCurrentFilter;
+    QAction* actShowReport;
+
+    // The base creation steps; the derived view calls this after setting BaseSQL.
+    void FormCreate();
+    // The main window's exit command, last item of the "Файл" menu.
+    void SetExitAction(QAction* exit);
+
+    QString ViewKey() const;
+    QString GridKey() const;
+    QString FiltersKey() const;
+    bool FilterApplied() const;
+    QString ComposeQuery(const QString& filter) const;
+
+    void OpenDataSet();
+    void ApplyQuery(const QString& filter, const QString& sort);
+    void RefreshAndLocate(const QVariant& key);
+    QString ViewTitle() const;
+    void UpdateCaption();
+    void RebuildFiltersMenu();
+    void FiltersPopupMenuPopup();
+    QVariant CurrentKey() const;
+
+    // Quick filters from the selected cell.
+    QString SelectionValue() const;
+    QString FilterBySelectionCondition() const;
+    QString ExcludeSelectionCondition() const;
+    void actFilterBySelectionExecute();
+    void actFilterExcludeSelectionExecute();
+
+    void actSortExecute(int tag);
+    void actColumnsExecute(int tag);
+    void actApplyFilterExecute();
+    void actRemoveFilterExecute();
+    void actFilterByFormExecute();
+    void actSaveCurrentFilterExecute();
+    void actDataSetRequeryExecute();
+    void actDuplicateRecordExecute();
+    void ApplySavedFilter(int index);
+
+    // Where a maximised view goes: the work area below the main window, its side and
+    // bottom borders just outside the screen.
+    QRect MaximizedBounds() const;
+
+    // Dialogs of the grid tools, wired as they come; a command without one is disabled.
+    std::function<bool(TCommonViewForm&)> RunFilterDialog;
+    std::function<void(TExDBGrid&)> EditGridColumns;
+    std::function<void(TCommonViewForm&)> ShowReport;
+
+protected:
+    virtual void DeleteCurrentRecord();
+    virtual void DeleteRecord(const QVariant& key);
+    virtual void CopyRecord(const QVariant& key, QVariant& newKey);
+
+    void IdleUpdate() override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    TGeneralModule& m_module;
+
+private:
+    void createActions();
+    void createMenus();
+    void createLayout();
+    QAction* makeAction(const char* name, const QString& caption, const QString& hint,
+                        const std::function<void()>& handler);
+    void addQuickFilter(const QString& condition, bool skipRepeat);
+    void adsCommonBeforeDelete();
+    int CommonExDBGridGetImageIndex(int column) const;
+    void FormPlacementSavePlacement();
+    void FormPlacementRestorePlacement();
+    void locateKey(const QVariant& key);
+
+    QActionGroup* m_savedFilterGroup = nullptr;
+    QAction* m_exitAction = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    bool m_inSizing = false;
+};

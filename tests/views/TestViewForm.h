@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/GeneralUnit.h"
+#include "platform/db/DataSet.h"
+#include "views/CommonViewFrm.h"
+
+// A record view over a test table with text, Boolean, date-time, integer and float fields.
+class TTestViewForm final : public TCommonViewForm {
+    Q_OBJECT
+public:
+    explicit TTestViewForm(TGeneralModule& module,
+                           const QString& baseSql = QStringLiteral("SELECT * FROM Items"))
+        : TCommonViewForm(module) {
+        setWindowTitle(QStringLiteral("Items"));
+        BaseSQL = baseSql;
+        KeyFieldName = QStringLiteral("ID");
+        for (const char* name : {"ID", "Name", "Active", "Created", "Amount", "Price"}) {
+            TField& f = adsCommon->AddField(QLatin1String(name));
+            f.Visible = qstrcmp(name, "ID") != 0;
+        }
+        FormCreate();
+    }
+
+    static const char* Schema() {
+        return "CREATE TABLE Items (ID GUID NOT NULL PRIMARY KEY, Name TEXT(100) COLLATE NOCASE,"
+               " Active BOOLEAN NOT NULL DEFAULT 0, Created DATETIME, Amount INTEGER,"
+               " Price DOUBLE)";
+    }
+
+protected:
+    void DeleteRecord(const QVariant& key) override {
+        m_module.ADOConnection.Execute(QStringLiteral("DELETE FROM Items WHERE ID = ") +
+                                       key.toString());
+        TCommonViewForm::DeleteRecord(key);
+    }
+    void CopyRecord(const QVariant& key, QVariant& newKey) override {
+        TCommonViewForm::CopyRecord(key, newKey);
+        m_module.ADOConnection.Execute(
+            QStringLiteral("INSERT INTO Items SELECT %1, Name, Active, Created, Amount, Price "
+                           "FROM Items WHERE ID = %2")
+                .arg(newKey.toString(), key.toString()));
+    }
+};

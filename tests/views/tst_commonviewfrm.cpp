@@ -1,0 +1,478 @@
+#include "TestViewForm.h"
+
+#include "common/ConstsUnit.h"
+#include "gridtools/ExDBGrid.h"
+#include "gridtools/FindDBGridCell.h"
+#include "platform/registry/Registry.h"
+#include "settings/Placemnt.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QtTest>
+
+namespace {
+const QString kDeleteQuestion = QStringLiteral("Вы действительно хотите удалить данную запись?");
+const QString kNameTaken = QStringLiteral("Фильтр с таким именем уже существует.");
+}  // namespace
+
+class TestCommonViewFrm final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestEnvironment> env;
+    std::unique_ptr<TTestCatalogue> cat;
+    std::unique_ptr<TGeneralModule> module;
+
+    void addItem(const QString& name, bool active, const QString& created, const QString& amount,
+                 const QString& price) {
+        cat->otherExec(QStringLiteral("INSERT INTO Items VALUES ('%1', %2, %3, %4, %5, %6)")
+                           .arg(QUuid::createUuid().toString(QUuid::WithBraces).toUpper(),
+                                name.isNull() ? QStringLiteral("NULL")
+                                              : "'" + QString(name).replace("'", "''") + "'",
+                                active ? "1" : "0", created, amount, price));
+    }
+    std::unique_ptr<TTestViewForm> openView(const QString& base = "SELECT * FROM Items") {
+        auto view = std::make_unique<TTestViewForm>(*module, base);
+        view->show();
+        return view;
+    }
+    static void selectCell(TTestViewForm& v, const QString& field, const QString& name) {
+        QVERIFY(v.adsCommon->Locate("Name", {name}, 0));
+        v.CommonExDBGrid->SetSelectedIndex(v.adsCommon->FieldByName(field).Index());
+    }
+    static QStringList names(TTestViewForm& v) {
+        QStringList l;
+        for (int i = 0; i < v.adsCommon->RecordCount(); ++i) {
+            l << v.adsCommon->DisplayTextAt(i, v.adsCommon->FieldByName("Name"));
+        }
+        return l;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { InitTestApplication(); }
+
+    void init() {
+        env = std::make_unique<TTestEnvironment>();
+        cat = std::make_unique<TTestCatalogue>();
+        cat->otherExec(TTestViewForm::Schema());
+        addItem("alpha", true, "37653.75", "1", "1.5");
+        addItem("Beta \"b\"", false, "37654", "2", "2.5");
+        addItem(QString(), false, "NULL", "3", "NULL");
+        addItem("gamma", true, "37653.25", "NULL", "3.5");
+        WriteRegString(RegRootKey, RegConnectionValue, cat->connectionString());
+        module = std::make_unique<TGeneralModule>(nullptr, false);
+        module->Connect();
+    }
+    void cleanup() {
+        module.reset();
+        cat.reset();
+        env.reset();
+    }
+
+    void queryComposition_data() {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no where") << "SELECT * FROM Items"
+                                  << "SELECT * FROM Items WHERE (A)";
+        QTest::newRow("where") << "SELECT * FROM Items WHERE Amount > 0"
+                               << "SELECT * FROM Items WHERE Amount > 0 AND (A)";
+        QTest::newRow("lower-case where is not seen")
+            << "SELECT * FROM Items where 1 = 1"
+            << "SELECT * FROM Items where 1 = 1 WHERE (A)";
+    }
+    void queryComposition() {
+        QFETCH(QString, base);
+        QFETCH(QString, expected);
+        TTestViewForm v(*module, base);
+        QCOMPARE(v.ComposeQuery("(A)"), expected);
+        QCOMPARE(v.ComposeQuery(""), base);
+    }
+
+    void captionCounts_data() {
+        QTest::addColumn<int>("extra");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("4") << 0 << "Items - 4 записи";
+        QTest::newRow("5") << 1 << "Items - 5 записей";
+        QTest::newRow("11") << 7 << "Items - 11 записей";
+        QTest::newRow("21") << 17 << "Items - 21 запись";
+        QTest::newRow("22") << 18 << "Items - 22 записи";
+        QTest::newRow("101") << 97 << "Items - 101 запись";
+        QTest::newRow("111") << 107 << "Items - 111 запись";
+    }
+    void captionCounts() {
+        QFETCH(int, extra);
+        QFETCH(QString, caption);
+        for (int i = 0; i < extra; ++i) {
+            addItem("x" + QString::number(i), false, "NULL", "NULL", "NULL");
+        }
+        auto v = openView();
+        QCOMPARE(v->windowTitle(), caption);
+        v->adsCommon->Close();
+        QCOMPARE(v->windowTitle(), QStringLiteral("Items"));
+    }
+
+    void quickFilterConditions_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("keep");
+        QTest::addColumn<QString>("exclude");
+        QTest::newRow("null cell") << "Name"
+                                   << ""
+                                   << "Name IS NULL"
+                                   << "Name IS NOT NULL";
+        QTest::newRow("text with quote") << "Name"
+                                         << "Beta \"b\""
+                                         << "Name = \"Beta \"\"b\"\"\""
+                                         << "Name <> \"Beta \"\"b\"\"\" OR Name IS NULL";
+        QTest::newRow("boolean") << "Active"
+                                 << "alpha"
+                                 << "Active = :True"
+                                 << "Active <> :True OR Active IS NULL";
+        QTest::newRow("date with time is the whole day")
+            << "Created"
+            << "alpha"
+            << "Created >= 37653 AND Created < 37654"
+            << "Created < 37653 OR Created >= 37654 OR Created IS NULL";
+        QTest::newRow("number") << "Amount"
+                                << "Beta \"b\""
+                                << "Amount = 2"
+                                << "Amount <> 2 OR Amount IS NULL";
+    }
+    void quickFilterConditions() {
+        QFETCH(QString, field);
+        QFETCH(QString, row);
+        QFETCH(QString, keep);
+        QFETCH(QString, exclude);
+        auto v = openView();
+        if (row.isEmpty()) {
+            QVERIFY(v->adsCommon->Locate("Name", {QVariant()}, 0));
+            v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName(field).Index());
+        } else {
+            selectCell(*v, field, row);
+        }
+        QCOMPARE(v->FilterBySelectionCondition(), keep);
+        QCOMPARE(v->ExcludeSelectionCondition(), exclude);
+    }
+
+    void quickFiltersAccumulate() {
+        auto v = openView();
+        selectCell(*v, "Created", "alpha");
+        v->actFilterBySelection->trigger();
+        QCOMPARE(v->FilterText, QStringLiteral("(Created >= 37653 AND Created < 37654)"));
+        QCOMPARE(names(*v), (QStringList{"alpha", "gamma"}));
+        QVERIFY(v->windowTitle().endsWith("(отфильтровано)"));
+        const QString query = v->adsCommon->CommandText();
+        v->actFilterBySelection->trigger();  // the same cell again: nothing changes
+        QCOMPARE(v->adsCommon->CommandText(), query);
+        selectCell(*v, "Name", "gamma");
+        v->actFilterExcludeSelection->trigger();
+        QCOMPARE(v->FilterText, QStringLiteral("(Created >= 37653 AND Created < 37654) AND "
+                                               "(Name <> \"gamma\" OR Name IS NULL)"));
+        QCOMPARE(names(*v), QStringList{"alpha"});
+        QCOMPARE(v->adsCommon->CommandText(),
+                 QStringLiteral("SELECT * FROM Items WHERE ") + v->FilterText);
+    }
+
+    void excludeKeepsNulls() {
+        auto v = openView();
+        selectCell(*v, "Name", "alpha");
+        v->actFilterExcludeSelection->trigger();
+        QCOMPARE(v->adsCommon->RecordCount(), 3);  // the row without a name stays
+    }
+
+    void partialSelectionBecomesPattern() {
+        auto v = openView();
+        selectCell(*v, "Name", "gamma");
+        v->CommonExDBGrid->edit(v->CommonExDBGrid->currentIndex());
+        QLineEdit* editor = v->CommonExDBGrid->InplaceEditor();
+        QVERIFY(editor);
+        QVERIFY(editor->isReadOnly());
+        editor->setSelection(1, 3);
+        QCOMPARE(v->SelectionValue(), QStringLiteral("\"%amm%\""));
+        QCOMPARE(v->FilterBySelectionCondition(), QStringLiteral("Name LIKE \"%amm%\""));
+        QCOMPARE(v->ExcludeSelectionCondition(),
+                 QStringLiteral("Name NOT LIKE \"%amm%\" OR Name IS NULL"));
+    }
+
+    void badFilterFallsBackSilently() {
+        TScriptedDialogs dialogs;
+        auto v = openView();
+        v->adsCommon->SetSort("Name ASC");
+        v->FilterText = "(Nonsense = )";
+        v->actApplyFilter->trigger();
+        QVERIFY(!v->FilterApplied());
+        QVERIFY(v->FilterText.isEmpty());
+        QCOMPARE(v->adsCommon->RecordCount(), 4);
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name ASC"));
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+
+    void removeClearsSortToggleKeepsIt() {
+        auto v = openView();
+        selectCell(*v, "Name", "alpha");
+        v->actFilterExcludeSelection->trigger();
+        v->actSortDesc->trigger();
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
+        v->actApplyFilter->trigger();  // off
+        QVERIFY(!v->FilterApplied());
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
+        v->actApplyFilter->trigger();  // on again
+        QVERIFY(v->FilterApplied());
+        v->actRemoveFilter->trigger();
+        QVERIFY(!v->FilterApplied());
+        QCOMPARE(v->adsCommon->Sort(), QString());
+        QVERIFY(!v->FilterText.isEmpty());  // kept: "Применить фильтр" brings it back
+        v->actApplyFilter->trigger();
+        QVERIFY(v->FilterApplied());
+        QCOMPARE(v->adsCommon->RecordCount(), 3);
+    }
+
+    void savedFilters() {
+        TScriptedDialogs dialogs;
+        auto v = openView();
+        WriteRegString(v->FiltersKey(), "Новые", "(Amount = 1)");
+        v->RebuildFiltersMenu();
+        selectCell(*v, "Name", "alpha");
+        v->actFilterBySelection->trigger();
+        dialogs.answerInput("  ");       // empty: refused
+        dialogs.answerInput(" новые ");  // taken in other case: refused, asked again
+        dialogs.answerInput("Альфа");
+        v->actSaveCurrentFilter->trigger();
+        QCOMPARE(dialogs.shownTexts(), (QStringList{"Введите название фильтра:", kNameTaken,
+                                                    "Введите название фильтра:", kNameTaken,
+                                                    "Введите название фильтра:"}));
+        QCOMPARE(v->SavedFilters, (QStringList{"Новые=(Amount = 1)", "Альфа=(Name = \"alpha\")"}));
+        v->FiltersPopupMenuPopup();
+        QList<QAction*> items = v->FiltersPopupMenu->actions();
+        QCOMPARE(items.size(), 4);
+        QVERIFY(!items[2]->isChecked());
+        QVERIFY(items[3]->isChecked());
+        items[2]->trigger();
+        QCOMPARE(names(*v), QStringList{"alpha"});
+        QCOMPARE(v->FilterText, QStringLiteral("(Amount = 1)"));
+        v->actRemoveFilter->trigger();
+        v->FiltersPopupMenuPopup();
+        items = v->FiltersPopupMenu->actions();
+        QVERIFY(!items[2]->isChecked() && !items[3]->isChecked());
+        dialogs.answerCancel();
+        v->actSaveCurrentFilter->trigger();
+        QCOMPARE(v->SavedFilters.size(), 2);
+    }
+
+    void deleting() {
+        TScriptedDialogs dialogs;
+        auto v = openView();
+        v->adsCommon->SetSort("Amount ASC");  // null, 1, 2, 3
+        v->adsCommon->Last();
+        dialogs.answer(QMessageBox::No);
+        v->actDataSetDelete->trigger();
+        QCOMPARE(v->adsCommon->RecordCount(), 4);
+        dialogs.answer(QMessageBox::Yes);
+        v->actDataSetDelete->trigger();  // the last row: the new last becomes current
+        QCOMPARE(v->adsCommon->RecordCount(), 3);
+        QCOMPARE(v->adsCommon->FieldByName("Amount").AsInteger(), 2);
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM Items").toInt(), 3);
+        QCOMPARE(dialogs.shownTexts(), (QStringList{kDeleteQuestion, kDeleteQuestion}));
+        v->adsCommon->First();
+        dialogs.answer(QMessageBox::Yes);
+        v->actDataSetDelete->trigger();  // the first row: its successor becomes current
+        QCOMPARE(v->adsCommon->FieldByName("Amount").AsInteger(), 1);
+        QVERIFY(!module->ADOConnection.InTransaction());
+    }
+
+    void deletingTheOnlyRow() {
+        TScriptedDialogs dialogs;
+        auto v = openView("SELECT * FROM Items WHERE Amount = 1");
+        dialogs.answer(QMessageBox::Yes);
+        v->actDataSetDelete->trigger();
+        QVERIFY(v->adsCommon->IsEmpty());
+        QCOMPARE(v->windowTitle(), QStringLiteral("Items - 0 записей"));
+    }
+
+    void deleteKeyInTheSearchBoxEditsText() {
+        TScriptedDialogs dialogs;
+        auto v = openView();
+        v->activateWindow();
+        QTRY_VERIFY(v->isActiveWindow());
+        v->ViewFindDBGridCell->setFocus();
+        QTest::keyClicks(v->ViewFindDBGridCell, "ga");
+        v->ViewFindDBGridCell->setCursorPosition(0);
+        QTest::keyClick(v->ViewFindDBGridCell, Qt::Key_Delete);
+        QCOMPARE(v->ViewFindDBGridCell->text(), QStringLiteral("a"));
+        QVERIFY(dialogs.shown().isEmpty());
+        QCOMPARE(v->adsCommon->RecordCount(), 4);
+    }
+
+    void searchBoxLocates() {
+        auto v = openView();
+        v->adsCommon->SetSort("Amount DESC");
+        v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName("Name").Index());
+        QTest::keyClicks(v->ViewFindDBGridCell, "GA");
+        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("gamma"));
+        QTest::keyClicks(v->ViewFindDBGridCell, "x");  // no match: stays
+        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("gamma"));
+        QCOMPARE(v->CommonExDBGrid->currentIndex().row(), v->adsCommon->RecNo() - 1);
+    }
+
+    void duplicating() {
+        auto v = openView();
+        selectCell(*v, "Name", "gamma");
+        const QVariant old = v->CurrentKey();
+        v->actDuplicateRecord->trigger();
+        QCOMPARE(v->adsCommon->RecordCount(), 5);
+        QVERIFY(v->CurrentKey() != old);
+        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("gamma"));
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM Items WHERE Name = 'gamma'").toInt(), 2);
+    }
+
+    void titleClicksCycleTheDirection() {
+        auto v = openView();
+        const int name = v->adsCommon->FieldByName("Name").Index();
+        const int amount = v->adsCommon->FieldByName("Amount").Index();
+        selectCell(*v, "Name", "alpha");
+        v->CommonExDBGrid->OnTitleClick(name);
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
+        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("alpha"));
+        QCOMPARE(v->CommonExDBGrid->OnGetImageIndex(name), 1);
+        v->CommonExDBGrid->OnTitleClick(name);
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name ASC"));
+        QCOMPARE(v->CommonExDBGrid->OnGetImageIndex(name), 0);
+        QCOMPARE(v->CommonExDBGrid->OnGetImageIndex(amount), -1);
+        v->CommonExDBGrid->OnTitleClick(name);
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
+        v->CommonExDBGrid->OnTitleClick(amount);
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Amount DESC"));
+    }
+
+    void stateSurvivesARestart() {
+        {
+            auto v = openView();
+            selectCell(*v, "Name", "alpha");
+            v->actFilterExcludeSelection->trigger();
+            v->actSortAsc->trigger();
+            TExDBGrid* g = v->CommonExDBGrid;
+            const int price = v->adsCommon->FieldByName("Price").Index();
+            g->SetColumnTitle(price, "Цена, \"руб.\"");
+            g->SetColumnWidth(price, 77);
+            g->SetColumnPosition(price, 1);
+            g->SetColumnVisible(v->adsCommon->FieldByName("Amount").Index(), false);
+        }  // destroyed with the program: saved
+        TRegistry reg;
+        QVERIFY(reg.OpenKeyReadOnly("Software\\Quorvel\\Linkarium\\TTestViewForm"));
+        QCOMPARE(reg.ReadString("Visible"), std::optional<QString>("1"));
+        auto v = openView();
+        QVERIFY(v->FilterApplied());
+        QCOMPARE(v->adsCommon->RecordCount(), 3);
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name ASC"));
+        TExDBGrid* g = v->CommonExDBGrid;
+        const int price = v->adsCommon->FieldByName("Price").Index();
+        QCOMPARE(g->ColumnTitle(price), QStringLiteral("Цена, \"руб.\""));
+        QCOMPARE(g->ColumnWidth(price), 77);
+        QCOMPARE(g->ColumnPosition(price), 1);
+        QVERIFY(!g->ColumnVisible(v->adsCommon->FieldByName("Amount").Index()));
+        QVERIFY(!g->ColumnVisible(v->adsCommon->FieldByName("ID").Index()));
+    }
+
+    void columnLayoutValues_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("plain") << "Категории"
+                               << "\"Категории\",2,135,1";
+        QTest::newRow("comma and quote") << "a,\"b\""
+                                         << "\"a,\"\"b\"\"\",2,135,1";
+        QTest::newRow("empty") << ""
+                               << "\"\",2,135,1";
+    }
+    void columnLayoutValues() {
+        QFETCH(QString, title);
+        QFETCH(QString, value);
+        QCOMPARE(TExDBGrid::ColumnLayoutValue(title, 2, 135, true), value);
+        QString t;
+        int position = -1;
+        int width = -1;
+        bool visible = false;
+        QVERIFY(TExDBGrid::ParseColumnLayoutValue(value, t, position, width, visible));
+        QCOMPARE(t, title);
+        QCOMPARE(position, 2);
+        QCOMPARE(width, 135);
+        QVERIFY(visible);
+        QVERIFY(TExDBGrid::ParseColumnLayoutValue("\"x\",0,10,0", t, position, width, visible));
+        QVERIFY(!visible);
+        QVERIFY(!TExDBGrid::ParseColumnLayoutValue("\"x\",zero,10,1", t, position, width, visible));
+    }
+
+    void shrinkingATitleHidesItsColumn() {
+        auto v = openView();
+        TExDBGrid* g = v->CommonExDBGrid;
+        const int name = v->adsCommon->FieldByName("Name").Index();
+        const int before = g->ColumnWidth(name);
+        int resized = -1;
+        g->OnResizeColumn = [&resized](int c) { resized = c; };
+        g->horizontalHeader()->resizeSection(name, 1);
+        QVERIFY(!g->ColumnVisible(name));
+        QCOMPARE(resized, name);
+        g->SetColumnVisible(name, true);
+        QCOMPARE(g->ColumnWidth(name), before);
+    }
+
+    void hideColumnCommandMovesOn() {
+        auto v = openView();
+        TExDBGrid* g = v->CommonExDBGrid;
+        const int price = v->adsCommon->FieldByName("Price").Index();  // the last column
+        g->SetSelectedIndex(price);
+        v->actHideColumn->trigger();
+        QVERIFY(!g->ColumnVisible(price));
+        QCOMPARE(g->SelectedIndex(), v->adsCommon->FieldByName("Amount").Index());
+    }
+
+    void placementRoundTrip() {
+        {
+            auto v = openView();
+            v->setGeometry(120, 130, 640, 300);
+            v->close();  // closed by the user: saved with Visible 0, not again at exit
+        }
+        TRegistry reg;
+        QVERIFY(reg.OpenKeyReadOnly("Software\\Quorvel\\Linkarium\\TTestViewForm"));
+        QCOMPARE(reg.ReadString("Visible"), std::optional<QString>("0"));
+        QCOMPARE(reg.ReadString("ShowCmd"), std::optional<QString>("1"));
+        QCOMPARE(reg.ReadString("FormVersion"), std::optional<QString>("0"));
+        const QString norm = reg.ReadString("NormPos").value_or("");
+        QCOMPARE(norm.split(',').size(), 4);
+        TTestViewForm probe(*module);
+        QCOMPARE(reg.ReadString("NormPos" + probe.FormPlacement->ScreenSuffix()),
+                 std::optional<QString>(norm));
+        auto v = openView();
+        QCOMPARE(v->size(), QSize(640, 300));
+    }
+
+    void placementFallbacks_data() {
+        QTest::addColumn<QString>("normPos");
+        QTest::addColumn<QString>("ppi");
+        QTest::addColumn<int>("width");
+        QTest::newRow("short rectangle keeps the rest") << "10,20,610"
+                                                        << "" << 600;
+        QTest::newRow("other pixel density keeps the design") << "10,20,610,220"
+                                                              << "300" << 760;
+    }
+    void placementFallbacks() {
+        QFETCH(QString, normPos);
+        QFETCH(QString, ppi);
+        QFETCH(int, width);
+        TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\Quorvel\\Linkarium\\TTestViewForm", true));
+        reg.WriteString("FormVersion", "0");
+        reg.WriteString("NormPos", normPos);
+        if (!ppi.isEmpty()) {
+            reg.WriteString("PixelsPerInch", ppi);
+        }
+        auto v = openView();
+        QCOMPARE(v->width(), width);
+    }
+};
+
+QTEST_MAIN(TestCommonViewFrm)
+#include "tst_commonviewfrm.moc"
