@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -632,52 +633,83 @@ std::vector<std::uint32_t> textRanks(const TRowStore& store, int column) {
 
 }  // namespace
 
+namespace {
+
+// Ranks the rows by one numeric column: equal values share a rank, nulls rank 0.
+std::vector<std::uint32_t> numberRanks(const TRowStore& store, int column) {
+    const std::size_t rows = store.size();
+    std::vector<std::pair<double, std::uint32_t>> items;
+    items.reserve(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const TCellView cell = store.cell(static_cast<TRowStore::RowId>(r), column);
+        if (!cell.isNull()) {
+            items.emplace_back(cell.real(), static_cast<std::uint32_t>(r));
+        }
+    }
+    std::sort(items.begin(), items.end());
+    std::vector<std::uint32_t> ranks(rows, 0);
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i == 0 || items[i - 1].first < items[i].first) {
+            ++rank;
+        }
+        ranks[items[i].second] = rank;
+    }
+    return ranks;
+}
+
+}  // namespace
+
 void TDataSet::applySort() {
     const std::vector<TSortKey> keys = parseSort(m_sort);
     if (keys.empty()) {
         std::sort(m_order.begin(), m_order.end());
         return;
     }
-    // Text keys become ranks, other keys numbers; the final sort compares only those and
-    // never calls a locale-aware compare.
+    // Every key becomes a rank per row (nulls lowest); the final sort compares only those
+    // and never calls a locale-aware compare.
     struct TKeyColumn {
         bool descending;
-        bool text;
         std::vector<std::uint32_t> ranks;
-        std::vector<double> numbers;
-        std::vector<bool> nulls;
+        std::uint32_t top = 0;
     };
-    const std::size_t rows = m_store.size();
     std::vector<TKeyColumn> columns(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) {
         TKeyColumn& col = columns[k];
         col.descending = keys[k].descending;
-        col.text = keys[k].text;
-        if (col.text) {
-            col.ranks = textRanks(m_store, keys[k].column);
-            continue;
+        col.ranks = keys[k].text ? textRanks(m_store, keys[k].column)
+                                 : numberRanks(m_store, keys[k].column);
+        for (std::uint32_t r : col.ranks) {
+            col.top = std::max(col.top, r);
         }
-        col.numbers.resize(rows);
-        col.nulls.assign(rows, false);
-        for (std::size_t r = 0; r < rows; ++r) {
-            const TCellView cell = m_store.cell(static_cast<TRowStore::RowId>(r), keys[k].column);
-            col.nulls[r] = cell.isNull();
-            col.numbers[r] = cell.isNull() ? 0.0 : cell.real();
+    }
+    // When the ranks of all keys fit one 64-bit number, rows sort as compact pairs.
+    unsigned __int128 span = 1;
+    for (const TKeyColumn& col : columns) {
+        span *= static_cast<unsigned __int128>(col.top) + 1;
+    }
+    if (span <= std::numeric_limits<std::uint64_t>::max()) {
+        std::vector<std::pair<std::uint64_t, TRowStore::RowId>> items;
+        items.reserve(m_order.size());
+        for (TRowStore::RowId row : m_order) {
+            std::uint64_t composite = 0;
+            for (const TKeyColumn& col : columns) {
+                const std::uint32_t r = col.ranks[row];
+                composite = composite * (static_cast<std::uint64_t>(col.top) + 1) +
+                            (col.descending ? col.top - r : r);
+            }
+            items.emplace_back(composite, row);
         }
+        std::sort(items.begin(), items.end());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            m_order[i] = items[i].second;
+        }
+        return;
     }
     const auto compare = [&columns](TRowStore::RowId a, TRowStore::RowId b) {
         for (const TKeyColumn& col : columns) {
-            int c = 0;
-            if (col.text) {
-                c = col.ranks[a] < col.ranks[b] ? -1 : (col.ranks[a] > col.ranks[b] ? 1 : 0);
-            } else if (col.nulls[a] || col.nulls[b]) {
-                c = col.nulls[a] == col.nulls[b] ? 0 : (col.nulls[a] ? -1 : 1);  // nulls first
-            } else {
-                c = col.numbers[a] < col.numbers[b] ? -1
-                                                    : (col.numbers[a] > col.numbers[b] ? 1 : 0);
-            }
-            if (c != 0) {
-                return col.descending ? c > 0 : c < 0;
+            if (col.ranks[a] != col.ranks[b]) {
+                return col.descending ? col.ranks[a] > col.ranks[b] : col.ranks[a] < col.ranks[b];
             }
         }
         return a < b;

@@ -2,6 +2,8 @@
 
 #include <QChar>
 
+#include <memory>
+
 namespace {
 
 // Decodes one code point; malformed input yields U+FFFD and advances one byte.
@@ -45,9 +47,25 @@ inline char32_t foldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char32_t>(c + 32) : c;
 }
 
+// The folding of every character of the Basic Multilingual Plane, looked up instead of
+// asked for: sorting and searching a million rows fold tens of millions of characters.
+const char16_t* bmpFolding() {
+    static const std::unique_ptr<char16_t[]> table = []() {
+        std::unique_ptr<char16_t[]> t(new char16_t[0x10000]);
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            t[c] = static_cast<char16_t>(QChar::toCaseFolded(c));
+        }
+        return t;
+    }();
+    return table.get();
+}
+
 inline char32_t fold(char32_t c) {
     if (c < 0x80) {
         return foldAscii(static_cast<unsigned char>(c));
+    }
+    if (c < 0x10000) {
+        return bmpFolding()[c];
     }
     return QChar::toCaseFolded(c);
 }
