@@ -102,28 +102,65 @@ void TExDBGrid::SetDataSet(TDataSet* dataSet) {
     for (int c = 0; c < ColumnCount(); ++c) {
         TField* f = ColumnField(c);
         horizontalHeader()->setSectionHidden(c, f && !f->Visible);
+        applyDefaultWidth(c);
     }
     connect(m_model.get(), &QAbstractItemModel::columnsInserted, this,
             [this](const QModelIndex&, int first, int last) {
                 for (int c = first; c <= last; ++c) {
                     TField* f = ColumnField(c);
                     horizontalHeader()->setSectionHidden(c, f && !f->Visible);
+                    m_widthChosen.insert(c, false);
+                    applyDefaultWidth(c);
                 }
             });
     connect(m_model.get(), &TDataSetModel::currentRowChanged, this, &TExDBGrid::followDataSet);
     connect(m_model.get(), &TDataSetModel::structureChanged, this, [this]() {
         m_titles.resize(ColumnCount());
         m_hiddenWidths.resize(ColumnCount());
+        m_widthChosen.resize(ColumnCount());
         // A field the program keeps invisible (such as a key) never shows as a column.
         for (int c = 0; c < ColumnCount(); ++c) {
             if (TField* f = ColumnField(c); f && !f->Visible) {
                 horizontalHeader()->setSectionHidden(c, true);
+            }
+            // Types and sizes are known once the dataset is open.
+            if (!m_widthChosen[c]) {
+                applyDefaultWidth(c);
             }
         }
         if (m_dataSet && m_dataSet->Active()) {
             followDataSet(m_dataSet->RecNo() - 1);
         }
     });
+}
+
+int TExDBGrid::DefaultColumnWidth(int column) const {
+    const TField* f = ColumnField(column);
+    int chars = 12;
+    if (f && f->DisplayWidth > 0) {
+        chars = f->DisplayWidth;
+    } else if (f) {
+        switch (f->FieldClass()) {
+            case TFieldClass::Text:
+            case TFieldClass::Memo:
+                chars = f->Size > 0 ? std::clamp(f->Size, 8, 30) : 30;
+                break;
+            case TFieldClass::Guid:
+                chars = 38;
+                break;
+            case TFieldClass::Boolean:
+                chars = 6;
+                break;
+            case TFieldClass::DateTime:
+                chars = 18;
+                break;
+            default:
+                chars = 10;
+                break;
+        }
+    }
+    const int title = fontMetrics().horizontalAdvance(ColumnTitle(column)) + 16;
+    return std::max(fontMetrics().averageCharWidth() * chars + 6, title);
 }
 
 void TExDBGrid::SetDragReorder(bool on) {
@@ -190,10 +227,20 @@ int TExDBGrid::ColumnWidth(int column) const {
     return horizontalHeader()->sectionSize(column);
 }
 
+void TExDBGrid::applyDefaultWidth(int column) {
+    const bool chosen = m_widthChosen.value(column);
+    SetColumnWidth(column, DefaultColumnWidth(column));
+    if (column < m_widthChosen.size()) {
+        m_widthChosen[column] = chosen;
+    }
+}
+
 void TExDBGrid::SetColumnWidth(int column, int width) {
     if (column < 0 || column >= ColumnCount()) {
         return;
     }
+    m_widthChosen.resize(ColumnCount());
+    m_widthChosen[column] = true;
     if (horizontalHeader()->isSectionHidden(column)) {
         m_hiddenWidths.resize(ColumnCount());
         m_hiddenWidths[column] = width;
@@ -213,17 +260,18 @@ void TExDBGrid::SetColumnVisible(int column, bool visible) {
         return;
     }
     m_hiddenWidths.resize(ColumnCount());
+    // Showing and hiding resize the section; that is no user's shrinking.
+    m_resizing = true;
     if (!visible) {
         m_hiddenWidths[column] = horizontalHeader()->sectionSize(column);
         horizontalHeader()->setSectionHidden(column, true);
     } else {
         horizontalHeader()->setSectionHidden(column, false);
-        const int width = m_hiddenWidths[column] > 1 ? m_hiddenWidths[column]
-                                                     : horizontalHeader()->defaultSectionSize();
-        m_resizing = true;
+        const int width =
+            m_hiddenWidths[column] > 1 ? m_hiddenWidths[column] : DefaultColumnWidth(column);
         horizontalHeader()->resizeSection(column, width);
-        m_resizing = false;
     }
+    m_resizing = false;
 }
 
 QVector<int> TExDBGrid::ColumnOrder() const {
@@ -238,6 +286,8 @@ void TExDBGrid::sectionResized(int logical, int oldSize, int newSize) {
     if (m_resizing) {
         return;
     }
+    m_widthChosen.resize(ColumnCount());
+    m_widthChosen[logical] = true;
     // Shrinking a title to 1 pixel or less hides its column; it keeps its old width for
     // when it is shown again.
     if (newSize <= 1) {

@@ -45,6 +45,8 @@ public:
     void SetColumnWidth(int column, int width);
     bool ColumnVisible(int column) const;
     void SetColumnVisible(int column, bool visible);
+    // A column's width before the user sets one: the field's display width in characters.
+    int DefaultColumnWidth(int column) const;
     // Column indexes in the order the grid shows them.
     QVector<int> ColumnOrder() const;
 
@@ -82,11 +84,13 @@ protected:
 private:
     void followDataSet(int row);
     void sectionResized(int logical, int oldSize, int newSize);
+    void applyDefaultWidth(int column);
 
     TDataSet* m_dataSet = nullptr;
     std::unique_ptr<TDataSetModel> m_model;
     QVector<QString> m_titles;    // per column, empty for the field's own title
     QVector<int> m_hiddenWidths;  // width a hidden column gets back when shown
+    QVector<bool> m_widthChosen;  // set by the user or a saved layout, not by a default
     bool m_dragReorder = false;
     int m_rowHeight = 17;
     int m_titleRowHeight = 17;
