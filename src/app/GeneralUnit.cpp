@@ -5,6 +5,7 @@
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
 #include "common/UtilsUnit.h"
+#include "gridtools/DBGridSortDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/Schema.h"
 
@@ -50,6 +51,10 @@ TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
     adsCategoryList.SetLockType(TLockType::BatchOptimistic);
     adsCategoryList.BeforePost = [this](TDataSet&) { CheckNullBeforePost(); };
     ADOConnection.AfterConnect = [this](TConnection&) { ADOConnectionAfterConnect(); };
+    RunSortDialog = [this](TDataSet& dataSet, TExDBGrid* grid) {
+        TDBGridSortForm form(MainImageList, grid ? grid->window() : QApplication::activeWindow());
+        form.Execute(dataSet);
+    };
     EditConnectionString = [](const QString& old) {
         return TDataLinkDialog::Edit(QApplication::activeWindow(), old);
     };

@@ -4,6 +4,8 @@
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
+#include "gridtools/DBGridFilterDlg.h"
+#include "gridtools/EditDBGridDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FilterTemplatesUnit.h"
 #include "gridtools/FindDBGridCell.h"
@@ -497,8 +499,23 @@ void TCommonViewForm::actRemoveFilterExecute() {
     ApplyQuery(QString(), QString());
 }
 
+void TCommonViewForm::PrepareFilterDialog(TDBGridFilterForm&) {}
+
+bool TCommonViewForm::RunFilterDialog() {
+    TDBGridFilterForm dialog(this);
+    dialog.FiltersKey = FiltersKey();
+    dialog.DataSet = adsCommon;
+    PrepareFilterDialog(dialog);
+    dialog.SetFilterText(FilterText);
+    if (!dialog.Execute()) {
+        return false;
+    }
+    FilterText = dialog.GetFilterText();
+    return true;
+}
+
 void TCommonViewForm::actFilterByFormExecute() {
-    if (RunFilterDialog && RunFilterDialog(*this)) {
+    if (RunFilterDialog()) {
         RebuildFiltersMenu();
         ApplyQuery(FilterText, adsCommon->Sort());
     }
@@ -609,9 +626,7 @@ void TCommonViewForm::actSortExecute(int tag) {
 
 void TCommonViewForm::actColumnsExecute(int tag) {
     if (tag == 1) {
-        if (EditGridColumns) {
-            EditGridColumns(*CommonExDBGrid);
-        }
+        EditGridColumns(*CommonExDBGrid);
         return;
     }
     const int column = CommonExDBGrid->SelectedIndex();
@@ -725,13 +740,13 @@ void TCommonViewForm::IdleUpdate() {
     actDuplicateRecord->setEnabled(modifiable && !empty);
     actSortAsc->setEnabled(open);
     actSortDesc->setEnabled(open);
-    actSort->setEnabled(static_cast<bool>(m_module.RunSortDialog));
+    actSort->setEnabled(true);
     const int column = CommonExDBGrid->SelectedIndex();
     actHideColumn->setEnabled(column >= 0 && CommonExDBGrid->ColumnVisible(column));
-    actSetupColumns->setEnabled(static_cast<bool>(EditGridColumns));
+    actSetupColumns->setEnabled(true);
     actFilterBySelection->setEnabled(open && !empty);
     actFilterExcludeSelection->setEnabled(open && !empty);
-    actFilterByForm->setEnabled(static_cast<bool>(RunFilterDialog));
+    actFilterByForm->setEnabled(true);
     actApplyFilter->setEnabled(!FilterText.isEmpty());
     actApplyFilter->setChecked(FilterApplied());
     actSaveCurrentFilter->setEnabled(!FilterText.isEmpty());

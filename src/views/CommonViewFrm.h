@@ -15,6 +15,7 @@ class QMenuBar;
 class QToolBar;
 class QToolButton;
 class TDataSet;
+class TDBGridFilterForm;
 class TExDBGrid;
 class TField;
 class TFindDBGridCell;
@@ -109,15 +110,17 @@ public:
     // bottom borders just outside the screen.
     QRect MaximizedBounds() const;
 
-    // Dialogs of the grid tools, wired as they come; a command without one is disabled.
-    std::function<bool(TCommonViewForm&)> RunFilterDialog;
-    std::function<void(TExDBGrid&)> EditGridColumns;
+    // The advanced filter dialog on this view; true when it was closed with "Применить".
+    bool RunFilterDialog();
+    // The report command, wired when reports exist; the command is disabled without it.
     std::function<void(TCommonViewForm&)> ShowReport;
 
 protected:
     virtual void DeleteCurrentRecord();
     virtual void DeleteRecord(const QVariant& key);
     virtual void CopyRecord(const QVariant& key, QVariant& newKey);
+    // Registers value lists with the filter dialog; nothing in the base.
+    virtual void PrepareFilterDialog(TDBGridFilterForm& dialog);
 
     void IdleUpdate() override;
     void showEvent(QShowEvent* event) override;

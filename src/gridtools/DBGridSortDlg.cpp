@@ -1,0 +1,196 @@
+#include "gridtools/DBGridSortDlg.h"
+
+#include "common/DialogsUnit.h"
+#include "gridtools/DragListWidget.h"
+#include "platform/db/DataSet.h"
+#include "ui_DBGridSortDlg.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QStringList>
+
+namespace {
+constexpr int kFieldRole = Qt::UserRole;
+constexpr int kImageRole = Qt::UserRole + 1;
+
+TField* fieldOf(const QListWidgetItem* item) {
+    return reinterpret_cast<TField*>(item->data(kFieldRole).value<quintptr>());
+}
+}  // namespace
+
+TDBGridSortForm::TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TDBGridSortForm>()), m_images(images) {
+    ui->setupUi(this);
+    actAddOne = new QAction(QStringLiteral(">"), this);
+    actAddOne->setObjectName(QStringLiteral("actAddOne"));
+    actAddOne->setToolTip(tr("Добавить"));
+    actAddOne->setShortcut(QKeySequence(Qt::Key_Right));
+    actRemoveOne = new QAction(QStringLiteral("<"), this);
+    actRemoveOne->setObjectName(QStringLiteral("actRemoveOne"));
+    actRemoveOne->setToolTip(tr("Удалить"));
+    actRemoveOne->setShortcut(QKeySequence(Qt::Key_Left));
+    addActions({actAddOne, actRemoveOne});
+    ui->AddOneButton->setDefaultAction(actAddOne);
+    ui->RemoveOneButton->setDefaultAction(actRemoveOne);
+    ui->AvailableListView->setSortingEnabled(true);
+    for (QListWidget* list : {static_cast<QListWidget*>(ui->AvailableListView),
+                              static_cast<QListWidget*>(ui->SortListView)}) {
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->installEventFilter(this);
+        connect(list, &QListWidget::itemSelectionChanged, this, &TDBGridSortForm::UpdateButtons);
+    }
+    // The sort list takes rows from both lists; the available list only gives them back.
+    ui->SortListView->AcceptFrom = [this](const QObject* source) {
+        return source == ui->SortListView || source == ui->AvailableListView;
+    };
+    ui->AvailableListView->AcceptFrom = [this](const QObject* source) {
+        return source == ui->SortListView;
+    };
+    const auto dropped = [this](TDragListWidget*, int) { UpdateButtons(); };
+    ui->SortListView->OnDropped = dropped;
+    ui->AvailableListView->OnDropped = dropped;
+    connect(actAddOne, &QAction::triggered, this, &TDBGridSortForm::AddOne);
+    connect(actRemoveOne, &QAction::triggered, this, &TDBGridSortForm::RemoveOne);
+    connect(ui->AddAllButton, &QToolButton::clicked, this, &TDBGridSortForm::AddAll);
+    connect(ui->RemoveAllButton, &QToolButton::clicked, this, &TDBGridSortForm::RemoveAll);
+    connect(ui->AvailableListView, &QListWidget::itemDoubleClicked, this, &TDBGridSortForm::AddOne);
+    connect(ui->SortListView, &QListWidget::itemDoubleClicked, this,
+            &TDBGridSortForm::FlipDirection);
+    connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TDBGridSortForm::~TDBGridSortForm() = default;
+
+TDragListWidget* TDBGridSortForm::AvailableListView() const {
+    return ui->AvailableListView;
+}
+
+TDragListWidget* TDBGridSortForm::SortListView() const {
+    return ui->SortListView;
+}
+
+QListWidgetItem* TDBGridSortForm::makeItem(TField& field, int image) {
+    auto* item = new QListWidgetItem(field.Title());
+    item->setData(kFieldRole, QVariant::fromValue(reinterpret_cast<quintptr>(&field)));
+    setDirection(item, image);
+    return item;
+}
+
+void TDBGridSortForm::setDirection(QListWidgetItem* item, int image) {
+    item->setData(kImageRole, image);
+    item->setIcon(m_images.value(image));
+}
+
+void TDBGridSortForm::LoadSort(TDataSet& dataSet) {
+    QString text = dataSet.Sort();
+    text.replace(QStringLiteral(", "), QStringLiteral(","));
+    text.replace(QLatin1Char(' '), QLatin1Char('='));
+    const QStringList entries = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const auto directionOf = [&entries](const QString& name) {
+        for (const QString& e : entries) {
+            if (e.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0) {
+                return e.section(QLatin1Char('='), 1);
+            }
+        }
+        return QString();
+    };
+    ui->AvailableListView->clear();
+    ui->SortListView->clear();
+    for (int i = 0; i < dataSet.FieldCount(); ++i) {
+        TField& f = dataSet.Fields(i);
+        const TFieldClass c = f.FieldClass();
+        if (!f.Visible || f.FieldKind != TFieldKind::Data || c == TFieldClass::Memo ||
+            c == TFieldClass::Blob) {
+            continue;
+        }
+        ui->AvailableListView->addItem(
+            makeItem(f, directionOf(f.FieldName) == QLatin1String("ASC") ? 0 : 1));
+    }
+    for (const QString& e : entries) {
+        if (!e.contains(QLatin1Char('='))) {
+            continue;  // no direction: no name either
+        }
+        const QString name = e.section(QLatin1Char('='), 0, 0);
+        for (int r = 0; r < ui->AvailableListView->count(); ++r) {
+            QListWidgetItem* item = ui->AvailableListView->item(r);
+            if (fieldOf(item)->FieldName == name) {
+                move(ui->AvailableListView, ui->SortListView, {item});
+                break;
+            }
+        }
+    }
+    UpdateButtons();
+}
+
+void TDBGridSortForm::move(QListWidget* from, QListWidget* to,
+                           const QList<QListWidgetItem*>& rows) {
+    int last = -1;
+    for (QListWidgetItem* item : rows) {
+        last = from->row(item);
+        to->addItem(item->clone());
+        delete from->takeItem(last);
+    }
+    if (from->count() > 0 && last >= 0) {
+        from->setCurrentRow(std::min(last, from->count() - 1));
+    }
+    UpdateButtons();
+}
+
+QString TDBGridSortForm::SortText() const {
+    QStringList entries;
+    for (int r = 0; r < ui->SortListView->count(); ++r) {
+        const QListWidgetItem* item = ui->SortListView->item(r);
+        entries << fieldOf(item)->FieldName + (item->data(kImageRole).toInt() == 1
+                                                   ? QStringLiteral(" DESC")
+                                                   : QStringLiteral(" ASC"));
+    }
+    return entries.join(QLatin1Char(',')).remove(QLatin1Char('"'));
+}
+
+void TDBGridSortForm::AddOne() {
+    move(ui->AvailableListView, ui->SortListView, ui->AvailableListView->selectedItems());
+}
+
+void TDBGridSortForm::AddAll() {
+    QList<QListWidgetItem*> all;
+    for (int r = 0; r < ui->AvailableListView->count(); ++r) {
+        all << ui->AvailableListView->item(r);
+    }
+    move(ui->AvailableListView, ui->SortListView, all);
+}
+
+void TDBGridSortForm::RemoveOne() {
+    move(ui->SortListView, ui->AvailableListView, ui->SortListView->selectedItems());
+}
+
+void TDBGridSortForm::RemoveAll() {
+    QList<QListWidgetItem*> all;
+    for (int r = 0; r < ui->SortListView->count(); ++r) {
+        all << ui->SortListView->item(r);
+    }
+    move(ui->SortListView, ui->AvailableListView, all);
+}
+
+void TDBGridSortForm::FlipDirection() {
+    for (QListWidgetItem* item : ui->SortListView->selectedItems()) {
+        setDirection(item, item->data(kImageRole).toInt() == 1 ? 0 : 1);
+    }
+}
+
+void TDBGridSortForm::UpdateButtons() {
+    actAddOne->setEnabled(!ui->AvailableListView->selectedItems().isEmpty());
+    ui->AddAllButton->setEnabled(ui->AvailableListView->count() > 0);
+    actRemoveOne->setEnabled(!ui->SortListView->selectedItems().isEmpty());
+    ui->RemoveAllButton->setEnabled(ui->SortListView->count() > 0);
+}
+
+bool TDBGridSortForm::Execute(TDataSet& dataSet) {
+    LoadSort(dataSet);
+    if (exec() != QDialog::Accepted) {
+        return false;
+    }
+    dataSet.SetSort(SortText());
+    return true;
+}

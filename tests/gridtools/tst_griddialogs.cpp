@@ -1,0 +1,313 @@
+#include "gridtools/DBGridFilterDlg.h"
+#include "gridtools/DBGridSortDlg.h"
+#include "gridtools/DragListWidget.h"
+#include "gridtools/EditDBGridDlg.h"
+#include "gridtools/ExDBGrid.h"
+#include "platform/db/DataSet.h"
+#include "platform/registry/Registry.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+const QString kQuestion = QStringLiteral("Добавить введённый ниже критерий в фильтр?");
+const QString kExample =
+    QStringLiteral("(URL LIKE \"%news%\") OR (Category = \"Work\") AND (Description IS NOT NULL)");
+
+template <typename T>
+T* w(QWidget& parent, const char* name) {
+    T* c = parent.findChild<T*>(QLatin1String(name));
+    if (!c) {
+        qFatal("no %s", name);
+    }
+    return c;
+}
+
+void criterion(TDBGridFilterForm& f, const QString& field, const QString& condition,
+               const QString& value) {
+    auto* fields = w<QComboBox>(f, "FieldComboBox");
+    fields->setCurrentIndex(fields->findText(field));
+    auto* conditions = w<QComboBox>(f, "ConditionComboBox");
+    conditions->setCurrentIndex(conditions->findText(condition));
+    if (!value.isEmpty()) {
+        w<QLineEdit>(f, "ValueEdit")->setText(value);
+    }
+}
+}  // namespace
+
+class TestGridDialogs final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestEnvironment> env;
+    std::unique_ptr<TTestCatalogue> cat;
+    std::unique_ptr<TDataSet> ds;
+
+    std::unique_ptr<TDBGridFilterForm> filterForm() {
+        auto f = std::make_unique<TDBGridFilterForm>();
+        f->DataSet = ds.get();
+        f->FiltersKey = "Software\\Quorvel\\Linkarium\\TView\\Filters";
+        f->Prepare();
+        return f;
+    }
+    QStringList rows(TDBGridFilterForm& f) {
+        QStringList l;
+        for (int r = 0; r < f.RowCount(); ++r) {
+            l << f.RowTexts(r).join('|');
+        }
+        return l;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { InitTestApplication(); }
+
+    void init() {
+        env = std::make_unique<TTestEnvironment>();
+        cat = std::make_unique<TTestCatalogue>();
+        cat->otherExec("CREATE TABLE T2 (N INTEGER, Notes TEXT, D DATETIME)");
+        ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText("SELECT * FROM SubjectURLs");
+        ds->Open();
+        ds->FieldByName("SubjectURLID").Visible = false;
+        ds->FieldByName("Category").DisplayLabel = "Категории";
+        ds->FieldByName("Description").DisplayLabel = "Описание";
+    }
+    void cleanup() {
+        ds.reset();
+        cat.reset();
+        env.reset();
+    }
+
+    void criteriaMakeTheFilterText() {
+        TScriptedDialogs dialogs;
+        auto f = filterForm();
+        criterion(*f, "URL", "содержит", "news");
+        QVERIFY(w<QPushButton>(*f, "AddButton")->isEnabled());
+        w<QPushButton>(*f, "AddButton")->click();
+        QCOMPARE(w<QComboBox>(*f, "ConnectComboBox")->currentText(), QStringLiteral("или"));
+        criterion(*f, "Категории", "равно (точно)", "Work");
+        w<QPushButton>(*f, "AddButton")->click();
+        w<QComboBox>(*f, "ConnectComboBox")->setCurrentIndex(1);
+        criterion(*f, "Описание", "не пусто", "");
+        QVERIFY(!w<QLineEdit>(*f, "ValueEdit")->isEnabled());
+        w<QPushButton>(*f, "AddButton")->click();
+        QCOMPARE(f->GetFilterText(), kExample);
+        const QStringList expected = {"|URL|содержит|news", "или|Категории|равно (точно)|Work",
+                                      "и|Описание|не пусто|"};
+        QCOMPARE(rows(*f), expected);
+        auto g = filterForm();
+        g->SetFilterText(kExample);
+        QCOMPARE(rows(*g), expected);
+        QCOMPARE(g->GetFilterText(), kExample);
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+
+    void booleanCriterion() {
+        auto f = filterForm();
+        criterion(*f, "Visited", "равно", "");
+        auto* list = w<QComboBox>(*f, "BooleanComboBox");
+        QVERIFY(list->isVisibleTo(f.get()));
+        QVERIFY(!list->isEditable());
+        list->setCurrentIndex(list->findText("Да"));
+        w<QPushButton>(*f, "AddButton")->click();
+        QCOMPARE(f->GetFilterText(), QStringLiteral("(Visited = :True)"));
+        auto g = filterForm();
+        g->SetFilterText("(Visited = :True)");
+        QCOMPARE(rows(*g), QStringList{"|Visited|равно|Да"});
+    }
+
+    void readingBackKeepsWhatTheTemplatesCannotRead_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("parenthesis in a value")
+            << "(URL = \"a)b\") AND (Visited = :False)"
+            << QStringList{"|URL|равно (точно)|a)b", "и|Visited|равно|Нет"};
+        QTest::newRow("nested parentheses kept as text")
+            << "(URL IN (\"a\", \"b\")) OR (URL IS NULL)"
+            << QStringList{"|URL||URL IN (\"a\", \"b\")", "или|URL|пусто|"};
+        QTest::newRow("unknown field dropped")
+            << "(Nope = 1) OR (URL IS NULL)" << QStringList{"или|URL|пусто|"};
+    }
+    void readingBackKeepsWhatTheTemplatesCannotRead() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        auto f = filterForm();
+        f->SetFilterText(text);
+        QCOMPARE(rows(*f), expected);
+        if (!text.startsWith("(Nope")) {
+            QCOMPARE(f->GetFilterText(), text);
+        }
+    }
+
+    void removingPutsTheRowBackIntoTheEditor() {
+        TScriptedDialogs dialogs;
+        auto f = filterForm();
+        f->SetFilterText(kExample);
+        auto* list = w<QTreeWidget>(*f, "QueryListView");
+        list->setCurrentItem(list->topLevelItem(0));
+        w<QPushButton>(*f, "RemoveButton")->click();
+        QCOMPARE(rows(*f), (QStringList{"|Категории|равно (точно)|Work", "и|Описание|не пусто|"}));
+        QCOMPARE(w<QComboBox>(*f, "FieldComboBox")->currentText(), QStringLiteral("URL"));
+        QCOMPARE(w<QComboBox>(*f, "ConditionComboBox")->currentText(), QStringLiteral("содержит"));
+        QCOMPARE(w<QLineEdit>(*f, "ValueEdit")->text(), QStringLiteral("news"));
+        QVERIFY(f->JustRemoved);
+        w<QPushButton>(*f, "OkButton")->click();  // no question right after removing
+        QCOMPARE(f->result(), int(QDialog::Accepted));
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+
+    void pendingCriterionIsAskedAbout() {
+        TScriptedDialogs dialogs;
+        auto f = filterForm();
+        criterion(*f, "URL", "содержит", "news");
+        dialogs.answer(QMessageBox::Cancel);
+        w<QPushButton>(*f, "OkButton")->click();
+        QCOMPARE(f->result(), int(QDialog::Rejected));
+        dialogs.answer(QMessageBox::Cancel);
+        w<QTabWidget>(*f, "PageControl")->setCurrentIndex(1);
+        QCOMPARE(w<QTabWidget>(*f, "PageControl")->currentIndex(), 0);
+        dialogs.answer(QMessageBox::Yes);
+        w<QPushButton>(*f, "OkButton")->click();
+        QCOMPARE(f->result(), int(QDialog::Accepted));
+        QCOMPARE(f->GetFilterText(), QStringLiteral("(URL LIKE \"%news%\")"));
+        QCOMPARE(dialogs.shownTexts(), (QStringList{kQuestion, kQuestion, kQuestion}));
+    }
+
+    void conversionErrorKeepsTheRowOut() {
+        TScriptedDialogs dialogs;
+        TDataSet t2;
+        t2.SetConnection(&cat->connection());
+        t2.SetCommandText("SELECT * FROM T2");
+        t2.Open();
+        TDBGridFilterForm f;
+        f.DataSet = &t2;
+        f.Prepare();
+        criterion(f, "N", "равно", "abc");
+        w<QPushButton>(f, "AddButton")->click();
+        QCOMPARE(f.RowCount(), 0);
+        QCOMPARE(dialogs.shownTexts(), QStringList{"'abc' - неверное целое значение"});
+        criterion(f, "N", "между", "1, 5");
+        w<QPushButton>(f, "AddButton")->click();
+        QCOMPARE(f.GetFilterText(), QStringLiteral("(N BETWEEN 1 AND 5)"));
+    }
+
+    void savedFilters() {
+        TScriptedDialogs dialogs;
+        WriteRegString("Software\\Quorvel\\Linkarium\\TView\\Filters", "Новости", "(URL IS NULL)");
+        auto f = filterForm();
+        f->SetFilterText("(Visited = :True)");
+        dialogs.answerInput("новости");  // taken in other case
+        dialogs.answerInput("a=b");
+        w<QPushButton>(*f, "StoreQueryButton")->click();
+        QCOMPARE(f->StoredFilters, (QStringList{"Новости=(URL IS NULL)", "a=b=(Visited = :True)"}));
+        f->StoredQueriesListViewEdited(1, " НОВОСТИ ");  // taken: the old name stays
+        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("a=b=(Visited = :True)"));
+        f->StoredQueriesListViewEdited(1, " Посещённые ");
+        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("Посещённые=b=(Visited = :True)"));
+        auto* stored = w<QListWidget>(*f, "StoredQueriesListView");
+        stored->setCurrentRow(0);
+        w<QPushButton>(*f, "LoadQueryButton")->click();
+        QCOMPARE(rows(*f), QStringList{"|URL|пусто|"});
+        stored->selectAll();
+        w<QPushButton>(*f, "RemoveQueryButton")->click();
+        QVERIFY(f->StoredFilters.isEmpty());
+        // Only "Применить" writes the list; an empty list removes the key.
+        QVERIFY(TRegistry().KeyExists("Software\\Quorvel\\Linkarium\\TView\\Filters"));
+        SaveValuesList(f->StoredFilters, f->FiltersKey);
+        QVERIFY(!TRegistry().KeyExists("Software\\Quorvel\\Linkarium\\TView\\Filters"));
+        QCOMPARE(dialogs.shownTexts(),
+                 (QStringList{"Введите название фильтра:", "Фильтр с таким именем уже существует.",
+                              "Введите название фильтра:"}));
+    }
+
+    void sortDialogReadsAndWritesTheSort() {
+        ds->SetSort("URL ASC, Description DESC");
+        TDBGridSortForm f({QIcon(), QIcon()});
+        f.LoadSort(*ds);
+        QListWidget* sort = f.SortListView();
+        QCOMPARE(sort->count(), 2);
+        QCOMPARE(sort->item(0)->text(), QStringLiteral("URL"));
+        QCOMPARE(sort->item(1)->text(), QStringLiteral("Описание"));
+        QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC"));
+        // Not sorted before: descending until flipped.
+        QListWidget* available = f.AvailableListView();
+        available->setCurrentItem(available->findItems("Категории", Qt::MatchExactly).first());
+        f.AddOne();
+        QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC,Category DESC"));
+        sort->setCurrentRow(2);
+        f.FlipDirection();
+        QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC,Category ASC"));
+        // Dragging the first onto the third puts it last, the third onto the first first.
+        f.SortListView()->DropRow(f.SortListView(), 0, 2);
+        QCOMPARE(f.SortText(), QStringLiteral("Description DESC,Category ASC,URL ASC"));
+        f.SortListView()->DropRow(f.SortListView(), 2, 0);
+        QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC,Category ASC"));
+        f.RemoveAll();
+        QCOMPARE(f.SortText(), QString());
+        QVERIFY(!f.actRemoveOne->isEnabled());
+    }
+
+    void sortDialogLeavesOutMemoAndHiddenFields() {
+        TDataSet t2;
+        t2.SetConnection(&cat->connection());
+        t2.SetCommandText("SELECT * FROM T2");
+        t2.Open();
+        t2.FieldByName("D").Visible = false;
+        t2.SetSort("D ASC,N DESC");
+        TDBGridSortForm f({QIcon(), QIcon()});
+        f.LoadSort(t2);
+        QCOMPARE(f.AvailableListView()->count() + f.SortListView()->count(), 1);  // N only
+        QCOMPARE(f.SortText(), QStringLiteral("N DESC"));
+    }
+
+    void columnDialog() {
+        TExDBGrid grid;
+        grid.SetDataSet(ds.get());
+        const int url = ds->FieldByName("URL").Index();
+        const int category = ds->FieldByName("Category").Index();
+        grid.SetSelectedIndex(url);
+        {
+            TEditDBGridForm f;
+            f.LoadColumns(grid);
+            auto* list = w<QListWidget>(f, "ColumnsCheckListBox");
+            QCOMPARE(list->count(), grid.ColumnCount());           // hidden ones included
+            QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);  // the hidden key
+            list->setCurrentRow(url);
+            f.MoveUp();
+            list->item(url - 1)->setCheckState(Qt::Unchecked);
+            w<QLineEdit>(f, "ColumnEdit")->setText("  Адрес  ");
+            f.OkButtonClick();  // Enter in the edit applies the title
+            f.ApplyColumns(grid);
+        }
+        QCOMPARE(grid.ColumnTitle(url), QStringLiteral("Адрес"));
+        QVERIFY(!grid.ColumnVisible(url));
+        QCOMPARE(grid.ColumnPosition(url), url - 1);
+        QCOMPARE(grid.SelectedIndex(), url);
+        {
+            TEditDBGridForm f;
+            f.LoadColumns(grid);
+            auto* list = w<QListWidget>(f, "ColumnsCheckListBox");
+            list->setCurrentRow(category);
+            w<QLineEdit>(f, "ColumnEdit")->setText("   ");
+            f.ApplyTitle();  // blanks keep the old title
+            QCOMPARE(list->item(category)->text(), QStringLiteral("Категории"));
+            // Dropped below the last entry: just before the last.
+            auto* drag = static_cast<TDragListWidget*>(list);
+            drag->DropRow(drag, 0, -1);
+            QCOMPARE(list->item(list->count() - 2)->data(Qt::UserRole).toInt(), 0);
+            f.reject();  // Cancel leaves the grid alone
+        }
+        QCOMPARE(grid.ColumnPosition(0), 0);
+    }
+};
+
+QTEST_MAIN(TestGridDialogs)
+#include "tst_griddialogs.moc"
