@@ -47,7 +47,15 @@ TDBGridSortForm::TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent)
     ui->AvailableListView->AcceptFrom = [this](const QObject* source) {
         return source == ui->SortListView;
     };
-    const auto dropped = [this](TDragListWidget*, int) { UpdateButtons(); };
+    const auto dropped = [this](TDragListWidget*, int) {
+        for (QListWidget* list : {static_cast<QListWidget*>(ui->AvailableListView),
+                                  static_cast<QListWidget*>(ui->SortListView)}) {
+            for (int r = 0; r < list->count(); ++r) {
+                showDirection(list->item(r));
+            }
+        }
+        UpdateButtons();
+    };
     ui->SortListView->OnDropped = dropped;
     ui->AvailableListView->OnDropped = dropped;
     connect(actAddOne, &QAction::triggered, this, &TDBGridSortForm::AddOne);
@@ -80,7 +88,13 @@ QListWidgetItem* TDBGridSortForm::makeItem(TField& field, int image) {
 
 void TDBGridSortForm::setDirection(QListWidgetItem* item, int image) {
     item->setData(kImageRole, image);
-    item->setIcon(m_images.value(image));
+    showDirection(item);
+}
+
+// Only the sort list shows the direction; a row keeps it while it is available.
+void TDBGridSortForm::showDirection(QListWidgetItem* item) {
+    const bool sorted = item->listWidget() == ui->SortListView;
+    item->setIcon(sorted ? m_images.value(item->data(kImageRole).toInt()) : QIcon());
 }
 
 void TDBGridSortForm::LoadSort(TDataSet& dataSet) {
@@ -105,8 +119,10 @@ void TDBGridSortForm::LoadSort(TDataSet& dataSet) {
             c == TFieldClass::Blob) {
             continue;
         }
-        ui->AvailableListView->addItem(
-            makeItem(f, directionOf(f.FieldName) == QLatin1String("ASC") ? 0 : 1));
+        QListWidgetItem* item =
+            makeItem(f, directionOf(f.FieldName) == QLatin1String("ASC") ? 0 : 1);
+        ui->AvailableListView->addItem(item);
+        showDirection(item);
     }
     for (const QString& e : entries) {
         if (!e.contains(QLatin1Char('='))) {
@@ -129,7 +145,9 @@ void TDBGridSortForm::move(QListWidget* from, QListWidget* to,
     int last = -1;
     for (QListWidgetItem* item : rows) {
         last = from->row(item);
-        to->addItem(item->clone());
+        QListWidgetItem* copy = item->clone();
+        to->addItem(copy);
+        showDirection(copy);
         delete from->takeItem(last);
     }
     if (from->count() > 0 && last >= 0) {

@@ -48,6 +48,7 @@ public:
 private:
     void move(QListWidget* from, QListWidget* to, const QList<QListWidgetItem*>& rows);
     void setDirection(QListWidgetItem* item, int image);
+    void showDirection(QListWidgetItem* item);
     QListWidgetItem* makeItem(TField& field, int image);
 
     std::unique_ptr<Ui::TDBGridSortForm> ui;

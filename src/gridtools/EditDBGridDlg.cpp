@@ -2,6 +2,7 @@
 
 #include "gridtools/DragListWidget.h"
 #include "gridtools/ExDBGrid.h"
+#include "platform/db/Field.h"
 #include "ui_EditDBGridDlg.h"
 
 #include <QEvent>
@@ -35,7 +36,13 @@ void TEditDBGridForm::LoadColumns(TExDBGrid& grid) {
     m_selectedColumn = grid.SelectedIndex();
     QListWidget* list = ui->ColumnsCheckListBox;
     list->clear();
+    m_positions.clear();
     for (int c : grid.ColumnOrder()) {
+        // A field the program keeps invisible is no column the user can show.
+        if (const TField* f = grid.ColumnField(c); f && !f->Visible) {
+            continue;
+        }
+        m_positions << grid.ColumnPosition(c);
         auto* item = new QListWidgetItem(grid.ColumnTitle(c), list);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(grid.ColumnVisible(c) ? Qt::Checked : Qt::Unchecked);
@@ -47,10 +54,11 @@ void TEditDBGridForm::LoadColumns(TExDBGrid& grid) {
 
 void TEditDBGridForm::ApplyColumns(TExDBGrid& grid) const {
     const QListWidget* list = ui->ColumnsCheckListBox;
-    for (int i = 0; i < list->count(); ++i) {
+    // The entries take the places the listed columns had, in list order.
+    for (int i = 0; i < list->count() && i < m_positions.size(); ++i) {
         const QListWidgetItem* item = list->item(i);
         const int column = item->data(kColumnRole).toInt();
-        grid.SetColumnPosition(column, i);
+        grid.SetColumnPosition(column, m_positions[i]);
         grid.SetColumnTitle(column, item->text());
         grid.SetColumnVisible(column, item->checkState() == Qt::Checked);
     }

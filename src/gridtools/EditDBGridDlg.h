@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QVector>
 
 #include <memory>
 
@@ -36,6 +37,7 @@ private:
 
     std::unique_ptr<Ui::TEditDBGridForm> ui;
     int m_selectedColumn = -1;
+    QVector<int> m_positions;  // the places of the listed columns, ascending
 };
 
 // Runs the column setup dialog on a grid; true when the grid was changed.

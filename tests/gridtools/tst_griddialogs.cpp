@@ -278,11 +278,11 @@ private Q_SLOTS:
             TEditDBGridForm f;
             f.LoadColumns(grid);
             auto* list = w<QListWidget>(f, "ColumnsCheckListBox");
-            QCOMPARE(list->count(), grid.ColumnCount());           // hidden ones included
-            QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);  // the hidden key
-            list->setCurrentRow(url);
+            // The invisible key is no column the user can show: it is not listed.
+            QCOMPARE(list->count(), grid.ColumnCount() - 1);
+            list->setCurrentRow(url - 1);
             f.MoveUp();
-            list->item(url - 1)->setCheckState(Qt::Unchecked);
+            list->item(url - 2)->setCheckState(Qt::Unchecked);
             w<QLineEdit>(f, "ColumnEdit")->setText("  Адрес  ");
             f.OkButtonClick();  // Enter in the edit applies the title
             f.ApplyColumns(grid);
@@ -295,17 +295,17 @@ private Q_SLOTS:
             TEditDBGridForm f;
             f.LoadColumns(grid);
             auto* list = w<QListWidget>(f, "ColumnsCheckListBox");
-            list->setCurrentRow(category);
+            list->setCurrentRow(category - 1);
             w<QLineEdit>(f, "ColumnEdit")->setText("   ");
             f.ApplyTitle();  // blanks keep the old title
-            QCOMPARE(list->item(category)->text(), QStringLiteral("Категории"));
+            QCOMPARE(list->item(category - 1)->text(), QStringLiteral("Категории"));
             // Dropped below the last entry: just before the last.
             auto* drag = static_cast<TDragListWidget*>(list);
             drag->DropRow(drag, 0, -1);
-            QCOMPARE(list->item(list->count() - 2)->data(Qt::UserRole).toInt(), 0);
+            QCOMPARE(list->item(list->count() - 2)->data(Qt::UserRole).toInt(), 1);
             f.reject();  // Cancel leaves the grid alone
         }
-        QCOMPARE(grid.ColumnPosition(0), 0);
+        QCOMPARE(grid.ColumnPosition(1), 1);
     }
 };
 
