@@ -96,6 +96,157 @@
     </message>
 </context>
 <context>
+    <name>TCommonViewForm</name>
+    <message>
+        <source>Поиск текста в выбранном столбце</source>
+        <translation>Search for text in the selected column</translation>
+    </message>
+    <message>
+        <source>Первая запись</source>
+        <translation>First record</translation>
+    </message>
+    <message>
+        <source>Предыдущая запись</source>
+        <translation>Previous record</translation>
+    </message>
+    <message>
+        <source>Следующая запись</source>
+        <translation>Next record</translation>
+    </message>
+    <message>
+        <source>Последняя запись</source>
+        <translation>Last record</translation>
+    </message>
+    <message>
+        <source>Добавить запись...</source>
+        <translation>Add Record...</translation>
+    </message>
+    <message>
+        <source>Добавить запись</source>
+        <translation>Add record</translation>
+    </message>
+    <message>
+        <source>Редактировать запись</source>
+        <translation>Edit record</translation>
+    </message>
+    <message>
+        <source>Удалить запись</source>
+        <translation>Delete record</translation>
+    </message>
+    <message>
+        <source>Обновить</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Обновить данные</source>
+        <translation>Refresh the data</translation>
+    </message>
+    <message>
+        <source>Дублировать запись</source>
+        <translation>Duplicate Record</translation>
+    </message>
+    <message>
+        <source>Сортировать по возрастанию</source>
+        <translation>Sort Ascending</translation>
+    </message>
+    <message>
+        <source>Сортировать по убыванию</source>
+        <translation>Sort Descending</translation>
+    </message>
+    <message>
+        <source>Расширенная сортировка...</source>
+        <translation>Advanced Sort...</translation>
+    </message>
+    <message>
+        <source>Расширенная сортировка</source>
+        <translation>Advanced sort</translation>
+    </message>
+    <message>
+        <source>Скрыть колонку</source>
+        <translation>Hide Column</translation>
+    </message>
+    <message>
+        <source>Настройка колонок...</source>
+        <translation>Set Up Columns...</translation>
+    </message>
+    <message>
+        <source>Настройка колонок</source>
+        <translation>Set up columns</translation>
+    </message>
+    <message>
+        <source>Фильтровать выделенное</source>
+        <translation>Filter by Selection</translation>
+    </message>
+    <message>
+        <source>Исключить выделенное</source>
+        <translation>Exclude Selection</translation>
+    </message>
+    <message>
+        <source>Расширенный фильтр</source>
+        <translation>Advanced Filter</translation>
+    </message>
+    <message>
+        <source>Отменить фильтр</source>
+        <translation>Remove Filter</translation>
+    </message>
+    <message>
+        <source>Применить фильтр</source>
+        <translation>Apply Filter</translation>
+    </message>
+    <message>
+        <source>Сохранить текущий фильтр</source>
+        <translation>Save Current Filter</translation>
+    </message>
+    <message>
+        <source>Отчёт...</source>
+        <translation>Report...</translation>
+    </message>
+    <message>
+        <source>Файл</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Записи</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>Фильтр</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Сортировка</source>
+        <translation>Sort</translation>
+    </message>
+    <message>
+        <source>&amp;Поиск: </source>
+        <translation>&amp;Search: </translation>
+    </message>
+    <message>
+        <source>запись,записи,записей</source>
+        <translation>record,records,records</translation>
+    </message>
+    <message>
+        <source>(отфильтровано)</source>
+        <translation>(filtered)</translation>
+    </message>
+    <message>
+        <source>Название фильтра</source>
+        <translation>Filter Name</translation>
+    </message>
+    <message>
+        <source>Введите название фильтра:</source>
+        <translation>Enter the filter's name:</translation>
+    </message>
+    <message>
+        <source>Фильтр с таким именем уже существует.</source>
+        <translation>A filter with this name already exists.</translation>
+    </message>
+    <message>
+        <source>Вы действительно хотите удалить данную запись?</source>
+        <translation>Do you really want to delete this record?</translation>
+    </message>
+</context>
+<context>
     <name>TConnection</name>
     <message>
         <source>Поставщик данных "%1" не поддерживается.</source>
@@ -228,6 +379,153 @@
         <source>не позднее</source>
         <translation>not after</translation>
     </message>
+    <message>
+        <source>Расширенный фильтр</source>
+        <translation>Advanced Filter</translation>
+    </message>
+    <message>
+        <source>Фильтр</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Выбрать записи, отвечающие следующим условиям:</source>
+        <translation>Select the records that meet these conditions:</translation>
+    </message>
+    <message>
+        <source>Уда&amp;лить</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>О&amp;чистить Всё</source>
+        <translation>C&amp;lear All</translation>
+    </message>
+    <message>
+        <source>&amp;Поле</source>
+        <translation>&amp;Field</translation>
+    </message>
+    <message>
+        <source>&amp;Условие</source>
+        <translation>&amp;Condition</translation>
+    </message>
+    <message>
+        <source>&amp;Значение</source>
+        <translation>&amp;Value</translation>
+    </message>
+    <message>
+        <source>&amp;Добавить</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>Список фильтров</source>
+        <translation>Saved Filters</translation>
+    </message>
+    <message>
+        <source>Сохранённые фильтры:</source>
+        <translation>Saved filters:</translation>
+    </message>
+    <message>
+        <source>&amp;Сохранить...</source>
+        <translation>&amp;Save...</translation>
+    </message>
+    <message>
+        <source>&amp;Загрузить</source>
+        <translation>&amp;Load</translation>
+    </message>
+    <message>
+        <source>&amp;Переименовать</source>
+        <translation>Re&amp;name</translation>
+    </message>
+    <message>
+        <source>&amp;Удалить</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>&amp;Применить</source>
+        <translation>&amp;Apply</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>или</source>
+        <translation>or</translation>
+    </message>
+    <message>
+        <source>и</source>
+        <translation>and</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Да</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Добавить введённый ниже критерий в фильтр?</source>
+        <translation>Add the criterion entered below to the filter?</translation>
+    </message>
+    <message>
+        <source>Название фильтра</source>
+        <translation>Filter Name</translation>
+    </message>
+    <message>
+        <source>Введите название фильтра:</source>
+        <translation>Enter the filter's name:</translation>
+    </message>
+    <message>
+        <source>Фильтр с таким именем уже существует.</source>
+        <translation>A filter with this name already exists.</translation>
+    </message>
+</context>
+<context>
+    <name>TDBGridSortForm</name>
+    <message>
+        <source>Сортировка</source>
+        <translation>Sort</translation>
+    </message>
+    <message>
+        <source>&amp;Доступные столбцы</source>
+        <translation>&amp;Available columns</translation>
+    </message>
+    <message>
+        <source>&gt;&gt;</source>
+        <translation>&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>Добавить все </source>
+        <translation>Add all </translation>
+    </message>
+    <message>
+        <source>&lt;&lt;</source>
+        <translation>&lt;&lt;</translation>
+    </message>
+    <message>
+        <source>Удалить все</source>
+        <translation>Remove all</translation>
+    </message>
+    <message>
+        <source>&amp;Сортировать по</source>
+        <translation>&amp;Sort by</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
 </context>
 <context>
     <name>TDataLinkDialog</name>
@@ -329,6 +627,33 @@
     <message>
         <source>Запись не найдена для изменения: её изменил или удалил другой пользователь после того, как она была прочитана. Обновите данные и повторите изменение.</source>
         <translation>Row cannot be located for updating: another user changed or deleted it since it was last read. Refresh the data and make the change again.</translation>
+    </message>
+</context>
+<context>
+    <name>TEditDBGridForm</name>
+    <message>
+        <source>Настройка столбцов</source>
+        <translation>Set Up Columns</translation>
+    </message>
+    <message>
+        <source>&amp;Столбец:</source>
+        <translation>&amp;Column:</translation>
+    </message>
+    <message>
+        <source>Переместить вверх</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>Переместить вниз</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
