@@ -6,11 +6,13 @@
 #include "common/UtilsUnit.h"
 #include "platform/SingleInstance.h"
 #include "platform/registry/RegistryStore.h"
+#include "urls/URLViewFrm.h"
 
 #include <memory>
 
 // The entry sequence: options, one copy per executable, language, the main window, the
-// data module (which connects), the event loop; the long-lived objects go in reverse order.
+// data module (which connects), the URL view, the event loop; the long-lived objects go
+// in reverse order, so the view saves its state while the connection is still open.
 int main(int argc, char** argv) {
     TApplication::SetIdentity();
     TApplication app(argc, argv);
@@ -34,7 +36,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     mainForm->SetGeneralModule(module.get());
+    auto urlView = std::make_unique<TURLViewForm>(*module);
+    urlView->SetExitAction(mainForm->actClose);
+    mainForm->SetURLView(urlView.get());
+    urlView->show();
     const int code = app.exec();
+    urlView.reset();
     module.reset();
     mainForm.reset();
     return code;

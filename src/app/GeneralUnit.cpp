@@ -8,6 +8,7 @@
 #include "gridtools/DBGridSortDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/Schema.h"
+#include "urls/EditDictionaryDlg.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -43,7 +44,6 @@ TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
     adsCategoryList.setObjectName(QStringLiteral("adsCategoryList"));
     actEditCategoryList->setObjectName(QStringLiteral("actEditCategoryList"));
     actEditCategoryList->setData(kCategoryListTag);
-    actEditCategoryList->setEnabled(false);
     MainImageList = MakeSortMarkImages();
 
     adsCategoryList.SetConnection(&ADOConnection);
@@ -51,6 +51,11 @@ TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
     adsCategoryList.SetLockType(TLockType::BatchOptimistic);
     adsCategoryList.BeforePost = [this](TDataSet&) { CheckNullBeforePost(); };
     ADOConnection.AfterConnect = [this](TConnection&) { ADOConnectionAfterConnect(); };
+    RunListEditor = [](TDataSet& dataSet, const QString& field, const QString& caption) {
+        TEditDictionaryForm form(QApplication::activeWindow());
+        form.setWindowTitle(caption);
+        form.Run(dataSet, field);
+    };
     RunSortDialog = [this](TDataSet& dataSet, TExDBGrid* grid) {
         TDBGridSortForm form(MainImageList, grid ? grid->window() : QApplication::activeWindow());
         form.Execute(dataSet);

@@ -30,8 +30,7 @@ public:
 
     // How a connection string is edited; the data-link dialog unless a test answers.
     std::function<QString(const QString& old)> EditConnectionString;
-    // The list editor, run on a dataset, its name field and a caption; the command is
-    // enabled once it is set.
+    // The list editor, run on a dataset, its name field and a caption.
     std::function<void(TDataSet&, const QString&, const QString&)> RunListEditor;
 
     void Connect();
@@ -46,7 +45,7 @@ public:
     void SortDataSet(TDataSet& dataSet, TField* field, TExDBGrid* grid, bool ascending);
     // A title click: the first click sorts a column descending, the next ascending.
     void ToggleColumnSort(TExDBGrid& grid, int column);
-    // The advanced sort dialog, run on a dataset; the command is enabled once it is set.
+    // The advanced sort dialog, run on a dataset.
     std::function<void(TDataSet&, TExDBGrid*)> RunSortDialog;
 
     // Set when a failed database choice ended the program: the event loop quits at once.

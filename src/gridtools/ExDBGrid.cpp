@@ -16,29 +16,23 @@ namespace {
 
 constexpr int kIndicatorWidth = 12;
 
-// Opens a read-only line editor: the text of a cell can be selected (for a quick filter on
-// part of it) but never changed, the grid being read-only.
-class TInplaceDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex&) const override {
-        auto* e = new QLineEdit(parent);
-        e->setObjectName(QStringLiteral("InplaceEditor"));
-        e->setReadOnly(true);
-        e->setFrame(false);
-        return e;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        static_cast<QLineEdit*>(editor)->setText(index.data(Qt::DisplayRole).toString());
-    }
-    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
-};
-
 }  // namespace
 
+QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                     const QModelIndex&) const {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QStringLiteral("InplaceEditor"));
+    e->setReadOnly(true);
+    e->setFrame(false);
+    return e;
+}
+
+void TGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    static_cast<QLineEdit*>(editor)->setText(index.data(Qt::DisplayRole).toString());
+}
+
 TExDBGrid::TExDBGrid(QWidget* parent) : QTableView(parent) {
-    setItemDelegate(new TInplaceDelegate(this));
+    setItemDelegate(new TGridDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);

@@ -7,10 +7,24 @@
 #include <functional>
 #include <memory>
 
+#include <QStyledItemDelegate>
+
 class QLineEdit;
 class TDataSet;
 class TDataSetModel;
 class TField;
+
+// Cells open a read-only line editor: the text of a cell can be selected (for a quick
+// filter on part of it) but never changed, the grid being read-only.
+class TGridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+};
 
 // The data grid of the record views: a read-only table over a dataset that follows the
 // dataset's current record. Its titles carry images, can be dragged to reorder the

@@ -850,6 +850,7 @@ void TDataSet::Edit() {
         m_buffer << (f ? cellValue(cell, *f) : cell.variant());
     }
     m_touched.fill(false, m_columns.size());
+    m_modified = false;
     m_state = TDataSetState::Edit;
     notifyRecord(m_pos);
     fire(AfterEdit);
@@ -863,6 +864,7 @@ void TDataSet::Insert() {
         m_buffer << QVariant();
     }
     m_touched.fill(true, m_columns.size());
+    m_modified = false;
     m_state = TDataSetState::Insert;
     fire(OnNewRecord);
     notifyRecord(m_pos);
@@ -944,6 +946,7 @@ void TDataSet::Post() {
         notifyScrolled();
     }
     m_buffer.clear();
+    m_modified = false;
     fire(AfterPost);
 }
 
@@ -954,6 +957,7 @@ void TDataSet::Cancel() {
     fire(BeforeCancel);
     m_state = TDataSetState::Browse;
     m_buffer.clear();
+    m_modified = false;
     notifyRecord(m_pos);
     fire(AfterCancel);
 }

@@ -108,6 +108,8 @@ public:
     void UpdateBatch();
     void CancelBatch();
     bool UpdatesPending() const { return !m_changes.empty(); }
+    // A field was set since the current edit or insert began.
+    bool Modified() const { return m_modified; }
 
     // -- controls
     void DisableControls();
@@ -194,8 +196,9 @@ private:
     bool m_bof = true;
     bool m_eof = true;
     TDataSetState m_state = TDataSetState::Inactive;
-    QVariantList m_buffer;    // the record being edited or inserted, one value per column
-    QVector<bool> m_touched;  // columns set during this edit; the others keep their bytes
+    QVariantList m_buffer;  // the record being edited or inserted, one value per column
+    QVector<bool> m_touched;
+    bool m_modified = false;  // columns set during this edit; the others keep their bytes
     QString m_sort;
 
     QString m_updateTable;

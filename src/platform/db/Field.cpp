@@ -172,5 +172,6 @@ void TField::SetValue(const QVariant& value) {
     }
     m_dataSet->m_buffer[m_column] = Converted(value);
     m_dataSet->m_touched[m_column] = true;
+    m_dataSet->m_modified = true;
     m_dataSet->notifyRecord(m_dataSet->m_pos);
 }

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "common/ExForm.h"
+
+#include <memory>
+
+namespace Ui {
+class TEditDictionaryForm;
+}
+class QListWidgetItem;
+class TDataSet;
+
+// Maintains a list of names kept in one text field of a cached dataset: add, rename in
+// place and delete; OK writes the whole batch, any other ending discards it.
+class TEditDictionaryForm final : public TExForm {
+    Q_OBJECT
+public:
+    explicit TEditDictionaryForm(QWidget* parent = nullptr);
+    ~TEditDictionaryForm() override;
+
+    bool Run(TDataSet& dataSet, const QString& fieldName);
+
+    // The steps of Run and the handlers, for tests.
+    void Prepare(TDataSet& dataSet, const QString& fieldName);
+    void Finish(bool ok);
+    void NewEditChange();
+    void AddButtonClick();
+    void RenameButtonClick();
+    void DeleteButtonClick();
+    void ItemsListViewEdited(QListWidgetItem* item, const QString& newText);
+    int Find(const QString& text) const;
+    QStringList Items() const;
+
+protected:
+    void IdleUpdate() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QListWidgetItem* addItem(const QString& text, qint64 bookmark);
+
+    std::unique_ptr<Ui::TEditDictionaryForm> ui;
+    TDataSet* m_dataSet = nullptr;
+    QString m_fieldName;
+    bool m_editing = false;
+};

@@ -1,0 +1,119 @@
+#include "urls/EditURLDlg.h"
+
+#include "common/DialogsUnit.h"
+#include "common/UtilsUnit.h"
+#include "platform/db/DataSet.h"
+#include "ui_EditURLDlg.h"
+#include "urls/CategoryDlg.h"
+
+#include <QKeyEvent>
+#include <QStyle>
+#include <QUuid>
+
+namespace {
+constexpr int kDescriptionSize = 255;
+}
+
+TEditURLForm::TEditURLForm(TGeneralModule& module, QWidget* parent)
+    : TCommonForm(module, parent), ui(std::make_unique<Ui::TEditURLForm>()) {
+    ui->setupUi(this);
+    BindButtons(ui->OkButton, ui->CancelButton);
+    ui->GoSpeedButton->setIcon(QIcon::fromTheme(QStringLiteral("internet-web-browser"),
+                                                style()->standardIcon(QStyle::SP_ArrowRight)));
+    adsCommon->SetCommandText(QStringLiteral("SELECT * FROM SubjectURLs WHERE SubjectURLID = :ID"));
+    adsCommon->Parameters().ParamByName(QStringLiteral("ID")).DataType = TFieldType::Guid;
+    adsCommon->BeforePost = [](TDataSet& ds) { NullBlankFields(ds); };
+    connect(ui->URLDBEdit, &QLineEdit::textChanged, this, &TEditURLForm::URLDBEditChange);
+    connect(ui->GoSpeedButton, &QToolButton::clicked, this,
+            [this]() { Guarded([this]() { GoSpeedButtonClick(); }); });
+    connect(ui->CategoryButton, &QPushButton::clicked, this,
+            [this]() { Guarded([this]() { CategoryButtonClick(); }); });
+    connect(ui->DescriptionDBMemo, &QPlainTextEdit::textChanged, this, [this]() {
+        // The field holds 255 characters; the memo takes no more.
+        const QString text = ui->DescriptionDBMemo->toPlainText();
+        if (text.size() > kDescriptionSize) {
+            ui->DescriptionDBMemo->setPlainText(text.left(kDescriptionSize));
+            ui->DescriptionDBMemo->moveCursor(QTextCursor::End);
+        }
+    });
+    ui->URLDBEdit->installEventFilter(this);
+    RunCategoryDialog = [this](const QString& text, QString& result) {
+        TCategoryForm form(m_module, this);
+        return form.Run(text, result);
+    };
+    URLDBEditChange();
+}
+
+TEditURLForm::~TEditURLForm() = default;
+
+void TEditURLForm::OpenRecord(const QVariant& key) {
+    adsCommon->Parameters().ParamByName(QStringLiteral("ID")).SetValue(key);
+    adsCommon->Open();
+    if (!key.isValid() || key.isNull()) {
+        adsCommon->Append();
+        adsCommon->FieldByName(QStringLiteral("SubjectURLID"))
+            .SetValue(QUuid::createUuid().toString(QUuid::WithBraces).toUpper());
+    }
+    RecordKey = adsCommon->FieldByName(QStringLiteral("SubjectURLID")).Value();
+    loadControls();
+    URLDBEditChange();
+}
+
+void TEditURLForm::loadControls() {
+    ui->URLDBEdit->setText(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
+    ui->DescriptionDBMemo->setPlainText(
+        adsCommon->FieldByName(QStringLiteral("Description")).AsString());
+    ui->CategoryDBEdit->setText(adsCommon->FieldByName(QStringLiteral("Category")).AsString());
+}
+
+void TEditURLForm::UpdateRecord() {
+    if (adsCommon->State() != TDataSetState::Edit && adsCommon->State() != TDataSetState::Insert) {
+        return;
+    }
+    // Only what changed is set, so an untouched record counts as unmodified.
+    const auto hand = [this](const char* name, const QString& text) {
+        TField& f = adsCommon->FieldByName(QLatin1String(name));
+        if (f.AsString() != text) {
+            f.SetValue(text);
+        }
+    };
+    hand("URL", TrimmedFieldText(ui->URLDBEdit->text()));
+    hand("Description", ui->DescriptionDBMemo->toPlainText());
+    hand("Category", TrimmedFieldText(ui->CategoryDBEdit->text()));
+}
+
+void TEditURLForm::URLDBEditChange() {
+    const bool address = !ui->URLDBEdit->text().trimmed().isEmpty();
+    ui->OkButton->setEnabled(address);
+    ui->GoSpeedButton->setEnabled(address);
+}
+
+void TEditURLForm::GoSpeedButtonClick() {
+    if (!ui->GoSpeedButton->isEnabled()) {
+        return;
+    }
+    TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
+    if (!visited.AsBoolean()) {
+        adsCommon->Edit();
+        visited.SetValue(true);
+    }
+    OpenURL(ui->URLDBEdit->text());
+}
+
+void TEditURLForm::CategoryButtonClick() {
+    QString result;
+    if (RunCategoryDialog && RunCategoryDialog(ui->CategoryDBEdit->text(), result)) {
+        ui->CategoryDBEdit->setText(result);
+    }
+}
+
+bool TEditURLForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->URLDBEdit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Right && key->modifiers() == Qt::AltModifier) {
+            Guarded([this]() { GoSpeedButtonClick(); });
+            return true;
+        }
+    }
+    return TCommonForm::eventFilter(watched, event);
+}

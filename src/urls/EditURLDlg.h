@@ -1,0 +1,39 @@
+#pragma once
+
+#include "views/CommonDlg.h"
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class TEditURLForm;
+}
+
+// Creates or changes one URL record: address (required, trimmed), description,
+// categories (trimmed; chosen in the category dialog) and the visited mark, which the
+// open-page button sets.
+class TEditURLForm final : public TCommonForm {
+    Q_OBJECT
+public:
+    explicit TEditURLForm(TGeneralModule& module, QWidget* parent = nullptr);
+    ~TEditURLForm() override;
+
+    void URLDBEditChange();
+    void GoSpeedButtonClick();
+    void CategoryButtonClick();
+
+    // The category dialog, run on the current text; returns false on cancel. The real
+    // dialog unless a test answers.
+    std::function<bool(const QString& text, QString& result)> RunCategoryDialog;
+
+protected:
+    void OpenRecord(const QVariant& key) override;
+    void UpdateRecord() override;
+    bool CloseQuery() override { return true; }
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void loadControls();
+
+    std::unique_ptr<Ui::TEditURLForm> ui;
+};

@@ -1,0 +1,184 @@
+#include "urls/URLViewFrm.h"
+
+#include "app/GeneralUnit.h"
+#include "common/DialogsUnit.h"
+#include "gridtools/DBGridFilterDlg.h"
+#include "gridtools/ExDBGrid.h"
+#include "platform/db/Command.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+#include "urls/EditURLDlg.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+const QColor kVisited(128, 0, 128);
+const QColor kNotVisited(0, 0, 255);
+
+// Draws the address column as links: underlined, purple or blue by the visited mark,
+// and measures the current record's link into the view's hot rectangle.
+class TLinkDelegate final : public TGridDelegate {
+public:
+    TLinkDelegate(TURLViewForm* view, TExDBGrid* grid)
+        : TGridDelegate(grid), m_view(view), m_grid(grid) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        o.font.setUnderline(true);
+        const bool selected = index == m_grid->currentIndex();
+        if (selected) {
+            const QFontMetrics fm(o.font);
+            m_view->SetHotRect(QRect(o.rect.left() + 2, o.rect.top() + 2,
+                                     fm.horizontalAdvance(o.text), fm.height()));
+        } else {
+            TDataSet* ds = m_grid->DataSet();
+            const TField* visited = ds ? ds->FindField(QStringLiteral("Visited")) : nullptr;
+            const bool seen = visited && ds->ValueAt(index.row(), *visited).toBool();
+            o.palette.setColor(QPalette::Text, seen ? kVisited : kNotVisited);
+            o.palette.setColor(QPalette::HighlightedText, seen ? kVisited : kNotVisited);
+        }
+        const QWidget* widget = o.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+    }
+
+private:
+    TURLViewForm* m_view;
+    TExDBGrid* m_grid;
+};
+
+}  // namespace
+
+TURLViewForm::TURLViewForm(TGeneralModule& module, QWidget* parent)
+    : TCommonViewForm(module, parent), MarkVisited(new TCommand(this)) {
+    setObjectName(QStringLiteral("URLViewForm"));
+    setWindowTitle(QStringLiteral("Linkarium"));
+    BaseSQL = QStringLiteral("SELECT * FROM SubjectURLs");
+    KeyFieldName = QStringLiteral("SubjectURLID");
+    adsCommon->SetCommandText(BaseSQL);
+    const struct {
+        const char* name;
+        const char* title;
+        bool visible;
+    } fields[] = {
+        {"SubjectURLID", "ID", false},
+        {"URL", "URL", true},
+        {"Category", QT_TR_NOOP("Категории"), true},
+        {"Description", QT_TR_NOOP("Описание"), true},
+        {"Visited", "Visited", false},
+    };
+    for (const auto& f : fields) {
+        TField& field = adsCommon->AddField(QLatin1String(f.name));
+        field.DisplayLabel = tr(f.title);
+        field.Visible = f.visible;
+    }
+    CommonExDBGrid->SetColumnWidth(1, 215);
+    CommonExDBGrid->SetColumnWidth(2, 135);
+    CommonExDBGrid->SetColumnWidth(3, 265);
+    CommonExDBGrid->setItemDelegateForColumn(1, new TLinkDelegate(this, CommonExDBGrid));
+    CommonExDBGrid->viewport()->setMouseTracking(true);
+    CommonExDBGrid->viewport()->installEventFilter(this);
+
+    MarkVisited->setObjectName(QStringLiteral("MarkVisitedCommand"));
+    MarkVisited->SetConnection(&module.ADOConnection);
+    MarkVisited->SetCommandText(
+        QStringLiteral("UPDATE SubjectURLs SET Visited = 1 WHERE SubjectURLID = :ID"));
+
+    // Records change only in the dialog; the dataset's own insert and edit never happen.
+    adsCommon->BeforeInsert = [this](TDataSet&) {
+        editRecord(QVariant());
+        Abort();
+    };
+    adsCommon->BeforeEdit = [this](TDataSet&) {
+        editRecord(CurrentKey());
+        Abort();
+    };
+    RunEditDialog = [this](const QVariant& key, QVariant& recordKey) {
+        TEditURLForm dialog(m_module, this);
+        dialog.Execute(key);
+        recordKey = dialog.RecordKey;
+        return dialog.Saved;
+    };
+    FormCreate();
+    setGeometry(0, 76, 630, 400);
+}
+
+TURLViewForm::~TURLViewForm() = default;
+
+void TURLViewForm::editRecord(const QVariant& key) {
+    QVariant recordKey;
+    if (RunEditDialog(key, recordKey)) {
+        RefreshAndLocate(recordKey);
+    }
+}
+
+void TURLViewForm::DeleteRecord(const QVariant& key) {
+    m_module.ADOConnection.Execute(
+        QStringLiteral("DELETE FROM SubjectURLs WHERE SubjectURLID = %1").arg(key.toString()));
+    TCommonViewForm::DeleteRecord(key);
+}
+
+void TURLViewForm::CopyRecord(const QVariant& key, QVariant& newKey) {
+    TCommonViewForm::CopyRecord(key, newKey);
+    m_module.ADOConnection.Execute(
+        QStringLiteral("INSERT INTO SubjectURLs SELECT %1 AS SubjectURLID, SubjectID, "
+                       "Description, URL, Visited, Category FROM SubjectURLs "
+                       "WHERE SubjectURLID = %2")
+            .arg(newKey.toString(), key.toString()));
+}
+
+void TURLViewForm::PrepareFilterDialog(TDBGridFilterForm& dialog) {
+    TDataSet& list = m_module.adsCategoryList;
+    QString names;
+    if (list.Active()) {
+        const TField& name = list.FieldByName(QStringLiteral("CategoryName"));
+        for (int r = 0; r < list.RecordCount(); ++r) {
+            names += list.DisplayTextAt(r, name) + QStringLiteral("\r\n");
+        }
+    }
+    dialog.AddValueList(QStringLiteral("Category"), names, true);
+}
+
+void TURLViewForm::OpenLink() {
+    if (adsCommon->IsEmpty()) {
+        return;
+    }
+    CommonExDBGrid->closePersistentEditor(CommonExDBGrid->currentIndex());
+    OpenURL(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
+    if (!adsCommon->FieldByName(QStringLiteral("Visited")).AsBoolean()) {
+        MarkVisited->Parameters().ParamByName(QStringLiteral("ID")).SetValue(CurrentKey());
+        MarkVisited->Execute();
+    }
+}
+
+bool TURLViewForm::overLink(const QPoint& pos) const {
+    const QModelIndex index = CommonExDBGrid->indexAt(pos);
+    const TField* field = index.isValid() ? CommonExDBGrid->ColumnField(index.column()) : nullptr;
+    return field && field->FieldName == QLatin1String("URL") && m_hotRect.contains(pos);
+}
+
+bool TURLViewForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == CommonExDBGrid->viewport()) {
+        if (event->type() == QEvent::MouseMove) {
+            const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+            if (overLink(pos)) {
+                CommonExDBGrid->viewport()->setCursor(Qt::PointingHandCursor);
+            } else {
+                CommonExDBGrid->viewport()->unsetCursor();
+            }
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton &&
+                CommonExDBGrid->viewport()->cursor().shape() == Qt::PointingHandCursor &&
+                CommonExDBGrid->indexAt(mouse->position().toPoint()).isValid()) {
+                Guarded([this]() { OpenLink(); });
+            }
+        }
+    }
+    return TCommonViewForm::eventFilter(watched, event);
+}

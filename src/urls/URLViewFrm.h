@@ -1,0 +1,45 @@
+#pragma once
+
+#include "views/CommonViewFrm.h"
+
+#include <QRect>
+
+#include <functional>
+
+class TCommand;
+
+// The catalogue itself: the record view over SubjectURLs. Its address column is drawn as a
+// link (purple once visited, blue before); a click on the current record's link opens the
+// address and marks it visited. Records are added and changed in the URL dialog, deleted
+// and duplicated by SQL.
+class TURLViewForm final : public TCommonViewForm {
+    Q_OBJECT
+public:
+    explicit TURLViewForm(TGeneralModule& module, QWidget* parent = nullptr);
+    ~TURLViewForm() override;
+
+    TCommand* MarkVisited;
+
+    // The area of the current record's link text in the grid, while the URL column is
+    // selected; where it last was otherwise.
+    QRect HotRect() const { return m_hotRect; }
+    void SetHotRect(const QRect& rect) { m_hotRect = rect; }
+    // Opens the current record's address and marks the record visited.
+    void OpenLink();
+
+    // Runs the URL dialog for a key (null: a new record); answers whether a modified record
+    // was saved and its key. The modal dialog unless a test answers.
+    std::function<bool(const QVariant& key, QVariant& recordKey)> RunEditDialog;
+
+protected:
+    void DeleteRecord(const QVariant& key) override;
+    void CopyRecord(const QVariant& key, QVariant& newKey) override;
+    void PrepareFilterDialog(TDBGridFilterForm& dialog) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void editRecord(const QVariant& key);
+    bool overLink(const QPoint& pos) const;
+
+    QRect m_hotRect;
+};

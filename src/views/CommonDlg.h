@@ -1,0 +1,57 @@
+#pragma once
+
+#include "common/ExForm.h"
+
+#include <QVariant>
+
+class QPushButton;
+class TDataSet;
+class TGeneralModule;
+
+// Base of the dialogs that create or change one record: the record is opened for a key
+// (a new one for a null key), edited with cached changes and written inside a transaction
+// on OK; the caller reads Saved and RecordKey afterwards.
+class TCommonForm : public TExForm {
+    Q_OBJECT
+public:
+    explicit TCommonForm(TGeneralModule& module, QWidget* parent = nullptr);
+    ~TCommonForm() override;
+
+    TDataSet* adsCommon;
+    QVariant RecordKey;
+    bool Saved = false;
+
+    bool Execute(const QVariant& key);
+    // The steps of Execute without the modal loop, for tests: false when the record is gone.
+    bool Prepare(const QVariant& key);
+    void Finish();
+
+    void OkButtonClick();
+
+protected:
+    virtual void OpenRecord(const QVariant& key);
+    virtual void StartEdit();
+    virtual void PostRecord();
+    virtual void CloseRecord();
+    virtual void ApplyUpdates();
+    virtual bool IsModified();
+    // The controls hand their texts to the fields.
+    virtual void UpdateRecord() {}
+    // Whether the dialog may close without OK; the base asks about unsaved changes.
+    virtual bool CloseQuery();
+
+    // Connects OkButton and CancelButton of the derived dialog's form.
+    void BindButtons(QPushButton* ok, QPushButton* cancel);
+    void done(int result) override;
+
+    TGeneralModule& m_module;
+
+private:
+    void saveInTransaction();
+
+    QPushButton* m_ok = nullptr;
+    bool m_closing = false;
+};
+
+// Text with leading and trailing blanks and control characters removed.
+QString TrimmedFieldText(const QString& text);
