@@ -89,10 +89,52 @@
     </message>
 </context>
 <context>
+    <name>TCategoryForm</name>
+    <message>
+        <source>Категории</source>
+        <translation>Categories</translation>
+    </message>
+    <message>
+        <source>Определены категории:</source>
+        <translation>Assigned categories:</translation>
+    </message>
+    <message>
+        <source>&amp;Добавить</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>Доступны категории:</source>
+        <translation>Available categories:</translation>
+    </message>
+    <message>
+        <source>Список категорий...</source>
+        <translation>Category List...</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>TCommand</name>
     <message>
         <source>Команда не связана с соединением</source>
         <translation>The command has no connection</translation>
+    </message>
+</context>
+<context>
+    <name>TCommonForm</name>
+    <message>
+        <source>Запись была удалена.</source>
+        <translation>The record has been deleted.</translation>
+    </message>
+    <message>
+        <source>Сохранить изменения?</source>
+        <translation>Save the changes?</translation>
     </message>
 </context>
 <context>
@@ -657,6 +699,64 @@
     </message>
 </context>
 <context>
+    <name>TEditDictionaryForm</name>
+    <message>
+        <source>Главный список</source>
+        <translation>Main List</translation>
+    </message>
+    <message>
+        <source>&amp;Новая:</source>
+        <translation>&amp;New:</translation>
+    </message>
+    <message>
+        <source>&amp;Добавить</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>&amp;Переименовать</source>
+        <translation>Re&amp;name</translation>
+    </message>
+    <message>
+        <source>&amp;Удалить</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>TEditURLForm</name>
+    <message>
+        <source>URL</source>
+        <translation>URL</translation>
+    </message>
+    <message>
+        <source>Открыть страницу</source>
+        <translation>Open the page</translation>
+    </message>
+    <message>
+        <source>Описание</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>Категории...</source>
+        <translation>Categories...</translation>
+    </message>
+    <message>
+        <source>&amp;ОК</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>TField</name>
     <message>
         <source>'%1' - неверное логическое значение</source>
@@ -918,6 +1018,17 @@
     <message>
         <source>Ошибка при выполнении запроса к базе данных.</source>
         <translation>Error running the database query.</translation>
+    </message>
+</context>
+<context>
+    <name>TURLViewForm</name>
+    <message>
+        <source>Категории</source>
+        <translation>Categories</translation>
+    </message>
+    <message>
+        <source>Описание</source>
+        <translation>Description</translation>
     </message>
 </context>
 <context>

@@ -31,10 +31,12 @@ public:
     // was saved and its key. The modal dialog unless a test answers.
     std::function<bool(const QVariant& key, QVariant& recordKey)> RunEditDialog;
 
+    // The category names, offered as a free list for the field Category.
+    void PrepareFilterDialog(TDBGridFilterForm& dialog) override;
+
 protected:
     void DeleteRecord(const QVariant& key) override;
     void CopyRecord(const QVariant& key, QVariant& newKey) override;
-    void PrepareFilterDialog(TDBGridFilterForm& dialog) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -1,0 +1,333 @@
+#include "app/GeneralUnit.h"
+#include "common/ConstsUnit.h"
+#include "common/UtilsUnit.h"
+#include "gridtools/DBGridFilterDlg.h"
+#include "gridtools/ExDBGrid.h"
+#include "platform/db/DataSet.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/CategoryDlg.h"
+#include "urls/EditDictionaryDlg.h"
+#include "urls/EditURLDlg.h"
+#include "urls/URLViewFrm.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+class TUrlCatcher final : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
+
+template <typename T>
+T* w(QWidget& parent, const char* name) {
+    T* c = parent.findChild<T*>(QLatin1String(name));
+    if (!c) {
+        qFatal("no %s", name);
+    }
+    return c;
+}
+}  // namespace
+
+class TestUrls final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestEnvironment> env;
+    std::unique_ptr<TTestCatalogue> cat;
+    std::unique_ptr<TGeneralModule> module;
+    QString keyA;
+    QString keyB;
+
+    QVariant value(const QString& sql) { return cat->otherValue(sql); }
+    QStringList urls(TURLViewForm& v) {
+        QStringList l;
+        for (int i = 0; i < v.adsCommon->RecordCount(); ++i) {
+            l << v.adsCommon->DisplayTextAt(i, v.adsCommon->FieldByName("URL"));
+        }
+        return l;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { InitTestApplication(); }
+
+    void init() {
+        env = std::make_unique<TTestEnvironment>();
+        cat = std::make_unique<TTestCatalogue>();
+        keyA = cat->addUrl("a.example", "Первая", "Новости");
+        keyB = cat->addUrl("mailto:b@example.org", "Вторая", QString(), true);
+        cat->otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
+        WriteRegString(RegRootKey, RegConnectionValue, cat->connectionString());
+        module = std::make_unique<TGeneralModule>(nullptr, false);
+        module->Connect();
+    }
+    void cleanup() {
+        module.reset();
+        cat.reset();
+        env.reset();
+    }
+
+    void viewColumnsAndLinks() {
+        TURLViewForm v(*module);
+        v.show();
+        v.adsCommon->SetSort("URL ASC");
+        TExDBGrid* g = v.CommonExDBGrid;
+        QCOMPARE(g->ColumnTitle(0), QStringLiteral("ID"));
+        QVERIFY(!g->ColumnVisible(0));
+        QCOMPARE(g->ColumnTitle(2), QStringLiteral("Категории"));
+        QCOMPARE(g->ColumnWidth(1), 215);
+        QVERIFY(!g->ColumnVisible(4));     // the visited mark is no column
+        QVERIFY(g->SelectedIndex() != 0);  // never on the hidden key
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        // An address without "//" opens as http://..., and is marked visited once.
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        v.OpenLink();
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
+        // A "mailto:" address has no "//" either; an already visited record is not updated.
+        cat->otherExec(
+            "CREATE TRIGGER t AFTER UPDATE ON SubjectURLs BEGIN "
+            "SELECT RAISE(ABORT, 'no update expected'); END");
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {keyB}, 0));
+        v.OpenLink();
+        QDesktopServices::unsetUrlHandler("http");
+        QCOMPARE(catcher.opened,
+                 (QList<QUrl>{QUrl("http://a.example"), QUrl("http://mailto:b@example.org")}));
+    }
+
+    void deleteAndDuplicate() {
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        v.adsCommon->SetSort("URL ASC");
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {keyB}, 0));
+        v.actDuplicateRecord->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), 3);
+        QVERIFY(v.CurrentKey().toString() != keyB);
+        QVERIFY(v.adsCommon->FieldByName("Visited").AsBoolean());  // the copy is visited
+        QCOMPARE(value("SELECT count(*) FROM SubjectURLs WHERE Visited = 1").toInt(), 2);
+        v.adsCommon->Last();
+        dialogs.answer(QMessageBox::Yes);
+        v.actDataSetDelete->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), 2);
+        QCOMPARE(v.adsCommon->RecNo(), 2);  // the record before it
+        dialogs.answer(QMessageBox::Yes);
+        v.actDataSetDelete->trigger();
+        dialogs.answer(QMessageBox::Yes);
+        v.actDataSetDelete->trigger();
+        QVERIFY(v.adsCommon->IsEmpty());
+        QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 0);
+    }
+
+    void insertAndEditGoThroughTheDialog() {
+        TURLViewForm v(*module);
+        v.show();
+        QList<QVariant> asked;
+        QString newKey;
+        v.RunEditDialog = [&](const QVariant& key, QVariant& recordKey) {
+            asked << key;
+            if (key.isNull()) {
+                newKey = cat->addUrl("new.example", "Новая", QString());
+                recordKey = newKey;
+                return true;
+            }
+            return false;  // closed without a change
+        };
+        v.actDataSetInsert->trigger();
+        QCOMPARE(v.adsCommon->State(), TDataSetState::Browse);
+        QCOMPARE(v.adsCommon->RecordCount(), 3);
+        QCOMPARE(v.CurrentKey().toString(), newKey);
+        v.actDataSetEdit->trigger();
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.last().toString(), newKey);
+        QCOMPARE(v.adsCommon->State(), TDataSetState::Browse);
+    }
+
+    void categoriesOfferedToTheFilterDialog() {
+        TURLViewForm v(*module);
+        v.show();
+        TDBGridFilterForm f;
+        f.DataSet = v.adsCommon;
+        v.PrepareFilterDialog(f);
+        f.Prepare();
+        auto* fields = w<QComboBox>(f, "FieldComboBox");
+        fields->setCurrentIndex(fields->findText("Категории"));
+        auto* list = w<QComboBox>(f, "BooleanComboBox");
+        QVERIFY(list->isVisibleTo(&f));
+        QVERIFY(list->isEditable());  // a free list
+        QCOMPARE(list->itemText(0), QStringLiteral("Новости"));
+    }
+
+    void editDialogNewRecord() {
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        auto* ok = w<QPushButton>(d, "OkButton");
+        auto* go = w<QToolButton>(d, "GoSpeedButton");
+        QVERIFY(!ok->isEnabled() && !go->isEnabled());
+        w<QLineEdit>(d, "URLDBEdit")->setText("   ");
+        QVERIFY(!ok->isEnabled());
+        w<QLineEdit>(d, "URLDBEdit")->setText("  new.example/x  ");
+        QVERIFY(ok->isEnabled() && go->isEnabled());
+        w<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("   ");
+        w<QLineEdit>(d, "CategoryDBEdit")->setText(" Работа ");
+        ok->click();
+        QVERIFY(d.Saved);
+        d.Finish();
+        const QString key = d.RecordKey.toString();
+        QCOMPARE(value(QString("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
+                     .toString(),
+                 QStringLiteral("new.example/x"));
+        QCOMPARE(
+            value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
+                .toString(),
+            QStringLiteral("Работа"));
+        QVERIFY(value(QString("SELECT Description IS NULL FROM SubjectURLs WHERE "
+                              "SubjectURLID = '%1'")
+                          .arg(key))
+                    .toBool());
+    }
+
+    void editDialogOpenPageAndCancel() {
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            d.GoSpeedButtonClick();
+            d.reject();  // closes at once, asks nothing, saves nothing
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+            d.Finish();
+        }
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 0);
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            QTest::keyClick(w<QLineEdit>(d, "URLDBEdit"), Qt::Key_Right, Qt::AltModifier);
+            w<QPushButton>(d, "OkButton")->click();
+            QVERIFY(d.Saved);
+            d.Finish();
+        }
+        QDesktopServices::unsetUrlHandler("http");
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
+        QCOMPARE(catcher.opened.size(), 2);
+    }
+
+    void editDialogUnchangedAndDeleted() {
+        TScriptedDialogs dialogs;
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            w<QPushButton>(d, "OkButton")->click();
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QVERIFY(!d.Saved);
+            d.Finish();
+        }
+        cat->otherExec(QString("DELETE FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA));
+        TEditURLForm d(*module);
+        QVERIFY(!d.Prepare(keyA));
+        QCOMPARE(dialogs.shownTexts(), QStringList{"Запись была удалена."});
+    }
+
+    void categoryNames_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("plain") << "Новости; Работа" << QStringList{"Новости", "Работа"};
+        QTest::newRow("blanks and empty pieces") << " a ;; b;\n c ;" << QStringList{"a", "b", "c"};
+        QTest::newRow("empty") << "" << QStringList{};
+    }
+    void categoryNames() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, names);
+        QCOMPARE(TCategoryForm::SplitNames(text), names);
+    }
+
+    void categoryDialog() {
+        TCategoryForm f(*module);
+        f.Prepare("работа; Своя");
+        auto* list = w<QListWidget>(f, "CategoryCheckListBox");
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("Новости"));
+        QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);
+        QCOMPARE(list->item(1)->checkState(), Qt::Checked);  // other letter case
+        list->item(0)->setCheckState(Qt::Checked);           // rewrites the text
+        QCOMPARE(f.Text(), QStringLiteral("Новости; Работа; Своя"));
+        f.AddButtonClick();  // "Своя" joins the list, checked
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(2)->text(), QStringLiteral("Своя"));
+        QCOMPARE(list->item(2)->checkState(), Qt::Checked);
+        f.Finish(false);  // cancelled: the list never gets it
+        QCOMPARE(value("SELECT count(*) FROM CategoryList").toInt(), 2);
+        QCOMPARE(module->adsCategoryList.RecordCount(), 2);
+        list->item(0)->setCheckState(Qt::Unchecked);
+        list->item(1)->setCheckState(Qt::Unchecked);
+        list->item(2)->setCheckState(Qt::Unchecked);
+        QCOMPARE(f.Text(), QString());
+        QVERIFY(!w<QPushButton>(f, "AddButton")->isEnabled());
+        QVERIFY(w<QPushButton>(f, "OkButton")->isDefault());
+    }
+
+    void categoryDialogWritesOnOk() {
+        TCategoryForm f(*module);
+        f.Prepare("Новая;Новая");
+        f.AddButtonClick();  // typed twice, added once
+        f.Finish(true);
+        QCOMPARE(value("SELECT count(*) FROM CategoryList WHERE CategoryName = 'Новая'").toInt(),
+                 1);
+        QCOMPARE(module->adsCategoryList.RecordCount(), 3);
+    }
+
+    void dictionaryEditor() {
+        TEditDictionaryForm f;
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        QCOMPARE(f.Items(), (QStringList{"Новости", "Работа"}));
+        auto* edit = w<QLineEdit>(f, "NewEdit");
+        edit->setText("новости");  // other case: nothing added, the edit emptied
+        f.AddButtonClick();
+        QCOMPARE(f.Items().size(), 2);
+        QVERIFY(edit->text().isEmpty());
+        edit->setText("  Дом  ");
+        f.AddButtonClick();
+        QCOMPARE(f.Items(), (QStringList{"Дом", "Новости", "Работа"}));
+        auto* list = w<QListWidget>(f, "ItemsListView");
+        QListWidgetItem* work = list->item(f.Find("работа"));
+        f.ItemsListViewEdited(work, "новости");  // taken: the old name stays
+        QCOMPARE(work->text(), QStringLiteral("Работа"));
+        f.ItemsListViewEdited(work, "РАБОТА");  // its own name in other case: accepted
+        QCOMPARE(work->text(), QStringLiteral("РАБОТА"));
+        list->clearSelection();
+        list->item(2)->setSelected(true);
+        f.DeleteButtonClick();  // the last: the new last is selected
+        QCOMPARE(f.Items(), (QStringList{"Дом", "Новости"}));
+        QCOMPARE(list->currentRow(), 1);
+        f.Finish(true);
+        QCOMPARE(value("SELECT group_concat(CategoryName, ',') FROM (SELECT CategoryName FROM "
+                       "CategoryList ORDER BY 1)")
+                     .toString(),
+                 QStringLiteral("Дом,Новости"));
+    }
+
+    void dictionaryEditorCancel() {
+        TEditDictionaryForm f;
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        w<QListWidget>(f, "ItemsListView")->selectAll();
+        f.DeleteButtonClick();
+        QVERIFY(f.Items().isEmpty());
+        f.Finish(false);
+        QCOMPARE(value("SELECT count(*) FROM CategoryList").toInt(), 2);
+        QCOMPARE(module->adsCategoryList.RecordCount(), 2);
+    }
+};
+
+QTEST_MAIN(TestUrls)
+#include "tst_urls.moc"
