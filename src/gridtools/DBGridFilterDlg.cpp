@@ -4,6 +4,7 @@
 #include "platform/db/DataSet.h"
 #include "ui_DBGridFilterDlg.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -490,24 +491,33 @@ void TDBGridFilterForm::pageChanged(int index) {
     }
 }
 
-void TDBGridFilterForm::StoreQueryButtonClick() {
-    QString name;
+bool AskNewFilterName(QWidget* parent, const TValuesList& saved, QString& name) {
     while (true) {
-        if (!Dialogs().inputQuery(this, tr("Название фильтра"), tr("Введите название фильтра:"),
-                                  name)) {
-            return;
+        if (!Dialogs().inputQuery(
+                parent, QCoreApplication::translate("TDBGridFilterForm", "Название фильтра"),
+                QCoreApplication::translate("TDBGridFilterForm", "Введите название фильтра:"),
+                name)) {
+            return false;
         }
         name = name.trimmed();
         bool taken = name.isEmpty();
-        for (const QString& entry : StoredFilters) {
-            taken =
-                taken || QString::localeAwareCompare(
-                             entry.section(QLatin1Char('='), 0, 0).toLower(), name.toLower()) == 0;
+        for (const QString& entry : saved) {
+            taken = taken ||
+                    entry.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0;
         }
         if (!taken) {
-            break;
+            return true;
         }
-        ShowError(tr("Фильтр с таким именем уже существует."), this);
+        ShowError(QCoreApplication::translate("TDBGridFilterForm",
+                                              "Фильтр с таким именем уже существует."),
+                  parent);
+    }
+}
+
+void TDBGridFilterForm::StoreQueryButtonClick() {
+    QString name;
+    if (!AskNewFilterName(this, StoredFilters, name)) {
+        return;
     }
     StoredFilters << name + QLatin1Char('=') + GetFilterText();
     fillStoredList();

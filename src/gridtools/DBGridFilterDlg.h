@@ -16,6 +16,10 @@ class QTreeWidgetItem;
 class TDataSet;
 class TField;
 
+// Asks for the name of a filter to save until it is not empty and no saved filter has it
+// (letter case aside); false when the user cancels.
+bool AskNewFilterName(QWidget* parent, const TValuesList& saved, QString& name);
+
 // The advanced filter: criteria (field, condition, value) joined by "или"/"и" become a
 // filter text and are read back from one; filters are saved, loaded, renamed and deleted
 // by name, reaching the settings only when the dialog is closed with "Применить".

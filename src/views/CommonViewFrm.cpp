@@ -471,21 +471,8 @@ void TCommonViewForm::FiltersPopupMenuPopup() {
 
 void TCommonViewForm::actSaveCurrentFilterExecute() {
     QString name;
-    while (true) {
-        if (!Dialogs().inputQuery(this, tr("Название фильтра"), tr("Введите название фильтра:"),
-                                  name)) {
-            return;
-        }
-        name = name.trimmed();
-        bool taken = name.isEmpty();
-        for (const QString& entry : SavedFilters) {
-            taken = taken ||
-                    entry.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0;
-        }
-        if (!taken) {
-            break;
-        }
-        ShowError(tr("Фильтр с таким именем уже существует."), this);
+    if (!AskNewFilterName(this, SavedFilters, name)) {
+        return;
     }
     WriteRegString(FiltersKey(), name, FilterText);
     RebuildFiltersMenu();

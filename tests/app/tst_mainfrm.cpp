@@ -20,6 +20,8 @@
 #include <QMenuBar>
 #include <QtTest>
 
+#include "support/TestHelpers.h"
+
 namespace {
 // A window that lends its "Файл" (group 0) and "Записи" (group 2) menus, like a record view.
 std::unique_ptr<QWidget> makeView(const QString& title) {
@@ -35,14 +37,6 @@ std::unique_ptr<QWidget> makeView(const QString& title) {
     view->resize(300, 200);
     return view;
 }
-
-class TUrlCatcher final : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened << url; }
-};
 
 const QStringList kOwnMenus = {"&Файл", "&Модули", "&Настройка", "&Справка"};
 const QStringList kMergedMenus = {"Файл", "&Модули", "Записи", "&Настройка", "&Справка"};

@@ -13,18 +13,12 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "support/TestHelpers.h"
+
 namespace {
 const QString kLanguageMessage =
     QStringLiteral("Новые настройки языка вступят в силу после перезапуска программы.");
 
-template <typename T>
-T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QLatin1String(name));
-    if (!c) {
-        qFatal("no child %s", name);
-    }
-    return c;
-}
 }  // namespace
 
 class TestOptionsDlg final : public QObject {
@@ -56,15 +50,15 @@ private Q_SLOTS:
         Options().LogMail = true;
         TOptionsForm form;
         form.LoadControls();
-        QCOMPARE(child<QTabWidget>(form, "PageControl")->currentIndex(), 0);
-        QCOMPARE(child<QLineEdit>(form, "SMTPEdit")->text(), QStringLiteral("smtp.example.org"));
-        QCOMPARE(child<QLineEdit>(form, "PortEdit")->text(), QStringLiteral("2525"));
-        QCOMPARE(child<QLineEdit>(form, "CharSetEdit")->text(), QStringLiteral("us-ascii"));
-        QVERIFY(child<QCheckBox>(form, "MailLogCheckBox")->isChecked());
+        QCOMPARE(Child<QTabWidget>(form, "PageControl")->currentIndex(), 0);
+        QCOMPARE(Child<QLineEdit>(form, "SMTPEdit")->text(), QStringLiteral("smtp.example.org"));
+        QCOMPARE(Child<QLineEdit>(form, "PortEdit")->text(), QStringLiteral("2525"));
+        QCOMPARE(Child<QLineEdit>(form, "CharSetEdit")->text(), QStringLiteral("us-ascii"));
+        QVERIFY(Child<QCheckBox>(form, "MailLogCheckBox")->isChecked());
         QCOMPARE(form.windowTitle(), QStringLiteral("Настройки"));
         // Without language files only the built-in language is offered.
-        QCOMPARE(items(child<QComboBox>(form, "LanguageComboBox")), QStringList{"Russian"});
-        QVERIFY(!child<QComboBox>(form, "LanguageComboBox")->isEditable());
+        QCOMPARE(items(Child<QComboBox>(form, "LanguageComboBox")), QStringList{"Russian"});
+        QVERIFY(!Child<QComboBox>(form, "LanguageComboBox")->isEditable());
     }
 
     void languageList_data() {
@@ -92,7 +86,7 @@ private Q_SLOTS:
         Options().CurrentLanguage = current;
         TOptionsForm form;
         form.LoadControls();
-        auto* box = child<QComboBox>(form, "LanguageComboBox");
+        auto* box = Child<QComboBox>(form, "LanguageComboBox");
         QCOMPARE(items(box), expectedItems);
         QCOMPARE(box->currentIndex(), preselected);
     }
@@ -119,11 +113,11 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         TOptionsForm form;
         form.LoadControls();
-        auto* box = child<QComboBox>(form, "LanguageComboBox");
+        auto* box = Child<QComboBox>(form, "LanguageComboBox");
         for (int index : selections) {
             box->setCurrentIndex(index);
         }
-        child<QPushButton>(form, "OkButton")->click();
+        Child<QPushButton>(form, "OkButton")->click();
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(Options().CurrentLanguage, stored);
         QCOMPARE(dialogs.shownTexts(), message ? QStringList{kLanguageMessage} : QStringList{});
@@ -151,11 +145,11 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         TOptionsForm form;
         form.LoadControls();
-        child<QLineEdit>(form, "PortEdit")->setText(text);
-        child<QLineEdit>(form, "SMTPEdit")->setText(QStringLiteral(" mail.example.org "));
-        child<QLineEdit>(form, "CharSetEdit")->setText(QStringLiteral("utf-8"));
-        child<QCheckBox>(form, "MailLogCheckBox")->setChecked(true);
-        child<QPushButton>(form, "OkButton")->click();
+        Child<QLineEdit>(form, "PortEdit")->setText(text);
+        Child<QLineEdit>(form, "SMTPEdit")->setText(QStringLiteral(" mail.example.org "));
+        Child<QLineEdit>(form, "CharSetEdit")->setText(QStringLiteral("utf-8"));
+        Child<QCheckBox>(form, "MailLogCheckBox")->setChecked(true);
+        Child<QPushButton>(form, "OkButton")->click();
         QCOMPARE(int(Options().SMTPServerPort), port);
         // The other fields are saved as they stand, and no language message is shown.
         QVERIFY(dialogs.shown().isEmpty());
@@ -173,9 +167,9 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         TOptionsForm form;
         form.LoadControls();
-        child<QLineEdit>(form, "SMTPEdit")->setText(QStringLiteral("changed"));
-        child<QComboBox>(form, "LanguageComboBox")->setCurrentIndex(1);
-        child<QPushButton>(form, "CancelButton")->click();
+        Child<QLineEdit>(form, "SMTPEdit")->setText(QStringLiteral("changed"));
+        Child<QComboBox>(form, "LanguageComboBox")->setCurrentIndex(1);
+        Child<QPushButton>(form, "CancelButton")->click();
         QCOMPARE(form.result(), int(QDialog::Rejected));
         QCOMPARE(Options().SMTPServerAddress, QString());
         QCOMPARE(Options().CurrentLanguage, -1);

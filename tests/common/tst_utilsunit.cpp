@@ -9,13 +9,7 @@
 #include <QFile>
 #include <QtTest>
 
-class TUrlCatcher final : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened << url; }
-};
+#include "support/TestHelpers.h"
 
 class TestUtilsUnit final : public QObject {
     Q_OBJECT

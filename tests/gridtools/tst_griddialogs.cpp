@@ -17,28 +17,21 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "support/TestHelpers.h"
+
 namespace {
 const QString kQuestion = QStringLiteral("Добавить введённый ниже критерий в фильтр?");
 const QString kExample =
     QStringLiteral("(URL LIKE \"%news%\") OR (Category = \"Work\") AND (Description IS NOT NULL)");
 
-template <typename T>
-T* w(QWidget& parent, const char* name) {
-    T* c = parent.findChild<T*>(QLatin1String(name));
-    if (!c) {
-        qFatal("no %s", name);
-    }
-    return c;
-}
-
 void criterion(TDBGridFilterForm& f, const QString& field, const QString& condition,
                const QString& value) {
-    auto* fields = w<QComboBox>(f, "FieldComboBox");
+    auto* fields = Child<QComboBox>(f, "FieldComboBox");
     fields->setCurrentIndex(fields->findText(field));
-    auto* conditions = w<QComboBox>(f, "ConditionComboBox");
+    auto* conditions = Child<QComboBox>(f, "ConditionComboBox");
     conditions->setCurrentIndex(conditions->findText(condition));
     if (!value.isEmpty()) {
-        w<QLineEdit>(f, "ValueEdit")->setText(value);
+        Child<QLineEdit>(f, "ValueEdit")->setText(value);
     }
 }
 }  // namespace
@@ -90,15 +83,15 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         auto f = filterForm();
         criterion(*f, "URL", "содержит", "news");
-        QVERIFY(w<QPushButton>(*f, "AddButton")->isEnabled());
-        w<QPushButton>(*f, "AddButton")->click();
-        QCOMPARE(w<QComboBox>(*f, "ConnectComboBox")->currentText(), QStringLiteral("или"));
+        QVERIFY(Child<QPushButton>(*f, "AddButton")->isEnabled());
+        Child<QPushButton>(*f, "AddButton")->click();
+        QCOMPARE(Child<QComboBox>(*f, "ConnectComboBox")->currentText(), QStringLiteral("или"));
         criterion(*f, "Категории", "равно (точно)", "Work");
-        w<QPushButton>(*f, "AddButton")->click();
-        w<QComboBox>(*f, "ConnectComboBox")->setCurrentIndex(1);
+        Child<QPushButton>(*f, "AddButton")->click();
+        Child<QComboBox>(*f, "ConnectComboBox")->setCurrentIndex(1);
         criterion(*f, "Описание", "не пусто", "");
-        QVERIFY(!w<QLineEdit>(*f, "ValueEdit")->isEnabled());
-        w<QPushButton>(*f, "AddButton")->click();
+        QVERIFY(!Child<QLineEdit>(*f, "ValueEdit")->isEnabled());
+        Child<QPushButton>(*f, "AddButton")->click();
         QCOMPARE(f->GetFilterText(), kExample);
         const QStringList expected = {"|URL|содержит|news", "или|Категории|равно (точно)|Work",
                                       "и|Описание|не пусто|"};
@@ -113,11 +106,11 @@ private Q_SLOTS:
     void booleanCriterion() {
         auto f = filterForm();
         criterion(*f, "Visited", "равно", "");
-        auto* list = w<QComboBox>(*f, "BooleanComboBox");
+        auto* list = Child<QComboBox>(*f, "BooleanComboBox");
         QVERIFY(list->isVisibleTo(f.get()));
         QVERIFY(!list->isEditable());
         list->setCurrentIndex(list->findText("Да"));
-        w<QPushButton>(*f, "AddButton")->click();
+        Child<QPushButton>(*f, "AddButton")->click();
         QCOMPARE(f->GetFilterText(), QStringLiteral("(Visited = :True)"));
         auto g = filterForm();
         g->SetFilterText("(Visited = :True)");
@@ -151,15 +144,16 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         auto f = filterForm();
         f->SetFilterText(kExample);
-        auto* list = w<QTreeWidget>(*f, "QueryListView");
+        auto* list = Child<QTreeWidget>(*f, "QueryListView");
         list->setCurrentItem(list->topLevelItem(0));
-        w<QPushButton>(*f, "RemoveButton")->click();
+        Child<QPushButton>(*f, "RemoveButton")->click();
         QCOMPARE(rows(*f), (QStringList{"|Категории|равно (точно)|Work", "и|Описание|не пусто|"}));
-        QCOMPARE(w<QComboBox>(*f, "FieldComboBox")->currentText(), QStringLiteral("URL"));
-        QCOMPARE(w<QComboBox>(*f, "ConditionComboBox")->currentText(), QStringLiteral("содержит"));
-        QCOMPARE(w<QLineEdit>(*f, "ValueEdit")->text(), QStringLiteral("news"));
+        QCOMPARE(Child<QComboBox>(*f, "FieldComboBox")->currentText(), QStringLiteral("URL"));
+        QCOMPARE(Child<QComboBox>(*f, "ConditionComboBox")->currentText(),
+                 QStringLiteral("содержит"));
+        QCOMPARE(Child<QLineEdit>(*f, "ValueEdit")->text(), QStringLiteral("news"));
         QVERIFY(f->JustRemoved);
-        w<QPushButton>(*f, "OkButton")->click();  // no question right after removing
+        Child<QPushButton>(*f, "OkButton")->click();  // no question right after removing
         QCOMPARE(f->result(), int(QDialog::Accepted));
         QVERIFY(dialogs.shown().isEmpty());
     }
@@ -169,13 +163,13 @@ private Q_SLOTS:
         auto f = filterForm();
         criterion(*f, "URL", "содержит", "news");
         dialogs.answer(QMessageBox::Cancel);
-        w<QPushButton>(*f, "OkButton")->click();
+        Child<QPushButton>(*f, "OkButton")->click();
         QCOMPARE(f->result(), int(QDialog::Rejected));
         dialogs.answer(QMessageBox::Cancel);
-        w<QTabWidget>(*f, "PageControl")->setCurrentIndex(1);
-        QCOMPARE(w<QTabWidget>(*f, "PageControl")->currentIndex(), 0);
+        Child<QTabWidget>(*f, "PageControl")->setCurrentIndex(1);
+        QCOMPARE(Child<QTabWidget>(*f, "PageControl")->currentIndex(), 0);
         dialogs.answer(QMessageBox::Yes);
-        w<QPushButton>(*f, "OkButton")->click();
+        Child<QPushButton>(*f, "OkButton")->click();
         QCOMPARE(f->result(), int(QDialog::Accepted));
         QCOMPARE(f->GetFilterText(), QStringLiteral("(URL LIKE \"%news%\")"));
         QCOMPARE(dialogs.shownTexts(), (QStringList{kQuestion, kQuestion, kQuestion}));
@@ -191,11 +185,11 @@ private Q_SLOTS:
         f.DataSet = &t2;
         f.Prepare();
         criterion(f, "N", "равно", "abc");
-        w<QPushButton>(f, "AddButton")->click();
+        Child<QPushButton>(f, "AddButton")->click();
         QCOMPARE(f.RowCount(), 0);
         QCOMPARE(dialogs.shownTexts(), QStringList{"'abc' - неверное целое значение"});
         criterion(f, "N", "между", "1, 5");
-        w<QPushButton>(f, "AddButton")->click();
+        Child<QPushButton>(f, "AddButton")->click();
         QCOMPARE(f.GetFilterText(), QStringLiteral("(N BETWEEN 1 AND 5)"));
     }
 
@@ -206,18 +200,18 @@ private Q_SLOTS:
         f->SetFilterText("(Visited = :True)");
         dialogs.answerInput("новости");  // taken in other case
         dialogs.answerInput("a=b");
-        w<QPushButton>(*f, "StoreQueryButton")->click();
+        Child<QPushButton>(*f, "StoreQueryButton")->click();
         QCOMPARE(f->StoredFilters, (QStringList{"Новости=(URL IS NULL)", "a=b=(Visited = :True)"}));
         f->StoredQueriesListViewEdited(1, " НОВОСТИ ");  // taken: the old name stays
         QCOMPARE(f->StoredFilters.at(1), QStringLiteral("a=b=(Visited = :True)"));
         f->StoredQueriesListViewEdited(1, " Посещённые ");
         QCOMPARE(f->StoredFilters.at(1), QStringLiteral("Посещённые=b=(Visited = :True)"));
-        auto* stored = w<QListWidget>(*f, "StoredQueriesListView");
+        auto* stored = Child<QListWidget>(*f, "StoredQueriesListView");
         stored->setCurrentRow(0);
-        w<QPushButton>(*f, "LoadQueryButton")->click();
+        Child<QPushButton>(*f, "LoadQueryButton")->click();
         QCOMPARE(rows(*f), QStringList{"|URL|пусто|"});
         stored->selectAll();
-        w<QPushButton>(*f, "RemoveQueryButton")->click();
+        Child<QPushButton>(*f, "RemoveQueryButton")->click();
         QVERIFY(f->StoredFilters.isEmpty());
         // Only "Применить" writes the list; an empty list removes the key.
         QVERIFY(TRegistry().KeyExists("Software\\Quorvel\\Linkarium\\TView\\Filters"));
@@ -277,13 +271,13 @@ private Q_SLOTS:
         {
             TEditDBGridForm f;
             f.LoadColumns(grid);
-            auto* list = w<QListWidget>(f, "ColumnsCheckListBox");
+            auto* list = Child<QListWidget>(f, "ColumnsCheckListBox");
             // The invisible key is no column the user can show: it is not listed.
             QCOMPARE(list->count(), grid.ColumnCount() - 1);
             list->setCurrentRow(url - 1);
             f.MoveUp();
             list->item(url - 2)->setCheckState(Qt::Unchecked);
-            w<QLineEdit>(f, "ColumnEdit")->setText("  Адрес  ");
+            Child<QLineEdit>(f, "ColumnEdit")->setText("  Адрес  ");
             f.OkButtonClick();  // Enter in the edit applies the title
             f.ApplyColumns(grid);
         }
@@ -294,9 +288,9 @@ private Q_SLOTS:
         {
             TEditDBGridForm f;
             f.LoadColumns(grid);
-            auto* list = w<QListWidget>(f, "ColumnsCheckListBox");
+            auto* list = Child<QListWidget>(f, "ColumnsCheckListBox");
             list->setCurrentRow(category - 1);
-            w<QLineEdit>(f, "ColumnEdit")->setText("   ");
+            Child<QLineEdit>(f, "ColumnEdit")->setText("   ");
             f.ApplyTitle();  // blanks keep the old title
             QCOMPARE(list->item(category - 1)->text(), QStringLiteral("Категории"));
             // Dropped below the last entry: just before the last.

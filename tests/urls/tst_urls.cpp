@@ -22,24 +22,9 @@
 #include <QToolButton>
 #include <QtTest>
 
-namespace {
-class TUrlCatcher final : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened << url; }
-};
+#include "support/TestHelpers.h"
 
-template <typename T>
-T* w(QWidget& parent, const char* name) {
-    T* c = parent.findChild<T*>(QLatin1String(name));
-    if (!c) {
-        qFatal("no %s", name);
-    }
-    return c;
-}
-}  // namespace
+namespace {}  // namespace
 
 class TestUrls final : public QObject {
     Q_OBJECT
@@ -161,9 +146,9 @@ private Q_SLOTS:
         f.DataSet = v.adsCommon;
         v.PrepareFilterDialog(f);
         f.Prepare();
-        auto* fields = w<QComboBox>(f, "FieldComboBox");
+        auto* fields = Child<QComboBox>(f, "FieldComboBox");
         fields->setCurrentIndex(fields->findText("Категории"));
-        auto* list = w<QComboBox>(f, "BooleanComboBox");
+        auto* list = Child<QComboBox>(f, "BooleanComboBox");
         QVERIFY(list->isVisibleTo(&f));
         QVERIFY(list->isEditable());  // a free list
         QCOMPARE(list->itemText(0), QStringLiteral("Новости"));
@@ -172,15 +157,15 @@ private Q_SLOTS:
     void editDialogNewRecord() {
         TEditURLForm d(*module);
         QVERIFY(d.Prepare(QVariant()));
-        auto* ok = w<QPushButton>(d, "OkButton");
-        auto* go = w<QToolButton>(d, "GoSpeedButton");
+        auto* ok = Child<QPushButton>(d, "OkButton");
+        auto* go = Child<QToolButton>(d, "GoSpeedButton");
         QVERIFY(!ok->isEnabled() && !go->isEnabled());
-        w<QLineEdit>(d, "URLDBEdit")->setText("   ");
+        Child<QLineEdit>(d, "URLDBEdit")->setText("   ");
         QVERIFY(!ok->isEnabled());
-        w<QLineEdit>(d, "URLDBEdit")->setText("  new.example/x  ");
+        Child<QLineEdit>(d, "URLDBEdit")->setText("  new.example/x  ");
         QVERIFY(ok->isEnabled() && go->isEnabled());
-        w<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("   ");
-        w<QLineEdit>(d, "CategoryDBEdit")->setText(" Работа ");
+        Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("   ");
+        Child<QLineEdit>(d, "CategoryDBEdit")->setText(" Работа ");
         ok->click();
         QVERIFY(d.Saved);
         d.Finish();
@@ -213,8 +198,8 @@ private Q_SLOTS:
         {
             TEditURLForm d(*module);
             QVERIFY(d.Prepare(keyA));
-            QTest::keyClick(w<QLineEdit>(d, "URLDBEdit"), Qt::Key_Right, Qt::AltModifier);
-            w<QPushButton>(d, "OkButton")->click();
+            QTest::keyClick(Child<QLineEdit>(d, "URLDBEdit"), Qt::Key_Right, Qt::AltModifier);
+            Child<QPushButton>(d, "OkButton")->click();
             QVERIFY(d.Saved);
             d.Finish();
         }
@@ -228,7 +213,7 @@ private Q_SLOTS:
         {
             TEditURLForm d(*module);
             QVERIFY(d.Prepare(keyA));
-            w<QPushButton>(d, "OkButton")->click();
+            Child<QPushButton>(d, "OkButton")->click();
             QCOMPARE(d.result(), int(QDialog::Accepted));
             QVERIFY(!d.Saved);
             d.Finish();
@@ -255,7 +240,7 @@ private Q_SLOTS:
     void categoryDialog() {
         TCategoryForm f(*module);
         f.Prepare("работа; Своя");
-        auto* list = w<QListWidget>(f, "CategoryCheckListBox");
+        auto* list = Child<QListWidget>(f, "CategoryCheckListBox");
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->item(0)->text(), QStringLiteral("Новости"));
         QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);
@@ -273,8 +258,8 @@ private Q_SLOTS:
         list->item(1)->setCheckState(Qt::Unchecked);
         list->item(2)->setCheckState(Qt::Unchecked);
         QCOMPARE(f.Text(), QString());
-        QVERIFY(!w<QPushButton>(f, "AddButton")->isEnabled());
-        QVERIFY(w<QPushButton>(f, "OkButton")->isDefault());
+        QVERIFY(!Child<QPushButton>(f, "AddButton")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "OkButton")->isDefault());
     }
 
     void categoryDialogWritesOnOk() {
@@ -291,7 +276,7 @@ private Q_SLOTS:
         TEditDictionaryForm f;
         f.Prepare(module->adsCategoryList, "CategoryName");
         QCOMPARE(f.Items(), (QStringList{"Новости", "Работа"}));
-        auto* edit = w<QLineEdit>(f, "NewEdit");
+        auto* edit = Child<QLineEdit>(f, "NewEdit");
         edit->setText("новости");  // other case: nothing added, the edit emptied
         f.AddButtonClick();
         QCOMPARE(f.Items().size(), 2);
@@ -299,7 +284,7 @@ private Q_SLOTS:
         edit->setText("  Дом  ");
         f.AddButtonClick();
         QCOMPARE(f.Items(), (QStringList{"Дом", "Новости", "Работа"}));
-        auto* list = w<QListWidget>(f, "ItemsListView");
+        auto* list = Child<QListWidget>(f, "ItemsListView");
         QListWidgetItem* work = list->item(f.Find("работа"));
         f.ItemsListViewEdited(work, "новости");  // taken: the old name stays
         QCOMPARE(work->text(), QStringLiteral("Работа"));
@@ -320,7 +305,7 @@ private Q_SLOTS:
     void dictionaryEditorCancel() {
         TEditDictionaryForm f;
         f.Prepare(module->adsCategoryList, "CategoryName");
-        w<QListWidget>(f, "ItemsListView")->selectAll();
+        Child<QListWidget>(f, "ItemsListView")->selectAll();
         f.DeleteButtonClick();
         QVERIFY(f.Items().isEmpty());
         f.Finish(false);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QUrl>
+#include <QWidget>
+
+// Collects the addresses the program hands to the desktop (QDesktopServices URL handler).
+class TUrlCatcher final : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
+
+// The child of a window by its objectName; a missing one ends the test run loudly.
+template <typename T>
+T* Child(QWidget& parent, const char* name) {
+    T* c = parent.findChild<T*>(QLatin1String(name));
+    if (!c) {
+        qFatal("no child %s", name);
+    }
+    return c;
+}
