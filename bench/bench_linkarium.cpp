@@ -13,7 +13,10 @@
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "platform/registry/RegistryStore.h"
+#include "urls/EditURLDlg.h"
+#include "urls/URLViewFrm.h"
 #include "views/CommonViewFrm.h"
+#include "common/DialogsUnit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +24,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QLineEdit>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -103,18 +108,28 @@ void benchMatchMask() {
     report("find_template_worst", worst, "ms", QStringLiteral("< 5 ms per condition"), worst < 5);
 }
 
-// A record view over the catalogue, as the program's own view shows it.
-class TBenchView final : public TCommonViewForm {
+using TBenchView = TURLViewForm;
+
+// Answers Yes to the delete question, as a user does.
+class TYesDialogs final : public TUserDialogs {
 public:
-    explicit TBenchView(TGeneralModule& module) : TCommonViewForm(module) {
-        setWindowTitle(QStringLiteral("Linkarium"));
-        BaseSQL = QStringLiteral("SELECT * FROM SubjectURLs");
-        KeyFieldName = QStringLiteral("SubjectURLID");
-        for (const char* name :
-             {"SubjectURLID", "SubjectID", "Description", "URL", "Visited", "Category"}) {
-            adsCommon->AddField(QLatin1String(name)).Visible = qstrcmp(name, "SubjectURLID") != 0;
-        }
-        FormCreate();
+    QMessageBox::StandardButton messageBox(QWidget*, QMessageBox::Icon, const QString&,
+                                           const QString&, QMessageBox::StandardButtons,
+                                           QMessageBox::StandardButton) override {
+        return QMessageBox::Yes;
+    }
+    bool inputQuery(QWidget*, const QString&, const QString&, QString&) override { return false; }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return QString();
+    }
+    QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return QString();
+    }
+    QString existingDirectory(QWidget*, const QString&, const QString&) override {
+        return QString();
     }
 };
 
@@ -150,6 +165,30 @@ void benchViews(const QString& file, const QString& file100k) {
                     view.adsCommon->RecordCount());
         const double remove = painted(view, [&view]() { view.actRemoveFilter->trigger(); });
         std::printf("view_remove_filter_1m %.3f s\n", remove);
+
+        // The URL dialog filled in without its modal loop, as a user would fill it.
+        view.RunEditDialog = [&module, &view](const QVariant& key, QVariant& recordKey) {
+            TEditURLForm dialog(module, &view);
+            dialog.Prepare(key);
+            dialog.findChild<QLineEdit*>(QStringLiteral("URLDBEdit"))
+                ->setText(QStringLiteral("https://bench.example/") + QString::number(QRandomGenerator::global()->generate()));
+            dialog.OkButtonClick();
+            dialog.Finish();
+            recordKey = dialog.RecordKey;
+            return dialog.Saved;
+        };
+        TYesDialogs yes;
+        SetDialogs(&yes);
+        const double add = painted(view, [&view]() { view.actDataSetInsert->trigger(); });
+        report("record_add_1m", add, "s", QStringLiteral("< 1 s"), add < 1);
+        const double edit = painted(view, [&view]() { view.actDataSetEdit->trigger(); });
+        report("record_edit_1m", edit, "s", QStringLiteral("< 1 s"), edit < 1);
+        const double duplicate =
+            painted(view, [&view]() { view.actDuplicateRecord->trigger(); });
+        report("record_duplicate_1m", duplicate, "s", QStringLiteral("< 1 s"), duplicate < 1);
+        const double erase = painted(view, [&view]() { view.actDataSetDelete->trigger(); });
+        report("record_delete_1m", erase, "s", QStringLiteral("< 1 s"), erase < 1);
+        SetDialogs(nullptr);
     }
     module.ADOConnection.Close();
     module.ADOConnection.SetConnectionString(QStringLiteral("Data Source=") + file100k);
@@ -250,6 +289,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "error: %s\n", e.what());
         return 2;
     }
-    std::printf("%d passed, %d failed\n", 7 - missed, missed);
+    std::printf("%d passed, %d failed\n", 11 - missed, missed);
     return missed == 0 ? 0 : 1;
 }

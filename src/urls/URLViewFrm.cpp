@@ -9,6 +9,7 @@
 #include "platform/db/DataSet.h"
 #include "urls/EditURLDlg.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -104,11 +105,26 @@ TURLViewForm::TURLViewForm(TGeneralModule& module, QWidget* parent)
         recordKey = dialog.RecordKey;
         return dialog.Saved;
     };
+    actImportFromFavorites = new QAction(tr("Импорт из Избранного..."), this);
+    actImportFromFavorites->setObjectName(QStringLiteral("actImportFromFavorites"));
+    connect(actImportFromFavorites, &QAction::triggered, this, [this]() {
+        Guarded([this]() {
+            if (ImportFromFavorites) {
+                ImportFromFavorites(*this);
+            }
+        });
+    });
+    AddFileCommand(actImportFromFavorites);
     FormCreate();
     setGeometry(0, 76, 630, 400);
 }
 
 TURLViewForm::~TURLViewForm() = default;
+
+void TURLViewForm::IdleUpdate() {
+    actImportFromFavorites->setEnabled(static_cast<bool>(ImportFromFavorites));
+    TCommonViewForm::IdleUpdate();
+}
 
 void TURLViewForm::editRecord(const QVariant& key) {
     QVariant recordKey;

@@ -19,6 +19,9 @@ public:
     ~TURLViewForm() override;
 
     TCommand* MarkVisited;
+    QAction* actImportFromFavorites;
+    // The import of Internet shortcuts; the command is enabled once it is set.
+    std::function<void(TURLViewForm&)> ImportFromFavorites;
 
     // The area of the current record's link text in the grid, while the URL column is
     // selected; where it last was otherwise.
@@ -35,6 +38,7 @@ public:
     void PrepareFilterDialog(TDBGridFilterForm& dialog) override;
 
 protected:
+    void IdleUpdate() override;
     void DeleteRecord(const QVariant& key) override;
     void CopyRecord(const QVariant& key, QVariant& newKey) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -277,6 +277,14 @@ void TCommonViewForm::SetExitAction(QAction* exit) {
     }
 }
 
+void TCommonViewForm::AddFileCommand(QAction* command) {
+    const QList<QAction*> items = m_fileMenu->actions();
+    // "Отчёт...", separator, the commands, separator, exit.
+    QAction* before = items.size() > 2 ? items.at(2) : nullptr;
+    m_fileMenu->insertAction(before, command);
+    m_fileMenu->insertSeparator(before);
+}
+
 void TCommonViewForm::FormCreate() {
     FormPlacement->IniFileName = RegRootKey;
     // The section is the view's class; taken now, while the derived class is alive.

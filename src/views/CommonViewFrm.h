@@ -73,6 +73,8 @@ public:
     void FormCreate();
     // The main window's exit command, last item of the "Файл" menu.
     void SetExitAction(QAction* exit);
+    // A command of the derived view in the "Файл" menu, after the report, with a separator.
+    void AddFileCommand(QAction* command);
 
     QString ViewKey() const;
     QString GridKey() const;
