@@ -6,6 +6,7 @@
 
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
+#include "common/DialogsUnit.h"
 #include "common/UtilsUnit.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FilterTemplatesUnit.h"
@@ -16,15 +17,14 @@
 #include "urls/EditURLDlg.h"
 #include "urls/URLViewFrm.h"
 #include "views/CommonViewFrm.h"
-#include "common/DialogsUnit.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -171,7 +171,8 @@ void benchViews(const QString& file, const QString& file100k) {
             TEditURLForm dialog(module, &view);
             dialog.Prepare(key);
             dialog.findChild<QLineEdit*>(QStringLiteral("URLDBEdit"))
-                ->setText(QStringLiteral("https://bench.example/") + QString::number(QRandomGenerator::global()->generate()));
+                ->setText(QStringLiteral("https://bench.example/") +
+                          QString::number(QRandomGenerator::global()->generate()));
             dialog.OkButtonClick();
             dialog.Finish();
             recordKey = dialog.RecordKey;
@@ -183,8 +184,7 @@ void benchViews(const QString& file, const QString& file100k) {
         report("record_add_1m", add, "s", QStringLiteral("< 1 s"), add < 1);
         const double edit = painted(view, [&view]() { view.actDataSetEdit->trigger(); });
         report("record_edit_1m", edit, "s", QStringLiteral("< 1 s"), edit < 1);
-        const double duplicate =
-            painted(view, [&view]() { view.actDuplicateRecord->trigger(); });
+        const double duplicate = painted(view, [&view]() { view.actDuplicateRecord->trigger(); });
         report("record_duplicate_1m", duplicate, "s", QStringLiteral("< 1 s"), duplicate < 1);
         const double erase = painted(view, [&view]() { view.actDataSetDelete->trigger(); });
         report("record_delete_1m", erase, "s", QStringLiteral("< 1 s"), erase < 1);

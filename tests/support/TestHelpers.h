@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/db/DataSet.h"
+
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
@@ -22,4 +25,13 @@ T* Child(QWidget& parent, const char* name) {
         qFatal("no child %s", name);
     }
     return c;
+}
+
+// The texts of one field in every record, in the dataset's order.
+inline QStringList ColumnTexts(const TDataSet& ds, const QString& field) {
+    QStringList values;
+    for (int i = 0; i < ds.RecordCount(); ++i) {
+        values << ds.DisplayTextAt(i, ds.FieldByName(field));
+    }
+    return values;
 }

@@ -36,13 +36,6 @@ class TestUrls final : public QObject {
     QString keyB;
 
     QVariant value(const QString& sql) { return cat->otherValue(sql); }
-    QStringList urls(TURLViewForm& v) {
-        QStringList l;
-        for (int i = 0; i < v.adsCommon->RecordCount(); ++i) {
-            l << v.adsCommon->DisplayTextAt(i, v.adsCommon->FieldByName("URL"));
-        }
-        return l;
-    }
 
 private Q_SLOTS:
     void initTestCase() { InitTestApplication(); }

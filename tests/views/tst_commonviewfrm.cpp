@@ -8,6 +8,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
+#include "support/TestHelpers.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -43,13 +44,6 @@ class TestCommonViewFrm final : public QObject {
     static void selectCell(TTestViewForm& v, const QString& field, const QString& name) {
         QVERIFY(v.adsCommon->Locate("Name", {name}, 0));
         v.CommonExDBGrid->SetSelectedIndex(v.adsCommon->FieldByName(field).Index());
-    }
-    static QStringList names(TTestViewForm& v) {
-        QStringList l;
-        for (int i = 0; i < v.adsCommon->RecordCount(); ++i) {
-            l << v.adsCommon->DisplayTextAt(i, v.adsCommon->FieldByName("Name"));
-        }
-        return l;
     }
 
 private Q_SLOTS:
@@ -163,7 +157,7 @@ private Q_SLOTS:
         selectCell(*v, "Created", "alpha");
         v->actFilterBySelection->trigger();
         QCOMPARE(v->FilterText, QStringLiteral("(Created >= 37653 AND Created < 37654)"));
-        QCOMPARE(names(*v), (QStringList{"alpha", "gamma"}));
+        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), (QStringList{"alpha", "gamma"}));
         QVERIFY(v->windowTitle().endsWith("(отфильтровано)"));
         const QString query = v->adsCommon->CommandText();
         v->actFilterBySelection->trigger();  // the same cell again: nothing changes
@@ -172,7 +166,7 @@ private Q_SLOTS:
         v->actFilterExcludeSelection->trigger();
         QCOMPARE(v->FilterText, QStringLiteral("(Created >= 37653 AND Created < 37654) AND "
                                                "(Name <> \"gamma\" OR Name IS NULL)"));
-        QCOMPARE(names(*v), QStringList{"alpha"});
+        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"alpha"});
         QCOMPARE(v->adsCommon->CommandText(),
                  QStringLiteral("SELECT * FROM Items WHERE ") + v->FilterText);
     }
@@ -252,7 +246,7 @@ private Q_SLOTS:
         QVERIFY(!items[2]->isChecked());
         QVERIFY(items[3]->isChecked());
         items[2]->trigger();
-        QCOMPARE(names(*v), QStringList{"alpha"});
+        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"alpha"});
         QCOMPARE(v->FilterText, QStringLiteral("(Amount = 1)"));
         v->actRemoveFilter->trigger();
         v->FiltersPopupMenuPopup();

@@ -3,20 +3,13 @@
 #include "platform/db/DataSet.h"
 #include "platform/db/DataSetModel.h"
 #include "support/TestCatalogue.h"
+#include "support/TestHelpers.h"
 
 #include <QAbstractItemModelTester>
 #include <QRegularExpression>
 #include <QtTest>
 
 namespace {
-QStringList column(TDataSet& ds, const QString& field) {
-    QStringList values;
-    for (int i = 0; i < ds.RecordCount(); ++i) {
-        values << ds.DisplayTextAt(i, ds.FieldByName(field));
-    }
-    return values;
-}
-
 class TRecorder final : public TDataSetObserver {
 public:
     int changed = 0;
@@ -144,7 +137,7 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         openUrls();
         ds->SetSort(sort);
-        QCOMPARE(column(*ds, field), expected);
+        QCOMPARE(ColumnTexts(*ds, field), expected);
         QCOMPARE(ds->Sort(), sort);
     }
 
@@ -371,7 +364,7 @@ private Q_SLOTS:
         ds->Parameters().ParamByName("True").DataType = TFieldType::Boolean;
         ds->Parameters().ParamByName("true").SetValue(1);
         ds->Open();
-        QCOMPARE(column(*ds, "URL"), QStringList{"C.example"});
+        QCOMPARE(ColumnTexts(*ds, "URL"), QStringList{"C.example"});
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->Parameters().ParamByName("Other"));
 
         openUrls("SELECT * FROM SubjectURLs WHERE Description = \"НОВОСТИ ДНЯ\"");
