@@ -165,6 +165,9 @@ void TDBGridFilterForm::addRow(const QString& connector, TField* field, const QS
         new QTreeWidgetItem(ui->QueryListView, {connector, field->Title(), condition, value});
     item->setData(0, kFieldRole, fieldData(field));
     QTreeWidget* list = ui->QueryListView;
+    for (int c = 0; c < 3; ++c) {
+        list->resizeColumnToContents(c);
+    }
     const int rest = list->viewport()->width() - list->columnWidth(0) - list->columnWidth(1) -
                      list->columnWidth(2);
     list->setColumnWidth(3, std::max(rest, 60));
