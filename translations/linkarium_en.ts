@@ -272,18 +272,6 @@
         <translation>(filtered)</translation>
     </message>
     <message>
-        <source>Название фильтра</source>
-        <translation>Filter Name</translation>
-    </message>
-    <message>
-        <source>Введите название фильтра:</source>
-        <translation>Enter the filter's name:</translation>
-    </message>
-    <message>
-        <source>Фильтр с таким именем уже существует.</source>
-        <translation>A filter with this name already exists.</translation>
-    </message>
-    <message>
         <source>Вы действительно хотите удалить данную запись?</source>
         <translation>Do you really want to delete this record?</translation>
     </message>
@@ -974,6 +962,77 @@
     </message>
 </context>
 <context>
+    <name>TSendInfoForm</name>
+    <message>
+        <source>Параметры почтовой рассылки</source>
+        <translation>Mailing Parameters</translation>
+    </message>
+    <message>
+        <source>&amp;Имя отправителя:</source>
+        <translation>Sender's &amp;name:</translation>
+    </message>
+    <message>
+        <source>&amp;Адрес отправителя:</source>
+        <translation>Sender's &amp;address:</translation>
+    </message>
+    <message>
+        <source>Обратный а&amp;дрес:</source>
+        <translation>Reply-&amp;to address:</translation>
+    </message>
+    <message>
+        <source>&amp;Кому:</source>
+        <translation>T&amp;o:</translation>
+    </message>
+    <message>
+        <source>Отправить:</source>
+        <translation>Send:</translation>
+    </message>
+    <message>
+        <source>&amp;Всем по списку</source>
+        <translation>To &amp;everybody on the list</translation>
+    </message>
+    <message>
+        <source>&amp;Текущее сообщение</source>
+        <translation>&amp;Current message</translation>
+    </message>
+    <message>
+        <source>&amp;Тема:</source>
+        <translation>&amp;Subject:</translation>
+    </message>
+    <message>
+        <source>Присоединения:</source>
+        <translation>Attachments:</translation>
+    </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>&amp;Отправить</source>
+        <translation>S&amp;end</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>байт,байта,байт</source>
+        <translation>bytes,bytes,bytes</translation>
+    </message>
+    <message>
+        <source>Присоединить файл</source>
+        <translation>Attach File</translation>
+    </message>
+    <message>
+        <source>Любой файл (*)</source>
+        <translation>Any file (*)</translation>
+    </message>
+</context>
+<context>
     <name>TSqliteProvider</name>
     <message>
         <source>Не указан файл базы данных.</source>
@@ -1029,6 +1088,10 @@
     <message>
         <source>Описание</source>
         <translation>Description</translation>
+    </message>
+    <message>
+        <source>Импорт из Избранного...</source>
+        <translation>Import from Favorites...</translation>
     </message>
 </context>
 <context>
