@@ -1,5 +1,8 @@
 #include "support/TestCatalogue.h"
 
+#include "app/GeneralUnit.h"
+#include "common/ConstsUnit.h"
+#include "common/UtilsUnit.h"
 #include "platform/SqliteStatement.h"
 #include "platform/db/Schema.h"
 #include "platform/db/SqliteProvider.h"
@@ -60,4 +63,11 @@ QVariant TTestCatalogue::otherValue(const QString& sql) {
         return QVariant();
     }
     return st.value(0);
+}
+
+std::unique_ptr<TGeneralModule> TTestCatalogue::connectedModule() const {
+    WriteRegString(RegRootKey, RegConnectionValue, connectionString());
+    auto module = std::make_unique<TGeneralModule>(nullptr, false);
+    module->Connect();
+    return module;
 }

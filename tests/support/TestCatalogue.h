@@ -4,7 +4,10 @@
 
 #include <QTemporaryDir>
 
+#include <memory>
+
 struct sqlite3;
+class TGeneralModule;
 
 // A new catalogue in a temporary folder, with a connection of the program opened on it and
 // a second, raw handle standing for "another program" writing to the same file.
@@ -26,6 +29,9 @@ public:
     QString addUrl(const QString& url, const QString& description, const QString& category,
                    bool visited = false);
     QVariant otherValue(const QString& sql);
+    // A data module connected to this catalogue through the stored connection string, as
+    // the program starts.
+    std::unique_ptr<TGeneralModule> connectedModule() const;
 
 private:
     QTemporaryDir m_dir;

@@ -46,9 +46,7 @@ private Q_SLOTS:
         keyA = cat->addUrl("a.example", "Первая", "Новости");
         keyB = cat->addUrl("mailto:b@example.org", "Вторая", QString(), true);
         cat->otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
-        WriteRegString(RegRootKey, RegConnectionValue, cat->connectionString());
-        module = std::make_unique<TGeneralModule>(nullptr, false);
-        module->Connect();
+        module = cat->connectedModule();
     }
     void cleanup() {
         module.reset();

@@ -57,9 +57,7 @@ private Q_SLOTS:
         addItem("Beta \"b\"", false, "37654", "2", "2.5");
         addItem(QString(), false, "NULL", "3", "NULL");
         addItem("gamma", true, "37653.25", "NULL", "3.5");
-        WriteRegString(RegRootKey, RegConnectionValue, cat->connectionString());
-        module = std::make_unique<TGeneralModule>(nullptr, false);
-        module->Connect();
+        module = cat->connectedModule();
     }
     void cleanup() {
         module.reset();
