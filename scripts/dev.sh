@@ -41,6 +41,8 @@ case "${1:-}" in
         exec build/bin/linkarium
         ;;
     test)
+        # A real SMTP peer for the mail tests.
+        packages+=(python3-aiosmtpd)
         install_missing
         build build
         cd build

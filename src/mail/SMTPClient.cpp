@@ -202,11 +202,15 @@ void TSocketClient::open() {
     if (!resolved) {
         throw EError(QStringLiteral("Null Remote Address"));
     }
+    // A server that greets and hangs up at once may be unconnected again by the time the
+    // wait looks; its greeting is still in the buffer.
+    bool reached = false;
+    QObject::connect(m_socket.get(), &QTcpSocket::connected, [&reached]() { reached = true; });
     m_socket->connectToHost(address, Port);
     try {
         wait(
-            [this]() {
-                return m_socket->state() == QAbstractSocket::ConnectedState ||
+            [this, &reached]() {
+                return reached || m_socket->state() == QAbstractSocket::ConnectedState ||
                        m_socket->state() == QAbstractSocket::UnconnectedState;
             },
             "Connection Timed out", "Connection Canceled");
@@ -217,7 +221,8 @@ void TSocketClient::open() {
         m_socket.reset();
         throw;
     }
-    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+    m_socket->disconnect();
+    if (!reached && m_socket->state() != QAbstractSocket::ConnectedState) {
         if (OnConnectionFailed) {
             OnConnectionFailed();
         }
@@ -252,7 +257,9 @@ void TSocketClient::send(const QByteArray& data) {
         }
         wait([this]() { return !Connected() || m_socket->bytesToWrite() == 0; },
              "Socket send timed out", "Socket send aborted");
-        if (!Connected()) {
+        // A server that answers and hangs up at once is not a send failure: its reply is
+        // still to be read.
+        if (!Connected() && m_socket->bytesToWrite() > 0) {
             throw EError(SocketErrorText(winsockCodeOf(m_socket->error())));
         }
     }
@@ -300,6 +307,18 @@ QString TSocketClient::Transaction(const QString& command) {
     return line;
 }
 
+QString TSMTPClient::command(const QString& text) {
+    const QString reply = Transaction(text);
+    // No reply at all means the server closed the connection: that is never a success.
+    if (reply.isEmpty()) {
+        throw EError(SocketErrorText(10054));
+    }
+    if (ReplyNumber >= 400) {
+        throw EError(reply);
+    }
+    return reply;
+}
+
 QString TSMTPClient::readReply() {
     QString first = readLine();
     QString last = first;
@@ -329,6 +348,9 @@ void TSMTPClient::Connect() {
             ReplyNumber = 0;
             send(QStringLiteral("HELO %1\r\n").arg(UserID).toUtf8());
             const QString reply = readReply();
+            if (reply.isEmpty()) {
+                throw EError(SocketErrorText(10054));
+            }
             if (ReplyNumber > 0 && ReplyNumber < 300) {
                 break;
             }
@@ -522,38 +544,32 @@ void TSMTPClient::SendMail() {
         if (OnSendStart) {
             OnSendStart();
         }
-        QString reply = Transaction(QStringLiteral("RSET"));
-        if (ReplyNumber >= 400) {
-            throw EError(reply);
-        }
-        reply = Transaction(QStringLiteral("MAIL FROM:<%1>").arg(m.FromAddress));
-        if (ReplyNumber >= 400) {
-            throw EError(reply);
-        }
+        command(QStringLiteral("RSET"));
+        command(QStringLiteral("MAIL FROM:<%1>").arg(m.FromAddress));
         for (const QStringList* list : {&m.ToAddress, &m.ToCarbonCopy, &m.ToBlindCarbonCopy}) {
             for (const QString& entry : *list) {
                 const QString address = AddressOf(entry);
                 if (address.isEmpty()) {
                     continue;
                 }
-                Transaction(QStringLiteral("RCPT TO:<%1>").arg(address));
+                if (Transaction(QStringLiteral("RCPT TO:<%1>").arg(address)).isEmpty()) {
+                    throw EError(SocketErrorText(10054));
+                }
                 if (ReplyNumber > 300 && OnRecipientNotFound) {
                     OnRecipientNotFound(entry);
                 }
             }
         }
-        reply = Transaction(QStringLiteral("DATA"));
-        if (ReplyNumber >= 400) {
-            throw EError(reply);
-        }
+        command(QStringLiteral("DATA"));
         send(FinalHeader.join(QStringLiteral("\r\n")).toUtf8() + "\r\n\r\n\r\n");
         send(m_body);
-        reply = Transaction(QStringLiteral("."));
-        if (ReplyNumber >= 400) {
+        try {
+            command(QStringLiteral("."));
+        } catch (...) {
             if (OnFailure) {
                 OnFailure();
             }
-            throw EError(reply);
+            throw;
         }
         delivered = true;
         if (ClearParams) {

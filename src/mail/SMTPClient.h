@@ -112,6 +112,8 @@ public:
     static QString NewBoundary();
 
 private:
+    // A transaction whose reply must be there and below 400.
+    QString command(const QString& text);
     QString readReply();
 
     QByteArray m_body;

@@ -1,5 +1,9 @@
 #include "mail/SMTPClient.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -7,6 +11,8 @@
 
 // A scripted SMTP peer on 127.0.0.1: a greeting, then one reply per command received, in
 // order; after "DATA" it collects the message up to "." before answering the next reply.
+// A reply may end in "|close" (the server hangs up after it; "|close" alone hangs up
+// silently) or "|deaf" (the server stops reading after it).
 class TFakeServer final : public QObject {
     Q_OBJECT
 public:
@@ -23,7 +29,7 @@ public:
             m_peer = m_server.nextPendingConnection();
             connect(m_peer, &QTcpSocket::readyRead, this, &TFakeServer::onRead);
             if (!silent) {
-                write(greeting);
+                act(greeting);
             }
         });
     }
@@ -40,7 +46,23 @@ private:
             m_peer->flush();
         }
     }
+    void act(const QByteArray& entry) {
+        const int bar = entry.indexOf('|');
+        write(entry.left(bar < 0 ? entry.size() : bar));
+        const QByteArray then = bar < 0 ? QByteArray() : entry.mid(bar + 1);
+        if (then == "close") {
+            m_peer->flush();
+            m_peer->disconnectFromHost();
+        } else if (then == "deaf") {
+            disconnect(m_peer, &QTcpSocket::readyRead, this, &TFakeServer::onRead);
+            m_peer->setReadBufferSize(1);
+            m_deaf = true;
+        }
+    }
     void onRead() {
+        if (m_deaf || m_peer->state() != QAbstractSocket::ConnectedState) {
+            return;
+        }
         m_in += m_peer->readAll();
         while (true) {
             if (m_inData) {
@@ -70,7 +92,7 @@ private:
     }
     QByteArray reply() {
         const QByteArray r = replies.isEmpty() ? QByteArray("250 ok\r\n") : replies.takeFirst();
-        write(r);
+        act(r);
         return r;
     }
 
@@ -78,6 +100,7 @@ private:
     QTcpSocket* m_peer = nullptr;
     QByteArray m_in;
     bool m_inData = false;
+    bool m_deaf = false;
 };
 
 class TestSmtpClient final : public QObject {
@@ -235,6 +258,75 @@ private Q_SLOTS:
         c.Disconnect();
     }
 
+    // Against a real SMTP implementation: what it receives parses with Python's MIME parser
+    // without defects and every attachment decodes to the very bytes sent.
+    void realPeer() {
+        // Debian's interpreter, where its python3-aiosmtpd lives.
+        const QString python = QStringLiteral("/usr/bin/python3");
+        if (QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import aiosmtpd")}) !=
+            0) {
+            QSKIP("python3-aiosmtpd is not installed: the real-peer test does not run");
+        }
+        QTemporaryDir dir;
+        QProcess peer;
+        peer.start(python, {QStringLiteral(SMTP_PEER_SCRIPT), dir.path()});
+        QVERIFY(peer.waitForReadyRead(10000));
+        const quint16 port = peer.readLine().trimmed().toUShort();
+        QVERIFY(port > 0);
+        QByteArray binary;
+        for (int i = 0; i < 3 * 256 + 46; ++i) {
+            binary += char(i % 256);
+        }
+        const QString files[] = {dir.filePath("data.bin"), dir.filePath("one.txt")};
+        const QByteArray contents[] = {binary, QByteArray("x")};
+        for (int i = 0; i < 2; ++i) {
+            QFile f(files[i]);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(contents[i]);
+        }
+        TSMTPClient c;
+        c.Host = QStringLiteral("127.0.0.1");
+        c.Port = port;
+        c.UserID = QStringLiteral("host.example");
+        c.TimeOut = 10000;
+        c.Connect();
+        c.PostMessage.FromAddress = QStringLiteral("me@example.org");
+        c.PostMessage.FromName = QStringLiteral("Me ");
+        c.PostMessage.ToAddress = {QStringLiteral("You <you@example.org>")};
+        c.PostMessage.ToCarbonCopy = {QStringLiteral("cc@example.org")};
+        c.PostMessage.Subject = QStringLiteral("Report");
+        c.PostMessage.Body = {QStringLiteral("<html>"), QStringLiteral(".лишь точка"),
+                              QStringLiteral("</html>")};
+        c.PostMessage.Attachments = {files[0], files[1]};
+        c.Charset = QStringLiteral("utf-8");
+        c.SendMail();
+        c.Disconnect();
+        peer.closeWriteChannel();
+        const QString received = dir.filePath("message-1.json");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(received), 10000);
+        QFile f(received);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject m = QJsonDocument::fromJson(f.readAll()).object();
+        QCOMPARE(m.value("mail_from").toString(), QStringLiteral("me@example.org"));
+        QCOMPARE(m.value("rcpt_tos").toArray().size(), 2);
+        QCOMPARE(m.value("defects").toArray().size(), 0);
+        QCOMPARE(m.value("headers").toObject().value("Subject").toString(),
+                 QStringLiteral("Report"));
+        const QJsonArray parts = m.value("parts").toArray();
+        QCOMPARE(parts.size(), 3);
+        QCOMPARE(parts.at(0).toObject().value("charset").toString(), QStringLiteral("utf-8"));
+        QCOMPARE(QString::fromUtf8(QByteArray::fromBase64(
+                     parts.at(0).toObject().value("data").toString().toLatin1())),
+                 QStringLiteral(
+                     "<html>\r\n.лишь точка\r\n</html>"));  // the last CR LF is the delimiter's
+        for (int i = 0; i < 2; ++i) {
+            const QJsonObject part = parts.at(i + 1).toObject();
+            QCOMPARE(part.value("filename").toString(), QFileInfo(files[i]).fileName());
+            QCOMPARE(QByteArray::fromBase64(part.value("data").toString().toLatin1()), contents[i]);
+        }
+        QVERIFY(peer.waitForFinished(10000));
+    }
+
     void headerInjectionIsRefused() {
         TFakeServer s;
         TSMTPClient c;
@@ -262,6 +354,134 @@ private Q_SLOTS:
         QCOMPARE(errorOf([&c]() { c.SendMail(); }), QStringLiteral("Incomplete Header"));
         QCOMPARE(kind, 1);
         c.Disconnect();
+    }
+
+    // Every stage of the dialogue answered with a temporary or permanent refusal, a 421 and
+    // hang-up, or a silent hang-up: the first error names what went wrong, a send counts as
+    // delivered only when the end of data was accepted, and the client ends disconnected.
+    void faultAtEveryStage_data() {
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<QByteArray>("fault");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("delivered");
+        const char* const stages[] = {"greeting", "HELO", "RSET", "MAIL",
+                                      "RCPT",     "DATA", "end",  "QUIT"};
+        const QByteArray faults[] = {"451 try later\r\n", "554 refused\r\n",
+                                     "421 closing\r\n|close", "|close"};
+        const QString closed = QStringLiteral("10054:Connection reset by peer");
+        const char* const faultNames[] = {"4xx", "5xx", "421-close", "silent-close"};
+        for (int stage = 0; stage < 8; ++stage) {
+            for (int f = 0; f < 4; ++f) {
+                const QByteArray& fault = faults[f];
+                const QString text = QString::fromLatin1(
+                    fault.left(fault.indexOf('|') < 0 ? fault.size() : fault.indexOf('|')));
+                QString error = text.isEmpty() ? closed : QRegularExpression::escape(text);
+                bool delivered = false;
+                if (stage == 0 && text.isEmpty()) {
+                    error = QStringLiteral("Connection Failed");
+                } else if (stage == 1) {
+                    error = text.isEmpty() ? closed : QStringLiteral("Authentication failed");
+                } else if (stage == 4) {
+                    // A refused recipient is reported and the dialogue goes on to DATA, which
+                    // the script refuses; after a hang-up DATA cannot be sent or answered.
+                    error = text.isEmpty()             ? closed
+                            : fault.endsWith("|close") ? QStringLiteral("Not Connected|") + closed
+                                                       : QStringLiteral("554 no recipients\r\n");
+                } else if (stage == 7) {
+                    delivered = true;
+                    error = text.isEmpty() ? QString() : error;
+                }
+                QTest::addRow("%s %s", stages[stage], faultNames[f])
+                    << stage << fault << error << delivered;
+            }
+        }
+    }
+    void faultAtEveryStage() {
+        QFETCH(int, stage);
+        QFETCH(QByteArray, fault);
+        QFETCH(QString, error);
+        QFETCH(bool, delivered);
+        QList<QByteArray> script = {"220 hello\r\n",  "250 hi\r\n", "250 reset\r\n",
+                                    "250 from\r\n",   "250 to\r\n", "354 go on\r\n",
+                                    "250 queued\r\n", "221 bye\r\n"};
+        script[stage] = fault;
+        if (stage == 4 && !fault.endsWith("|close")) {
+            script[5] = "554 no recipients\r\n";
+        }
+        TFakeServer s;
+        s.greeting = script.takeFirst();
+        s.replies = script;
+        TSMTPClient c;
+        setUp(c, s);
+        c.PostMessage.FromAddress = QStringLiteral("me@example.org");
+        c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
+        c.PostMessage.Body = {QStringLiteral("hello")};
+        QStringList refused;
+        c.OnRecipientNotFound = [&refused](const QString& r) { refused << r; };
+        bool success = false;
+        c.OnSuccess = [&success]() { success = true; };
+        QString first;
+        try {
+            c.Connect();
+            c.SendMail();
+        } catch (const EError& e) {
+            first = e.message();
+        }
+        try {
+            c.Disconnect();
+        } catch (const EError& e) {
+            if (first.isEmpty()) {
+                first = e.message();
+            }
+        }
+        if (error.isEmpty()) {
+            QCOMPARE(first, QString());
+        } else {
+            QVERIFY2(
+                QRegularExpression(QStringLiteral("^(%1)$").arg(error)).match(first).hasMatch(),
+                qPrintable(first));
+        }
+        QCOMPARE(success, delivered);
+        QCOMPARE(refused.size(), stage == 4 && !fault.startsWith('|') ? 1 : 0);
+        QVERIFY(!c.Connected());
+        QVERIFY(!c.Busy);
+    }
+
+    // The server takes DATA and then stops reading: the send ends at the time limit, or at
+    // once when cancelled, instead of waiting for ever.
+    void serverStopsReadingMidData() {
+        for (const bool cancel : {false, true}) {
+            TFakeServer s;
+            s.replies = {"250 hi\r\n", "250 reset\r\n", "250 from\r\n", "250 to\r\n",
+                         "354 go on\r\n|deaf"};
+            TSMTPClient c;
+            setUp(c, s);
+            c.TimeOut = cancel ? 0 : 500;
+            c.Connect();
+            c.PostMessage.FromAddress = QStringLiteral("me@example.org");
+            c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
+            for (int i = 0; i < 40000; ++i) {
+                c.PostMessage.Body << QString(900, QLatin1Char('x'));
+            }
+            if (cancel) {
+                QTimer::singleShot(300, [&c]() { c.Cancelled = true; });
+            }
+            QCOMPARE(errorOf([&c]() { c.SendMail(); }),
+                     cancel ? QStringLiteral("Socket send aborted")
+                            : QStringLiteral("Socket send timed out"));
+            QVERIFY(!c.Busy);
+        }
+    }
+
+    void cancelWhileWaitingForAReply() {
+        TFakeServer s;
+        s.silent = true;
+        TSMTPClient c;
+        setUp(c, s);
+        c.TimeOut = 0;
+        QTimer::singleShot(200, [&c]() { c.Cancelled = true; });
+        QCOMPARE(errorOf([&c]() { c.Connect(); }), QStringLiteral("Socket readln aborted"));
+        QVERIFY(!c.Connected());
     }
 
     void pieces_data() {
