@@ -41,8 +41,8 @@ case "${1:-}" in
         exec build/bin/linkarium
         ;;
     test)
-        # A real SMTP peer for the mail tests.
-        packages+=(python3-aiosmtpd)
+        # A real SMTP peer for the mail tests; reading printed reports back.
+        packages+=(python3-aiosmtpd poppler-utils)
         install_missing
         build build
         cd build

@@ -1,6 +1,21 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en_US">
 <context>
+    <name>ReportWriter</name>
+    <message>
+        <source>utf-8</source>
+        <translation>utf-8</translation>
+    </message>
+    <message>
+        <source>Строка слишком длинная</source>
+        <translation>Line too long</translation>
+    </message>
+    <message>
+        <source> в строке </source>
+        <translation> at line </translation>
+    </message>
+</context>
+<context>
     <name>Schema</name>
     <message>
         <source>Файл %1 уже существует.</source>
@@ -274,6 +289,10 @@
     <message>
         <source>Вы действительно хотите удалить данную запись?</source>
         <translation>Do you really want to delete this record?</translation>
+    </message>
+    <message>
+        <source>Отчёт</source>
+        <translation>Report</translation>
     </message>
 </context>
 <context>
@@ -955,10 +974,87 @@
     </message>
 </context>
 <context>
+    <name>TPrepareSubjectReportForm</name>
+    <message>
+        <source>Поля отчёта</source>
+        <translation>Report Fields</translation>
+    </message>
+    <message>
+        <source>&amp;Выберите поля для отчёта:</source>
+        <translation>&amp;Choose the fields of the report:</translation>
+    </message>
+    <message>
+        <source>&amp;Просмотр</source>
+        <translation>&amp;Preview</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>TPreviewHTMLForm</name>
+    <message>
+        <source>Предварительный просмотр</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>Отправить сообщение</source>
+        <translation>Send message</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Параметры страницы</source>
+        <translation>Page setup</translation>
+    </message>
+    <message>
+        <source>Печать</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>HTML файл (*.htm *.html)</source>
+        <translation>HTML file (*.htm *.html)</translation>
+    </message>
+    <message>
+        <source>Любой файл (*)</source>
+        <translation>Any file (*)</translation>
+    </message>
+    <message>
+        <source>Рассылка</source>
+        <translation>Mailing</translation>
+    </message>
+    <message>
+        <source>Предыдущие записи</source>
+        <translation>Previous records</translation>
+    </message>
+    <message>
+        <source>Следующие записи</source>
+        <translation>Next records</translation>
+    </message>
+    <message>
+        <source>Записи %1–%2 из %3</source>
+        <translation>Records %1–%2 of %3</translation>
+    </message>
+</context>
+<context>
     <name>TRegistryStore</name>
     <message>
         <source>Файл настроек %1 повреждён (%2). Он сохранён как %3; программа начинает работу с настройками по умолчанию.</source>
         <translation>The settings file %1 is damaged (%2). It has been kept as %3; the program starts with default settings.</translation>
+    </message>
+</context>
+<context>
+    <name>TReportMailer</name>
+    <message>
+        <source>Не указан или неверный адрес SMTP сервера. Обратитесь к настройкам программы.</source>
+        <translation>The SMTP server address is missing or wrong. Check the program options.</translation>
     </message>
 </context>
 <context>
@@ -1030,6 +1126,21 @@
     <message>
         <source>Любой файл (*)</source>
         <translation>Any file (*)</translation>
+    </message>
+</context>
+<context>
+    <name>TShowProgressForm</name>
+    <message>
+        <source>Прогресс:</source>
+        <translation>Progress:</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Прервать текущую операцию?</source>
+        <translation>Abort the current operation?</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
 
 namespace {
 
@@ -43,6 +45,14 @@ public:
     QString existingDirectory(QWidget* parent, const QString& caption,
                               const QString& dir) override {
         return QFileDialog::getExistingDirectory(parent, caption, dir);
+    }
+    bool printerDialog(QWidget* parent, QPrinter& printer, bool pageSetup) override {
+        if (pageSetup) {
+            QPageSetupDialog dialog(&printer, parent);
+            return dialog.exec() == QDialog::Accepted;
+        }
+        QPrintDialog dialog(&printer, parent);
+        return dialog.exec() == QDialog::Accepted;
     }
 };
 

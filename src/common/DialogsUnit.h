@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
 class QWidget;
 
 // Every message box, input box and file dialog of the program goes through here, so
@@ -29,6 +30,8 @@ public:
                                  const QString& filter) = 0;
     virtual QString existingDirectory(QWidget* parent, const QString& caption,
                                       const QString& dir) = 0;
+    // The print dialog, or the page setup dialog; true when the user confirmed it.
+    virtual bool printerDialog(QWidget* parent, QPrinter& printer, bool pageSetup) = 0;
 };
 
 // The dialogs in force; tests install their own and put nullptr back afterwards.

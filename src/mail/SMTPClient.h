@@ -40,6 +40,8 @@ public:
     std::function<void()> OnConnectionFailed;
 
     bool Connected() const;
+    // Closes the connection at once, without a word to the server.
+    void Abort() { close(); }
     // Sends the command and CR LF, reads one reply line and takes its number.
     QString Transaction(const QString& command);
 

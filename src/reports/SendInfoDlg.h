@@ -1,30 +1,13 @@
 #pragma once
 
 #include "common/ExForm.h"
-
-#include <QVector>
+#include "reports/MailingParameters.h"
 
 #include <memory>
 
 namespace Ui {
 class TSendInfoForm;
 }
-
-// One attachment of a mailing: the full file name and its size (low 32 bits).
-struct TAttachment {
-    QString FileName;
-    quint32 Size = 0;
-};
-
-// The parameters of one mailing, owned by the report preview.
-struct TMailingParameters {
-    QString Subject;
-    QString Recipient;
-    QString ReplyTo;
-    QString FromAddress;
-    QString FromName;
-    QVector<TAttachment> Attachments;
-};
 
 // Collects sender, reply address, recipient, subject and attachments before a mailing;
 // four boxes offer the last fifteen values used.

@@ -166,11 +166,9 @@ void TCommonViewForm::createActions() {
     actSaveCurrentFilter =
         makeAction("actSaveCurrentFilter", tr("Сохранить текущий фильтр"),
                    tr("Сохранить текущий фильтр"), [this]() { actSaveCurrentFilterExecute(); });
-    actShowReport = makeAction("actShowReport", tr("Отчёт..."), QString(), [this]() {
-        if (ShowReport) {
-            ShowReport(*this);
-        }
-    });
+    actShowReport = makeAction("actShowReport", tr("Отчёт..."), tr("Отчёт"),
+                               [this]() { actShowReportExecute(); });
+    actShowReport->setIcon(icon("document-print-preview", QStyle::SP_FileDialogContentsView));
     actShowReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 }
 
@@ -745,7 +743,6 @@ void TCommonViewForm::IdleUpdate() {
     actApplyFilter->setEnabled(!FilterText.isEmpty());
     actApplyFilter->setChecked(FilterApplied());
     actSaveCurrentFilter->setEnabled(!FilterText.isEmpty());
-    actShowReport->setEnabled(static_cast<bool>(ShowReport));
 }
 
 void TCommonViewForm::showEvent(QShowEvent* event) {

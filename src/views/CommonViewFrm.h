@@ -21,6 +21,8 @@ class TField;
 class TFindDBGridCell;
 class TFormPlacement;
 class TGeneralModule;
+class TPrepareSubjectReportForm;
+class TPreviewHTMLForm;
 
 // The window that shows one query in a grid: navigation, search, refresh, quick and saved
 // filters, sorting, deleting and duplicating through hooks of the derived view, the record
@@ -114,8 +116,15 @@ public:
 
     // The advanced filter dialog on this view; true when it was closed with "Применить".
     bool RunFilterDialog();
-    // The report command, wired when reports exist; the command is disabled without it.
-    std::function<void(TCommonViewForm&)> ShowReport;
+    // The report command: field selection, the page, the preview.
+    void actShowReportExecute();
+    // The fields ticked for the report being built.
+    QList<TField*> ReportFields;
+    // The whole report page for ReportFields.
+    virtual QString BuildReport();
+    // Run the field selection dialog and show the preview; tests answer them instead.
+    std::function<bool(TPrepareSubjectReportForm&)> RunReportDialog;
+    std::function<void(TPreviewHTMLForm&)> ShowPreview;
 
 protected:
     virtual void DeleteCurrentRecord();

@@ -1,5 +1,7 @@
 #include "support/ScriptedDialogs.h"
 
+#include <QPrinter>
+
 TScriptedDialogs::TScriptedDialogs() {
     SetDialogs(this);
 }
@@ -18,6 +20,7 @@ QStringList TScriptedDialogs::shownTexts() const {
 
 void TScriptedDialogs::clear() {
     m_answers.clear();
+    m_printers.clear();
     m_shown.clear();
     m_unexpected = 0;
 }
@@ -86,4 +89,22 @@ QString TScriptedDialogs::saveFileName(QWidget*, const QString& caption, const Q
 
 QString TScriptedDialogs::existingDirectory(QWidget*, const QString& caption, const QString&) {
     return nextFile(QStringLiteral("directory"), caption);
+}
+
+bool TScriptedDialogs::printerDialog(QWidget*, QPrinter& printer, bool pageSetup) {
+    m_shown.append({pageSetup ? QStringLiteral("pageSetup") : QStringLiteral("print"),
+                    QMessageBox::NoIcon,
+                    QString(),
+                    QString(),
+                    {}});
+    if (m_printers.isEmpty()) {
+        ++m_unexpected;
+        return false;
+    }
+    const QString file = m_printers.dequeue();
+    if (!pageSetup) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+    }
+    return true;
 }

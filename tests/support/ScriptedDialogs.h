@@ -11,7 +11,8 @@
 class TScriptedDialogs final : public TUserDialogs {
 public:
     struct TShown {
-        QString kind;  // "message", "input", "open", "openMany", "save", "directory"
+        QString kind;  // "message", "input", "open", "openMany", "save", "directory", "print",
+                       // "pageSetup"
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QString caption;
         QString text;
@@ -25,11 +26,13 @@ public:
     void answerInput(const QString& text) { m_answers.enqueue(text); }
     void answerCancel() { m_answers.enqueue(QVariant()); }
     void answerFiles(const QStringList& files) { m_answers.enqueue(files); }
+    // The next print or page setup dialog is confirmed; a print goes to this PDF file.
+    void answerPrinter(const QString& pdfFile = QString()) { m_printers.enqueue(pdfFile); }
 
     const QList<TShown>& shown() const { return m_shown; }
     QStringList shownTexts() const;
     int unexpected() const { return m_unexpected; }
-    int pending() const { return m_answers.size(); }
+    int pending() const { return m_answers.size() + m_printers.size(); }
     void clear();
 
     QMessageBox::StandardButton messageBox(QWidget* parent, QMessageBox::Icon icon,
@@ -45,12 +48,14 @@ public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                          const QString& filter) override;
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override;
+    bool printerDialog(QWidget* parent, QPrinter& printer, bool pageSetup) override;
 
 private:
     QVariant next();
     QString nextFile(const QString& kind, const QString& caption);
 
     QQueue<QVariant> m_answers;
+    QQueue<QString> m_printers;
     QList<TShown> m_shown;
     int m_unexpected = 0;
 };

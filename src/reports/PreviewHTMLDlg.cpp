@@ -1,0 +1,218 @@
+#include "reports/PreviewHTMLDlg.h"
+
+#include "common/DialogsUnit.h"
+#include "common/Hourglass.h"
+#include "reports/ReportWriter.h"
+#include "reports/SendInfoDlg.h"
+#include "reports/ShowProgressDlg.h"
+#include "ui_PreviewHTMLDlg.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStyle>
+#include <QTextDocument>
+#include <QToolBar>
+#include <QToolButton>
+
+TPreviewHTMLForm::TPreviewHTMLForm(QWidget* parent)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::TPreviewHTMLForm>()),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+    setWindowState(Qt::WindowMaximized);
+    RunSendDialog = [](TSendInfoForm& dialog, TMailingParameters& parameters) {
+        return dialog.Execute(parameters);
+    };
+    createActions();
+}
+
+TPreviewHTMLForm::~TPreviewHTMLForm() = default;
+
+void TPreviewHTMLForm::createActions() {
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ui->MainLayout->insertWidget(0, ToolBar);
+    const auto make = [this](const char* name, const QString& hint, const char* theme,
+                             QStyle::StandardPixmap fallback, void (TPreviewHTMLForm::*handler)()) {
+        auto* a = new QAction(
+            QIcon::fromTheme(QLatin1String(theme), style()->standardIcon(fallback)), hint, this);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(hint);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this,
+                [this, handler]() { Guarded([this, handler]() { (this->*handler)(); }); });
+        addAction(a);
+        ToolBar->addAction(a);
+        return a;
+    };
+    actSendEMail = make("actSendEMail", tr("Отправить сообщение"), "mail-send",
+                        QStyle::SP_ArrowRight, &TPreviewHTMLForm::actSendEMailExecute);
+    actSendEMail->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    actSaveHTML = make("actSaveHTML", tr("Сохранить"), "document-save", QStyle::SP_DialogSaveButton,
+                       &TPreviewHTMLForm::actSaveHTMLExecute);
+    actSaveHTML->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
+    ToolBar->addSeparator();
+    actPageSetup = make("actPageSetup", tr("Параметры страницы"), "document-page-setup",
+                        QStyle::SP_FileDialogDetailedView, &TPreviewHTMLForm::actPageSetupExecute);
+    actPrint = make("actPrint", tr("Печать"), "document-print", QStyle::SP_FileIcon,
+                    &TPreviewHTMLForm::actPrintExecute);
+    actPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    ToolBar->addSeparator();
+    actPriorSection = make("actPriorSection", tr("Предыдущие записи"), "go-previous",
+                           QStyle::SP_ArrowBack, &TPreviewHTMLForm::showPriorSection);
+    actPriorSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    m_sectionLabel = new QLabel(ToolBar);
+    m_sectionLabel->setObjectName(QStringLiteral("SectionLabel"));
+    m_sectionLabel->setContentsMargins(6, 0, 6, 0);
+    m_sectionAction = ToolBar->addWidget(m_sectionLabel);
+    actNextSection = make("actNextSection", tr("Следующие записи"), "go-next",
+                          QStyle::SP_ArrowForward, &TPreviewHTMLForm::showNextSection);
+    actNextSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    m_sectionSeparator = ToolBar->addSeparator();
+    auto* close = new QToolButton(ToolBar);
+    close->setObjectName(QStringLiteral("CloseButton"));
+    close->setText(tr("Закрыть"));
+    close->setAutoRaise(true);
+    connect(close, &QToolButton::clicked, this, &QDialog::accept);
+    ToolBar->addWidget(close);
+}
+
+void TPreviewHTMLForm::SetHTML(const QString& text) {
+    m_html = text;
+    m_produced = ProducePage(text);
+    m_parts = SplitReportRows(m_produced);
+    // Relative image sources in the page are files of the current directory.
+    ui->WebBrowser->setSearchPaths({QDir::currentPath()});
+    ShowSection(0);
+}
+
+int TPreviewHTMLForm::SectionCount() const {
+    return qMax(1, static_cast<int>((m_parts.Rows.size() + RowsPerSection - 1) / RowsPerSection));
+}
+
+void TPreviewHTMLForm::showPage(const QString& html) {
+    ui->WebBrowser->document()->setBaseUrl(
+        QUrl::fromLocalFile(QDir::currentPath() + QLatin1Char('/')));
+    ui->WebBrowser->setHtml(html);
+}
+
+// Laying out a table costs far more per row than anything else in the page, so a long
+// report is shown in parts of the same table; the user pages through them.
+void TPreviewHTMLForm::ShowSection(int section) {
+    const int count = SectionCount();
+    m_section = qBound(0, section, count - 1);
+    const bool parted = count > 1;
+    actPriorSection->setVisible(parted);
+    actNextSection->setVisible(parted);
+    m_sectionAction->setVisible(parted);
+    m_sectionSeparator->setVisible(parted);
+    if (!parted) {
+        showPage(m_produced);
+        return;
+    }
+    const int first = m_section * RowsPerSection;
+    const int last = qMin(static_cast<int>(m_parts.Rows.size()), first + RowsPerSection);
+    QString html = m_parts.Head;
+    for (int i = first; i < last; ++i) {
+        html += m_parts.Rows.at(i);
+    }
+    html += m_parts.Tail;
+    showPage(html);
+    m_sectionLabel->setText(
+        tr("Записи %1–%2 из %3").arg(first + 1).arg(last).arg(m_parts.Rows.size()));
+    actPriorSection->setEnabled(m_section > 0);
+    actNextSection->setEnabled(m_section < count - 1);
+}
+
+void TPreviewHTMLForm::showPriorSection() {
+    ShowSection(m_section - 1);
+}
+
+void TPreviewHTMLForm::showNextSection() {
+    ShowSection(m_section + 1);
+}
+
+QString TPreviewHTMLForm::ShownText() const {
+    return ui->WebBrowser->toPlainText();
+}
+
+QString TPreviewHTMLForm::WithDefaultExtension(const QString& fileName) {
+    return QFileInfo(fileName).suffix().isEmpty() ? fileName + QStringLiteral(".htm") : fileName;
+}
+
+void TPreviewHTMLForm::SavePage(const QString& page, const QString& fileName) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw EError(file.errorString());
+    }
+    QByteArray bytes;
+    for (const QString& line : SplitPageLines(page)) {
+        bytes += line.toUtf8() + "\r\n";
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        throw EError(file.errorString());
+    }
+}
+
+void TPreviewHTMLForm::actSaveHTMLExecute() {
+    const QString name = Dialogs().saveFileName(
+        this, tr("Сохранить"), QString(),
+        tr("HTML файл (*.htm *.html)") + QStringLiteral(";;") + tr("Любой файл (*)"));
+    if (name.isEmpty()) {
+        return;
+    }
+    SavePage(m_html, WithDefaultExtension(name));
+}
+
+void TPreviewHTMLForm::actPageSetupExecute() {
+    Dialogs().printerDialog(this, *m_printer, true);
+}
+
+void TPreviewHTMLForm::actPrintExecute() {
+    if (!Dialogs().printerDialog(this, *m_printer, false)) {
+        return;
+    }
+    if (SectionCount() == 1) {
+        ui->WebBrowser->document()->print(m_printer.get());
+        return;
+    }
+    // The whole report is printed, not the part on screen.
+    const THourglass hourglass;
+    QTextDocument whole;
+    whole.setBaseUrl(ui->WebBrowser->document()->baseUrl());
+    whole.setDefaultFont(ui->WebBrowser->document()->defaultFont());
+    whole.setHtml(m_produced);
+    whole.print(m_printer.get());
+}
+
+void TPreviewHTMLForm::actSendEMailExecute() {
+    int choice = 0;
+    {
+        TSendInfoForm dialog(this);
+        dialog.SetAllAllowed(false);
+        choice = RunSendDialog(dialog, MailingParameters);
+    }
+    if (choice == 0) {
+        return;
+    }
+    TShowProgressForm progress(this);
+    progress.setWindowTitle(tr("Рассылка"));
+    progress.SetMaximum(1);
+    progress.OnWork = [this](TShowProgressForm& p) { SendOne(p); };
+    progress.OnCancel = [this]() { Mailer.Cancel(); };
+    progress.exec();
+    QCoreApplication::processEvents();
+}
+
+void TPreviewHTMLForm::SendOne(TShowProgressForm& progress) {
+    Mailer.SendMessage(MailingParameters, m_produced);
+    progress.StepProgress();
+}

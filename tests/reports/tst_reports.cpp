@@ -1,0 +1,451 @@
+#include "app/GeneralUnit.h"
+#include "common/UtilsUnit.h"
+#include "platform/db/DataSet.h"
+#include "platform/registry/Registry.h"
+#include "reports/PrepareSubjectReportDlg.h"
+#include "reports/PreviewHTMLDlg.h"
+#include "reports/ReportWriter.h"
+#include "reports/SendInfoDlg.h"
+#include "reports/ShowProgressDlg.h"
+#include "support/FakeSmtpServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/URLViewFrm.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTextBrowser>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+const QString kViewKey = QStringLiteral("Software\\Quorvel\\Linkarium\\TURLViewForm");
+
+QTreeWidgetItem* childNamed(TPrepareSubjectReportForm& d, const QString& text) {
+    QTreeWidgetItem* root = d.Root();
+    for (int i = 0; i < root->childCount(); ++i) {
+        if (root->child(i)->text(0) == text) {
+            return root->child(i);
+        }
+    }
+    return nullptr;
+}
+
+QString head(const QString& title) {
+    return "<html>\r\n\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; "
+           "charset=utf-8\">\r\n<title>" +
+           title + "</title>\r\n</head>\r\n\r\n<body>\r\n<font face=\"Arial\">\r\n\r\n";
+}
+const QString kTail = QStringLiteral("</font>\r\n</body>\r\n\r\n</html>");
+
+QString readAll(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+}  // namespace
+
+class TestReports final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestEnvironment> env;
+    std::unique_ptr<TTestCatalogue> cat;
+    std::unique_ptr<TGeneralModule> module;
+    QString longText = QString(300, QLatin1Char('d'));
+
+    // Runs the report command of the view with the given fields ticked; returns the page.
+    static QString report(TURLViewForm& v, const QStringList& tick) {
+        QString page;
+        v.RunReportDialog = [&tick](TPrepareSubjectReportForm& d) {
+            for (const QString& t : tick) {
+                d.ToggleNode(t.isEmpty() ? d.Root() : childNamed(d, t));
+            }
+            return d.Confirm();
+        };
+        v.ShowPreview = [&page](TPreviewHTMLForm& p) { page = p.HTML(); };
+        v.actShowReport->trigger();
+        return page;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        env = std::make_unique<TTestEnvironment>();
+        InitUtilsUnit();  // the mail log beside the test program
+        env.reset();
+    }
+
+    void init() {
+        env = std::make_unique<TTestEnvironment>();
+        cat = std::make_unique<TTestCatalogue>();
+        cat->addUrl("b.example", "x < y & \"z\"", QString());
+        cat->addUrl("a.example", longText, "Новости");
+        module = cat->connectedModule();
+        QFile::remove(MailLogFileName());
+    }
+    void cleanup() {
+        module.reset();
+        cat.reset();
+        env.reset();
+        QFile::remove(MailLogFileName());
+    }
+
+    // The page byte for byte: fields in dataset order, records in the view's order, no
+    // escaping, long texts broken, empty cells as "&nbsp;"; the selection is stored sorted
+    // and the current record stays.
+    void pageOfTheView() {
+        TURLViewForm v(*module);
+        v.show();
+        v.adsCommon->SetSort("URL ASC");
+        QVERIFY(v.adsCommon->Locate("URL", {"b.example"}, 0));
+        const QString page = report(v, {"Описание", "URL", "Категории"});
+        const QString rule =
+            "  <TR>\r\n    <TD colspan=\"3\"><hr size=\"1\" color=\"#000000\"></TD>\r\n  </TR>\r\n";
+        const auto row = [](const QString& a, const QString& b, const QString& c) {
+            return "  <TR VAlign=\"top\">\r\n    <TD><font size=\"1\">" + a +
+                   "</font></TD>\r\n    <TD><font size=\"1\">" + b +
+                   "</font></TD>\r\n    <TD><font size=\"1\">" + c + "</font></TD>\r\n  </TR>\r\n";
+        };
+        const QString expected =
+            head("Linkarium") +
+            "<Table Width=\"100%\" CellSpacing=0 Border=0>\r\n  <Caption>\r\n    <p "
+            "align=\"left\"><b><font size=\"3\">Linkarium</font></b>\r\n    <hr size=\"3\" "
+            "color=\"#000000\" noshade>\r\n  </Caption>\r\n  <b><TR VAlign=\"top\">\r\n"
+            "    <TH Align=\"left\"><font size=\"1\">URL</font></TH>\r\n"
+            "    <TH Align=\"left\"><font size=\"1\">Категории</font></TH>\r\n"
+            "    <TH Align=\"left\"><font size=\"1\">Описание</font></TH>\r\n  </TR></b>\r\n" +
+            rule +
+            row("a.example", "Новости",
+                longText.left(126) + "\r\n" + longText.mid(126, 127) + "\r\n" + longText.mid(253)) +
+            row("b.example", "&nbsp;", "x < y & \"z\"") + rule + "</Table>\r\n<p></p>\r\n\r\n" +
+            kTail;
+        QCOMPARE(page, expected);
+        QCOMPARE(ReadRegString(kViewKey, "ReportSelected", "?"),
+                 QStringLiteral("Category,Description,URL"));
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("b.example"));
+    }
+
+    void pagesWithoutTable_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("tick");
+        QTest::newRow("empty query") << "URL = \"nothing\"" << QStringList{"URL"};
+        QTest::newRow("no field ticked") << "" << QStringList{"URL", "URL"};
+    }
+    void pagesWithoutTable() {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, tick);
+        TURLViewForm v(*module);
+        v.show();
+        if (!filter.isEmpty()) {
+            v.ApplyQuery(filter, QString());
+            QCOMPARE(v.adsCommon->RecordCount(), 0);
+        }
+        // With no field ticked the preview button stays off: the command ends without page.
+        const QString page = report(v, tick);
+        if (tick.size() == 2) {
+            QCOMPARE(page, head("Linkarium") + kTail);
+        } else {
+            QCOMPARE(page, head(v.ViewTitle()) + kTail);
+        }
+    }
+
+    // A record being edited is posted before the page is written (an unchanged one is
+    // cancelled); the current record stays.
+    void pendingEditIsPostedFirst() {
+        TDataSet ds;
+        ds.SetConnection(&cat->connection());
+        ds.SetCommandText("SELECT * FROM SubjectURLs ORDER BY URL");
+        ds.Open();
+        ds.Last();
+        ds.Edit();
+        ds.FieldByName("Description").SetAsString("changed");
+        const QString table = WriteReportTable(ds, {&ds.FieldByName("Description")}, "T");
+        QVERIFY(table.contains("<font size=\"1\">changed</font>"));
+        QCOMPARE(ds.State(), TDataSetState::Browse);
+        QCOMPARE(ds.RecNo(), 2);
+        QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL = 'b.example'")
+                     .toString(),
+                 QStringLiteral("changed"));
+        ds.First();
+        ds.Edit();
+        WriteReportTable(ds, {}, "T");
+        QCOMPARE(ds.State(), TDataSetState::Browse);
+    }
+
+    void cancelLeavesTheSelection() {
+        WriteRegString(kViewKey, "ReportSelected", "URL");
+        TURLViewForm v(*module);
+        v.show();
+        bool previewed = false;
+        v.RunReportDialog = [](TPrepareSubjectReportForm& d) {
+            d.ToggleNode(d.Root());
+            return false;
+        };
+        v.ShowPreview = [&previewed](TPreviewHTMLForm&) { previewed = true; };
+        v.actShowReport->trigger();
+        QVERIFY(!previewed);
+        QCOMPARE(ReadRegString(kViewKey, "ReportSelected", "?"), QStringLiteral("URL"));
+    }
+
+    // The stored selection is looked up without regard to case; unknown names are dropped
+    // when stored again; the root follows its children; a press toggles only over the image;
+    // the space bar toggles the current node.
+    void fieldDialog() {
+        WriteRegString(kViewKey, "ReportSelected", "nope,url");
+        TURLViewForm v(*module);
+        v.show();
+        TPrepareSubjectReportForm d(&v);
+        d.RegistryKey = kViewKey;
+        d.LoadSelection();
+        d.FillTree(*v.adsCommon, "Title");
+        QTreeWidgetItem* root = d.Root();
+        QCOMPARE(root->text(0), QStringLiteral("Title"));
+        QCOMPARE(root->childCount(), 3);  // the hidden key and visited mark are not offered
+        QCOMPARE(d.StateOf(childNamed(d, "URL")), int(TPrepareSubjectReportForm::csChecked));
+        QCOMPARE(d.StateOf(root), int(TPrepareSubjectReportForm::csPartly));
+        auto* tree = d.findChild<QTreeWidget*>("FieldsTreeView");
+        auto* preview = d.findChild<QPushButton*>("PreviewButton");
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        tree->setCurrentItem(root);
+        QTest::keyClick(tree, Qt::Key_Space);
+        for (int i = 0; i < root->childCount(); ++i) {
+            QCOMPARE(d.StateOf(root->child(i)), int(TPrepareSubjectReportForm::csChecked));
+        }
+        QTest::keyClick(tree, Qt::Key_Space);
+        QCOMPARE(d.StateOf(root), int(TPrepareSubjectReportForm::csUnchecked));
+        QVERIFY(!preview->isEnabled());
+        tree->expandAll();
+        QTreeWidgetItem* description = childNamed(d, "Описание");
+        const QRect image = d.StateImageRect(description);
+        const QRect label = tree->visualItemRect(description);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          QPoint(label.right() - 5, label.center().y()));
+        QCOMPARE(d.StateOf(description), int(TPrepareSubjectReportForm::csUnchecked));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, image.center());
+        QCOMPARE(d.StateOf(description), int(TPrepareSubjectReportForm::csChecked));
+        QCOMPARE(d.StateOf(root), int(TPrepareSubjectReportForm::csPartly));
+        QVERIFY(preview->isEnabled());
+        QVERIFY(d.Confirm());
+        QCOMPARE(ReadRegString(kViewKey, "ReportSelected", "?"), QStringLiteral("Description"));
+        QList<TField*> fields{nullptr};
+        d.GetSelectedFields(fields);
+        QCOMPARE(fields, QList<TField*>{&v.adsCommon->FieldByName("Description")});
+    }
+
+    void rootWithoutFields() {
+        TDataSet ds;
+        ds.AddField("Hidden").Visible = false;
+        TPrepareSubjectReportForm d;
+        d.RegistryKey = kViewKey;
+        d.LoadSelection();
+        d.FillTree(ds, "T");
+        d.UpdatePreviewButton();
+        auto* preview = d.findChild<QPushButton*>("PreviewButton");
+        QVERIFY(!preview->isEnabled());
+        d.ToggleNode(d.Root());
+        QVERIFY(preview->isEnabled());
+        QList<TField*> fields;
+        d.GetSelectedFields(fields);
+        QVERIFY(fields.isEmpty());
+    }
+
+    // Transparent tags leave what is shown but stay in the saved file; a name without
+    // extension gets ".htm"; the file ends with "</html>" CR LF.
+    void previewShowsAndSaves() {
+        TScriptedDialogs dialogs;
+        TPreviewHTMLForm p;
+        const QString page = head("T") + "<p>one<#secret>two</p>\n" + kTail;
+        p.SetHTML(page);
+        QVERIFY(!p.ProducedText().contains("secret"));
+        QVERIFY(p.ShownText().contains("onetwo"));
+        const QString dir = env->path("saved");
+        QDir().mkpath(dir);
+        dialogs.answerFiles({dir + "/report"});
+        dialogs.answerFiles({dir + "/report.txt"});
+        p.actSaveHTML->trigger();
+        p.actSaveHTML->trigger();
+        QCOMPARE(dialogs.unexpected(), 0);
+        const QString saved = readAll(dir + "/report.htm");
+        QVERIFY(saved.contains("<#secret>"));
+        QVERIFY(saved.endsWith("</html>\r\n"));
+        QVERIFY(saved.contains("two</p>\r\n</font>"));
+        QCOMPARE(readAll(dir + "/report.txt"), saved);
+    }
+
+    // A long report is shown a thousand records at a time; the whole page is kept.
+    void previewInSections() {
+        QString rows;
+        for (int i = 1; i <= 2500; ++i) {
+            rows += QString(
+                        "\r\n  <TR VAlign=\"top\">\r\n    <TD><font "
+                        "size=\"1\">row%1.</font></TD>\r\n  </TR>")
+                        .arg(i);
+        }
+        const QString page =
+            head("T") + "<Table>\r\n  <b><TR VAlign=\"top\">\r\n    <TH>Head</TH>\r\n  </TR></b>" +
+            rows + "\r\n  <TR>\r\n    <TD colspan=\"1\"><hr></TD>\r\n  </TR>\r\n</Table>\r\n" +
+            kTail;
+        TPreviewHTMLForm p;
+        p.SetHTML(page);
+        QCOMPARE(p.SectionCount(), 3);
+        auto* label = p.findChild<QLabel*>("SectionLabel");
+        QCOMPARE(label->text(), QStringLiteral("Записи 1–1000 из 2500"));
+        QVERIFY(p.ShownText().contains("Head") && p.ShownText().contains("row1000."));
+        QVERIFY(!p.ShownText().contains("row1001."));
+        QVERIFY(!p.actPriorSection->isEnabled());
+        p.actNextSection->trigger();
+        p.actNextSection->trigger();
+        QCOMPARE(label->text(), QStringLiteral("Записи 2001–2500 из 2500"));
+        QVERIFY(p.ShownText().contains("Head") && p.ShownText().contains("row2500."));
+        QVERIFY(!p.ShownText().contains("row2000."));
+        QVERIFY(!p.actNextSection->isEnabled());
+        QCOMPARE(p.ProducedText(), page + "\r\n");
+        p.SetHTML(head("T") + kTail);
+        QCOMPARE(p.SectionCount(), 1);
+        QVERIFY(!p.actNextSection->isVisible());
+    }
+
+    void previewImageFromCurrentDirectory() {
+        const QString dir = env->path("images");
+        QDir().mkpath(dir);
+        QImage image(4, 3, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(dir + "/pic.png"));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir);
+        TPreviewHTMLForm p;
+        p.SetHTML("<html><body><img src=\"pic.png\"></body></html>");
+        auto* browser = p.findChild<QTextBrowser*>("WebBrowser");
+        const QVariant loaded =
+            browser->loadResource(QTextDocument::ImageResource, QUrl("pic.png"));
+        QDir::setCurrent(before);
+        QVERIFY(loaded.isValid());
+        QCOMPARE(QImage::fromData(loaded.toByteArray()).size(), QSize(4, 3));
+    }
+
+    void printToPdf() {
+        const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+        if (pdftotext.isEmpty()) {
+            QSKIP("poppler-utils is not installed: the printed text cannot be read back");
+        }
+        TScriptedDialogs dialogs;
+        TPreviewHTMLForm p;
+        TURLViewForm v(*module);
+        v.show();
+        v.adsCommon->SetSort("URL ASC");
+        const QString page = report(v, {"URL", "Категории"});
+        p.SetHTML(page);
+        const QString pdf = env->path("report.pdf");
+        dialogs.answerPrinter();
+        p.actPageSetup->trigger();
+        dialogs.answerPrinter(pdf);
+        p.actPrint->trigger();
+        QCOMPARE(dialogs.unexpected(), 0);
+        QProcess text;
+        text.start(pdftotext, {pdf, "-"});
+        QVERIFY(text.waitForFinished(20000));
+        const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(printed.contains("a.example") && printed.contains("Новости") &&
+                     printed.contains("Категории"),
+                 qPrintable(printed));
+    }
+
+    // Two sends from one preview: the second dialog shows the first's values; the page goes
+    // as HTML in the charset its head declares, without transparent tags; with LogMail off
+    // nothing is logged, with it on the course of the send is.
+    void mailing() {
+        TScriptedDialogs dialogs;
+        TFakeServer server;
+        for (int send = 0; send < 2; ++send) {
+            server.replies << "250 hi\r\n"
+                           << "250 reset\r\n"
+                           << "250 from\r\n"
+                           << "250 to\r\n"
+                           << "354 go on\r\n"
+                           << "250 queued\r\n"
+                           << "221 bye\r\n";
+        }
+        Options().SMTPServerAddress = "127.0.0.1";
+        Options().SMTPServerPort = server.port();
+        Options().LogMail = false;
+        TPreviewHTMLForm p;
+        p.SetHTML(head("T") + "<p>one<#secret>two</p>" + kTail);
+        QList<TMailingParameters> seen;
+        p.RunSendDialog = [&seen](TSendInfoForm&, TMailingParameters& m) {
+            seen << m;
+            m.Recipient = "you@example.org";
+            m.FromAddress = "me@example.org";
+            m.Subject = "Report " + QString::number(seen.size());
+            return 2;
+        };
+        p.actSendEMail->trigger();
+        QCOMPARE(seen.size(), 1);
+        QVERIFY(seen.at(0).Recipient.isEmpty());
+        QVERIFY2(server.message.contains("Subject: Report 1"),
+                 qPrintable(dialogs.shownTexts().join('|')));
+        QVERIFY(server.message.contains("Content-Type: text/html; charset=utf-8\r\n"));
+        QVERIFY(server.message.contains("<p>onetwo</p>"));
+        QVERIFY(!QFile::exists(MailLogFileName()));
+        Options().LogMail = true;
+        p.actSendEMail->trigger();
+        QCOMPARE(seen.at(1).Subject, QStringLiteral("Report 1"));
+        QCOMPARE(seen.at(1).Recipient, QStringLiteral("you@example.org"));
+        const QString log = readAll(MailLogFileName());
+        const QString tag =
+            QStringLiteral("%1").arg(p.Mailer.SendTag, 8, 16, QLatin1Char('0')).toUpper();
+        QVERIFY2(log.contains(tag + " Connected to host 127.0.0.1. User ID: "), qPrintable(log));
+        QVERIFY(log.contains(tag + " Sending message to \"you@example.org\".\r\n"));
+        QVERIFY(log.contains(tag + " Message sent successfully.\r\n"));
+        QCOMPARE(dialogs.unexpected(), 0);
+        Options() = TProgramOptions();
+    }
+
+    // A server that stops answering: "Отмена", confirmed, ends the send, which is logged
+    // like any send error, and the progress window closes.
+    void cancelledSend() {
+        TScriptedDialogs dialogs;
+        dialogs.answer(QMessageBox::Yes);
+        TFakeServer server;
+        server.replies = {"250 hi\r\n", "250 reset\r\n", "|hang"};
+        Options().SMTPServerAddress = "127.0.0.1";
+        Options().SMTPServerPort = server.port();
+        Options().LogMail = true;
+        TPreviewHTMLForm p;
+        p.SetHTML(head("T") + kTail);
+        p.RunSendDialog = [](TSendInfoForm&, TMailingParameters& m) {
+            m.Recipient = "you@example.org";
+            m.FromAddress = "me@example.org";
+            return 2;
+        };
+        QString caption;
+        int maximum = 0;
+        QTimer press;
+        press.setInterval(50);
+        connect(&press, &QTimer::timeout, [&]() {
+            auto* progress = qobject_cast<TShowProgressForm*>(QApplication::activeModalWidget());
+            if (progress && server.received.size() >= 3) {
+                press.stop();
+                caption = progress->windowTitle();
+                maximum = progress->Maximum();
+                progress->findChild<QPushButton*>("CancelButton")->click();
+            }
+        });
+        press.start();
+        p.actSendEMail->trigger();
+        QCOMPARE(caption, QStringLiteral("Рассылка"));
+        QCOMPARE(maximum, 1);
+        QCOMPARE(dialogs.shownTexts(), QStringList{"Прервать текущую операцию?"});
+        QVERIFY2(readAll(MailLogFileName()).contains(" Error Socket readln aborted\r\n"),
+                 qPrintable(readAll(MailLogFileName())));
+        Options() = TProgramOptions();
+    }
+};
+
+QTEST_MAIN(TestReports)
+#include "tst_reports.moc"
