@@ -1,6 +1,13 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en_US">
 <context>
+    <name>LinkImport</name>
+    <message>
+        <source>Не удалось прочитать файл %1</source>
+        <translation>Cannot read the file %1</translation>
+    </message>
+</context>
+<context>
     <name>ReportWriter</name>
     <message>
         <source>utf-8</source>
@@ -1203,6 +1210,70 @@
     <message>
         <source>Импорт из Избранного...</source>
         <translation>Import from Favorites...</translation>
+    </message>
+    <message>
+        <source>Импорт закладок из файла...</source>
+        <translation>Import Bookmarks from File...</translation>
+    </message>
+    <message>
+        <source>Импорт закладок браузера...</source>
+        <translation>Import Browser Bookmarks...</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл %1</source>
+        <translation>Cannot read the file %1</translation>
+    </message>
+    <message>
+        <source>Папка Избранного</source>
+        <translation>Favorites Folder</translation>
+    </message>
+    <message>
+        <source>Импорт...</source>
+        <translation>Importing...</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Импорт... %1</source>
+        <translation>Importing... %1</translation>
+    </message>
+    <message>
+        <source>Добавлено записей: %1. Пропущено: %2.</source>
+        <translation>Records added: %1. Skipped: %2.</translation>
+    </message>
+    <message>
+        <source>Вы действительно хотите импортировать все URL из Избранного?</source>
+        <translation>Do you really want to import all URLs from Favorites?</translation>
+    </message>
+    <message>
+        <source>Импорт закладок из файла</source>
+        <translation>Import Bookmarks from File</translation>
+    </message>
+    <message>
+        <source>Файл закладок (*.html *.htm)</source>
+        <translation>Bookmark file (*.html *.htm)</translation>
+    </message>
+    <message>
+        <source>Любой файл (*)</source>
+        <translation>Any file (*)</translation>
+    </message>
+    <message>
+        <source>Вы действительно хотите импортировать все закладки из файла %1?</source>
+        <translation>Do you really want to import all bookmarks from the file %1?</translation>
+    </message>
+    <message>
+        <source>Закладки браузеров Firefox, Chromium и Chrome не найдены.</source>
+        <translation>No Firefox, Chromium or Chrome bookmarks were found.</translation>
+    </message>
+    <message>
+        <source>Вы действительно хотите импортировать все закладки браузеров?
+
+%1</source>
+        <translation>Do you really want to import all browser bookmarks?
+
+%1</translation>
     </message>
 </context>
 <context>

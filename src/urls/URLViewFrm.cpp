@@ -105,16 +105,23 @@ TURLViewForm::TURLViewForm(TGeneralModule& module, QWidget* parent)
         recordKey = dialog.RecordKey;
         return dialog.Saved;
     };
-    actImportFromFavorites = new QAction(tr("Импорт из Избранного..."), this);
-    actImportFromFavorites->setObjectName(QStringLiteral("actImportFromFavorites"));
-    connect(actImportFromFavorites, &QAction::triggered, this, [this]() {
-        Guarded([this]() {
-            if (ImportFromFavorites) {
-                ImportFromFavorites(*this);
-            }
-        });
-    });
-    AddFileCommand(actImportFromFavorites);
+    const auto importCommand = [this](const char* name, const QString& caption,
+                                      void (TURLViewForm::*handler)()) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this,
+                [this, handler]() { Guarded([this, handler]() { (this->*handler)(); }); });
+        AddFileCommand(a);
+        return a;
+    };
+    actImportFromFavorites = importCommand("actImportFromFavorites", tr("Импорт из Избранного..."),
+                                           &TURLViewForm::actImportFromFavoritesExecute);
+    actImportBookmarkFile =
+        importCommand("actImportBookmarkFile", tr("Импорт закладок из файла..."),
+                      &TURLViewForm::actImportBookmarkFileExecute);
+    actImportBrowserBookmarks =
+        importCommand("actImportBrowserBookmarks", tr("Импорт закладок браузера..."),
+                      &TURLViewForm::actImportBrowserBookmarksExecute);
     FormCreate();
     setGeometry(0, 76, 630, 400);
 }
@@ -122,7 +129,10 @@ TURLViewForm::TURLViewForm(TGeneralModule& module, QWidget* parent)
 TURLViewForm::~TURLViewForm() = default;
 
 void TURLViewForm::IdleUpdate() {
-    actImportFromFavorites->setEnabled(static_cast<bool>(ImportFromFavorites));
+    const bool open = adsCommon->Active();
+    actImportFromFavorites->setEnabled(open);
+    actImportBookmarkFile->setEnabled(open);
+    actImportBrowserBookmarks->setEnabled(open);
     TCommonViewForm::IdleUpdate();
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 class TCommand;
+class TLinkImporter;
 
 // The catalogue itself: the record view over SubjectURLs. Its address column is drawn as a
 // link (purple once visited, blue before); a click on the current record's link opens the
@@ -20,8 +21,16 @@ public:
 
     TCommand* MarkVisited;
     QAction* actImportFromFavorites;
-    // The import of Internet shortcuts; the command is enabled once it is set.
-    std::function<void(TURLViewForm&)> ImportFromFavorites;
+    QAction* actImportBookmarkFile;
+    QAction* actImportBrowserBookmarks;
+
+    // Imports: Internet shortcuts of the Favorites folder, a bookmark file, the bookmarks
+    // of the user's browsers. Each ends with a count of what was added and skipped.
+    void actImportFromFavoritesExecute();
+    void actImportBookmarkFileExecute();
+    void actImportBrowserBookmarksExecute();
+    // $HOME/Favorites when it exists; otherwise the folder the user chooses (empty: none).
+    QString FavoritesFolder();
 
     // The area of the current record's link text in the grid, while the URL column is
     // selected; where it last was otherwise.
@@ -45,6 +54,9 @@ protected:
 
 private:
     void editRecord(const QVariant& key);
+    // Runs one import under the hourglass with a progress window for long ones, then
+    // re-queries, locates the former record and reports the counts.
+    void runImport(const std::function<void(TLinkImporter&)>& import);
     bool overLink(const QPoint& pos) const;
 
     QRect m_hotRect;

@@ -276,11 +276,13 @@ void TCommonViewForm::SetExitAction(QAction* exit) {
 }
 
 void TCommonViewForm::AddFileCommand(QAction* command) {
-    const QList<QAction*> items = m_fileMenu->actions();
-    // "Отчёт...", separator, the commands, separator, exit.
-    QAction* before = items.size() > 2 ? items.at(2) : nullptr;
-    m_fileMenu->insertAction(before, command);
-    m_fileMenu->insertSeparator(before);
+    // "Отчёт...", separator, the commands in the order added, separator, exit.
+    if (!m_commandsEnd) {
+        m_fileMenu->insertAction(m_exitAction, command);
+        m_commandsEnd = m_fileMenu->insertSeparator(m_exitAction);
+        return;
+    }
+    m_fileMenu->insertAction(m_commandsEnd, command);
 }
 
 void TCommonViewForm::FormCreate() {

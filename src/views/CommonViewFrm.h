@@ -158,5 +158,6 @@ private:
     QActionGroup* m_savedFilterGroup = nullptr;
     QAction* m_exitAction = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QAction* m_commandsEnd = nullptr;
     bool m_inSizing = false;
 };

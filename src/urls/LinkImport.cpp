@@ -1,0 +1,401 @@
+#include "urls/LinkImport.h"
+
+#include "common/Errors.h"
+#include "platform/db/Connection.h"
+#include "urls/ShortcutReader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int kMaxURL = 150;
+constexpr int kMaxText = 255;
+constexpr int kBatch = 2000;
+constexpr int kProgressEvery = 64;
+
+QString joinCategories(const QStringList& names) {
+    QStringList kept;
+    for (const QString& n : names) {
+        const QString t = n.trimmed();
+        if (!t.isEmpty() && !kept.contains(t, Qt::CaseInsensitive)) {
+            kept << t;
+        }
+    }
+    return kept.join(QStringLiteral("; "));
+}
+
+QString decodeEntities(const QString& text) {
+    if (!text.contains(QLatin1Char('&'))) {
+        return text;
+    }
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('&')) {
+            out += text.at(i);
+            continue;
+        }
+        const int semi = text.indexOf(QLatin1Char(';'), i);
+        const QString name = semi > i && semi - i <= 10 ? text.mid(i + 1, semi - i - 1) : QString();
+        QString decoded;
+        if (name == QLatin1String("amp")) {
+            decoded = QStringLiteral("&");
+        } else if (name == QLatin1String("lt")) {
+            decoded = QStringLiteral("<");
+        } else if (name == QLatin1String("gt")) {
+            decoded = QStringLiteral(">");
+        } else if (name == QLatin1String("quot")) {
+            decoded = QStringLiteral("\"");
+        } else if (name == QLatin1String("apos")) {
+            decoded = QStringLiteral("'");
+        } else if (name.startsWith(QLatin1Char('#'))) {
+            bool ok = false;
+            const uint code = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive)
+                                  ? name.mid(2).toUInt(&ok, 16)
+                                  : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10FFFF) {
+                const char32_t c = code;
+                decoded = QString::fromUcs4(&c, 1);
+            }
+        }
+        if (decoded.isEmpty()) {
+            out += text.at(i);
+        } else {
+            out += decoded;
+            i = semi;
+        }
+    }
+    return out;
+}
+
+// The value of attribute name in the inside of a tag, quoted or not.
+QString attribute(const QString& tag, const QString& name) {
+    int at = 0;
+    while ((at = tag.indexOf(name, at, Qt::CaseInsensitive)) >= 0) {
+        const bool startsWord = at > 0 && tag.at(at - 1).isSpace();
+        int i = at + name.size();
+        while (i < tag.size() && tag.at(i).isSpace()) {
+            ++i;
+        }
+        if (!startsWord || i >= tag.size() || tag.at(i) != QLatin1Char('=')) {
+            at += name.size();
+            continue;
+        }
+        ++i;
+        while (i < tag.size() && tag.at(i).isSpace()) {
+            ++i;
+        }
+        if (i < tag.size() && (tag.at(i) == QLatin1Char('"') || tag.at(i) == QLatin1Char('\''))) {
+            const QChar quote = tag.at(i);
+            const int end = tag.indexOf(quote, i + 1);
+            return decodeEntities(tag.mid(i + 1, end < 0 ? -1 : end - i - 1));
+        }
+        int end = i;
+        while (end < tag.size() && !tag.at(end).isSpace()) {
+            ++end;
+        }
+        return decodeEntities(tag.mid(i, end - i));
+    }
+    return QString();
+}
+
+QString description(const QString& title, const QString& note) {
+    const QString t = title.simplified();
+    const QString n = note.simplified();
+    return (n.isEmpty() || n == t ? t
+            : t.isEmpty()         ? n
+                                  : t + QStringLiteral(" - ") + n)
+        .left(kMaxText);
+}
+
+void walkChromium(const QJsonObject& node, QStringList path, bool root,
+                  QVector<TImportedLink>& out) {
+    const QString type = node.value(QLatin1String("type")).toString();
+    const QString name = node.value(QLatin1String("name")).toString();
+    if (type == QLatin1String("url")) {
+        out.append({node.value(QLatin1String("url")).toString(), joinCategories(path),
+                    description(name, QString())});
+        return;
+    }
+    if (!root) {
+        path << name;
+    }
+    for (const QJsonValue& child : node.value(QLatin1String("children")).toArray()) {
+        walkChromium(child.toObject(), path, false, out);
+    }
+}
+
+}  // namespace
+
+QString TrimControls(const QString& text) {
+    int from = 0;
+    int to = text.size();
+    while (from < to && text.at(from).unicode() <= 32) {
+        ++from;
+    }
+    while (to > from && text.at(to - 1).unicode() <= 32) {
+        --to;
+    }
+    return text.mid(from, to - from);
+}
+
+QString LimitCategories(const QString& categories, int limit) {
+    if (categories.size() <= limit) {
+        return categories;
+    }
+    const int cut = categories.lastIndexOf(QStringLiteral("; "), limit);
+    return cut > 0 ? categories.left(cut) : categories.left(limit);
+}
+
+TLinkImporter::TLinkImporter(TConnection& connection) : m_connection(connection) {
+    m_insert.SetConnection(&connection);
+    m_insert.SetCommandText(
+        QStringLiteral("INSERT INTO SubjectURLs (URL, Category, Description) VALUES (:URL, "
+                       ":Category, :Description)"));
+}
+
+TLinkImporter::~TLinkImporter() = default;
+
+void TLinkImporter::progress() {
+    const int entries = Added + Skipped;
+    if (OnProgress && entries % kProgressEvery == 0) {
+        OnProgress(entries);
+    }
+}
+
+void TLinkImporter::Add(const TImportedLink& link) {
+    const QString url = TrimControls(link.URL);
+    if (url.isEmpty() || url.size() > kMaxURL) {
+        ++Skipped;
+        progress();
+        return;
+    }
+    const QString category = LimitCategories(link.Category, kMaxText);
+    const QString text = link.Description.left(kMaxText);
+    m_insert.Parameters().ParamByName(QStringLiteral("URL")).SetValue(url);
+    m_insert.Parameters()
+        .ParamByName(QStringLiteral("Category"))
+        .SetValue(category.isEmpty() ? QVariant() : QVariant(category));
+    m_insert.Parameters()
+        .ParamByName(QStringLiteral("Description"))
+        .SetValue(text.isEmpty() ? QVariant() : QVariant(text));
+    // One commit per row would cost a disk flush each; a batch keeps the rows before a
+    // refused one all the same.
+    if (!m_transaction) {
+        m_transaction = std::make_unique<TTransaction>(m_connection);
+    }
+    try {
+        m_insert.Execute();
+    } catch (...) {
+        Finish();
+        throw;
+    }
+    ++Added;
+    if (++m_inBatch >= kBatch) {
+        Finish();
+    }
+    progress();
+}
+
+void TLinkImporter::Finish() {
+    if (m_transaction) {
+        m_transaction->Commit();
+        m_transaction.reset();
+    }
+    m_inBatch = 0;
+}
+
+void TFavoritesWalk::Walk(const QString& folder, const QString& prefix) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty() || m_visited.contains(canonical)) {
+        return;
+    }
+    m_visited.insert(canonical);
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (entry.isDir()) {
+            Walk(entry.filePath(), prefix + name + QStringLiteral("; "));
+            continue;
+        }
+        const int dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot < 0 || name.mid(dot).compare(QLatin1String(".url"), Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        m_importer.Add({ReadShortcutURL(entry.filePath()),
+                        prefix.isEmpty() ? QString() : prefix.chopped(2), QString()});
+    }
+}
+
+QVector<TImportedLink> ReadBookmarkHtml(const QString& text) {
+    QVector<TImportedLink> out;
+    QStringList folders;    // one entry per open DL; empty for a list without heading
+    QString pendingFolder;  // the H3 just read, for the DL that follows
+    bool pending = false;
+    bool lastWasLink = false;
+    int i = 0;
+    const int n = text.size();
+    while (i < n) {
+        const int lt = text.indexOf(QLatin1Char('<'), i);
+        if (lt < 0) {
+            break;
+        }
+        const int gt = text.indexOf(QLatin1Char('>'), lt);
+        if (gt < 0) {
+            break;
+        }
+        const QString tag = text.mid(lt + 1, gt - lt - 1);
+        const QString name = tag.section(QLatin1Char(' '), 0, 0).toUpper();
+        i = gt + 1;
+        const auto textUntilTag = [&text, &i]() {
+            const int next = text.indexOf(QLatin1Char('<'), i);
+            return decodeEntities(text.mid(i, next < 0 ? -1 : next - i));
+        };
+        if (name == QLatin1String("H3")) {
+            pendingFolder = textUntilTag().simplified();
+            pending = true;
+        } else if (name == QLatin1String("DL")) {
+            folders << (pending ? pendingFolder : QString());
+            pending = false;
+        } else if (name == QLatin1String("/DL")) {
+            if (!folders.isEmpty()) {
+                folders.removeLast();
+            }
+        } else if (name == QLatin1String("A")) {
+            const QString title = textUntilTag();
+            QStringList categories = folders;
+            const QString tags = attribute(tag, QStringLiteral("TAGS"));
+            if (!tags.isEmpty()) {
+                categories += tags.split(QLatin1Char(','));
+            }
+            out.append({attribute(tag, QStringLiteral("HREF")), joinCategories(categories),
+                        description(title, QString())});
+        } else if (name == QLatin1String("DD") && lastWasLink) {
+            // The note of a link; a folder's note follows its H3 and is not taken.
+            out.last().Description = description(out.last().Description, textUntilTag());
+        }
+        lastWasLink = name == QLatin1String("A") || (lastWasLink && name == QLatin1String("/A"));
+    }
+    return out;
+}
+
+QVector<TImportedLink> ReadChromiumBookmarks(const QByteArray& json) {
+    QVector<TImportedLink> out;
+    const QJsonObject roots =
+        QJsonDocument::fromJson(json).object().value(QLatin1String("roots")).toObject();
+    for (auto it = roots.constBegin(); it != roots.constEnd(); ++it) {
+        if (it.value().isObject()) {
+            walkChromium(it.value().toObject(), {}, true, out);
+        }
+    }
+    return out;
+}
+
+QVector<TImportedLink> ReadFirefoxPlaces(const QString& placesFile) {
+    QVector<TImportedLink> out;
+    QTemporaryDir copy;
+    const QString file = copy.filePath(QStringLiteral("places.sqlite"));
+    // The browser may hold the database open and locked: its copy is read instead.
+    if (!QFile::copy(placesFile, file)) {
+        throw EError(QCoreApplication::translate("LinkImport", "Не удалось прочитать файл %1")
+                         .arg(placesFile));
+    }
+    QFile::copy(placesFile + QStringLiteral("-wal"), file + QStringLiteral("-wal"));
+    sqlite3* db = nullptr;
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const auto fail = [&db, &placesFile]() {
+        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
+        sqlite3_close(db);
+        return EError(QCoreApplication::translate("LinkImport", "Не удалось прочитать файл %1")
+                          .arg(placesFile) +
+                      QStringLiteral("\n") + reason);
+    };
+    if (rc != SQLITE_OK) {
+        throw fail();
+    }
+    struct TFolder {
+        qint64 parent;
+        QString title;
+        QString guid;
+    };
+    QHash<qint64, TFolder> folders;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT id, parent, title, guid FROM moz_bookmarks WHERE type = 2",
+                           -1, &st, nullptr) != SQLITE_OK) {
+        throw fail();
+    }
+    const auto text = [&st](int column) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, column)));
+    };
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        folders.insert(sqlite3_column_int64(st, 0),
+                       {sqlite3_column_int64(st, 1), text(2), text(3)});
+    }
+    sqlite3_finalize(st);
+    if (sqlite3_prepare_v2(
+            db,
+            "SELECT b.parent, b.title, p.url FROM moz_bookmarks b JOIN moz_places p ON p.id = b.fk "
+            "WHERE b.type = 1 ORDER BY b.parent, b.position",
+            -1, &st, nullptr) != SQLITE_OK) {
+        throw fail();
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        QStringList path;
+        bool tagged = false;
+        qint64 id = sqlite3_column_int64(st, 0);
+        for (int depth = 0; depth < 256 && folders.contains(id); ++depth) {
+            const TFolder& f = folders[id];
+            if (f.guid == QLatin1String("tags________")) {
+                tagged = true;
+                break;
+            }
+            // The roots (menu, toolbar, other, mobile) hang below the one unnamed root.
+            if (f.parent == 0 || !folders.contains(f.parent) || folders[f.parent].parent == 0) {
+                break;
+            }
+            path.prepend(f.title);
+            id = f.parent;
+        }
+        if (!tagged) {
+            out.append({text(2), joinCategories(path), description(text(1), QString())});
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+QStringList BrowserBookmarkFiles(const QString& home) {
+    QStringList files;
+    const QDir firefox(home + QStringLiteral("/.mozilla/firefox"));
+    for (const QFileInfo& profile :
+         firefox.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString places = profile.filePath() + QStringLiteral("/places.sqlite");
+        if (QFileInfo(places).isFile()) {
+            files << places;
+        }
+    }
+    for (const char* browser : {"/.config/chromium", "/.config/google-chrome"}) {
+        const QDir base(home + QLatin1String(browser));
+        for (const QFileInfo& profile :
+             base.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+            const QString bookmarks = profile.filePath() + QStringLiteral("/Bookmarks");
+            if (QFileInfo(bookmarks).isFile()) {
+                files << bookmarks;
+            }
+        }
+    }
+    return files;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Text files from outside: Internet shortcuts and bookmark files, whatever their encoding.
+
+// At most this much of a file is read; a shortcut is a few hundred bytes.
+constexpr qint64 MaxShortcutFileSize = 64 * 1024;
+
+// Reads at most limit bytes of a regular file (never a FIFO, device or directory, so the
+// read cannot block); false when it is not one or cannot be read.
+bool ReadRegularFile(const QString& fileName, qint64 limit, QByteArray& bytes);
+
+// Text of bytes: UTF-8 with or without BOM, UTF-16 with BOM, otherwise Windows-1251 when
+// the bytes are not valid UTF-8.
+QString DecodeText(const QByteArray& bytes);
+
+// True for bytes that hold a NUL outside UTF-16 text: not a text file.
+bool LooksBinary(const QByteArray& bytes);
+
+// The value of a key in a section of initialization-file text, names compared without
+// regard to case; empty when either is missing. Lines end in CR LF, LF or CR.
+QString IniValue(const QString& text, const QString& section, const QString& key);
+
+// The address of an Internet shortcut file: "URL" in "InternetShortcut"; empty when the
+// file cannot be read, is not text, or has no such key.
+QString ReadShortcutURL(const QString& fileName);

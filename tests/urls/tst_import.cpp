@@ -1,0 +1,342 @@
+#include "app/GeneralUnit.h"
+#include "platform/db/DataSet.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/LinkImport.h"
+#include "urls/ShortcutReader.h"
+#include "urls/URLViewFrm.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString& name, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(name).path());
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray shortcut(const QString& url) {
+    return "[InternetShortcut]\r\nURL=" + url.toUtf8() + "\r\n";
+}
+
+QByteArray utf16(const QString& text, bool little) {
+    QByteArray out = little ? QByteArray("\xFF\xFE", 2) : QByteArray("\xFE\xFF", 2);
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8);
+        const char lo = char(c.unicode() & 0xFF);
+        out.append(little ? lo : hi).append(little ? hi : lo);
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestImport final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestEnvironment> env;
+    std::unique_ptr<TTestCatalogue> cat;
+    std::unique_ptr<TGeneralModule> module;
+    QByteArray savedHome;
+
+    // Category of the row with this address; "NULL" for none, "absent" when not there.
+    QString categoryOf(const QString& url) {
+        const QVariant count = cat->otherValue("SELECT count(*) FROM SubjectURLs WHERE URL = '" +
+                                               QString(url).replace("'", "''") + "'");
+        if (count.toInt() == 0) {
+            return "absent";
+        }
+        const QVariant v = cat->otherValue("SELECT Category FROM SubjectURLs WHERE URL = '" +
+                                           QString(url).replace("'", "''") + "'");
+        return v.isNull() ? QStringLiteral("NULL") : v.toString();
+    }
+    int rows() { return cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(); }
+    QString home() const { return env->path("home"); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        savedHome = qgetenv("HOME");
+    }
+    void init() {
+        env = std::make_unique<TTestEnvironment>();
+        cat = std::make_unique<TTestCatalogue>();
+        module = cat->connectedModule();
+        QDir().mkpath(home());
+        qputenv("HOME", home().toLocal8Bit());
+    }
+    void cleanup() {
+        qputenv("HOME", savedHome);
+        module.reset();
+        cat.reset();
+        env.reset();
+    }
+
+    void readShortcut_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("url");
+        const QString cyr = QStringLiteral("http://пример.рф/путь");
+        QTest::newRow("UTF-8") << shortcut(cyr) << cyr;
+        QTest::newRow("UTF-8 with BOM") << "\xEF\xBB\xBF" + shortcut(cyr) << cyr;
+        QTest::newRow("UTF-16 LE")
+            << utf16("[InternetShortcut]\r\nURL=" + cyr + "\r\n", true) << cyr;
+        QTest::newRow("UTF-16 BE") << utf16("[InternetShortcut]\nURL=" + cyr + "\n", false) << cyr;
+        QTest::newRow("Windows-1251")
+            << QByteArray(
+                   "[InternetShortcut]\r\nURL=http://\xEF\xF0\xE8\xEC\xE5\xF0.\xF0\xF4/\xA8\r\n")
+            << QStringLiteral("http://пример.рф/Ё");
+        QTest::newRow("LF and CR line ends")
+            << QByteArray("[Other]\rURL=wrong\r[InternetShortcut]\nURL=http://a/\n") << "http://a/";
+        QTest::newRow("names in any case")
+            << QByteArray("[internetshortcut]\r\nurl=http://b/\r\n") << "http://b/";
+        QTest::newRow("key in another section")
+            << QByteArray("[DEFAULT]\r\nBASEURL=x\r\nURL=http://c/\r\n") << "";
+        QTest::newRow("no key") << QByteArray("[InternetShortcut]\r\nIconIndex=0\r\n") << "";
+        QTest::newRow("binary") << QByteArray("[InternetShortcut]\r\nURL=http://d/\r\n\0\0\0", 37)
+                                << "";
+    }
+    void readShortcut() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, url);
+        const QString file = env->path("x.url");
+        writeFile(file, bytes);
+        QCOMPARE(ReadShortcutURL(file), url);
+    }
+
+    // The tree with every rule at once: top level without category, nested categories,
+    // capitals in the extension, the length limit, blanks, quotes in names and addresses.
+    void favoritesTree() {
+        const QString fav = home() + "/Favorites";
+        const QString a150 = "http://x/" + QString(141, 'a');
+        writeFile(fav + "/top.url", shortcut("http://top/"));
+        writeFile(fav + "/News/a.URL", shortcut("http://news/"));
+        writeFile(fav + "/News/Sport/b.url", shortcut("  http://sport/  "));
+        writeFile(fav + "/News/Sport/Deep/Deeper/c.url", shortcut("http://deep/"));
+        writeFile(fav + "/long/150.url", shortcut(a150));
+        writeFile(fav + "/long/151.url", shortcut(a150 + "b"));
+        writeFile(fav + "/long/blank.url", shortcut("   "));
+        writeFile(fav + "/Q\"uote's/q.url", shortcut("http://q/?a=\"1\"&b='2'"));
+        writeFile(fav + "/notes.txt", shortcut("http://not-a-shortcut/"));
+        QDir().mkpath(fav + "/Empty");
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        for (int run = 1; run <= 2; ++run) {
+            dialogs.answer(QMessageBox::Yes);
+            v.actImportFromFavorites->trigger();
+        }
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(dialogs.shownTexts(),
+                 (QStringList{"Вы действительно хотите импортировать все URL из Избранного?",
+                              "Добавлено записей: 6. Пропущено: 2.",
+                              "Вы действительно хотите импортировать все URL из Избранного?",
+                              "Добавлено записей: 6. Пропущено: 2."}));
+        QCOMPARE(categoryOf("http://top/"), QStringLiteral("NULL"));
+        QCOMPARE(categoryOf("http://news/"), QStringLiteral("News"));
+        QCOMPARE(categoryOf("http://sport/"), QStringLiteral("News; Sport"));
+        QCOMPARE(categoryOf("http://deep/"), QStringLiteral("News; Sport; Deep; Deeper"));
+        QCOMPARE(categoryOf(a150), QStringLiteral("long"));
+        QCOMPARE(categoryOf(a150 + "b"), QStringLiteral("absent"));
+        QCOMPARE(categoryOf("http://q/?a=\"1\"&b='2'"), QStringLiteral("Q\"uote's"));
+        QCOMPARE(rows(), 12);  // twice imports twice
+        QCOMPARE(v.adsCommon->RecordCount(), 12);
+        QVERIFY(cat->otherValue("SELECT SubjectURLID FROM SubjectURLs LIMIT 1")
+                    .toString()
+                    .startsWith('{'));
+    }
+
+    void declinedAndEmptyFavorites() {
+        QDir().mkpath(home() + "/Favorites");
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        cat->addUrl("http://other-program/", QString(), QString());
+        dialogs.answer(QMessageBox::No);
+        v.actImportFromFavorites->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), 0);
+        dialogs.answer(QMessageBox::Yes);
+        v.actImportFromFavorites->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), 1);  // re-queried all the same
+        QCOMPARE(dialogs.shownTexts().last(),
+                 QStringLiteral("Добавлено записей: 0. Пропущено: 0."));
+    }
+
+    void noFavoritesFolderAsksForOne() {
+        const QString chosen = env->path("chosen");
+        writeFile(chosen + "/x.url", shortcut("http://chosen/"));
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        dialogs.answer(QMessageBox::Yes);
+        dialogs.answerCancel();
+        v.actImportFromFavorites->trigger();
+        QCOMPARE(rows(), 0);
+        dialogs.answer(QMessageBox::Yes);
+        dialogs.answerInput(chosen);
+        v.actImportFromFavorites->trigger();
+        QCOMPARE(categoryOf("http://chosen/"), QStringLiteral("NULL"));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // A refused row ends the walk: the rows before it stay, the view is not re-queried and
+    // the error is shown.
+    void databaseErrorKeepsEarlierRows() {
+        const QString fav = home() + "/Favorites";
+        for (int i = 0; i < 5; ++i) {
+            writeFile(fav + QString("/%1.url").arg(i), shortcut(QString("http://n%1/").arg(i)));
+        }
+        cat->otherExec(
+            "CREATE TRIGGER third BEFORE INSERT ON SubjectURLs "
+            "WHEN (SELECT count(*) FROM SubjectURLs) >= 2 BEGIN SELECT RAISE(ABORT, 'disk says "
+            "no'); END");
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        dialogs.answer(QMessageBox::Yes);
+        v.actImportFromFavorites->trigger();
+        QCOMPARE(rows(), 2);
+        QCOMPARE(v.adsCommon->RecordCount(), 0);
+        QVERIFY(dialogs.shownTexts().last().contains("disk says no"));
+    }
+
+    // Nothing in a hostile tree can stop the walk: a huge sparse file, a FIFO, a link loop,
+    // an unreadable file.
+    void hostileTree() {
+        const QString fav = home() + "/Favorites";
+        writeFile(fav + "/ok.url", shortcut("http://ok/"));
+        {
+            QFile huge(fav + "/huge.url");
+            QVERIFY(huge.open(QIODevice::WriteOnly));
+            huge.write(shortcut("http://huge/"));
+            QVERIFY(huge.resize(8LL * 1024 * 1024 * 1024));
+        }
+        QVERIFY(::mkfifo(QFile::encodeName(fav + "/fifo.url").constData(), 0600) == 0);
+        QVERIFY(QFile::link(fav, fav + "/loop"));
+        writeFile(fav + "/locked.url", shortcut("http://locked/"));
+        QFile::setPermissions(fav + "/locked.url", QFileDevice::Permissions());
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        dialogs.answer(QMessageBox::Yes);
+        QElapsedTimer t;
+        t.start();
+        v.actImportFromFavorites->trigger();
+        QVERIFY2(t.elapsed() < 20000, "the walk took too long");
+        QCOMPARE(categoryOf("http://ok/"), QStringLiteral("NULL"));
+        QCOMPARE(categoryOf("http://huge/"), QStringLiteral("absent"));  // 64 KiB read: zeros
+        // Root reads any file; anybody else skips the locked one.
+        QCOMPARE(categoryOf("http://locked/"), QString(::geteuid() == 0 ? "NULL" : "absent"));
+        QCOMPARE(rows(), ::geteuid() == 0 ? 2 : 1);
+    }
+
+    void bookmarkFile() {
+        const QString file = env->path("bookmarks.html");
+        writeFile(file,
+                  "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" "
+                  "CONTENT=\"text/html; "
+                  "charset=UTF-8\">\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n"
+                  "    <DT><A HREF=\"http://top/\" ADD_DATE=\"1700000000\">Top &amp; co</A>\n"
+                  "    <DT><H3 ADD_DATE=\"1\">Новости</H3>\n    <DD>folder note\n    <DL><p>\n"
+                  "        <DT><A HREF=\"http://news/?a=1&amp;b=&quot;2&quot;\" "
+                  "TAGS=\"daily,Новости\">News</A>\n"
+                  "        <DD>Every &lt;day&gt;\n"
+                  "        <DT><H3>Sport</H3>\n        <DL><p>\n"
+                  "            <DT><A HREF='http://sport/'>Спорт</A>\n        </DL><p>\n"
+                  "        <DT><A HREF=\"javascript:" +
+                      QByteArray(200, 'x') +
+                      "\">too long</A>\n    </DL><p>\n"
+                      "    <DT><A HREF=\"http://after/\">After</A>\n</DL>\n");
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        dialogs.answerFiles({file});
+        dialogs.answer(QMessageBox::Yes);
+        v.actImportBookmarkFile->trigger();
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(dialogs.shownTexts().last(),
+                 QStringLiteral("Добавлено записей: 4. Пропущено: 1."));
+        QCOMPARE(categoryOf("http://top/"), QStringLiteral("NULL"));
+        QCOMPARE(categoryOf("http://news/?a=1&b=\"2\""), QStringLiteral("Новости; daily"));
+        QCOMPARE(categoryOf("http://sport/"), QStringLiteral("Новости; Sport"));
+        QCOMPARE(categoryOf("http://after/"), QStringLiteral("NULL"));
+        QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL = 'http://top/'")
+                     .toString(),
+                 QStringLiteral("Top & co"));
+        QCOMPARE(
+            cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL LIKE 'http://news/%'")
+                .toString(),
+            QStringLiteral("News - Every <day>"));
+    }
+
+    // Firefox and Chromium profiles of the user, written as those browsers keep them.
+    void browserBookmarks() {
+        const QString chromium = home() + "/.config/chromium/Default/Bookmarks";
+        writeFile(chromium,
+                  "{\"roots\": {\"bookmark_bar\": {\"type\": \"folder\", \"name\": \"Bookmarks "
+                  "bar\", \"children\": ["
+                  "{\"type\": \"url\", \"name\": \"Chrome top\", \"url\": \"http://chrome-top/\"},"
+                  "{\"type\": \"folder\", \"name\": \"Work\", \"children\": ["
+                  "{\"type\": \"url\", \"name\": \"Wiki\", \"url\": \"http://wiki/\"}]}]},"
+                  "\"other\": {\"type\": \"folder\", \"name\": \"Other\", \"children\": []}}, "
+                  "\"version\": 1}");
+        const QString profile = home() + "/.mozilla/firefox/abc.default";
+        QDir().mkpath(profile);
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(profile + "/places.sqlite").constData(), &db),
+                 SQLITE_OK);
+        const char* sql =
+            "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url TEXT);"
+            "CREATE TABLE moz_bookmarks(id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER, parent "
+            "INTEGER,"
+            " position INTEGER, title TEXT, guid TEXT);"
+            "INSERT INTO moz_places VALUES (1, 'http://fox/'), (2, 'http://fox-deep/'), (3, "
+            "'http://tagged/');"
+            "INSERT INTO moz_bookmarks VALUES (1, 2, NULL, 0, 0, '', 'root________'),"
+            " (2, 2, NULL, 1, 0, 'menu', 'menu________'), (3, 2, NULL, 1, 1, 'toolbar', "
+            "'toolbar_____'),"
+            " (4, 2, NULL, 1, 2, 'tags', 'tags________'), (10, 2, NULL, 2, 0, 'Linux', 'f1'),"
+            " (11, 2, NULL, 10, 0, 'Qt', 'f2'), (20, 1, 1, 3, 0, 'Fox', 'b1'), (21, 1, 2, 11, 0, "
+            "'Deep', 'b2'),"
+            " (30, 2, NULL, 4, 0, 'mytag', 't1'), (31, 1, 3, 30, 0, NULL, 'b3');";
+        QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        QCOMPARE(BrowserBookmarkFiles(home()).size(), 2);
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        dialogs.answer(QMessageBox::Yes);
+        v.actImportBrowserBookmarks->trigger();
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(dialogs.shownTexts().last(),
+                 QStringLiteral("Добавлено записей: 4. Пропущено: 0."));
+        QCOMPARE(categoryOf("http://chrome-top/"), QStringLiteral("NULL"));
+        QCOMPARE(categoryOf("http://wiki/"), QStringLiteral("Work"));
+        QCOMPARE(categoryOf("http://fox/"), QStringLiteral("NULL"));
+        QCOMPARE(categoryOf("http://fox-deep/"), QStringLiteral("Linux; Qt"));
+        QCOMPARE(categoryOf("http://tagged/"), QStringLiteral("absent"));
+        QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL = 'http://wiki/'")
+                     .toString(),
+                 QStringLiteral("Wiki"));
+    }
+
+    void noBrowsers() {
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        v.actImportBrowserBookmarks->trigger();
+        QCOMPARE(dialogs.shownTexts(),
+                 QStringList{"Закладки браузеров Firefox, Chromium и Chrome не найдены."});
+    }
+};
+
+QTEST_MAIN(TestImport)
+#include "tst_import.moc"
