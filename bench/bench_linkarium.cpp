@@ -5,6 +5,7 @@
 #include "CatalogueGenerator.h"
 
 #include "app/GeneralUnit.h"
+#include "app/MainFrm.h"
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
 #include "common/UtilsUnit.h"
@@ -36,14 +37,13 @@
 namespace {
 
 int missed = 0;
+int passed = 0;
 
 void report(const char* name, double value, const char* unit, const QString& target, bool met) {
     std::printf("%s %.3f %s\t(target: %s)%s\n", name, value, unit, qPrintable(target),
                 met ? "" : "  MISSED");
     std::fflush(stdout);
-    if (!met) {
-        ++missed;
-    }
+    ++(met ? passed : missed);
 }
 
 // Resident memory now, in bytes.
@@ -137,6 +137,105 @@ public:
     bool printerDialog(QWidget*, QPrinter&, bool) override { return false; }
 };
 
+// Also names the file an open dialog is asked for.
+class TYesFileDialogs final : public TUserDialogs {
+public:
+    QString file;
+    QMessageBox::StandardButton messageBox(QWidget*, QMessageBox::Icon, const QString&,
+                                           const QString&, QMessageBox::StandardButtons,
+                                           QMessageBox::StandardButton) override {
+        return QMessageBox::Yes;
+    }
+    bool inputQuery(QWidget*, const QString&, const QString&, QString&) override { return false; }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return file;
+    }
+    QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override {
+        return {file};
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return QString();
+    }
+    QString existingDirectory(QWidget*, const QString&, const QString&) override {
+        return QString();
+    }
+    bool printerDialog(QWidget*, QPrinter&, bool) override { return false; }
+};
+
+// 10,000 Internet shortcuts in 200 folders nested four deep, and a bookmark file of 50,000
+// links in 100 folders; made once.
+void generateImportData(const QString& home) {
+    const QString favorites = home + QStringLiteral("/Favorites");
+    if (!QDir(favorites).exists()) {
+        const QString tmp = favorites + QStringLiteral(".part");
+        QDir(tmp).removeRecursively();
+        for (int f = 0; f < 200; ++f) {
+            const QString folder = tmp + QStringLiteral("/Папка %1/Раздел %2/Тема %3/Часть %4")
+                                             .arg(f / 50)
+                                             .arg(f / 10)
+                                             .arg(f / 2)
+                                             .arg(f);
+            QDir().mkpath(folder);
+            for (int i = 0; i < 50; ++i) {
+                QFile file(folder + QStringLiteral("/Ссылка %1.url").arg(i));
+                file.open(QIODevice::WriteOnly);
+                file.write(
+                    QStringLiteral("[InternetShortcut]\r\nURL=https://example%1.org/путь/%2\r\n"
+                                   "IconIndex=0\r\n")
+                        .arg(f)
+                        .arg(i)
+                        .toUtf8());
+            }
+        }
+        QDir().rename(tmp, favorites);
+    }
+    const QString html = home + QStringLiteral("/bookmarks.html");
+    if (!QFile::exists(html)) {
+        QByteArray out = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<DL><p>\n";
+        for (int f = 0; f < 100; ++f) {
+            out += "<DT><H3>Folder " + QByteArray::number(f) + "</H3>\n<DL><p>\n";
+            for (int i = 0; i < 500; ++i) {
+                out += "<DT><A HREF=\"https://site" + QByteArray::number(f) + ".example.org/page/" +
+                       QByteArray::number(i) + "?q=a&amp;b=c\" ADD_DATE=\"1700000000\" TAGS=\"t" +
+                       QByteArray::number(i % 7) + "\">Заголовок страницы " +
+                       QByteArray::number(i) + "</A>\n<DD>Note about it\n";
+            }
+            out += "</DL><p>\n";
+        }
+        out += "</DL>\n";
+        QFile file(html);
+        file.open(QIODevice::WriteOnly);
+        file.write(out);
+    }
+}
+
+// The imports into a copy of the 100k catalogue, through the view's commands.
+void benchImport(const QString& dataDir, const QString& file100k) {
+    const QString home = dataDir + QStringLiteral("/import-home");
+    generateImportData(home);
+    QTemporaryDir work;
+    const QString copy = work.filePath(QStringLiteral("import.db"));
+    QFile::copy(file100k, copy);
+    TGeneralModule module;
+    module.ADOConnection.SetConnectionString(QStringLiteral("Data Source=") + copy);
+    module.ADOConnection.Open();
+    TBenchView view(module);
+    view.show();
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", home.toLocal8Bit());
+    TYesFileDialogs yes;
+    SetDialogs(&yes);
+    const double shortcuts = seconds([&view]() { view.actImportFromFavorites->trigger(); });
+    report("import_url_files_10k", shortcuts, "s", QStringLiteral("< 3 s"),
+           shortcuts < 3 && view.adsCommon->RecordCount() == 110000);
+    yes.file = home + QStringLiteral("/bookmarks.html");
+    const double bookmarks = seconds([&view]() { view.actImportBookmarkFile->trigger(); });
+    report("import_bookmark_html_50k", bookmarks, "s", QStringLiteral("< 3 s"),
+           bookmarks < 3 && view.adsCommon->RecordCount() == 160000);
+    SetDialogs(nullptr);
+    qputenv("HOME", savedHome);
+}
+
 // From a user's command to the grid painted with the result.
 template <typename F>
 double painted(TBenchView& view, F&& command) {
@@ -182,6 +281,30 @@ void benchReport(TBenchView& view, const QString& file100k) {
     report("report_shown_100k", shown, "s", QStringLiteral("< 3 s"), shown < 3);
 }
 
+// The entry sequence of the program, from the main window to the URL view's first painted
+// grid, on the 100k catalogue named in the settings.
+void benchStartup(const QString& file100k) {
+    QTemporaryDir settings;
+    TRegistryStore::instance().setFileName(settings.filePath(QStringLiteral("settings.db")));
+    WriteRegString(RegRootKey, RegConnectionValue, QStringLiteral("Data Source=") + file100k);
+    QElapsedTimer t;
+    t.start();
+    {
+        TMainForm mainForm;
+        mainForm.show();
+        TGeneralModule module;
+        mainForm.SetGeneralModule(&module);
+        TURLViewForm view(module);
+        mainForm.SetURLView(&view);
+        view.show();
+        view.CommonExDBGrid->viewport()->repaint();
+        QCoreApplication::processEvents();
+        const double startup = t.nsecsElapsed() / 1e9;
+        std::printf("startup_first_paint_100k %.3f s\t(no target set)\n", startup);
+        mainForm.SetURLView(nullptr);
+    }
+}
+
 void benchViews(const QString& file, const QString& file100k) {
     QTemporaryDir settings;
     TRegistryStore::instance().setFileName(settings.filePath(QStringLiteral("settings.db")));
@@ -203,6 +326,11 @@ void benchViews(const QString& file, const QString& file100k) {
                     view.adsCommon->RecordCount());
         const double remove = painted(view, [&view]() { view.actRemoveFilter->trigger(); });
         std::printf("view_remove_filter_1m %.3f s\n", remove);
+        view.CommonExDBGrid->SetSelectedIndex(url);
+        const double find =
+            seconds([&view]() { view.ViewFindDBGridCell->setText(QStringLiteral("нет-такого")); });
+        report("find_nomatch_1m", find * 1000, "ms", QStringLiteral("< 100 ms"), find < 0.1);
+        view.ViewFindDBGridCell->setText(QString());
 
         // The URL dialog filled in without its modal loop, as a user would fill it.
         view.RunEditDialog = [&module, &view](const QVariant& key, QVariant& recordKey) {
@@ -324,10 +452,12 @@ int main(int argc, char** argv) {
                     filter, shellFilter, shellFilter > 0 ? filter / shellFilter : 0.0,
                     quick.RecordCount());
         benchViews(file, file100k);
+        benchImport(dir, file100k);
+        benchStartup(file100k);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());
         return 2;
     }
-    std::printf("%d passed, %d failed\n", 11 - missed, missed);
+    std::printf("%d passed, %d failed\n", passed, missed);
     return missed == 0 ? 0 : 1;
 }

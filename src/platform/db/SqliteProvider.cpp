@@ -256,6 +256,11 @@ void TSqliteProvider::close() {
     if (!m_handle && !QSqlDatabase::contains(m_connectionName)) {
         return;
     }
+    // The engine will not close with statements still prepared.
+    for (const auto& cached : m_statements) {
+        sqlite3_finalize(cached.second);
+    }
+    m_statements.clear();
     m_handle = nullptr;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -283,17 +288,32 @@ qint64 TSqliteProvider::execute(const QString& sql, const QVariantList& params,
     const char* end = tail + u.size();
     qint64 changed = 0;
     int bound = 0;
-    // Several statements may stand in one text; parameters run on across them.
+    // Several statements may stand in one text; parameters run on across them. A text of
+    // one statement run again (an import's insert, a mark as visited) reuses its prepared
+    // form: compiling the key's default expression costs more than the insert itself.
+    bool first = true;
     while (tail < end) {
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(m_handle, tail, static_cast<int>(end - tail), &raw, &tail) !=
-            SQLITE_OK) {
+        if (first) {
+            for (auto it = m_statements.begin(); it != m_statements.end(); ++it) {
+                if (it->first == u) {
+                    raw = it->second;
+                    m_statements.erase(it);
+                    tail = end;
+                    break;
+                }
+            }
+        }
+        if (!raw && sqlite3_prepare_v2(m_handle, tail, static_cast<int>(end - tail), &raw, &tail) !=
+                        SQLITE_OK) {
             fail(tr("Ошибка в запросе к базе данных."));
         }
         if (!raw) {
             break;  // only blanks or a comment were left
         }
-        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+        const bool whole = first && tail == end;
+        first = false;
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
         const int count = sqlite3_bind_parameter_count(raw);
         for (int i = 1; i <= count; ++i) {
             TSqliteStatement::BindVariant(raw, i,
@@ -314,6 +334,15 @@ qint64 TSqliteProvider::execute(const QString& sql, const QVariantList& params,
             fail(tr("Ошибка при выполнении запроса к базе данных."));
         }
         changed += sqlite3_changes(m_handle);
+        if (whole) {
+            sqlite3_reset(raw);
+            sqlite3_clear_bindings(raw);
+            m_statements.insert(m_statements.begin(), {u, st.release()});
+            if (m_statements.size() > kCachedStatements) {
+                sqlite3_finalize(m_statements.back().second);
+                m_statements.pop_back();
+            }
+        }
     }
     return changed;
 }

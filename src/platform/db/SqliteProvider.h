@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 
+#include <vector>
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 // The embedded engine: a catalogue file opened through Qt SQL, read and written through
 // the engine's C API on the driver's handle. The file must exist and be a database; it
@@ -41,5 +44,8 @@ private:
     QString m_connectionName;
     QString m_fileName;
     sqlite3* m_handle = nullptr;
+    // Prepared statements of recent single-statement texts, newest first.
+    static constexpr std::size_t kCachedStatements = 8;
+    std::vector<std::pair<QByteArray, sqlite3_stmt*>> m_statements;
     int m_busyTimeout = 0;
 };
