@@ -113,32 +113,8 @@ void benchMatchMask() {
 
 using TBenchView = TURLViewForm;
 
-// Answers Yes to the delete question, as a user does.
+// Answers Yes to every question, as a user does, and names the file an open dialog asks for.
 class TYesDialogs final : public TUserDialogs {
-public:
-    QMessageBox::StandardButton messageBox(QWidget*, QMessageBox::Icon, const QString&,
-                                           const QString&, QMessageBox::StandardButtons,
-                                           QMessageBox::StandardButton) override {
-        return QMessageBox::Yes;
-    }
-    bool inputQuery(QWidget*, const QString&, const QString&, QString&) override { return false; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return QString();
-    }
-    QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return QString();
-    }
-    QString existingDirectory(QWidget*, const QString&, const QString&) override {
-        return QString();
-    }
-    bool printerDialog(QWidget*, QPrinter&, bool) override { return false; }
-};
-
-// Also names the file an open dialog is asked for.
-class TYesFileDialogs final : public TUserDialogs {
 public:
     QString file;
     QMessageBox::StandardButton messageBox(QWidget*, QMessageBox::Icon, const QString&,
@@ -223,7 +199,7 @@ void benchImport(const QString& dataDir, const QString& file100k) {
     view.show();
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", home.toLocal8Bit());
-    TYesFileDialogs yes;
+    TYesDialogs yes;
     SetDialogs(&yes);
     const double shortcuts = seconds([&view]() { view.actImportFromFavorites->trigger(); });
     report("import_url_files_10k", shortcuts, "s", QStringLiteral("< 3 s"),
