@@ -20,30 +20,6 @@ QVariant fieldData(TField* f) {
     return QVariant::fromValue(reinterpret_cast<quintptr>(f));
 }
 
-// The ")" that closes a condition: not one inside a double-quoted literal nor one that
-// closes a nested "(", so a value holding ")" and a condition such as "F IN (1, 2)" are
-// read back whole.
-int conditionEnd(const QString& text, int from) {
-    bool quoted = false;
-    int depth = 0;
-    for (int i = from; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (quoted) {
-            continue;
-        } else if (c == QLatin1Char('(')) {
-            ++depth;
-        } else if (c == QLatin1Char(')')) {
-            if (depth == 0) {
-                return i;
-            }
-            --depth;
-        }
-    }
-    return -1;
-}
-
 }  // namespace
 
 TDBGridFilterForm::TDBGridFilterForm(QWidget* parent)
@@ -209,17 +185,10 @@ QString TDBGridFilterForm::GetFilterText() const {
 
 void TDBGridFilterForm::SetFilterText(const QString& text) {
     ui->QueryListView->clear();
-    QString rest = text;
     const TValueLists lists = templateLists();
-    while (rest.contains(QLatin1Char('('))) {
-        const int p = rest.indexOf(QLatin1Char('('));
-        int q = conditionEnd(rest, p + 1);
-        if (q < 0) {
-            q = rest.size();
-        }
-        const QString word = rest.left(p).trimmed().toUpper();
-        const QString condition = rest.mid(p + 1, q - p - 1);
-        rest = rest.mid(q + 1);
+    for (const TFilterCondition& part : SplitFilterText(text)) {
+        const QString& word = part.Connector;
+        const QString& condition = part.Condition;
         const QString name = condition.section(QLatin1Char(' '), 0, 0);
         TField* field = DataSet ? DataSet->FindField(name) : nullptr;
         if (!field) {

@@ -534,3 +534,49 @@ QString ExtractMask(const QString& text, const QString& mask) {
     }
     return text.mid(m.captureStart, m.captureEnd - m.captureStart);
 }
+
+namespace {
+
+// The ")" that closes a condition: not one inside a double-quoted literal nor one that
+// closes a nested "(", so a value holding ")" and a condition such as "F IN (1, 2)" are
+// read back whole.
+int conditionEnd(const QString& text, int from) {
+    bool quoted = false;
+    int depth = 0;
+    for (int i = from; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (quoted) {
+            continue;
+        } else if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            if (depth == 0) {
+                return i;
+            }
+            --depth;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+QVector<TFilterCondition> SplitFilterText(const QString& text) {
+    QVector<TFilterCondition> out;
+    int from = 0;
+    while (true) {
+        const int p = text.indexOf(QLatin1Char('('), from);
+        if (p < 0) {
+            break;
+        }
+        int q = conditionEnd(text, p + 1);
+        if (q < 0) {
+            q = text.size();
+        }
+        out.append({text.mid(from, p - from).trimmed().toUpper(), text.mid(p + 1, q - p - 1)});
+        from = q + 1;
+    }
+    return out;
+}

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class TField;
 class TParameters;
@@ -71,3 +72,14 @@ QString ExtractMask(const QString& text, const QString& mask);
 // A date in the user's short date format, leniently (one-digit day and month, two-digit
 // year); throws EError "'%s' - неверная дата" when it is none.
 QDate StrToDate(const QString& text);
+
+// One condition of a filter text and the word before it ("OR", "AND", upper case; empty
+// for the first).
+struct TFilterCondition {
+    QString Connector;
+    QString Condition;
+};
+// The conditions of a filter text "(c1) OR (c2) AND (c3)", each without its parentheses;
+// a ")" inside a double-quoted literal or closing a nested "(" stays in its condition, and
+// an unclosed last condition runs to the end.
+QVector<TFilterCondition> SplitFilterText(const QString& text);

@@ -291,7 +291,7 @@ QString TSocketClient::readLine() {
     return QString::fromUtf8(line);
 }
 
-qint16 TSocketClient::replyNumberOf(const QString& line) {
+qint16 TSocketClient::ReplyNumberOf(const QString& line) {
     int digits = 0;
     while (digits < line.size() && digits < 10 && line.at(digits).isDigit()) {
         ++digits;
@@ -303,7 +303,7 @@ QString TSocketClient::Transaction(const QString& command) {
     ReplyNumber = 0;
     send(command.toUtf8() + "\r\n");
     const QString line = readLine();
-    ReplyNumber = replyNumberOf(line);
+    ReplyNumber = ReplyNumberOf(line);
     return line;
 }
 
@@ -322,12 +322,10 @@ QString TSMTPClient::command(const QString& text) {
 QString TSMTPClient::readReply() {
     QString first = readLine();
     QString last = first;
-    // Lines go on while the last one has a blank first or "-" after its number.
-    while (!last.isEmpty() && (last.at(0) == QLatin1Char(' ') ||
-                               (last.size() > 3 && last.at(3) == QLatin1Char('-')))) {
+    while (ReplyContinues(last)) {
         last = readLine();
     }
-    ReplyNumber = replyNumberOf(first);
+    ReplyNumber = ReplyNumberOf(first);
     return first;
 }
 
@@ -429,6 +427,11 @@ QByteArray TSMTPClient::Base64Lines(const QByteArray& data) {
         out += data.mid(at, 45).toBase64() + "\r\n";
     }
     return out;
+}
+
+bool TSMTPClient::ReplyContinues(const QString& line) {
+    return !line.isEmpty() &&
+           (line.at(0) == QLatin1Char(' ') || (line.size() > 3 && line.at(3) == QLatin1Char('-')));
 }
 
 QString TSMTPClient::NewBoundary() {

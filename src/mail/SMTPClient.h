@@ -44,6 +44,8 @@ public:
     void Abort() { close(); }
     // Sends the command and CR LF, reads one reply line and takes its number.
     QString Transaction(const QString& command);
+    // The number a reply line starts with (0 when none).
+    static qint16 ReplyNumberOf(const QString& line);
 
 protected:
     void open();
@@ -51,7 +53,6 @@ protected:
     void send(const QByteArray& data);
     // One reply line with its line end; empty when the server closed the connection.
     QString readLine();
-    static qint16 replyNumberOf(const QString& line);
 
 private:
     template <typename Done>
@@ -112,6 +113,9 @@ public:
     static QString AddressOf(const QString& entry);
     static QByteArray Base64Lines(const QByteArray& data);
     static QString NewBoundary();
+    // True when another line of the same reply follows this one: a blank first, or "-"
+    // after the number (RFC 5321 4.2.1).
+    static bool ReplyContinues(const QString& line);
 
 private:
     // A transaction whose reply must be there and below 400.
