@@ -244,6 +244,7 @@ void benchReport(TBenchView& view, const QString& file100k) {
     });
     report("report_page_100k", text, "s",
            QStringLiteral("<= 2x sqlite3 -html (%1 s)").arg(html, 0, 'f', 3), text <= 2 * html);
+    std::printf("report_page_100k_ratio %.2f x\n", html > 0 ? text / html : 0.0);
     view.RunReportDialog = [](TPrepareSubjectReportForm& d) {
         d.ToggleNode(d.Root());
         return d.Confirm();

@@ -45,7 +45,14 @@ case "${1:-}" in
         packages+=(python3-aiosmtpd poppler-utils)
         install_missing
         build build
-        cd build
+        (cd build && ctest --output-on-failure --parallel "$(nproc)")
+        # The same suite once more with AddressSanitizer, LeakSanitizer and
+        # UndefinedBehaviorSanitizer; any report fails the test that caused it.
+        build build-asan -DLINKARIUM_SANITIZE=ON
+        cd build-asan
+        export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+        export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+        export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
         exec ctest --output-on-failure --parallel "$(nproc)"
         ;;
     *)

@@ -440,7 +440,8 @@ bool TExDBGrid::ParseColumnLayoutValue(const QString& value, QString& title, int
     bool okWidth = false;
     const int p = items[1].trimmed().toInt(&okPosition);
     const int w = items[2].trimmed().toInt(&okWidth);
-    if (!okPosition || !okWidth) {
+    // The program never writes a negative width: such a value is damaged, not a layout.
+    if (!okPosition || !okWidth || w < 0) {
         return false;
     }
     title = items[0];

@@ -59,6 +59,33 @@ class TestGridDialogs final : public QObject {
     }
 
 private Q_SLOTS:
+    void columnLayoutValue_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("width");
+        QTest::newRow("plain") << "Категории,2,120,1" << true << "Категории" << 120;
+        QTest::newRow("quoted title") << "\"a, \"\"b\"\"\",0,5,0" << true << "a, \"b\"" << 5;
+        QTest::newRow("negative width") << "Категории,2,-12,1" << false << "" << 0;
+        QTest::newRow("too few items") << "a,1,2" << false << "" << 0;
+        QTest::newRow("not a number") << "a,x,2,1" << false << "" << 0;
+    }
+    void columnLayoutValue() {
+        QFETCH(QString, value);
+        QFETCH(bool, read);
+        QFETCH(QString, title);
+        QFETCH(int, width);
+        QString t;
+        int position = 0;
+        int w = 0;
+        bool visible = true;
+        QCOMPARE(TExDBGrid::ParseColumnLayoutValue(value, t, position, w, visible), read);
+        if (read) {
+            QCOMPARE(t, title);
+            QCOMPARE(w, width);
+        }
+    }
+
     void initTestCase() { InitTestApplication(); }
 
     void init() {
