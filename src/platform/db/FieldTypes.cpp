@@ -123,6 +123,11 @@ double DayNumber(const QDateTime& when) {
 }
 
 QDateTime DateTimeFromDayNumber(double days) {
+    // A day number from outside (a filter text, a cell) may be anything; beyond a million
+    // years either way it is no date.
+    if (!std::isfinite(days) || std::fabs(days) > 4e8) {
+        return QDateTime();
+    }
     const double whole = std::floor(days);
     const qint64 ms = std::llround((days - whole) * 86400000.0);
     return QDateTime(kDayZero.addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);

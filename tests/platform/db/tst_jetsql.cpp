@@ -201,6 +201,19 @@ private Q_SLOTS:
         QCOMPARE(DateTimeFromDayNumber(days), when);
     }
 
+    // A day number typed into a filter may be anything: no date, never undefined behaviour.
+    void dayNumbersOutOfRange_data() {
+        QTest::addColumn<double>("days");
+        QTest::newRow("huge") << 4.5e23;
+        QTest::newRow("huge negative") << -4.5e23;
+        QTest::newRow("infinite") << std::numeric_limits<double>::infinity();
+        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN();
+    }
+    void dayNumbersOutOfRange() {
+        QFETCH(double, days);
+        QVERIFY(!DateTimeFromDayNumber(days).isValid());
+    }
+
     void declaredTypes_data() {
         QTest::addColumn<QString>("declared");
         QTest::addColumn<int>("type");
