@@ -52,7 +52,6 @@ case "${1:-}" in
         cd build-asan
         export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
         export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-        export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
         exec ctest --output-on-failure --parallel "$(nproc)"
         ;;
     *)
