@@ -157,6 +157,27 @@ private Q_SLOTS:
         }
     }
 
+    // A zero-length file holds nothing to lose: it becomes the store, without a notice.
+    void zeroLengthFileBecomesTheStore() {
+        TTestEnvironment env;
+        TRegistryStore::instance().close();
+        {
+            QFile f(env.storeFile());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        {
+            TRegistry reg;
+            QVERIFY(reg.OpenKey(QStringLiteral("K"), true));
+            QVERIFY(reg.WriteString(QStringLiteral("v"), QStringLiteral("kept")));
+        }
+        QVERIFY(TRegistryStore::instance().takeNotice().isEmpty());
+        TRegistryStore::instance().close();
+        TRegistry reg;
+        QVERIFY(reg.OpenKeyReadOnly(QStringLiteral("K")));
+        QCOMPARE(reg.ReadString(QStringLiteral("v")).value_or(QString()), QStringLiteral("kept"));
+        QVERIFY(QFileInfo(env.storeFile()).size() > 0);
+    }
+
     void damagedFileIsKeptAside_data() {
         QTest::addColumn<QString>("kind");
         QTest::newRow("garbage") << "garbage";
