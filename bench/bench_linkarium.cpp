@@ -34,6 +34,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 int missed = 0;
@@ -192,6 +194,14 @@ void benchImport(const QString& dataDir, const QString& file100k) {
     QTemporaryDir work;
     const QString copy = work.filePath(QStringLiteral("import.db"));
     QFile::copy(file100k, copy);
+    {
+        // The copy is on disk before the clock starts, as a user's catalogue is: otherwise
+        // the import's first commit would pay for writing all of it.
+        QFile written(copy);
+        if (written.open(QIODevice::ReadWrite)) {
+            ::fsync(written.handle());
+        }
+    }
     TGeneralModule module;
     module.ADOConnection.SetConnectionString(QStringLiteral("Data Source=") + copy);
     module.ADOConnection.Open();
