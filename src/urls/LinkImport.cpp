@@ -173,6 +173,15 @@ void TLinkImporter::progress() {
     }
 }
 
+void TLinkImporter::bind(const TBatchRow& row) {
+    const auto orNull = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
+    m_insert.Parameters().ParamByName(QStringLiteral("URL")).SetValue(row.url);
+    m_insert.Parameters().ParamByName(QStringLiteral("Category")).SetValue(orNull(row.category));
+    m_insert.Parameters()
+        .ParamByName(QStringLiteral("Description"))
+        .SetValue(orNull(row.description));
+}
+
 void TLinkImporter::Add(const TImportedLink& link) {
     const QString url = TrimControls(link.URL);
     if (url.isEmpty() || url.size() > kMaxURL) {
@@ -180,15 +189,9 @@ void TLinkImporter::Add(const TImportedLink& link) {
         progress();
         return;
     }
-    const QString category = LimitCategories(link.Category, kMaxText);
-    const QString text = link.Description.left(kMaxText);
-    m_insert.Parameters().ParamByName(QStringLiteral("URL")).SetValue(url);
-    m_insert.Parameters()
-        .ParamByName(QStringLiteral("Category"))
-        .SetValue(category.isEmpty() ? QVariant() : QVariant(category));
-    m_insert.Parameters()
-        .ParamByName(QStringLiteral("Description"))
-        .SetValue(text.isEmpty() ? QVariant() : QVariant(text));
+    const TBatchRow row{url, LimitCategories(link.Category, kMaxText),
+                        link.Description.left(kMaxText)};
+    bind(row);
     // One commit per row would cost a disk flush each; a batch keeps the rows before a
     // refused one all the same.
     if (!m_transaction) {
@@ -197,9 +200,10 @@ void TLinkImporter::Add(const TImportedLink& link) {
     try {
         m_insert.Execute();
     } catch (...) {
-        Finish();
+        keepBatch();
         throw;
     }
+    m_batch.push_back(row);
     ++Added;
     if (++m_inBatch >= kBatch) {
         Finish();
@@ -213,6 +217,25 @@ void TLinkImporter::Finish() {
         m_transaction.reset();
     }
     m_inBatch = 0;
+    m_batch.clear();
+}
+
+// A refused row leaves the transaction unusable on a server (it takes no more statements and
+// would roll back at commit), so the batch is undone and its earlier rows are written again.
+void TLinkImporter::keepBatch() {
+    m_transaction.reset();
+    const std::vector<TBatchRow> rows = std::move(m_batch);
+    m_batch.clear();
+    m_inBatch = 0;
+    if (rows.empty()) {
+        return;
+    }
+    TTransaction again(m_connection);
+    for (const TBatchRow& row : rows) {
+        bind(row);
+        m_insert.Execute();
+    }
+    again.Commit();
 }
 
 void TFavoritesWalk::Walk(const QString& folder, const QString& prefix) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class TConnection;
 class TTransaction;
@@ -42,12 +43,20 @@ public:
     std::function<void(int entries)> OnProgress;
 
 private:
+    struct TBatchRow {
+        QString url;
+        QString category;
+        QString description;
+    };
     void progress();
+    void bind(const TBatchRow& row);
+    void keepBatch();
 
     TConnection& m_connection;
     TCommand m_insert;
     std::unique_ptr<TTransaction> m_transaction;
     int m_inBatch = 0;
+    std::vector<TBatchRow> m_batch;
 };
 
 // Leading and trailing blanks and control characters removed.

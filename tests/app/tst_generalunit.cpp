@@ -35,7 +35,10 @@ class TestGeneralUnit final : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { InitTestApplication(); }
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
 
     void firstStartAsksForADatabase() {
         TTestEnvironment env;

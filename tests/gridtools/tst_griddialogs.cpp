@@ -86,12 +86,16 @@ private Q_SLOTS:
         }
     }
 
-    void initTestCase() { InitTestApplication(); }
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
 
     void init() {
         env = std::make_unique<TTestEnvironment>();
         cat = std::make_unique<TTestCatalogue>();
-        cat->otherExec("CREATE TABLE T2 (N INTEGER, Notes TEXT, D DATETIME)");
+        cat->otherSchema("CREATE TABLE T2 (N INTEGER, Notes TEXT, D DATETIME)",
+                         "CREATE TABLE \"T2\" (\"N\" INTEGER, \"Notes\" TEXT, \"D\" TIMESTAMP)");
         ds = std::make_unique<TDataSet>();
         ds->SetConnection(&cat->connection());
         ds->SetCommandText("SELECT * FROM SubjectURLs");

@@ -56,7 +56,8 @@ class TestReports final : public QObject {
     std::unique_ptr<TTestEnvironment> env;
     std::unique_ptr<TTestCatalogue> cat;
     std::unique_ptr<TGeneralModule> module;
-    QString longText = QString(300, QLatin1Char('d'));
+    // As long as the field holds: it breaks into three lines of the page.
+    QString longText = QString(255, QLatin1Char('d'));
 
     // Runs the report command of the view with the given fields ticked; returns the page.
     static QString report(TURLViewForm& v, const QStringList& tick) {
@@ -74,6 +75,7 @@ class TestReports final : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
+        LINKARIUM_REQUIRE_ENGINE();
         InitTestApplication();
         env = std::make_unique<TTestEnvironment>();
         InitUtilsUnit();  // the mail log beside the test program

@@ -64,6 +64,7 @@ class TestImport final : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
+        LINKARIUM_REQUIRE_ENGINE();
         InitTestApplication();
         savedHome = qgetenv("HOME");
     }
@@ -194,10 +195,8 @@ private Q_SLOTS:
         for (int i = 0; i < 5; ++i) {
             writeFile(fav + QString("/%1.url").arg(i), shortcut(QString("http://n%1/").arg(i)));
         }
-        cat->otherExec(
-            "CREATE TRIGGER third BEFORE INSERT ON SubjectURLs "
-            "WHEN (SELECT count(*) FROM SubjectURLs) >= 2 BEGIN SELECT RAISE(ABORT, 'disk says "
-            "no'); END");
+        cat->refuseWrites("BEFORE INSERT", "(SELECT count(*) FROM SubjectURLs) >= 2",
+                          "disk says no");
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();

@@ -21,10 +21,18 @@ public:
         FormCreate();
     }
 
-    static const char* Schema() {
-        return "CREATE TABLE Items (ID GUID NOT NULL PRIMARY KEY, Name TEXT(100) COLLATE NOCASE,"
-               " Active BOOLEAN NOT NULL DEFAULT 0, Created DATETIME, Amount INTEGER,"
-               " Price DOUBLE)";
+    static QString Schema() {
+        return QStringLiteral(
+            "CREATE TABLE Items (ID GUID NOT NULL PRIMARY KEY, Name TEXT(100) COLLATE NOCASE,"
+            " Active BOOLEAN NOT NULL DEFAULT 0, Created DATETIME, Amount INTEGER,"
+            " Price DOUBLE)");
+    }
+    static QString ServerSchema() {
+        return QStringLiteral(
+            "CREATE TABLE \"Items\" (\"ID\" guid NOT NULL PRIMARY KEY, \"Name\" citext"
+            " CHECK (char_length(\"Name\") <= 100),"
+            " \"Active\" BOOLEAN NOT NULL DEFAULT false, \"Created\" TIMESTAMP,"
+            " \"Amount\" INTEGER, \"Price\" FLOAT8)");
     }
 
 protected:

@@ -30,11 +30,19 @@ class TestCommonViewFrm final : public QObject {
 
     void addItem(const QString& name, bool active, const QString& created, const QString& amount,
                  const QString& price) {
-        cat->otherExec(QStringLiteral("INSERT INTO Items VALUES ('%1', %2, %3, %4, %5, %6)")
-                           .arg(QUuid::createUuid().toString(QUuid::WithBraces).toUpper(),
-                                name.isNull() ? QStringLiteral("NULL")
-                                              : "'" + QString(name).replace("'", "''") + "'",
-                                active ? "1" : "0", created, amount, price));
+        const auto value = [](const QString& v) {
+            return v == QLatin1String("NULL") ? QVariant() : QVariant(v);
+        };
+        cat->other().Execute(
+            "INSERT INTO Items VALUES (:ID, :Name, :Active, :Created, :Amount, :Price)",
+            {{"ID", QUuid::createUuid().toString(QUuid::WithBraces).toUpper()},
+             {"Name", name.isNull() ? QVariant() : QVariant(name)},
+             {"Active", active},
+             {"Created", created == QLatin1String("NULL")
+                             ? QVariant()
+                             : QVariant(DateTimeFromDayNumber(created.toDouble()))},
+             {"Amount", value(amount)},
+             {"Price", value(price)}});
     }
     std::unique_ptr<TTestViewForm> openView(const QString& base = "SELECT * FROM Items") {
         auto view = std::make_unique<TTestViewForm>(*module, base);
@@ -47,12 +55,15 @@ class TestCommonViewFrm final : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { InitTestApplication(); }
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
 
     void init() {
         env = std::make_unique<TTestEnvironment>();
         cat = std::make_unique<TTestCatalogue>();
-        cat->otherExec(TTestViewForm::Schema());
+        cat->otherSchema(TTestViewForm::Schema(), TTestViewForm::ServerSchema());
         addItem("alpha", true, "37653.75", "1", "1.5");
         addItem("Beta \"b\"", false, "37654", "2", "2.5");
         addItem(QString(), false, "NULL", "3", "NULL");

@@ -1,6 +1,7 @@
 #include "platform/db/Connection.h"
 
 #include "platform/db/DataSet.h"
+#include "platform/db/PostgresProvider.h"
 #include "platform/db/SqliteProvider.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,9 @@ std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection)
     if (name.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0 ||
         name.startsWith(QLatin1String("Microsoft.Jet.OLEDB"), Qt::CaseInsensitive)) {
         return std::make_unique<TSqliteProvider>();
+    }
+    if (name.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
+        return std::make_unique<TPostgresProvider>();
     }
     throw EDatabaseError(
         QCoreApplication::translate("TConnection", "Поставщик данных \"%1\" не поддерживается.")
@@ -81,7 +85,8 @@ TDbProvider& TConnection::Provider() const {
 }
 
 TTranslatedSql TConnection::Translate(const QString& jetSql) const {
-    return TranslateJetSql(jetSql, Dialect());
+    TDbProvider& provider = Provider();
+    return TranslateJetSql(jetSql, provider.dialect(), provider.sqlNames());
 }
 
 int TConnection::BeginTrans() {

@@ -1011,8 +1011,16 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
     const QString table = quoteIdent(m_updateTable);
     const QString is = QLatin1Char(' ') + provider.nullSafeEquals() + QStringLiteral(" ?");
     const auto columnName = [this](int c) { return quoteIdent(m_columns[c].column); };
-    const auto originalOf = [&](int c) { return m_store.cellOf(change.original, c).variant(); };
-    const auto currentOf = [&](int c) { return m_store.cellOf(current, c).variant(); };
+    // Dates are kept as day numbers; the server takes them only as dates.
+    const bool server = provider.dialect() == TSqlDialect::PostgreSQL;
+    const auto bindable = [&](int c, const TCellView& cell) {
+        if (server && cell.tag == TCellView::Real && m_columns[c].type == TFieldType::DateTime) {
+            return QVariant(DateTimeFromDayNumber(cell.real()));
+        }
+        return cell.variant();
+    };
+    const auto originalOf = [&](int c) { return bindable(c, m_store.cellOf(change.original, c)); };
+    const auto currentOf = [&](int c) { return bindable(c, m_store.cellOf(current, c)); };
 
     // Where the row is found: its key and the original values of the columns that
     // changed, or without a key every original value of the one first such row.

@@ -26,7 +26,8 @@ struct TColumnInfo {
     QString column;  // its name there
 };
 
-// The result of a query, read once into a row store.
+// The result of a query, read once into a row store. Column names are known at once; where
+// a column comes from and its declared type are complete once fetchAll has run.
 class TDbCursor {
 public:
     virtual ~TDbCursor() = default;
@@ -60,6 +61,8 @@ public:
     virtual QString rowLocator() const = 0;
     virtual QString beginSql() const = 0;
     virtual QString nullSafeEquals() const = 0;
+    // Columns the translator has to know by type; none for engines that compare like Jet.
+    virtual const TSqlNames* sqlNames() { return nullptr; }
 };
 
 // The provider a connection string names; an unknown one is an error.

@@ -78,13 +78,14 @@ TFieldType FieldTypeFromDeclared(const QString& declared, int* size) {
         }
         return TFieldType::Memo;
     }
-    if (is({"MEMO", "LONGTEXT", "CLOB", "NTEXT"})) {
+    if (is({"MEMO", "LONGTEXT", "CLOB", "NTEXT", "CITEXT"})) {
         return TFieldType::Memo;
     }
     if (is({"BOOLEAN", "BOOL", "BIT", "YESNO", "LOGICAL"})) {
         return TFieldType::Boolean;
     }
-    if (is({"DATETIME", "DATE", "TIME", "TIMESTAMP", "TIMESTAMP WITHOUT TIME ZONE"})) {
+    if (is({"DATETIME", "DATE", "TIME", "TIMESTAMP", "TIMESTAMP WITHOUT TIME ZONE",
+            "TIMESTAMP WITH TIME ZONE", "TIMESTAMPTZ"})) {
         return TFieldType::DateTime;
     }
     if (is({"SMALLINT", "SHORT", "INT2", "TINYINT", "BYTE"})) {

@@ -1,5 +1,7 @@
 #include "platform/db/JetSql.h"
 
+#include "platform/db/FieldTypes.h"
+
 namespace {
 
 bool isIdentChar(QChar c) {
@@ -61,16 +63,127 @@ QString singleQuoted(const QString& body) {
     return QLatin1Char('\'') + b + QLatin1Char('\'');
 }
 
+int skipBlanks(const QString& s, int i) {
+    while (i < s.size() && s.at(i).isSpace()) {
+        ++i;
+    }
+    return i;
+}
+
+// A comparison operator at i: its length, or 0.
+int comparisonLength(const QString& s, int i, bool orderings) {
+    const QStringView rest = QStringView(s).mid(i);
+    for (const char* op : {"<>", "!=", "<=", ">=", "=", "<", ">"}) {
+        const QLatin1String o(op);
+        if (rest.startsWith(o) && (orderings || o == QLatin1String("=") ||
+                                   o == QLatin1String("<>") || o == QLatin1String("!="))) {
+            return o.size();
+        }
+    }
+    return 0;
+}
+
+// A plain number at i ("-12", "45000.5"): its length, or 0.
+int numberLength(const QString& s, int i, bool fraction) {
+    int j = i;
+    if (j < s.size() && s.at(j) == QLatin1Char('-')) {
+        ++j;
+    }
+    const int digits = j;
+    while (j < s.size() && s.at(j).isDigit()) {
+        ++j;
+    }
+    if (fraction && j > digits && j + 1 < s.size() && s.at(j) == QLatin1Char('.') &&
+        s.at(j + 1).isDigit()) {
+        j += 2;
+        while (j < s.size() && s.at(j).isDigit()) {
+            ++j;
+        }
+    }
+    if (j == digits || (j < s.size() && (isIdentChar(s.at(j)) || s.at(j) == QLatin1Char('.')))) {
+        return 0;
+    }
+    return j - i;
+}
+
+// After a Boolean or date column: "= 1" becomes "= TRUE", "< 45000" a timestamp literal, so
+// the server compares like Jet does. Returns the index after what was rewritten, or i.
+int rewriteComparison(const QString& s, int i, TSqlNames::Kind kind, QString& r) {
+    const int opStart = skipBlanks(s, i);
+    const int opLength = comparisonLength(s, opStart, kind == TSqlNames::DateTime);
+    if (!opLength) {
+        return i;
+    }
+    const int valueStart = skipBlanks(s, opStart + opLength);
+    const int valueLength = numberLength(s, valueStart, kind == TSqlNames::DateTime);
+    if (!valueLength) {
+        return i;
+    }
+    const QString number = s.mid(valueStart, valueLength);
+    QString value;
+    if (kind == TSqlNames::Boolean) {
+        value = number.toLongLong() != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    } else {
+        const QDateTime when = DateTimeFromDayNumber(number.toDouble());
+        if (!when.isValid()) {
+            return i;  // no such date: the server's own error says so
+        }
+        value = QStringLiteral("TIMESTAMP '") +
+                when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QLatin1Char('\'');
+    }
+    r += s.mid(i, valueStart - i) + value;
+    return valueStart + valueLength;
+}
+
+// Whether " ESCAPE ''" may follow a LIKE pattern that ends before i: only when the pattern
+// stands alone and has no ESCAPE clause of its own.
+bool patternEnds(const QString& s, int i) {
+    const int j = skipBlanks(s, i);
+    if (j >= s.size() || s.at(j) == QLatin1Char(')') || s.at(j) == QLatin1Char(';')) {
+        return true;
+    }
+    if (!s.at(j).isLetter()) {
+        return false;
+    }
+    int k = j;
+    while (k < s.size() && isIdentChar(s.at(k))) {
+        ++k;
+    }
+    return QStringView(s).mid(j, k - j).compare(QLatin1String("ESCAPE"), Qt::CaseInsensitive) != 0;
+}
+
 }  // namespace
 
-TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect) {
+const TSqlNames::Kind* TSqlNames::find(QStringView name) const {
+    const auto it = columns.constFind(name.toString().toCaseFolded());
+    return it == columns.constEnd() ? nullptr : &it.value();
+}
+
+QString TSqlNames::exact(QStringView name) const {
+    return spelling.value(name.toString().toCaseFolded());
+}
+
+TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSqlNames* names) {
     TTranslatedSql out;
     QString& r = out.sql;
     r.reserve(s.size() + 16);
     const int n = s.size();
+    const bool server = dialect == TSqlDialect::PostgreSQL;
+    // The server's LIKE takes a backslash as its escape by default; Jet's has none.
+    bool likePattern = false;
+    const auto endPattern = [&](int next) {
+        if (likePattern && patternEnds(s, next)) {
+            r += QLatin1String(" ESCAPE ''");
+        }
+        likePattern = false;
+    };
     int i = 0;
     while (i < n) {
         const QChar c = s.at(i);
+        if (likePattern && !c.isSpace() && c != QLatin1Char('"') && c != QLatin1Char('\'') &&
+            c != QLatin1Char(':') && c != QLatin1Char('?')) {
+            likePattern = false;
+        }
         if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
             QString body;
             bool closed = false;
@@ -78,12 +191,17 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect) {
             i = readQuoted(s, i, c, body, closed);
             // An unterminated literal is passed on as it stands, so the engine reports it.
             r += closed ? singleQuoted(body) : s.mid(start);
+            endPattern(i);
             continue;
         }
         if (c == QLatin1Char('[')) {
             const int end = s.indexOf(QLatin1Char(']'), i + 1);
             if (end > i) {
                 QString ident = s.mid(i + 1, end - i - 1);
+                if (server && names) {
+                    const QString exact = names->exact(ident);
+                    ident = exact.isEmpty() ? ident : exact;
+                }
                 ident.replace(QLatin1Char('"'), QLatin1String("\"\""));
                 r += QLatin1Char('"') + ident + QLatin1Char('"');
                 i = end + 1;
@@ -108,6 +226,13 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect) {
             out.parameters << s.mid(i + 1, j - i - 1);
             r += QLatin1Char('?');
             i = j;
+            endPattern(i);
+            continue;
+        }
+        if (c == QLatin1Char('?')) {
+            r += c;
+            ++i;
+            endPattern(i);
             continue;
         }
         if (isIdentChar(c)) {
@@ -116,13 +241,25 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect) {
                 ++j;
             }
             const QStringView word = QStringView(s).mid(i, j - i);
-            if (dialect == TSqlDialect::PostgreSQL &&
-                word.compare(QLatin1String("LIKE"), Qt::CaseInsensitive) == 0) {
+            if (server && word.compare(QLatin1String("LIKE"), Qt::CaseInsensitive) == 0) {
                 r += QLatin1String("ILIKE");
-            } else {
+                likePattern = true;
+                i = j;
+                continue;
+            }
+            const QString exact =
+                server && names && !word.front().isDigit() ? names->exact(word) : QString();
+            if (exact.isEmpty()) {
                 r += word;
+            } else {
+                r += QLatin1Char('"') + exact + QLatin1Char('"');
             }
             i = j;
+            if (server && names && !word.front().isDigit()) {
+                if (const TSqlNames::Kind* kind = names->find(word)) {
+                    i = rewriteComparison(s, i, *kind, r);
+                }
+            }
             continue;
         }
         r += c;

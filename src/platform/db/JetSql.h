@@ -1,9 +1,22 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 enum class TSqlDialect { SQLite, PostgreSQL };
+
+// What the translator has to know of a server catalogue, keyed by case-folded name: the
+// exact spelling of names that are not all lower case (the server folds bare names, Jet
+// does not care), and the columns whose values Jet writes as numbers (Booleans compared
+// with 0 or -1, dates compared with day numbers).
+struct TSqlNames {
+    enum Kind { Boolean, DateTime };
+    QHash<QString, Kind> columns;
+    QHash<QString, QString> spelling;
+    const Kind* find(QStringView name) const;
+    QString exact(QStringView name) const;
+};
 
 struct TTranslatedSql {
     QString sql;             // the engine's dialect, parameters as positional "?"
@@ -14,8 +27,12 @@ struct TTranslatedSql {
 // double-quoted string literals (with "" inside) become single-quoted ones, {GUID}
 // literals become quoted text, [identifiers] become "identifiers", :Name parameters
 // become positional placeholders and LIKE becomes the engine's case-insensitive match.
-// Nothing inside a literal is ever changed.
-TTranslatedSql TranslateJetSql(const QString& jet, TSqlDialect dialect);
+// On the server, LIKE has no escape character (as in Jet), a name is quoted in the spelling
+// names knows, and a column named in names compared with a number gets TRUE/FALSE or a
+// timestamp instead. Nothing inside a literal
+// is ever changed.
+TTranslatedSql TranslateJetSql(const QString& jet, TSqlDialect dialect,
+                               const TSqlNames* names = nullptr);
 
 // The distinct parameter names of a Jet statement, in order of first appearance.
 QStringList JetSqlParameterNames(const QString& jet);

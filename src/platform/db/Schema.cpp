@@ -88,6 +88,50 @@ void CreateSqliteCatalogue(const QString& fileName) {
     }
 }
 
+QString PostgresCatalogueSchema() {
+    // citext: "=" and LIKE ignore case as Jet's do; the server's character type folds
+    // letters. A CHECK holds each text column to its Jet length, which is also where the
+    // program reads that length back.
+    // Names are quoted so that the server keeps their spelling, as the embedded engine does.
+    return QStringLiteral(
+        "CREATE EXTENSION IF NOT EXISTS citext;\n"
+        "CREATE DOMAIN guid AS varchar(38);\n"
+        "CREATE TABLE \"SubjectURLs\" ("
+        " \"SubjectURLID\" guid NOT NULL PRIMARY KEY"
+        " DEFAULT ('{' || upper(gen_random_uuid()::text) || '}'),"
+        " \"SubjectID\" guid NULL,"
+        " \"Description\" citext CHECK (char_length(\"Description\") <= 255),"
+        " \"URL\" citext CHECK (char_length(\"URL\") <= 150),"
+        " \"Visited\" boolean NOT NULL DEFAULT false,"
+        " \"Category\" citext CHECK (char_length(\"Category\") <= 255));\n"
+        "CREATE TABLE \"CategoryList\" ("
+        " \"CategoryID\" serial PRIMARY KEY,"
+        " \"CategoryName\" citext CHECK (char_length(\"CategoryName\") <= 255));\n"
+        "CREATE VIEW \"vCategoryList\" AS SELECT \"CategoryName\" FROM \"CategoryList\";\n");
+}
+
+void CreateServerCatalogue(TConnection& connection) {
+    if (connection.Dialect() != TSqlDialect::PostgreSQL) {
+        throw EDatabaseError(QCoreApplication::translate(
+            "Schema", "Таблицы на сервере создаются только в базе данных PostgreSQL."));
+    }
+    TRowStore rows;
+    connection.Provider()
+        .query(QStringLiteral("SELECT relname FROM pg_class c JOIN pg_namespace n"
+                              " ON n.oid = c.relnamespace WHERE n.nspname = current_schema()"
+                              " AND lower(relname) IN ('subjecturls', 'categorylist',"
+                              " 'vcategorylist')"),
+               {})
+        ->fetchAll(rows);
+    if (rows.size() > 0) {
+        throw EDatabaseError(QCoreApplication::translate(
+            "Schema", "В базе данных уже есть таблицы каталога: она не пустая."));
+    }
+    TTransaction transaction(connection);
+    connection.Provider().execute(PostgresCatalogueSchema(), {});
+    transaction.Commit();
+}
+
 void CheckCatalogue(TConnection& connection) {
     const struct {
         const char* object;
@@ -99,10 +143,9 @@ void CheckCatalogue(TConnection& connection) {
     for (const auto& r : required) {
         try {
             TRowStore rows;
-            connection.Provider()
-                .query(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(QLatin1String(r.object)),
-                       {})
-                ->fetchAll(rows);
+            const TTranslatedSql sql = connection.Translate(
+                QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(QLatin1String(r.object)));
+            connection.Provider().query(sql.sql, {})->fetchAll(rows);
         } catch (const EDatabaseError&) {
             throw EDatabaseError(QCoreApplication::translate("Schema", r.message));
         }

@@ -11,6 +11,13 @@ void CreateSqliteCatalogue(const QString& fileName);
 // The statements that lay out a new SQLite catalogue.
 QString SqliteCatalogueSchema();
 
+// The statements that lay out a catalogue on a PostgreSQL server.
+QString PostgresCatalogueSchema();
+
+// Lays out a catalogue in the empty database of an open server connection, in one
+// transaction; a database that already holds any of the catalogue's objects is refused.
+void CreateServerCatalogue(TConnection& connection);
+
 // Checks that an open connection holds a catalogue: the table SubjectURLs and the query
 // vCategoryList. The error names what is missing.
 void CheckCatalogue(TConnection& connection);

@@ -33,6 +33,7 @@ class TestConnection final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { LINKARIUM_REQUIRE_ENGINE(); }
     void refusedWithoutTouchingTheFile_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("message");
@@ -40,6 +41,7 @@ private Q_SLOTS:
         QTest::newRow("text") << QByteArray("Data Source=x\n") << "не является базой данных SQLite";
     }
     void refusedWithoutTouchingTheFile() {
+        LINKARIUM_SQLITE_ONLY();
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
         QTemporaryDir dir;
@@ -59,6 +61,7 @@ private Q_SLOTS:
     }
 
     void missingFileIsNotCreated() {
+        LINKARIUM_SQLITE_ONLY();
         QTemporaryDir dir;
         const QString file = dir.filePath("absent.db");
         TConnection c;
@@ -92,6 +95,7 @@ private Q_SLOTS:
     }
 
     void readOnlyCatalogue() {
+        LINKARIUM_SQLITE_ONLY();
         if (::geteuid() == 0) {
             QSKIP("root may write any file");
         }
@@ -144,6 +148,7 @@ private Q_SLOTS:
     }
 
     void createRefusesAnExistingFile() {
+        LINKARIUM_SQLITE_ONLY();
         QTemporaryDir dir;
         const QString file = dir.filePath("mine.db");
         {
@@ -158,6 +163,7 @@ private Q_SLOTS:
     }
 
     void lockedCatalogueWaitsThenReports() {
+        LINKARIUM_SQLITE_ONLY();
         TTestCatalogue cat;
         TConnection c;
         c.SetConnectionString(cat.connectionString() + ";Busy Timeout=300");

@@ -37,6 +37,7 @@ class TestDataSet final : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase() { LINKARIUM_REQUIRE_ENGINE(); }
     void init() {
         cat = std::make_unique<TTestCatalogue>();
         cat->addUrl("b.example/news", "Новости дня", "Новости");
@@ -304,10 +305,8 @@ private Q_SLOTS:
         QVERIFY(ds->Locate("CategoryName", {"Работа"}, 0));
         ds->Delete();
         ds->UpdateBatch();
-        QCOMPARE(cat->otherValue("SELECT group_concat(CategoryName, ',') FROM "
-                                 "(SELECT CategoryName FROM CategoryList ORDER BY 1)")
-                     .toString(),
-                 QStringLiteral("Новости,Прочее"));
+        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
+                 (QStringList{"Новости", "Прочее"}));
     }
 
     void batchConflictIsAnErrorNotAnOverwrite_data() {
@@ -456,9 +455,15 @@ private Q_SLOTS:
     }
 
     void otherFieldTypesRoundTrip() {
-        cat->otherExec(
-            "CREATE TABLE T (ID INTEGER PRIMARY KEY, D DATETIME, N INTEGER, F DOUBLE,"
-            " B BOOLEAN); INSERT INTO T VALUES (1, 37653.5, 42, 2.5, -1)");
+        if (TestEngine() == TTestEngine::SQLite) {
+            cat->otherExec(
+                "CREATE TABLE T (ID INTEGER PRIMARY KEY, D DATETIME, N INTEGER, F DOUBLE,"
+                " B BOOLEAN); INSERT INTO T VALUES (1, 37653.5, 42, 2.5, -1)");
+        } else {
+            cat->otherExec(
+                "CREATE TABLE T (ID INTEGER PRIMARY KEY, D TIMESTAMP, N INTEGER, F FLOAT8,"
+                " B BOOLEAN); INSERT INTO T VALUES (1, '2003-02-01 12:00', 42, 2.5, TRUE)");
+        }
         openUrls("SELECT * FROM T");
         QCOMPARE(ds->FieldByName("D").AsDateTime(), QDateTime(QDate(2003, 2, 1), QTime(12, 0)));
         QCOMPARE(ds->FieldByName("N").AsInteger(), 42);
@@ -472,7 +477,9 @@ private Q_SLOTS:
         ds->Post();
         QCOMPARE(cat->otherValue("SELECT D FROM T").toDouble(), 37654.0);
         QCOMPARE(cat->otherValue("SELECT N FROM T").toInt(), 7);
-        QCOMPARE(cat->otherValue("SELECT B FROM T").toInt(), -1);  // unchanged column untouched
+        // An unchanged column is untouched.
+        QCOMPARE(cat->otherValue("SELECT B FROM T").toInt(),
+                 TestEngine() == TTestEngine::SQLite ? -1 : 1);
     }
 
     void modelFollowsTheDataSet() {

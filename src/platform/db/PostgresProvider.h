@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/db/DbProvider.h"
+
+#include <QCoreApplication>
+#include <QHash>
+
+struct pg_conn;
+struct pg_result;
+
+// A catalogue shared on a PostgreSQL server: opened through Qt SQL, read and written through
+// libpq on the driver's connection. Statements arrive with "?" placeholders and are sent
+// with server-side parameters; values go as untyped text, so the server reads each one as
+// the type of the column it meets, as Jet's loosely typed parameters do.
+class TPostgresProvider final : public TDbProvider {
+    Q_DECLARE_TR_FUNCTIONS(TPostgresProvider)
+
+public:
+    TPostgresProvider();
+    ~TPostgresProvider() override;
+
+    TSqlDialect dialect() const override { return TSqlDialect::PostgreSQL; }
+    void open(const TConnectionString& connection) override;
+    void close() override;
+    bool isOpen() const override { return m_conn != nullptr; }
+
+    std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) override;
+    qint64 execute(const QString& sql, const QVariantList& params,
+                   QVector<QVariantList>* returned) override;
+
+    QStringList primaryKey(const QString& table) override;
+    QString rowLocator() const override { return QStringLiteral("ctid"); }
+    QString beginSql() const override { return QStringLiteral("BEGIN"); }
+    QString nullSafeEquals() const override { return QStringLiteral("IS NOT DISTINCT FROM"); }
+    const TSqlNames* sqlNames() override;
+
+    // The server's backend process, for a test that ends the session from outside.
+    int backendPid() const;
+
+    // "?" placeholders outside literals, quoted names and comments become $1, $2, ...
+    static QString NumberPlaceholders(const QString& sql, int* count = nullptr);
+
+    // What a column of a query is: its table and name there, and its declared type.
+    struct TColumnOrigin {
+        QString table;
+        QString column;
+        QString declared;
+    };
+
+private:
+    friend class TPgCursor;
+    [[noreturn]] void fail(pg_result* result);
+    pg_result* run(const QString& sql, const QVariantList& params);
+    TColumnOrigin origin(unsigned table, int column);
+    void loadRelation(unsigned table);
+
+    QString m_connectionName;
+    pg_conn* m_conn = nullptr;
+    TSqlNames m_names;
+    bool m_namesStale = true;
+    // Columns of the relations seen in results, by relation id then column number.
+    QHash<unsigned, QHash<int, TColumnOrigin>> m_relations;
+};
