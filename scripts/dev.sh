@@ -7,7 +7,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
-          qt6-l10n-tools qt6-translations-l10n sqlite3 xvfb xauth fonts-dejavu-core)
+          libqt6sql6-psql libpq-dev qt6-l10n-tools qt6-translations-l10n sqlite3 xvfb xauth fonts-dejavu-core)
 
 install_missing() {
     local missing=()
@@ -41,18 +41,33 @@ case "${1:-}" in
         exec build/bin/linkarium
         ;;
     test)
-        # A real SMTP peer for the mail tests; reading printed reports back.
-        packages+=(python3-aiosmtpd poppler-utils)
+        # A real SMTP peer for the mail tests; reading printed reports back; a PostgreSQL
+        # server for the second half of the catalogue tests.
+        packages+=(python3-aiosmtpd poppler-utils postgresql)
         install_missing
         build build
-        (cd build && ctest --output-on-failure --parallel "$(nproc)")
+        # A throwaway cluster on a loopback port; without it the server half reports itself
+        # skipped.
+        cluster=""
+        if started="$(./scripts/pg-cluster.sh start)"; then
+            cluster="$(sed -n 1p <<<"$started")"
+            export LINKARIUM_TEST_PG="$(sed -n 2p <<<"$started")"
+            trap './scripts/pg-cluster.sh stop "$cluster"' EXIT
+        else
+            echo "WARNING: no PostgreSQL test server; the PostgreSQL half will be skipped" >&2
+        fi
+        status=0
+        (cd build && ctest --output-on-failure --parallel "$(nproc)") || status=$?
         # The same suite once more with AddressSanitizer, LeakSanitizer and
         # UndefinedBehaviorSanitizer; any report fails the test that caused it.
         build build-asan -DLINKARIUM_SANITIZE=ON
-        cd build-asan
-        export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
-        export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-        exec ctest --output-on-failure --parallel "$(nproc)"
+        (
+            cd build-asan
+            export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+            export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+            ctest --output-on-failure --parallel "$(nproc)"
+        ) || status=$?
+        exit "$status"
         ;;
     *)
         echo "usage: $0 run|test" >&2

@@ -36,7 +36,7 @@ case "${1:-}" in
         dir="$(mktemp -d /tmp/linkarium-pg.XXXXXX)"
         chmod 0755 "$dir"
         password="$(head -c 18 /dev/urandom | base64 | tr -d '+/=')"
-        printf '%s\n' "$password" >"$dir/pwfile"
+        (umask 077 && printf '%s\n' "$password" >"$dir/pwfile")
         [ "$(id -u)" -ne 0 ] || chown -R nobody "$dir"
         # C.UTF-8: the server folds every letter, Cyrillic included, as the program does.
         as_owner "$bin/initdb" -D "$dir/data" -U linkarium --pwfile="$dir/pwfile" \

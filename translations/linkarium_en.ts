@@ -46,6 +46,14 @@
         <source>В базе данных нет запроса vCategoryList.</source>
         <translation>The database has no vCategoryList query.</translation>
     </message>
+    <message>
+        <source>Таблицы на сервере создаются только в базе данных PostgreSQL.</source>
+        <translation>Server tables are created only in a PostgreSQL database.</translation>
+    </message>
+    <message>
+        <source>В базе данных уже есть таблицы каталога: она не пустая.</source>
+        <translation>The database already holds catalogue tables: it is not empty.</translation>
+    </message>
 </context>
 <context>
     <name>TAboutForm</name>
@@ -641,6 +649,46 @@
         <source>Проверка подключения прошла успешно.</source>
         <translation>Test connection succeeded.</translation>
     </message>
+    <message>
+        <source>Сервер PostgreSQL</source>
+        <translation>PostgreSQL server</translation>
+    </message>
+    <message>
+        <source>С&amp;ервер:</source>
+        <translation>S&amp;erver:</translation>
+    </message>
+    <message>
+        <source>localhost</source>
+        <translation>localhost</translation>
+    </message>
+    <message>
+        <source>П&amp;орт:</source>
+        <translation>P&amp;ort:</translation>
+    </message>
+    <message>
+        <source>&amp;База данных:</source>
+        <translation>&amp;Database:</translation>
+    </message>
+    <message>
+        <source>По&amp;льзователь:</source>
+        <translation>&amp;User:</translation>
+    </message>
+    <message>
+        <source>Па&amp;роль:</source>
+        <translation>Pass&amp;word:</translation>
+    </message>
+    <message>
+        <source>Создать &amp;таблицы каталога</source>
+        <translation>Create catalogue &amp;tables</translation>
+    </message>
+    <message>
+        <source>PostgreSQL: общий каталог на сервере</source>
+        <translation>PostgreSQL: a catalogue shared on a server</translation>
+    </message>
+    <message>
+        <source>Таблицы каталога созданы в базе данных %1.</source>
+        <translation>The catalogue tables were created in the database %1.</translation>
+    </message>
 </context>
 <context>
     <name>TDataSet</name>
@@ -978,6 +1026,45 @@
     <message>
         <source>Параметр %1 не найден.</source>
         <translation>Parameter %1 not found.</translation>
+    </message>
+</context>
+<context>
+    <name>TPostgresProvider</name>
+    <message>
+        <source>Неверный порт сервера: %1</source>
+        <translation>Invalid server port: %1</translation>
+    </message>
+    <message>
+        <source>Не указан сервер базы данных.</source>
+        <translation>No database server given.</translation>
+    </message>
+    <message>
+        <source>Драйвер PostgreSQL для Qt не установлен.</source>
+        <translation>The Qt PostgreSQL driver is not installed.</translation>
+    </message>
+    <message>
+        <source>Не удалось подключиться к серверу %1.
+%2</source>
+        <translation>Cannot connect to the server %1.
+%2</translation>
+    </message>
+    <message>
+        <source>Сервер PostgreSQL версии %1 не поддерживается: нужна версия 13 или новее.</source>
+        <translation>PostgreSQL server version %1 is not supported: version 13 or later is needed.</translation>
+    </message>
+    <message>
+        <source>Соединение с сервером базы данных потеряно. Подключитесь заново командой "Подключение к базе...".
+%1</source>
+        <translation>The connection to the database server was lost. Connect again with "Database Connection...".
+%1</translation>
+    </message>
+    <message>
+        <source>Нет соединения с базой данных.</source>
+        <translation>Not connected to a database.</translation>
+    </message>
+    <message>
+        <source>Сервер отменил транзакцию после ошибки в ней: изменения не сохранены.</source>
+        <translation>The server cancelled the transaction after an error in it: the changes were not saved.</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,8 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TDataLinkDialog>()) {
     ui->setupUi(this);
     ui->ProviderComboBox->addItem(tr("SQLite: файл на этом компьютере"), QStringLiteral("SQLite"));
+    ui->ProviderComboBox->addItem(tr("PostgreSQL: общий каталог на сервере"),
+                                  QStringLiteral("PostgreSQL"));
     const auto guard = [this](void (TDataLinkDialog::*handler)()) {
         return [this, handler]() { Guarded([this, handler]() { (this->*handler)(); }); };
     };
@@ -22,7 +24,12 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
             guard(&TDataLinkDialog::BrowseButtonClick));
     connect(ui->CreateButton, &QPushButton::clicked, this,
             guard(&TDataLinkDialog::CreateButtonClick));
+    connect(ui->CreateSchemaButton, &QPushButton::clicked, this,
+            guard(&TDataLinkDialog::CreateSchemaButtonClick));
     connect(ui->TestButton, &QPushButton::clicked, this, guard(&TDataLinkDialog::TestButtonClick));
+    connect(ui->ProviderComboBox, &QComboBox::currentIndexChanged, this,
+            &TDataLinkDialog::ProviderComboBoxChange);
+    ProviderComboBoxChange();
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -40,19 +47,76 @@ QString TDataLinkDialog::DefaultCatalogueFileName() {
            QStringLiteral("/Linkarium.db");
 }
 
+bool TDataLinkDialog::serverChosen() const {
+    return ui->ProviderComboBox->currentData().toString() == QLatin1String("PostgreSQL");
+}
+
+void TDataLinkDialog::ProviderComboBoxChange() {
+    ui->ProviderPages->setCurrentWidget(serverChosen() ? ui->PostgreSQLPage : ui->SQLitePage);
+}
+
 void TDataLinkDialog::SetConnectionString(const QString& text) {
     m_old = text;
     const TConnectionString cs(text);
-    ui->FileNameEdit->setText(cs.value(QStringLiteral("Data Source")));
+    const bool server =
+        cs.provider().compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0;
+    ui->ProviderComboBox->setCurrentIndex(ui->ProviderComboBox->findData(
+        server ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite")));
+    if (!server) {
+        ui->FileNameEdit->setText(cs.value(QStringLiteral("Data Source")));
+        return;
+    }
+    // "host", "host:port" or "[v6 address]:port"
+    QString host = cs.value(QStringLiteral("Data Source")).trimmed();
+    int port = 5432;
+    const int colon = host.lastIndexOf(QLatin1Char(':'));
+    const bool bracketed = host.startsWith(QLatin1Char('['));
+    if (colon > 0 &&
+        (bracketed ? host.at(colon - 1) == QLatin1Char(']') : host.count(QLatin1Char(':')) == 1)) {
+        bool ok = false;
+        const int p = host.mid(colon + 1).toInt(&ok);
+        if (ok && p > 0 && p <= 65535) {
+            port = p;
+            host = host.left(colon);
+        }
+    }
+    if (bracketed && host.endsWith(QLatin1Char(']'))) {
+        host = host.mid(1, host.size() - 2);
+    }
+    ui->ServerEdit->setText(host);
+    ui->PortSpinBox->setValue(port);
+    ui->DatabaseEdit->setText(cs.value(QStringLiteral("Initial Catalog")));
+    ui->UserEdit->setText(cs.value(QStringLiteral("User ID")));
+    ui->PasswordEdit->setText(cs.value(QStringLiteral("Password")));
 }
 
 QString TDataLinkDialog::ConnectionString() const {
     TConnectionString cs(m_old);
-    if (cs.provider().compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0) {
+    const QString provider = ui->ProviderComboBox->currentData().toString();
+    if (cs.provider().compare(provider, Qt::CaseInsensitive) != 0) {
         cs = TConnectionString();  // another engine's settings do not carry over
     }
-    cs.setValue(QStringLiteral("Provider"), ui->ProviderComboBox->currentData().toString());
-    cs.setValue(QStringLiteral("Data Source"), ui->FileNameEdit->text().trimmed());
+    cs.setValue(QStringLiteral("Provider"), provider);
+    if (!serverChosen()) {
+        cs.setValue(QStringLiteral("Data Source"), ui->FileNameEdit->text().trimmed());
+        return cs.toString();
+    }
+    QString host = ui->ServerEdit->text().trimmed();
+    if (host.isEmpty()) {
+        host = QStringLiteral("localhost");
+    }
+    if (host.contains(QLatin1Char(':'))) {
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    }
+    cs.setValue(QStringLiteral("Data Source"),
+                host + QLatin1Char(':') + QString::number(ui->PortSpinBox->value()));
+    cs.setValue(QStringLiteral("Initial Catalog"), ui->DatabaseEdit->text().trimmed());
+    cs.setValue(QStringLiteral("User ID"), ui->UserEdit->text().trimmed());
+    if (ui->PasswordEdit->text().isEmpty()) {
+        cs.remove(QStringLiteral("Password"));
+    } else {
+        cs.setValue(QStringLiteral("Password"), ui->PasswordEdit->text());
+    }
     return cs.toString();
 }
 
@@ -79,6 +143,19 @@ void TDataLinkDialog::CreateButtonClick() {
     CreateSqliteCatalogue(file);
     ui->FileNameEdit->setText(QDir::toNativeSeparators(file));
     ShowInformation(tr("База данных %1 создана.").arg(file), this);
+}
+
+void TDataLinkDialog::CreateSchemaButtonClick() {
+    {
+        THourglass hourglass;
+        TConnection server;
+        server.SetConnectionString(ConnectionString());
+        server.Open();
+        CreateServerCatalogue(server);
+    }
+    ShowInformation(
+        tr("Таблицы каталога созданы в базе данных %1.").arg(ui->DatabaseEdit->text().trimmed()),
+        this);
 }
 
 void TDataLinkDialog::TestButtonClick() {

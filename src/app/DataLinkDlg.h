@@ -25,12 +25,17 @@ public:
 
     void BrowseButtonClick();
     void CreateButtonClick();
+    void CreateSchemaButtonClick();
     void TestButtonClick();
+    // Shows the fields of the engine chosen in the provider list.
+    void ProviderComboBoxChange();
 
     // Where a new catalogue is proposed.
     static QString DefaultCatalogueFileName();
 
 private:
+    bool serverChosen() const;
+
     std::unique_ptr<Ui::TDataLinkDialog> ui;
     QString m_old;
 };

@@ -96,7 +96,8 @@ bool TGeneralModule::SelectDatabase() {
     const QString old = ADOConnection.ConnectionString();
     try {
         const QString chosen = EditConnectionString(old);
-        if (chosen != old) {
+        // The same string opens again when the server had ended the session.
+        if (chosen != old || ADOConnection.Lost()) {
             QCoreApplication::processEvents();
             ADOConnection.Close();
             ADOConnection.SetConnectionString(chosen);

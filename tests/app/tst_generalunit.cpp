@@ -2,14 +2,19 @@
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
 #include "common/UtilsUnit.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
 #include <QtTest>
 
 namespace {
@@ -211,6 +216,104 @@ private Q_SLOTS:
         edit->setText(env.path("missing.db"));
         dlg.findChild<QPushButton*>("TestButton")->click();
         QVERIFY(dialogs.shownTexts().last().contains("не найден"));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // The server ended the session: the program shows the error and keeps running, and
+    // "Подключение к базе..." with the same settings connects again.
+    void reconnectAfterTheServerWentAway() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.otherExec("INSERT INTO CategoryList(CategoryName) VALUES('Новости')");
+        WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
+        TScriptedDialogs dialogs;
+        QStringList shown;
+        auto m = makeModule({}, &shown);
+        m->Connect();
+        const int pid = static_cast<TPostgresProvider&>(m->ADOConnection.Provider()).backendPid();
+        cat.otherValue(QString("SELECT pg_terminate_backend(%1)").arg(pid));
+        Guarded([&]() { m->adsCategoryList.Requery(); });
+        QVERIFY(dialogs.shownTexts().last().contains("Подключитесь заново"));
+        QVERIFY(m->ADOConnection.Lost());
+        QCOMPARE(m->SelectDatabase(), true);  // the dialog answers with the same string
+        QVERIFY(!m->ADOConnection.Lost());
+        QCOMPARE(m->adsCategoryList.RecordCount(), 1);
+        QVERIFY(!m->TerminateRequested());
+    }
+
+    void dataLinkDialogServerFields_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("fields");  // server, port, database, user, password
+        QTest::addColumn<QString>("written");
+        QTest::newRow("all fields")
+            << "Provider=PostgreSQL;Data Source=db.example:6543;Initial Catalog=links;"
+               "User ID=ann;Password=\"p;w\""
+            << QStringList{"db.example", "6543", "links", "ann", "p;w"}
+            << "Provider=PostgreSQL;Data Source=db.example:6543;Initial Catalog=links;"
+               "User ID=ann;Password=\"p;w\"";
+        QTest::newRow("default port, no password")
+            << "Provider=postgresql;Data Source=db;Initial Catalog=links;User ID=ann"
+            << QStringList{"db", "5432", "links", "ann", ""}
+            << "Provider=PostgreSQL;Data Source=db:5432;Initial Catalog=links;User ID=ann";
+        QTest::newRow("v6 address")
+            << "Provider=PostgreSQL;Data Source=[::1]:7000;Initial Catalog=c;User ID=u"
+            << QStringList{"::1", "7000", "c", "u", ""}
+            << "Provider=PostgreSQL;Data Source=[::1]:7000;Initial Catalog=c;User ID=u";
+    }
+    void dataLinkDialogServerFields() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, written);
+        TDataLinkDialog dlg;
+        dlg.SetConnectionString(text);
+        QCOMPARE(dlg.findChild<QStackedWidget*>("ProviderPages")->currentWidget()->objectName(),
+                 QStringLiteral("PostgreSQLPage"));
+        QCOMPARE((QStringList{dlg.findChild<QLineEdit*>("ServerEdit")->text(),
+                              QString::number(dlg.findChild<QSpinBox*>("PortSpinBox")->value()),
+                              dlg.findChild<QLineEdit*>("DatabaseEdit")->text(),
+                              dlg.findChild<QLineEdit*>("UserEdit")->text(),
+                              dlg.findChild<QLineEdit*>("PasswordEdit")->text()}),
+                 fields);
+        QCOMPARE(dlg.findChild<QLineEdit*>("PasswordEdit")->echoMode(), QLineEdit::Password);
+        QCOMPARE(dlg.ConnectionString(), written);
+        // Choosing the file engine drops the server's settings, and shows the file fields.
+        auto* provider = dlg.findChild<QComboBox*>("ProviderComboBox");
+        provider->setCurrentIndex(provider->findData("SQLite"));
+        QCOMPARE(dlg.findChild<QStackedWidget*>("ProviderPages")->currentWidget()->objectName(),
+                 QStringLiteral("SQLitePage"));
+        QCOMPARE(TConnectionString(dlg.ConnectionString()).value("User ID"), QString());
+    }
+
+    // An empty server database gets the catalogue's tables from the dialog, once.
+    void dataLinkDialogCreatesServerTables() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestEnvironment env;
+        TScriptedDialogs dialogs;
+        TTestCatalogue empty(TTestCatalogue::Empty);
+        TDataLinkDialog dlg;
+        dlg.SetConnectionString(empty.connectionString());
+        QCOMPARE(dlg.ConnectionString(), empty.connectionString());
+        auto* test = dlg.findChild<QPushButton*>("TestButton");
+        test->click();
+        QVERIFY2(dialogs.shownTexts().last().contains("SubjectURLs"),
+                 qPrintable(dialogs.shownTexts().last()));
+        dlg.findChild<QPushButton*>("CreateSchemaButton")->click();
+        QVERIFY(dialogs.shownTexts().last().startsWith("Таблицы каталога созданы"));
+        test->click();
+        QCOMPARE(dialogs.shownTexts().last(),
+                 QStringLiteral("Проверка подключения прошла успешно."));
+        dlg.findChild<QPushButton*>("CreateSchemaButton")->click();
+        QVERIFY(dialogs.shownTexts().last().contains("уже есть таблицы"));
+        // A wrong password is the server's clear refusal, and never shown back.
+        dlg.findChild<QLineEdit*>("PasswordEdit")->setText("wrong-s3cr3t");
+        test->click();
+        QVERIFY(dialogs.shownTexts().last().contains("Не удалось подключиться"));
+        QVERIFY(!dialogs.shownTexts().last().contains("wrong-s3cr3t"));
         QCOMPARE(dialogs.unexpected(), 0);
     }
 };

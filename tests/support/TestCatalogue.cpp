@@ -8,6 +8,7 @@
 #include "platform/db/Schema.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QUuid>
 #include <QtTest>
 
@@ -63,15 +64,18 @@ QString TestEngineUnavailable() {
     return why;
 }
 
-TTestCatalogue::TTestCatalogue() {
+TTestCatalogue::TTestCatalogue(TLayout layout) {
     if (TestEngine() == TTestEngine::SQLite) {
-        CreateSqliteCatalogue(fileName());
+        if (layout == WithTables) {
+            CreateSqliteCatalogue(fileName());
+        } else {
+            QFile(fileName()).open(QIODevice::WriteOnly);  // an empty file is an empty database
+        }
         m_connectionString = QStringLiteral("Provider=SQLite;Data Source=") + fileName();
     } else {
         static int made = 0;
-        m_database = QStringLiteral("lk_test_%1_%2")
-                         .arg(QCoreApplication::applicationPid())
-                         .arg(++made);
+        m_database =
+            QStringLiteral("lk_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
         admin().Execute(QStringLiteral("CREATE DATABASE %1").arg(m_database));
         TConnectionString cs(serverString());
         cs.setValue(QStringLiteral("Initial Catalog"), m_database);
@@ -79,7 +83,7 @@ TTestCatalogue::TTestCatalogue() {
     }
     m_connection.SetConnectionString(m_connectionString);
     m_connection.Open();
-    if (!m_database.isEmpty()) {
+    if (!m_database.isEmpty() && layout == WithTables) {
         CreateServerCatalogue(m_connection);
     }
     m_other.SetConnectionString(m_connectionString);
@@ -123,7 +127,10 @@ QString TTestCatalogue::addUrl(const QString& url, const QString& description,
         m_other.Execute(
             QStringLiteral("INSERT INTO SubjectURLs(SubjectURLID, URL, Description, Category, "
                            "Visited) VALUES(:K, :U, :D, :C, :V)"),
-            {{"K", key}, {"U", orNull(url)}, {"D", orNull(description)}, {"C", orNull(category)},
+            {{"K", key},
+             {"U", orNull(url)},
+             {"D", orNull(description)},
+             {"C", orNull(category)},
              {"V", visited}});
     } catch (const EError& e) {
         qWarning("insert failed: %s", qPrintable(e.message()));
@@ -161,18 +168,20 @@ void TTestCatalogue::refuseWrites(const QString& event, const QString& condition
     const QString name = QStringLiteral("refuse_%1").arg(++made);
     QString sql;
     if (TestEngine() == TTestEngine::SQLite) {
-        sql = QStringLiteral("CREATE TRIGGER %1 %2 ON SubjectURLs %3 BEGIN "
-                             "SELECT RAISE(ABORT, '%4'); END")
+        sql = QStringLiteral(
+                  "CREATE TRIGGER %1 %2 ON SubjectURLs %3 BEGIN "
+                  "SELECT RAISE(ABORT, '%4'); END")
                   .arg(name, event,
                        condition.isEmpty() ? QString() : QStringLiteral("WHEN ") + condition,
                        message);
     } else {
         const QString when =
             condition.isEmpty() ? QStringLiteral("TRUE") : m_other.Translate(condition).sql;
-        sql = QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                             "IF %3 THEN RAISE EXCEPTION '%4'; END IF; RETURN NEW; END $$;"
-                             "CREATE TRIGGER %1 %2 ON \"SubjectURLs\" FOR EACH ROW "
-                             "EXECUTE FUNCTION %1()")
+        sql = QStringLiteral(
+                  "CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                  "IF %3 THEN RAISE EXCEPTION '%4'; END IF; RETURN NEW; END $$;"
+                  "CREATE TRIGGER %1 %2 ON \"SubjectURLs\" FOR EACH ROW "
+                  "EXECUTE FUNCTION %1()")
                   .arg(name, event, when, message);
     }
     try {

@@ -16,17 +16,18 @@ TTestEngine TestEngine();
 QString TestEngineUnavailable();
 
 // Skips the whole test program, visibly, when its engine cannot be reached.
-#define LINKARIUM_REQUIRE_ENGINE()                                  \
-    do {                                                            \
-        const QString why = TestEngineUnavailable();                \
-        if (!why.isEmpty()) QSKIP(qPrintable(why));                 \
+#define LINKARIUM_REQUIRE_ENGINE()                   \
+    do {                                             \
+        const QString why = TestEngineUnavailable(); \
+        if (!why.isEmpty())                          \
+            QSKIP(qPrintable(why));                  \
     } while (false)
 
 // Skips a test case that exercises the embedded engine's own behaviour.
-#define LINKARIUM_SQLITE_ONLY()                                     \
-    do {                                                            \
-        if (TestEngine() != TTestEngine::SQLite)                    \
-            QSKIP("checks the embedded engine only");               \
+#define LINKARIUM_SQLITE_ONLY()                       \
+    do {                                              \
+        if (TestEngine() != TTestEngine::SQLite)      \
+            QSKIP("checks the embedded engine only"); \
     } while (false)
 
 // A new, empty catalogue (a file in a temporary folder, or a database of its own on the
@@ -34,7 +35,8 @@ QString TestEngineUnavailable();
 // for "another program" working on the same catalogue.
 class TTestCatalogue final {
 public:
-    TTestCatalogue();
+    enum TLayout { WithTables, Empty };
+    explicit TTestCatalogue(TLayout layout = WithTables);
     ~TTestCatalogue();
     TTestCatalogue(const TTestCatalogue&) = delete;
     TTestCatalogue& operator=(const TTestCatalogue&) = delete;

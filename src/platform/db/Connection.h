@@ -26,6 +26,8 @@ public:
     void Open();
     void Close();
     bool Connected() const { return m_provider && m_provider->isOpen(); }
+    // Connected, but the server has ended the session: only opening again helps.
+    bool Lost() const { return Connected() && m_provider->lost(); }
 
     // Called after every successful opening; an error thrown here goes to Open's caller,
     // and the connection stays open.

@@ -49,6 +49,8 @@ public:
     virtual void open(const TConnectionString& connection) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // Open, but the other end has gone (a server that closed the session).
+    virtual bool lost() const { return false; }
 
     virtual std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) = 0;
     // Runs one statement and returns the number of rows it changed; the rows of a

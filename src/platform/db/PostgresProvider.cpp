@@ -73,8 +73,9 @@ public:
                     m_data.push_back(v.toDate().toString(Qt::ISODate).toLatin1());
                     break;
                 case QMetaType::QDateTime:
-                    m_data.push_back(
-                        v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1());
+                    m_data.push_back(v.toDateTime()
+                                         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+                                         .toLatin1());
                     break;
                 case QMetaType::QByteArray:
                     m_data.push_back(v.toByteArray());
@@ -109,7 +110,8 @@ private:
 QString errorText(const PGresult* result, const PGconn* conn) {
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
-    if (const char* detail = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL) : nullptr) {
+    if (const char* detail =
+            result ? PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL) : nullptr) {
         text += QLatin1Char('\n') + QString::fromUtf8(detail).trimmed();
     }
     return text;
@@ -123,7 +125,8 @@ void splitServer(const QString& source, QString& host, int& port) {
     if (host.startsWith(QLatin1Char('['))) {
         const int end = host.indexOf(QLatin1Char(']'));
         if (end > 0) {
-            portText = host.mid(end + 1).startsWith(QLatin1Char(':')) ? host.mid(end + 2) : QString();
+            portText =
+                host.mid(end + 1).startsWith(QLatin1Char(':')) ? host.mid(end + 2) : QString();
             host = host.mid(1, end - 1);
         }
     } else if (host.count(QLatin1Char(':')) == 1) {
@@ -417,8 +420,8 @@ void TPostgresProvider::open(const TConnectionString& connection) {
         }
         const QVariant h = db.driver()->handle();
         // The driver names the handle after libpq's struct.
-        if (!h.isValid() || (qstrcmp(h.typeName(), "PGconn*") != 0 &&
-                             qstrcmp(h.typeName(), "pg_conn*") != 0)) {
+        if (!h.isValid() ||
+            (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0)) {
             db.close();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connectionName);
@@ -575,8 +578,9 @@ qint64 TPostgresProvider::execute(const QString& sql, const QVariantList& params
     // The server answers COMMIT of a transaction an error has spoilt with a rollback.
     if (qstrcmp(PQcmdStatus(r.r), "ROLLBACK") == 0 &&
         sql.trimmed().compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0) {
-        throw EDatabaseError(tr("Сервер отменил транзакцию после ошибки в ней: изменения не "
-                                "сохранены."));
+        throw EDatabaseError(
+            tr("Сервер отменил транзакцию после ошибки в ней: изменения не "
+               "сохранены."));
     }
     if (returned) {
         for (int t = 0; t < PQntuples(r.r); ++t) {
@@ -598,12 +602,12 @@ QStringList TPostgresProvider::primaryKey(const QString& table) {
     if (!m_conn) {
         return key;
     }
-    const TResult r(run(QStringLiteral(
-                            "SELECT a.attname FROM pg_index i JOIN pg_attribute a"
-                            " ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey)"
-                            " WHERE i.indrelid = to_regclass(quote_ident(?)) AND i.indisprimary"
-                            " ORDER BY array_position(i.indkey::int2[], a.attnum)"),
-                        {table}));
+    const TResult r(
+        run(QStringLiteral("SELECT a.attname FROM pg_index i JOIN pg_attribute a"
+                           " ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey)"
+                           " WHERE i.indrelid = to_regclass(quote_ident(?)) AND i.indisprimary"
+                           " ORDER BY array_position(i.indkey::int2[], a.attnum)"),
+            {table}));
     for (int t = 0; t < PQntuples(r.r); ++t) {
         key << QString::fromUtf8(PQgetvalue(r.r, t, 0));
     }
@@ -647,6 +651,10 @@ const TSqlNames* TPostgresProvider::sqlNames() {
     return &m_names;
 }
 
+bool TPostgresProvider::lost() const {
+    return m_conn && PQstatus(m_conn) != CONNECTION_OK;
+}
+
 int TPostgresProvider::backendPid() const {
     return m_conn ? PQbackendPID(m_conn) : 0;
 }
@@ -656,7 +664,8 @@ void TPostgresProvider::loadRelation(unsigned table) {
     // A text column's length lives in its CHECK constraint; citext has no length of its own.
     const TResult r(run(
         QStringLiteral(
-            "SELECT c.relname, c.relkind, a.attnum, a.attname, format_type(a.atttypid, a.atttypmod),"
+            "SELECT c.relname, c.relkind, a.attnum, a.attname, format_type(a.atttypid, "
+            "a.atttypmod),"
             " (SELECT substring(pg_get_constraintdef(k.oid) from '<= (\\d+)') FROM pg_constraint k"
             "  WHERE k.conrelid = c.oid AND k.contype = 'c' AND k.conkey = ARRAY[a.attnum] LIMIT 1)"
             " FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid"
@@ -695,7 +704,8 @@ void TPostgresProvider::loadRelation(unsigned table) {
         noBase();
         return;
     }
-    const unsigned baseTable = static_cast<unsigned>(std::strtoul(PQgetvalue(base.r, 0, 0), nullptr, 10));
+    const unsigned baseTable =
+        static_cast<unsigned>(std::strtoul(PQgetvalue(base.r, 0, 0), nullptr, 10));
     if (!m_relations.contains(baseTable)) {
         loadRelation(baseTable);
     }

@@ -23,6 +23,7 @@ public:
     void open(const TConnectionString& connection) override;
     void close() override;
     bool isOpen() const override { return m_conn != nullptr; }
+    bool lost() const override;
 
     std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) override;
     qint64 execute(const QString& sql, const QVariantList& params,

@@ -1,5 +1,6 @@
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
 #include "support/TestCatalogue.h"
 
@@ -181,6 +182,60 @@ private Q_SLOTS:
         QVERIFY2(message.contains("locked"), qPrintable(message));
         cat.otherExec("ROLLBACK");
         QCOMPARE(c.Execute("UPDATE SubjectURLs SET Visited = 1"), 0);
+    }
+
+    // The server ends the session: the next command is a clear error, nothing crashes, and
+    // opening the connection again works.
+    void serverGoneThenReconnect() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestCatalogue cat;
+        cat.addUrl("a.example", "A", QString());
+        TDataSet ds;
+        ds.SetConnection(&cat.connection());
+        ds.SetCommandText("SELECT * FROM SubjectURLs");
+        ds.Open();
+        const int pid = static_cast<TPostgresProvider&>(cat.connection().Provider()).backendPid();
+        QCOMPARE(cat.otherValue(QString("SELECT pg_terminate_backend(%1)").arg(pid)).toInt(), 1);
+        QString message;
+        try {
+            cat.connection().Execute("UPDATE SubjectURLs SET Visited = 1");
+        } catch (const EDatabaseError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains("Соединение с сервером базы данных потеряно"),
+                 qPrintable(message));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Requery());
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cat.connection().BeginTrans());
+        QCOMPARE(ds.Active(), false);
+        cat.connection().Close();
+        cat.connection().Open();
+        ds.Open();
+        QCOMPARE(ds.RecordCount(), 1);
+        QCOMPARE(cat.connection().Execute("UPDATE SubjectURLs SET Visited = 1"), 1);
+    }
+
+    void serverStringErrors_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no server") << "Provider=PostgreSQL;Initial Catalog=x"
+                                   << "Не указан сервер";
+        QTest::newRow("bad port") << "Provider=PostgreSQL;Data Source=h:99999"
+                                  << "Неверный порт сервера: 99999";
+        QTest::newRow("nobody listening")
+            << "Provider=PostgreSQL;Data Source=127.0.0.1:1;Initial Catalog=x;Password=s3cr3t"
+            << "Не удалось подключиться к серверу 127.0.0.1:1";
+    }
+    void serverStringErrors() {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        TConnection c;
+        c.SetConnectionString(text);
+        const QString error = errorOf(c);
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QVERIFY(!error.contains("s3cr3t"));
+        QVERIFY(!c.Connected());
     }
 };
 

@@ -1,6 +1,7 @@
 #include "platform/db/ConnectionString.h"
 #include "platform/db/FieldTypes.h"
 #include "platform/db/JetSql.h"
+#include "platform/db/PostgresProvider.h"
 #include "platform/db/TextFold.h"
 
 #include <QtTest>
@@ -42,8 +43,14 @@ private Q_SLOTS:
             << QStringList{"BeginOfWeek", "EndOfWeek", "True", "BeginOfWeek"};
         QTest::newRow("like") << "(URL LIKE \"%news%\") AND (Category like \"%Новости%\")"
                               << "(URL LIKE '%news%') AND (Category like '%Новости%')"
-                              << "(URL ILIKE '%news%') AND (Category ILIKE '%Новости%')"
+                              << "(URL ILIKE '%news%' ESCAPE '') AND (Category ILIKE "
+                                 "'%Новости%' ESCAPE '')"
                               << QStringList{};
+        QTest::newRow("like with a parameter, or an escape of its own")
+            << "A LIKE :P OR B NOT LIKE \"x!%\" ESCAPE \"!\" OR C LIKE \"%\" || D"
+            << "A LIKE ? OR B NOT LIKE 'x!%' ESCAPE '!' OR C LIKE '%' || D"
+            << "A ILIKE ? ESCAPE '' OR B NOT ILIKE 'x!%' ESCAPE '!' OR C ILIKE '%' || D"
+            << QStringList{"P"};
         QTest::newRow("word containing like") << "LIKELY = UNLIKE"
                                               << "LIKELY = UNLIKE"
                                               << "LIKELY = UNLIKE" << QStringList{};
@@ -69,6 +76,70 @@ private Q_SLOTS:
         QCOMPARE(s.sql, sqlite);
         QCOMPARE(s.parameters, params);
         QCOMPARE(TranslateJetSql(jet, TSqlDialect::PostgreSQL).sql, postgres);
+    }
+
+    // What the server has to be told: names in their spelling, Booleans and dates that Jet
+    // writes as numbers.
+    void translateForTheServer_data() {
+        QTest::addColumn<QString>("jet");
+        QTest::addColumn<QString>("postgres");
+        QTest::newRow("spelling kept, lower-case names left")
+            << "SELECT SubjectURLID, [url], x FROM subjecturls s WHERE s.Category = \"a\""
+            << "SELECT \"SubjectURLID\", \"URL\", x FROM \"SubjectURLs\" s WHERE s.\"Category\" = "
+               "'a'";
+        QTest::newRow("Boolean set and compared with numbers")
+            << "UPDATE SubjectURLs SET Visited = 1 WHERE visited<>0 OR Visited = -1 OR Visited = :P"
+            << "UPDATE \"SubjectURLs\" SET \"Visited\" = TRUE WHERE \"Visited\"<>FALSE OR "
+               "\"Visited\" = TRUE OR \"Visited\" = ?";
+        QTest::newRow("day numbers against a date column")
+            << "Created >= 37653 AND Created < 37654.5 OR Created IS NULL"
+            << "\"Created\" >= TIMESTAMP '2003-02-01 00:00:00.000' AND \"Created\" < TIMESTAMP "
+               "'2003-02-02 12:00:00.000' OR \"Created\" IS NULL";
+        QTest::newRow("numbers elsewhere untouched")
+            << "Amount = 1 AND Visited + 1 = 2 AND Created = 1e5 AND Visited = 1.5"
+            << "Amount = 1 AND \"Visited\" + 1 = 2 AND \"Created\" = 1e5 AND \"Visited\" = 1.5";
+        QTest::newRow("impossible day number left for the server to refuse")
+            << "Created < 900000000"
+            << "\"Created\" < 900000000";
+        QTest::newRow("nothing inside literals") << "X = \"Visited = 1\""
+                                                 << "X = 'Visited = 1'";
+    }
+    void translateForTheServer() {
+        QFETCH(QString, jet);
+        QFETCH(QString, postgres);
+        TSqlNames names;
+        for (const char* n :
+             {"SubjectURLs", "SubjectURLID", "URL", "Category", "Visited", "Created"}) {
+            names.spelling.insert(QString::fromLatin1(n).toCaseFolded(), QString::fromLatin1(n));
+        }
+        names.columns.insert(QStringLiteral("visited"), TSqlNames::Boolean);
+        names.columns.insert(QStringLiteral("created"), TSqlNames::DateTime);
+        QCOMPARE(TranslateJetSql(jet, TSqlDialect::PostgreSQL, &names).sql, postgres);
+        // The embedded engine compares like Jet and needs none of it.
+        QVERIFY(!TranslateJetSql(jet, TSqlDialect::SQLite, &names).sql.contains("TRUE"));
+    }
+
+    void placeholdersNumbered_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("numbered");
+        QTest::addColumn<int>("count");
+        QTest::newRow("plain") << "A = ? AND B IN (?, ?)"
+                               << "A = $1 AND B IN ($2, $3)" << 3;
+        QTest::newRow("not in literals, names or comments")
+            << "A = '?' AND \"?\" = ? -- ?\n/* ? */ OR B = ?"
+            << "A = '?' AND \"?\" = $1 -- ?\n/* ? */ OR B = $2" << 2;
+        QTest::newRow("doubled quotes") << "A = 'it''s ?' AND B = ?"
+                                        << "A = 'it''s ?' AND B = $1" << 1;
+        QTest::newRow("unterminated literal") << "A = ? AND B = 'x ?"
+                                              << "A = $1 AND B = 'x ?" << 1;
+    }
+    void placeholdersNumbered() {
+        QFETCH(QString, sql);
+        QFETCH(QString, numbered);
+        QFETCH(int, count);
+        int found = -1;
+        QCOMPARE(TPostgresProvider::NumberPlaceholders(sql, &found), numbered);
+        QCOMPARE(found, count);
     }
 
     void distinctParameterNames() {
