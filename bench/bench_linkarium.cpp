@@ -13,7 +13,9 @@
 #include "gridtools/FilterTemplatesUnit.h"
 #include "gridtools/FindDBGridCell.h"
 #include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
 #include "platform/registry/RegistryStore.h"
 #include "reports/PrepareSubjectReportDlg.h"
 #include "reports/PreviewHTMLDlg.h"
@@ -366,6 +368,104 @@ void benchViews(const QString& file, const QString& file100k) {
     benchReport(view, file100k);
 }
 
+// A command-line client printing the same query to /dev/null, in seconds; 0 when absent.
+double psqlSeconds(const TConnectionString& cs, const QString& sql) {
+    QString host = cs.value(QStringLiteral("Data Source"));
+    QString port = QStringLiteral("5432");
+    if (host.count(QLatin1Char(':')) == 1) {
+        port = host.section(QLatin1Char(':'), 1);
+        host = host.section(QLatin1Char(':'), 0, 0);
+    }
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), cs.value(QStringLiteral("Password")));
+    psql.setProcessEnvironment(env);
+    psql.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    psql.start(QStringLiteral("psql"),
+               {QStringLiteral("-X"), QStringLiteral("-h"), host, QStringLiteral("-p"), port,
+                QStringLiteral("-U"), cs.value(QStringLiteral("User ID")), QStringLiteral("-d"),
+                cs.value(QStringLiteral("Initial Catalog")), QStringLiteral("-c"), sql});
+    if (!psql.waitForFinished(600000) || psql.exitCode() != 0) {
+        return 0;
+    }
+    return t.nsecsElapsed() / 1e9;
+}
+
+// The million-link catalogue copied to the PostgreSQL server LINKARIUM_BENCH_PG names (a user
+// who may create databases), then opened and filtered there.
+void benchServer(TDataSet& source) {
+    const QString server = qEnvironmentVariable("LINKARIUM_BENCH_PG");
+    if (server.isEmpty()) {
+        std::printf("server benchmarks skipped: LINKARIUM_BENCH_PG names no server\n");
+        return;
+    }
+    TConnection admin;
+    admin.SetConnectionString(server);
+    admin.Open();
+    admin.Execute(QStringLiteral("DROP DATABASE IF EXISTS linkarium_bench WITH (FORCE)"));
+    admin.Execute(QStringLiteral("CREATE DATABASE linkarium_bench"));
+    TConnectionString cs(server);
+    cs.setValue(QStringLiteral("Initial Catalog"), QStringLiteral("linkarium_bench"));
+    {
+        TConnection c;
+        c.SetConnectionString(cs.toString());
+        c.Open();
+        CreateServerCatalogue(c);
+        const char* names[] = {"SubjectURLID", "SubjectID", "Description",
+                               "URL",          "Visited",   "Category"};
+        QVector<const TField*> fields;
+        for (const char* n : names) {
+            fields << &source.FieldByName(QLatin1String(n));
+        }
+        constexpr int kRows = 1000;
+        const double load = seconds([&]() {
+            TTransaction transaction(c);
+            for (int first = 0; first < source.RecordCount(); first += kRows) {
+                const int last = std::min(source.RecordCount(), first + kRows);
+                QStringList rows;
+                QVariantList params;
+                for (int r = first; r < last; ++r) {
+                    rows << QStringLiteral("(?, ?, ?, ?, ?, ?)");
+                    for (const TField* f : fields) {
+                        params << source.ValueAt(r, *f);
+                    }
+                }
+                c.Provider().execute(QStringLiteral("INSERT INTO \"SubjectURLs\" VALUES ") +
+                                         rows.join(QStringLiteral(", ")),
+                                     params);
+            }
+            transaction.Commit();
+        });
+        std::printf("server_load_1m %.3f s\t(%d rows, batches of %d)\n", load, source.RecordCount(),
+                    kRows);
+        c.Execute(QStringLiteral("ANALYZE SubjectURLs"));
+
+        const double shell = psqlSeconds(cs, QStringLiteral("SELECT * FROM \"SubjectURLs\""));
+        const qint64 before = residentBytes();
+        TDataSet ds;
+        ds.SetConnection(&c);
+        ds.SetCommandText(QStringLiteral("SELECT * FROM SubjectURLs"));
+        const double open = seconds([&]() { ds.Open(); });
+        const qint64 resident = residentBytes() - before;
+        report("server_open_1m", open, "s",
+               QStringLiteral("<= 2x psql (%1 s)").arg(shell, 0, 'f', 3),
+               shell <= 0 || open <= 2 * shell);
+        std::printf("server_open_1m_ratio %.2f x\tmemory %.1f MiB\n",
+                    shell > 0 ? open / shell : 0.0, resident / 1048576.0);
+        const double shellFilter = psqlSeconds(
+            cs, QStringLiteral("SELECT * FROM \"SubjectURLs\" WHERE \"URL\" ILIKE '%news%'"));
+        TDataSet quick;
+        quick.SetConnection(&c);
+        quick.SetCommandText(QStringLiteral("SELECT * FROM SubjectURLs WHERE URL LIKE \"%news%\""));
+        const double filter = seconds([&]() { quick.Open(); });
+        std::printf("server_quick_filter_1m %.3f s\t(psql %.3f s, %d rows)\n", filter, shellFilter,
+                    quick.RecordCount());
+    }
+    admin.Execute(QStringLiteral("DROP DATABASE linkarium_bench WITH (FORCE)"));
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -438,6 +538,7 @@ int main(int argc, char** argv) {
         std::printf("quick_filter_1m %.3f s\t(sqlite3 shell %.3f s, ratio %.2f x, %d rows)\n",
                     filter, shellFilter, shellFilter > 0 ? filter / shellFilter : 0.0,
                     quick.RecordCount());
+        benchServer(ds);
         benchViews(file, file100k);
         benchImport(dir, file100k);
         benchStartup(file100k);

@@ -8,4 +8,10 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLINKARIUM_TESTS=
       -DLINKARIUM_BENCH=ON >/dev/null
 cmake --build build-bench --target bench_linkarium
 mkdir -p bench-data
-exec build-bench/bench/bench_linkarium "$here/bench-data"
+# The server figures need a PostgreSQL server: a throwaway cluster unless one is named.
+if [ -z "${LINKARIUM_BENCH_PG:-}" ] && started="$(./scripts/pg-cluster.sh start)"; then
+    cluster="$(sed -n 1p <<<"$started")"
+    export LINKARIUM_BENCH_PG="$(sed -n 2p <<<"$started")"
+    trap './scripts/pg-cluster.sh stop "$cluster"' EXIT
+fi
+build-bench/bench/bench_linkarium "$here/bench-data"

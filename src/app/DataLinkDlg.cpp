@@ -66,23 +66,10 @@ void TDataLinkDialog::SetConnectionString(const QString& text) {
         ui->FileNameEdit->setText(cs.value(QStringLiteral("Data Source")));
         return;
     }
-    // "host", "host:port" or "[v6 address]:port"
-    QString host = cs.value(QStringLiteral("Data Source")).trimmed();
-    int port = 5432;
-    const int colon = host.lastIndexOf(QLatin1Char(':'));
-    const bool bracketed = host.startsWith(QLatin1Char('['));
-    if (colon > 0 &&
-        (bracketed ? host.at(colon - 1) == QLatin1Char(']') : host.count(QLatin1Char(':')) == 1)) {
-        bool ok = false;
-        const int p = host.mid(colon + 1).toInt(&ok);
-        if (ok && p > 0 && p <= 65535) {
-            port = p;
-            host = host.left(colon);
-        }
-    }
-    if (bracketed && host.endsWith(QLatin1Char(']'))) {
-        host = host.mid(1, host.size() - 2);
-    }
+    QString host;
+    int port = 0;
+    // A port out of range shows as the default one, for the user to correct.
+    SplitServerAddress(cs.value(QStringLiteral("Data Source")), host, port);
     ui->ServerEdit->setText(host);
     ui->PortSpinBox->setValue(port);
     ui->DatabaseEdit->setText(cs.value(QStringLiteral("Initial Catalog")));

@@ -118,3 +118,32 @@ QString TConnectionString::withoutPassword() const {
     }
     return copy.toString();
 }
+
+bool SplitServerAddress(const QString& source, QString& host, int& port) {
+    host = source.trimmed();
+    port = 5432;
+    QString portText;
+    if (host.startsWith(QLatin1Char('['))) {
+        const int end = host.indexOf(QLatin1Char(']'));
+        if (end > 0) {
+            if (host.mid(end + 1).startsWith(QLatin1Char(':'))) {
+                portText = host.mid(end + 2);
+            }
+            host = host.mid(1, end - 1);
+        }
+    } else if (host.count(QLatin1Char(':')) == 1) {
+        const int colon = host.indexOf(QLatin1Char(':'));
+        portText = host.mid(colon + 1);
+        host = host.left(colon);
+    }
+    if (portText.isEmpty()) {
+        return true;
+    }
+    bool ok = false;
+    const int p = portText.toInt(&ok);
+    if (!ok || p <= 0 || p > 65535) {
+        return false;
+    }
+    port = p;
+    return true;
+}

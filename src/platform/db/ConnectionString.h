@@ -29,3 +29,7 @@ private:
     };
     QVector<TPair> m_pairs;
 };
+
+// A server's "host", "host:port" or "[v6 address]:port": host and port (5432 when none is
+// given). False for a port that is not a number from 1 to 65535.
+bool SplitServerAddress(const QString& source, QString& host, int& port);

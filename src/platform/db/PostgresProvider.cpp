@@ -117,35 +117,6 @@ QString errorText(const PGresult* result, const PGconn* conn) {
     return text;
 }
 
-// "host", "host:port", "[v6 address]:port".
-void splitServer(const QString& source, QString& host, int& port) {
-    host = source.trimmed();
-    port = 5432;
-    QString portText;
-    if (host.startsWith(QLatin1Char('['))) {
-        const int end = host.indexOf(QLatin1Char(']'));
-        if (end > 0) {
-            portText =
-                host.mid(end + 1).startsWith(QLatin1Char(':')) ? host.mid(end + 2) : QString();
-            host = host.mid(1, end - 1);
-        }
-    } else if (host.count(QLatin1Char(':')) == 1) {
-        const int colon = host.indexOf(QLatin1Char(':'));
-        portText = host.mid(colon + 1);
-        host = host.left(colon);
-    }
-    if (!portText.isEmpty()) {
-        bool ok = false;
-        const int p = portText.toInt(&ok);
-        if (!ok || p <= 0 || p > 65535) {
-            throw EDatabaseError(
-                QCoreApplication::translate("TPostgresProvider", "Неверный порт сервера: %1")
-                    .arg(portText));
-        }
-        port = p;
-    }
-}
-
 QByteArray decodeBytea(const char* text, int size) {
     if (size >= 2 && text[0] == '\\' && text[1] == 'x') {
         return QByteArray::fromHex(QByteArray::fromRawData(text + 2, size - 2));
@@ -398,7 +369,10 @@ void TPostgresProvider::open(const TConnectionString& connection) {
     }
     QString host;
     int port = 0;
-    splitServer(source, host, port);
+    if (!SplitServerAddress(source, host, port)) {
+        throw EDatabaseError(
+            tr("Неверный порт сервера: %1").arg(source.section(QLatin1Char(':'), -1)));
+    }
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
         throw EDatabaseError(tr("Драйвер PostgreSQL для Qt не установлен."));
     }

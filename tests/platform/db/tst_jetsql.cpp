@@ -142,6 +142,38 @@ private Q_SLOTS:
         QCOMPARE(found, count);
     }
 
+    void serverAddress_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("host only") << " db.example "
+                                   << "db.example" << 5432 << true;
+        QTest::newRow("host and port") << "db:6543"
+                                       << "db" << 6543 << true;
+        QTest::newRow("bracketed v6") << "[::1]:7000"
+                                      << "::1" << 7000 << true;
+        QTest::newRow("bare v6") << "::1"
+                                 << "::1" << 5432 << true;
+        QTest::newRow("port zero") << "db:0"
+                                   << "db" << 5432 << false;
+        QTest::newRow("port too big") << "db:65536"
+                                      << "db" << 5432 << false;
+        QTest::newRow("port not a number") << "db:x1"
+                                           << "db" << 5432 << false;
+    }
+    void serverAddress() {
+        QFETCH(QString, source);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(bool, valid);
+        QString h;
+        int p = -1;
+        QCOMPARE(SplitServerAddress(source, h, p), valid);
+        QCOMPARE(h, host);
+        QCOMPARE(p, port);
+    }
+
     void distinctParameterNames() {
         QCOMPARE(JetSqlParameterNames("A = :x OR B = :X OR C = :y"), (QStringList{"x", "y"}));
         QCOMPARE(JetQuotedString("a \"b\""), QStringLiteral("\"a \"\"b\"\"\""));
