@@ -339,6 +339,38 @@ private Q_SLOTS:
                     .toInt() == 0);
     }
 
+    // Two programs, each with its own connection and view of the same record: the second to
+    // save gets the error, and the first one's value stays.
+    void twoProgramsEditTheSameRecord() {
+        openUrls("SELECT * FROM SubjectURLs", TLockType::BatchOptimistic);
+        TDataSet theirs;
+        theirs.SetConnection(&cat->other());
+        theirs.SetCommandText("SELECT * FROM SubjectURLs");
+        theirs.SetLockType(TLockType::BatchOptimistic);
+        theirs.Open();
+        for (TDataSet* d : {ds.get(), &theirs}) {
+            QVERIFY(d->Locate("URL", {"a.example"}, 0));
+            d->Edit();
+            d->FieldByName("Description").SetValue(d == &theirs ? "theirs" : "mine");
+            d->Post();
+        }
+        theirs.UpdateBatch();
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds->UpdateBatch());
+        QCOMPARE(cat->otherColumn("SELECT Description FROM SubjectURLs WHERE URL = 'a.example'"),
+                 QStringList{"theirs"});
+        // Read again, the record can be changed.
+        ds->CancelBatch();
+        ds->Requery();
+        QVERIFY(ds->Locate("URL", {"a.example"}, 0));
+        QCOMPARE(ds->FieldByName("Description").AsString(), QStringLiteral("theirs"));
+        ds->Edit();
+        ds->FieldByName("Description").SetValue("mine");
+        ds->Post();
+        ds->UpdateBatch();
+        QCOMPARE(cat->otherColumn("SELECT Description FROM SubjectURLs WHERE URL = 'a.example'"),
+                 QStringList{"mine"});
+    }
+
     void unchangedColumnChangedElsewhereIsNoConflict() {
         openUrls("SELECT * FROM SubjectURLs", TLockType::BatchOptimistic);
         QVERIFY(ds->Locate("URL", {"a.example"}, 0));
