@@ -37,6 +37,7 @@ enum : Oid {
 
 constexpr int kMinimumServer = 130000;  // gen_random_uuid() and trusted extensions
 constexpr int kConnectTimeoutSeconds = 10;
+constexpr int kLockTimeoutMs = 5000;
 
 struct TResult {
     PGresult* r;
@@ -410,9 +411,14 @@ void TPostgresProvider::open(const TConnectionString& connection) {
             tr("Сервер PostgreSQL версии %1 не поддерживается: нужна версия 13 или новее.")
                 .arg(version));
     }
-    // Literals as the translator writes them, text in UTF-8, dates the way they are read.
+    // Literals as the translator writes them, text in UTF-8, dates the way they are read; a
+    // row another program holds locked is waited for as long as on the embedded engine, then
+    // reported, never waited for without end.
+    bool customWait = false;
+    const int wait = connection.value(QStringLiteral("Busy Timeout")).toInt(&customWait);
     execute(QStringLiteral("SET standard_conforming_strings = on; SET client_encoding = 'UTF8';"
-                           " SET DateStyle = 'ISO, YMD'"),
+                           " SET DateStyle = 'ISO, YMD'; SET lock_timeout = %1")
+                .arg(customWait && wait >= 0 ? wait : kLockTimeoutMs),
             {}, nullptr);
     m_namesStale = true;
 }
