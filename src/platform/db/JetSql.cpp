@@ -106,9 +106,58 @@ int numberLength(const QString& s, int i, bool fraction) {
     return j - i;
 }
 
+// The keyword word (upper case) at i: its length, or 0.
+int keywordLength(const QString& s, int i, QLatin1String word) {
+    const int end = i + word.size();
+    if (end > s.size() || QStringView(s).mid(i, word.size()).compare(word, Qt::CaseInsensitive) ||
+        (end < s.size() && isIdentChar(s.at(end)))) {
+        return 0;
+    }
+    return word.size();
+}
+
+// A day number as the server's timestamp literal; empty when it names no date.
+QString timestampOf(const QString& number) {
+    const QDateTime when = DateTimeFromDayNumber(number.toDouble());
+    if (!when.isValid()) {
+        return QString();
+    }
+    return QStringLiteral("TIMESTAMP '") +
+           when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QLatin1Char('\'');
+}
+
+// After a date column: "BETWEEN 45000 AND 45007" with both day numbers as timestamps.
+int rewriteBetween(const QString& s, int i, QString& r) {
+    const int between = skipBlanks(s, i);
+    const int betweenLength = keywordLength(s, between, QLatin1String("BETWEEN"));
+    if (!betweenLength) {
+        return i;
+    }
+    const int lowStart = skipBlanks(s, between + betweenLength);
+    const int lowLength = numberLength(s, lowStart, true);
+    const int andStart = skipBlanks(s, lowStart + lowLength);
+    const int andLength = lowLength ? keywordLength(s, andStart, QLatin1String("AND")) : 0;
+    const int highStart = skipBlanks(s, andStart + andLength);
+    const int highLength = andLength ? numberLength(s, highStart, true) : 0;
+    const QString low = timestampOf(s.mid(lowStart, lowLength));
+    const QString high = timestampOf(s.mid(highStart, highLength));
+    if (!highLength || low.isEmpty() || high.isEmpty()) {
+        return i;
+    }
+    r += s.mid(i, lowStart - i) + low +
+         s.mid(lowStart + lowLength, highStart - lowStart - lowLength) + high;
+    return highStart + highLength;
+}
+
 // After a Boolean or date column: "= 1" becomes "= TRUE", "< 45000" a timestamp literal, so
 // the server compares like Jet does. Returns the index after what was rewritten, or i.
 int rewriteComparison(const QString& s, int i, TSqlNames::Kind kind, QString& r) {
+    if (kind == TSqlNames::DateTime) {
+        const int after = rewriteBetween(s, i, r);
+        if (after != i) {
+            return after;
+        }
+    }
     const int opStart = skipBlanks(s, i);
     const int opLength = comparisonLength(s, opStart, kind == TSqlNames::DateTime);
     if (!opLength) {
@@ -124,12 +173,10 @@ int rewriteComparison(const QString& s, int i, TSqlNames::Kind kind, QString& r)
     if (kind == TSqlNames::Boolean) {
         value = number.toLongLong() != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     } else {
-        const QDateTime when = DateTimeFromDayNumber(number.toDouble());
-        if (!when.isValid()) {
+        value = timestampOf(number);
+        if (value.isEmpty()) {
             return i;  // no such date: the server's own error says so
         }
-        value = QStringLiteral("TIMESTAMP '") +
-                when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QLatin1Char('\'');
     }
     r += s.mid(i, valueStart - i) + value;
     return valueStart + valueLength;

@@ -95,6 +95,11 @@ private Q_SLOTS:
             << "Created >= 37653 AND Created < 37654.5 OR Created IS NULL"
             << "\"Created\" >= TIMESTAMP '2003-02-01 00:00:00.000' AND \"Created\" < TIMESTAMP "
                "'2003-02-02 12:00:00.000' OR \"Created\" IS NULL";
+        QTest::newRow("day numbers between")
+            << "Created BETWEEN 37653 AND 37654 AND Created between -1 and 0.5"
+            << "\"Created\" BETWEEN TIMESTAMP '2003-02-01 00:00:00.000' AND TIMESTAMP "
+               "'2003-02-02 00:00:00.000' AND \"Created\" between TIMESTAMP '1899-12-29 "
+               "00:00:00.000' and TIMESTAMP '1899-12-30 12:00:00.000'";
         QTest::newRow("numbers elsewhere untouched")
             << "Amount = 1 AND Visited + 1 = 2 AND Created = 1e5 AND Visited = 1.5"
             << "Amount = 1 AND \"Visited\" + 1 = 2 AND \"Created\" = 1e5 AND \"Visited\" = 1.5";
