@@ -368,7 +368,8 @@ void benchViews(const QString& file, const QString& file100k) {
     benchReport(view, file100k);
 }
 
-// A command-line client printing the same query to /dev/null, in seconds; 0 when absent.
+// The server's command-line client printing the same query unaligned to /dev/null, in
+// seconds; 0 when absent.
 double psqlSeconds(const TConnectionString& cs, const QString& sql) {
     QString host = cs.value(QStringLiteral("Data Source"));
     QString port = QStringLiteral("5432");
@@ -384,8 +385,9 @@ double psqlSeconds(const TConnectionString& cs, const QString& sql) {
     QElapsedTimer t;
     t.start();
     psql.start(QStringLiteral("psql"),
-               {QStringLiteral("-X"), QStringLiteral("-h"), host, QStringLiteral("-p"), port,
-                QStringLiteral("-U"), cs.value(QStringLiteral("User ID")), QStringLiteral("-d"),
+               {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-t"),
+                QStringLiteral("-h"), host, QStringLiteral("-p"), port, QStringLiteral("-U"),
+                cs.value(QStringLiteral("User ID")), QStringLiteral("-d"),
                 cs.value(QStringLiteral("Initial Catalog")), QStringLiteral("-c"), sql});
     if (!psql.waitForFinished(600000) || psql.exitCode() != 0) {
         return 0;
