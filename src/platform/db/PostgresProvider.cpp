@@ -640,7 +640,8 @@ int TPostgresProvider::backendPid() const {
 }
 
 void TPostgresProvider::loadRelation(unsigned table) {
-    QHash<int, TColumnOrigin>& columns = m_relations[table];
+    // Kept only once complete: a failed look-up is tried again next time.
+    QHash<int, TColumnOrigin> columns;
     // A text column's length lives in its CHECK constraint; citext has no length of its own.
     const TResult r(run(
         QStringLiteral(
@@ -664,6 +665,7 @@ void TPostgresProvider::loadRelation(unsigned table) {
         columns.insert(std::atoi(PQgetvalue(r.r, t, 2)), o);
     }
     if (!view) {
+        m_relations.insert(table, columns);
         return;
     }
     // A view over one table writes to that table, column by column of the same name, as
@@ -674,24 +676,16 @@ void TPostgresProvider::loadRelation(unsigned table) {
                                           " AND d.refclassid = 'pg_class'::regclass"
                                           " WHERE w.ev_class = ?::oid AND d.refobjid <> ?::oid"),
                            {QString::number(table), QString::number(table)}));
-    const auto noBase = [&columns]() {
-        for (TColumnOrigin& o : columns) {
-            o.table.clear();
-            o.column.clear();
+    QHash<int, TColumnOrigin> baseColumns;
+    if (PQntuples(base.r) == 1) {
+        const unsigned baseTable =
+            static_cast<unsigned>(std::strtoul(PQgetvalue(base.r, 0, 0), nullptr, 10));
+        if (!m_relations.contains(baseTable)) {
+            loadRelation(baseTable);
         }
-    };
-    if (PQntuples(base.r) != 1) {
-        noBase();
-        return;
+        baseColumns = m_relations.value(baseTable);
     }
-    const unsigned baseTable =
-        static_cast<unsigned>(std::strtoul(PQgetvalue(base.r, 0, 0), nullptr, 10));
-    if (!m_relations.contains(baseTable)) {
-        loadRelation(baseTable);
-    }
-    const QHash<int, TColumnOrigin> baseColumns = m_relations.value(baseTable);
-    QHash<int, TColumnOrigin>& viewColumns = m_relations[table];
-    for (TColumnOrigin& o : viewColumns) {
+    for (TColumnOrigin& o : columns) {
         bool found = false;
         for (const TColumnOrigin& b : baseColumns) {
             if (b.column == o.column) {
@@ -705,6 +699,7 @@ void TPostgresProvider::loadRelation(unsigned table) {
             o.column.clear();
         }
     }
+    m_relations.insert(table, columns);
 }
 
 TPostgresProvider::TColumnOrigin TPostgresProvider::origin(unsigned table, int column) {
