@@ -10,5 +10,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(again.value(QLatin1String(name)) == c.value(QLatin1String(name)));
     }
     c.withoutPassword();
+    // A server address gives a port the server can have, or is refused.
+    QString host;
+    int port = 0;
+    if (SplitServerAddress(c.value(QStringLiteral("Data Source")), host, port)) {
+        FUZZ_CHECK(port >= 1 && port <= 65535);
+    }
     return 0;
 }
