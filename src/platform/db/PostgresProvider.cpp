@@ -204,7 +204,7 @@ private:
             info.type = typeOf(type, PQfmod(r, c), info.size);
             m_columns << info;
             m_descriptors.push_back({type, PQfmod(r, c), PQftable(r, c), PQftablecol(r, c)});
-            m_readAs.push_back(readAs(type));
+            m_readAs.push_back(readAs(info.type));
         }
     }
 
@@ -265,24 +265,20 @@ private:
         }
     }
 
-    static TReadAs readAs(Oid type) {
+    // How a value of the server's own type is read, from the field type that type gives.
+    static TReadAs readAs(TFieldType type) {
         switch (type) {
-            case kBoolOid:
+            case TFieldType::Boolean:
                 return TReadAs::Bool;
-            case kInt2Oid:
-            case kInt4Oid:
-            case kInt8Oid:
-            case kOidOid:
+            case TFieldType::SmallInt:
+            case TFieldType::Integer:
+            case TFieldType::LargeInt:
                 return TReadAs::Integer;
-            case kFloat4Oid:
-            case kFloat8Oid:
-            case kNumericOid:
+            case TFieldType::Float:
                 return TReadAs::Real;
-            case kDateOid:
-            case kTimestampOid:
-            case kTimestampTzOid:
+            case TFieldType::DateTime:
                 return TReadAs::DateTime;
-            case kByteaOid:
+            case TFieldType::Blob:
                 return TReadAs::Blob;
             default:
                 return TReadAs::Text;
