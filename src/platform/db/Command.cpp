@@ -6,8 +6,8 @@
 
 void TCommand::SetCommandText(const QString& jetSql) {
     m_commandText = jetSql;
-    m_parameters.Refresh(JetSqlParameterNames(jetSql));
-    m_prepared = false;
+    m_translation.Reset();
+    m_parameters.Refresh(m_translation.For(m_connection, jetSql).names);
 }
 
 qint64 TCommand::Execute() {
@@ -15,11 +15,6 @@ qint64 TCommand::Execute() {
         throw EDatabaseError(
             QCoreApplication::translate("TCommand", "Команда не связана с соединением"));
     }
-    if (!m_prepared) {
-        const TTranslatedSql t = m_connection->Translate(m_commandText);
-        m_translated = t.sql;
-        m_order = t.parameters;
-        m_prepared = true;
-    }
-    return m_connection->Provider().execute(m_translated, m_parameters.ValuesFor(m_order));
+    const TTranslatedSql& t = m_translation.For(m_connection, m_commandText);
+    return m_connection->Provider().execute(t.sql, m_parameters.ValuesFor(t.parameters));
 }

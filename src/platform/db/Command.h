@@ -1,10 +1,9 @@
 #pragma once
 
+#include "platform/db/Connection.h"
 #include "platform/db/Parameters.h"
 
 #include <QObject>
-
-class TConnection;
 
 // A statement prepared once and run with changing parameter values, such as the URL
 // view's "mark as visited" update.
@@ -26,7 +25,5 @@ private:
     TConnection* m_connection = nullptr;
     QString m_commandText;
     TParameters m_parameters;
-    QString m_translated;
-    QStringList m_order;
-    bool m_prepared = false;
+    TTranslationCache m_translation;
 };

@@ -52,6 +52,7 @@ void TConnection::Open() {
     provider->open(cs);
     m_provider = std::move(provider);
     m_level = 0;
+    ++m_epoch;
     if (AfterConnect) {
         AfterConnect(*this);
     }
@@ -87,6 +88,30 @@ TDbProvider& TConnection::Provider() const {
 TTranslatedSql TConnection::Translate(const QString& jetSql) const {
     TDbProvider& provider = Provider();
     return TranslateJetSql(jetSql, provider.dialect(), provider.sqlNames());
+}
+
+const TTranslatedSql& TTranslationCache::For(const TConnection* connection,
+                                             const QString& jetSql) {
+    if (!connection || !connection->Connected()) {
+        if (!m_valid || m_epoch != 0) {
+            m_sql = TranslateJetSql(jetSql, TSqlDialect::SQLite);
+            m_valid = true;
+            m_epoch = 0;
+        }
+        return m_sql;
+    }
+    TDbProvider& provider = connection->Provider();
+    const TSqlNames* names = provider.sqlNames();
+    const quint64 generation = names ? names->generation : 0;
+    if (!m_valid || m_epoch != connection->Epoch() || m_names != names ||
+        m_generation != generation) {
+        m_sql = TranslateJetSql(jetSql, provider.dialect(), names);
+        m_valid = true;
+        m_epoch = connection->Epoch();
+        m_names = names;
+        m_generation = generation;
+    }
+    return m_sql;
 }
 
 int TConnection::BeginTrans() {

@@ -45,6 +45,8 @@ public:
     TDbProvider& Provider() const;
     TSqlDialect Dialect() const { return Provider().dialect(); }
     TTranslatedSql Translate(const QString& jetSql) const;
+    // Counts the openings, so a translation made for an earlier engine is not reused.
+    quint64 Epoch() const { return m_epoch; }
 
     void RegisterDataSet(TDataSet* dataSet);
     void UnregisterDataSet(TDataSet* dataSet);
@@ -54,6 +56,24 @@ private:
     std::unique_ptr<TDbProvider> m_provider;
     QList<TDataSet*> m_dataSets;
     int m_level = 0;
+    quint64 m_epoch = 0;
+};
+
+// One statement's translation, made once and kept while the connection's engine and its
+// name dictionary stay the same, so a statement run again is not lexed again.
+class TTranslationCache final {
+public:
+    // The translation for the connection (SQLite's, for the parameter names alone, while
+    // there is no open connection).
+    const TTranslatedSql& For(const TConnection* connection, const QString& jetSql);
+    void Reset() { m_valid = false; }
+
+private:
+    TTranslatedSql m_sql;
+    bool m_valid = false;
+    quint64 m_epoch = 0;
+    quint64 m_generation = 0;
+    const TSqlNames* m_names = nullptr;
 };
 
 // A transaction for one scope: rolled back on every path out of it unless committed.

@@ -61,7 +61,8 @@ void TDataSet::DetachConnection() {
 void TDataSet::SetCommandText(const QString& jetSql) {
     Close();
     m_commandText = jetSql;
-    m_parameters.Refresh(JetSqlParameterNames(jetSql));
+    m_translation.Reset();
+    m_parameters.Refresh(m_translation.For(m_connection, jetSql).names);
 }
 
 TField& TDataSet::AddField(const QString& name, TFieldKind kind) {
@@ -112,7 +113,7 @@ void TDataSet::Open() {
         throw EDatabaseError(tr("Набор данных не связан с соединением"));
     }
     fire(BeforeOpen);
-    const TTranslatedSql sql = m_connection->Translate(m_commandText);
+    const TTranslatedSql& sql = m_translation.For(m_connection, m_commandText);
     const QVariantList values = m_parameters.ValuesFor(sql.parameters);
     std::unique_ptr<TDbCursor> cursor = m_connection->Provider().query(sql.sql, values);
     cursor->fetchAll(m_store);
@@ -1009,7 +1010,11 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
     }
     TDbProvider& provider = m_connection->Provider();
     const QString table = quoteIdent(m_updateTable);
-    const QString is = QLatin1Char(' ') + provider.nullSafeEquals() + QStringLiteral(" ?");
+    // The next placeholder: parameters are numbered in the order they are added.
+    const auto mark = [&provider](const QVariantList& params) {
+        return provider.placeholder(static_cast<int>(params.size()) + 1);
+    };
+    const QString is = QLatin1Char(' ') + provider.nullSafeEquals() + QLatin1Char(' ');
     const auto columnName = [this](int c) { return quoteIdent(m_columns[c].column); };
     // Dates are kept as day numbers; the server takes them only as dates.
     const bool server = provider.dialect() == TSqlDialect::PostgreSQL;
@@ -1028,19 +1033,19 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
         QStringList terms;
         if (!m_keyColumns.isEmpty()) {
             for (int c : m_keyColumns) {
-                terms << columnName(c) + is;
+                terms << columnName(c) + is + mark(params);
                 params << originalOf(c);
             }
             for (int c : changed) {
                 if (!m_keyColumns.contains(c)) {
-                    terms << columnName(c) + is;
+                    terms << columnName(c) + is + mark(params);
                     params << originalOf(c);
                 }
             }
             return terms.join(QStringLiteral(" AND "));
         }
         for (int c : m_updatableColumns) {
-            terms << columnName(c) + is;
+            terms << columnName(c) + is + mark(params);
             params << originalOf(c);
         }
         const QString locator = provider.rowLocator();
@@ -1058,7 +1063,7 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
                 const QVariant v = currentOf(c);
                 if (v.isValid() && !v.isNull()) {
                     names << columnName(c);
-                    marks << QStringLiteral("?");
+                    marks << mark(params);
                     params << v;
                 }
             }
@@ -1087,7 +1092,7 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
                 const QVariant now = currentOf(c);
                 if (!sameValue(now, originalOf(c))) {
                     changed << c;
-                    sets << columnName(c) + QStringLiteral(" = ?");
+                    sets << columnName(c) + QStringLiteral(" = ") + mark(params);
                     params << now;
                 }
             }

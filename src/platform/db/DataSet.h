@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/db/Connection.h"
 #include "platform/db/DbProvider.h"
 #include "platform/db/Field.h"
 #include "platform/db/Parameters.h"
@@ -183,6 +184,7 @@ private:
 
     TConnection* m_connection = nullptr;
     QString m_commandText;
+    TTranslationCache m_translation;
     TParameters m_parameters;
     TLockType m_lockType = TLockType::Optimistic;
 

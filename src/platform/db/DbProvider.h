@@ -40,7 +40,8 @@ protected:
 };
 
 // One database engine behind TConnection. Statements arrive already in the engine's
-// dialect with positional parameters; a new engine is one more implementation of this.
+// dialect with its own placeholders (placeholder(n) for the n-th, from 1), one value per
+// placeholder; a new engine is one more implementation of this.
 class TDbProvider {
 public:
     virtual ~TDbProvider() = default;
@@ -63,6 +64,7 @@ public:
     virtual QString rowLocator() const = 0;
     virtual QString beginSql() const = 0;
     virtual QString nullSafeEquals() const = 0;
+    virtual QString placeholder(int number) const = 0;
     // Columns the translator has to know by type; none for engines that compare like Jet.
     virtual const TSqlNames* sqlNames() { return nullptr; }
 };

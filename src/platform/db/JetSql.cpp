@@ -199,6 +199,47 @@ bool patternEnds(const QString& s, int i) {
     return QStringView(s).mid(j, k - j).compare(QLatin1String("ESCAPE"), Qt::CaseInsensitive) != 0;
 }
 
+// Whether a Jet LIKE pattern holds one of the escapes "[%]", "[_]", "[[]".
+bool hasLikeEscapes(const QString& pattern) {
+    for (int i = 0; i + 2 < pattern.size(); ++i) {
+        const QChar c = pattern.at(i + 1);
+        if (pattern.at(i) == QLatin1Char('[') && pattern.at(i + 2) == QLatin1Char(']') &&
+            (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('['))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A Jet pattern with escapes in the engines' form with the escape character "\".
+QString backslashEscaped(const QString& pattern) {
+    QString out;
+    out.reserve(pattern.size());
+    for (int i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern.at(i);
+        if (c == QLatin1Char('[') && i + 2 < pattern.size() &&
+            pattern.at(i + 2) == QLatin1Char(']')) {
+            const QChar e = pattern.at(i + 1);
+            if (e == QLatin1Char('%') || e == QLatin1Char('_')) {
+                out += QLatin1Char('\\');
+                out += e;
+                i += 2;
+                continue;
+            }
+            if (e == QLatin1Char('[')) {
+                out += e;
+                i += 2;
+                continue;
+            }
+        }
+        if (c == QLatin1Char('\\')) {
+            out += c;
+        }
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 const TSqlNames::Kind* TSqlNames::find(QStringView name) const {
@@ -216,13 +257,30 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
     r.reserve(s.size() + 16);
     const int n = s.size();
     const bool server = dialect == TSqlDialect::PostgreSQL;
-    // The server's LIKE takes a backslash as its escape by default; Jet's has none.
+    // The server's LIKE takes a backslash as its escape by default; Jet's has none, unless
+    // the pattern holds bracket escapes, which become backslash escapes on both engines.
     bool likePattern = false;
-    const auto endPattern = [&](int next) {
+    const auto endPattern = [&](int next, bool escaped) {
         if (likePattern && patternEnds(s, next)) {
-            r += QLatin1String(" ESCAPE ''");
+            if (escaped) {
+                r += QLatin1String(" ESCAPE '\\'");
+            } else if (server) {
+                r += QLatin1String(" ESCAPE ''");
+            }
         }
         likePattern = false;
+    };
+    const auto addParameter = [&](const QString& name) {
+        out.parameters << name;
+        bool seen = false;
+        for (const QString& known : out.names) {
+            seen = seen || known.compare(name, Qt::CaseInsensitive) == 0;
+        }
+        if (!seen) {
+            out.names << name;
+        }
+        r += server ? QLatin1Char('$') + QString::number(out.parameters.size())
+                    : QStringLiteral("?");
     };
     int i = 0;
     while (i < n) {
@@ -236,9 +294,11 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
             bool closed = false;
             const int start = i;
             i = readQuoted(s, i, c, body, closed);
+            const bool escaped =
+                closed && likePattern && patternEnds(s, i) && hasLikeEscapes(body);
             // An unterminated literal is passed on as it stands, so the engine reports it.
-            r += closed ? singleQuoted(body) : s.mid(start);
-            endPattern(i);
+            r += closed ? singleQuoted(escaped ? backslashEscaped(body) : body) : s.mid(start);
+            endPattern(i, escaped);
             continue;
         }
         if (c == QLatin1Char('[')) {
@@ -270,16 +330,15 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
             while (j < n && isIdentChar(s.at(j))) {
                 ++j;
             }
-            out.parameters << s.mid(i + 1, j - i - 1);
-            r += QLatin1Char('?');
+            addParameter(s.mid(i + 1, j - i - 1));
             i = j;
-            endPattern(i);
+            endPattern(i, false);
             continue;
         }
         if (c == QLatin1Char('?')) {
             r += c;
             ++i;
-            endPattern(i);
+            endPattern(i, false);
             continue;
         }
         if (isIdentChar(c)) {
@@ -288,8 +347,12 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
                 ++j;
             }
             const QStringView word = QStringView(s).mid(i, j - i);
-            if (server && word.compare(QLatin1String("LIKE"), Qt::CaseInsensitive) == 0) {
-                r += QLatin1String("ILIKE");
+            if (word.compare(QLatin1String("LIKE"), Qt::CaseInsensitive) == 0) {
+                if (server) {
+                    r += QLatin1String("ILIKE");
+                } else {
+                    r += word;
+                }
                 likePattern = true;
                 i = j;
                 continue;
@@ -316,17 +379,41 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
 }
 
 QStringList JetSqlParameterNames(const QString& jet) {
-    QStringList names;
-    for (const QString& p : TranslateJetSql(jet, TSqlDialect::SQLite).parameters) {
-        bool seen = false;
-        for (const QString& n : names) {
-            seen = seen || n.compare(p, Qt::CaseInsensitive) == 0;
-        }
-        if (!seen) {
-            names << p;
+    return TranslateJetSql(jet, TSqlDialect::SQLite).names;
+}
+
+QString LikeEscaped(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('[')) {
+            out += QLatin1Char('[');
+            out += c;
+            out += QLatin1Char(']');
+        } else {
+            out += c;
         }
     }
-    return names;
+    return out;
+}
+
+QString LikeUnescaped(const QString& pattern) {
+    QString out;
+    out.reserve(pattern.size());
+    for (int i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern.at(i);
+        if (c == QLatin1Char('[') && i + 2 < pattern.size() &&
+            pattern.at(i + 2) == QLatin1Char(']')) {
+            const QChar e = pattern.at(i + 1);
+            if (e == QLatin1Char('%') || e == QLatin1Char('_') || e == QLatin1Char('[')) {
+                out += e;
+                i += 2;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
 }
 
 QString JetQuotedString(const QString& text) {

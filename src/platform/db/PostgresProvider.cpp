@@ -132,9 +132,8 @@ class TPgCursor final : public TDbCursor {
 public:
     TPgCursor(TPostgresProvider& provider, const QString& sql, const QVariantList& params)
         : m_provider(provider), m_conn(provider.m_conn) {
-        int count = 0;
-        const QByteArray text = TPostgresProvider::NumberPlaceholders(sql, &count).toUtf8();
-        const TParams p(params, count);
+        const QByteArray text = sql.toUtf8();
+        const TParams p(params, static_cast<int>(params.size()));
         if (!PQsendQueryParams(m_conn, text.constData(), p.size(), p.types(), p.values(),
                                p.lengths(), p.formats(), 0)) {
             provider.fail(nullptr);
@@ -454,58 +453,6 @@ void TPostgresProvider::fail(PGresult* result) {
     throw EDatabaseError(text);
 }
 
-QString TPostgresProvider::NumberPlaceholders(const QString& sql, int* count) {
-    QString out;
-    out.reserve(sql.size() + 8);
-    int number = 0;
-    const int n = sql.size();
-    int i = 0;
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            int j = i + 1;
-            while (j < n) {
-                if (sql.at(j) == c) {
-                    if (j + 1 < n && sql.at(j + 1) == c) {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
-            out += QStringView(sql).mid(i, qMin(j + 1, n) - i);
-            i = j + 1;
-            continue;
-        }
-        if (c == QLatin1Char('-') && i + 1 < n && sql.at(i + 1) == QLatin1Char('-')) {
-            int j = sql.indexOf(QLatin1Char('\n'), i);
-            j = j < 0 ? n : j;
-            out += QStringView(sql).mid(i, j - i);
-            i = j;
-            continue;
-        }
-        if (c == QLatin1Char('/') && i + 1 < n && sql.at(i + 1) == QLatin1Char('*')) {
-            int j = sql.indexOf(QLatin1String("*/"), i + 2);
-            j = j < 0 ? n : j + 2;
-            out += QStringView(sql).mid(i, j - i);
-            i = j;
-            continue;
-        }
-        if (c == QLatin1Char('?')) {
-            out += QLatin1Char('$') + QString::number(++number);
-            ++i;
-            continue;
-        }
-        out += c;
-        ++i;
-    }
-    if (count) {
-        *count = number;
-    }
-    return out;
-}
-
 PGresult* TPostgresProvider::run(const QString& sql, const QVariantList& params) {
     if (!m_conn) {
         throw EDatabaseError(tr("Нет соединения с базой данных."));
@@ -513,14 +460,13 @@ PGresult* TPostgresProvider::run(const QString& sql, const QVariantList& params)
     if (PQstatus(m_conn) != CONNECTION_OK) {
         fail(nullptr);
     }
-    int count = 0;
-    const QByteArray text = NumberPlaceholders(sql, &count).toUtf8();
+    const QByteArray text = sql.toUtf8();
     // Without parameters a text may hold several statements (a schema, a setting list).
     PGresult* r = nullptr;
-    if (count == 0) {
+    if (params.isEmpty()) {
         r = PQexec(m_conn, text.constData());
     } else {
-        const TParams p(params, count);
+        const TParams p(params, static_cast<int>(params.size()));
         r = PQexecParams(m_conn, text.constData(), p.size(), p.types(), p.values(), p.lengths(),
                          p.formats(), 0);
     }
@@ -581,7 +527,7 @@ QStringList TPostgresProvider::primaryKey(const QString& table) {
     const TResult r(
         run(QStringLiteral("SELECT a.attname FROM pg_index i JOIN pg_attribute a"
                            " ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey)"
-                           " WHERE i.indrelid = to_regclass(quote_ident(?)) AND i.indisprimary"
+                           " WHERE i.indrelid = to_regclass(quote_ident($1)) AND i.indisprimary"
                            " ORDER BY array_position(i.indkey::int2[], a.attnum)"),
             {table}));
     for (int t = 0; t < PQntuples(r.r); ++t) {
@@ -624,6 +570,7 @@ const TSqlNames* TPostgresProvider::sqlNames() {
         }
     }
     m_namesStale = false;
+    ++m_names.generation;
     return &m_names;
 }
 
@@ -646,7 +593,7 @@ void TPostgresProvider::loadRelation(unsigned table) {
             " (SELECT substring(pg_get_constraintdef(k.oid) from '<= (\\d+)') FROM pg_constraint k"
             "  WHERE k.conrelid = c.oid AND k.contype = 'c' AND k.conkey = ARRAY[a.attnum] LIMIT 1)"
             " FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid"
-            " WHERE c.oid = ?::oid AND a.attnum > 0 AND NOT a.attisdropped"),
+            " WHERE c.oid = $1::oid AND a.attnum > 0 AND NOT a.attisdropped"),
         {QString::number(table)}));
     const bool view = PQntuples(r.r) > 0 && qstrcmp(PQgetvalue(r.r, 0, 1), "v") == 0;
     for (int t = 0; t < PQntuples(r.r); ++t) {
@@ -670,7 +617,7 @@ void TPostgresProvider::loadRelation(unsigned table) {
                                           " JOIN pg_depend d ON d.objid = w.oid"
                                           " AND d.classid = 'pg_rewrite'::regclass"
                                           " AND d.refclassid = 'pg_class'::regclass"
-                                          " WHERE w.ev_class = ?::oid AND d.refobjid <> ?::oid"),
+                                          " WHERE w.ev_class = $1::oid AND d.refobjid <> $2::oid"),
                            {QString::number(table), QString::number(table)}));
     QHash<int, TColumnOrigin> baseColumns;
     if (PQntuples(base.r) == 1) {

@@ -38,8 +38,9 @@ public:
     // The server's backend process, for a test that ends the session from outside.
     int backendPid() const;
 
-    // "?" placeholders outside literals, quoted names and comments become $1, $2, ...
-    static QString NumberPlaceholders(const QString& sql, int* count = nullptr);
+    QString placeholder(int number) const override {
+        return QLatin1Char('$') + QString::number(number);
+    }
 
     // What a column of a query is: its table and name there, and its declared type.
     struct TColumnOrigin {

@@ -32,6 +32,7 @@ public:
     QString rowLocator() const override { return QStringLiteral("rowid"); }
     QString beginSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     QString nullSafeEquals() const override { return QStringLiteral("IS"); }
+    QString placeholder(int) const override { return QStringLiteral("?"); }
 
     sqlite3* handle() const { return m_handle; }
 

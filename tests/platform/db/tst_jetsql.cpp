@@ -1,7 +1,6 @@
 #include "platform/db/ConnectionString.h"
 #include "platform/db/FieldTypes.h"
 #include "platform/db/JetSql.h"
-#include "platform/db/PostgresProvider.h"
 #include "platform/db/TextFold.h"
 
 #include <QtTest>
@@ -39,7 +38,7 @@ private Q_SLOTS:
         QTest::newRow("parameters in order, repeats kept")
             << "D >= :BeginOfWeek AND D < :EndOfWeek OR V = :True OR D = :BeginOfWeek"
             << "D >= ? AND D < ? OR V = ? OR D = ?"
-            << "D >= ? AND D < ? OR V = ? OR D = ?"
+            << "D >= $1 AND D < $2 OR V = $3 OR D = $4"
             << QStringList{"BeginOfWeek", "EndOfWeek", "True", "BeginOfWeek"};
         QTest::newRow("like") << "(URL LIKE \"%news%\") AND (Category like \"%Новости%\")"
                               << "(URL LIKE '%news%') AND (Category like '%Новости%')"
@@ -49,8 +48,13 @@ private Q_SLOTS:
         QTest::newRow("like with a parameter, or an escape of its own")
             << "A LIKE :P OR B NOT LIKE \"x!%\" ESCAPE \"!\" OR C LIKE \"%\" || D"
             << "A LIKE ? OR B NOT LIKE 'x!%' ESCAPE '!' OR C LIKE '%' || D"
-            << "A ILIKE ? ESCAPE '' OR B NOT ILIKE 'x!%' ESCAPE '!' OR C ILIKE '%' || D"
+            << "A ILIKE $1 ESCAPE '' OR B NOT ILIKE 'x!%' ESCAPE '!' OR C ILIKE '%' || D"
             << QStringList{"P"};
+        QTest::newRow("bracket escapes in a pattern become backslash escapes")
+            << "URL LIKE \"%50[%]\\[_]x[[]%\" AND D LIKE \"[%]\" || E AND F = \"[%]\""
+            << "URL LIKE '%50\\%\\\\\\_x[%' ESCAPE '\\' AND D LIKE '[%]' || E AND F = '[%]'"
+            << "URL ILIKE '%50\\%\\\\\\_x[%' ESCAPE '\\' AND D ILIKE '[%]' || E AND F = '[%]'"
+            << QStringList{};
         QTest::newRow("word containing like") << "LIKELY = UNLIKE"
                                               << "LIKELY = UNLIKE"
                                               << "LIKELY = UNLIKE" << QStringList{};
@@ -62,7 +66,7 @@ private Q_SLOTS:
                                                     << "X = 'it''s \"x\"'" << QStringList{};
         QTest::newRow("time-like text is no parameter") << "X = 12:30 OR Y=:P"
                                                         << "X = 12:30 OR Y=?"
-                                                        << "X = 12:30 OR Y=?" << QStringList{"P"};
+                                                        << "X = 12:30 OR Y=$1" << QStringList{"P"};
         QTest::newRow("unterminated literal passed on") << "X = \"open"
                                                         << "X = \"open"
                                                         << "X = \"open" << QStringList{};
@@ -75,7 +79,16 @@ private Q_SLOTS:
         const TTranslatedSql s = TranslateJetSql(jet, TSqlDialect::SQLite);
         QCOMPARE(s.sql, sqlite);
         QCOMPARE(s.parameters, params);
-        QCOMPARE(TranslateJetSql(jet, TSqlDialect::PostgreSQL).sql, postgres);
+        const TTranslatedSql server = TranslateJetSql(jet, TSqlDialect::PostgreSQL);
+        QCOMPARE(server.sql, postgres);
+        QCOMPARE(server.parameters, params);
+        QStringList distinct;
+        for (const QString& p : params) {
+            if (!distinct.contains(p, Qt::CaseInsensitive)) {
+                distinct << p;
+            }
+        }
+        QCOMPARE(server.names, distinct);
     }
 
     // What the server has to be told: names in their spelling, Booleans and dates that Jet
@@ -90,7 +103,7 @@ private Q_SLOTS:
         QTest::newRow("Boolean set and compared with numbers")
             << "UPDATE SubjectURLs SET Visited = 1 WHERE visited<>0 OR Visited = -1 OR Visited = :P"
             << "UPDATE \"SubjectURLs\" SET \"Visited\" = TRUE WHERE \"Visited\"<>FALSE OR "
-               "\"Visited\" = TRUE OR \"Visited\" = ?";
+               "\"Visited\" = TRUE OR \"Visited\" = $1";
         QTest::newRow("day numbers against a date column")
             << "Created >= 37653 AND Created < 37654.5 OR Created IS NULL"
             << "\"Created\" >= TIMESTAMP '2003-02-01 00:00:00.000' AND \"Created\" < TIMESTAMP "
@@ -124,27 +137,18 @@ private Q_SLOTS:
         QVERIFY(!TranslateJetSql(jet, TSqlDialect::SQLite, &names).sql.contains("TRUE"));
     }
 
-    void placeholdersNumbered_data() {
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("numbered");
-        QTest::addColumn<int>("count");
-        QTest::newRow("plain") << "A = ? AND B IN (?, ?)"
-                               << "A = $1 AND B IN ($2, $3)" << 3;
-        QTest::newRow("not in literals, names or comments")
-            << "A = '?' AND \"?\" = ? -- ?\n/* ? */ OR B = ?"
-            << "A = '?' AND \"?\" = $1 -- ?\n/* ? */ OR B = $2" << 2;
-        QTest::newRow("doubled quotes") << "A = 'it''s ?' AND B = ?"
-                                        << "A = 'it''s ?' AND B = $1" << 1;
-        QTest::newRow("unterminated literal") << "A = ? AND B = 'x ?"
-                                              << "A = $1 AND B = 'x ?" << 1;
+    void likeEscapesRoundTrip_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("escaped");
+        QTest::newRow("percent-encoded") << "a%20b" << "a[%]20b";
+        QTest::newRow("underscore and bracket") << "x_[y]" << "x[_][[]y]";
+        QTest::newRow("nothing special") << "Новости" << "Новости";
     }
-    void placeholdersNumbered() {
-        QFETCH(QString, sql);
-        QFETCH(QString, numbered);
-        QFETCH(int, count);
-        int found = -1;
-        QCOMPARE(TPostgresProvider::NumberPlaceholders(sql, &found), numbered);
-        QCOMPARE(found, count);
+    void likeEscapesRoundTrip() {
+        QFETCH(QString, text);
+        QFETCH(QString, escaped);
+        QCOMPARE(LikeEscaped(text), escaped);
+        QCOMPARE(LikeUnescaped(escaped), text);
     }
 
     void serverAddress_data() {
