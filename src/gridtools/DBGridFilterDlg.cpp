@@ -137,8 +137,9 @@ QStringList TDBGridFilterForm::RowTexts(int row) const {
 
 void TDBGridFilterForm::addRow(const QString& connector, TField* field, const QString& condition,
                                const QString& value) {
-    auto* item =
-        new QTreeWidgetItem(ui->QueryListView, {connector, field->Title(), condition, value});
+    // A group of conditions has no one field: it is shown, and written back, as it stands.
+    const QString title = field ? field->Title() : tr("(группа условий)");
+    auto* item = new QTreeWidgetItem(ui->QueryListView, {connector, title, condition, value});
     item->setData(0, kFieldRole, fieldData(field));
     QTreeWidget* list = ui->QueryListView;
     for (int c = 0; c < 3; ++c) {
@@ -164,10 +165,10 @@ QString TDBGridFilterForm::GetFilterText() const {
         } else if (item->text(0) == ui->ConnectComboBox->itemText(1)) {
             connector = QStringLiteral("AND ");
         }
-        const QString table = ConditionTable(*field, lists);
+        const QString table = field ? ConditionTable(*field, lists) : QString();
         const int line = ConditionCaptions(table).indexOf(item->text(2));
         QString condition;
-        if (line < 0) {
+        if (!field || line < 0) {
             // A condition that no template reads is kept as it was loaded, never dropped.
             condition = item->text(3);
         } else {
@@ -183,6 +184,16 @@ QString TDBGridFilterForm::GetFilterText() const {
     return text;
 }
 
+QString TDBGridFilterForm::connectorCaption(const QString& word) const {
+    if (word == QLatin1String("OR")) {
+        return ui->ConnectComboBox->itemText(0);
+    }
+    if (word == QLatin1String("AND")) {
+        return ui->ConnectComboBox->itemText(1);
+    }
+    return QString();
+}
+
 void TDBGridFilterForm::SetFilterText(const QString& text) {
     ui->QueryListView->clear();
     const TValueLists lists = templateLists();
@@ -192,6 +203,11 @@ void TDBGridFilterForm::SetFilterText(const QString& text) {
         const QString name = condition.section(QLatin1Char(' '), 0, 0);
         TField* field = DataSet ? DataSet->FindField(name) : nullptr;
         if (!field) {
+            // A group such as "(A) OR (B)" that a quick filter narrowed: one row it cannot
+            // split, never dropped.
+            if (condition.trimmed().startsWith(QLatin1Char('('))) {
+                addRow(connectorCaption(word), nullptr, QString(), condition);
+            }
             continue;
         }
         const QString table = ConditionTable(*field, lists);
@@ -202,13 +218,7 @@ void TDBGridFilterForm::SetFilterText(const QString& text) {
             caption = ConditionCaptions(table).at(line);
             value = ValueFromCondition(ConditionTemplate(table, line), *field, condition, lists);
         }
-        QString connector;
-        if (word == QLatin1String("OR")) {
-            connector = ui->ConnectComboBox->itemText(0);
-        } else if (word == QLatin1String("AND")) {
-            connector = ui->ConnectComboBox->itemText(1);
-        }
-        addRow(connector, field, caption, value);
+        addRow(connectorCaption(word), field, caption, value);
     }
     if (RowCount() > 0) {
         ui->ConnectComboBox->setCurrentIndex(0);
@@ -463,6 +473,20 @@ void TDBGridFilterForm::pageChanged(int index) {
     }
 }
 
+namespace {
+// A saved filter is stored as name=text: a name holding "=" would be read back split into a
+// wrong name and a broken filter.
+bool refusedFilterName(const QString& name, QWidget* parent) {
+    if (!name.contains(QLatin1Char('='))) {
+        return false;
+    }
+    ShowError(QCoreApplication::translate("TDBGridFilterForm",
+                                          "Название фильтра не может содержать знак \"=\"."),
+              parent);
+    return true;
+}
+}  // namespace
+
 bool AskNewFilterName(QWidget* parent, const TValuesList& saved, QString& name) {
     while (true) {
         if (!Dialogs().inputQuery(
@@ -472,6 +496,9 @@ bool AskNewFilterName(QWidget* parent, const TValuesList& saved, QString& name) 
             return false;
         }
         name = name.trimmed();
+        if (refusedFilterName(name, parent)) {
+            continue;
+        }
         bool taken = name.isEmpty();
         for (const QString& entry : saved) {
             taken = taken ||
@@ -523,7 +550,7 @@ void TDBGridFilterForm::StoredQueriesListViewEdited(int row, const QString& newN
         return;
     }
     const QString name = newName.trimmed();
-    bool taken = name.isEmpty();
+    bool taken = name.isEmpty() || refusedFilterName(name, this);
     for (const QString& entry : StoredFilters) {
         taken =
             taken || entry.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0;
@@ -532,7 +559,8 @@ void TDBGridFilterForm::StoredQueriesListViewEdited(int row, const QString& newN
     if (!taken) {
         entry = name + QLatin1Char('=') + entry.mid(entry.indexOf(QLatin1Char('=')) + 1);
     }
-    // Shown as stored: a refused name goes back to the old one, without a message.
+    // Shown as stored: a refused name goes back to the old one (a taken one without a
+    // message).
     QListWidgetItem* item = ui->StoredQueriesListView->item(row);
     const QSignalBlocker block(ui->StoredQueriesListView);
     item->setText(entry.section(QLatin1Char('='), 0, 0));

@@ -75,6 +75,7 @@ private:
     TValueLists templateLists() const;
     TField* chosenField() const;
     QString chosenTemplate() const;
+    QString connectorCaption(const QString& word) const;
     void addRow(const QString& connector, TField* field, const QString& condition,
                 const QString& value);
     void resetEditor();

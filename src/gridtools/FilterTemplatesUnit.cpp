@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/UtilsUnit.h"
 #include "platform/db/Field.h"
+#include "platform/db/JetSql.h"
 #include "platform/db/Parameters.h"
 
 #include <QCoreApplication>
@@ -205,7 +206,7 @@ TMaskMatch matchMask(const QString& text, const QString& mask) {
 QString shown(const QString& captured, const TTemplatePattern& p, const QStringList* list) {
     switch (p.type.unicode()) {
         case 's': {
-            QString s = captured;
+            QString s = p.like ? LikeUnescaped(captured) : captured;
             s.replace(QStringLiteral("\"\""), QStringLiteral("\""));
             return s;
         }
@@ -382,6 +383,13 @@ QDate StrToDate(const QString& text) {
     return d;
 }
 
+namespace {
+// "содержит" and "не содержит": the value is a part of the text, not a pattern of its own.
+bool isLikeTemplate(const QString& tmpl) {
+    return tmpl.contains(QLatin1String(" LIKE "), Qt::CaseInsensitive);
+}
+}  // namespace
+
 QString ExpandTemplate(const QString& tmpl, const TField& field, const QString& value,
                        const TValueLists& lists) {
     QString out;
@@ -416,7 +424,7 @@ QString ExpandTemplate(const QString& tmpl, const TField& field, const QString& 
                                                                         : QStringLiteral(":False");
                 break;
             default:
-                out += v;
+                out += isLikeTemplate(tmpl) ? LikeEscaped(v) : v;
                 break;
         }
     }
@@ -425,6 +433,7 @@ QString ExpandTemplate(const QString& tmpl, const TField& field, const QString& 
 
 TTemplatePattern TemplatePattern(const QString& tmpl, QChar letter, int index) {
     TTemplatePattern result;
+    result.like = isLikeTemplate(tmpl);
     const QChar wanted = letter.toLower();
     int i = 0;
     while (i < tmpl.size()) {
@@ -535,12 +544,7 @@ QString ExtractMask(const QString& text, const QString& mask) {
     return text.mid(m.captureStart, m.captureEnd - m.captureStart);
 }
 
-namespace {
-
-// The ")" that closes a condition: not one inside a double-quoted literal nor one that
-// closes a nested "(", so a value holding ")" and a condition such as "F IN (1, 2)" are
-// read back whole.
-int conditionEnd(const QString& text, int from) {
+int FilterConditionEnd(const QString& text, int from) {
     bool quoted = false;
     int depth = 0;
     for (int i = from; i < text.size(); ++i) {
@@ -561,8 +565,6 @@ int conditionEnd(const QString& text, int from) {
     return -1;
 }
 
-}  // namespace
-
 QVector<TFilterCondition> SplitFilterText(const QString& text) {
     QVector<TFilterCondition> out;
     int from = 0;
@@ -571,7 +573,7 @@ QVector<TFilterCondition> SplitFilterText(const QString& text) {
         if (p < 0) {
             break;
         }
-        int q = conditionEnd(text, p + 1);
+        int q = FilterConditionEnd(text, p + 1);
         if (q < 0) {
             q = text.size();
         }

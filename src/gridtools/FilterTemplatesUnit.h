@@ -37,15 +37,17 @@ QStringList ConditionCaptions(const QString& table);
 // The template of a table line (everything after its first "=").
 QString ConditionTemplate(const QString& table, int index);
 
-// Fills a template with the field's name and the entered value. Throws EError with the
-// conversion message for a value that is no integer or date.
+// Fills a template with the field's name and the entered value; in a LIKE template the
+// value's "%", "_" and "[" match themselves. Throws EError with the conversion message for
+// a value that is no integer or date.
 QString ExpandTemplate(const QString& tmpl, const TField& field, const QString& value,
                        const TValueLists& lists);
 
 struct TTemplatePattern {
     QString mask;
     int offset = 0;
-    QChar type;  // 's', 'i', 'd', 'b' of the value placeholders; null when there are none
+    QChar type;         // 's', 'i', 'd', 'b' of the value placeholders; null when there are none
+    bool like = false;  // a LIKE pattern: the value stands in it with its wildcards escaped
 };
 // The template as a mask: the placeholder with the letter and index asked for becomes the
 // capture "@", every other one "?*". No letter: every placeholder becomes "?*".
@@ -83,3 +85,7 @@ struct TFilterCondition {
 // a ")" inside a double-quoted literal or closing a nested "(" stays in its condition, and
 // an unclosed last condition runs to the end.
 QVector<TFilterCondition> SplitFilterText(const QString& text);
+// The ")" that closes a condition opened just before from: not one inside a double-quoted
+// literal nor one that closes a nested "(", so a value holding ")" and a condition such as
+// "F IN (1, 2)" are read back whole. -1 when there is none.
+int FilterConditionEnd(const QString& text, int from);

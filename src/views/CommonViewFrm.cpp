@@ -13,6 +13,7 @@
 #include "platform/db/DataSet.h"
 #include "platform/registry/Registry.h"
 #include "settings/Placemnt.h"
+#include "views/QuickFilterUnit.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -30,8 +31,6 @@
 #include <QToolButton>
 #include <QUuid>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace {
 const QString kTitleSeparator = QStringLiteral(" - ");
@@ -306,21 +305,18 @@ QString TCommonViewForm::FiltersKey() const {
 }
 
 bool TCommonViewForm::FilterApplied() const {
-    return adsCommon->Active() && adsCommon->CommandText() != BaseSQL;
+    // Read from the query text, which outlives a dataset closed by a change of database.
+    return !adsCommon->CommandText().isEmpty() && adsCommon->CommandText() != BaseSQL;
 }
 
 QString TCommonViewForm::ComposeQuery(const QString& filter) const {
-    if (filter.isEmpty()) {
-        return BaseSQL;
-    }
-    return BaseSQL +
-           (BaseSQL.contains(QLatin1String("WHERE")) ? QStringLiteral(" AND ")
-                                                     : QStringLiteral(" WHERE ")) +
-           filter;
+    return ComposeFilteredQuery(BaseSQL, filter);
 }
 
 void TCommonViewForm::OpenDataSet() {
-    if (adsCommon->Active()) {
+    // After a failed opening only a new show tries again: closing the error box activates
+    // the window, and trying again there would show the box again, without end.
+    if (adsCommon->Active() || m_openFailed) {
         return;
     }
     BaseSQL = DesignSQL;
@@ -338,8 +334,25 @@ void TCommonViewForm::OpenDataSet() {
                                                                : BaseSQL);
     BindFilterParameters(adsCommon->Parameters());
     THourglass hourglass;
-    adsCommon->Open();
-    adsCommon->SetSort(sort);
+    try {
+        adsCommon->Open();
+        adsCommon->SetSort(sort);
+    } catch (...) {
+        m_openFailed = true;
+        const std::exception_ptr failure = std::current_exception();
+        // The whole query with the filter off (the filter text is kept for the dialog);
+        // the failure is reported once, whether or not this opens.
+        try {
+            adsCommon->Close();
+            adsCommon->SetCommandText(BaseSQL);
+            BindFilterParameters(adsCommon->Parameters());
+            adsCommon->Open();
+            adsCommon->SetSort(sort);
+        } catch (...) {
+            adsCommon->Close();
+        }
+        std::rethrow_exception(failure);
+    }
     // The sort does not reopen; the caption already counts the rows.
 }
 
@@ -462,15 +475,14 @@ void TCommonViewForm::FiltersPopupMenuPopup() {
     for (int i = 2; i < items.size(); ++i) {
         items[i]->setChecked(false);
     }
-    QString rest = adsCommon->CommandText().mid(BaseSQL.size() + 1);
-    const int space = rest.indexOf(QLatin1Char(' '));
-    rest = space < 0 ? QString() : rest.mid(space + 1);
-    if (rest.isEmpty()) {
+    // The applied filter is FilterText: the query is composed from it, whatever the
+    // connector or grouping behind the base query.
+    if (!FilterApplied() || FilterText.isEmpty()) {
         return;
     }
     for (int i = 0; i < SavedFilters.size(); ++i) {
         const QString& entry = SavedFilters[i];
-        if (entry.mid(entry.indexOf(QLatin1Char('=')) + 1) == rest && i + 2 < items.size()) {
+        if (entry.mid(entry.indexOf(QLatin1Char('=')) + 1) == FilterText && i + 2 < items.size()) {
             items[i + 2]->setChecked(true);
             return;
         }
@@ -521,85 +533,55 @@ void TCommonViewForm::actDataSetRequeryExecute() {
     UpdateCaption();
 }
 
-QString TCommonViewForm::SelectionValue() const {
+TSelectedCell TCommonViewForm::SelectedCell() const {
+    TSelectedCell cell;
     const TField* f = CommonExDBGrid->SelectedField();
     if (!f) {
-        return QString();
+        return cell;
     }
-    const TFieldClass c = f->FieldClass();
-    const bool text = c == TFieldClass::Text || c == TFieldClass::Guid || c == TFieldClass::Memo;
-    QString value;
-    const QLineEdit* editor = CommonExDBGrid->InplaceEditor();
-    if (editor && text) {
-        // The editor's text as a 260-character buffer with its terminating null gives it.
-        const QString whole = editor->text().left(259);
-        const int start = editor->selectionStart();
-        const QString selected =
-            start < 0 ? QString() : whole.mid(start, editor->selectedText().size());
-        value = selected.isEmpty() ? whole : QLatin1Char('%') + selected + QLatin1Char('%');
-    } else if (c != TFieldClass::Boolean) {
-        value = f->AsString();
-    } else {
-        value = f->AsBoolean() ? QStringLiteral(":True") : QStringLiteral(":False");
+    cell.FieldName = f->FieldName;
+    cell.FieldClass = f->FieldClass();
+    cell.IsNull = f->IsNull();
+    if (!cell.IsNull) {
+        cell.Text = f->AsString();
+        if (cell.FieldClass == TFieldClass::Boolean) {
+            cell.Boolean = f->AsBoolean();
+        } else if (cell.FieldClass == TFieldClass::DateTime) {
+            cell.Day = DayNumber(f->AsDateTime());
+        }
     }
-    if (value.contains(QLatin1Char('%')) || text) {
-        value.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        value = QLatin1Char('"') + value + QLatin1Char('"');
+    if (const QLineEdit* editor = CommonExDBGrid->InplaceEditor()) {
+        cell.EditorOpen = true;
+        cell.EditorText = editor->text();
+        cell.SelectionStart = editor->selectionStart();
+        cell.SelectionLength = editor->selectedText().size();
     }
-    return value;
+    return cell;
+}
+
+QString TCommonViewForm::SelectionValue() const {
+    return CommonExDBGrid->SelectedField() ? QuickFilterValue(SelectedCell()) : QString();
 }
 
 QString TCommonViewForm::FilterBySelectionCondition() const {
-    const TField* f = CommonExDBGrid->SelectedField();
-    if (!f) {
-        return QString();
-    }
-    const QString& n = f->FieldName;
-    if (f->IsNull()) {
-        return n + QStringLiteral(" IS NULL");
-    }
-    if (f->FieldClass() == TFieldClass::DateTime) {
-        const qint64 d = static_cast<qint64>(std::trunc(DayNumber(f->AsDateTime())));
-        return QStringLiteral("%1 >= %2 AND %1 < %3").arg(n).arg(d).arg(d + 1);
-    }
-    const QString v = SelectionValue();
-    return v.contains(QLatin1Char('%')) ? n + QStringLiteral(" LIKE ") + v
-                                        : n + QStringLiteral(" = ") + v;
+    return CommonExDBGrid->SelectedField() ? ::FilterBySelectionCondition(SelectedCell())
+                                           : QString();
 }
 
 QString TCommonViewForm::ExcludeSelectionCondition() const {
-    const TField* f = CommonExDBGrid->SelectedField();
-    if (!f) {
-        return QString();
-    }
-    const QString& n = f->FieldName;
-    if (f->IsNull()) {
-        return n + QStringLiteral(" IS NOT NULL");
-    }
-    if (f->FieldClass() == TFieldClass::DateTime) {
-        const qint64 d = static_cast<qint64>(std::trunc(DayNumber(f->AsDateTime())));
-        return QStringLiteral("%1 < %2 OR %1 >= %3 OR %1 IS NULL").arg(n).arg(d).arg(d + 1);
-    }
-    const QString v = SelectionValue();
-    return v.contains(QLatin1Char('%'))
-               ? n + QStringLiteral(" NOT LIKE ") + v + QStringLiteral(" OR ") + n +
-                     QStringLiteral(" IS NULL")
-               : n + QStringLiteral(" <> ") + v + QStringLiteral(" OR ") + n +
-                     QStringLiteral(" IS NULL");
+    return CommonExDBGrid->SelectedField() ? ::ExcludeSelectionCondition(SelectedCell())
+                                           : QString();
 }
 
 void TCommonViewForm::addQuickFilter(const QString& condition, bool skipRepeat) {
     if (condition.isEmpty()) {
         return;
     }
-    if (skipRepeat && adsCommon->CommandText().contains(condition)) {
+    const TFilterExpression applied(FilterApplied() ? FilterText : QString());
+    if (skipRepeat && applied.Requires(condition)) {
         return;
     }
-    if (!FilterApplied()) {
-        FilterText = QLatin1Char('(') + condition + QLatin1Char(')');
-    } else {
-        FilterText += QStringLiteral(" AND (") + condition + QLatin1Char(')');
-    }
+    FilterText = applied.NarrowedBy(condition);
     ApplyQuery(FilterText, adsCommon->Sort());
 }
 
@@ -749,6 +731,7 @@ void TCommonViewForm::IdleUpdate() {
 
 void TCommonViewForm::showEvent(QShowEvent* event) {
     TExForm::showEvent(event);
+    m_openFailed = false;
     Guarded([this]() { OpenDataSet(); });
 }
 
@@ -798,7 +781,8 @@ void TCommonViewForm::FormPlacementSavePlacement() {
     if (!reg.OpenKey(GridKey(), true)) {
         return;
     }
-    reg.WriteString(QStringLiteral("Sort"), adsCommon->Active() ? adsCommon->Sort() : QString());
+    // The dataset keeps its sort text while closed, as the query keeps its filter.
+    reg.WriteString(QStringLiteral("Sort"), adsCommon->Sort());
     reg.WriteString(QStringLiteral("Filter"), FilterText);
     reg.WriteInteger(QStringLiteral("FilterApplied"), FilterApplied() ? 1 : 0);
 }

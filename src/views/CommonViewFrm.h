@@ -23,6 +23,7 @@ class TFormPlacement;
 class TGeneralModule;
 class TPrepareSubjectReportForm;
 class TPreviewHTMLForm;
+struct TSelectedCell;
 
 // The window that shows one query in a grid: navigation, search, refresh, quick and saved
 // filters, sorting, deleting and duplicating through hooks of the derived view, the record
@@ -94,6 +95,7 @@ public:
     QVariant CurrentKey() const;
 
     // Quick filters from the selected cell.
+    TSelectedCell SelectedCell() const;
     QString SelectionValue() const;
     QString FilterBySelectionCondition() const;
     QString ExcludeSelectionCondition() const;
@@ -160,4 +162,5 @@ private:
     QMenu* m_fileMenu = nullptr;
     QAction* m_commandsEnd = nullptr;
     bool m_inSizing = false;
+    bool m_openFailed = false;
 };

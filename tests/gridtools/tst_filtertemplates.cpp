@@ -70,10 +70,21 @@ private Q_SLOTS:
                                        << "a\"\"b"
                                        << "F = \"a\"\"b\""
                                        << "a\"b";
-        QTest::newRow("contains") << int(TFieldType::WideString) << "содержит"
-                                  << "new%s"
-                                  << "F LIKE \"%new%s%\""
-                                  << "new%s";
+        QTest::newRow("contains: a percent sign is matched as itself")
+            << int(TFieldType::WideString) << "содержит"
+            << "new%s"
+            << "F LIKE \"%new[%]s%\""
+            << "new%s";
+        QTest::newRow("does not contain: underscore and bracket")
+            << int(TFieldType::WideString) << "не содержит"
+            << "a_[b"
+            << "F NOT LIKE \"%a[_][[]b%\" OR F IS NULL"
+            << "a_[b";
+        QTest::newRow("equals keeps the percent sign unescaped")
+            << int(TFieldType::WideString) << "равно (точно)"
+            << "50%"
+            << "F = \"50%\""
+            << "50%";
         QTest::newRow("between comma and blank") << int(TFieldType::Integer) << "между"
                                                  << "1, 5"
                                                  << "F BETWEEN 1 AND 5"

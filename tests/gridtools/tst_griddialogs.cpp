@@ -230,13 +230,16 @@ private Q_SLOTS:
         auto f = filterForm();
         f->SetFilterText("(Visited = :True)");
         dialogs.answerInput("новости");  // taken in other case
-        dialogs.answerInput("a=b");
+        dialogs.answerInput("a=b");      // would be read back split: refused with a message
+        dialogs.answerInput("ab");
         Child<QPushButton>(*f, "StoreQueryButton")->click();
-        QCOMPARE(f->StoredFilters, (QStringList{"Новости=(URL IS NULL)", "a=b=(Visited = :True)"}));
+        QCOMPARE(f->StoredFilters, (QStringList{"Новости=(URL IS NULL)", "ab=(Visited = :True)"}));
         f->StoredQueriesListViewEdited(1, " НОВОСТИ ");  // taken: the old name stays
-        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("a=b=(Visited = :True)"));
+        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("ab=(Visited = :True)"));
+        f->StoredQueriesListViewEdited(1, "x=y");  // refused with the message
+        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("ab=(Visited = :True)"));
         f->StoredQueriesListViewEdited(1, " Посещённые ");
-        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("Посещённые=b=(Visited = :True)"));
+        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("Посещённые=(Visited = :True)"));
         auto* stored = Child<QListWidget>(*f, "StoredQueriesListView");
         stored->setCurrentRow(0);
         Child<QPushButton>(*f, "LoadQueryButton")->click();
@@ -248,9 +251,11 @@ private Q_SLOTS:
         QVERIFY(TRegistry().KeyExists("Software\\Quorvel\\Linkarium\\TView\\Filters"));
         SaveValuesList(f->StoredFilters, f->FiltersKey);
         QVERIFY(!TRegistry().KeyExists("Software\\Quorvel\\Linkarium\\TView\\Filters"));
+        const QString equals = "Название фильтра не может содержать знак \"=\".";
         QCOMPARE(dialogs.shownTexts(),
                  (QStringList{"Введите название фильтра:", "Фильтр с таким именем уже существует.",
-                              "Введите название фильтра:"}));
+                              "Введите название фильтра:", equals,
+                              "Введите название фильтра:", equals}));
     }
 
     void sortDialogReadsAndWritesTheSort() {

@@ -1,6 +1,7 @@
 #include "TestViewForm.h"
 
 #include "common/ConstsUnit.h"
+#include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FindDBGridCell.h"
 #include "platform/registry/Registry.h"
@@ -83,9 +84,8 @@ private Q_SLOTS:
                                   << "SELECT * FROM Items WHERE (A)";
         QTest::newRow("where") << "SELECT * FROM Items WHERE Amount > 0"
                                << "SELECT * FROM Items WHERE Amount > 0 AND (A)";
-        QTest::newRow("lower-case where is not seen")
-            << "SELECT * FROM Items where 1 = 1"
-            << "SELECT * FROM Items where 1 = 1 WHERE (A)";
+        QTest::newRow("lower-case where") << "SELECT * FROM Items where 1 = 1"
+                                          << "SELECT * FROM Items where 1 = 1 AND (A)";
     }
     void queryComposition() {
         QFETCH(QString, base);
@@ -201,6 +201,109 @@ private Q_SLOTS:
                  QStringLiteral("Name NOT LIKE \"%amm%\" OR Name IS NULL"));
     }
 
+    void quickFilterNarrowsAnOrFilter() {
+        auto v = openView();
+        v->FilterText = "(Amount = 2) OR (Name = \"alpha\")";
+        v->actApplyFilter->trigger();
+        QCOMPARE(v->adsCommon->RecordCount(), 2);
+        selectCell(*v, "Active", "alpha");
+        v->actFilterBySelection->trigger();
+        QCOMPARE(v->FilterText,
+                 QStringLiteral("((Amount = 2) OR (Name = \"alpha\")) AND (Active = :True)"));
+        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"alpha"});
+        // The advanced filter dialog keeps the group as one row and writes it back whole.
+        TDBGridFilterForm dialog(v.get());
+        dialog.DataSet = v->adsCommon;
+        dialog.Prepare();
+        dialog.SetFilterText(v->FilterText);
+        QCOMPARE(dialog.RowCount(), 2);
+        QCOMPARE(dialog.GetFilterText(), v->FilterText);
+    }
+
+    void repeatedConditionIsComparedWhole() {
+        auto v = openView();
+        selectCell(*v, "Name", "alpha");
+        v->actFilterExcludeSelection->trigger();  // ... OR Name IS NULL
+        QCOMPARE(v->adsCommon->RecordCount(), 3);
+        QVERIFY(v->adsCommon->Locate("Name", {QVariant()}, 0));
+        v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName("Name").Index());
+        v->actFilterBySelection->trigger();
+        QCOMPARE(v->adsCommon->RecordCount(), 1);
+        QVERIFY(v->adsCommon->FieldByName("Name").IsNull());
+    }
+
+    void wildcardsInCellsMatchThemselves() {
+        addItem("50%", false, "NULL", "NULL", "NULL");
+        addItem("50x", false, "NULL", "NULL", "NULL");
+        addItem("a_b", false, "NULL", "NULL", "NULL");
+        addItem("axb", false, "NULL", "NULL", "NULL");
+        auto v = openView();
+        selectCell(*v, "Name", "50%");
+        v->actFilterBySelection->trigger();
+        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"50%"});
+        v->actRemoveFilter->trigger();
+        for (const QString& cell : {QStringLiteral("50%"), QStringLiteral("a_b")}) {
+            v->actRemoveFilter->trigger();
+            selectCell(*v, "Name", cell);
+            v->CommonExDBGrid->edit(v->CommonExDBGrid->currentIndex());
+            QLineEdit* editor = v->CommonExDBGrid->InplaceEditor();
+            QVERIFY(editor);
+            editor->setSelection(1, 2);  // "0%" or "_b"
+            v->actFilterBySelection->trigger();
+            QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{cell});
+        }
+    }
+
+    void failedOpeningIsReportedOnce() {
+        TScriptedDialogs dialogs;
+        WriteRegString("Software\\Quorvel\\Linkarium\\TTestViewForm\\TCommonExDBGrid", "Filter",
+                       "(Nonsense = 1)");
+        TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\Quorvel\\Linkarium\\TTestViewForm\\TCommonExDBGrid", true));
+        reg.WriteInteger("FilterApplied", 1);
+        auto v = openView();
+        QTRY_COMPARE(dialogs.shown().size(), 1);
+        // Back on the whole query with the filter off; the filter text stays for the dialog.
+        QVERIFY(v->adsCommon->Active());
+        QVERIFY(!v->FilterApplied());
+        QCOMPARE(v->FilterText, QStringLiteral("(Nonsense = 1)"));
+        // The error box closing activates the window again: no second try, no second box.
+        QWidget other;
+        other.show();
+        for (int i = 0; i < 3; ++i) {
+            QApplication::setActiveWindow(&other);
+            QApplication::setActiveWindow(v.get());
+            QTRY_VERIFY(v->isActiveWindow());
+        }
+        QCOMPARE(dialogs.shown().size(), 1);
+        // A query that cannot open at all: once, however often the window is activated.
+        auto broken = openView("SELECT * FROM NoSuchTable");
+        QTRY_COMPARE(dialogs.shown().size(), 2);
+        for (int i = 0; i < 3; ++i) {
+            QApplication::setActiveWindow(&other);
+            QApplication::setActiveWindow(broken.get());
+            QTRY_VERIFY(broken->isActiveWindow());
+        }
+        QCOMPARE(dialogs.shown().size(), 2);
+        QVERIFY(!broken->adsCommon->Active());
+    }
+
+    void stateIsSavedWhileTheDataSetIsClosed() {
+        auto v = openView();
+        selectCell(*v, "Name", "alpha");
+        v->actFilterExcludeSelection->trigger();
+        v->actSortDesc->trigger();
+        const QString filter = v->FilterText;
+        module->ADOConnection.Close();  // as a change of database does
+        QVERIFY(!v->adsCommon->Active());
+        v->FormPlacement->SavePlacement();
+        TRegistry reg;
+        QVERIFY(reg.OpenKeyReadOnly(v->GridKey()));
+        QCOMPARE(reg.ReadString("Sort"), std::optional<QString>("Name DESC"));
+        QCOMPARE(reg.ReadString("Filter"), std::optional<QString>(filter));
+        QCOMPARE(reg.ReadInteger("FilterApplied"), std::optional<qint32>(1));
+    }
+
     void badFilterFallsBackSilently() {
         TScriptedDialogs dialogs;
         auto v = openView();
@@ -243,11 +346,14 @@ private Q_SLOTS:
         v->actFilterBySelection->trigger();
         dialogs.answerInput("  ");       // empty: refused
         dialogs.answerInput(" новые ");  // taken in other case: refused, asked again
+        dialogs.answerInput("a=b");      // would be read back split: refused
         dialogs.answerInput("Альфа");
         v->actSaveCurrentFilter->trigger();
-        QCOMPARE(dialogs.shownTexts(), (QStringList{"Введите название фильтра:", kNameTaken,
-                                                    "Введите название фильтра:", kNameTaken,
-                                                    "Введите название фильтра:"}));
+        QCOMPARE(dialogs.shownTexts(),
+                 (QStringList{"Введите название фильтра:", kNameTaken,
+                              "Введите название фильтра:", kNameTaken, "Введите название фильтра:",
+                              "Название фильтра не может содержать знак \"=\".",
+                              "Введите название фильтра:"}));
         QCOMPARE(v->SavedFilters, (QStringList{"Новые=(Amount = 1)", "Альфа=(Name = \"alpha\")"}));
         v->FiltersPopupMenuPopup();
         QList<QAction*> items = v->FiltersPopupMenu->actions();

@@ -90,8 +90,7 @@ TTranslatedSql TConnection::Translate(const QString& jetSql) const {
     return TranslateJetSql(jetSql, provider.dialect(), provider.sqlNames());
 }
 
-const TTranslatedSql& TTranslationCache::For(const TConnection* connection,
-                                             const QString& jetSql) {
+const TTranslatedSql& TTranslationCache::For(const TConnection* connection, const QString& jetSql) {
     if (!connection || !connection->Connected()) {
         if (!m_valid || m_epoch != 0) {
             m_sql = TranslateJetSql(jetSql, TSqlDialect::SQLite);

@@ -294,8 +294,7 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
             bool closed = false;
             const int start = i;
             i = readQuoted(s, i, c, body, closed);
-            const bool escaped =
-                closed && likePattern && patternEnds(s, i) && hasLikeEscapes(body);
+            const bool escaped = closed && likePattern && patternEnds(s, i) && hasLikeEscapes(body);
             // An unterminated literal is passed on as it stands, so the engine reports it.
             r += closed ? singleQuoted(escaped ? backslashEscaped(body) : body) : s.mid(start);
             endPattern(i, escaped);

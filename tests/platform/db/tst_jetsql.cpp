@@ -140,9 +140,12 @@ private Q_SLOTS:
     void likeEscapesRoundTrip_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("escaped");
-        QTest::newRow("percent-encoded") << "a%20b" << "a[%]20b";
-        QTest::newRow("underscore and bracket") << "x_[y]" << "x[_][[]y]";
-        QTest::newRow("nothing special") << "Новости" << "Новости";
+        QTest::newRow("percent-encoded") << "a%20b"
+                                         << "a[%]20b";
+        QTest::newRow("underscore and bracket") << "x_[y]"
+                                                << "x[_][[]y]";
+        QTest::newRow("nothing special") << "Новости"
+                                         << "Новости";
     }
     void likeEscapesRoundTrip() {
         QFETCH(QString, text);
