@@ -1,8 +1,24 @@
 #include "FuzzInput.h"
 #include "gridtools/FilterTemplatesUnit.h"
 #include "platform/db/DataSet.h"
+#include "views/QuickFilterUnit.h"
 
 namespace {
+
+// Parentheses that close in order and no literal: the texts a narrowing must keep whole.
+bool balanced(const QString& text) {
+    int depth = 0;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"')) {
+            return false;
+        }
+        depth += c == QLatin1Char('(') ? 1 : c == QLatin1Char(')') ? -1 : 0;
+        if (depth < 0) {
+            return false;
+        }
+    }
+    return depth == 0;
+}
 
 struct TFields {
     TDataSet set;
@@ -37,5 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
+    // A quick filter on top of any filter narrows it: the result is a conjunction that
+    // requires the new condition.
+    const TFilterExpression expression(text);
+    const QString narrowed = expression.NarrowedBy(QStringLiteral("F = 1"));
+    if (balanced(text)) {
+        const TFilterExpression again(narrowed);
+        FUZZ_CHECK(again.IsConjunction());
+        FUZZ_CHECK(again.Requires(QStringLiteral("F = 1")));
+    }
+    HasWhereClause(text);
+    ComposeFilteredQuery(text, narrowed);
     return 0;
 }
