@@ -36,10 +36,17 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
 
 TDataLinkDialog::~TDataLinkDialog() = default;
 
-QString TDataLinkDialog::Edit(QWidget* parent, const QString& old) {
+std::optional<QString> TDataLinkDialog::Edit(QWidget* parent, const QString& old) {
     TDataLinkDialog dialog(parent);
     dialog.SetConnectionString(old);
-    return dialog.exec() == QDialog::Accepted ? dialog.ConnectionString() : old;
+    // The fields as shown, rebuilt: OK without an edit gives the old string, never a
+    // rewritten one that would count as another database.
+    const QString shown = dialog.ConnectionString();
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QString chosen = dialog.ConnectionString();
+    return chosen == shown ? old : chosen;
 }
 
 QString TDataLinkDialog::DefaultCatalogueFileName() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDialog>
 
 #include <memory>
@@ -17,7 +19,8 @@ public:
     ~TDataLinkDialog() override;
 
     // Runs the dialog pre-set from old (when not empty).
-    static QString Edit(QWidget* parent, const QString& old);
+    // The edited string; old itself when OK was pressed without a change; none on Cancel.
+    static std::optional<QString> Edit(QWidget* parent, const QString& old);
 
     void SetConnectionString(const QString& text);
     // The string the fields describe; other settings of the old string are kept.

@@ -95,12 +95,21 @@ void TGeneralModule::Connect() {
 bool TGeneralModule::SelectDatabase() {
     const QString old = ADOConnection.ConnectionString();
     try {
-        const QString chosen = EditConnectionString(old);
-        // The same string opens again when the server had ended the session.
-        if (chosen != old || ADOConnection.Lost()) {
+        const std::optional<QString> chosen = EditConnectionString(old);
+        // The same string opens again when the server had ended the session; Cancel never
+        // counts as a choice.
+        if (chosen && (*chosen != old || ADOConnection.Lost())) {
             QCoreApplication::processEvents();
+            // The new database is tried first, beside the old one, so a choice that fails
+            // leaves every window working on the old catalogue.
+            if (ADOConnection.Connected() && !ADOConnection.Lost()) {
+                TConnection probe;
+                probe.SetConnectionString(*chosen);
+                probe.Open();
+                CheckCatalogue(probe);
+            }
             ADOConnection.Close();
-            ADOConnection.SetConnectionString(chosen);
+            ADOConnection.SetConnectionString(*chosen);
             ADOConnection.Open();
             return true;
         }
@@ -110,6 +119,10 @@ bool TGeneralModule::SelectDatabase() {
         Abort();
     } catch (...) {
         const std::exception_ptr first = std::current_exception();
+        if (ADOConnection.Connected() && !ADOConnection.Lost() &&
+            ADOConnection.ConnectionString() == old) {
+            std::rethrow_exception(first);  // the old connection was never let go
+        }
         ADOConnection.Close();
         ADOConnection.SetConnectionString(old);
         bool reopened = false;

@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 // The shared data module: the one database connection, the shared category list, the
 // category list command and the shared images. It connects at creation and stores the
@@ -28,8 +29,9 @@ public:
     // Image 0: ascending, image 1: descending sort mark of a grid title.
     QVector<QIcon> MainImageList;
 
-    // How a connection string is edited; the data-link dialog unless a test answers.
-    std::function<QString(const QString& old)> EditConnectionString;
+    // How a connection string is edited; the data-link dialog unless a test answers. No
+    // string: cancelled.
+    std::function<std::optional<QString>(const QString& old)> EditConnectionString;
     // The list editor, run on a dataset, its name field and a caption.
     std::function<void(TDataSet&, const QString&, const QString&)> RunListEditor;
 

@@ -149,6 +149,52 @@ private Q_SLOTS:
         QCOMPARE(storedConnection(), second.connectionString());
     }
 
+    // A choice that cannot be opened is tried beside the open catalogue: nothing on the old
+    // connection is closed, and Cancel never reconnects, also after a lost session.
+    void failedChoiceLeavesTheOldCatalogueOpen() {
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
+        QStringList shown;
+        auto m = makeModule({"Provider=SQLite;Data Source=" + env.path("missing.db")}, &shown);
+        m->Connect();
+        TDataSet view;
+        view.SetConnection(&m->ADOConnection);
+        view.SetCommandText("SELECT * FROM SubjectURLs");
+        view.Open();
+        int closings = 0;
+        view.AfterClose = [&closings](TDataSet&) { ++closings; };
+        QVERIFY_THROWS_EXCEPTION(EError, m->SelectDatabase());
+        QVERIFY(view.Active());
+        QVERIFY(m->adsCategoryList.Active());
+        QCOMPARE(closings, 0);
+        QCOMPARE(m->ADOConnection.ConnectionString(), cat.connectionString());
+        m->EditConnectionString = [](const QString&) { return std::optional<QString>(); };
+        QCOMPARE(m->SelectDatabase(), false);
+        QVERIFY(view.Active());
+    }
+
+    void dataLinkDialogOkWithoutAnEditGivesTheOldString_data() {
+        QTest::addColumn<QString>("old");
+        QTest::newRow("no provider named") << "Data Source=/x/Каталог.db";
+        QTest::newRow("other order, other case")
+            << "data source=127.0.0.1:5433;Provider=PostgreSQL;Initial Catalog=links;User ID=u";
+    }
+    void dataLinkDialogOkWithoutAnEditGivesTheOldString() {
+        QFETCH(QString, old);
+        const auto press = [](const char* button) {
+            QTimer::singleShot(0, [button]() {
+                QWidget* dialog = QApplication::activeModalWidget();
+                QVERIFY(dialog);
+                dialog->findChild<QPushButton*>(button)->click();
+            });
+        };
+        press("OkButton");
+        QCOMPARE(TDataLinkDialog::Edit(nullptr, old), std::optional<QString>(old));
+        press("CancelButton");
+        QCOMPARE(TDataLinkDialog::Edit(nullptr, old), std::optional<QString>());
+    }
+
     void catalogueWithoutCategoryQueryIsRefused() {
         TTestEnvironment env;
         TTestCatalogue cat;
@@ -238,6 +284,11 @@ private Q_SLOTS:
         Guarded([&]() { m->adsCategoryList.Requery(); });
         QVERIFY(dialogs.shownTexts().last().contains("Подключитесь заново"));
         QVERIFY(m->ADOConnection.Lost());
+        const auto answer = m->EditConnectionString;
+        m->EditConnectionString = [](const QString&) { return std::optional<QString>(); };
+        QCOMPARE(m->SelectDatabase(), false);  // Cancel: no reconnection
+        QVERIFY(m->ADOConnection.Lost());
+        m->EditConnectionString = answer;
         QCOMPARE(m->SelectDatabase(), true);  // the dialog answers with the same string
         QVERIFY(!m->ADOConnection.Lost());
         QCOMPARE(m->adsCategoryList.RecordCount(), 1);
