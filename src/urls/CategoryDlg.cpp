@@ -169,15 +169,19 @@ bool TCategoryForm::Run(const QString& text, QString& result) {
     try {
         Prepare(text);
         ok = exec() == QDialog::Accepted;
-        if (ok) {
-            result = Text();
-        }
-        Finish(ok);
     } catch (...) {
         m_module.adsCategoryList.CancelBatch();
         throw;
     }
-    return ok;
+    if (!ok) {
+        Finish(false);
+        return false;
+    }
+    result = Text();
+    // A list that cannot be written keeps the added names pending for the next write; the
+    // record takes the chosen text all the same.
+    Guarded([this]() { Finish(true); });
+    return true;
 }
 
 bool TCategoryForm::eventFilter(QObject* watched, QEvent* event) {

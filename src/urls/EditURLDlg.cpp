@@ -10,10 +10,6 @@
 #include <QStyle>
 #include <QUuid>
 
-namespace {
-constexpr int kDescriptionSize = 255;
-}
-
 TEditURLForm::TEditURLForm(TGeneralModule& module, QWidget* parent)
     : TCommonForm(module, parent), ui(std::make_unique<Ui::TEditURLForm>()) {
     ui->setupUi(this);
@@ -28,14 +24,6 @@ TEditURLForm::TEditURLForm(TGeneralModule& module, QWidget* parent)
             [this]() { Guarded([this]() { GoSpeedButtonClick(); }); });
     connect(ui->CategoryButton, &QPushButton::clicked, this,
             [this]() { Guarded([this]() { CategoryButtonClick(); }); });
-    connect(ui->DescriptionDBMemo, &QPlainTextEdit::textChanged, this, [this]() {
-        // The field holds 255 characters; the memo takes no more.
-        const QString text = ui->DescriptionDBMemo->toPlainText();
-        if (text.size() > kDescriptionSize) {
-            ui->DescriptionDBMemo->setPlainText(text.left(kDescriptionSize));
-            ui->DescriptionDBMemo->moveCursor(QTextCursor::End);
-        }
-    });
     ui->URLDBEdit->installEventFilter(this);
     RunCategoryDialog = [this](const QString& text, QString& result) {
         TCategoryForm form(m_module, this);
@@ -56,13 +44,19 @@ void TEditURLForm::OpenRecord(const QVariant& key) {
     }
     RecordKey = adsCommon->FieldByName(QStringLiteral("SubjectURLID")).Value();
     loadControls();
+    // The catalogue's own sizes: 2,048 for addresses in new catalogues, 150 in older ones.
+    LimitToField(ui->URLDBEdit, adsCommon->FieldByName(QStringLiteral("URL")), tr("URL"));
+    LimitToField(ui->DescriptionDBMemo, adsCommon->FieldByName(QStringLiteral("Description")),
+                 tr("Описание"));
+    LimitToField(ui->CategoryDBEdit, adsCommon->FieldByName(QStringLiteral("Category")),
+                 tr("Категории"));
     URLDBEditChange();
 }
 
 void TEditURLForm::loadControls() {
     ui->URLDBEdit->setText(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
     ui->DescriptionDBMemo->setPlainText(
-        adsCommon->FieldByName(QStringLiteral("Description")).AsString());
+        ShownLineBreaks(adsCommon->FieldByName(QStringLiteral("Description")).AsString()));
     ui->CategoryDBEdit->setText(adsCommon->FieldByName(QStringLiteral("Category")).AsString());
 }
 
@@ -78,7 +72,8 @@ void TEditURLForm::UpdateRecord() {
         }
     };
     hand("URL", TrimmedFieldText(ui->URLDBEdit->text()));
-    hand("Description", ui->DescriptionDBMemo->toPlainText());
+    // Line breaks are stored as CR LF, which the report turns into line breaks of its own.
+    hand("Description", StoredLineBreaks(ui->DescriptionDBMemo->toPlainText()));
     hand("Category", TrimmedFieldText(ui->CategoryDBEdit->text()));
 }
 

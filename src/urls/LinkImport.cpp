@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
 #include "urls/ShortcutReader.h"
 
 #include <QCoreApplication>
@@ -16,9 +17,10 @@
 
 #include <sqlite3.h>
 
+#include <limits>
+
 namespace {
 
-constexpr int kMaxURL = 150;
 constexpr int kMaxText = 255;
 constexpr int kBatch = 2000;
 constexpr int kProgressEvery = 64;
@@ -158,6 +160,15 @@ QString LimitCategories(const QString& categories, int limit) {
 }
 
 TLinkImporter::TLinkImporter(TConnection& connection) : m_connection(connection) {
+    // The address limit is the catalogue's own: 2,048 in new ones, 150 in older ones.
+    if (connection.Connected()) {
+        TDataSet columns;
+        columns.SetConnection(&connection);
+        columns.SetCommandText(QStringLiteral("SELECT URL FROM SubjectURLs WHERE 1 = 0"));
+        columns.Open();
+        const int size = columns.FieldByName(QStringLiteral("URL")).Size;
+        m_maxURL = size > 0 ? size : std::numeric_limits<int>::max();
+    }
     m_insert.SetConnection(&connection);
     m_insert.SetCommandText(
         QStringLiteral("INSERT INTO SubjectURLs (URL, Category, Description) VALUES (:URL, "
@@ -184,7 +195,7 @@ void TLinkImporter::bind(const TBatchRow& row) {
 
 void TLinkImporter::Add(const TImportedLink& link) {
     const QString url = TrimControls(link.URL);
-    if (url.isEmpty() || url.size() > kMaxURL) {
+    if (url.isEmpty() || url.size() > m_maxURL) {
         ++Skipped;
         progress();
         return;

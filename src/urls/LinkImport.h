@@ -30,8 +30,8 @@ public:
     TLinkImporter(const TLinkImporter&) = delete;
     TLinkImporter& operator=(const TLinkImporter&) = delete;
 
-    // Trims the address and adds it when it is 1 to 150 characters long; counts it as
-    // skipped otherwise.
+    // Trims the address and adds it when it is 1 character long up to the size of the
+    // catalogue's URL field; counts it as skipped otherwise.
     void Add(const TImportedLink& link);
     void Skip() { ++Skipped; }
     // Commits what was added.
@@ -56,6 +56,7 @@ private:
     TCommand m_insert;
     std::unique_ptr<TTransaction> m_transaction;
     int m_inBatch = 0;
+    int m_maxURL = 150;
     std::vector<TBatchRow> m_batch;
 };
 

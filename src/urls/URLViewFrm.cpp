@@ -160,14 +160,15 @@ void TURLViewForm::CopyRecord(const QVariant& key, QVariant& newKey) {
 
 void TURLViewForm::PrepareFilterDialog(TDBGridFilterForm& dialog) {
     TDataSet& list = m_module.adsCategoryList;
-    QString names;
+    QStringList names;
     if (list.Active()) {
         const TField& name = list.FieldByName(QStringLiteral("CategoryName"));
         for (int r = 0; r < list.RecordCount(); ++r) {
-            names += list.DisplayTextAt(r, name) + QStringLiteral("\r\n");
+            names << list.DisplayTextAt(r, name);
         }
     }
-    dialog.AddValueList(QStringLiteral("Category"), names, true);
+    // Joined, not terminated: a closing line break would offer an empty last choice.
+    dialog.AddValueList(QStringLiteral("Category"), names.join(QStringLiteral("\r\n")), true);
 }
 
 void TURLViewForm::OpenLink() {

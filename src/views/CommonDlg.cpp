@@ -5,8 +5,13 @@
 #include "common/Hourglass.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/Field.h"
 
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 QString TrimmedFieldText(const QString& text) {
     int begin = 0;
@@ -18,6 +23,84 @@ QString TrimmedFieldText(const QString& text) {
         --end;
     }
     return text.mid(begin, end - begin);
+}
+
+QString StoredLineBreaks(const QString& text) {
+    QString shown = ShownLineBreaks(text);
+    return shown.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
+QString ShownLineBreaks(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+namespace {
+
+QString limitMessage(const QString& caption, int limit) {
+    return QCoreApplication::translate("TCommonForm",
+                                       "Поле \"%1\" вмещает не более %2 символов. Текст длиннее "
+                                       "не принят; сократите его.")
+        .arg(caption)
+        .arg(limit);
+}
+
+QString limitHint(int limit) {
+    return QCoreApplication::translate("TCommonForm", "Не более %1 символов").arg(limit);
+}
+
+// The object that carries a control's limit connection: a new limit replaces the old one.
+QObject* freshGuard(QWidget* control) {
+    delete control->findChild<QObject*>(QStringLiteral("LengthGuard"), Qt::FindDirectChildrenOnly);
+    auto* guard = new QObject(control);
+    guard->setObjectName(QStringLiteral("LengthGuard"));
+    return guard;
+}
+
+}  // namespace
+
+void TCommonForm::LimitToField(QLineEdit* edit, const TField& field, const QString& caption) {
+    const int limit = field.Size;
+    edit->setMaxLength(32767);  // never the control's own silent cut
+    if (limit <= 0) {
+        return;
+    }
+    edit->setToolTip(limitHint(limit));
+    edit->setProperty("lastAccepted", edit->text());
+    connect(edit, &QLineEdit::textChanged, freshGuard(edit),
+            [this, edit, limit, caption](const QString& t) {
+                if (t.size() <= limit) {
+                    edit->setProperty("lastAccepted", t);
+                    return;
+                }
+                const int cursor = edit->cursorPosition();
+                edit->setText(edit->property("lastAccepted").toString());
+                edit->setCursorPosition(qMin(cursor, edit->text().size()));
+                ShowError(limitMessage(caption, limit), this);
+            });
+}
+
+void TCommonForm::LimitToField(QPlainTextEdit* memo, const TField& field, const QString& caption) {
+    const int limit = field.Size;
+    if (limit <= 0) {
+        return;
+    }
+    memo->setToolTip(limitHint(limit));
+    memo->setProperty("lastAccepted", memo->toPlainText());
+    connect(memo, &QPlainTextEdit::textChanged, freshGuard(memo), [this, memo, limit, caption]() {
+        const QString t = memo->toPlainText();
+        if (StoredLineBreaks(t).size() <= limit) {
+            memo->setProperty("lastAccepted", t);
+            return;
+        }
+        {
+            const QSignalBlocker block(memo);
+            memo->setPlainText(memo->property("lastAccepted").toString());
+            memo->moveCursor(QTextCursor::End);
+        }
+        ShowError(limitMessage(caption, limit), this);
+    });
 }
 
 TCommonForm::TCommonForm(TGeneralModule& module, QWidget* parent)

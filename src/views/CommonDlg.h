@@ -4,8 +4,11 @@
 
 #include <QVariant>
 
+class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class TDataSet;
+class TField;
 class TGeneralModule;
 
 // Base of the dialogs that create or change one record: the record is opened for a key
@@ -40,6 +43,12 @@ protected:
     // Whether the dialog may close without OK; the base asks about unsaved changes.
     virtual bool CloseQuery();
 
+    // Holds a text control to the field's size: the limit is shown in its tooltip, and an
+    // edit or a paste beyond it is undone with a message that names the limit, so nothing
+    // is ever cut. A memo counts each line break as the two characters it is stored as.
+    void LimitToField(QLineEdit* edit, const TField& field, const QString& caption);
+    void LimitToField(QPlainTextEdit* memo, const TField& field, const QString& caption);
+
     // Connects OkButton and CancelButton of the derived dialog's form.
     void BindButtons(QPushButton* ok, QPushButton* cancel);
     void done(int result) override;
@@ -55,3 +64,7 @@ private:
 
 // Text with leading and trailing blanks and control characters removed.
 QString TrimmedFieldText(const QString& text);
+
+// A memo's text as it is stored: every line break as CR LF; and back.
+QString StoredLineBreaks(const QString& text);
+QString ShownLineBreaks(const QString& text);

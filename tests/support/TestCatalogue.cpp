@@ -162,33 +162,41 @@ QStringList TTestCatalogue::otherColumn(const QString& sql) {
     return values;
 }
 
-void TTestCatalogue::refuseWrites(const QString& event, const QString& condition,
-                                  const QString& message) {
+QString TTestCatalogue::refuseWrites(const QString& event, const QString& condition,
+                                     const QString& message, const QString& table) {
     static int made = 0;
     const QString name = QStringLiteral("refuse_%1").arg(++made);
     QString sql;
     if (TestEngine() == TTestEngine::SQLite) {
         sql = QStringLiteral(
-                  "CREATE TRIGGER %1 %2 ON SubjectURLs %3 BEGIN "
+                  "CREATE TRIGGER %1 %2 ON %5 %3 BEGIN "
                   "SELECT RAISE(ABORT, '%4'); END")
                   .arg(name, event,
                        condition.isEmpty() ? QString() : QStringLiteral("WHEN ") + condition,
-                       message);
+                       message, table);
     } else {
         const QString when =
             condition.isEmpty() ? QStringLiteral("TRUE") : m_other.Translate(condition).sql;
         sql = QStringLiteral(
                   "CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
                   "IF %3 THEN RAISE EXCEPTION '%4'; END IF; RETURN NEW; END $$;"
-                  "CREATE TRIGGER %1 %2 ON \"SubjectURLs\" FOR EACH ROW "
+                  "CREATE TRIGGER %1 %2 ON \"%5\" FOR EACH ROW "
                   "EXECUTE FUNCTION %1()")
-                  .arg(name, event, when, message);
+                  .arg(name, event, when, message, table);
     }
     try {
         m_other.Provider().execute(sql, {});
     } catch (const EError& e) {
-        QFAIL(qPrintable(QStringLiteral("SQL failed: %1: %2").arg(sql, e.message())));
+        QTest::qFail(qPrintable(QStringLiteral("SQL failed: %1: %2").arg(sql, e.message())),
+                     __FILE__, __LINE__);
     }
+    return name;
+}
+
+void TTestCatalogue::allowWrites(const QString& trigger, const QString& table) {
+    otherExec(TestEngine() == TTestEngine::SQLite
+                  ? QStringLiteral("DROP TRIGGER %1").arg(trigger)
+                  : QStringLiteral("DROP TRIGGER %1 ON \"%2\"").arg(trigger, table));
 }
 
 std::unique_ptr<TGeneralModule> TTestCatalogue::connectedModule() const {

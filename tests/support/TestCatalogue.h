@@ -62,7 +62,10 @@ public:
     QStringList otherColumn(const QString& sql);
     // Makes every row write of event ("BEFORE INSERT", "AFTER UPDATE") on SubjectURLs fail
     // with message while the Jet condition holds (always, when empty): a refusal by the engine.
-    void refuseWrites(const QString& event, const QString& condition, const QString& message);
+    // Returns the trigger's name, for allowWrites.
+    QString refuseWrites(const QString& event, const QString& condition, const QString& message,
+                         const QString& table = QStringLiteral("SubjectURLs"));
+    void allowWrites(const QString& trigger, const QString& table);
     // A data module connected to this catalogue through the stored connection string, as
     // the program starts.
     std::unique_ptr<TGeneralModule> connectedModule() const;

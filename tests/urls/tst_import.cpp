@@ -117,13 +117,13 @@ private Q_SLOTS:
     // capitals in the extension, the length limit, blanks, quotes in names and addresses.
     void favoritesTree() {
         const QString fav = home() + "/Favorites";
-        const QString a150 = "http://x/" + QString(141, 'a');
+        const QString aLongest = "http://x/" + QString(2039, 'a');  // the field's 2,048
         writeFile(fav + "/top.url", shortcut("http://top/"));
         writeFile(fav + "/News/a.URL", shortcut("http://news/"));
         writeFile(fav + "/News/Sport/b.url", shortcut("  http://sport/  "));
         writeFile(fav + "/News/Sport/Deep/Deeper/c.url", shortcut("http://deep/"));
-        writeFile(fav + "/long/150.url", shortcut(a150));
-        writeFile(fav + "/long/151.url", shortcut(a150 + "b"));
+        writeFile(fav + "/long/2048.url", shortcut(aLongest));
+        writeFile(fav + "/long/2049.url", shortcut(aLongest + "b"));
         writeFile(fav + "/long/blank.url", shortcut("   "));
         writeFile(fav + "/Q\"uote's/q.url", shortcut("http://q/?a=\"1\"&b='2'"));
         writeFile(fav + "/notes.txt", shortcut("http://not-a-shortcut/"));
@@ -145,8 +145,8 @@ private Q_SLOTS:
         QCOMPARE(categoryOf("http://news/"), QStringLiteral("News"));
         QCOMPARE(categoryOf("http://sport/"), QStringLiteral("News; Sport"));
         QCOMPARE(categoryOf("http://deep/"), QStringLiteral("News; Sport; Deep; Deeper"));
-        QCOMPARE(categoryOf(a150), QStringLiteral("long"));
-        QCOMPARE(categoryOf(a150 + "b"), QStringLiteral("absent"));
+        QCOMPARE(categoryOf(aLongest), QStringLiteral("long"));
+        QCOMPARE(categoryOf(aLongest + "b"), QStringLiteral("absent"));
         QCOMPARE(categoryOf("http://q/?a=\"1\"&b='2'"), QStringLiteral("Q\"uote's"));
         QCOMPARE(rows(), 12);  // twice imports twice
         QCOMPARE(v.adsCommon->RecordCount(), 12);
@@ -251,7 +251,7 @@ private Q_SLOTS:
                   "        <DT><H3>Sport</H3>\n        <DL><p>\n"
                   "            <DT><A HREF='http://sport/'>Спорт</A>\n        </DL><p>\n"
                   "        <DT><A HREF=\"javascript:" +
-                      QByteArray(200, 'x') +
+                      QByteArray(2100, 'x') +  // beyond the 2,048 of the field
                       "\">too long</A>\n    </DL><p>\n"
                       "    <DT><A HREF=\"http://after/\">After</A>\n</DL>\n");
         TScriptedDialogs dialogs;

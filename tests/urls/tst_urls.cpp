@@ -4,6 +4,7 @@
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
@@ -144,6 +145,11 @@ private Q_SLOTS:
         QVERIFY(list->isVisibleTo(&f));
         QVERIFY(list->isEditable());  // a free list
         QCOMPARE(list->itemText(0), QStringLiteral("Новости"));
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i) {
+            items << list->itemText(i);
+        }
+        QVERIFY(!items.contains(QString()));  // no empty last choice
     }
 
     void editDialogNewRecord() {
@@ -214,6 +220,116 @@ private Q_SLOTS:
         TEditURLForm d(*module);
         QVERIFY(!d.Prepare(keyA));
         QCOMPARE(dialogs.shownTexts(), QStringList{"Запись была удалена."});
+    }
+
+    // Nothing the user typed or pasted is cut: text beyond a field is refused with a
+    // message that names the limit, and the limit is the catalogue's own.
+    void longTextsAreRefusedNeverCut() {
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        auto* url = Child<QLineEdit>(d, "URLDBEdit");
+        QVERIFY(url->toolTip().contains("2048"));
+        const QString address = "https://example.org/" + QString(280, 'a');
+        url->setText(address);
+        QCOMPARE(url->text(), address);
+        url->end(false);
+        url->insert(QString(2048 - address.size() + 1, 'b'));  // a paste one beyond
+        QCOMPARE(url->text(), address);
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().last().contains("2048"));
+        auto* memo = Child<QPlainTextEdit>(d, "DescriptionDBMemo");
+        memo->setPlainText(QString(254, 'd'));
+        memo->moveCursor(QTextCursor::End);
+        memo->insertPlainText("\n");  // stored as CR LF: 256 characters
+        QCOMPARE(memo->toPlainText(), QString(254, 'd'));
+        QVERIFY(dialogs.shownTexts().last().contains("255"));
+        d.RunCategoryDialog = [](const QString&, QString& result) {
+            result = QStringList(30, "Категория").join("; ");  // 327 characters
+            return true;
+        };
+        d.CategoryButtonClick();
+        QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), QString());
+        QCOMPARE(dialogs.shownTexts().size(), 3);
+        QVERIFY(dialogs.shownTexts().last().contains("255"));
+        Child<QPushButton>(d, "OkButton")->click();
+        QVERIFY(d.Saved);
+        d.Finish();
+        QCOMPARE(value(QString("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '%1'")
+                           .arg(d.RecordKey.toString()))
+                     .toString(),
+                 address);
+    }
+
+    void olderCatalogueKeepsItsLimit() {
+        module.reset();
+        if (TestEngine() == TTestEngine::SQLite) {
+            cat->otherExec("DROP TABLE SubjectURLs");
+            cat->otherExec(SqliteCatalogueSchema()
+                               .section(";\n", 0, 0)
+                               .replace("URL TEXT(2048)", "URL TEXT(150)"));
+        } else {
+            cat->otherExec("ALTER TABLE \"SubjectURLs\" DROP CONSTRAINT \"SubjectURLs_URL_check\"");
+            cat->otherExec("ALTER TABLE \"SubjectURLs\" ADD CHECK (char_length(\"URL\") <= 150)");
+        }
+        module = cat->connectedModule();
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        auto* url = Child<QLineEdit>(d, "URLDBEdit");
+        url->setText("https://example.org/" + QString(280, 'a'));
+        QCOMPARE(url->text(), QString());
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().first().contains("150"));
+        url->setText("https://example.org/" + QString(130, 'a'));  // exactly 150
+        QCOMPARE(url->text().size(), 150);
+    }
+
+    void descriptionLineBreaksAreCrLf() {
+        QString key;
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("первая\nвторая");
+            Child<QPushButton>(d, "OkButton")->click();
+            QVERIFY(d.Saved);
+            key = d.RecordKey.toString();
+            d.Finish();
+        }
+        QCOMPARE(
+            value(QString("SELECT Description FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
+                .toString(),
+            QStringLiteral("первая\r\nвторая"));
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(keyA));
+        QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(),
+                 QStringLiteral("первая\nвторая"));
+        Child<QPushButton>(d, "OkButton")->click();  // nothing changed: nothing written
+        QVERIFY(!d.Saved);
+        d.Finish();
+    }
+
+    // The list cannot be written after OK: the error is shown, the added name stays pending
+    // and reaches the list with the next write.
+    void categoryListFailureKeepsTheNames() {
+        TScriptedDialogs dialogs;
+        const QString trigger =
+            cat->refuseWrites("BEFORE INSERT", QString(), "list refused", "CategoryList");
+        TCategoryForm f(*module);
+        QTimer::singleShot(0, &f, [&f]() {
+            f.AddButtonClick();
+            Child<QPushButton>(f, "OkButton")->click();
+        });
+        QString result;
+        QVERIFY(f.Run("Своя", result));
+        QCOMPARE(result, QStringLiteral("Своя"));
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().first().contains("list refused"));
+        QVERIFY(module->adsCategoryList.UpdatesPending());
+        QCOMPARE(value("SELECT count(*) FROM CategoryList").toInt(), 2);
+        cat->allowWrites(trigger, "CategoryList");
+        module->adsCategoryList.UpdateBatch();
+        QCOMPARE(value("SELECT count(*) FROM CategoryList WHERE CategoryName = 'Своя'").toInt(), 1);
     }
 
     void categoryNames_data() {

@@ -70,7 +70,9 @@ TFieldType FieldTypeFromDeclared(const QString& declared, int* size) {
     }
     if (is({"TEXT", "VARCHAR", "NVARCHAR", "CHAR", "NCHAR", "CHARACTER VARYING", "CHARACTER",
             "STRING", "BPCHAR"})) {
-        if (length > 0 && length <= 255) {
+        // A declared length makes a sized text, also beyond Jet's 255: addresses of new
+        // catalogues hold 2,048 characters and must sort and filter as text.
+        if (length > 0) {
             if (size) {
                 *size = length;
             }

@@ -254,7 +254,7 @@ private:
                 size = 38;
                 return TFieldType::Guid;
             case kVarcharOid:
-                if (modifier > 4 && modifier - 4 <= 255) {
+                if (modifier > 4) {
                     size = modifier - 4;
                     return TFieldType::WideString;
                 }

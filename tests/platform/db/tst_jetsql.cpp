@@ -336,6 +336,8 @@ private Q_SLOTS:
         QTest::newRow("guid") << "GUID" << int(TFieldType::Guid) << 38;
         QTest::newRow("text 150") << "TEXT(150)" << int(TFieldType::WideString) << 150;
         QTest::newRow("varchar") << "varchar(20)" << int(TFieldType::WideString) << 20;
+        QTest::newRow("text beyond 255 is still sized text")
+            << "TEXT(2048)" << int(TFieldType::WideString) << 2048;
         QTest::newRow("plain text is memo") << "TEXT" << int(TFieldType::Memo) << 0;
         QTest::newRow("boolean") << "BOOLEAN" << int(TFieldType::Boolean) << 0;
         QTest::newRow("datetime") << "DATETIME" << int(TFieldType::DateTime) << 0;
