@@ -196,7 +196,7 @@ QString TTestCatalogue::refuseWrites(const QString& event, const QString& condit
 void TTestCatalogue::allowWrites(const QString& trigger, const QString& table) {
     otherExec(TestEngine() == TTestEngine::SQLite
                   ? QStringLiteral("DROP TRIGGER %1").arg(trigger)
-                  : QStringLiteral("DROP TRIGGER %1 ON \"%2\"").arg(trigger, table));
+                  : QStringLiteral("DROP TRIGGER %1 ON [%2]").arg(trigger, table));
 }
 
 std::unique_ptr<TGeneralModule> TTestCatalogue::connectedModule() const {

@@ -269,8 +269,8 @@ private Q_SLOTS:
                                .section(";\n", 0, 0)
                                .replace("URL TEXT(2048)", "URL TEXT(150)"));
         } else {
-            cat->otherExec("ALTER TABLE \"SubjectURLs\" DROP CONSTRAINT \"SubjectURLs_URL_check\"");
-            cat->otherExec("ALTER TABLE \"SubjectURLs\" ADD CHECK (char_length(\"URL\") <= 150)");
+            cat->otherExec("ALTER TABLE [SubjectURLs] DROP CONSTRAINT [SubjectURLs_URL_check]");
+            cat->otherExec("ALTER TABLE [SubjectURLs] ADD CHECK (char_length([URL]) <= 150)");
         }
         module = cat->connectedModule();
         TScriptedDialogs dialogs;
