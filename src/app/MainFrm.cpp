@@ -189,7 +189,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::BannerGIFAnimatorClick() {
-    OpenURL(PublisherURL);
+    OpenURLOrThrow(PublisherURL);
 }
 
 void TMainForm::actCloseExecute() {

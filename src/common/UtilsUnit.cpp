@@ -62,8 +62,18 @@ QString URLToOpen(const QString& text) {
     return QStringLiteral("http://") + text;
 }
 
-void OpenURL(const QString& text) {
-    QDesktopServices::openUrl(QUrl(URLToOpen(text), QUrl::TolerantMode));
+bool OpenURL(const QString& text) {
+    return QDesktopServices::openUrl(QUrl(URLToOpen(text), QUrl::TolerantMode));
+}
+
+void OpenURLOrThrow(const QString& text) {
+    if (!OpenURL(text)) {
+        throw EError(QCoreApplication::translate("UtilsUnit",
+                                                 "Не удалось открыть адрес в браузере: %1\n"
+                                                 "Проверьте, какой браузер выбран в системе "
+                                                 "по умолчанию.")
+                         .arg(URLToOpen(text)));
+    }
 }
 
 void LoadValuesList(TValuesList& list, const QString& key) {

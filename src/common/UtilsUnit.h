@@ -14,8 +14,11 @@ QString PluralForm(qint64 n, const QString& forms);
 // The address OpenURL hands to the desktop: unchanged when it holds "//", else
 // "http://" is put in front.
 QString URLToOpen(const QString& text);
-// Opens the address in the default browser; the desktop's answer is not reported.
-void OpenURL(const QString& text);
+// Opens the address in the default browser; false when the desktop could not start one
+// (the caller says so: a link that was never opened is not marked visited).
+bool OpenURL(const QString& text);
+// OpenURL, with an EError naming the address when no browser could be started.
+void OpenURLOrThrow(const QString& text);
 
 // A plain, unsorted list of "name=text" entries kept as the string values of one key.
 using TValuesList = QStringList;

@@ -71,6 +71,15 @@ TDBGridSortForm::TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent)
 
 TDBGridSortForm::~TDBGridSortForm() = default;
 
+bool TDBGridSortForm::eventFilter(QObject* watched, QEvent* event) {
+    auto* list = qobject_cast<QListWidget*>(watched);
+    if (list && event->type() == QEvent::FocusIn && list->count() > 0 &&
+        list->selectedItems().isEmpty()) {
+        list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 TDragListWidget* TDBGridSortForm::AvailableListView() const {
     return ui->AvailableListView;
 }

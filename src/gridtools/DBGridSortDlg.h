@@ -45,6 +45,11 @@ public:
     TDragListWidget* AvailableListView() const;
     TDragListWidget* SortListView() const;
 
+protected:
+    // Entering a list with rows but no selection selects its first row, so the keyboard
+    // commands work at once.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void move(QListWidget* from, QListWidget* to, const QList<QListWidgetItem*>& rows);
     void setDirection(QListWidgetItem* item, int image);

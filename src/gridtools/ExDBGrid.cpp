@@ -333,6 +333,12 @@ QLineEdit* TExDBGrid::InplaceEditor() const {
     return qobject_cast<QLineEdit*>(indexWidget(currentIndex()));
 }
 
+void TExDBGrid::CloseInplaceEditor() {
+    if (QLineEdit* editor = InplaceEditor()) {
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 void TExDBGrid::followDataSet(int row) {
     if (m_following || !m_model) {
         return;

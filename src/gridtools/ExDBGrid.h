@@ -69,6 +69,8 @@ public:
     TField* SelectedField() const;
     using QTableView::edit;
     // The open in-place editor of the selected cell, or null.
+    // Closes the in-place editor, if one is open, without a change.
+    void CloseInplaceEditor();
     QLineEdit* InplaceEditor() const;
 
     void SaveColumns(const QString& key) const;

@@ -225,7 +225,7 @@ QString shown(const QString& captured, const TTemplatePattern& p, const QStringL
                 return captured;
             }
             return QLocale().toString(DateTimeFromDayNumber(days - p.offset).date(),
-                                      QLocale::ShortFormat);
+                                      FilterDateFormat());
         }
         case 'b':
             return captured == QLatin1String(":True")
@@ -358,10 +358,18 @@ QString ConditionTemplate(const QString& table, int index) {
     return line.mid(line.indexOf(QLatin1Char('=')) + 1);
 }
 
+QString FilterDateFormat() {
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy"))) {
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    }
+    return format;
+}
+
 QDate StrToDate(const QString& text) {
     const QLocale locale;
     const QString trimmed = text.trimmed();
-    QString format = locale.dateFormat(QLocale::ShortFormat);
+    QString format = FilterDateFormat();
     QDate d = locale.toDate(trimmed, format);
     if (!d.isValid()) {
         // One-digit days and months are fine to type.

@@ -71,8 +71,11 @@ bool MatchMask(const QString& text, const QString& mask);
 // The run captured by the last "@" of the match; empty when there is none or no match.
 QString ExtractMask(const QString& text, const QString& mask);
 
+// The user's short date format with four-digit years, so a date read back from a filter
+// and expanded again stays in its century whatever the format.
+QString FilterDateFormat();
 // A date in the user's short date format, leniently (one-digit day and month, two-digit
-// year); throws EError "'%s' - неверная дата" when it is none.
+// year, taken as 1950 to 2049); throws EError "'%s' - неверная дата" when it is none.
 QDate StrToDate(const QString& text);
 
 // One condition of a filter text and the word before it ("OR", "AND", upper case; empty

@@ -57,7 +57,7 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == ui->Label3) {
-            Guarded([this]() { OpenURL(ui->Label3->text()); });
+            Guarded([this]() { OpenURLOrThrow(ui->Label3->text()); });
             return true;
         }
         if (watched == ui->Label6 || watched == ui->Label12) {

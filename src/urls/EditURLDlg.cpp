@@ -87,12 +87,13 @@ void TEditURLForm::GoSpeedButtonClick() {
     if (!ui->GoSpeedButton->isEnabled()) {
         return;
     }
+    // Marked only once the browser has it.
+    OpenURLOrThrow(ui->URLDBEdit->text());
     TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
     if (!visited.AsBoolean()) {
         adsCommon->Edit();
         visited.SetValue(true);
     }
-    OpenURL(ui->URLDBEdit->text());
 }
 
 void TEditURLForm::CategoryButtonClick() {

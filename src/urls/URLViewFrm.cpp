@@ -175,11 +175,14 @@ void TURLViewForm::OpenLink() {
     if (adsCommon->IsEmpty()) {
         return;
     }
-    CommonExDBGrid->closePersistentEditor(CommonExDBGrid->currentIndex());
-    OpenURL(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
-    if (!adsCommon->FieldByName(QStringLiteral("Visited")).AsBoolean()) {
+    CommonExDBGrid->CloseInplaceEditor();
+    OpenURLOrThrow(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
+    TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
+    if (!visited.AsBoolean()) {
         MarkVisited->Parameters().ParamByName(QStringLiteral("ID")).SetValue(CurrentKey());
         MarkVisited->Execute();
+        // The row shows the mark at once, without a re-query.
+        adsCommon->RefreshCurrentValue(visited, true);
     }
 }
 
@@ -204,6 +207,9 @@ bool TURLViewForm::eventFilter(QObject* watched, QEvent* event) {
                 CommonExDBGrid->viewport()->cursor().shape() == Qt::PointingHandCursor &&
                 CommonExDBGrid->indexAt(mouse->position().toPoint()).isValid()) {
                 Guarded([this]() { OpenLink(); });
+                // The grid never sees this release: it would open its editor on the
+                // selected cell a moment later, and the next click would land in it.
+                return true;
             }
         }
     }

@@ -139,6 +139,23 @@ private Q_SLOTS:
         QCOMPARE(ValueFromCondition(tmpl, f, condition, lists), readBack);
     }
 
+    // A short date format with a two-digit year: a date read back and expanded again keeps
+    // its century, and a typed two-digit year means this century.
+    void datesKeepTheirCentury() {
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));  // M/d/yy
+        TField& f = fields.make("F", TFieldType::DateTime);
+        const TValueLists lists;
+        const QString table = ConditionTable(f, lists);
+        const QString tmpl = ConditionTemplate(table, ConditionCaptions(table).indexOf("равно"));
+        const QString condition = ExpandTemplate(tmpl, f, "2/1/03", lists);
+        QCOMPARE(condition, QStringLiteral("F >= 37653 AND F < 37654"));
+        const QString shown = ValueFromCondition(tmpl, f, condition, lists);
+        QCOMPARE(shown, QStringLiteral("2/1/2003"));
+        QCOMPARE(ExpandTemplate(tmpl, f, shown, lists), condition);
+        QLocale::setDefault(before);
+    }
+
     void conversionErrors_data() {
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("caption");

@@ -285,6 +285,28 @@ private Q_SLOTS:
         QVERIFY(!f.actRemoveOne->isEnabled());
     }
 
+    // Tab into a list with rows and no selection: its first row is selected, and the
+    // keyboard command works without a click.
+    void sortDialogListEnteredByKeyboard() {
+        TDBGridSortForm f({QIcon(), QIcon()});
+        f.LoadSort(*ds);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QListWidget* available = f.AvailableListView();
+        available->clearSelection();
+        available->setCurrentRow(-1);
+        f.SortListView()->setFocus(Qt::TabFocusReason);
+        available->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(available->hasFocus());
+        QCOMPARE(available->selectedItems().size(), 1);
+        QCOMPARE(available->currentRow(), 0);
+        const QString first = available->item(0)->text();
+        QVERIFY(f.actAddOne->isEnabled());
+        QTest::keyClick(available, Qt::Key_Right);
+        QCOMPARE(f.SortListView()->count(), 1);
+        QCOMPARE(f.SortListView()->item(0)->text(), first);
+    }
+
     void sortDialogLeavesOutMemoAndHiddenFields() {
         TDataSet t2;
         t2.SetConnection(&cat->connection());

@@ -84,6 +84,54 @@ private Q_SLOTS:
                  (QList<QUrl>{QUrl("http://a.example"), QUrl("http://mailto:b@example.org")}));
     }
 
+    // Real mouse events on the grid's viewport, each to the widget under the pointer: two
+    // clicks on the link open it twice, the first marks the row visited at once, and no
+    // in-place editor is left behind to swallow the second.
+    void linkClicksThroughTheGrid() {
+        const int interval = QApplication::doubleClickInterval();
+        QApplication::setDoubleClickInterval(0);  // a delayed editor would open at once
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        TURLViewForm v(*module);
+        v.resize(800, 400);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        TExDBGrid* g = v.CommonExDBGrid;
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
+        g->viewport()->repaint();
+        QTRY_VERIFY(!v.HotRect().isEmpty());
+        const QPoint link = v.HotRect().center();
+        for (int i = 1; i <= 2; ++i) {
+            QTest::mouseMove(g->viewport(), link);
+            QWidget* target = g->viewport()->childAt(link);
+            target = target ? target : g->viewport();
+            QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(g->viewport(), link));
+            QTRY_COMPARE(catcher.opened.size(), i);
+            QCoreApplication::processEvents();
+            QVERIFY(!g->InplaceEditor());
+        }
+        QDesktopServices::unsetUrlHandler("http");
+        QApplication::setDoubleClickInterval(interval);
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
+        // Drawn as visited without a re-query: the row in memory has the mark.
+        QVERIFY(v.adsCommon->FieldByName("Visited").AsBoolean());
+        QVERIFY(!v.adsCommon->UpdatesPending());
+    }
+
+    void browserThatCannotStartIsReported() {
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        // No handler: the test platform has no browser to start.
+        Guarded([&v]() { v.OpenLink(); });
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().first().contains("http://a.example"));
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 0);
+        QVERIFY(!v.adsCommon->FieldByName("Visited").AsBoolean());
+    }
+
     void deleteAndDuplicate() {
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);

@@ -880,6 +880,21 @@ void TDataSet::Append() {
     Insert();
 }
 
+void TDataSet::RefreshCurrentValue(const TField& field, const QVariant& value) {
+    checkBrowse();
+    if (m_pos < 0 || field.Column() < 0) {
+        return;
+    }
+    const TRowStore::RowId row = currentRow();
+    TRowBuilder b;
+    b.begin(m_columns.size());
+    for (int c = 0; c < m_columns.size(); ++c) {
+        b.addVariant(c == field.Column() ? value : m_store.cell(row, c).variant());
+    }
+    m_store.replace(row, m_store.store(b.record()));
+    notifyRecord(m_pos);
+}
+
 std::string TDataSet::buildRecord() const {
     TRowBuilder b;
     b.begin(m_columns.size());

@@ -106,6 +106,10 @@ public:
     void Post();
     void Cancel();
     void Delete();
+    // The database already holds this value for the current row (a statement of the
+    // program wrote it): the row in memory takes it without a pending change, and the
+    // controls repaint the row. No re-query, so the order is left as it is.
+    void RefreshCurrentValue(const TField& field, const QVariant& value);
     void UpdateBatch();
     void CancelBatch();
     bool UpdatesPending() const { return !m_changes.empty(); }
