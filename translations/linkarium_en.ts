@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
     <name>LinkImport</name>
@@ -166,6 +167,14 @@
         <source>Сохранить изменения?</source>
         <translation>Save the changes?</translation>
     </message>
+    <message>
+        <source>Поле &quot;%1&quot; вмещает не более %2 символов. Текст длиннее не принят; сократите его.</source>
+        <translation>The field &quot;%1&quot; holds at most %2 characters. The longer text was not accepted; shorten it.</translation>
+    </message>
+    <message>
+        <source>Не более %1 символов</source>
+        <translation>At most %1 characters</translation>
+    </message>
 </context>
 <context>
     <name>TCommonViewForm</name>
@@ -313,8 +322,8 @@
 <context>
     <name>TConnection</name>
     <message>
-        <source>Поставщик данных "%1" не поддерживается.</source>
-        <translation>The data provider "%1" is not supported.</translation>
+        <source>Поставщик данных &quot;%1&quot; не поддерживается.</source>
+        <translation>The data provider &quot;%1&quot; is not supported.</translation>
     </message>
     <message>
         <source>Не задана строка подключения к базе данных.</source>
@@ -537,11 +546,19 @@
     </message>
     <message>
         <source>Введите название фильтра:</source>
-        <translation>Enter the filter's name:</translation>
+        <translation>Enter the filter&apos;s name:</translation>
     </message>
     <message>
         <source>Фильтр с таким именем уже существует.</source>
         <translation>A filter with this name already exists.</translation>
+    </message>
+    <message>
+        <source>(группа условий)</source>
+        <translation>(group of conditions)</translation>
+    </message>
+    <message>
+        <source>Название фильтра не может содержать знак &quot;=&quot;.</source>
+        <translation>A filter name cannot contain the sign &quot;=&quot;.</translation>
     </message>
 </context>
 <context>
@@ -697,8 +714,8 @@
         <translation>Cannot add a field to an open dataset</translation>
     </message>
     <message>
-        <source>Поле '%1' не найдено</source>
-        <translation>Field '%1' not found</translation>
+        <source>Поле &apos;%1&apos; не найдено</source>
+        <translation>Field &apos;%1&apos; not found</translation>
     </message>
     <message>
         <source>Набор данных не связан с соединением</source>
@@ -817,28 +834,32 @@
         <source>Отмена</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Категории</source>
+        <translation>Categories</translation>
+    </message>
 </context>
 <context>
     <name>TField</name>
     <message>
-        <source>'%1' - неверное логическое значение</source>
-        <translation>'%1' is not a valid Boolean value</translation>
+        <source>&apos;%1&apos; - неверное логическое значение</source>
+        <translation>&apos;%1&apos; is not a valid Boolean value</translation>
     </message>
     <message>
-        <source>'%1' - неверное целое значение</source>
-        <translation>'%1' is not a valid integer value</translation>
+        <source>&apos;%1&apos; - неверное целое значение</source>
+        <translation>&apos;%1&apos; is not a valid integer value</translation>
     </message>
     <message>
-        <source>'%1' - неверное значение с плавающей точкой</source>
-        <translation>'%1' is not a valid floating point value</translation>
+        <source>&apos;%1&apos; - неверное значение с плавающей точкой</source>
+        <translation>&apos;%1&apos; is not a valid floating point value</translation>
     </message>
     <message>
-        <source>'%1' - неверная дата</source>
-        <translation>'%1' is not a valid date</translation>
+        <source>&apos;%1&apos; - неверная дата</source>
+        <translation>&apos;%1&apos; is not a valid date</translation>
     </message>
     <message>
-        <source>Поле '%1' нельзя изменить</source>
-        <translation>Field '%1' cannot be modified</translation>
+        <source>Поле &apos;%1&apos; нельзя изменить</source>
+        <translation>Field &apos;%1&apos; cannot be modified</translation>
     </message>
     <message>
         <source>Набор данных не находится в режиме вставки или редактирования</source>
@@ -1053,9 +1074,9 @@
         <translation>PostgreSQL server version %1 is not supported: version 13 or later is needed.</translation>
     </message>
     <message>
-        <source>Соединение с сервером базы данных потеряно. Подключитесь заново командой "Подключение к базе...".
+        <source>Соединение с сервером базы данных потеряно. Подключитесь заново командой &quot;Подключение к базе...&quot;.
 %1</source>
-        <translation>The connection to the database server was lost. Connect again with "Database Connection...".
+        <translation>The connection to the database server was lost. Connect again with &quot;Database Connection...&quot;.
 %1</translation>
     </message>
     <message>
@@ -1159,11 +1180,11 @@
     </message>
     <message>
         <source>&amp;Имя отправителя:</source>
-        <translation>Sender's &amp;name:</translation>
+        <translation>Sender&apos;s &amp;name:</translation>
     </message>
     <message>
         <source>&amp;Адрес отправителя:</source>
-        <translation>Sender's &amp;address:</translation>
+        <translation>Sender&apos;s &amp;address:</translation>
     </message>
     <message>
         <source>Обратный а&amp;дрес:</source>
@@ -1376,6 +1397,15 @@
     <message>
         <source>Отмена</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>UtilsUnit</name>
+    <message>
+        <source>Не удалось открыть адрес в браузере: %1
+Проверьте, какой браузер выбран в системе по умолчанию.</source>
+        <translation>Could not open the address in the browser: %1
+Check which browser the system uses by default.</translation>
     </message>
 </context>
 </TS>
