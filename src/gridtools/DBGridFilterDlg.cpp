@@ -140,6 +140,7 @@ void TDBGridFilterForm::addRow(const QString& connector, TField* field, const QS
     // A group of conditions has no one field: it is shown, and written back, as it stands.
     const QString title = field ? field->Title() : tr("(группа условий)");
     auto* item = new QTreeWidgetItem(ui->QueryListView, {connector, title, condition, value});
+    item->setToolTip(3, value);  // a long value or a whole group, read in full
     item->setData(0, kFieldRole, fieldData(field));
     QTreeWidget* list = ui->QueryListView;
     for (int c = 0; c < 3; ++c) {

@@ -111,6 +111,33 @@ private Q_SLOTS:
         QCOMPARE(digest(file), before);
     }
 
+    // A statement run again reuses its translation; a new opening of the connection (maybe
+    // on another engine) translates it anew.
+    void translationMadeOncePerStatement() {
+        TTestCatalogue cat;
+        TConnection connection;
+        connection.SetConnectionString(cat.connectionString());
+        TTranslationCache cache;
+        const QString jet = "SELECT * FROM SubjectURLs WHERE URL = :U OR Category = :U";
+        QCOMPARE(cache.For(&connection, jet).names, QStringList{"U"});  // not yet open
+        connection.Open();
+        const TTranslatedSql& t = cache.For(&connection, jet);
+        const QChar* text = t.sql.constData();
+        QCOMPARE(t.parameters, (QStringList{"U", "U"}));
+        QCOMPARE(t.sql.contains("$2"), TestEngine() == TTestEngine::PostgreSQL);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(cache.For(&connection, jet).sql.constData(), text);
+        }
+        TDataSet ds;
+        ds.SetConnection(&connection);
+        ds.SetCommandText(jet);
+        ds.Parameters().ParamByName("U").SetValue("x");
+        ds.Open();
+        ds.Close();
+        ds.Open();  // opened again from the same translation
+        QCOMPARE(ds.RecordCount(), 0);
+    }
+
     void catalogueObjectsAreNamed_data() {
         QTest::addColumn<QString>("drop");
         QTest::addColumn<QString>("message");
