@@ -199,43 +199,43 @@ bool patternEnds(const QString& s, int i) {
     return QStringView(s).mid(j, k - j).compare(QLatin1String("ESCAPE"), Qt::CaseInsensitive) != 0;
 }
 
-// Whether a Jet LIKE pattern holds one of the escapes "[%]", "[_]", "[[]".
+// The character a Jet LIKE escape "[%]", "[_]" or "[[]" at i stands for; null for none.
+QChar likeEscapeAt(const QString& pattern, int i) {
+    if (i + 2 >= pattern.size() || pattern.at(i) != QLatin1Char('[') ||
+        pattern.at(i + 2) != QLatin1Char(']')) {
+        return QChar();
+    }
+    const QChar c = pattern.at(i + 1);
+    return c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('[') ? c : QChar();
+}
+
 bool hasLikeEscapes(const QString& pattern) {
-    for (int i = 0; i + 2 < pattern.size(); ++i) {
-        const QChar c = pattern.at(i + 1);
-        if (pattern.at(i) == QLatin1Char('[') && pattern.at(i + 2) == QLatin1Char(']') &&
-            (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('['))) {
+    for (int i = 0; i < pattern.size(); ++i) {
+        if (!likeEscapeAt(pattern, i).isNull()) {
             return true;
         }
     }
     return false;
 }
 
-// A Jet pattern with escapes in the engines' form with the escape character "\".
+// A Jet pattern with escapes in the engines' form, a backslash as the escape character.
 QString backslashEscaped(const QString& pattern) {
     QString out;
     out.reserve(pattern.size());
     for (int i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        if (c == QLatin1Char('[') && i + 2 < pattern.size() &&
-            pattern.at(i + 2) == QLatin1Char(']')) {
-            const QChar e = pattern.at(i + 1);
-            if (e == QLatin1Char('%') || e == QLatin1Char('_')) {
+        const QChar escaped = likeEscapeAt(pattern, i);
+        if (!escaped.isNull()) {
+            if (escaped != QLatin1Char('[')) {
                 out += QLatin1Char('\\');
-                out += e;
-                i += 2;
-                continue;
             }
-            if (e == QLatin1Char('[')) {
-                out += e;
-                i += 2;
-                continue;
-            }
+            out += escaped;
+            i += 2;
+            continue;
         }
-        if (c == QLatin1Char('\\')) {
-            out += c;
+        if (pattern.at(i) == QLatin1Char('\\')) {
+            out += QLatin1Char('\\');
         }
-        out += c;
+        out += pattern.at(i);
     }
     return out;
 }
@@ -400,21 +400,16 @@ QString LikeUnescaped(const QString& pattern) {
     QString out;
     out.reserve(pattern.size());
     for (int i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        if (c == QLatin1Char('[') && i + 2 < pattern.size() &&
-            pattern.at(i + 2) == QLatin1Char(']')) {
-            const QChar e = pattern.at(i + 1);
-            if (e == QLatin1Char('%') || e == QLatin1Char('_') || e == QLatin1Char('[')) {
-                out += e;
-                i += 2;
-                continue;
-            }
+        const QChar escaped = likeEscapeAt(pattern, i);
+        if (escaped.isNull()) {
+            out += pattern.at(i);
+        } else {
+            out += escaped;
+            i += 2;
         }
-        out += c;
     }
     return out;
 }
-
 QString JetQuotedString(const QString& text) {
     QString t = text;
     t.replace(QLatin1Char('"'), QLatin1String("\"\""));
