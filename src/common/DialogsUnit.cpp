@@ -39,8 +39,15 @@ public:
         return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
     }
     QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override {
-        return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+                         const QString& filter, const QString& defaultSuffix) override {
+        QFileDialog dialog(parent, caption, dir, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return QString();
+        }
+        return dialog.selectedFiles().first();
     }
     QString existingDirectory(QWidget* parent, const QString& caption,
                               const QString& dir) override {

@@ -26,8 +26,11 @@ public:
                                  const QString& filter) = 0;
     virtual QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
                                       const QString& filter) = 0;
+    // defaultSuffix (without the dot) is added to a name typed without one before the
+    // dialog asks whether to replace an existing file.
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                                 const QString& filter) = 0;
+                                 const QString& filter,
+                                 const QString& defaultSuffix = QString()) = 0;
     virtual QString existingDirectory(QWidget* parent, const QString& caption,
                                       const QString& dir) = 0;
     // The print dialog, or the page setup dialog; true when the user confirmed it.

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTextDocument>
 #include <QToolBar>
@@ -149,27 +150,51 @@ QString TPreviewHTMLForm::WithDefaultExtension(const QString& fileName) {
 }
 
 void TPreviewHTMLForm::SavePage(const QString& page, const QString& fileName) {
+    const auto failed = [&fileName](const QString& reason) {
+        return EError(tr("Не удалось сохранить файл %1: %2").arg(fileName, reason));
+    };
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        throw EError(file.errorString());
+        throw failed(file.errorString());
     }
     QByteArray bytes;
     for (const QString& line : SplitPageLines(page)) {
         bytes += line.toUtf8() + "\r\n";
     }
     if (file.write(bytes) != bytes.size() || !file.commit()) {
-        throw EError(file.errorString());
+        throw failed(file.errorString());
     }
+}
+
+QString TPreviewHTMLForm::ProposedFileName() const {
+    QString name = ReportTitle.trimmed();
+    for (QChar& c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 32) {
+            c = QLatin1Char('_');
+        }
+    }
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) {
+        name.prepend(tr("Отчёт"));
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/') +
+           name + QStringLiteral(".htm");
 }
 
 void TPreviewHTMLForm::actSaveHTMLExecute() {
     const QString name = Dialogs().saveFileName(
-        this, tr("Сохранить"), QString(),
-        tr("HTML файл (*.htm *.html)") + QStringLiteral(";;") + tr("Любой файл (*)"));
+        this, tr("Сохранить"), ProposedFileName(),
+        tr("HTML файл (*.htm *.html)") + QStringLiteral(";;") + tr("Любой файл (*)"),
+        QStringLiteral("htm"));
     if (name.isEmpty()) {
         return;
     }
-    SavePage(m_html, WithDefaultExtension(name));
+    // A dialog that did not add the suffix itself has not asked about the file it names.
+    const QString file = WithDefaultExtension(name);
+    if (file != name && QFileInfo::exists(file) &&
+        !ConfirmYesNo(tr("Файл %1 уже существует. Заменить его?").arg(file), this)) {
+        return;
+    }
+    SavePage(m_html, file);
 }
 
 void TPreviewHTMLForm::actPageSetupExecute() {

@@ -35,6 +35,9 @@ public:
     QAction* actNextSection;
     QToolBar* ToolBar;
 
+    // The view's title: the file name "Сохранить" proposes.
+    QString ReportTitle;
+
     // Kept between two sends of the same preview.
     TMailingParameters MailingParameters;
     TReportMailer Mailer;
@@ -65,6 +68,8 @@ public:
     // The saved form of a page: its lines, each ending in CR LF.
     static void SavePage(const QString& page, const QString& fileName);
     // A file name without extension gets ".htm".
+    // The view's title, made safe for a file name, in the user's documents folder.
+    QString ProposedFileName() const;
     static QString WithDefaultExtension(const QString& fileName);
 
 private:

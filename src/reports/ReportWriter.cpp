@@ -14,7 +14,9 @@ constexpr int kMaxPageLine = 4096;
 constexpr int kCellWidth = 127;
 
 QString cellText(const TDataSet& dataSet, int position, const TField& field) {
-    QString text = dataSet.DisplayTextAt(position, field);
+    // Escaped first, so a record's text is shown and never read as markup; then its
+    // line breaks become the page's.
+    QString text = HtmlText(dataSet.DisplayTextAt(position, field));
     if (text.contains(QLatin1Char('\r'))) {
         text.replace(QLatin1String("\r\n"), QLatin1String("<br>\r\n"));
     }
@@ -40,19 +42,38 @@ bool needsQuotes(const QString& item) {
 
 }  // namespace
 
+QString HtmlText(const QString& text) {
+    for (const QChar c : text) {
+        if (c == QLatin1Char('&') || c == QLatin1Char('<') || c == QLatin1Char('>') ||
+            c == QLatin1Char('"')) {
+            return text.toHtmlEscaped();
+        }
+    }
+    return text;
+}
+
 QString BreakLongLines(const QString& text, int width) {
     if (text.size() < width) {
         return text;
     }
     QString out;
-    out.reserve(text.size() + text.size() / width * 2 + 2);
-    int countdown = width;
+    out.reserve(text.size() + text.size() / width + 2);
+    qsizetype runStart = 0;    // where the current run begins in out
+    qsizetype lastBlank = -1;  // the last blank of the run, in out
     for (const QChar c : text) {
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('<')) {
-            countdown = width;
-        } else if (--countdown == 0) {
-            out += kCrLf;
-            countdown = width;
+            out += c;
+            runStart = out.size();
+            lastBlank = -1;
+            continue;
+        }
+        if (out.size() - runStart >= width - 1 && lastBlank >= 0) {
+            out.replace(lastBlank, 1, kCrLf);
+            runStart = lastBlank + 2;
+            lastBlank = -1;
+        }
+        if (c == QLatin1Char(' ')) {
+            lastBlank = out.size();
         }
         out += c;
     }
@@ -80,12 +101,12 @@ QString WriteReportTable(TDataSet& dataSet, const QList<TField*>& fields, const 
     out += QStringLiteral(
                "<Table Width=\"100%\" CellSpacing=0 Border=0>\r\n  <Caption>\r\n"
                "    <p align=\"left\"><b><font size=\"3\">") +
-           title +
+           HtmlText(title) +
            QStringLiteral(
                "</font></b>\r\n    <hr size=\"3\" color=\"#000000\" noshade>\r\n"
                "  </Caption>\r\n  <b><TR VAlign=\"top\">\r\n");
     for (const TField* f : shown) {
-        out += QStringLiteral("    <TH Align=\"left\"><font size=\"1\">") + f->Title() +
+        out += QStringLiteral("    <TH Align=\"left\"><font size=\"1\">") + HtmlText(f->Title()) +
                QStringLiteral("</font></TH>\r\n");
     }
     out += QStringLiteral("  </TR></b>\r\n") + ruleLine(shown.size());
@@ -120,7 +141,7 @@ QString BuildReportPage(TDataSet& dataSet, const QList<TField*>& fields, const Q
         QStringLiteral(
             "<html>\r\n\r\n<head>\r\n"
             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=") +
-        charset + QStringLiteral("\">\r\n<title>") + title +
+        charset + QStringLiteral("\">\r\n<title>") + HtmlText(title) +
         QStringLiteral("</title>\r\n</head>\r\n\r\n<body>\r\n<font face=\"Arial\">\r\n\r\n");
     page += WriteReportTable(dataSet, fields, title);
     page += QStringLiteral("</font>\r\n</body>\r\n\r\n</html>");

@@ -9,9 +9,14 @@ class TField;
 
 // The HTML report page of a record view and the text passes the preview runs over it.
 
-// Copies text, inserting CR LF before a character that would make a run of width
-// characters without a CR, LF or "<"; a text shorter than width is returned as is.
+// Keeps the page's lines short without changing what it shows: where a run of width
+// characters without a CR, LF or "<" would be exceeded, the last blank already in the run
+// becomes the line end (CR LF). A run without a blank stays whole: words and addresses
+// are never split. A text shorter than width is returned as is.
 QString BreakLongLines(const QString& text, int width);
+
+// A text as HTML shows it literally: "&", "<", ">" and '"' as entities.
+QString HtmlText(const QString& text);
 
 // The report table of the records the dataset holds, in its order, for the fields of
 // fields that the dataset has (in dataset order); empty when there is no field or no record.

@@ -38,6 +38,7 @@ void TCommonViewForm::actShowReportExecute() {
     QCoreApplication::processEvents();
     dialog.GetSelectedFields(ReportFields);
     TPreviewHTMLForm preview(this);
+    preview.ReportTitle = ViewTitle();
     {
         const THourglass hourglass;
         preview.SetHTML(BuildReport());

@@ -97,9 +97,9 @@ private Q_SLOTS:
         QFile::remove(MailLogFileName());
     }
 
-    // The page byte for byte: fields in dataset order, records in the view's order, no
-    // escaping, long texts broken, empty cells as "&nbsp;"; the selection is stored sorted
-    // and the current record stays.
+    // The page byte for byte: fields in dataset order, records in the view's order, texts
+    // escaped, a long word kept whole, empty cells as "&nbsp;"; the selection is stored
+    // sorted and the current record stays.
     void pageOfTheView() {
         TURLViewForm v(*module);
         v.show();
@@ -121,12 +121,13 @@ private Q_SLOTS:
             "    <TH Align=\"left\"><font size=\"1\">URL</font></TH>\r\n"
             "    <TH Align=\"left\"><font size=\"1\">Категории</font></TH>\r\n"
             "    <TH Align=\"left\"><font size=\"1\">Описание</font></TH>\r\n  </TR></b>\r\n" +
-            rule +
-            row("a.example", "Новости",
-                longText.left(126) + "\r\n" + longText.mid(126, 127) + "\r\n" + longText.mid(253)) +
-            row("b.example", "&nbsp;", "x < y & \"z\"") + rule + "</Table>\r\n<p></p>\r\n\r\n" +
-            kTail;
+            rule + row("a.example", "Новости", longText) +
+            row("b.example", "&nbsp;", "x &lt; y &amp; &quot;z&quot;") + rule +
+            "</Table>\r\n<p></p>\r\n\r\n" + kTail;
         QCOMPARE(page, expected);
+        TPreviewHTMLForm preview;  // markup in a record is shown as text
+        preview.SetHTML(page);
+        QVERIFY(preview.ShownText().contains("x < y & \"z\""));
         QCOMPARE(ReadRegString(kViewKey, "ReportSelected", "?"),
                  QStringLiteral("Category,Description,URL"));
         QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("b.example"));
@@ -278,6 +279,21 @@ private Q_SLOTS:
         QVERIFY(saved.endsWith("</html>\r\n"));
         QVERIFY(saved.contains("two</p>\r\n</font>"));
         QCOMPARE(readAll(dir + "/report.txt"), saved);
+        // The dialog adds ".htm" itself, and proposes the title in the documents folder.
+        QCOMPARE(dialogs.shown().first().suffix, QStringLiteral("htm"));
+        p.ReportTitle = "Linkarium / ссылки";
+        QCOMPARE(p.ProposedFileName(),
+                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                     "/Linkarium _ ссылки.htm");
+        // "report" once more, now that report.htm exists: asked before it is replaced.
+        dialogs.answerFiles({dir + "/report"});
+        dialogs.answer(QMessageBox::No);
+        p.SetHTML(head("T") + "<p>other</p>\n" + kTail);
+        p.actSaveHTML->trigger();
+        QCOMPARE(dialogs.shown().last().text,
+                 "Файл " + dir + "/report.htm уже существует. Заменить его?");
+        QCOMPARE(readAll(dir + "/report.htm"), saved);
+        QCOMPARE(dialogs.unexpected(), 0);
     }
 
     // A long report is shown a thousand records at a time; the whole page is kept.

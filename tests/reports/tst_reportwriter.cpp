@@ -9,32 +9,70 @@ class TestReportWriter final : public QObject {
 private Q_SLOTS:
     void breakLongLines_data() {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
         QTest::addColumn<QString>("expected");
         const QString a300(300, QLatin1Char('a'));
-        QTest::newRow("short") << "abc"
-                               << "abc";
-        QTest::newRow("126 unchanged") << QString(126, 'x') << QString(126, 'x');
-        // The countdown reaches zero at the 127th character: the break comes before it,
-        // then after every 127 more.
-        QTest::newRow("300 characters")
-            << a300 << a300.left(126) + "\r\n" + a300.mid(126, 127) + "\r\n" + a300.mid(253);
+        QTest::newRow("short") << "abc" << 127 << "abc";
+        QTest::newRow("126 unchanged") << QString(126, 'x') << 127 << QString(126, 'x');
+        // The visible text never changes: a run without a blank is never split.
+        QTest::newRow("300 characters without a blank stay whole") << a300 << 127 << a300;
+        QTest::newRow("an address stays whole")
+            << QString(120, 'x') + " Text015 https://example.org/" + QString(40, 'p') << 127
+            << QString(120, 'x') + "\r\nText015 https://example.org/" + QString(40, 'p');
+        QTest::newRow("the last blank of the run becomes the line end")
+            << "aaa bbb ccc ddd" << 10 << "aaa bbb\r\nccc ddd";
+        QTest::newRow("a long word after a blank")
+            << "ab " + QString(20, 'c') + " d" << 10 << "ab\r\n" + QString(20, 'c') + "\r\nd";
         QString broken;
         for (int i = 0; i < 6; ++i) {
             broken += QString(50, 'b') + "<br>\r\n";
         }
-        QTest::newRow("line break every 50") << broken << broken;
+        QTest::newRow("line break every 50") << broken << 127 << broken;
         QString tags;
         for (int i = 0; i < 60; ++i) {
-            tags += "ab<";
+            tags += "ab <";
         }
-        QTest::newRow("< resets the run") << tags << tags;
+        QTest::newRow("< resets the run") << tags << 127 << tags;
         QTest::newRow("Cyrillic counts characters")
-            << QString(127, QChar(0x0436)) << QString(126, QChar(0x0436)) + "\r\n" + QChar(0x0436);
+            << QString(100, QChar(0x0436)) + " " + QString(30, QChar(0x0436)) << 127
+            << QString(100, QChar(0x0436)) + "\r\n" + QString(30, QChar(0x0436));
     }
     void breakLongLines() {
         QFETCH(QString, text);
+        QFETCH(int, width);
         QFETCH(QString, expected);
-        QCOMPARE(BreakLongLines(text, 127), expected);
+        const QString broken = BreakLongLines(text, width);
+        QCOMPARE(broken, expected);
+        // Only blanks became line ends.
+        QCOMPARE(QString(broken).replace("\r\n", " "), QString(text).replace("\r\n", " "));
+    }
+
+    void wordsWrapUnderTheWidth() {
+        QString text;
+        for (int i = 0; i < 30; ++i) {
+            text += QStringLiteral("abcdefghi ");
+        }
+        const QStringList lines = BreakLongLines(text, 127).split("\r\n");
+        QVERIFY(lines.size() >= 3);
+        for (const QString& line : lines) {
+            QVERIFY(line.size() < 127);
+        }
+        QCOMPARE(lines.join(' '), text);
+    }
+
+    void htmlText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("html");
+        QTest::newRow("plain") << "Новости дня"
+                               << "Новости дня";
+        QTest::newRow("markup shown as text")
+            << "Новости 'дня' & <b>HTML</b> \"q\""
+            << "Новости 'дня' &amp; &lt;b&gt;HTML&lt;/b&gt; &quot;q&quot;";
+    }
+    void htmlText() {
+        QFETCH(QString, text);
+        QFETCH(QString, html);
+        QCOMPARE(HtmlText(text), html);
     }
 
     void commaText_data() {

@@ -38,7 +38,7 @@ QMessageBox::StandardButton TScriptedDialogs::messageBox(QWidget*, QMessageBox::
                                                          const QString& text,
                                                          QMessageBox::StandardButtons buttons,
                                                          QMessageBox::StandardButton) {
-    m_shown.append({QStringLiteral("message"), icon, caption, text, buttons});
+    m_shown.append({QStringLiteral("message"), icon, caption, text, buttons, {}, {}});
     // A box with OK alone needs no script: OK is its only answer.
     if (buttons == QMessageBox::Ok) {
         return QMessageBox::Ok;
@@ -52,7 +52,7 @@ QMessageBox::StandardButton TScriptedDialogs::messageBox(QWidget*, QMessageBox::
 
 bool TScriptedDialogs::inputQuery(QWidget*, const QString& caption, const QString& prompt,
                                   QString& value) {
-    m_shown.append({QStringLiteral("input"), QMessageBox::NoIcon, caption, prompt, {}});
+    m_shown.append({QStringLiteral("input"), QMessageBox::NoIcon, caption, prompt, {}, {}, {}});
     const QVariant a = next();
     if (!a.isValid()) {
         return false;
@@ -61,8 +61,9 @@ bool TScriptedDialogs::inputQuery(QWidget*, const QString& caption, const QStrin
     return true;
 }
 
-QString TScriptedDialogs::nextFile(const QString& kind, const QString& caption) {
-    m_shown.append({kind, QMessageBox::NoIcon, caption, QString(), {}});
+QString TScriptedDialogs::nextFile(const QString& kind, const QString& caption, const QString& dir,
+                                   const QString& suffix) {
+    m_shown.append({kind, QMessageBox::NoIcon, caption, QString(), {}, dir, suffix});
     const QVariant a = next();
     if (a.userType() == QMetaType::QStringList) {
         const QStringList l = a.toStringList();
@@ -78,13 +79,14 @@ QString TScriptedDialogs::openFileName(QWidget*, const QString& caption, const Q
 
 QStringList TScriptedDialogs::openFileNames(QWidget*, const QString& caption, const QString&,
                                             const QString&) {
-    m_shown.append({QStringLiteral("openMany"), QMessageBox::NoIcon, caption, QString(), {}});
+    m_shown.append(
+        {QStringLiteral("openMany"), QMessageBox::NoIcon, caption, QString(), {}, {}, {}});
     return next().toStringList();
 }
 
-QString TScriptedDialogs::saveFileName(QWidget*, const QString& caption, const QString&,
-                                       const QString&) {
-    return nextFile(QStringLiteral("save"), caption);
+QString TScriptedDialogs::saveFileName(QWidget*, const QString& caption, const QString& dir,
+                                       const QString&, const QString& defaultSuffix) {
+    return nextFile(QStringLiteral("save"), caption, dir, defaultSuffix);
 }
 
 QString TScriptedDialogs::existingDirectory(QWidget*, const QString& caption, const QString&) {
@@ -96,6 +98,8 @@ bool TScriptedDialogs::printerDialog(QWidget*, QPrinter& printer, bool pageSetup
                     QMessageBox::NoIcon,
                     QString(),
                     QString(),
+                    {},
+                    {},
                     {}});
     if (m_printers.isEmpty()) {
         ++m_unexpected;

@@ -17,6 +17,8 @@ public:
         QString caption;
         QString text;
         QMessageBox::StandardButtons buttons;
+        QString dir;     // a file dialog's proposed folder or file
+        QString suffix;  // a save dialog's default suffix
     };
 
     TScriptedDialogs();
@@ -46,13 +48,14 @@ public:
     QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
                               const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override;
+                         const QString& filter, const QString& defaultSuffix) override;
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override;
     bool printerDialog(QWidget* parent, QPrinter& printer, bool pageSetup) override;
 
 private:
     QVariant next();
-    QString nextFile(const QString& kind, const QString& caption);
+    QString nextFile(const QString& kind, const QString& caption, const QString& dir = QString(),
+                     const QString& suffix = QString());
 
     QQueue<QVariant> m_answers;
     QQueue<QString> m_printers;
