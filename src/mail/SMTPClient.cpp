@@ -1,5 +1,7 @@
 #include "mail/SMTPClient.h"
 
+#include "mail/MailFormat.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -7,6 +9,7 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTcpSocket>
 #include <QThread>
 
@@ -14,8 +17,8 @@ namespace {
 
 // A server that never ends its line cannot make the client hold more than this.
 constexpr int kMaxReplyLine = 64 * 1024;
-// RFC 5321 4.5.3.1.6: a text line is at most 998 characters before CR LF.
-constexpr int kMaxBodyLine = 998;
+// RFC 5321 4.5.3.1.6: a text line is at most 998 octets before CR LF.
+constexpr int kMaxDataLine = 998;
 constexpr int kSendPiece = 65536;
 
 struct TWinsockText {
@@ -151,15 +154,27 @@ bool TSocketClient::Connected() const {
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
+qint64 TSocketClient::deadlineFromNow() const {
+    if (TimeOut <= 0) {
+        return 0;
+    }
+    QElapsedTimer now;
+    now.start();
+    return now.msecsSinceReference() + TimeOut;
+}
+
 template <typename Done>
-void TSocketClient::wait(Done done, const char* timedOut, const char* canceled) {
+void TSocketClient::wait(Done done, const char* timedOut, const char* canceled, qint64 deadline) {
+    if (deadline == 0) {
+        deadline = deadlineFromNow();
+    }
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
         if (Cancelled) {
             throw EError(QLatin1String(canceled));
         }
-        if (TimeOut > 0 && timer.elapsed() > TimeOut) {
+        if (deadline > 0 && timer.msecsSinceReference() + timer.elapsed() > deadline) {
             throw EError(QLatin1String(timedOut));
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
@@ -171,24 +186,51 @@ void TSocketClient::wait(Done done, const char* timedOut, const char* canceled) 
     }
 }
 
+void TSocketClient::lookUp(QHostAddress& address) {
+    QString host = Host.trimmed();
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+        host = host.mid(1, host.size() - 2);
+    }
+    if (address.setAddress(host)) {
+        return;  // an IPv4 or IPv6 address as it stands
+    }
+    address.clear();
+    // The lookup runs beside the event loop, inside the same wait as every other one, so
+    // the time limit and Cancel hold for it too.
+    bool done = false;
+    QHostInfo result;
+    QObject receiver;
+    const int id = QHostInfo::lookupHost(host, &receiver, [&done, &result](const QHostInfo& info) {
+        result = info;
+        done = true;
+    });
+    try {
+        wait([&done]() { return done; }, "Host Lookup Timed Out", "Host Lookup Canceled");
+    } catch (...) {
+        QHostInfo::abortHostLookup(id);
+        throw;
+    }
+    const QList<QHostAddress> found = result.addresses();
+    for (const QHostAddress& a : found) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            address = a;
+            return;
+        }
+    }
+    if (!found.isEmpty()) {
+        address = found.first();
+    }
+}
+
 void TSocketClient::open() {
-    m_socket = std::make_unique<QTcpSocket>();
+    m_socket.reset();
     m_buffer.clear();
     QHostAddress address;
-    bool resolved = !Host.isEmpty() && address.setAddress(Host) &&
-                    address.protocol() == QAbstractSocket::IPv4Protocol;
-    for (int attempt = 0; !resolved && attempt < 2; ++attempt) {
-        if (!Host.isEmpty()) {
-            const QHostInfo info = QHostInfo::fromName(Host);
-            for (const QHostAddress& a : info.addresses()) {
-                if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                    address = a;
-                    resolved = true;
-                    break;
-                }
-            }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!Host.trimmed().isEmpty()) {
+            lookUp(address);
         }
-        if (resolved || attempt > 0) {
+        if (!address.isNull() || attempt > 0) {
             break;
         }
         bool handled = false;
@@ -199,9 +241,10 @@ void TSocketClient::open() {
             break;
         }
     }
-    if (!resolved) {
+    if (address.isNull()) {
         throw EError(QStringLiteral("Null Remote Address"));
     }
+    m_socket = std::make_unique<QTcpSocket>();
     // A server that greets and hangs up at once may be unconnected again by the time the
     // wait looks; its greeting is still in the buffer.
     bool reached = false;
@@ -265,7 +308,7 @@ void TSocketClient::send(const QByteArray& data) {
     }
 }
 
-QString TSocketClient::readLine() {
+QString TSocketClient::readLine(qint64 deadline) {
     if (!m_socket) {
         return QString();
     }
@@ -275,7 +318,7 @@ QString TSocketClient::readLine() {
             return m_buffer.contains('\n') || m_buffer.size() > kMaxReplyLine ||
                    m_socket->state() != QAbstractSocket::ConnectedState;
         },
-        "Socket readln timed out", "Socket readln aborted");
+        "Socket readln timed out", "Socket readln aborted", deadline);
     int end = m_buffer.indexOf('\n');
     if (end < 0) {
         if (m_buffer.size() > kMaxReplyLine) {
@@ -302,9 +345,9 @@ qint16 TSocketClient::ReplyNumberOf(const QString& line) {
 QString TSocketClient::Transaction(const QString& command) {
     ReplyNumber = 0;
     send(command.toUtf8() + "\r\n");
-    const QString line = readLine();
-    ReplyNumber = ReplyNumberOf(line);
-    return line;
+    const QString reply = readReply();
+    ReplyNumber = ReplyNumberOf(reply);
+    return reply;
 }
 
 QString TSMTPClient::command(const QString& text) {
@@ -320,13 +363,16 @@ QString TSMTPClient::command(const QString& text) {
 }
 
 QString TSMTPClient::readReply() {
-    QString first = readLine();
-    QString last = first;
+    // The time limit holds for the whole reply, however many lines it has.
+    const qint64 deadline = deadlineFromNow();
+    QString reply = readLine(deadline);
+    QString last = reply;
     while (ReplyContinues(last)) {
-        last = readLine();
+        last = readLine(deadline);
+        reply += last;
     }
-    ReplyNumber = ReplyNumberOf(first);
-    return first;
+    ReplyNumber = ReplyNumberOf(reply);
+    return reply;
 }
 
 void TSMTPClient::Connect() {
@@ -421,6 +467,20 @@ QString TSMTPClient::AddressOf(const QString& entry) {
     return entry;
 }
 
+QByteArray TSMTPClient::DotStuffed(const QByteArray& data) {
+    QByteArray out;
+    out.reserve(data.size() + 16);
+    bool lineStart = true;
+    for (const char c : data) {
+        if (lineStart && c == '.') {
+            out += '.';
+        }
+        out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
 QByteArray TSMTPClient::Base64Lines(const QByteArray& data) {
     QByteArray out;
     for (int at = 0; at < data.size(); at += 45) {
@@ -442,61 +502,114 @@ QString TSMTPClient::NewBoundary() {
     return b + QStringLiteral("====");
 }
 
+namespace {
+
+// A recipient entry as a header mailbox: "Name <address>" with its name encoded where it
+// needs to be, or the bare address.
+QString mailboxOf(const QString& entry) {
+    const QString address = TSMTPClient::AddressOf(entry);
+    const int lt = entry.indexOf(QLatin1Char('<'));
+    return lt < 0 ? address : Mailbox(entry.left(lt), address);
+}
+
+void checkAddress(const QString& address, const char* what) {
+    if (!IsValidMailAddress(address)) {
+        throw EError(QStringLiteral("Invalid %1 address: %2")
+                         .arg(QLatin1String(what), address.simplified().left(100)));
+    }
+}
+
+}  // namespace
+
+QByteArray TSMTPClient::encodedText(QString& charset) const {
+    QString text;
+    for (const QString& line : PostMessage.Body) {
+        text += line + QStringLiteral("\r\n");
+    }
+    charset = Charset.trimmed();
+    QStringEncoder encoder(charset.toLatin1().constData());
+    if (encoder.isValid()) {
+        const QByteArray bytes = encoder.encode(text);
+        if (!encoder.hasError()) {
+            return bytes;
+        }
+    }
+    // A set the program cannot encode, or a text it cannot hold: UTF-8, labelled so.
+    charset = QStringLiteral("utf-8");
+    return text.toUtf8();
+}
+
 void TSMTPClient::Compose() {
     const TPostMessage& m = PostMessage;
     for (const QString& text :
          {m.FromAddress, m.FromName, m.Subject, m.LocalProgram, m.Date, m.ReplyTo}) {
         checkSingleLine(text);
     }
+    if (!m.FromAddress.isEmpty()) {
+        checkAddress(m.FromAddress, "sender");
+    }
     for (const QStringList* list : {&m.ToAddress, &m.ToCarbonCopy, &m.ToBlindCarbonCopy}) {
         for (const QString& entry : *list) {
             checkSingleLine(entry);
+            const QString address = AddressOf(entry);
+            if (!address.isEmpty()) {
+                checkAddress(address, "recipient");
+            }
         }
     }
+    const auto headerText = [](const QString& text) {
+        return IsPlainAscii(text) ? text : EncodedWords(text);
+    };
     FinalHeader.clear();
-    FinalHeader << QStringLiteral("From: ") + m.FromName + QLatin1Char('<') + m.FromAddress +
-                       QLatin1Char('>');
+    FinalHeader << QStringLiteral("From: ") + Mailbox(m.FromName, m.FromAddress);
+    const auto mailboxes = [](const QStringList& entries) {
+        QStringList out;
+        for (const QString& e : entries) {
+            out << mailboxOf(e);
+        }
+        return out.join(QLatin1Char(','));
+    };
     if (!m.ToAddress.isEmpty()) {
-        FinalHeader << QStringLiteral("To: ") + m.ToAddress.join(QLatin1Char(','));
+        FinalHeader << QStringLiteral("To: ") + mailboxes(m.ToAddress);
     }
     if (!m.ToCarbonCopy.isEmpty()) {
-        FinalHeader << QStringLiteral("CC: ") + m.ToCarbonCopy.join(QLatin1Char(','));
+        FinalHeader << QStringLiteral("CC: ") + mailboxes(m.ToCarbonCopy);
     }
-    FinalHeader.SetHeaderField(QStringLiteral("Subject"), m.Subject);
-    FinalHeader.SetHeaderField(QStringLiteral("X-Mailer"), m.LocalProgram);
-    FinalHeader.SetHeaderField(QStringLiteral("Reply-To"), m.ReplyTo);
-    FinalHeader.SetHeaderField(QStringLiteral("Date"), m.Date);
+    FinalHeader.SetHeaderField(QStringLiteral("Subject"), headerText(m.Subject));
+    FinalHeader.SetHeaderField(QStringLiteral("X-Mailer"), headerText(m.LocalProgram));
+    FinalHeader.SetHeaderField(QStringLiteral("Reply-To"),
+                               m.ReplyTo.isEmpty() ? QString() : mailboxOf(m.ReplyTo));
+    // RFC 5322 3.6: every message has its date and, as it should, an id of its own.
+    FinalHeader.SetHeaderField(QStringLiteral("Date"), m.Date.isEmpty()
+                                                           ? MailDate(QDateTime::currentDateTime())
+                                                           : headerText(m.Date));
+    FinalHeader.SetHeaderField(QStringLiteral("Message-ID"), NewMessageId(UserID));
     FinalHeader << QStringLiteral("Mime-Version: 1.0");
     static const char* const media[] = {"text/plain", "text/enriched", "text/sgml",
                                         "text/tab-separated-values", "text/html"};
+    QString charset;
+    const QByteArray text = QuotedPrintable(encodedText(charset));
+    const QString textType = QStringLiteral("%1; charset=%2")
+                                 .arg(QLatin1String(media[static_cast<int>(SubType)]), charset);
     QByteArray body;
-    const auto addBody = [&body, &m]() {
-        for (const QString& line : m.Body) {
-            if (line.size() > kMaxBodyLine) {
-                throw EError(
-                    QStringLiteral("Message line longer than %1 characters").arg(kMaxBodyLine));
-            }
-            // RFC 5321 4.5.2: a line that starts with "." gets one more.
-            body += (line.startsWith(QLatin1Char('.')) ? QByteArray(".") : QByteArray()) +
-                    line.toUtf8() + "\r\n";
-        }
-    };
     if (m.Attachments.isEmpty()) {
-        FinalHeader << QStringLiteral("Content-Type: %1; charset=%2")
-                           .arg(QLatin1String(media[static_cast<int>(SubType)]), Charset);
-        addBody();
+        FinalHeader << QStringLiteral("Content-Type: ") + textType;
+        FinalHeader << QStringLiteral("Content-Transfer-Encoding: quoted-printable");
+        body = text;
     } else {
         m_boundary = NewBoundary();
         FinalHeader
             << QStringLiteral("Content-Type: multipart/mixed; boundary=\"%1\"").arg(m_boundary);
         const QByteArray dashes = "--" + m_boundary.toUtf8();
-        body += dashes + "\r\nContent-Type: text/plain; charset=" + Charset.toUtf8() + "\r\n\r\n";
-        addBody();
+        body += dashes + "\r\nContent-Type: " + textType.toUtf8() +
+                "\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n" + text;
         for (const QString& file : m.Attachments) {
             const QString name = QFileInfo(file).fileName();
-            body += dashes + "\r\nContent-Type: application/octet-stream; name=\"" + name.toUtf8() +
-                    "\"\r\nContent-Transfer-Encoding: base64\r\n" +
-                    "Content-Disposition: attachment; filename=\"" + name.toUtf8() + "\"\r\n\r\n";
+            body += dashes + "\r\nContent-Type: application/octet-stream;\r\n " +
+                    FileNameParameter(QStringLiteral("name"), name) +
+                    "\r\nContent-Transfer-Encoding: base64\r\n" +
+                    "Content-Disposition: attachment;\r\n " +
+                    FileNameParameter(QStringLiteral("filename"), name) + "\r\n\r\n";
             if (OnEncodeStart) {
                 OnEncodeStart(file);
             }
@@ -563,9 +676,21 @@ void TSMTPClient::SendMail() {
                 }
             }
         }
+        QByteArray header;
+        for (const QString& line : FinalHeader) {
+            const int colon = line.indexOf(QLatin1Char(':'));
+            header += HeaderLine(line.left(colon), line.mid(colon + 1).trimmed()) + "\r\n";
+        }
+        // One blank line ends the header; nothing the message holds can end the data.
+        const QByteArray data = DotStuffed(header + "\r\n" + m_body);
+        for (const QByteArray& line : data.split('\n')) {
+            if (line.size() > kMaxDataLine + 1) {
+                throw EError(
+                    QStringLiteral("Message line longer than %1 octets").arg(kMaxDataLine));
+            }
+        }
         command(QStringLiteral("DATA"));
-        send(FinalHeader.join(QStringLiteral("\r\n")).toUtf8() + "\r\n\r\n\r\n");
-        send(m_body);
+        send(data);
         try {
             command(QStringLiteral("."));
         } catch (...) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QHostAddress;
 class QTcpSocket;
 
 // A list of header lines "Name: value".
@@ -28,9 +29,9 @@ public:
     TSocketClient();
     virtual ~TSocketClient();
 
-    QString Host;
+    QString Host;  // a name, an IPv4 or an IPv6 address
     quint16 Port = 25;
-    int TimeOut = 0;  // milliseconds; 0 waits as long as it takes
+    int TimeOut = 0;  // milliseconds a wait may take; 0 waits as long as it takes
     qint16 ReplyNumber = 0;
     bool Cancelled = false;
 
@@ -42,7 +43,8 @@ public:
     bool Connected() const;
     // Closes the connection at once, without a word to the server.
     void Abort() { close(); }
-    // Sends the command and CR LF, reads one reply line and takes its number.
+    // Sends the command and CR LF, reads the whole reply and takes the number of its
+    // first line.
     QString Transaction(const QString& command);
     // The number a reply line starts with (0 when none).
     static qint16 ReplyNumberOf(const QString& line);
@@ -52,11 +54,17 @@ protected:
     void close();
     void send(const QByteArray& data);
     // One reply line with its line end; empty when the server closed the connection.
-    QString readLine();
+    // Waits at most until deadline (a QElapsedTimer's msecsSinceReference; 0: TimeOut).
+    QString readLine(qint64 deadline = 0);
+    // A whole reply; the base reads one line.
+    virtual QString readReply() { return readLine(); }
+    // When a wait that starts now must end (0: never).
+    qint64 deadlineFromNow() const;
 
 private:
     template <typename Done>
-    void wait(Done done, const char* timedOut, const char* canceled);
+    void wait(Done done, const char* timedOut, const char* canceled, qint64 deadline = 0);
+    void lookUp(QHostAddress& address);
 
     std::unique_ptr<QTcpSocket> m_socket;
     QByteArray m_buffer;
@@ -79,8 +87,9 @@ struct TPostMessage {
 };
 
 // The SMTP client of the mailing: HELO, then per message RSET, MAIL FROM, RCPT TO, DATA
-// and ".", QUIT at the end (RFC 821). It composes the message itself: header lines and a
-// text body, or a multipart body with base64 attachments (RFC 2045/2046).
+// and ".", QUIT at the end (RFC 5321). It composes the message itself (RFC 5322, 2045 to
+// 2047, 2231): header values in encoded words, a quoted-printable text part, base64
+// attachments in a multipart body, a Date and a Message-ID on every message.
 class TSMTPClient final : public TSocketClient {
 public:
     QString UserID;
@@ -88,7 +97,8 @@ public:
     TExStringList FinalHeader;
     bool ClearParams = true;
     TMessageSubType SubType = TMessageSubType::Plain;
-    QString Charset = QStringLiteral("us-ascii");
+    // The text part's character set; one the program cannot encode is sent as UTF-8.
+    QString Charset = QStringLiteral("utf-8");
     bool Busy = false;
 
     std::function<void(const QString& recipient)> OnRecipientNotFound;
@@ -112,15 +122,22 @@ public:
     void Compose();
     static QString AddressOf(const QString& entry);
     static QByteArray Base64Lines(const QByteArray& data);
+    // RFC 5321 4.5.2: every line of the data that starts with "." gets one more.
+    static QByteArray DotStuffed(const QByteArray& data);
     static QString NewBoundary();
     // True when another line of the same reply follows this one: a blank first, or "-"
     // after the number (RFC 5321 4.2.1).
     static bool ReplyContinues(const QString& line);
 
+protected:
+    // Every line up to the last of a multi-line reply (RFC 5321 4.2.1), within one wait.
+    QString readReply() override;
+
 private:
     // A transaction whose reply must be there and below 400.
     QString command(const QString& text);
-    QString readReply();
+    // The body's text in the character set it is declared in (Charset, or UTF-8).
+    QByteArray encodedText(QString& charset) const;
 
     QByteArray m_body;
     QString m_boundary;

@@ -163,13 +163,17 @@ private Q_SLOTS:
         QCOMPARE(c.Boundary().size(), 35);
         QVERIFY(!c.Boundary().contains('z'));
         const QByteArray m = s.message;
-        QVERIFY(
-            m.startsWith("From: Me <me@example.org>\r\nTo: you@example.org\r\n"
-                         "Mime-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\""));
+        QVERIFY(m.startsWith("From: Me <me@example.org>\r\nTo: you@example.org\r\nDate: "));
+        QVERIFY(m.contains("\r\nMessage-ID: <"));
+        QVERIFY(m.contains("\r\nMime-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\""));
         QVERIFY(!m.contains("Subject:"));
         QVERIFY(!m.contains("Reply-To:"));
-        QVERIFY(m.contains("\r\n..\r\n...x\r\n"));  // dot-stuffing (RFC 5321 4.5.2)
-        QVERIFY(m.contains("Content-Type: text/plain; charset=us-ascii\r\n\r\n<html>"));
+        // The report goes as HTML, quoted-printable; "." lines are encoded, never data ends.
+        QVERIFY(
+            m.contains("Content-Type: text/html; charset=utf-8\r\n"
+                       "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+                       "<html>\r\n=2E\r\n=2E.x\r\n"));
+        QVERIFY(m.contains("Content-Disposition: attachment;\r\n filename=\"report.bin\"\r\n"));
         const QByteArray lines = TSMTPClient::Base64Lines(bytes);
         const QList<QByteArray> parts = lines.split('\n');
         QCOMPARE(parts.at(0).size(), 61);                         // 60 characters and CR
@@ -180,8 +184,10 @@ private Q_SLOTS:
         c.Disconnect();
     }
 
-    // Against a real SMTP implementation: what it receives parses with Python's MIME parser
-    // without defects and every attachment decodes to the very bytes sent.
+    // Against a real SMTP implementation, read back with Python's standard e-mail parser:
+    // the subject and names exactly, a Date and a Message-ID, the report as its text/html
+    // part, attachments byte for byte under their names (a line break and "." in one
+    // included), no defects, and exactly one message.
     void realPeer() {
         // Debian's interpreter, where its python3-aiosmtpd lives.
         const QString python = QStringLiteral("/usr/bin/python3");
@@ -199,7 +205,8 @@ private Q_SLOTS:
         for (int i = 0; i < 3 * 256 + 46; ++i) {
             binary += char(i % 256);
         }
-        const QString files[] = {dir.filePath("data.bin"), dir.filePath("one.txt")};
+        const QString files[] = {dir.filePath("data.bin"),
+                                 dir.filePath("отчёт \"1\"\r\n.\r\nMAIL FROM:<evil@x>.txt")};
         const QByteArray contents[] = {binary, QByteArray("x")};
         for (int i = 0; i < 2; ++i) {
             QFile f(files[i]);
@@ -212,41 +219,51 @@ private Q_SLOTS:
         c.UserID = QStringLiteral("host.example");
         c.TimeOut = 10000;
         c.Connect();
+        const QString subject =
+            QStringLiteral("Отчёт: ссылки & <новости> — очень длинная тема письма, ") +
+            QString(40, QChar(0x0436));
         c.PostMessage.FromAddress = QStringLiteral("me@example.org");
-        c.PostMessage.FromName = QStringLiteral("Me ");
-        c.PostMessage.ToAddress = {QStringLiteral("You <you@example.org>")};
+        c.PostMessage.FromName = QStringLiteral("Иван Петров");
+        c.PostMessage.ToAddress = {QStringLiteral("Смирнов, Пётр <you@example.org>")};
         c.PostMessage.ToCarbonCopy = {QStringLiteral("cc@example.org")};
-        c.PostMessage.Subject = QStringLiteral("Report");
-        c.PostMessage.Body = {QStringLiteral("<html>"), QStringLiteral(".лишь точка"),
-                              QStringLiteral("</html>")};
+        c.PostMessage.Subject = subject;
+        c.PostMessage.Body = {QStringLiteral("<html>"),
+                              QStringLiteral(".лишь точка &amp; &lt;b&gt;"),
+                              QString(300, QChar(0x0434)), QStringLiteral("</html>")};
         c.PostMessage.Attachments = {files[0], files[1]};
-        c.Charset = QStringLiteral("utf-8");
+        c.SubType = TMessageSubType::Html;
         c.SendMail();
         c.Disconnect();
         peer.closeWriteChannel();
         const QString received = dir.filePath("message-1.json");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(received), 10000);
+        QVERIFY(peer.waitForFinished(10000));
+        QVERIFY(!QFile::exists(dir.filePath("message-2.json")));  // nothing smuggled
         QFile f(received);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QJsonObject m = QJsonDocument::fromJson(f.readAll()).object();
         QCOMPARE(m.value("mail_from").toString(), QStringLiteral("me@example.org"));
         QCOMPARE(m.value("rcpt_tos").toArray().size(), 2);
         QCOMPARE(m.value("defects").toArray().size(), 0);
-        QCOMPARE(m.value("headers").toObject().value("Subject").toString(),
-                 QStringLiteral("Report"));
+        const QJsonObject headers = m.value("headers").toObject();
+        QCOMPARE(headers.value("Subject").toString(), subject);
+        QCOMPARE(headers.value("From").toString(), QStringLiteral("Иван Петров <me@example.org>"));
+        QCOMPARE(headers.value("To").toString(),
+                 QStringLiteral("\"Смирнов, Пётр\" <you@example.org>"));
+        QVERIFY(!headers.value("Date").toString().isEmpty());
+        QVERIFY(headers.value("Message-ID").toString().endsWith("@host.example>"));
         const QJsonArray parts = m.value("parts").toArray();
         QCOMPARE(parts.size(), 3);
+        QCOMPARE(parts.at(0).toObject().value("type").toString(), QStringLiteral("text/html"));
         QCOMPARE(parts.at(0).toObject().value("charset").toString(), QStringLiteral("utf-8"));
         QCOMPARE(QString::fromUtf8(QByteArray::fromBase64(
                      parts.at(0).toObject().value("data").toString().toLatin1())),
-                 QStringLiteral(
-                     "<html>\r\n.лишь точка\r\n</html>"));  // the last CR LF is the delimiter's
+                 c.PostMessage.Body.join("\r\n"));  // the last CR LF is the delimiter's
         for (int i = 0; i < 2; ++i) {
             const QJsonObject part = parts.at(i + 1).toObject();
             QCOMPARE(part.value("filename").toString(), QFileInfo(files[i]).fileName());
             QCOMPARE(QByteArray::fromBase64(part.value("data").toString().toLatin1()), contents[i]);
         }
-        QVERIFY(peer.waitForFinished(10000));
     }
 
     void headerInjectionIsRefused() {
@@ -259,9 +276,104 @@ private Q_SLOTS:
         c.PostMessage.Subject = QStringLiteral("hi\r\nBcc: all@example.org");
         QCOMPARE(errorOf([&c]() { c.SendMail(); }), QStringLiteral("Invalid line break in header"));
         c.PostMessage.Subject.clear();
-        c.PostMessage.Body = {QString(999, QLatin1Char('a'))};
-        QVERIFY(errorOf([&c]() { c.SendMail(); }).contains("998"));
+        // Nothing that would end a command or the data reaches the wire.
+        for (const QString& from :
+             {QStringLiteral("me@x> SIZE=1"), QStringLiteral("me@x\r\nRSET"),
+              QStringLiteral("мой@пример.рф"), QStringLiteral("no-at-sign")}) {
+            c.PostMessage.FromAddress = from;
+            QVERIFY(errorOf([&c]() { c.SendMail(); }).startsWith("Invalid"));
+        }
+        c.PostMessage.FromAddress = QStringLiteral("me@example.org");
+        c.PostMessage.ToAddress = {QStringLiteral("Them <you@example.org>\r\nDATA")};
+        QVERIFY(errorOf([&c]() { c.SendMail(); }).startsWith("Invalid"));
+        c.PostMessage.ToAddress = {QStringLiteral("Them <you@x.org> <evil@x.org>")};
+        c.PostMessage.FromName = QStringLiteral("Me\r\nBcc: all@example.org");
+        QVERIFY(errorOf([&c]() { c.SendMail(); }).startsWith("Invalid"));
+        QCOMPARE(s.received, QStringList{"HELO host.example"});
+        // Lines of any length, in octets: quoted-printable keeps every one within 76.
+        c.PostMessage.FromName = QStringLiteral("Отправитель");
+        c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
+        c.PostMessage.Body = {QString(999, QLatin1Char('a')), QString(600, QChar(0x0436)),
+                              QStringLiteral("."), QStringLiteral(".\r\n.")};
+        c.SendMail();
+        for (const QByteArray& line : s.message.split('\n')) {
+            QVERIFY2(line.size() <= 79, line.constData());
+            QVERIFY(line != ".\r");
+        }
+        QVERIFY(!s.message.contains("Отправитель"));  // an encoded word, ASCII on the wire
         c.Disconnect();
+    }
+
+    // Every reply may have several lines (RFC 5321 4.2.1), at every stage: the client reads
+    // them all, stays in step, and judges the reply by its number.
+    void multiLineRepliesAtEveryStage_data() {
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("refused");
+        const char* const stages[] = {"greeting", "HELO", "RSET", "MAIL",
+                                      "RCPT",     "DATA", "end",  "QUIT"};
+        const char* const codes[] = {"220", "250", "250", "250", "250", "354", "250", "221"};
+        for (int stage = 0; stage < 8; ++stage) {
+            const QByteArray c(codes[stage]);
+            QTest::addRow("%s", stages[stage])
+                << stage << QByteArray(c + "-first\r\n" + c + "-second\r\n" + c + " last\r\n")
+                << QString() << 0;
+        }
+        QTest::newRow("three-line 550 to RCPT is one refusal")
+            << 4 << QByteArray("550-no\r\n550-such\r\n550 user\r\n") << QString() << 1;
+        QTest::newRow("two-line 554 at the end of data is a failure")
+            << 6 << QByteArray("554-rejected\r\n554 spam\r\n")
+            << QStringLiteral("554-rejected\r\n554 spam\r\n") << 0;
+    }
+    void multiLineRepliesAtEveryStage() {
+        QFETCH(int, stage);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, error);
+        QFETCH(int, refused);
+        QList<QByteArray> script = {"220 hello\r\n",  "250 hi\r\n", "250 reset\r\n",
+                                    "250 from\r\n",   "250 to\r\n", "354 go on\r\n",
+                                    "250 queued\r\n", "221 bye\r\n"};
+        script[stage] = reply;
+        TFakeServer s;
+        s.greeting = script.takeFirst();
+        s.replies = script;
+        TSMTPClient c;
+        setUp(c, s);
+        c.PostMessage.FromAddress = QStringLiteral("me@example.org");
+        c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
+        c.PostMessage.Body = {QStringLiteral("hello")};
+        QStringList notFound;
+        c.OnRecipientNotFound = [&notFound](const QString& r) { notFound << r; };
+        bool success = false;
+        c.OnSuccess = [&success]() { success = true; };
+        c.Connect();
+        QCOMPARE(errorOf([&c]() { c.SendMail(); }), error);
+        QCOMPARE(errorOf([&c]() { c.Disconnect(); }), QString());
+        QCOMPARE(success, error.isEmpty());
+        QCOMPARE(notFound.size(), refused);
+        QCOMPARE(s.received, (QStringList{"HELO host.example", "RSET", "MAIL FROM:<me@example.org>",
+                                          "RCPT TO:<you@example.org>", "DATA", ".", "QUIT"}));
+    }
+
+    // Names are looked up inside the waiting loop: Cancel ends the lookup; an IPv6 address
+    // is connected to as it is.
+    void lookupAndIPv6() {
+        TSMTPClient c;
+        c.Host = QStringLiteral("localhost");
+        c.Port = 1;
+        c.Cancelled = true;
+        QCOMPARE(errorOf([&c]() { c.Connect(); }), QStringLiteral("Host Lookup Canceled"));
+        TFakeServer s(QHostAddress::LocalHostIPv6);
+        if (s.port() == 0) {
+            QSKIP("no IPv6 loopback on this machine");
+        }
+        TSMTPClient six;
+        setUp(six, s);
+        six.Host = QStringLiteral("[::1]");
+        six.Connect();
+        QVERIFY(six.Connected());
+        six.Disconnect();
     }
 
     void incompleteHeaderAndNotConnected() {

@@ -18,8 +18,8 @@ public:
     bool byteByByte = false;
     bool silent = false;
 
-    TFakeServer() {
-        m_server.listen(QHostAddress::LocalHost);
+    explicit TFakeServer(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost)) {
+        m_server.listen(address);
         connect(&m_server, &QTcpServer::newConnection, this, [this]() {
             m_peer = m_server.nextPendingConnection();
             connect(m_peer, &QTcpSocket::readyRead, this, &TFakeServer::onRead);
