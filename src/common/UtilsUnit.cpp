@@ -163,6 +163,9 @@ void LoadOptions(const QString& key) {
     if (const auto v = reg.ReadString(QStringLiteral("DefaultCharSet"))) {
         o.DefaultCharSet = *v;
     }
+    if (const auto v = reg.ReadInteger(QStringLiteral("SMTPTimeOut")); v && *v > 0) {
+        o.SMTPTimeOut = *v;
+    }
     if (const auto v = reg.ReadBool(QStringLiteral("LogMail"))) {
         o.LogMail = *v;
     }
@@ -180,6 +183,7 @@ void SaveOptions(const QString& key) {
     reg.WriteString(QStringLiteral("SMTPServerAddress"), o.SMTPServerAddress);
     reg.WriteInteger(QStringLiteral("SMTPServerPort"), static_cast<qint32>(o.SMTPServerPort));
     reg.WriteString(QStringLiteral("DefaultCharSet"), o.DefaultCharSet);
+    reg.WriteInteger(QStringLiteral("SMTPTimeOut"), o.SMTPTimeOut);
     reg.WriteBool(QStringLiteral("LogMail"), o.LogMail);
     reg.WriteInteger(QStringLiteral("CurrentLanguage"), o.CurrentLanguage);
 }

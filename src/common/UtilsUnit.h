@@ -42,7 +42,10 @@ void SetNowForTesting(std::function<QDateTime()> clock);
 struct TProgramOptions {
     QString SMTPServerAddress;
     quint16 SMTPServerPort = 25;
-    QString DefaultCharSet = QStringLiteral("us-ascii");
+    // The program's texts are UTF-8 throughout; "us-ascii" would mislabel every Cyrillic report.
+    QString DefaultCharSet = QStringLiteral("utf-8");
+    // Seconds the mailer waits for the server at most, each time it waits.
+    qint32 SMTPTimeOut = 60;
     bool LogMail = false;
     qint32 CurrentLanguage = -1;
 };

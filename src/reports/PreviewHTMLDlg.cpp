@@ -235,6 +235,10 @@ void TPreviewHTMLForm::actSendEMailExecute() {
     progress.OnCancel = [this]() { Mailer.Cancel(); };
     progress.exec();
     QCoreApplication::processEvents();
+    // The log has it too; the user, who may not keep a log, is told here.
+    if (!Mailer.LastFailure.isEmpty()) {
+        ShowError(Mailer.LastFailure, this);
+    }
 }
 
 void TPreviewHTMLForm::SendOne(TShowProgressForm& progress) {

@@ -19,7 +19,7 @@ TReportMailer::TReportMailer() {
     SendSMTP.Port = 25;
     SendSMTP.ClearParams = true;
     SendSMTP.SubType = TMessageSubType::Plain;
-    SendSMTP.Charset = QStringLiteral("us-ascii");
+    SendSMTP.Charset = QStringLiteral("utf-8");
     SendSMTP.OnConnect = [this]() {
         log(QStringLiteral("Connected to host %1. User ID: %2.")
                 .arg(SendSMTP.Host, SendSMTP.UserID));
@@ -58,6 +58,14 @@ QString TReportMailer::firstRecipient() const {
     return SendSMTP.PostMessage.ToAddress.value(0);
 }
 
+void TReportMailer::failed(const QString& recipient, const QString& reason) {
+    if (SendSMTP.Cancelled) {
+        return;  // the user stopped it and knows
+    }
+    LastFailure = tr("Письмо для %1 не отправлено. Ответ сервера %2:\n%3")
+                      .arg(recipient, SendSMTP.Host, reason.trimmed());
+}
+
 void TReportMailer::Cancel() {
     SendSMTP.Cancelled = true;
 }
@@ -67,7 +75,10 @@ void TReportMailer::SendMessage(const TMailingParameters& parameters, const QStr
     SendSMTP.Host = options.SMTPServerAddress;
     SendSMTP.Port = options.SMTPServerPort;
     SendSMTP.UserID = QHostInfo::localHostName().left(260);
+    // A server that never answers must not hold the send for ever.
+    SendSMTP.TimeOut = qMax(1, options.SMTPTimeOut) * 1000;
     SendSMTP.Cancelled = false;
+    LastFailure.clear();
     SendTag = QRandomGenerator::global()->bounded(2147483647U);
     SendSMTP.Connect();
     try {
@@ -87,8 +98,10 @@ void TReportMailer::SendMessage(const TMailingParameters& parameters, const QStr
         SendSMTP.SendMail();
     } catch (const EError& e) {
         log(QStringLiteral("Error ") + e.message());
+        failed(parameters.Recipient, e.message());
     } catch (const std::exception& e) {
         log(QStringLiteral("Error ") + QString::fromLocal8Bit(e.what()));
+        failed(parameters.Recipient, QString::fromLocal8Bit(e.what()));
     }
     // A cancelled send must not wait for the server once more to say goodbye.
     if (SendSMTP.Cancelled) {

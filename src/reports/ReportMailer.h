@@ -18,8 +18,12 @@ public:
     void SendMessage(const TMailingParameters& parameters, const QString& text);
     // Stops a send that waits for the server: the wait ends with "Socket readln aborted".
     void Cancel();
+    // What went wrong with the last send once connected, for the user: the recipient and
+    // the server's reply; empty after a success or a cancel.
+    QString LastFailure;
 
 private:
     void log(const QString& message) const;
+    void failed(const QString& recipient, const QString& reason);
     QString firstRecipient() const;
 };

@@ -22,7 +22,13 @@ TSendInfoForm::TSendInfoForm(QWidget* parent)
             [this]() { Guarded([this]() { AddButtonClick(); }); });
     connect(ui->DeleteButton, &QPushButton::clicked, this,
             [this]() { Guarded([this]() { DeleteButtonClick(); }); });
-    connect(ui->SendButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->SendButton, &QPushButton::clicked, this, [this]() {
+        Guarded([this]() {
+            if (SendButtonClick()) {
+                accept();
+            }
+        });
+    });
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -92,6 +98,32 @@ int TSendInfoForm::Confirm() {
         list.SaveToKey(kHistoryKey + QLatin1String(h.key));
     }
     return ui->AllRadioButton->isChecked() ? 1 : 2;
+}
+
+bool TSendInfoForm::SendButtonClick() {
+    const struct {
+        QWidget* control;
+        QString text;
+        QString caption;
+    } fields[] = {
+        {ui->FromComboBox, ui->FromComboBox->currentText(), tr("Имя отправителя")},
+        {ui->FromAddressComboBox, ui->FromAddressComboBox->currentText(), tr("Адрес отправителя")},
+        {ui->ReplyToAddressComboBox, ui->ReplyToAddressComboBox->currentText(),
+         tr("Обратный адрес")},
+        {ui->ToEdit, ui->ToEdit->text(), tr("Кому")},
+        {ui->SubjectComboBox, ui->SubjectComboBox->currentText(), tr("Тема")},
+    };
+    for (const auto& f : fields) {
+        // Blanks and control characters at the ends are trimmed; inside, a line break
+        // would start a new header line.
+        const QString inner = TrimmedFieldText(f.text);
+        if (inner.contains(QLatin1Char('\r')) || inner.contains(QLatin1Char('\n'))) {
+            ShowError(tr("Поле \"%1\" не может содержать перевод строки.").arg(f.caption), this);
+            f.control->setFocus();
+            return false;
+        }
+    }
+    return true;
 }
 
 int TSendInfoForm::Execute(TMailingParameters& parameters) {

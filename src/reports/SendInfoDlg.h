@@ -24,6 +24,9 @@ public:
     // The steps of Execute and the handlers, for tests.
     void Prepare(TMailingParameters& parameters);
     int Confirm();
+    // "Отправить": every field that goes into the message's header must be one line; the
+    // first that is not is named, and the dialog stays open.
+    bool SendButtonClick();
     void AddButtonClick();
     void DeleteButtonClick();
     void SetAllAllowed(bool allowed);

@@ -53,7 +53,7 @@ private Q_SLOTS:
         QCOMPARE(Child<QTabWidget>(form, "PageControl")->currentIndex(), 0);
         QCOMPARE(Child<QLineEdit>(form, "SMTPEdit")->text(), QStringLiteral("smtp.example.org"));
         QCOMPARE(Child<QLineEdit>(form, "PortEdit")->text(), QStringLiteral("2525"));
-        QCOMPARE(Child<QLineEdit>(form, "CharSetEdit")->text(), QStringLiteral("us-ascii"));
+        QCOMPARE(Child<QLineEdit>(form, "CharSetEdit")->text(), QStringLiteral("utf-8"));
         QVERIFY(Child<QCheckBox>(form, "MailLogCheckBox")->isChecked());
         QCOMPARE(form.windowTitle(), QStringLiteral("Настройки"));
         // Without language files only the built-in language is offered.

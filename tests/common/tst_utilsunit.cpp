@@ -127,7 +127,8 @@ private Q_SLOTS:
         LoadOptions(RegOptionsKey);
         QCOMPARE(Options().SMTPServerAddress, QString());
         QCOMPARE(Options().SMTPServerPort, quint16(25));
-        QCOMPARE(Options().DefaultCharSet, QStringLiteral("us-ascii"));
+        QCOMPARE(Options().DefaultCharSet, QStringLiteral("utf-8"));  // what the program writes
+        QCOMPARE(Options().SMTPTimeOut, 60);                          // never wait for ever
         QCOMPARE(Options().LogMail, false);
         QCOMPARE(Options().CurrentLanguage, -1);
         TRegistry reg;
@@ -173,7 +174,7 @@ private Q_SLOTS:
         reg.WriteInteger(QStringLiteral("DefaultCharSet"), 1);
         LoadOptions(RegOptionsKey);
         QCOMPARE(Options().SMTPServerPort, quint16(25));
-        QCOMPARE(Options().DefaultCharSet, QStringLiteral("us-ascii"));
+        QCOMPARE(Options().DefaultCharSet, QStringLiteral("utf-8"));
     }
 
     void optionsSaveRoundTrip() {
@@ -183,12 +184,14 @@ private Q_SLOTS:
         Options().DefaultCharSet = QStringLiteral("koi8-r");
         Options().LogMail = true;
         Options().CurrentLanguage = 0;
+        Options().SMTPTimeOut = 15;
         SaveOptions(RegOptionsKey);
         TRegistry reg;
         QVERIFY(reg.OpenKeyReadOnly(RegOptionsKey));
         QCOMPARE(reg.GetValueNames(),
-                 (QStringList{"SMTPServerAddress", "SMTPServerPort", "DefaultCharSet", "LogMail",
-                              "CurrentLanguage"}));
+                 (QStringList{"SMTPServerAddress", "SMTPServerPort", "DefaultCharSet",
+                              "SMTPTimeOut", "LogMail", "CurrentLanguage"}));
+        QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPTimeOut")), std::optional<qint32>(15));
         QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPServerPort")), std::optional<qint32>(65535));
         QCOMPARE(reg.ReadInteger(QStringLiteral("LogMail")), std::optional<qint32>(1));
         Options() = TProgramOptions();

@@ -424,6 +424,32 @@ private Q_SLOTS:
         Options() = TProgramOptions();
     }
 
+    // A refusal after the connection is shown to the user when the progress window has
+    // closed, with the recipient and the server's whole reply.
+    void failedSendIsShown() {
+        TScriptedDialogs dialogs;
+        TFakeServer server;
+        server.replies = {"250 hi\r\n", "250 reset\r\n", "250 from\r\n",
+                          "250 to\r\n", "354 go on\r\n", "554-5.7.1 rejected\r\n554 as spam\r\n",
+                          "221 bye\r\n"};
+        Options().SMTPServerAddress = "127.0.0.1";
+        Options().SMTPServerPort = server.port();
+        TPreviewHTMLForm p;
+        p.SetHTML(head("T") + kTail);
+        p.RunSendDialog = [](TSendInfoForm&, TMailingParameters& m) {
+            m.Recipient = "you@example.org";
+            m.FromAddress = "me@example.org";
+            return 2;
+        };
+        p.actSendEMail->trigger();
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        const QString shown = dialogs.shownTexts().first();
+        QVERIFY2(shown.contains("you@example.org") && shown.contains("554-5.7.1 rejected") &&
+                     shown.contains("554 as spam"),
+                 qPrintable(shown));
+        Options() = TProgramOptions();
+    }
+
     // A server that stops answering: "Отмена", confirmed, ends the send, which is logged
     // like any send error, and the progress window closes.
     void cancelledSend() {

@@ -118,6 +118,44 @@ private Q_SLOTS:
         QCOMPARE(static_cast<QStringList>(loaded), (QStringList{"C", "B", "A"}));
     }
 
+    // A line break in any field of the header is refused at "Отправить", by name, and
+    // never reaches the history lists.
+    void lineBreaksAreRefused_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("subject") << "SubjectComboBox"
+                                 << "Тема";
+        QTest::newRow("sender name") << "FromComboBox"
+                                     << "Имя отправителя";
+        QTest::newRow("sender address") << "FromAddressComboBox"
+                                        << "Адрес отправителя";
+        QTest::newRow("reply-to") << "ReplyToAddressComboBox"
+                                  << "Обратный адрес";
+        QTest::newRow("recipient") << "ToEdit"
+                                   << "Кому";
+    }
+    void lineBreaksAreRefused() {
+        QFETCH(QString, field);
+        QFETCH(QString, caption);
+        TTestEnvironment env;
+        TScriptedDialogs dialogs;
+        TMailingParameters p;
+        TSendInfoForm f;
+        f.Prepare(p);
+        Child<QComboBox>(f, "FromAddressComboBox")->setCurrentText("me@example.org");
+        Child<QLineEdit>(f, "ToEdit")->setText("you@example.org");
+        const QString bad = "a@example.org\r\nBcc: all@example.org";
+        if (auto* box = f.findChild<QComboBox*>(field)) {
+            box->setCurrentText(bad);
+        } else {
+            Child<QLineEdit>(f, qPrintable(field))->setText(bad);
+        }
+        QVERIFY(!f.SendButtonClick());
+        QCOMPARE(dialogs.shownTexts(),
+                 QStringList{"Поле \"" + caption + "\" не может содержать перевод строки."});
+        QVERIFY(!TRegistry().KeyExists(kSubjects));
+    }
+
     void attachmentsAddAndDelete() {
         TTestEnvironment env;
         QTemporaryDir dir;
