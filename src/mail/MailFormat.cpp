@@ -75,8 +75,12 @@ bool IsPlainAscii(const QString& text) {
     return true;
 }
 
-QString EncodedWords(const QString& text) {
+namespace {
+// The words of EncodedWords, the first one holding at most firstBytes bytes, so it fits
+// on a header line behind the field's name.
+QString encodedWords(const QString& text, int firstBytes) {
     QStringList words;
+    int limit = qBound(3, firstBytes, kWordBytes);
     QByteArray chunk;
     const auto flush = [&words, &chunk]() {
         if (!chunk.isEmpty()) {
@@ -89,8 +93,9 @@ QString EncodedWords(const QString& text) {
         // A surrogate pair is one character: never split between its halves.
         const int length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QByteArray bytes = text.mid(i, length).toUtf8();
-        if (chunk.size() + bytes.size() > kWordBytes) {
+        if (!chunk.isEmpty() && chunk.size() + bytes.size() > limit) {
             flush();
+            limit = kWordBytes;
         }
         chunk += bytes;
         i += length - 1;
@@ -98,12 +103,19 @@ QString EncodedWords(const QString& text) {
     flush();
     return words.join(QLatin1Char(' '));
 }
+}  // namespace
+
+QString EncodedWords(const QString& text) {
+    return encodedWords(text, kWordBytes);
+}
 
 QByteArray HeaderLine(const QString& name, const QString& value) {
     if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'))) {
         throw EError(QStringLiteral("Invalid line break in header"));
     }
-    const QString text = IsPlainAscii(value) ? value : EncodedWords(value);
+    // "Name: " and the 12 characters around the base64 of the first word.
+    const int firstBytes = (kHeaderWidth - static_cast<int>(name.size()) - 2 - 12) / 4 * 3;
+    const QString text = IsPlainAscii(value) ? value : encodedWords(value, firstBytes);
     QString out;
     QString current = name + QLatin1Char(':');
     for (const QString& word : text.split(QLatin1Char(' '))) {

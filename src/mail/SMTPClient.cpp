@@ -557,9 +557,6 @@ void TSMTPClient::Compose() {
             }
         }
     }
-    const auto headerText = [](const QString& text) {
-        return IsPlainAscii(text) ? text : EncodedWords(text);
-    };
     FinalHeader.clear();
     FinalHeader << QStringLiteral("From: ") + Mailbox(m.FromName, m.FromAddress);
     const auto mailboxes = [](const QStringList& entries) {
@@ -575,14 +572,14 @@ void TSMTPClient::Compose() {
     if (!m.ToCarbonCopy.isEmpty()) {
         FinalHeader << QStringLiteral("CC: ") + mailboxes(m.ToCarbonCopy);
     }
-    FinalHeader.SetHeaderField(QStringLiteral("Subject"), headerText(m.Subject));
-    FinalHeader.SetHeaderField(QStringLiteral("X-Mailer"), headerText(m.LocalProgram));
+    // Texts stay as they are here; the header line puts them in encoded words (HeaderLine).
+    FinalHeader.SetHeaderField(QStringLiteral("Subject"), m.Subject);
+    FinalHeader.SetHeaderField(QStringLiteral("X-Mailer"), m.LocalProgram);
     FinalHeader.SetHeaderField(QStringLiteral("Reply-To"),
                                m.ReplyTo.isEmpty() ? QString() : mailboxOf(m.ReplyTo));
     // RFC 5322 3.6: every message has its date and, as it should, an id of its own.
-    FinalHeader.SetHeaderField(QStringLiteral("Date"), m.Date.isEmpty()
-                                                           ? MailDate(QDateTime::currentDateTime())
-                                                           : headerText(m.Date));
+    FinalHeader.SetHeaderField(QStringLiteral("Date"),
+                               m.Date.isEmpty() ? MailDate(QDateTime::currentDateTime()) : m.Date);
     FinalHeader.SetHeaderField(QStringLiteral("Message-ID"), NewMessageId(UserID));
     FinalHeader << QStringLiteral("Mime-Version: 1.0");
     static const char* const media[] = {"text/plain", "text/enriched", "text/sgml",
