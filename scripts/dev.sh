@@ -41,9 +41,9 @@ case "${1:-}" in
         exec build/bin/linkarium
         ;;
     test)
-        # A real SMTP peer for the mail tests; reading printed reports back; a PostgreSQL
-        # server for the second half of the catalogue tests.
-        packages+=(python3-aiosmtpd poppler-utils postgresql)
+        # A real SMTP peer for the mail tests (with certificates openssl makes); reading
+        # printed reports back; a PostgreSQL server for the second half of the catalogue tests.
+        packages+=(python3-aiosmtpd poppler-utils postgresql openssl)
         install_missing
         build build
         # A throwaway cluster on a loopback port; without it the server half reports itself

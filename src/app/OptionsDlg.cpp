@@ -7,10 +7,15 @@
 #include "ui_OptionsDlg.h"
 
 #include <QFileInfo>
+#include <QSignalBlocker>
 
 TOptionsForm::TOptionsForm(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TOptionsForm>()) {
     ui->setupUi(this);
+    ui->SecurityComboBox->addItems(
+        {tr("Нет"), QStringLiteral("STARTTLS"), QStringLiteral("SSL/TLS")});
+    connect(ui->SecurityComboBox, &QComboBox::currentIndexChanged, this,
+            &TOptionsForm::SecurityComboBoxChange);
     connect(ui->OkButton, &QPushButton::clicked, this,
             [this]() { Guarded([this]() { OkButtonClick(); }); });
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -21,6 +26,16 @@ TOptionsForm::~TOptionsForm() = default;
 bool TOptionsForm::Execute() {
     LoadControls();
     return exec() == QDialog::Accepted;
+}
+
+void TOptionsForm::SecurityComboBoxChange(int index) {
+    static const int ports[] = {25, 587, 465};
+    const QString port = ui->PortEdit->text().trimmed();
+    if (index >= 0 && index < 3 &&
+        (port.isEmpty() || port == QLatin1String("25") || port == QLatin1String("587") ||
+         port == QLatin1String("465"))) {
+        ui->PortEdit->setText(QString::number(ports[index]));
+    }
 }
 
 void TOptionsForm::FillLanguageList() {
@@ -44,6 +59,14 @@ void TOptionsForm::LoadControls() {
     ui->SMTPEdit->setText(o.SMTPServerAddress);
     ui->PortEdit->setText(QString::number(o.SMTPServerPort));
     ui->CharSetEdit->setText(o.DefaultCharSet);
+    {
+        const QSignalBlocker quiet(ui->SecurityComboBox);  // the stored port stays as it is
+        ui->SecurityComboBox->setCurrentIndex(o.SMTPSecurity);
+    }
+    ui->UserNameEdit->setText(o.SMTPUserName);
+    ui->PasswordEdit->setText(o.SMTPPassword);
+    ui->CertificateEdit->setText(o.SMTPTrustedCertificate);
+    ui->TimeOutSpinBox->setValue(o.SMTPTimeOut);
     ui->MailLogCheckBox->setChecked(o.LogMail);
     FillLanguageList();
     ui->LanguageComboBox->setCurrentIndex(m_rememberedIndex);
@@ -60,6 +83,11 @@ void TOptionsForm::OkButtonClick() {
     }
     o.SMTPServerAddress = ui->SMTPEdit->text();
     o.DefaultCharSet = ui->CharSetEdit->text();
+    o.SMTPSecurity = ui->SecurityComboBox->currentIndex();
+    o.SMTPUserName = ui->UserNameEdit->text().trimmed();
+    o.SMTPPassword = ui->PasswordEdit->text();
+    o.SMTPTrustedCertificate = ui->CertificateEdit->text().trimmed();
+    o.SMTPTimeOut = ui->TimeOutSpinBox->value();
     o.LogMail = ui->MailLogCheckBox->isChecked();
     o.CurrentLanguage = ui->LanguageComboBox->currentData().toInt();
     if (ui->LanguageComboBox->currentIndex() != m_rememberedIndex) {

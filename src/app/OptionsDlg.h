@@ -22,6 +22,9 @@ public:
     // The steps of Execute, callable from tests without a modal loop.
     void LoadControls();
     void OkButtonClick();
+    // A new security choice moves a port left at a default to the choice's own
+    // (25, 587, 465).
+    void SecurityComboBoxChange(int index);
 
     int RememberedLanguageIndex() const { return m_rememberedIndex; }
 

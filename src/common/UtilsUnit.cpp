@@ -166,6 +166,13 @@ void LoadOptions(const QString& key) {
     if (const auto v = reg.ReadInteger(QStringLiteral("SMTPTimeOut")); v && *v > 0) {
         o.SMTPTimeOut = *v;
     }
+    if (const auto v = reg.ReadInteger(QStringLiteral("SMTPSecurity")); v && *v >= 0 && *v <= 2) {
+        o.SMTPSecurity = *v;
+    }
+    o.SMTPUserName = reg.ReadString(QStringLiteral("SMTPUserName")).value_or(QString());
+    o.SMTPPassword = reg.ReadString(QStringLiteral("SMTPPassword")).value_or(QString());
+    o.SMTPTrustedCertificate =
+        reg.ReadString(QStringLiteral("SMTPTrustedCertificate")).value_or(QString());
     if (const auto v = reg.ReadBool(QStringLiteral("LogMail"))) {
         o.LogMail = *v;
     }
@@ -184,6 +191,18 @@ void SaveOptions(const QString& key) {
     reg.WriteInteger(QStringLiteral("SMTPServerPort"), static_cast<qint32>(o.SMTPServerPort));
     reg.WriteString(QStringLiteral("DefaultCharSet"), o.DefaultCharSet);
     reg.WriteInteger(QStringLiteral("SMTPTimeOut"), o.SMTPTimeOut);
+    // Written only once used, so a store of an earlier version reads the same.
+    const auto writeIfSet = [&reg](const char* name, const QString& value) {
+        if (!value.isEmpty() || reg.ValueExists(QLatin1String(name))) {
+            reg.WriteString(QLatin1String(name), value);
+        }
+    };
+    if (o.SMTPSecurity != 0 || reg.ValueExists(QStringLiteral("SMTPSecurity"))) {
+        reg.WriteInteger(QStringLiteral("SMTPSecurity"), o.SMTPSecurity);
+    }
+    writeIfSet("SMTPUserName", o.SMTPUserName);
+    writeIfSet("SMTPPassword", o.SMTPPassword);
+    writeIfSet("SMTPTrustedCertificate", o.SMTPTrustedCertificate);
     reg.WriteBool(QStringLiteral("LogMail"), o.LogMail);
     reg.WriteInteger(QStringLiteral("CurrentLanguage"), o.CurrentLanguage);
 }

@@ -3,14 +3,16 @@
 #include "mail/MailFormat.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QRandomGenerator>
+#include <QSslCertificate>
+#include <QSslSocket>
 #include <QStringEncoder>
-#include <QTcpSocket>
 #include <QThread>
 
 namespace {
@@ -154,6 +156,58 @@ bool TSocketClient::Connected() const {
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
+bool TSocketClient::Encrypted() const {
+    return Connected() && m_socket->isEncrypted();
+}
+
+void TSocketClient::startTls() {
+    if (!QSslSocket::supportsSsl()) {
+        throw EError(QStringLiteral("TLS is not available on this system"));
+    }
+    QString host = Host.trimmed();
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+        host = host.mid(1, host.size() - 2);
+    }
+    m_socket->setPeerVerifyName(host);
+    QStringList problems;
+    QObject context;
+    QObject::connect(
+        m_socket.get(), &QSslSocket::sslErrors, &context,
+        [this, &problems](const QList<QSslError>& errors) {
+            const QString digest = QString::fromLatin1(
+                m_socket->peerCertificate().digest(QCryptographicHash::Sha256).toHex());
+            const bool trusted =
+                !TrustedCertificate.isEmpty() && QString(TrustedCertificate)
+                                                         .remove(QLatin1Char(':'))
+                                                         .compare(digest, Qt::CaseInsensitive) == 0;
+            QList<QSslError> fatal;
+            for (const QSslError& e : errors) {
+                // Only who vouches for the certificate is waived, never the host name.
+                const bool unvouched = e.error() == QSslError::SelfSignedCertificate ||
+                                       e.error() == QSslError::SelfSignedCertificateInChain ||
+                                       e.error() == QSslError::UnableToGetLocalIssuerCertificate ||
+                                       e.error() == QSslError::UnableToVerifyFirstCertificate ||
+                                       e.error() == QSslError::CertificateUntrusted;
+                if (!(trusted && unvouched)) {
+                    fatal << e;
+                    problems << e.errorString();
+                }
+            }
+            if (fatal.isEmpty()) {
+                m_socket->ignoreSslErrors(errors);
+            }
+        });
+    m_buffer.clear();
+    m_socket->startClientEncryption();
+    wait([this]() { return m_socket->isEncrypted() || !Connected(); }, "TLS Negotiation Timed Out",
+         "TLS Negotiation Canceled");
+    if (!m_socket->isEncrypted()) {
+        const QString reason =
+            problems.isEmpty() ? m_socket->errorString() : problems.join(QStringLiteral("; "));
+        throw EError(QStringLiteral("TLS negotiation failed with %1: %2").arg(host, reason));
+    }
+}
+
 qint64 TSocketClient::deadlineFromNow() const {
     if (TimeOut <= 0) {
         return 0;
@@ -244,11 +298,11 @@ void TSocketClient::open() {
     if (address.isNull()) {
         throw EError(QStringLiteral("Null Remote Address"));
     }
-    m_socket = std::make_unique<QTcpSocket>();
+    m_socket = std::make_unique<QSslSocket>();
     // A server that greets and hangs up at once may be unconnected again by the time the
     // wait looks; its greeting is still in the buffer.
     bool reached = false;
-    QObject::connect(m_socket.get(), &QTcpSocket::connected, [&reached]() { reached = true; });
+    QObject::connect(m_socket.get(), &QSslSocket::connected, [&reached]() { reached = true; });
     m_socket->connectToHost(address, Port);
     try {
         wait(
@@ -271,6 +325,14 @@ void TSocketClient::open() {
         }
         m_socket.reset();
         throw EError(QStringLiteral("Connection Failed"));
+    }
+    if (Security == TSecurity::Tls) {
+        try {
+            startTls();
+        } catch (...) {
+            close();
+            throw;
+        }
     }
 }
 
@@ -298,8 +360,12 @@ void TSocketClient::send(const QByteArray& data) {
             }
             written += n;
         }
-        wait([this]() { return !Connected() || m_socket->bytesToWrite() == 0; },
-             "Socket send timed out", "Socket send aborted");
+        wait(
+            [this]() {
+                return !Connected() ||
+                       (m_socket->bytesToWrite() == 0 && m_socket->encryptedBytesToWrite() == 0);
+            },
+            "Socket send timed out", "Socket send aborted");
         // A server that answers and hangs up at once is not a send failure: its reply is
         // still to be read.
         if (!Connected() && m_socket->bytesToWrite() > 0) {
@@ -387,25 +453,10 @@ void TSMTPClient::Connect() {
             throw EError(greeting.isEmpty() ? QStringLiteral("Connection Failed") : greeting);
         }
         checkSingleLine(UserID);
-        bool retried = false;
-        while (true) {
-            ReplyNumber = 0;
-            send(QStringLiteral("HELO %1\r\n").arg(UserID).toUtf8());
-            const QString reply = readReply();
-            if (reply.isEmpty()) {
-                throw EError(SocketErrorText(10054));
-            }
-            if (ReplyNumber > 0 && ReplyNumber < 300) {
-                break;
-            }
-            bool handled = false;
-            if (!retried && OnAuthenticationFailed) {
-                OnAuthenticationFailed(handled);
-            }
-            if (!handled || retried) {
-                throw EError(QStringLiteral("Authentication failed"));
-            }
-            retried = true;
+        if (Security != TSecurity::None || !UserName.isEmpty()) {
+            extendedHello();
+        } else {
+            hello(false, nullptr);
         }
     } catch (...) {
         Busy = false;
@@ -423,6 +474,108 @@ void TSMTPClient::Connect() {
     if (OnConnect) {
         OnConnect();
     }
+}
+
+void TSMTPClient::hello(bool extended, QStringList* capabilities) {
+    bool retried = false;
+    while (true) {
+        ReplyNumber = 0;
+        send(QStringLiteral("%1 %2\r\n")
+                 .arg(extended ? QStringLiteral("EHLO") : QStringLiteral("HELO"), UserID)
+                 .toUtf8());
+        const QString reply = readReply();
+        if (reply.isEmpty()) {
+            throw EError(SocketErrorText(10054));
+        }
+        if (ReplyNumber > 0 && ReplyNumber < 300) {
+            if (capabilities) {
+                // RFC 5321 4.1.1.1: every line after the first names an extension.
+                capabilities->clear();
+                const QStringList lines = reply.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+                for (int i = 1; i < lines.size(); ++i) {
+                    *capabilities << lines.at(i).mid(4).trimmed().toUpper();
+                }
+            }
+            return;
+        }
+        if (extended && ReplyNumber >= 500) {
+            hello(false, capabilities);  // a server of the old kind
+            if (capabilities) {
+                capabilities->clear();
+            }
+            return;
+        }
+        bool handled = false;
+        if (!retried && OnAuthenticationFailed) {
+            OnAuthenticationFailed(handled);
+        }
+        if (!handled || retried) {
+            throw EError(QStringLiteral("Authentication failed"));
+        }
+        retried = true;
+    }
+}
+
+void TSMTPClient::extendedHello() {
+    QStringList capabilities;
+    hello(true, &capabilities);
+    if (Security == TSecurity::StartTls) {
+        if (!capabilities.contains(QStringLiteral("STARTTLS"))) {
+            throw EError(QStringLiteral("The server %1 does not offer STARTTLS").arg(Host));
+        }
+        command(QStringLiteral("STARTTLS"));
+        startTls();
+        hello(true, &capabilities);  // RFC 3207 4.2: what was said before TLS is forgotten
+    }
+    if (!UserName.isEmpty()) {
+        authenticate(capabilities);
+    }
+}
+
+void TSMTPClient::authenticate(const QStringList& capabilities) {
+    // The password never crosses the network in clear.
+    if (!Encrypted()) {
+        throw EError(QStringLiteral(
+            "Authentication needs a secured connection: choose STARTTLS or SSL/TLS"));
+    }
+    QStringList methods;
+    for (const QString& c : capabilities) {
+        if (c.startsWith(QLatin1String("AUTH ")) || c.startsWith(QLatin1String("AUTH="))) {
+            methods << c.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        }
+    }
+    const auto refused = [this](const QString& reply) {
+        bool handled = false;
+        if (OnAuthenticationFailed) {
+            OnAuthenticationFailed(handled);
+        }
+        return EError(QStringLiteral("Authentication failed: ") + reply.trimmed());
+    };
+    if (methods.contains(QStringLiteral("PLAIN"))) {
+        // RFC 4616: authorization identity (none), user, password.
+        const QByteArray token = ('\0' + UserName.toUtf8() + '\0' + Password.toUtf8()).toBase64();
+        const QString reply =
+            Transaction(QStringLiteral("AUTH PLAIN ") + QString::fromLatin1(token));
+        if (ReplyNumber != 235) {
+            throw refused(reply);
+        }
+        return;
+    }
+    if (methods.contains(QStringLiteral("LOGIN"))) {
+        QString reply = Transaction(QStringLiteral("AUTH LOGIN"));
+        for (const QString& answer : {UserName, Password}) {
+            if (ReplyNumber != 334) {
+                throw refused(reply);
+            }
+            reply = Transaction(QString::fromLatin1(answer.toUtf8().toBase64()));
+        }
+        if (ReplyNumber != 235) {
+            throw refused(reply);
+        }
+        return;
+    }
+    throw EError(
+        QStringLiteral("The server %1 offers no way to sign in (AUTH PLAIN or LOGIN)").arg(Host));
 }
 
 void TSMTPClient::Disconnect() {

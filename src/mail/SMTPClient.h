@@ -9,7 +9,11 @@
 #include <memory>
 
 class QHostAddress;
-class QTcpSocket;
+class QSslSocket;
+
+// How the connection to the mail server is secured: not at all, by STARTTLS after the
+// greeting (RFC 3207), or by TLS from the first byte (RFC 8314, port 465).
+enum class TSecurity { None = 0, StartTls = 1, Tls = 2 };
 
 // A list of header lines "Name: value".
 class TExStringList final : public QStringList {
@@ -34,6 +38,10 @@ public:
     int TimeOut = 0;  // milliseconds a wait may take; 0 waits as long as it takes
     qint16 ReplyNumber = 0;
     bool Cancelled = false;
+    TSecurity Security = TSecurity::None;
+    // The SHA-256 digest (hex) of a certificate the user trusts although no authority of
+    // the system vouches for it; the host name must match all the same.
+    QString TrustedCertificate;
 
     std::function<void()> OnConnect;
     std::function<void()> OnDisconnect;
@@ -41,6 +49,7 @@ public:
     std::function<void()> OnConnectionFailed;
 
     bool Connected() const;
+    bool Encrypted() const;
     // Closes the connection at once, without a word to the server.
     void Abort() { close(); }
     // Sends the command and CR LF, reads the whole reply and takes the number of its
@@ -60,13 +69,16 @@ protected:
     virtual QString readReply() { return readLine(); }
     // When a wait that starts now must end (0: never).
     qint64 deadlineFromNow() const;
+    // The TLS handshake on the open connection, the certificate and the host name checked
+    // against the system's authorities; a failure says why.
+    void startTls();
 
 private:
     template <typename Done>
     void wait(Done done, const char* timedOut, const char* canceled, qint64 deadline = 0);
     void lookUp(QHostAddress& address);
 
-    std::unique_ptr<QTcpSocket> m_socket;
+    std::unique_ptr<QSslSocket> m_socket;
     QByteArray m_buffer;
 };
 
@@ -93,6 +105,10 @@ struct TPostMessage {
 class TSMTPClient final : public TSocketClient {
 public:
     QString UserID;
+    // With a user name the client signs in (RFC 4954, PLAIN or LOGIN), and only over an
+    // encrypted connection; without one and without security it speaks as it always has.
+    QString UserName;
+    QString Password;
     TPostMessage PostMessage;
     TExStringList FinalHeader;
     bool ClearParams = true;
@@ -136,6 +152,10 @@ protected:
 private:
     // A transaction whose reply must be there and below 400.
     QString command(const QString& text);
+    // EHLO (HELO when refused), STARTTLS when asked for, then AUTH when a user is set.
+    void extendedHello();
+    void hello(bool extended, QStringList* capabilities);
+    void authenticate(const QStringList& capabilities);
     // The body's text in the character set it is declared in (Charset, or UTF-8).
     QByteArray encodedText(QString& charset) const;
 

@@ -77,6 +77,10 @@ void TReportMailer::SendMessage(const TMailingParameters& parameters, const QStr
     SendSMTP.UserID = QHostInfo::localHostName().left(260);
     // A server that never answers must not hold the send for ever.
     SendSMTP.TimeOut = qMax(1, options.SMTPTimeOut) * 1000;
+    SendSMTP.Security = TSecurity(options.SMTPSecurity);
+    SendSMTP.UserName = options.SMTPUserName;
+    SendSMTP.Password = options.SMTPPassword;
+    SendSMTP.TrustedCertificate = options.SMTPTrustedCertificate;
     SendSMTP.Cancelled = false;
     LastFailure.clear();
     SendTag = QRandomGenerator::global()->bounded(2147483647U);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -159,6 +160,43 @@ private Q_SLOTS:
         QCOMPARE(Options().SMTPServerAddress, QStringLiteral(" mail.example.org "));
         QCOMPARE(Options().DefaultCharSet, QStringLiteral("utf-8"));
         QVERIFY(Options().LogMail);
+    }
+
+    // Security, sign-in and the time limit: a port left at a default follows the choice,
+    // the password shows as dots, and OK stores it all; a store without them reads as before.
+    void mailSecurity() {
+        TTestEnvironment env;
+        TRegistry().OpenKey(RegOptionsKey, true);
+        LoadOptions(RegOptionsKey);
+        QCOMPARE(Options().SMTPSecurity, 0);
+        QVERIFY(Options().SMTPUserName.isEmpty());
+        TScriptedDialogs dialogs;
+        TOptionsForm form;
+        form.LoadControls();
+        auto* security = Child<QComboBox>(form, "SecurityComboBox");
+        auto* port = Child<QLineEdit>(form, "PortEdit");
+        QCOMPARE(security->currentIndex(), 0);
+        QCOMPARE(Child<QSpinBox>(form, "TimeOutSpinBox")->value(), 60);
+        security->setCurrentIndex(1);
+        QCOMPARE(port->text(), QStringLiteral("587"));
+        security->setCurrentIndex(2);
+        QCOMPARE(port->text(), QStringLiteral("465"));
+        port->setText("2465");  // the user's own port stays
+        security->setCurrentIndex(1);
+        QCOMPARE(port->text(), QStringLiteral("2465"));
+        QCOMPARE(Child<QLineEdit>(form, "PasswordEdit")->echoMode(), QLineEdit::Password);
+        Child<QLineEdit>(form, "UserNameEdit")->setText(" ivan ");
+        Child<QLineEdit>(form, "PasswordEdit")->setText("секрет");
+        Child<QSpinBox>(form, "TimeOutSpinBox")->setValue(15);
+        Child<QPushButton>(form, "OkButton")->click();
+        Options() = TProgramOptions();
+        LoadOptions(RegOptionsKey);
+        QCOMPARE(Options().SMTPSecurity, 1);
+        QCOMPARE(Options().SMTPServerPort, quint16(2465));
+        QCOMPARE(Options().SMTPUserName, QStringLiteral("ivan"));
+        QCOMPARE(Options().SMTPPassword, QStringLiteral("секрет"));
+        QCOMPARE(Options().SMTPTimeOut, 15);
+        Options() = TProgramOptions();
     }
 
     void cancelChangesNothing() {

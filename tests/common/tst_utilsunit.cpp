@@ -192,6 +192,7 @@ private Q_SLOTS:
                  (QStringList{"SMTPServerAddress", "SMTPServerPort", "DefaultCharSet",
                               "SMTPTimeOut", "LogMail", "CurrentLanguage"}));
         QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPTimeOut")), std::optional<qint32>(15));
+        // No security and no sign-in: none of their values is written.
         QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPServerPort")), std::optional<qint32>(65535));
         QCOMPARE(reg.ReadInteger(QStringLiteral("LogMail")), std::optional<qint32>(1));
         Options() = TProgramOptions();

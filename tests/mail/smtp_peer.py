@@ -1,16 +1,23 @@
 #!/usr/bin/env python3
 """A real SMTP peer for the mail tests: prints its port, then writes each message it
-receives, parsed by Python's MIME parser, as JSON files message-N.json into the folder given."""
+receives, parsed by Python's MIME parser, as JSON files message-N.json into the folder given.
+
+Options after the folder: --starttls CERT KEY (STARTTLS offered and required), --tls CERT
+KEY (TLS from the first byte), --auth USER:PASSWORD (AUTH required, over TLS only),
+--noauth (no AUTH mechanism offered)."""
 import base64
 import email
 import email.policy
 import json
+import logging
 import os
 import socket
+import ssl
 import sys
-import time
+import warnings
 
 from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult
 
 
 class Keeper:
@@ -52,7 +59,50 @@ def free_port():
         return s.getsockname()[1]
 
 
-controller = Controller(Keeper(sys.argv[1]), hostname="127.0.0.1", port=free_port())
+def server_context(cert, key):
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
+
+
+class Authenticator:
+    def __init__(self, user, password):
+        self.user = user.encode()
+        self.password = password.encode()
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = auth_data.login == self.user and auth_data.password == self.password
+        return AuthResult(success=ok, handled=False)
+
+
+# The tests read what was received; the server's own advice would only clutter their log.
+warnings.simplefilter("ignore")
+logging.disable(logging.WARNING)
+
+options = {}
+args = sys.argv[2:]
+while args:
+    name = args.pop(0)
+    if name in ("--starttls", "--tls"):
+        options[name] = server_context(args.pop(0), args.pop(0))
+    elif name == "--auth":
+        options[name] = args.pop(0).split(":", 1)
+    elif name == "--noauth":
+        options[name] = True
+
+settings = dict(hostname="127.0.0.1", port=free_port())
+if "--starttls" in options:
+    settings.update(tls_context=options["--starttls"], require_starttls=True)
+if "--tls" in options:
+    settings.update(ssl_context=options["--tls"])
+if "--auth" in options:
+    # With TLS from the first byte the whole session is encrypted; the server's own
+    # "TLS required" rule only knows STARTTLS.
+    settings.update(authenticator=Authenticator(*options["--auth"]), auth_required=True,
+                    auth_require_tls="--tls" not in options)
+if "--noauth" in options:
+    settings.update(auth_exclude_mechanism=["LOGIN", "PLAIN"])
+controller = Controller(Keeper(sys.argv[1]), **settings)
 controller.start()
 print(controller.port, flush=True)
 # Runs until the test closes our standard input.

@@ -1,10 +1,14 @@
 #include "mail/SMTPClient.h"
 #include "support/FakeSmtpServer.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSslCertificate>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -18,6 +22,20 @@ class TestSmtpClient final : public QObject {
         c.Port = s.port();
         c.UserID = QStringLiteral("host.example");
         c.TimeOut = 3000;
+    }
+    // A self-signed certificate for host, made with the openssl tool; its SHA-256 digest.
+    static QString makeCertificate(const QString& host, const QString& cert, const QString& key) {
+        const QString name = host.front().isDigit() ? "IP:" + host : "DNS:" + host;
+        QProcess openssl;
+        openssl.setStandardErrorFile(QProcess::nullDevice());
+        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                                  "-out", cert, "-days", "2", "-subj", "/CN=" + host, "-addext",
+                                  "subjectAltName=" + name});
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+            return QString();
+        }
+        return QString::fromLatin1(
+            QSslCertificate::fromPath(cert).value(0).digest(QCryptographicHash::Sha256).toHex());
     }
     static QString errorOf(const std::function<void()>& f) {
         try {
@@ -184,7 +202,8 @@ private Q_SLOTS:
         c.Disconnect();
     }
 
-    // Against a real SMTP implementation, read back with Python's standard e-mail parser:
+    // Against a real SMTP implementation over STARTTLS with AUTH, read back with Python's
+    // standard e-mail parser:
     // the subject and names exactly, a Date and a Message-ID, the report as its text/html
     // part, attachments byte for byte under their names (a line break and "." in one
     // included), no defects, and exactly one message.
@@ -196,8 +215,13 @@ private Q_SLOTS:
             QSKIP("python3-aiosmtpd is not installed: the real-peer test does not run");
         }
         QTemporaryDir dir;
+        const QString cert = dir.filePath("cert.pem");
+        const QString key = dir.filePath("key.pem");
+        const QString digest = makeCertificate("127.0.0.1", cert, key);
+        QVERIFY(!digest.isEmpty());
         QProcess peer;
-        peer.start(python, {QStringLiteral(SMTP_PEER_SCRIPT), dir.path()});
+        peer.start(python, {QStringLiteral(SMTP_PEER_SCRIPT), dir.path(), "--starttls", cert, key,
+                            "--auth", "ivan:пароль"});
         QVERIFY(peer.waitForReadyRead(10000));
         const quint16 port = peer.readLine().trimmed().toUShort();
         QVERIFY(port > 0);
@@ -218,7 +242,12 @@ private Q_SLOTS:
         c.Port = port;
         c.UserID = QStringLiteral("host.example");
         c.TimeOut = 10000;
+        c.Security = TSecurity::StartTls;
+        c.TrustedCertificate = digest;
+        c.UserName = QStringLiteral("ivan");
+        c.Password = QStringLiteral("пароль");
         c.Connect();
+        QVERIFY(c.Encrypted());
         const QString subject =
             QStringLiteral("Отчёт: ссылки & <новости> — очень длинная тема письма, ") +
             QString(40, QChar(0x0436));
@@ -263,6 +292,105 @@ private Q_SLOTS:
             const QJsonObject part = parts.at(i + 1).toObject();
             QCOMPARE(part.value("filename").toString(), QFileInfo(files[i]).fileName());
             QCOMPARE(QByteArray::fromBase64(part.value("data").toString().toLatin1()), contents[i]);
+        }
+    }
+
+    // Against the real peer secured as providers secure it: STARTTLS or TLS from the first
+    // byte, AUTH over TLS only, with a certificate this test makes and trusts by digest.
+    void securedPeer_data() {
+        QTest::addColumn<QStringList>("peer");  // options of smtp_peer.py, CERT/KEY replaced
+        QTest::addColumn<int>("security");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QString>("certificateHost");
+        QTest::addColumn<QString>("error");  // a regular expression; empty: delivered
+        const QStringList starttls = {"--starttls", "CERT", "KEY", "--auth", "u:secret"};
+        const QStringList tls = {"--tls", "CERT", "KEY", "--auth", "u:secret"};
+        QTest::newRow("STARTTLS and AUTH")
+            << starttls << int(TSecurity::StartTls) << "secret" << true << "127.0.0.1"
+            << "";
+        QTest::newRow("TLS on connect and AUTH")
+            << tls << int(TSecurity::Tls) << "secret" << true << "127.0.0.1"
+            << "";
+        QTest::newRow("wrong password")
+            << starttls << int(TSecurity::StartTls) << "wrong" << true << "127.0.0.1"
+            << "Authentication failed: 535.*";
+        QTest::newRow("no AUTH offered: the name is never sent")
+            << QStringList{"--starttls", "CERT", "KEY", "--noauth"} << int(TSecurity::StartTls)
+            << "secret" << true << "127.0.0.1"
+            << ".*offers no way to sign in.*";
+        QTest::newRow("a user name without security is refused")
+            << QStringList{} << int(TSecurity::None) << "secret" << true << "127.0.0.1"
+            << "Authentication needs a secured connection.*";
+        QTest::newRow("certificate of another host")
+            << tls << int(TSecurity::Tls) << "secret" << true << "other.example"
+            << "TLS negotiation failed with 127.0.0.1: .*host name.*";
+        QTest::newRow("certificate nobody vouches for")
+            << tls << int(TSecurity::Tls) << "secret" << false << "127.0.0.1"
+            << "TLS negotiation failed with 127.0.0.1: .*self.signed.*";
+    }
+    void securedPeer() {
+        QFETCH(QStringList, peer);
+        QFETCH(int, security);
+        QFETCH(QString, password);
+        QFETCH(bool, trusted);
+        QFETCH(QString, certificateHost);
+        QFETCH(QString, error);
+        const QString python = QStringLiteral("/usr/bin/python3");
+        if (QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import aiosmtpd")}) !=
+            0) {
+            QSKIP("python3-aiosmtpd is not installed: the secured-peer test does not run");
+        }
+        if (!QSslSocket::supportsSsl()) {
+            QSKIP("no TLS library: the secured-peer test does not run");
+        }
+        QTemporaryDir dir;
+        const QString cert = dir.filePath("cert.pem");
+        const QString key = dir.filePath("key.pem");
+        const QString digest = makeCertificate(certificateHost, cert, key);
+        QVERIFY(!digest.isEmpty());
+        peer.replaceInStrings(QRegularExpression("^CERT$"), cert);
+        peer.replaceInStrings(QRegularExpression("^KEY$"), key);
+        QProcess server;
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start(python, QStringList{QStringLiteral(SMTP_PEER_SCRIPT), dir.path()} + peer);
+        QVERIFY(server.waitForReadyRead(10000));
+        const quint16 port = server.readLine().trimmed().toUShort();
+        QVERIFY(port > 0);
+        TSMTPClient c;
+        c.Host = QStringLiteral("127.0.0.1");
+        c.Port = port;
+        c.UserID = QStringLiteral("host.example");
+        c.TimeOut = 10000;
+        c.Security = TSecurity(security);
+        c.UserName = QStringLiteral("u");
+        c.Password = password;
+        if (trusted) {
+            c.TrustedCertificate = digest;
+        }
+        const QString failure = errorOf([&c]() {
+            c.Connect();
+            c.PostMessage.FromAddress = QStringLiteral("me@example.org");
+            c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
+            c.PostMessage.Subject = QStringLiteral("Защищённое письмо");
+            c.PostMessage.Body = {QStringLiteral("hello")};
+            c.SendMail();
+            c.Disconnect();
+        });
+        c.Abort();
+        server.closeWriteChannel();
+        QVERIFY(server.waitForFinished(10000));
+        if (error.isEmpty()) {
+            QCOMPARE(failure, QString());
+            QVERIFY(QFile::exists(dir.filePath("message-1.json")));
+        } else {
+            QVERIFY2(QRegularExpression("^" + error + "$",
+                                        QRegularExpression::DotMatchesEverythingOption |
+                                            QRegularExpression::CaseInsensitiveOption)
+                         .match(failure)
+                         .hasMatch(),
+                     qPrintable(failure));
+            QVERIFY(!QFile::exists(dir.filePath("message-1.json")));
         }
     }
 
