@@ -1041,6 +1041,30 @@
         <source>Новые настройки языка вступят в силу после перезапуска программы.</source>
         <translation>The new language settings take effect after the program is restarted.</translation>
     </message>
+    <message>
+        <source>Защита соединения:</source>
+        <translation>Connection security:</translation>
+    </message>
+    <message>
+        <source>Имя пользователя:</source>
+        <translation>User name:</translation>
+    </message>
+    <message>
+        <source>Пароль:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>Доверенный сертификат (SHA-256):</source>
+        <translation>Trusted certificate (SHA-256):</translation>
+    </message>
+    <message>
+        <source>Ожидание ответа, с:</source>
+        <translation>Wait for a reply, s:</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>None</translation>
+    </message>
 </context>
 <context>
     <name>TParameters</name>
@@ -1157,6 +1181,18 @@
         <source>Записи %1–%2 из %3</source>
         <translation>Records %1–%2 of %3</translation>
     </message>
+    <message>
+        <source>Не удалось сохранить файл %1: %2</source>
+        <translation>Could not save the file %1: %2</translation>
+    </message>
+    <message>
+        <source>Отчёт</source>
+        <translation>Report</translation>
+    </message>
+    <message>
+        <source>Файл %1 уже существует. Заменить его?</source>
+        <translation>The file %1 already exists. Replace it?</translation>
+    </message>
 </context>
 <context>
     <name>TRegistryStore</name>
@@ -1170,6 +1206,12 @@
     <message>
         <source>Не указан или неверный адрес SMTP сервера. Обратитесь к настройкам программы.</source>
         <translation>The SMTP server address is missing or wrong. Check the program options.</translation>
+    </message>
+    <message>
+        <source>Письмо для %1 не отправлено. Ответ сервера %2:
+%3</source>
+        <translation>The message to %1 was not sent. The server %2 answered:
+%3</translation>
     </message>
 </context>
 <context>
@@ -1241,6 +1283,30 @@
     <message>
         <source>Любой файл (*)</source>
         <translation>Any file (*)</translation>
+    </message>
+    <message>
+        <source>Имя отправителя</source>
+        <translation>Sender name</translation>
+    </message>
+    <message>
+        <source>Адрес отправителя</source>
+        <translation>Sender address</translation>
+    </message>
+    <message>
+        <source>Обратный адрес</source>
+        <translation>Reply-to address</translation>
+    </message>
+    <message>
+        <source>Кому</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>Тема</source>
+        <translation>Subject</translation>
+    </message>
+    <message>
+        <source>Поле &quot;%1&quot; не может содержать перевод строки.</source>
+        <translation>The field &quot;%1&quot; cannot contain a line break.</translation>
     </message>
 </context>
 <context>
