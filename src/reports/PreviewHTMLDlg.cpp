@@ -176,8 +176,13 @@ QString TPreviewHTMLForm::ProposedFileName() const {
     if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) {
         name.prepend(tr("Отчёт"));
     }
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/') +
-           name + QStringLiteral(".htm");
+    // A new account may have no documents folder yet: then the home folder, never the
+    // folder the program happened to start in.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QDir::homePath();
+    }
+    return folder + QLatin1Char('/') + name + QStringLiteral(".htm");
 }
 
 void TPreviewHTMLForm::actSaveHTMLExecute() {

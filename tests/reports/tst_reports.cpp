@@ -282,9 +282,13 @@ private Q_SLOTS:
         // The dialog adds ".htm" itself, and proposes the title in the documents folder.
         QCOMPARE(dialogs.shown().first().suffix, QStringLiteral("htm"));
         p.ReportTitle = "Linkarium / ссылки";
-        QCOMPARE(p.ProposedFileName(),
-                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                     "/Linkarium _ ссылки.htm");
+        const QFileInfo proposed(p.ProposedFileName());
+        QCOMPARE(proposed.fileName(), QStringLiteral("Linkarium _ ссылки.htm"));
+        QVERIFY(proposed.dir().exists());
+        QVERIFY(proposed.dir() != QDir::current());
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(proposed.dir(), QDir(QFileInfo(documents).isDir() ? documents : QDir::homePath()));
         // "report" once more, now that report.htm exists: asked before it is replaced.
         dialogs.answerFiles({dir + "/report"});
         dialogs.answer(QMessageBox::No);
