@@ -12,6 +12,8 @@
 TOptionsForm::TOptionsForm(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TOptionsForm>()) {
     ui->setupUi(this);
+    // Room for a server's name, a user name and a certificate digest.
+    setMinimumWidth(480);
     ui->SecurityComboBox->addItems(
         {tr("Нет"), QStringLiteral("STARTTLS"), QStringLiteral("SSL/TLS")});
     connect(ui->SecurityComboBox, &QComboBox::currentIndexChanged, this,
