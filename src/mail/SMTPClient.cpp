@@ -250,20 +250,23 @@ void TSocketClient::lookUp(QHostAddress& address) {
     }
     address.clear();
     // The lookup runs beside the event loop, inside the same wait as every other one, so
-    // the time limit and Cancel hold for it too.
-    bool done = false;
-    QHostInfo result;
-    QObject receiver;
-    const int id = QHostInfo::lookupHost(host, &receiver, [&done, &result](const QHostInfo& info) {
-        result = info;
-        done = true;
-    });
-    try {
-        wait([&done]() { return done; }, "Host Lookup Timed Out", "Host Lookup Canceled");
-    } catch (...) {
-        QHostInfo::abortHostLookup(id);
-        throw;
+    // the time limit and Cancel hold for it too. A lookup given up on finishes on its own
+    // into state that outlives this call, received by an object that outlives it too
+    // (aborting it, or losing its receiver, would leak the answer's slot object).
+    struct TLookup {
+        bool done = false;
+        QHostInfo info;
+    };
+    const auto state = std::make_shared<TLookup>();
+    if (!m_lookups) {
+        m_lookups = std::make_unique<QObject>();
     }
+    QHostInfo::lookupHost(host, m_lookups.get(), [state](const QHostInfo& info) {
+        state->info = info;
+        state->done = true;
+    });
+    wait([&state]() { return state->done; }, "Host Lookup Timed Out", "Host Lookup Canceled");
+    const QHostInfo result = state->info;
     const QList<QHostAddress> found = result.addresses();
     for (const QHostAddress& a : found) {
         if (a.protocol() == QAbstractSocket::IPv4Protocol) {

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <QObject>
+
 #include <functional>
 #include <memory>
 
@@ -79,6 +81,7 @@ private:
     void lookUp(QHostAddress& address);
 
     std::unique_ptr<QSslSocket> m_socket;
+    std::unique_ptr<QObject> m_lookups;  // receives the answers of name lookups
     QByteArray m_buffer;
 };
 
