@@ -23,6 +23,15 @@ class TestSmtpClient final : public QObject {
         c.UserID = QStringLiteral("host.example");
         c.TimeOut = 3000;
     }
+    // The server answers with the script, its greeting first; the client holds one message.
+    static void prepareDialogue(TFakeServer& s, QList<QByteArray> script, TSMTPClient& c) {
+        s.greeting = script.takeFirst();
+        s.replies = script;
+        setUp(c, s);
+        c.PostMessage.FromAddress = QStringLiteral("me@example.org");
+        c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
+        c.PostMessage.Body = {QStringLiteral("hello")};
+    }
     // A self-signed certificate for host, made with the openssl tool; its SHA-256 digest.
     static QString makeCertificate(const QString& host, const QString& cert, const QString& key) {
         const QString name = host.front().isDigit() ? "IP:" + host : "DNS:" + host;
@@ -464,13 +473,8 @@ private Q_SLOTS:
                                     "250 queued\r\n", "221 bye\r\n"};
         script[stage] = reply;
         TFakeServer s;
-        s.greeting = script.takeFirst();
-        s.replies = script;
         TSMTPClient c;
-        setUp(c, s);
-        c.PostMessage.FromAddress = QStringLiteral("me@example.org");
-        c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
-        c.PostMessage.Body = {QStringLiteral("hello")};
+        prepareDialogue(s, script, c);
         QStringList notFound;
         c.OnRecipientNotFound = [&notFound](const QString& r) { notFound << r; };
         bool success = false;
@@ -571,13 +575,8 @@ private Q_SLOTS:
             script[5] = "554 no recipients\r\n";
         }
         TFakeServer s;
-        s.greeting = script.takeFirst();
-        s.replies = script;
         TSMTPClient c;
-        setUp(c, s);
-        c.PostMessage.FromAddress = QStringLiteral("me@example.org");
-        c.PostMessage.ToAddress = {QStringLiteral("you@example.org")};
-        c.PostMessage.Body = {QStringLiteral("hello")};
+        prepareDialogue(s, script, c);
         QStringList refused;
         c.OnRecipientNotFound = [&refused](const QString& r) { refused << r; };
         bool success = false;

@@ -73,6 +73,15 @@ class TestReports final : public QObject {
         return page;
     }
 
+    // The mailing dialog answered: from me@example.org to you@example.org, this record.
+    static void answerSendDialog(TPreviewHTMLForm& p) {
+        p.RunSendDialog = [](TSendInfoForm&, TMailingParameters& m) {
+            m.Recipient = "you@example.org";
+            m.FromAddress = "me@example.org";
+            return 2;
+        };
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         LINKARIUM_REQUIRE_ENGINE();
@@ -440,11 +449,7 @@ private Q_SLOTS:
         Options().SMTPServerPort = server.port();
         TPreviewHTMLForm p;
         p.SetHTML(head("T") + kTail);
-        p.RunSendDialog = [](TSendInfoForm&, TMailingParameters& m) {
-            m.Recipient = "you@example.org";
-            m.FromAddress = "me@example.org";
-            return 2;
-        };
+        answerSendDialog(p);
         p.actSendEMail->trigger();
         QCOMPARE(dialogs.shownTexts().size(), 1);
         const QString shown = dialogs.shownTexts().first();
@@ -466,11 +471,7 @@ private Q_SLOTS:
         Options().LogMail = true;
         TPreviewHTMLForm p;
         p.SetHTML(head("T") + kTail);
-        p.RunSendDialog = [](TSendInfoForm&, TMailingParameters& m) {
-            m.Recipient = "you@example.org";
-            m.FromAddress = "me@example.org";
-            return 2;
-        };
+        answerSendDialog(p);
         QString caption;
         int maximum = 0;
         QTimer press;
