@@ -488,6 +488,19 @@ private Q_SLOTS:
                                           "RCPT TO:<you@example.org>", "DATA", ".", "QUIT"}));
     }
 
+    // EHLO refused by a server of the old kind: HELO follows; without STARTTLS on offer a
+    // secured send stops there, before any word about the message.
+    void ehloFallsBackToHelo() {
+        TFakeServer s;
+        TSMTPClient c;
+        prepareDialogue(s, {"220 old\r\n", "500 what?\r\n", "250 hi\r\n", "221 bye\r\n"}, c);
+        c.Security = TSecurity::StartTls;
+        QCOMPARE(errorOf([&c]() { c.Connect(); }),
+                 QStringLiteral("The server 127.0.0.1 does not offer STARTTLS"));
+        QCOMPARE(s.received.mid(0, 2), (QStringList{"EHLO host.example", "HELO host.example"}));
+        QVERIFY(!c.Connected());
+    }
+
     // Names are looked up inside the waiting loop: Cancel ends the lookup; an IPv6 address
     // is connected to as it is.
     void lookupAndIPv6() {
