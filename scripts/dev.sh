@@ -42,8 +42,9 @@ case "${1:-}" in
         ;;
     test)
         # A real SMTP peer for the mail tests (with certificates openssl makes); reading
-        # printed reports back; a PostgreSQL server for the second half of the catalogue tests.
-        packages+=(python3-aiosmtpd poppler-utils postgresql openssl)
+        # printed reports back; a PostgreSQL server for the second half of the catalogue tests;
+        # and the desktop's validators for the installed files.
+        packages+=(python3-aiosmtpd poppler-utils postgresql openssl desktop-file-utils appstream)
         install_missing
         build build
         # A throwaway cluster on a loopback port; without it the server half reports itself

@@ -1065,6 +1065,10 @@
         <source>Нет</source>
         <translation>None</translation>
     </message>
+    <message>
+        <source>Файл протокола: %1</source>
+        <translation>Log file: %1</translation>
+    </message>
 </context>
 <context>
     <name>TParameters</name>

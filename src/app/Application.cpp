@@ -15,4 +15,6 @@ void TApplication::SetIdentity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvel"));
     QCoreApplication::setApplicationName(ApplicationTitle);
     QCoreApplication::setApplicationVersion(QStringLiteral(LINKARIUM_VERSION));
+    // The desktop finds the entry, and so the icon, of the running window by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.quorvel.Linkarium"));
 }

@@ -146,9 +146,7 @@ QMenu* TMainForm::makeMenu(const char* name, const QString& caption, int group) 
 }
 
 void TMainForm::FormCreate() {
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    m_helpFile =
-        exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".html");
+    m_helpFile = HelpFileName();
     setMinimumWidth(kMinimumWidth);
     setFixedHeight(kHeight);
     const QScreen* screen = QGuiApplication::primaryScreen();

@@ -6,6 +6,7 @@
 #include "platform/LocaleTable.h"
 #include "ui_OptionsDlg.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSignalBlocker>
 
@@ -70,6 +71,8 @@ void TOptionsForm::LoadControls() {
     ui->CertificateEdit->setText(o.SMTPTrustedCertificate);
     ui->TimeOutSpinBox->setValue(o.SMTPTimeOut);
     ui->MailLogCheckBox->setChecked(o.LogMail);
+    ui->MailLogFileLabel->setText(
+        tr("Файл протокола: %1").arg(QDir::toNativeSeparators(MailLogFileName())));
     FillLanguageList();
     ui->LanguageComboBox->setCurrentIndex(m_rememberedIndex);
 }

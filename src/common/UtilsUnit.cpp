@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -14,13 +15,8 @@
 
 namespace {
 
-struct TDerivedPaths {
-    QString mailLog;
-    QString languages;
-};
-
-TDerivedPaths& paths() {
-    static TDerivedPaths p;
+TProgramPaths& paths() {
+    static TProgramPaths p;
     return p;
 }
 
@@ -125,6 +121,8 @@ QString LogDateTimeText(const QDateTime& when) {
 }
 
 void AppendLogLine(const QString& fileName, quint32 tag, const QString& message) {
+    // The state folder of an installed program may not exist yet.
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         return;
@@ -224,10 +222,51 @@ QString LanguageFileName(const QString& abbreviation) {
     return LanguagesFolder() + exe + QLatin1Char('.') + abbreviation;
 }
 
+TProgramPaths ProgramPathsFor(const QString& exeFolder, const QString& exeName,
+                              const QString& stateHome) {
+    const QString folder = exeFolder.endsWith(QLatin1Char('/')) ? exeFolder : exeFolder + u'/';
+    const QString data = QDir::cleanPath(folder + QStringLiteral("../share/linkarium")) + u'/';
+    TProgramPaths p;
+    // Beside the executable first (a build tree, the described layout), then the data
+    // folder of an installed program.
+    p.languages = folder + QStringLiteral("Languages/");
+    if (!QFileInfo(p.languages).isDir() &&
+        QFileInfo(data + QStringLiteral("translations")).isDir()) {
+        p.languages = data + QStringLiteral("translations/");
+    }
+    const QString help = exeName + QStringLiteral(".html");
+    p.help = folder + help;
+    if (!QFileInfo::exists(p.help) && QFileInfo::exists(data + QStringLiteral("help/") + help)) {
+        p.help = data + QStringLiteral("help/") + help;
+    }
+    // Beside a build tree's executable; an installed program (its data folder exists) or a
+    // folder nobody may write keeps it in the user's state folder (XDG Base Directory), so
+    // even root never writes into /usr/bin.
+    p.mailLog = folder + QStringLiteral("Mail.Log");
+    if (!QFileInfo(folder).isWritable() || QFileInfo(data).isDir()) {
+        const QString state =
+            stateHome.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/state") : stateHome;
+        p.mailLog = state + QStringLiteral("/Linkarium/Mail.Log");
+    }
+    return p;
+}
+
+QString HelpFileName() {
+    if (paths().help.isEmpty() && QCoreApplication::instance()) {
+        return ProgramPathsFor(
+                   programFolder(),
+                   QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
+                   qEnvironmentVariable("XDG_STATE_HOME"))
+            .help;
+    }
+    return paths().help;
+}
+
 void InitUtilsUnit() {
-    paths().mailLog = programFolder() + QStringLiteral("Mail.Log");
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    paths() = ProgramPathsFor(programFolder(), exe.completeBaseName(),
+                              qEnvironmentVariable("XDG_STATE_HOME"));
     LoadOptions(RegOptionsKey);
-    paths().languages = programFolder() + QStringLiteral("Languages/");
 }
 
 void NullBlankFields(TDataSet& dataSet) {

@@ -60,8 +60,17 @@ TProgramOptions& Options();
 void LoadOptions(const QString& key);
 void SaveOptions(const QString& key);
 
-// Paths derived once at start from the executable's folder.
+// Paths derived once at start from the executable's folder: beside it in a build tree, in
+// ../share/linkarium/ and the user's state folder once installed.
+struct TProgramPaths {
+    QString mailLog;
+    QString languages;
+    QString help;
+};
+TProgramPaths ProgramPathsFor(const QString& exeFolder, const QString& exeName,
+                              const QString& stateHome);
 QString MailLogFileName();
+QString HelpFileName();
 QString LanguagesFolder();
 void SetLanguagesFolder(const QString& folder);
 // "<languages folder><executable name>.<abbreviation>".

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -56,6 +57,7 @@ private Q_SLOTS:
         QCOMPARE(Child<QLineEdit>(form, "PortEdit")->text(), QStringLiteral("2525"));
         QCOMPARE(Child<QLineEdit>(form, "CharSetEdit")->text(), QStringLiteral("utf-8"));
         QVERIFY(Child<QCheckBox>(form, "MailLogCheckBox")->isChecked());
+        QVERIFY(Child<QLabel>(form, "MailLogFileLabel")->text().endsWith(MailLogFileName()));
         QCOMPARE(form.windowTitle(), QStringLiteral("Настройки"));
         // Without language files only the built-in language is offered.
         QCOMPARE(items(Child<QComboBox>(form, "LanguageComboBox")), QStringList{"Russian"});

@@ -7,6 +7,7 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "support/TestHelpers.h"
@@ -120,6 +121,33 @@ private Q_SLOTS:
         reg.WriteInteger(QStringLiteral("Number"), 5);
         QCOMPARE(ReadRegString(RegRootKey, QStringLiteral("Number"), QStringLiteral("d")),
                  QStringLiteral("d"));
+    }
+
+    // Beside the executable in a build tree; in ../share/linkarium and the state folder once
+    // installed; a folder that cannot be written never gets the mail log.
+    void programPaths() {
+        QTemporaryDir dir;
+        const QString tree = dir.filePath("build/bin");
+        QDir().mkpath(tree + "/Languages");
+        QFile(tree + "/linkarium.html").open(QIODevice::WriteOnly);
+        TProgramPaths p = ProgramPathsFor(tree, "linkarium", dir.filePath("state"));
+        QCOMPARE(p.languages, tree + "/Languages/");
+        QCOMPARE(p.help, tree + "/linkarium.html");
+        QCOMPARE(p.mailLog, tree + "/Mail.Log");
+        const QString prefix = dir.filePath("usr");
+        QDir().mkpath(prefix + "/bin");
+        QDir().mkpath(prefix + "/share/linkarium/translations");
+        QDir().mkpath(prefix + "/share/linkarium/help");
+        QFile(prefix + "/share/linkarium/help/linkarium.html").open(QIODevice::WriteOnly);
+        p = ProgramPathsFor(prefix + "/bin", "linkarium", dir.filePath("state"));
+        QCOMPARE(p.languages, prefix + "/share/linkarium/translations/");
+        QCOMPARE(p.help, prefix + "/share/linkarium/help/linkarium.html");
+        QCOMPARE(p.mailLog, dir.filePath("state") + "/Linkarium/Mail.Log");
+        p = ProgramPathsFor(dir.filePath("nowhere/bin"), "linkarium", QString());
+        QCOMPARE(p.mailLog, QDir::homePath() + "/.local/state/Linkarium/Mail.Log");
+        // The log's folder is made when the first line is written.
+        AppendLogLine(dir.filePath("state/Linkarium/Mail.Log"), 1, "first");
+        QVERIFY(QFileInfo::exists(dir.filePath("state/Linkarium/Mail.Log")));
     }
 
     void optionsDefaultsOnEmptyStore() {
