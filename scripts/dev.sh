@@ -43,8 +43,10 @@ case "${1:-}" in
     test)
         # A real SMTP peer for the mail tests (with certificates openssl makes); reading
         # printed reports back; a PostgreSQL server for the second half of the catalogue tests;
-        # and the desktop's validators for the installed files.
-        packages+=(python3-aiosmtpd poppler-utils postgresql openssl desktop-file-utils appstream)
+        # the desktop's validators for the installed files; the tools that make and check
+        # the Debian package.
+        packages+=(python3-aiosmtpd poppler-utils postgresql openssl desktop-file-utils appstream
+                   dpkg-dev lintian x11-utils)
         install_missing
         build build
         # A throwaway cluster on a loopback port; without it the server half reports itself
@@ -68,6 +70,8 @@ case "${1:-}" in
             export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
             ctest --output-on-failure --parallel "$(nproc)"
         ) || status=$?
+        # The Debian package: lintian, and on a disposable machine install, start, remove.
+        ./scripts/check-package.sh || status=$?
         exit "$status"
         ;;
     *)
