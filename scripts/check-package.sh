@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks it: lintian finds no error; then, on a disposable
 # machine only (CI=true, as root), installs it, starts /usr/bin/linkarium under Xvfb with a
-# fresh home until its window shows, removes it again and checks nothing of it is left.
+# fresh home set to English until its window shows (the language file read from the
+# installed folder), removes it again and checks nothing of it is left.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -30,17 +31,37 @@ cleanup() {
 }
 trap cleanup EXIT
 [ -f /usr/share/linkarium/translations/linkarium.ENU ] || { echo "FAILED: no language file"; exit 1; }
+# English chosen in the options, as the options dialog stores it (value CurrentLanguage 1033
+# under the options key of the settings store).
+store="$home/.config/Quorvel/Linkarium"
+mkdir -p "$store"
+sqlite3 "$store/settings.db" "PRAGMA application_id=1280004679;
+    CREATE TABLE reg_keys(fold TEXT PRIMARY KEY, path TEXT NOT NULL) WITHOUT ROWID;
+    CREATE TABLE reg_values(id INTEGER PRIMARY KEY AUTOINCREMENT, key_fold TEXT NOT NULL,
+        fold TEXT NOT NULL, name TEXT NOT NULL, type INTEGER NOT NULL, data,
+        UNIQUE(key_fold, fold));
+    INSERT INTO reg_keys VALUES('software', 'Software'), ('software\quorvel', 'Software\Quorvel'),
+        ('software\quorvel\linkarium', 'Software\Quorvel\Linkarium'),
+        ('software\quorvel\linkarium\options', 'Software\Quorvel\Linkarium\Options');
+    INSERT INTO reg_values(key_fold, fold, name, type, data)
+        VALUES('software\quorvel\linkarium\options', 'currentlanguage', 'CurrentLanguage', 4, 1033);"
+chmod 600 "$store/settings.db"
 shown="$(HOME="$home" XDG_RUNTIME_DIR="$home" timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    bash -c '/usr/bin/linkarium & pid=$!
+    bash -c 'strace -f -qq -e trace=openat -o "$HOME/opened" /usr/bin/linkarium >/dev/null 2>&1 &
+             pid=$!
              for i in $(seq 1 100); do
                  if xwininfo -root -tree 2>/dev/null | grep -q "\"Linkarium\""; then
                      echo shown; break
                  fi
                  sleep 0.2
              done
-             kill $pid 2>/dev/null; wait $pid 2>/dev/null || true')"
+             pkill -x linkarium; wait $pid 2>/dev/null || true')"
 if [ "$shown" != "shown" ]; then
     echo "FAILED: the installed program showed no window"
+    exit 1
+fi
+if ! grep -q '/usr/share/linkarium/translations/linkarium.ENU' "$home/opened"; then
+    echo "FAILED: the English interface did not read its language file from /usr/share/linkarium"
     exit 1
 fi
 trap - EXIT

@@ -46,7 +46,7 @@ case "${1:-}" in
         # the desktop's validators for the installed files; the tools that make and check
         # the Debian package.
         packages+=(python3-aiosmtpd poppler-utils postgresql openssl desktop-file-utils appstream
-                   dpkg-dev lintian x11-utils)
+                   dpkg-dev lintian x11-utils strace)
         install_missing
         build build
         # A throwaway cluster on a loopback port; without it the server half reports itself
