@@ -8,6 +8,7 @@
 #include "platform/registry/RegistryStore.h"
 #include "urls/URLViewFrm.h"
 
+#include <cstdio>
 #include <memory>
 
 // The entry sequence: options, one copy per executable, language, the main window, the
@@ -18,8 +19,15 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
     InitUtilsUnit();
     TSingleInstance instance(QCoreApplication::applicationFilePath());
-    if (!instance.Start()) {
-        return 0;
+    switch (instance.Start()) {
+        case TSingleInstance::TStartResult::Run:
+            break;
+        case TSingleInstance::TStartResult::Activated:
+            return 0;
+        case TSingleInstance::TStartResult::Failed:
+            // Never run unguarded beside another copy: say why and leave.
+            std::fprintf(stderr, "%s\n", qPrintable(instance.FailureText()));
+            return 1;
     }
     SelectLanguage();
     const QString notice = TRegistryStore::instance().takeNotice();

@@ -9,16 +9,32 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr int kLockWaitMs = 5000;
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
+const QByteArray kAcknowledge = QByteArrayLiteral("ok\n");
+// A client that has not said its word by then is closed: idle connections must not use
+// up the running copy's descriptors.
+constexpr int kIdleClientMs = 2000;
+// Beyond this many open clients the oldest is dropped, for the same reason.
+constexpr std::size_t kMaxClients = 64;
+// Room left in sockaddr_un::sun_path (108 bytes) for the temporary name the server
+// binds before moving the socket into place.
+constexpr int kMaxSocketPath = 90;
+constexpr qint64 kMaxListBytes = 64 * 1024;
+constexpr int kMaxAllowed = 1000;
 
 QString userName() {
     const QByteArray u = qgetenv("USER");
@@ -48,19 +64,34 @@ struct TInstanceList {
     QList<qint64> pids;
 };
 
+// Anything but a small regular file of numbers reads as an empty list: the list is
+// rebuilt from the running processes anyway. Opened without following links and
+// without blocking, so a FIFO in its place cannot stop the start.
 TInstanceList readList(const QString& file) {
-    TInstanceList list;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return list;
+    const int fd =
+        ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
     }
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    struct stat st {};
+    QByteArray text;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxListBytes) {
+        text.resize(static_cast<int>(st.st_size));
+        const ssize_t n = ::read(fd, text.data(), static_cast<size_t>(text.size()));
+        text.resize(n < 0 ? 0 : static_cast<int>(n));
+    }
+    ::close(fd);
+    TInstanceList list;
     bool first = true;
-    for (const QByteArray& line : lines) {
-        bool ok = false;
-        const qint64 n = line.trimmed().toLongLong(&ok);
-        if (!ok) {
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty()) {
             continue;
+        }
+        bool ok = false;
+        const qint64 n = line.toLongLong(&ok);
+        if (!ok || n <= 0 || (first && n > kMaxAllowed)) {
+            return {};
         }
         if (first) {
             list.allowed = static_cast<int>(n);
@@ -73,6 +104,11 @@ TInstanceList readList(const QString& file) {
 }
 
 bool writeList(const QString& file, const TInstanceList& list) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(file).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A FIFO, link or the like in the list's place: replaced, never written through.
+        ::unlink(QFile::encodeName(file).constData());
+    }
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly)) {
         return false;
@@ -83,6 +119,23 @@ bool writeList(const QString& file, const TInstanceList& list) {
     }
     f.write(text);
     return f.commit();
+}
+
+// Tries the lock until the deadline with short, jittered pauses, so that a burst of
+// starts is served in a few milliseconds each instead of the growing sleeps of a
+// plain timed tryLock.
+bool lockWithin(QLockFile& lock, int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        if (lock.tryLock(0)) {
+            return true;
+        }
+        if (lock.error() != QLockFile::LockFailedError || t.elapsed() >= limitMs) {
+            return false;
+        }
+        QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
+    }
 }
 
 }  // namespace
@@ -102,6 +155,11 @@ TSingleInstance::~TSingleInstance() {
     removeSelf();
 }
 
+void TSingleInstance::SetTimeLimits(int lockMs, int activationMs) {
+    m_lockLimitMs = lockMs;
+    m_activationLimitMs = activationMs;
+}
+
 QString TSingleInstance::LockFileName() const {
     return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".lock");
 }
@@ -110,13 +168,26 @@ QString TSingleInstance::ListFileName() const {
     return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".pids");
 }
 
-bool TSingleInstance::Start(int allowed) {
+QString TSingleInstance::SocketName() const {
+    const QString path = m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket");
+    if (QFile::encodeName(path).size() <= kMaxSocketPath) {
+        return path;
+    }
+    // The hash covers the runtime folder too, so other logins still get other names.
+    const QByteArray hash =
+        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return QStringLiteral("/tmp/linkarium-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+}
+
+TSingleInstance::TStartResult TSingleInstance::Start(int allowed) {
     QDir().mkpath(m_folder);
     QLockFile lock(LockFileName());
     lock.setStaleLockTime(0);  // only a dead holder makes it stale, never its age
-    if (!lock.tryLock(kLockWaitMs)) {
-        // Somebody holds the lock for long: run rather than refuse to start at all.
-        return true;
+    if (!lockWithin(lock, m_lockLimitMs)) {
+        m_failure = QStringLiteral("%1: the lock %2 was not free within %3 s")
+                        .arg(m_executable, LockFileName())
+                        .arg(m_lockLimitMs / 1000.0);
+        return TStartResult::Failed;
     }
     TInstanceList list = readList(ListFileName());
     QList<qint64> alive;
@@ -135,49 +206,123 @@ bool TSingleInstance::Start(int allowed) {
     writeList(ListFileName(), list);
     m_registered = true;
     if (allowedToRun) {
-        // Only the lock holder may take over the socket name from a dead copy.
-        QLocalServer::removeServer(m_name);
-        m_server = std::make_unique<QLocalServer>();
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        m_server->listen(m_name);
-        connect(m_server.get(), &QLocalServer::newConnection, this, [this]() {
-            while (QLocalSocket* s = m_server->nextPendingConnection()) {
-                connect(s, &QLocalSocket::readyRead, this, [this, s]() {
-                    if (s->readAll().contains(kActivate.trimmed())) {
-                        Q_EMIT ActivateRequested();
-                    }
-                    s->disconnectFromServer();
-                });
-                connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-        return true;
+        if (!listen()) {
+            m_failure = QStringLiteral("%1: cannot listen on %2: %3")
+                            .arg(m_executable, SocketName(), m_server->errorString());
+        }
+        m_watchdog = new QTimer(this);
+        m_watchdog->setInterval(kIdleClientMs);
+        connect(m_watchdog, &QTimer::timeout, this, &TSingleInstance::keepListening);
+        m_watchdog->start();
+        return TStartResult::Run;
     }
     lock.unlock();
     removeSelf();
-    notifyFirstCopy();
-    return false;
+    if (notifyFirstCopy()) {
+        return TStartResult::Activated;
+    }
+    m_failure = QStringLiteral("%1: the running copy did not answer on %2 within %3 s")
+                    .arg(m_executable, SocketName())
+                    .arg(m_activationLimitMs / 1000.0);
+    return TStartResult::Failed;
+}
+
+// Only the lock holder may take over the socket name from a dead copy.
+bool TSingleInstance::listen() {
+    QLocalServer::removeServer(SocketName());
+    m_server = std::make_unique<QLocalServer>();
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server.get(), &QLocalServer::newConnection, this,
+            &TSingleInstance::acceptConnections);
+    return m_server->listen(SocketName());
+}
+
+// The server stops for good when accepting fails (no descriptors left, for one): it is
+// opened again under the lock.
+void TSingleInstance::keepListening() {
+    if (m_server && m_server->isListening()) {
+        return;
+    }
+    QLockFile lock(LockFileName());
+    lock.setStaleLockTime(0);
+    if (lockWithin(lock, 200)) {
+        listen();
+    }
+}
+
+void TSingleInstance::acceptConnections() {
+    while (QLocalSocket* s = m_server->nextPendingConnection()) {
+        // Owned here, so that a server opened again leaves its clients alone.
+        s->setParent(this);
+        m_clients.push_back(s);
+        connect(s, &QLocalSocket::readyRead, this, [this, s]() {
+            if (!s->canReadLine()) {
+                if (s->bytesAvailable() > kActivate.size()) {
+                    s->abort();
+                }
+                return;
+            }
+            if (s->readLine() == kActivate) {
+                Q_EMIT ActivateRequested();
+                s->write(kAcknowledge);
+            }
+            s->disconnectFromServer();
+        });
+        connect(s, &QLocalSocket::disconnected, this, [this, s]() { forget(s); });
+        QTimer::singleShot(kIdleClientMs, s, [this, s]() { drop(s); });
+        while (m_clients.size() > kMaxClients) {
+            drop(m_clients.front());
+        }
+    }
+    keepListening();
+}
+
+void TSingleInstance::drop(QLocalSocket* socket) {
+    disconnect(socket, nullptr, this, nullptr);
+    forget(socket);
+    socket->abort();
+}
+
+void TSingleInstance::forget(QLocalSocket* socket) {
+    const auto it = std::find(m_clients.begin(), m_clients.end(), socket);
+    if (it != m_clients.end()) {
+        m_clients.erase(it);
+        socket->deleteLater();
+    }
 }
 
 bool TSingleInstance::notifyFirstCopy() {
-    // The first copy may be starting up and not listen yet: retry for a short while.
+    // The first copy may be starting up and not listen or read yet: retry until it
+    // answers, within the limit.
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 3000) {
+    while (t.elapsed() < m_activationLimitMs) {
         QLocalSocket socket;
-        socket.connectToServer(m_name);
+        socket.connectToServer(SocketName());
         if (socket.waitForConnected(500)) {
             socket.write(kActivate);
             socket.waitForBytesWritten(1000);
-            socket.waitForDisconnected(1000);
-            return true;
+            QByteArray answer;
+            while (!answer.contains('\n') && socket.waitForReadyRead(kIdleClientMs)) {
+                answer += socket.readAll();
+            }
+            answer += socket.readAll();
+            if (answer.startsWith(kAcknowledge)) {
+                return true;
+            }
         }
-        QThread::msleep(100);
+        QThread::msleep(50 + QRandomGenerator::global()->bounded(100));
     }
     return false;
 }
 
 void TSingleInstance::removeSelf() {
+    while (!m_clients.empty()) {
+        QLocalSocket* s = m_clients.front();
+        m_clients.pop_front();
+        disconnect(s, nullptr, this, nullptr);
+        delete s;
+    }
     m_server.reset();
     if (!m_registered) {
         return;
@@ -185,7 +330,7 @@ void TSingleInstance::removeSelf() {
     m_registered = false;
     QLockFile lock(LockFileName());
     lock.setStaleLockTime(0);
-    if (!lock.tryLock(kLockWaitMs)) {
+    if (!lockWithin(lock, 5000)) {
         return;  // the next start drops this entry once the process has ended
     }
     TInstanceList list = readList(ListFileName());

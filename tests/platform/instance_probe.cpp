@@ -1,6 +1,7 @@
 // Starts as one copy of a program guarded by the single-instance rule and says what
-// happened: "first" (runs; "activated" for each later start), or "second" (exits 0).
-//   instance_probe <milliseconds to keep running>
+// happened: "first" (runs; "activated" for each later start), "second" (exits 0), or
+// "failed" (exits 1).
+//   instance_probe <milliseconds to keep running> [descriptor limit] [lock limit ms]
 #include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -8,12 +9,30 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+
 int main(int argc, char** argv) {
+    if (argc > 2) {
+        // A low limit shows whether idle clients can use up the running copy.
+        const rlim_t n = static_cast<rlim_t>(QByteArray(argv[2]).toLong());
+        rlimit limit{n, n};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
     QCoreApplication app(argc, argv);
     TSingleInstance instance(QCoreApplication::applicationFilePath());
-    if (!instance.Start()) {
-        std::puts("second");
-        return 0;
+    if (argc > 3) {
+        instance.SetTimeLimits(QByteArray(argv[3]).toInt(), 30000);
+    }
+    switch (instance.Start()) {
+        case TSingleInstance::TStartResult::Activated:
+            std::puts("second");
+            return 0;
+        case TSingleInstance::TStartResult::Failed:
+            std::puts("failed");
+            std::fprintf(stderr, "%s\n", qPrintable(instance.FailureText()));
+            return 1;
+        case TSingleInstance::TStartResult::Run:
+            break;
     }
     std::puts("first");
     std::fflush(stdout);

@@ -1,9 +1,19 @@
+#include "platform/SingleInstance.h"
+
 #include <QFile>
+#include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 // Each copy of the probe is its own program: the rule holds per executable path.
 class TestSingleInstance final : public QObject {
@@ -48,6 +58,30 @@ class TestSingleInstance final : public QObject {
         p.start(exe, {"20000"});
         QVERIFY(p.waitForStarted());
         QVERIFY(waitForOutput(p, word));
+    }
+
+    // A runtime folder of its own, as a separate login has.
+    QString runtimeFolder(const QString& name) {
+        const QString folder = dir.filePath(name);
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return folder;
+    }
+    static QProcessEnvironment withRuntime(const QString& folder) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder);
+        return env;
+    }
+    // The instance the probe at exe makes in that runtime folder, for its file names.
+    static std::unique_ptr<TSingleInstance> instanceIn(const QString& folder, const QString& exe) {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+        auto instance = std::make_unique<TSingleInstance>(exe);
+        qputenv("XDG_RUNTIME_DIR", saved);
+        return instance;
+    }
+    static int count(const QByteArray& text, const QByteArray& word) {
+        return static_cast<int>(text.split('\n').count(word));
     }
 
 private Q_SLOTS:
@@ -105,6 +139,213 @@ private Q_SLOTS:
         QCOMPARE(next.state(), QProcess::Running);
         next.kill();
         next.waitForFinished();
+    }
+
+    // A burst of starts: one copy runs, every other exits 0 after its activation arrived.
+    void burstOfStartsLeavesOneCopy() {
+        const QString exe = copyProbe("burst");
+        const QProcessEnvironment env = withRuntime(runtimeFolder("burst-run"));
+        const int starts = 100;
+        std::vector<std::unique_ptr<QProcess>> procs;
+        for (int i = 0; i < starts; ++i) {
+            procs.push_back(std::make_unique<QProcess>());
+            procs.back()->setProcessEnvironment(env);
+            procs.back()->start(exe, {"120000"});
+        }
+        for (auto& p : procs) {
+            QVERIFY(p->waitForStarted());
+        }
+        // Every start but one ends; the one left is the running copy.
+        const auto ended = [&procs]() {
+            return static_cast<int>(std::count_if(procs.begin(), procs.end(), [](const auto& p) {
+                return p->state() == QProcess::NotRunning;
+            }));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(ended(), starts - 1, 100000);
+        QProcess* primary = nullptr;
+        for (auto& p : procs) {
+            const QByteArray out = p->readAllStandardOutput();
+            if (p->state() == QProcess::Running) {
+                QVERIFY(!primary);
+                primary = p.get();
+                output()[primary] = out;
+                QVERIFY(out.startsWith("first\n"));
+            } else {
+                QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+                QCOMPARE(p->exitCode(), 0);
+                QCOMPARE(out, QByteArray("second\n"));
+            }
+        }
+        QVERIFY(primary);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            count(output()[primary] += primary->readAllStandardOutput(), "activated"), starts - 1,
+            10000);
+        primary->kill();
+        primary->waitForFinished();
+    }
+
+    // Idle clients neither use up the running copy's descriptors nor stop its server.
+    void idleClientsAreClosed() {
+        const QString folder = runtimeFolder("idle-run");
+        const QString exe = copyProbe("idle");
+        QProcess first;
+        first.setProcessEnvironment(withRuntime(folder));
+        output().remove(&first);
+        first.start(exe, {"60000", "128"});
+        QVERIFY(waitForOutput(first, "first"));
+        const QString socketName = instanceIn(folder, exe)->SocketName();
+
+        QLocalSocket quiet;
+        quiet.connectToServer(socketName);
+        QVERIFY(quiet.waitForConnected(2000));
+        QTRY_COMPARE_WITH_TIMEOUT(quiet.state(), QLocalSocket::UnconnectedState, 5000);
+
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        const rlim_t wanted = 1200;
+        if (limit.rlim_cur < wanted && limit.rlim_max >= wanted) {
+            limit.rlim_cur = wanted;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        const int flood = static_cast<int>(qMin<rlim_t>(limit.rlim_cur - 64, 1065));
+        std::vector<std::unique_ptr<QLocalSocket>> idle;
+        for (int i = 0; i < flood; ++i) {
+            idle.push_back(std::make_unique<QLocalSocket>());
+            idle.back()->connectToServer(socketName);
+            idle.back()->waitForConnected(200);
+        }
+        QProcess second;
+        second.setProcessEnvironment(withRuntime(folder));
+        second.start(exe, {"1000"});
+        QVERIFY(second.waitForFinished(40000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardOutput().trimmed(), QByteArray("second"));
+        QVERIFY(waitForOutput(first, "activated"));
+        idle.clear();
+        // Still listening once the flood is over.
+        QProcess third;
+        third.setProcessEnvironment(withRuntime(folder));
+        third.start(exe, {"1000"});
+        QVERIFY(third.waitForFinished(40000));
+        QCOMPARE(third.readAllStandardOutput().trimmed(), QByteArray("second"));
+        first.kill();
+        first.waitForFinished();
+    }
+
+    // Lock, list and socket live in the runtime folder: two logins never meet; a folder
+    // too long for a socket name still works through the short hashed name.
+    void runtimeFoldersAreSeparate_data() {
+        QTest::addColumn<QString>("folderName");
+        QTest::newRow("short") << "login";
+        QTest::newRow("too long for a socket") << QString(96, QLatin1Char('r'));
+    }
+    void runtimeFoldersAreSeparate() {
+        QFETCH(QString, folderName);
+        const QString exe = copyProbe("logins-" + QString::number(folderName.size()));
+        const QString a = runtimeFolder(folderName + "-a");
+        const QString b = runtimeFolder(folderName + "-b");
+        QProcess inA;
+        inA.setProcessEnvironment(withRuntime(a));
+        output().remove(&inA);
+        inA.start(exe, {"30000"});
+        QVERIFY(waitForOutput(inA, "first"));
+        QProcess inB;
+        inB.setProcessEnvironment(withRuntime(b));
+        output().remove(&inB);
+        inB.start(exe, {"30000"});
+        QVERIFY(waitForOutput(inB, "first"));
+        for (const QString& folder : {a, b}) {
+            const auto names = instanceIn(folder, exe);
+            QVERIFY(QFileInfo(names->LockFileName()).absolutePath() == folder);
+            QVERIFY(QFileInfo::exists(names->ListFileName()));
+            if (folderName.size() < 20) {
+                QCOMPARE(QFileInfo(names->SocketName()).absolutePath(), folder);
+            }
+            QVERIFY(QFileInfo::exists(names->SocketName()));
+        }
+        QVERIFY(instanceIn(a, exe)->SocketName() != instanceIn(b, exe)->SocketName());
+
+        QProcess again;
+        again.setProcessEnvironment(withRuntime(b));
+        again.start(exe, {"1000"});
+        QVERIFY(again.waitForFinished(20000));
+        QCOMPARE(again.readAllStandardOutput().trimmed(), QByteArray("second"));
+        QVERIFY(waitForOutput(inB, "activated"));
+        QVERIFY(!(output()[&inA] += inA.readAllStandardOutput()).contains("activated"));
+        QCOMPARE(inA.state(), QProcess::Running);
+        inA.kill();
+        inB.kill();
+        inA.waitForFinished();
+        inB.waitForFinished();
+    }
+
+    // Whatever lies where the process list should be, the start neither blocks nor
+    // believes it: the list is rebuilt.
+    void damagedProcessListIsRebuilt_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("garbage") << "garbage";
+        QTest::newRow("foreign process") << "foreign";
+        QTest::newRow("huge count") << "count";
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("dangling link") << "link";
+    }
+    void damagedProcessListIsRebuilt() {
+        QFETCH(QString, kind);
+        const QString folder = runtimeFolder("list-" + kind);
+        const QString exe = copyProbe("list-" + kind);
+        const QString list = instanceIn(folder, exe)->ListFileName();
+        const QByteArray path = QFile::encodeName(list);
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        } else if (kind == "link") {
+            QVERIFY(QFile::link(dir.filePath("nowhere/at/all"), list));
+        } else {
+            QFile f(list);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (kind == "garbage") {
+                f.write(
+                    QByteArray("\x01\xff"
+                               "1\nnot a pid\n\0\0",
+                               17));
+            } else if (kind == "foreign") {
+                f.write("1\n1\n" + QByteArray::number(QCoreApplication::applicationPid()) + "\n");
+            } else {
+                f.write("999999\n");
+            }
+        }
+        QProcess first;
+        first.setProcessEnvironment(withRuntime(folder));
+        output().remove(&first);
+        first.start(exe, {"30000"});
+        QVERIFY(waitForOutput(first, "first"));
+        QFileInfo info(list);
+        QVERIFY(info.isFile() && !info.isSymLink());
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), "1\n" + QByteArray::number(first.processId()) + "\n");
+        QProcess second;
+        second.setProcessEnvironment(withRuntime(folder));
+        second.start(exe, {"1000"});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.readAllStandardOutput().trimmed(), QByteArray("second"));
+        first.kill();
+        first.waitForFinished();
+    }
+
+    // A lock nobody lets go of ends the start with a message and code 1, never a copy
+    // that runs unguarded.
+    void heldLockEndsTheStart() {
+        const QString folder = runtimeFolder("held");
+        const QString exe = copyProbe("held");
+        QLockFile lock(instanceIn(folder, exe)->LockFileName());
+        QVERIFY(lock.tryLock(0));
+        QProcess blocked;
+        blocked.setProcessEnvironment(withRuntime(folder));
+        blocked.start(exe, {"1000", "1024", "1500"});
+        QVERIFY(blocked.waitForFinished(20000));
+        QCOMPARE(blocked.exitCode(), 1);
+        QCOMPARE(blocked.readAllStandardOutput().trimmed(), QByteArray("failed"));
+        QVERIFY(blocked.readAllStandardError().contains(QFile::encodeName(lock.fileName())));
     }
 };
 
