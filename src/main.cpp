@@ -17,6 +17,8 @@
 int main(int argc, char** argv) {
     TApplication::SetIdentity();
     TApplication app(argc, argv);
+    // A settings write that fails is said once, through the usual error display.
+    TRegistryStore::instance().setWriteFailureHandler([](const QString& text) { ShowError(text); });
     InitUtilsUnit();
     TSingleInstance instance(QCoreApplication::applicationFilePath());
     switch (instance.Start()) {

@@ -147,6 +147,9 @@ void TGeneralModule::ADOConnectionAfterConnect() {
     CheckCatalogue(ADOConnection);
     adsCategoryList.Close();
     adsCategoryList.Open();
+    // Remembered at once, not only at exit: a session that ends by a crash or a kill
+    // still opens this catalogue next time, and a store that cannot keep it says so now.
+    WriteRegString(RegRootKey, RegConnectionValue, ADOConnection.ConnectionString());
 }
 
 void TGeneralModule::CheckNullBeforePost() {

@@ -109,11 +109,9 @@ QString ReadRegString(const QString& key, const QString& name, const QString& de
     return reg.ReadString(name).value_or(defaultValue);
 }
 
-void WriteRegString(const QString& key, const QString& name, const QString& value) {
+bool WriteRegString(const QString& key, const QString& name, const QString& value) {
     TRegistry reg;
-    if (reg.OpenKey(key, true)) {
-        reg.WriteString(name, value);
-    }
+    return reg.OpenKey(key, true) && reg.WriteString(name, value);
 }
 
 QString LogDateTimeText(const QDateTime& when) {

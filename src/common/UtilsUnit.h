@@ -26,7 +26,7 @@ void LoadValuesList(TValuesList& list, const QString& key);
 void SaveValuesList(const TValuesList& list, const QString& key);
 
 QString ReadRegString(const QString& key, const QString& name, const QString& defaultValue);
-void WriteRegString(const QString& key, const QString& name, const QString& value);
+bool WriteRegString(const QString& key, const QString& name, const QString& value);
 
 // Appends "<date> <time> <tag as 8 hex digits> <message>" and CR LF to a text file.
 void AppendLogLine(const QString& fileName, quint32 tag, const QString& message);

@@ -5,10 +5,40 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Counts what the store reports about failed writes.
+struct TFailureLog {
+    QStringList reports;
+    TFailureLog() {
+        TRegistryStore::instance().setWriteFailureHandler(
+            [this](const QString& text) { reports << text; });
+    }
+    ~TFailureLog() { TRegistryStore::instance().setWriteFailureHandler(nullptr); }
+    TFailureLog(const TFailureLog&) = delete;
+    TFailureLog& operator=(const TFailureLog&) = delete;
+};
+
+QByteArray contents(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeOne(const QString& value) {
+    TRegistry reg;
+    return reg.OpenKey(QStringLiteral("K"), true) && reg.WriteString(QStringLiteral("v"), value);
+}
+
+}  // namespace
 
 class TestRegistry final : public QObject {
     Q_OBJECT
@@ -230,8 +260,9 @@ private Q_SLOTS:
         }
     }
 
-    void unusableLocationFailsQuietly() {
+    void unusableLocationIsReported() {
         TTestEnvironment env;
+        TFailureLog log;
         QFile blocker(env.path(QStringLiteral("file")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
@@ -241,6 +272,169 @@ private Q_SLOTS:
         QVERIFY(!reg.OpenKey(QStringLiteral("K"), true));
         QVERIFY(!reg.WriteString(QStringLiteral("v"), QStringLiteral("x")));
         QVERIFY(!reg.OpenKeyReadOnly(QStringLiteral("K")));
+        QCOMPARE(log.reports.size(), 1);
+        QVERIFY(log.reports.first().contains(QStringLiteral("file/settings.db")));
+    }
+
+    // Files the store cannot use at start: one notice naming the file and the reason,
+    // defaults, the file left as it was, each failed write burst reported once. File
+    // modes mean nothing to root, so root runs these as nobody (ordinaryUser below).
+    void unusableFileAtStart_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("mode 000") << "mode000"
+                                  << "нет прав доступа" << false;
+        QTest::newRow("damaged, read-only folder") << "damagedReadOnly"
+                                                   << "копия сохранена как" << false;
+        QTest::newRow("damaged, no folder takes a copy") << "damagedNoCopy"
+                                                         << "копию сохранить не удалось" << false;
+        QTest::newRow("fifo") << "fifo"
+                              << "не обычный файл" << true;
+        QTest::newRow("dangling link") << "link"
+                                       << "ссылка на" << false;
+    }
+    void unusableFileAtStart() {
+        if (::geteuid() == 0) {
+            QSKIP("file modes do not bind root: run as nobody by ordinaryUser");
+        }
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QFETCH(bool, usable);
+        TTestEnvironment env;
+        TRegistryStore::instance().close();
+        const QString folder = env.path(QStringLiteral("conf"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = folder + QStringLiteral("/settings.db");
+        TRegistryStore::instance().setFileName(file);
+        const QByteArray garbage(4096, 'g');
+        const auto putFile = [&file](const QByteArray& bytes) {
+            QFile f(file);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        if (kind == "mode000") {
+            QVERIFY(writeOne(QStringLiteral("kept")));
+            TRegistryStore::instance().close();
+            QVERIFY(QFile::setPermissions(file, {}));
+        } else if (kind.startsWith("damaged")) {
+            QVERIFY(putFile(garbage));
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        } else if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else {
+            QVERIFY(QFile::link(env.path(QStringLiteral("gone/settings.db")), file));
+        }
+        const QByteArray tmp = qgetenv("TMPDIR");
+        const auto restore = qScopeGuard([&]() {
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+            qputenv("TMPDIR", tmp);
+        });
+        if (kind == "damagedNoCopy") {
+            qputenv("XDG_STATE_HOME", QFile::encodeName(folder + QStringLiteral("/state")));
+            qputenv("TMPDIR", QFile::encodeName(folder));
+        } else {
+            qputenv("XDG_STATE_HOME", QFile::encodeName(env.path(QStringLiteral("state"))));
+        }
+        TRegistryStore::instance().setFileName(file);
+
+        TRegistry reg;
+        QVERIFY(!reg.OpenKeyReadOnly(QStringLiteral("K")) ||
+                !reg.ReadString(QStringLiteral("v")).has_value());
+        const QString notice = TRegistryStore::instance().takeNotice();
+        QVERIFY2(notice.contains(file), qPrintable(notice));
+        QVERIFY2(notice.contains(reason), qPrintable(notice));
+        QVERIFY(TRegistryStore::instance().takeNotice().isEmpty());
+
+        TFailureLog log;
+        QCOMPARE(writeOne(QStringLiteral("a")), usable);
+        QCOMPARE(writeOne(QStringLiteral("b")), usable);
+        QCOMPARE(log.reports.size(), usable ? 0 : 1);
+        if (!usable) {
+            QVERIFY(log.reports.first().contains(file));
+        }
+        if (kind == "damagedReadOnly") {
+            // The folder refused the copy; the state folder took it.
+            const QDir state(env.path(QStringLiteral("state/Linkarium")));
+            const QStringList copies = state.entryList({QStringLiteral("settings.db.broken-*")});
+            QCOMPARE(copies.size(), 1);
+            QVERIFY(notice.contains(state.filePath(copies.first())));
+            QCOMPARE(contents(state.filePath(copies.first())), garbage);
+        }
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        qputenv("TMPDIR", tmp);
+        if (kind == "mode000") {
+            TRegistryStore::instance().close();
+            TRegistryStore::instance().setFileName(file);
+            QVERIFY(reg.OpenKeyReadOnly(QStringLiteral("K")));
+            QCOMPARE(reg.ReadString(QStringLiteral("v")), std::optional<QString>("kept"));
+        } else if (kind.startsWith("damaged")) {
+            QCOMPARE(contents(file), garbage);
+        } else if (kind == "link") {
+            QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("gone"))));
+        }
+        TRegistryStore::instance().close();
+    }
+
+    void ordinaryUser() {
+        if (::geteuid() != 0) {
+            QSKIP("already an ordinary user: unusableFileAtStart runs itself");
+        }
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
+            QSKIP("setpriv is missing: the file-mode cases cannot run as an ordinary user");
+        }
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QCOMPARE(::chown(QFile::encodeName(home.path()).constData(), 65534, 65534), 0);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("TMPDIR"), home.path());
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(
+            QStringLiteral("setpriv"),
+            {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+             QStringLiteral("--clear-groups"), QStringLiteral("--"),
+             QCoreApplication::applicationFilePath(), QStringLiteral("unusableFileAtStart")});
+        QVERIFY(child.waitForFinished(120000));
+        const QByteArray out = child.readAll();
+        QVERIFY2(child.exitCode() == 0, out.constData());
+        QVERIFY2(out.contains("Totals: 7 passed, 0 failed"), out.constData());
+    }
+
+    // Another program holding the file at start: waited for, then retried by the next
+    // writes until it lets go.
+    void lockHeldAtStart() {
+        TTestEnvironment env;
+        QVERIFY(writeOne(QStringLiteral("before")));
+        TRegistryStore::instance().close();
+        QProcess holder;
+        holder.start(QStringLiteral(REGISTRY_WRITER), {env.storeFile(), QStringLiteral("hold")});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("held"));
+        TRegistryStore::instance().setFileName(env.storeFile());
+
+        TRegistry reg;
+        QVERIFY(!reg.OpenKeyReadOnly(QStringLiteral("K")));
+        const QString notice = TRegistryStore::instance().takeNotice();
+        QVERIFY2(notice.contains(env.storeFile()), qPrintable(notice));
+        QVERIFY2(notice.contains(QStringLiteral("database is locked")), qPrintable(notice));
+        TFailureLog log;
+        QVERIFY(!writeOne(QStringLiteral("while held")));
+        QVERIFY(!writeOne(QStringLiteral("still held")));
+        QCOMPARE(log.reports.size(), 1);
+
+        holder.write("go\n");
+        QVERIFY(holder.waitForFinished(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(writeOne(QStringLiteral("after")), 10000);
+        QVERIFY(reg.OpenKeyReadOnly(QStringLiteral("K")));
+        QCOMPARE(reg.ReadString(QStringLiteral("v")), std::optional<QString>("after"));
+        QCOMPARE(log.reports.size(), 1);
+        QVERIFY(TRegistryStore::instance().takeNotice().isEmpty());
     }
 
     void twoProcessesShareTheStore() {

@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +22,8 @@ namespace {
 // aside rather than written into.
 constexpr int kApplicationId = 0x4C4B5247;  // "LKRG"
 constexpr int kBusyTimeoutMs = 5000;
+constexpr int kRetryBusyTimeoutMs = 250;
+constexpr qint64 kRetryIntervalMs = 1000;
 
 using Statement = TSqliteStatement;
 
@@ -59,6 +64,59 @@ QString fold(const QString& s) {
     return s.toCaseFolded();
 }
 
+QString tr(const char* text) {
+    return QCoreApplication::translate("TRegistryStore", text);
+}
+
+// Reasons in the user's language, the system's words for the rare ones.
+QString errnoText(int e) {
+    switch (e) {
+        case EACCES:
+        case EPERM:
+            return tr("нет прав доступа");
+        case EROFS:
+            return tr("файловая система доступна только для чтения");
+        case ENOENT:
+            return tr("папка не существует");
+        case ENOTDIR:
+            return tr("часть пути не является папкой");
+        case ENOSPC:
+        case EDQUOT:
+            return tr("нет места на диске");
+        case ELOOP:
+            return tr("слишком много символьных ссылок");
+        default:
+            return QString::fromLocal8Bit(std::strerror(e));
+    }
+}
+
+QString sqliteText(sqlite3* db) {
+    switch (db ? sqlite3_errcode(db) : SQLITE_CANTOPEN) {
+        case SQLITE_OK:
+            return tr("ошибка записи");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return tr("файл занят другим процессом (database is locked)");
+        case SQLITE_READONLY:
+            return tr("файл доступен только для чтения");
+        case SQLITE_CANTOPEN:
+            return tr("файл нельзя открыть");
+        case SQLITE_FULL:
+            return tr("нет места на диске");
+        default:
+            return QString::fromUtf8(sqlite3_errmsg(db));
+    }
+}
+
+// Where a copy of a damaged file goes when its own folder refuses it.
+QString StateFolder() {
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty()) {
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    }
+    return base + QStringLiteral("/Linkarium");
+}
+
 }  // namespace
 
 TRegistryStore& TRegistryStore::instance() {
@@ -81,6 +139,10 @@ void TRegistryStore::setFileName(const QString& fileName) {
     close();
     m_fileName = fileName;
     m_failed = false;
+    m_noticeGiven = false;
+    m_failureReported = false;
+    m_notice.clear();
+    m_lastError.clear();
 }
 
 void TRegistryStore::close() {
@@ -107,22 +169,130 @@ bool TRegistryStore::ensureOpen() {
         return true;
     }
     if (m_failed) {
-        return false;
+        return false;  // reads go on with defaults; the next write tries again
     }
-    if (openFile()) {
+    m_lastAttempt = QDateTime::currentMSecsSinceEpoch();
+    if (openFile(kBusyTimeoutMs)) {
         return true;
     }
     m_failed = true;
     return false;
 }
 
-void TRegistryStore::keepAside(const QString& reason) {
+// A store that could not be opened is tried again by writes, at most once a second and
+// waiting only briefly, so a held lock neither blocks every write nor ends saving for
+// the session.
+bool TRegistryStore::ensureWritable() {
+    if (m_db) {
+        return true;
+    }
+    if (!m_failed) {
+        return ensureOpen();
+    }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_lastAttempt < kRetryIntervalMs) {
+        return false;
+    }
+    m_lastAttempt = now;
+    if (!openFile(kRetryBusyTimeoutMs)) {
+        return false;
+    }
+    m_failed = false;
+    return true;
+}
+
+bool TRegistryStore::written(bool ok) {
+    if (ok) {
+        m_failureReported = false;
+        return true;
+    }
+    if (m_db) {
+        m_lastError = sqliteText(m_db);
+    }
+    if (!m_failureReported) {
+        m_failureReported = true;
+        const QString text =
+            QCoreApplication::translate("TRegistryStore", "Настройки не сохранены в файле %1: %2.")
+                .arg(m_fileName, m_lastError);
+        if (m_onWriteFailure) {
+            m_onWriteFailure(text);
+        } else {
+            qWarning("%s", qPrintable(text));
+        }
+    }
+    return false;
+}
+
+void TRegistryStore::setNotice(const QString& text) {
+    if (!m_noticeGiven) {
+        m_noticeGiven = true;
+        m_notice = text;
+    }
+}
+
+void TRegistryStore::unusable(const QString& reason) {
+    m_lastError = reason;
+    setNotice(QCoreApplication::translate("TRegistryStore",
+                                          "Файл настроек %1 нельзя использовать: %2. Программа "
+                                          "работает с настройками по умолчанию; изменённые "
+                                          "настройки не сохраняются, пока файл недоступен.")
+                  .arg(m_fileName, reason));
+}
+
+// A damaged file that cannot be renamed is copied, when it can be read, to the first of
+// its own folder, the state folder and the temporary folder that takes it.
+QString TRegistryStore::copyAside(const QString& stamp, QString& why) const {
+    QFile source(m_fileName);
+    if (!source.open(QIODevice::ReadOnly)) {
+        why = errnoText(errno);
+        return QString();
+    }
+    source.close();
+    const QString base = QFileInfo(m_fileName).fileName() + QStringLiteral(".broken-") + stamp;
+    for (const QString& folder :
+         {QFileInfo(m_fileName).absolutePath(), StateFolder(), QDir::tempPath()}) {
+        if (folder.isEmpty() || !QDir().mkpath(folder)) {
+            continue;
+        }
+        const QString target = folder + QLatin1Char('/') + base;
+        if (!QFileInfo::exists(target) && QFile::copy(m_fileName, target)) {
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+            return target;
+        }
+    }
+    why = QCoreApplication::translate("TRegistryStore", "ни одна папка не приняла копию");
+    return QString();
+}
+
+bool TRegistryStore::keepAside(const QString& reason) {
     close();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = m_fileName + QStringLiteral(".broken-") + stamp;
     for (int i = 1; QFileInfo::exists(aside); ++i) {
         aside =
             m_fileName + QStringLiteral(".broken-") + stamp + QLatin1Char('-') + QString::number(i);
+    }
+    if (::rename(QFile::encodeName(m_fileName).constData(), QFile::encodeName(aside).constData()) !=
+        0) {
+        const QString renameError = errnoText(errno);
+        QString why;
+        const QString copy = copyAside(stamp, why);
+        m_lastError =
+            QCoreApplication::translate("TRegistryStore", "файл повреждён (%1)").arg(reason);
+        setNotice(copy.isEmpty()
+                      ? QCoreApplication::translate(
+                            "TRegistryStore",
+                            "Файл настроек %1 повреждён (%2) и не может быть переименован (%3); "
+                            "копию сохранить не удалось (%4). Программа работает с настройками по "
+                            "умолчанию; изменённые настройки не сохраняются.")
+                            .arg(m_fileName, reason, renameError, why)
+                      : QCoreApplication::translate(
+                            "TRegistryStore",
+                            "Файл настроек %1 повреждён (%2) и не может быть переименован (%3). "
+                            "Его копия сохранена как %4. Программа работает с настройками по "
+                            "умолчанию; изменённые настройки не сохраняются.")
+                            .arg(m_fileName, reason, renameError, copy));
+        return false;
     }
     // The journal files belong to the damaged file: they go with it, never deleted.
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
@@ -132,57 +302,82 @@ void TRegistryStore::keepAside(const QString& reason) {
                      QFile::encodeName(aside + QLatin1String(suffix)).constData());
         }
     }
-    if (::rename(QFile::encodeName(m_fileName).constData(), QFile::encodeName(aside).constData()) ==
-        0) {
-        m_notice =
-            QCoreApplication::translate("TRegistryStore",
-                                        "Файл настроек %1 повреждён (%2). Он сохранён как %3; "
-                                        "программа начинает работу с настройками по умолчанию.")
-                .arg(m_fileName, reason, aside);
-    }
+    setNotice(QCoreApplication::translate("TRegistryStore",
+                                          "Файл настроек %1 повреждён (%2). Он сохранён как %3; "
+                                          "программа начинает работу с настройками по умолчанию.")
+                  .arg(m_fileName, reason, aside));
+    return true;
 }
 
-bool TRegistryStore::openFile() {
+bool TRegistryStore::openFile(int busyMs) {
     const QFileInfo info(m_fileName);
     QDir().mkpath(info.absolutePath());
-    if (info.isDir()) {
-        keepAside(QStringLiteral("directory"));
-    }
-    // Create the file ourselves so that it never exists with a wider mode: the
-    // connection string kept here may hold a password.
     const QByteArray path = QFile::encodeName(m_fileName);
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A folder, FIFO or device holds no settings of ours: it is moved aside whole.
+        const QString kind =
+            S_ISDIR(st.st_mode)
+                ? QCoreApplication::translate("TRegistryStore", "на его месте папка")
+                : QCoreApplication::translate("TRegistryStore", "это не обычный файл");
+        if (!keepAside(kind)) {
+            m_lastError = kind;
+            return false;
+        }
+    }
+    // Created by us so that it never exists with a wider mode: the connection string kept
+    // here may hold a password. Non-blocking, so that a FIFO slipped in meanwhile cannot
+    // stop the program.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) {
+        QString reason = errnoText(errno);
+        const QString target = QFile::symLinkTarget(m_fileName);
+        if (!target.isEmpty()) {
+            reason += QCoreApplication::translate("TRegistryStore", " (ссылка на %1)").arg(target);
+        }
+        unusable(reason);
         return false;
     }
-    ::fchmod(fd, 0600);
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular) {
+        ::fchmod(fd, 0600);
+    }
     ::close(fd);
+    if (!regular) {
+        unusable(QCoreApplication::translate("TRegistryStore", "это не обычный файл"));
+        return false;
+    }
 
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                             nullptr) != SQLITE_OK) {
+            unusable(sqliteText(m_db));
             close();
             return false;
         }
-        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        sqlite3_busy_timeout(m_db, busyMs);
         QString damage;
         switch (initialiseSchema(damage)) {
             case SchemaState::Ready:
                 for (const char* suffix : {"-wal", "-shm"}) {
                     ::chmod((path + suffix).constData(), 0600);
                 }
+                m_lastError.clear();
                 return true;
             case SchemaState::Unavailable:
                 // Someone holds the file or the disk refuses: keep the file as it is.
+                unusable(sqliteText(m_db));
                 close();
                 return false;
             case SchemaState::Damaged:
-                if (attempt > 0) {
-                    break;
+                if (attempt > 0 || !keepAside(damage)) {
+                    close();
+                    return false;
                 }
-                keepAside(damage);
-                const int again = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+                const int again =
+                    ::open(path.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
                 if (again < 0) {
+                    unusable(errnoText(errno));
                     return false;
                 }
                 ::close(again);
@@ -294,24 +489,27 @@ bool TRegistryStore::createKeyChain(const QString& normalized) {
 
 bool TRegistryStore::createKey(const QString& key) {
     const QString k = normalizeKey(key);
-    if (!ensureOpen()) {
-        return false;
+    if (!ensureWritable()) {
+        return written(false);
     }
     if (k.isEmpty()) {
         return true;
     }
     WriteTransaction tx(m_db);
-    return tx.active() && createKeyChain(k) && tx.commit();
+    return written(tx.active() && createKeyChain(k) && tx.commit());
 }
 
 bool TRegistryStore::deleteKey(const QString& key) {
     const QString k = normalizeKey(key);
-    if (k.isEmpty() || !ensureOpen()) {
+    if (k.isEmpty()) {
         return false;
+    }
+    if (!ensureWritable()) {
+        return written(false);
     }
     WriteTransaction tx(m_db);
     if (!tx.active()) {
-        return false;
+        return written(false);
     }
     const QString f = fold(k);
     const QString prefix = f + QLatin1Char('\\');
@@ -326,13 +524,13 @@ bool TRegistryStore::deleteKey(const QString& key) {
                  "substr(key_fold, 1, length(?2)) = ?2");
     Statement dk(m_db, "DELETE FROM reg_keys WHERE fold = ?1 OR substr(fold, 1, length(?2)) = ?2");
     if (!dv.ok() || !dk.ok()) {
-        return false;
+        return written(false);
     }
     dv.bind(1, f);
     dv.bind(2, prefix);
     dk.bind(1, f);
     dk.bind(2, prefix);
-    return dv.step() == SQLITE_DONE && dk.step() == SQLITE_DONE && tx.commit() && existed;
+    return written(dv.step() == SQLITE_DONE && dk.step() == SQLITE_DONE && tx.commit()) && existed;
 }
 
 QStringList TRegistryStore::subKeyNames(const QString& key) {
@@ -382,12 +580,12 @@ std::optional<TRegValue> TRegistryStore::readValue(const QString& key, const QSt
 
 bool TRegistryStore::writeValue(const QString& key, const QString& name, const TRegValue& value) {
     const QString k = normalizeKey(key);
-    if (!ensureOpen()) {
-        return false;
+    if (!ensureWritable()) {
+        return written(false);
     }
     WriteTransaction tx(m_db);
     if (!tx.active() || (!k.isEmpty() && !createKeyChain(k))) {
-        return false;
+        return written(false);
     }
     // An update keeps the value's place in the enumeration, as the registry does.
     Statement up(m_db,
@@ -396,7 +594,7 @@ bool TRegistryStore::writeValue(const QString& key, const QString& name, const T
                  "ON CONFLICT(key_fold, fold) DO UPDATE SET "
                  "name = excluded.name, type = excluded.type, data = excluded.data");
     if (!up.ok()) {
-        return false;
+        return written(false);
     }
     up.bind(1, fold(k));
     up.bind(2, fold(name));
@@ -407,20 +605,20 @@ bool TRegistryStore::writeValue(const QString& key, const QString& name, const T
     } else {
         up.bind(5, value.text);
     }
-    return up.step() == SQLITE_DONE && tx.commit();
+    return written(up.step() == SQLITE_DONE && tx.commit());
 }
 
 bool TRegistryStore::deleteValue(const QString& key, const QString& name) {
-    if (!ensureOpen()) {
-        return false;
+    if (!ensureWritable()) {
+        return written(false);
     }
     Statement d(m_db, "DELETE FROM reg_values WHERE key_fold = ?1 AND fold = ?2");
     if (!d.ok()) {
-        return false;
+        return written(false);
     }
     d.bind(1, fold(normalizeKey(key)));
     d.bind(2, fold(name));
-    return d.step() == SQLITE_DONE && sqlite3_changes(m_db) > 0;
+    return written(d.step() == SQLITE_DONE) && sqlite3_changes(m_db) > 0;
 }
 
 QVector<TRegNamedValue> TRegistryStore::values(const QString& key) {

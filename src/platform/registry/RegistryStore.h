@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
 struct sqlite3;
@@ -43,9 +44,16 @@ public:
     void setFileName(const QString& fileName);
     QString fileName() const { return m_fileName; }
 
-    // A one-time message about a damaged settings file that was kept aside at open;
-    // empty when there is nothing to tell. Reading it clears it.
+    // A one-time message about a settings file that could not be used as it was at
+    // open (kept aside, copied, locked, unreadable); empty when there is nothing to
+    // tell. Reading it clears it.
     QString takeNotice();
+
+    // Told once when a write fails, then again only after a write has succeeded, so a
+    // failing store costs the user one message, not one per value. Without a handler
+    // the failure goes to the warning log.
+    using TFailureHandler = std::function<void(const QString&)>;
+    void setWriteFailureHandler(TFailureHandler handler) { m_onWriteFailure = std::move(handler); }
 
     bool keyExists(const QString& key);
     bool createKey(const QString& key);
@@ -70,14 +78,24 @@ private:
     TRegistryStore& operator=(const TRegistryStore&) = delete;
 
     bool ensureOpen();
-    bool openFile();
+    bool ensureWritable();
+    bool openFile(int busyMs);
     enum class SchemaState { Ready, Unavailable, Damaged };
     SchemaState initialiseSchema(QString& damage);
-    void keepAside(const QString& reason);
+    bool keepAside(const QString& reason);
+    QString copyAside(const QString& stamp, QString& why) const;
+    void setNotice(const QString& text);
+    void unusable(const QString& reason);
+    bool written(bool ok);
     bool createKeyChain(const QString& normalized);
 
     QString m_fileName;
     QString m_notice;
+    QString m_lastError;
+    TFailureHandler m_onWriteFailure;
     sqlite3* m_db = nullptr;
     bool m_failed = false;
+    bool m_noticeGiven = false;
+    bool m_failureReported = false;
+    qint64 m_lastAttempt = 0;
 };
