@@ -3,8 +3,11 @@
 //   pair N     two rows "<prefix>wN-a", "<prefix>wN-b" inserted in one transaction
 //   batch N    both rows of pair N changed to "done N" in one batch update
 //   setting N  the value Crash\Last set to N
+// crash_writer create <folder> makes catalogues cat-0.db, cat-1.db, … there until killed,
+// saying "created N" after each.
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
 
@@ -16,6 +19,13 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 3 && args.at(1) == QLatin1String("create")) {
+        for (int n = 0;; ++n) {
+            CreateSqliteCatalogue(args.at(2) + QStringLiteral("/cat-%1.db").arg(n));
+            std::printf("created %d\n", n);
+            std::fflush(stdout);
+        }
+    }
     if (args.size() != 4) {
         return 2;
     }

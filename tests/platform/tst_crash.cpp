@@ -1,8 +1,11 @@
+#include "platform/db/Connection.h"
+#include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -88,6 +91,47 @@ private Q_SLOTS:
         }
         // The kills came while the writer was at work, not before it began.
         QVERIFY2(reported >= 50, qPrintable(QString::number(reported)));
+    }
+
+    // Creation killed at any moment leaves no catalogue or a whole one at each name,
+    // and the name can be created again.
+    void killedCreationLeavesNoBrokenFile() {
+        QTemporaryDir dir;
+        QRandomGenerator random(20261209);
+        int created = 0;
+        for (int round = 0; round < 80; ++round) {
+            const QString folder = dir.filePath(QString::number(round));
+            QVERIFY(QDir().mkpath(folder));
+            QProcess creator;
+            creator.start(CRASH_WRITER, {"create", folder});
+            QVERIFY(creator.waitForStarted());
+            // From before the first file to some dozens in.
+            QTest::qSleep(5 + random.bounded(80));
+            creator.kill();
+            QVERIFY(creator.waitForFinished(10000));
+            const QStringList files = QDir(folder).entryList({"cat-*.db"}, QDir::Files);
+            for (const QString& name : files) {
+                TConnection c;
+                c.SetConnectionString("Data Source=" + folder + "/" + name);
+                QString error;
+                try {
+                    c.Open();
+                    CheckCatalogue(c);
+                } catch (const EError& e) {
+                    error = e.message();
+                }
+                QVERIFY2(error.isEmpty(), qPrintable(name + ": " + error));
+            }
+            created += static_cast<int>(files.size());
+            // The name the kill interrupted is free again.
+            const QString next = folder + QString("/cat-%1.db").arg(files.size());
+            CreateSqliteCatalogue(next);
+            QVERIFY(QFileInfo(next).size() > 0);
+            const QStringList hidden =
+                QDir(folder).entryList({".*.creating*"}, QDir::Files | QDir::Hidden);
+            QVERIFY2(hidden.isEmpty(), qPrintable(hidden.join(", ")));
+        }
+        QVERIFY2(created >= 80, qPrintable(QString::number(created)));
     }
 };
 

@@ -9,6 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -48,28 +53,106 @@ QString SqliteCatalogueSchema() {
         .arg(QLatin1String(kGuidDefault));
 }
 
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("Schema", text);
+}
+
+// Moves the finished file to its name unless something took the name meanwhile.
+bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the flag: a hard link fails just the same on a taken name.
+    if (::link(from.constData(), to.constData()) != 0) {
+        return false;
+    }
+    ::unlink(from.constData());
+    return true;
+}
+
+bool syncPath(const QByteArray& path, int flags) {
+    const int fd = ::open(path.constData(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The hidden file a catalogue is built in, named after its creator's process, so that a
+// later creation can clear what a killed one left.
+QString buildingName(const QFileInfo& target, qint64 pid) {
+    return target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+           QStringLiteral(".%1.creating").arg(pid);
+}
+
+void removeLeftovers(const QFileInfo& target) {
+    const QString prefix = QStringLiteral(".") + target.fileName() + QLatin1Char('.');
+    const QDir folder(target.absolutePath());
+    for (const QString& name : folder.entryList({prefix + QStringLiteral("*.creating*")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        bool ok = false;
+        const qint64 pid = name.mid(prefix.size()).section(QLatin1Char('.'), 0, 0).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            QFile::remove(folder.filePath(name));
+        }
+    }
+}
+
+// Removes the file being built and its journals on every way out.
+class TBuildingFile final {
+public:
+    explicit TBuildingFile(QString name) : m_name(std::move(name)) {}
+    ~TBuildingFile() {
+        if (!m_kept) {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+                QFile::remove(m_name + QLatin1String(suffix));
+            }
+        }
+    }
+    TBuildingFile(const TBuildingFile&) = delete;
+    TBuildingFile& operator=(const TBuildingFile&) = delete;
+    void keep() { m_kept = true; }
+
+private:
+    QString m_name;
+    bool m_kept = false;
+};
+
+}  // namespace
+
+// Built under a hidden name in the same folder and renamed into place complete: a kill
+// at any moment leaves either no catalogue or a whole one.
 void CreateSqliteCatalogue(const QString& fileName) {
     const QFileInfo info(fileName);
-    if (info.exists()) {
-        throw EDatabaseError(
-            QCoreApplication::translate("Schema", "Файл %1 уже существует.").arg(fileName));
+    if (info.exists() || info.isSymLink()) {
+        throw EDatabaseError(tr("Файл %1 уже существует.").arg(fileName));
     }
     QDir().mkpath(info.absolutePath());
-    const QByteArray path = QFile::encodeName(info.absoluteFilePath());
-    // O_EXCL: two creators never share one new file.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    removeLeftovers(info);
+    const QString building = buildingName(info, QCoreApplication::applicationPid());
+    const QByteArray temp = QFile::encodeName(building);
+    const int fd = ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-        throw EDatabaseError(
-            QCoreApplication::translate("Schema", "Не удалось создать файл %1.").arg(fileName));
+        throw EDatabaseError(tr("Не удалось создать файл %1.\n%2")
+                                 .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
     }
     ::close(fd);
+    TBuildingFile guard(building);
     sqlite3* db = nullptr;
     QString error;
-    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(temp.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
         TSqliteProvider::RegisterTextRules(db);
-        const QByteArray schema = (QStringLiteral("PRAGMA journal_mode=WAL;BEGIN;") +
-                                   SqliteCatalogueSchema() + QStringLiteral("COMMIT;"))
-                                      .toUtf8();
+        const QByteArray schema =
+            (QStringLiteral("PRAGMA journal_mode=WAL;PRAGMA synchronous=FULL;BEGIN;") +
+             SqliteCatalogueSchema() + QStringLiteral("COMMIT;PRAGMA wal_checkpoint(TRUNCATE);"))
+                .toUtf8();
         char* message = nullptr;
         if (sqlite3_exec(db, schema.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
             error = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
@@ -78,14 +161,23 @@ void CreateSqliteCatalogue(const QString& fileName) {
     } else {
         error = QString::fromUtf8(sqlite3_errmsg(db));
     }
-    sqlite3_close(db);
-    if (!error.isEmpty()) {
-        // The file is ours and new: nothing of the user's is lost by removing it.
-        QFile::remove(info.absoluteFilePath());
-        throw EDatabaseError(
-            QCoreApplication::translate("Schema", "Не удалось создать базу данных %1.\n%2")
-                .arg(fileName, error));
+    // Closing the last connection folds the journal into the file and removes it.
+    if (sqlite3_close(db) != SQLITE_OK && error.isEmpty()) {
+        error = QString::fromUtf8(sqlite3_errmsg(db));
     }
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    if (error.isEmpty() && !syncPath(temp, O_RDONLY)) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (error.isEmpty() && !renameNoReplace(temp, target)) {
+        error = errno == EEXIST ? tr("Файл %1 уже существует.").arg(fileName)
+                                : QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!error.isEmpty()) {
+        throw EDatabaseError(tr("Не удалось создать базу данных %1.\n%2").arg(fileName, error));
+    }
+    guard.keep();
+    syncPath(QFile::encodeName(info.absolutePath()), O_RDONLY | O_DIRECTORY);
 }
 
 QString PostgresCatalogueSchema() {

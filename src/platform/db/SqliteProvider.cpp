@@ -5,6 +5,7 @@
 #include "platform/db/TextFold.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -16,6 +17,25 @@ namespace {
 
 // A catalogue locked by another program is waited for this long, then its error shown.
 constexpr int kBusyTimeoutMs = 5000;
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("TSqliteProvider", text);
+}
+
+// The engine's words with the file they are about: "database disk image is malformed"
+// alone does not say which catalogue.
+QString engineError(sqlite3* db) {
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    const char* file = sqlite3_db_filename(db, "main");
+    if (!file || !*file) {
+        return message;
+    }
+    return tr("%1\nФайл базы данных: %2").arg(message, QFile::decodeName(file));
+}
+
+bool isBusy(int code) {
+    return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+}
 
 int nocaseCompare(void*, int na, const void* a, int nb, const void* b) {
     return CompareFolded(static_cast<const char*>(a), static_cast<std::size_t>(na),
@@ -70,7 +90,7 @@ public:
     TSqliteCursor(sqlite3* db, const QString& sql, const QVariantList& params)
         : m_db(db), m_statement(db, sql) {
         if (!m_statement.ok()) {
-            throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+            throw EDatabaseError(engineError(db));
         }
         for (int i = 0; i < params.size(); ++i) {
             m_statement.bindVariant(i + 1, params.at(i));
@@ -127,7 +147,7 @@ public:
             store.append(row.record());
         }
         if (rc != SQLITE_DONE) {
-            throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+            throw EDatabaseError(engineError(m_db));
         }
         inferUnknownTypes(store);
     }
@@ -183,7 +203,7 @@ void TSqliteProvider::RegisterTextRules(sqlite3* db) {
 }
 
 void TSqliteProvider::fail(const QString& context) const {
-    const QString engine = m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QString();
+    const QString engine = m_handle ? engineError(m_handle) : QString();
     throw EDatabaseError(engine.isEmpty() ? context : context + QStringLiteral("\n") + engine);
 }
 
@@ -205,6 +225,11 @@ void TSqliteProvider::open(const TConnectionString& connection) {
             tr("Файл базы данных %1 или его папка доступны только для чтения.").arg(source));
     }
     m_fileName = info.absoluteFilePath();
+    // The engine takes an empty file for an empty database and writes into it; whatever
+    // the user meant to open, it is not a catalogue, and it stays as it was.
+    if (info.size() == 0 && QFileInfo(m_fileName + QStringLiteral("-wal")).size() == 0) {
+        throw EDatabaseError(tr("Файл %1 пуст: это не база данных каталога.").arg(source));
+    }
 
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -237,7 +262,13 @@ void TSqliteProvider::open(const TConnectionString& connection) {
         TSqliteStatement probe(m_handle, "SELECT count(*) FROM sqlite_master");
         if (!probe.ok() || probe.step() != SQLITE_ROW) {
             const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
+            const bool busy = isBusy(sqlite3_extended_errcode(m_handle));
             close();
+            if (busy) {
+                throw EDatabaseError(
+                    tr("База данных %1 занята другой программой (database is locked).")
+                        .arg(source));
+            }
             throw EDatabaseError(
                 tr("Файл %1 не является базой данных SQLite.\n%2").arg(source, engine));
         }
@@ -246,7 +277,9 @@ void TSqliteProvider::open(const TConnectionString& connection) {
     // WAL with full synchronisation: a reported commit survives a crash.
     if (sqlite3_exec(m_handle, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
         sqlite3_exec(m_handle, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
+        const QString engine = isBusy(sqlite3_extended_errcode(m_handle))
+                                   ? QStringLiteral("database is locked")
+                                   : QString::fromUtf8(sqlite3_errmsg(m_handle));
         close();
         throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, engine));
     }

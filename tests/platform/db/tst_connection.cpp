@@ -40,6 +40,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("garbage") << QByteArray(4096, 'g') << "не является базой данных SQLite";
         QTest::newRow("text") << QByteArray("Data Source=x\n") << "не является базой данных SQLite";
+        QTest::newRow("empty") << QByteArray() << "пуст";
     }
     void refusedWithoutTouchingTheFile() {
         LINKARIUM_SQLITE_ONLY();
@@ -55,10 +56,12 @@ private Q_SLOTS:
         const QByteArray before = digest(file);
         TConnection c;
         c.SetConnectionString("Data Source=" + file);
-        QVERIFY(errorOf(c).contains(message));
+        const QString error = errorOf(c);
+        QVERIFY2(error.contains(message) && error.contains(file), qPrintable(error));
         QVERIFY(!c.Connected());
         QCOMPARE(digest(file), before);
         QCOMPARE(QFileInfo(file).size(), content.size());
+        QVERIFY(!QFileInfo::exists(file + "-wal"));
     }
 
     void missingFileIsNotCreated() {
@@ -188,6 +191,69 @@ private Q_SLOTS:
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("precious"));
+    }
+
+    // A catalogue another program holds exclusively is reported as locked, by its name.
+    void lockedAtOpenSaysSo() {
+        LINKARIUM_SQLITE_ONLY();
+        QTemporaryDir dir;
+        const QString file = dir.filePath("held.db");
+        CreateSqliteCatalogue(file);
+        sqlite3* holder = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder,
+                              "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"
+                              " DELETE FROM CategoryList",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        TConnection c;
+        c.SetConnectionString("Data Source=" + file + ";Busy Timeout=200");
+        const QString error = errorOf(c);
+        QVERIFY2(error.contains("database is locked") && error.contains(file), qPrintable(error));
+        QVERIFY(!error.contains("не является"));
+        sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+        QVERIFY(errorOf(c).isEmpty());
+    }
+
+    // The engine's complaint about a damaged catalogue says which file it is.
+    void damageIsReportedWithTheFile() {
+        LINKARIUM_SQLITE_ONLY();
+        QTemporaryDir dir;
+        const QString file = dir.filePath("damaged.db");
+        CreateSqliteCatalogue(file);
+        {
+            TConnection c;
+            c.SetConnectionString("Data Source=" + file);
+            c.Open();
+            for (int i = 0; i < 200; ++i) {
+                c.Execute(QString("INSERT INTO SubjectURLs(URL, Description) VALUES(\"u%1\", "
+                                  "\"%2\")")
+                              .arg(i)
+                              .arg(QString(200, QChar('d'))));
+            }
+        }
+        {
+            // Page 3 onwards overwritten: the header still reads, the table does not.
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(2 * 4096));
+            f.write(QByteArray(8 * 4096, '\x5a'));
+        }
+        TConnection c;
+        c.SetConnectionString("Data Source=" + file);
+        QString error = errorOf(c);
+        if (error.isEmpty()) {
+            try {
+                TDataSet ds;
+                ds.SetConnection(&c);
+                ds.SetCommandText("SELECT * FROM SubjectURLs");
+                ds.Open();
+            } catch (const EError& e) {
+                error = e.message();
+            }
+        }
+        QVERIFY2(error.contains("malformed") && error.contains(file), qPrintable(error));
     }
 
     // Another program holds the catalogue (the file) or the record (the server) locked: a
