@@ -20,7 +20,9 @@
 #include "reports/PrepareSubjectReportDlg.h"
 #include "reports/PreviewHTMLDlg.h"
 #include "reports/ReportWriter.h"
+#include "support/HostileImports.h"
 #include "urls/EditURLDlg.h"
+#include "urls/LinkImport.h"
 #include "urls/URLViewFrm.h"
 #include "views/CommonViewFrm.h"
 
@@ -222,6 +224,43 @@ void benchImport(const QString& dataDir, const QString& file100k) {
            bookmarks < 3 && view.adsCommon->RecordCount() == 160000);
     SetDialogs(nullptr);
     qputenv("HOME", savedHome);
+}
+
+// Sources built to hurt: bookmark files of 50 links with 20,000 tags each and of 3,000
+// nested folders, read; a chain of 2,040 nested Favorites folders, walked.
+void benchHostileImports() {
+    const QString manyTags = QString::fromUtf8(ManyTagsBookmarkHtml(50, 20000));
+    const QString deep = QString::fromUtf8(DeepFoldersBookmarkHtml(3000));
+    QVector<TImportedLink> links;
+    const double tagsRead = seconds([&]() { links = ReadBookmarkHtml(manyTags); });
+    report("read_bookmarks_50x20000_tags", tagsRead, "s",
+           QStringLiteral("< 1 s (%1 MB)").arg(manyTags.size() / 1e6, 0, 'f', 1),
+           tagsRead < 1 && links.size() == 50);
+    const double deepRead = seconds([&]() { links = ReadBookmarkHtml(deep); });
+    report("read_bookmarks_3000_nested", deepRead, "s", QStringLiteral("< 1 s"),
+           deepRead < 1 && links.size() == 3000);
+
+    QTemporaryDir work;
+    const QString favorites = work.filePath(QStringLiteral("Favorites"));
+    if (!MakeFolderChain(favorites, 2040)) {
+        report("walk_favorites_2040_deep", -1, "s", QStringLiteral("chain not made"), false);
+        return;
+    }
+    const QString catalogue = work.filePath(QStringLiteral("walk.db"));
+    CreateSqliteCatalogue(catalogue);
+    TConnection connection;
+    connection.SetConnectionString(QStringLiteral("Data Source=") + catalogue);
+    connection.Open();
+    TLinkImporter importer(connection);
+    int folders = 0;
+    importer.OnProgress = [&folders](int) { ++folders; };
+    const double walk = seconds([&]() {
+        TFavoritesWalk(importer).Walk(favorites);
+        importer.Finish();
+    });
+    report("walk_favorites_2040_deep", walk, "s", QStringLiteral("< 1 s"),
+           walk < 1 && importer.Added == 20 && folders >= 2041);
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), favorites});
 }
 
 // From a user's command to the grid painted with the result.
@@ -542,6 +581,7 @@ int main(int argc, char** argv) {
                     quick.RecordCount());
         benchViews(file, file100k);
         benchImport(dir, file100k);
+        benchHostileImports();
         benchStartup(file100k);
         // Last: the server's own work after the load must not weigh on the figures above.
         benchServer(ds);

@@ -15,9 +15,22 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <QSet>
+
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <limits>
+#include <set>
+#include <utility>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,15 +38,45 @@ constexpr int kMaxText = 255;
 constexpr int kBatch = 2000;
 constexpr int kProgressEvery = 64;
 
-QString joinCategories(const QStringList& names) {
-    QStringList kept;
-    for (const QString& n : names) {
-        const QString t = n.trimmed();
-        if (!t.isEmpty() && !kept.contains(t, Qt::CaseInsensitive)) {
-            kept << t;
+// The catalogue keeps 255 characters of categories, cut after a whole name: what lies
+// beyond twice that never reaches it, so a join stops there. This keeps a path of
+// thousands of folders, or a link with thousands of tags, from costing their square.
+constexpr int kCategoryCap = 2 * kMaxText + 2;
+
+// Names joined by "; ", each once whatever its letter case, in the order first seen.
+class TCategoryJoin final {
+public:
+    void add(const QString& name) {
+        if (m_text.size() >= kCategoryCap) {
+            return;
         }
+        const QString t = name.trimmed();
+        if (t.isEmpty()) {
+            return;
+        }
+        const QString key = t.toCaseFolded();
+        if (m_seen.contains(key)) {
+            return;
+        }
+        m_seen.insert(key);
+        if (!m_text.isEmpty()) {
+            m_text += QStringLiteral("; ");
+        }
+        m_text += t;
     }
-    return kept.join(QStringLiteral("; "));
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+    QSet<QString> m_seen;
+};
+
+QString joinCategories(const QStringList& names) {
+    TCategoryJoin join;
+    for (const QString& n : names) {
+        join.add(n);
+    }
+    return join.text();
 }
 
 QString decodeEntities(const QString& text) {
@@ -47,8 +90,16 @@ QString decodeEntities(const QString& text) {
             out += text.at(i);
             continue;
         }
-        const int semi = text.indexOf(QLatin1Char(';'), i);
-        const QString name = semi > i && semi - i <= 10 ? text.mid(i + 1, semi - i - 1) : QString();
+        // Only a short name can follow: a text of many '&' and no ';' is not searched to
+        // its end from each of them.
+        int semi = -1;
+        for (int j = i + 1; j < text.size() && j <= i + 10; ++j) {
+            if (text.at(j) == QLatin1Char(';')) {
+                semi = j;
+                break;
+            }
+        }
+        const QString name = semi > i ? text.mid(i + 1, semi - i - 1) : QString();
         QString decoded;
         if (name == QLatin1String("amp")) {
             decoded = QStringLiteral("&");
@@ -120,17 +171,17 @@ QString description(const QString& title, const QString& note) {
         .left(kMaxText);
 }
 
-void walkChromium(const QJsonObject& node, QStringList path, bool root,
+void walkChromium(const QJsonObject& node, TCategoryJoin path, bool root,
                   QVector<TImportedLink>& out) {
     const QString type = node.value(QLatin1String("type")).toString();
     const QString name = node.value(QLatin1String("name")).toString();
     if (type == QLatin1String("url")) {
-        out.append({node.value(QLatin1String("url")).toString(), joinCategories(path),
-                    description(name, QString())});
+        out.append({node.value(QLatin1String("url")).toString(), path.text(),
+                    description(name, QString()), QString()});
         return;
     }
     if (!root) {
-        path << name;
+        path.add(name);
     }
     for (const QJsonValue& child : node.value(QLatin1String("children")).toArray()) {
         walkChromium(child.toObject(), path, false, out);
@@ -178,10 +229,33 @@ TLinkImporter::TLinkImporter(TConnection& connection) : m_connection(connection)
 TLinkImporter::~TLinkImporter() = default;
 
 void TLinkImporter::progress() {
-    const int entries = Added + Skipped;
-    if (OnProgress && entries % kProgressEvery == 0) {
-        OnProgress(entries);
+    if ((Added + Skipped) % kProgressEvery == 0) {
+        Progress();
     }
+}
+
+void TLinkImporter::Progress() {
+    if (OnProgress) {
+        OnProgress(Added + Skipped);
+    }
+}
+
+void TLinkImporter::Reading(qint64 done, qint64 total) {
+    if (OnReading) {
+        OnReading(done, total);
+    }
+}
+
+void TLinkImporter::noteSkipped(const QString& what) {
+    if (SkippedNames.size() < MaxSkippedNames) {
+        SkippedNames << what;
+    }
+}
+
+void TLinkImporter::Skip(const QString& what) {
+    ++Skipped;
+    noteSkipped(what);
+    progress();
 }
 
 void TLinkImporter::bind(const TBatchRow& row) {
@@ -196,8 +270,13 @@ void TLinkImporter::bind(const TBatchRow& row) {
 void TLinkImporter::Add(const TImportedLink& link) {
     const QString url = TrimControls(link.URL);
     if (url.isEmpty() || url.size() > m_maxURL) {
-        ++Skipped;
-        progress();
+        const QString what = !link.Source.isEmpty() ? link.Source
+                             : url.size() > 80      ? url.left(80) + QChar(0x2026)
+                                                    : url;
+        Skip(url.isEmpty() ? QCoreApplication::translate("LinkImport", "%1: нет адреса").arg(what)
+                           : QCoreApplication::translate("LinkImport", "%1: адрес длиннее %2")
+                                 .arg(what)
+                                 .arg(m_maxURL));
         return;
     }
     const TBatchRow row{url, LimitCategories(link.Category, kMaxText),
@@ -249,38 +328,163 @@ void TLinkImporter::keepBatch() {
     again.Commit();
 }
 
-void TFavoritesWalk::Walk(const QString& folder, const QString& prefix) {
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (canonical.isEmpty() || m_visited.contains(canonical)) {
-        return;
-    }
-    m_visited.insert(canonical);
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QFileInfo& entry : entries) {
-        const QString name = entry.fileName();
-        if (entry.isDir()) {
-            Walk(entry.filePath(), prefix + name + QStringLiteral("; "));
-            continue;
-        }
-        const int dot = name.lastIndexOf(QLatin1Char('.'));
-        if (dot < 0 || name.mid(dot).compare(QLatin1String(".url"), Qt::CaseInsensitive) != 0) {
-            continue;
-        }
-        m_importer.Add({ReadShortcutURL(entry.filePath()),
-                        prefix.isEmpty() ? QString() : prefix.chopped(2), QString()});
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("LinkImport", text);
+}
+
+QString errnoText(int e) {
+    return QString::fromLocal8Bit(std::strerror(e));
+}
+
+// An open folder of the walk: its listing, and the categories and shown path that lead
+// to it.
+struct TWalkFolder {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir{nullptr, closedir};
+    QString categories;
+    QString shown;
+};
+
+// The real path of an open descriptor, as the kernel knows it.
+QByteArray realPathOf(int fd) {
+    char buffer[PATH_MAX + 1];
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t n = ::readlink(link.constData(), buffer, PATH_MAX);
+    return n > 0 ? QByteArray(buffer, static_cast<int>(n)) : QByteArray();
+}
+
+bool isUrlName(const QByteArray& name) {
+    return name.size() > 4 && name.right(4).toLower() == ".url";
+}
+
+// A deep tree holds one descriptor per level open: the soft limit goes up to the hard one.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = qMin<rlim_t>(limit.rlim_max, 1 << 16);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
 
-QVector<TImportedLink> ReadBookmarkHtml(const QString& text) {
+}  // namespace
+
+void TFavoritesWalk::Walk(const QString& folder) {
+    const QByteArray root = QFile::encodeName(QFileInfo(folder).absoluteFilePath());
+    const int rootFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd < 0) {
+        m_importer.Skip(tr("%1: %2").arg(folder, errnoText(errno)));
+        return;
+    }
+    raiseDescriptorLimit();
+    const QByteArray rootReal = realPathOf(rootFd);
+    const auto inside = [&rootReal](const QByteArray& path) {
+        return !path.isEmpty() &&
+               (path == rootReal || rootReal == "/" || path.startsWith(rootReal + '/'));
+    };
+    std::set<std::pair<dev_t, ino_t>> visited;
+    std::vector<TWalkFolder> stack;
+    const auto enter = [&](int fd, const QString& categories, const QString& shown) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second) {
+            ::close(fd);  // seen before: a link looping back
+            return;
+        }
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            m_importer.Skip(tr("%1: %2").arg(shown, errnoText(errno)));
+            return;
+        }
+        stack.push_back({{dir, closedir}, categories, shown});
+        m_importer.Progress();
+    };
+    enter(rootFd, QString(), QString());
+    while (!stack.empty()) {
+        TWalkFolder& top = stack.back();
+        errno = 0;
+        const dirent* entry = ::readdir(top.dir.get());
+        if (!entry) {
+            if (errno != 0) {
+                m_importer.Skip(tr("%1: %2").arg(top.shown, errnoText(errno)));
+            }
+            stack.pop_back();
+            continue;
+        }
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const int parent = ::dirfd(top.dir.get());
+        const QString shownName = DecodeName(name);
+        const QString shown =
+            top.shown.isEmpty() ? shownName : top.shown + QLatin1Char('/') + shownName;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st {};
+            if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                m_importer.Skip(tr("%1: %2").arg(shown, errnoText(errno)));
+                continue;
+            }
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                   : S_ISREG(st.st_mode) ? DT_REG
+                                         : DT_FIFO;
+        }
+        if (type == DT_LNK) {
+            // Followed only while it stays inside the chosen folder.
+            const int target = ::openat(parent, name.constData(), O_PATH | O_CLOEXEC);
+            struct stat st {};
+            if (target < 0) {
+                continue;  // a dangling link leads nowhere: nothing to import
+            }
+            const bool in = inside(realPathOf(target));
+            const bool dir = ::fstat(target, &st) == 0 && S_ISDIR(st.st_mode);
+            ::close(target);
+            if (!dir && !isUrlName(name)) {
+                continue;
+            }
+            if (!in) {
+                m_importer.Skip(tr("%1: ссылка ведёт за пределы папки").arg(shown));
+                continue;
+            }
+            type = dir ? DT_DIR : DT_REG;
+        }
+        if (type == DT_DIR) {
+            const int fd = ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) {
+                m_importer.Skip(tr("%1: %2").arg(shown, errnoText(errno)));
+                continue;
+            }
+            const QString categories = top.categories.isEmpty()
+                                           ? shownName
+                                           : top.categories + QStringLiteral("; ") + shownName;
+            enter(fd, categories, shown);
+            continue;
+        }
+        if (!isUrlName(name)) {
+            continue;
+        }
+        m_importer.Add({ReadShortcutURLAt(parent, name), top.categories, QString(), shown});
+    }
+}
+
+QVector<TImportedLink> ReadBookmarkHtml(
+    const QString& text, const std::function<void(qint64 done, qint64 total)>& progress) {
     QVector<TImportedLink> out;
-    QStringList folders;    // one entry per open DL; empty for a list without heading
+    // One entry per open DL, holding the categories of the folders down to it, so a link
+    // costs its own tags only, however deep it lies.
+    std::vector<TCategoryJoin> folders;
     QString pendingFolder;  // the H3 just read, for the DL that follows
     bool pending = false;
     bool lastWasLink = false;
     int i = 0;
+    int tags = 0;
     const int n = text.size();
     while (i < n) {
+        if (progress && ++tags % 1024 == 0) {
+            progress(i, n);
+        }
         const int lt = text.indexOf(QLatin1Char('<'), i);
         if (lt < 0) {
             break;
@@ -300,26 +504,35 @@ QVector<TImportedLink> ReadBookmarkHtml(const QString& text) {
             pendingFolder = textUntilTag().simplified();
             pending = true;
         } else if (name == QLatin1String("DL")) {
-            folders << (pending ? pendingFolder : QString());
+            TCategoryJoin inner = folders.empty() ? TCategoryJoin() : folders.back();
+            if (pending) {
+                inner.add(pendingFolder);
+            }
+            folders.push_back(std::move(inner));
             pending = false;
         } else if (name == QLatin1String("/DL")) {
-            if (!folders.isEmpty()) {
-                folders.removeLast();
+            if (!folders.empty()) {
+                folders.pop_back();
             }
         } else if (name == QLatin1String("A")) {
             const QString title = textUntilTag();
-            QStringList categories = folders;
-            const QString tags = attribute(tag, QStringLiteral("TAGS"));
-            if (!tags.isEmpty()) {
-                categories += tags.split(QLatin1Char(','));
+            TCategoryJoin categories = folders.empty() ? TCategoryJoin() : folders.back();
+            const QString linkTags = attribute(tag, QStringLiteral("TAGS"));
+            if (!linkTags.isEmpty()) {
+                for (const QString& t : linkTags.split(QLatin1Char(','))) {
+                    categories.add(t);
+                }
             }
-            out.append({attribute(tag, QStringLiteral("HREF")), joinCategories(categories),
-                        description(title, QString())});
+            out.append({attribute(tag, QStringLiteral("HREF")), categories.text(),
+                        description(title, QString()), QString()});
         } else if (name == QLatin1String("DD") && lastWasLink) {
             // The note of a link; a folder's note follows its H3 and is not taken.
             out.last().Description = description(out.last().Description, textUntilTag());
         }
         lastWasLink = name == QLatin1String("A") || (lastWasLink && name == QLatin1String("/A"));
+    }
+    if (progress) {
+        progress(n, n);
     }
     return out;
 }
@@ -330,7 +543,7 @@ QVector<TImportedLink> ReadChromiumBookmarks(const QByteArray& json) {
         QJsonDocument::fromJson(json).object().value(QLatin1String("roots")).toObject();
     for (auto it = roots.constBegin(); it != roots.constEnd(); ++it) {
         if (it.value().isObject()) {
-            walkChromium(it.value().toObject(), {}, true, out);
+            walkChromium(it.value().toObject(), TCategoryJoin(), true, out);
         }
     }
     return out;
@@ -403,7 +616,7 @@ QVector<TImportedLink> ReadFirefoxPlaces(const QString& placesFile) {
             id = f.parent;
         }
         if (!tagged) {
-            out.append({text(2), joinCategories(path), description(text(1), QString())});
+            out.append({text(2), joinCategories(path), description(text(1), QString()), QString()});
         }
     }
     sqlite3_finalize(st);

@@ -2,8 +2,8 @@
 
 #include "platform/db/Command.h"
 
-#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <functional>
@@ -19,6 +19,8 @@ struct TImportedLink {
     QString URL;
     QString Category;
     QString Description;
+    // Where it came from, to name it should it be skipped (empty: the address names it).
+    QString Source;
 };
 
 // Adds imported addresses to SubjectURLs, every value bound as a parameter. Rows go in in
@@ -33,14 +35,23 @@ public:
     // Trims the address and adds it when it is 1 character long up to the size of the
     // catalogue's URL field; counts it as skipped otherwise.
     void Add(const TImportedLink& link);
-    void Skip() { ++Skipped; }
+    // Counts an entry that could not be imported, with what names it and why.
+    void Skip(const QString& what);
     // Commits what was added.
     void Finish();
+    // Tells OnProgress now: a walk calls it for every folder, however few links it holds.
+    void Progress();
+    // Tells OnReading how far the reading of a file has come.
+    void Reading(qint64 done, qint64 total);
 
     int Added = 0;
     int Skipped = 0;
+    // The first of the skipped entries, for the summary (all are counted).
+    QStringList SkippedNames;
+    static constexpr int MaxSkippedNames = 20;
     // Called every few entries, so a window can show progress; may throw to stop.
     std::function<void(int entries)> OnProgress;
+    std::function<void(qint64 done, qint64 total)> OnReading;
 
 private:
     struct TBatchRow {
@@ -49,6 +60,7 @@ private:
         QString description;
     };
     void progress();
+    void noteSkipped(const QString& what);
     void bind(const TBatchRow& row);
     void keepBatch();
 
@@ -66,21 +78,25 @@ QString TrimControls(const QString& text);
 QString LimitCategories(const QString& categories, int limit);
 
 // The walk of a Favorites folder: every ".url" file (extension in any case), its address
-// added with the names of the folders that lead to it as categories. Each folder is
-// visited once, so links that loop back are harmless.
+// added with the names of the folders that lead to it as categories. Names are taken byte
+// for byte, so none is lost for not being UTF-8 (such a name reads as Windows-1251). Each
+// folder is visited once, so links that loop back are harmless; a link that leads out of
+// the folder is not followed but counted as skipped. The walk holds no path strings and
+// no recursion, so its cost is linear in the folders whatever their depth.
 class TFavoritesWalk final {
 public:
     explicit TFavoritesWalk(TLinkImporter& importer) : m_importer(importer) {}
-    void Walk(const QString& folder, const QString& prefix = QString());
+    void Walk(const QString& folder);
 
 private:
     TLinkImporter& m_importer;
-    QSet<QString> m_visited;
 };
 
 // The Netscape bookmark file every browser exports: folders (H3) become categories, the
-// tags of a link are added to them, its title (and note) make the description.
-QVector<TImportedLink> ReadBookmarkHtml(const QString& text);
+// tags of a link are added to them, its title (and note) make the description. Linear in
+// the size of the text; reading reports to progress (which may throw to stop).
+QVector<TImportedLink> ReadBookmarkHtml(
+    const QString& text, const std::function<void(qint64 done, qint64 total)>& progress = {});
 // A Chromium or Chrome "Bookmarks" file (JSON); the root folders give no category.
 QVector<TImportedLink> ReadChromiumBookmarks(const QByteArray& json);
 // A Firefox places.sqlite, read from a copy so a running browser is not disturbed; the root

@@ -44,10 +44,13 @@ bool hasUtf16Bom(const QByteArray& b) {
 }  // namespace
 
 bool ReadRegularFile(const QString& fileName, qint64 limit, QByteArray& bytes) {
+    return ReadRegularFileAt(AT_FDCWD, QFile::encodeName(fileName), limit, bytes);
+}
+
+bool ReadRegularFileAt(int folder, const QByteArray& name, qint64 limit, QByteArray& bytes) {
     bytes.clear();
-    const QByteArray path = QFile::encodeName(fileName);
     // O_NONBLOCK: should the entry have become a FIFO since it was listed, open returns at once.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
@@ -95,6 +98,12 @@ QString DecodeText(const QByteArray& bytes) {
     return utf8.hasError() ? decodeCp1251(bytes) : text;
 }
 
+QString DecodeName(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? decodeCp1251(bytes) : text;
+}
+
 QString IniValue(const QString& text, const QString& section, const QString& key) {
     bool inSection = false;
     int start = 0;
@@ -124,8 +133,12 @@ QString IniValue(const QString& text, const QString& section, const QString& key
 }
 
 QString ReadShortcutURL(const QString& fileName) {
+    return ReadShortcutURLAt(AT_FDCWD, QFile::encodeName(fileName));
+}
+
+QString ReadShortcutURLAt(int folder, const QByteArray& name) {
     QByteArray bytes;
-    if (!ReadRegularFile(fileName, MaxShortcutFileSize, bytes) || LooksBinary(bytes)) {
+    if (!ReadRegularFileAt(folder, name, MaxShortcutFileSize, bytes) || LooksBinary(bytes)) {
         return QString();
     }
     return IniValue(DecodeText(bytes), QStringLiteral("InternetShortcut"), QStringLiteral("URL"));

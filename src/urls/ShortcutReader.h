@@ -11,10 +11,16 @@ constexpr qint64 MaxShortcutFileSize = 64 * 1024;
 // Reads at most limit bytes of a regular file (never a FIFO, device or directory, so the
 // read cannot block); false when it is not one or cannot be read.
 bool ReadRegularFile(const QString& fileName, qint64 limit, QByteArray& bytes);
+// The same for a name in an open folder, taken byte for byte: names that are not valid
+// UTF-8 are read as well.
+bool ReadRegularFileAt(int folder, const QByteArray& name, qint64 limit, QByteArray& bytes);
 
 // Text of bytes: UTF-8 with or without BOM, UTF-16 with BOM, otherwise Windows-1251 when
 // the bytes are not valid UTF-8.
 QString DecodeText(const QByteArray& bytes);
+
+// A file name's bytes: UTF-8 when they are valid UTF-8, otherwise Windows-1251.
+QString DecodeName(const QByteArray& bytes);
 
 // True for bytes that hold a NUL outside UTF-16 text: not a text file.
 bool LooksBinary(const QByteArray& bytes);
@@ -26,3 +32,4 @@ QString IniValue(const QString& text, const QString& section, const QString& key
 // The address of an Internet shortcut file: "URL" in "InternetShortcut"; empty when the
 // file cannot be read, is not text, or has no such key.
 QString ReadShortcutURL(const QString& fileName);
+QString ReadShortcutURLAt(int folder, const QByteArray& name);

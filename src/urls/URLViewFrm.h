@@ -31,6 +31,8 @@ public:
     void actImportBrowserBookmarksExecute();
     // $HOME/Favorites when it exists; otherwise the folder the user chooses (empty: none).
     QString FavoritesFolder();
+    // How long an import runs before its progress window shows; tests make it 0.
+    int ImportProgressDelayMs = 1000;
 
     // The area of the current record's link text in the grid, while the URL column is
     // selected; where it last was otherwise.

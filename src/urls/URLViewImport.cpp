@@ -6,8 +6,11 @@
 #include "urls/URLViewFrm.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressDialog>
+
+#include <limits>
 
 // The imports of the URL view, kept apart from its other roles.
 
@@ -16,7 +19,7 @@ namespace {
 // Bookmark files are larger than shortcuts, but not this large.
 constexpr qint64 kMaxBookmarkFile = 256LL * 1024 * 1024;
 
-QVector<TImportedLink> readBookmarkFile(const QString& fileName) {
+QVector<TImportedLink> readBookmarkFile(const QString& fileName, TLinkImporter& importer) {
     if (QFileInfo(fileName).fileName() == QLatin1String("places.sqlite")) {
         return ReadFirefoxPlaces(fileName);
     }
@@ -28,8 +31,57 @@ QVector<TImportedLink> readBookmarkFile(const QString& fileName) {
     if (QFileInfo(fileName).fileName() == QLatin1String("Bookmarks")) {
         return ReadChromiumBookmarks(bytes);
     }
-    return ReadBookmarkHtml(DecodeText(bytes));
+    return ReadBookmarkHtml(DecodeText(bytes), [&importer](qint64 done, qint64 total) {
+        importer.Reading(done, total);
+    });
 }
+
+// Keeps the progress window of an import painted and its Cancel heard while the import
+// runs in the window's own thread: events are handled every few dozen milliseconds.
+class TImportProgress final {
+public:
+    TImportProgress(QWidget* parent, int delayMs)
+        : m_dialog(QCoreApplication::translate("TURLViewForm", "Импорт..."),
+                   QCoreApplication::translate("TURLViewForm", "Отмена"), 0, 0, parent),
+          m_delayMs(delayMs) {
+        m_dialog.setObjectName(QStringLiteral("ImportProgress"));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setAutoReset(false);
+        m_dialog.setAutoClose(false);
+        // Shown by step, never by the dialog's own timer, which needs a running loop.
+        m_dialog.setMinimumDuration(std::numeric_limits<int>::max());
+        m_dialog.reset();
+        m_running.start();
+    }
+
+    void step(const QString& label, int percent) {
+        if (m_pumped.isValid() && m_pumped.elapsed() < kPumpMs) {
+            return;
+        }
+        m_pumped.start();
+        m_dialog.setLabelText(label);
+        if (percent >= 0) {
+            m_dialog.setMaximum(100);
+            m_dialog.setValue(percent);
+        } else {
+            m_dialog.setMaximum(0);
+        }
+        if (!m_dialog.isVisible() && m_running.elapsed() >= m_delayMs) {
+            m_dialog.show();
+        }
+        QCoreApplication::processEvents();
+        if (m_dialog.wasCanceled()) {
+            throw EAbort();
+        }
+    }
+
+private:
+    static constexpr int kPumpMs = 40;
+    QProgressDialog m_dialog;
+    QElapsedTimer m_running;
+    QElapsedTimer m_pumped;
+    int m_delayMs;
+};
 
 }  // namespace
 
@@ -46,19 +98,14 @@ void TURLViewForm::runImport(const std::function<void(TLinkImporter&)>& import) 
     TLinkImporter importer(m_module.ADOConnection);
     {
         const THourglass hourglass;
-        // Shown only when the import runs longer than a second; it keeps the window
-        // painted and lets the user stop, keeping what was added so far.
-        QProgressDialog progress(tr("Импорт..."), tr("Отмена"), 0, 0, this);
-        progress.setObjectName(QStringLiteral("ImportProgress"));
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(1000);
-        progress.setAutoReset(false);
+        // The user may stop at any moment, keeping what was added so far.
+        TImportProgress progress(this, ImportProgressDelayMs);
         importer.OnProgress = [&progress](int entries) {
-            progress.setLabelText(tr("Импорт... %1").arg(entries));
-            progress.setValue(0);
-            if (progress.wasCanceled()) {
-                throw EAbort();
-            }
+            progress.step(tr("Импорт... %1").arg(entries), -1);
+        };
+        importer.OnReading = [&progress](qint64 done, qint64 total) {
+            progress.step(tr("Чтение файла..."),
+                          total > 0 ? static_cast<int>(done * 100 / total) : -1);
         };
         try {
             import(importer);
@@ -68,9 +115,16 @@ void TURLViewForm::runImport(const std::function<void(TLinkImporter&)>& import) 
         }
     }
     RefreshAndLocate(key);
-    ShowInformation(
-        tr("Добавлено записей: %1. Пропущено: %2.").arg(importer.Added).arg(importer.Skipped),
-        this);
+    QString summary =
+        tr("Добавлено записей: %1. Пропущено: %2.").arg(importer.Added).arg(importer.Skipped);
+    if (!importer.SkippedNames.isEmpty()) {
+        summary += QStringLiteral("\n\n") + importer.SkippedNames.join(QLatin1Char('\n'));
+        const int more = importer.Skipped - static_cast<int>(importer.SkippedNames.size());
+        if (more > 0) {
+            summary += QStringLiteral("\n") + tr("и ещё %1").arg(more);
+        }
+    }
+    ShowInformation(summary, this);
 }
 
 void TURLViewForm::actImportFromFavoritesExecute() {
@@ -95,7 +149,7 @@ void TURLViewForm::actImportBookmarkFileExecute() {
         return;
     }
     runImport([&file](TLinkImporter& importer) {
-        const QVector<TImportedLink> links = readBookmarkFile(file);
+        const QVector<TImportedLink> links = readBookmarkFile(file, importer);
         for (const TImportedLink& link : links) {
             importer.Add(link);
         }
@@ -115,7 +169,7 @@ void TURLViewForm::actImportBrowserBookmarksExecute() {
     }
     runImport([&files](TLinkImporter& importer) {
         for (const QString& file : files) {
-            const QVector<TImportedLink> links = readBookmarkFile(file);
+            const QVector<TImportedLink> links = readBookmarkFile(file, importer);
             for (const TImportedLink& link : links) {
                 importer.Add(link);
             }

@@ -1,5 +1,6 @@
 #include "app/GeneralUnit.h"
 #include "platform/db/DataSet.h"
+#include "support/HostileImports.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
@@ -9,7 +10,11 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QtTest>
+
+#include <fcntl.h>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -25,7 +30,7 @@ void writeFile(const QString& name, const QByteArray& bytes) {
 }
 
 QByteArray shortcut(const QString& url) {
-    return "[InternetShortcut]\r\nURL=" + url.toUtf8() + "\r\n";
+    return ShortcutText(url);
 }
 
 QByteArray utf16(const QString& text, bool little) {
@@ -36,6 +41,12 @@ QByteArray utf16(const QString& text, bool little) {
         out.append(little ? lo : hi).append(little ? hi : lo);
     }
     return out;
+}
+
+int openDescriptors() {
+    return static_cast<int>(QDir("/proc/self/fd")
+                                .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                                .size());
 }
 
 }  // namespace
@@ -77,6 +88,8 @@ private Q_SLOTS:
     }
     void cleanup() {
         qputenv("HOME", savedHome);
+        // Names Qt cannot spell and paths longer than the system takes: rm walks them.
+        QProcess::execute("rm", {"-rf", home()});
         module.reset();
         cat.reset();
         env.reset();
@@ -136,11 +149,22 @@ private Q_SLOTS:
             v.actImportFromFavorites->trigger();
         }
         QCOMPARE(dialogs.unexpected(), 0);
-        QCOMPARE(dialogs.shownTexts(),
-                 (QStringList{"Вы действительно хотите импортировать все URL из Избранного?",
-                              "Добавлено записей: 6. Пропущено: 2.",
-                              "Вы действительно хотите импортировать все URL из Избранного?",
-                              "Добавлено записей: 6. Пропущено: 2."}));
+        const QString summary =
+            "Добавлено записей: 6. Пропущено: 2.\n\n"
+            "long/2049.url: адрес длиннее 2048\n"
+            "long/blank.url: нет адреса";
+        QStringList shown = dialogs.shownTexts();
+        QCOMPARE(shown.size(), 4);
+        // The order of a folder's entries is the file system's.
+        for (int i : {1, 3}) {
+            QStringList lines = shown[i].split('\n');
+            std::sort(lines.begin() + 2, lines.end());
+            shown[i] = lines.join('\n');
+        }
+        QCOMPARE(
+            shown,
+            (QStringList{"Вы действительно хотите импортировать все URL из Избранного?", summary,
+                         "Вы действительно хотите импортировать все URL из Избранного?", summary}));
         QCOMPARE(categoryOf("http://top/"), QStringLiteral("NULL"));
         QCOMPARE(categoryOf("http://news/"), QStringLiteral("News"));
         QCOMPARE(categoryOf("http://sport/"), QStringLiteral("News; Sport"));
@@ -262,7 +286,8 @@ private Q_SLOTS:
         v.actImportBookmarkFile->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
         QCOMPARE(dialogs.shownTexts().last(),
-                 QStringLiteral("Добавлено записей: 4. Пропущено: 1."));
+                 "Добавлено записей: 4. Пропущено: 1.\n\njavascript:" + QString(69, 'x') +
+                     QChar(0x2026) + ": адрес длиннее 2048");
         QCOMPARE(categoryOf("http://top/"), QStringLiteral("NULL"));
         QCOMPARE(categoryOf("http://news/?a=1&b=\"2\""), QStringLiteral("Новости; daily"));
         QCOMPARE(categoryOf("http://sport/"), QStringLiteral("Новости; Sport"));
@@ -325,6 +350,189 @@ private Q_SLOTS:
         QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL = 'http://wiki/'")
                      .toString(),
                  QStringLiteral("Wiki"));
+    }
+
+    // Names that are not UTF-8 are read through their bytes; a Windows folder name reads
+    // as Windows-1251.
+    void namesThatAreNotUtf8() {
+        const QByteArray fav = QFile::encodeName(home() + "/Favorites");
+        const QByteArray news = fav + "/\xcd\xee\xe2\xee\xf1\xf2\xe8";  // "Новости" in 1251
+        QVERIFY(QDir().mkpath(QFile::decodeName(fav)));
+        QVERIFY(::mkdir(news.constData(), 0700) == 0);
+        QVERIFY(::mkdir((news + "/\xff\xfe").constData(), 0700) == 0);
+        const QList<QByteArray> files = {fav + "/\xe9t\xe9.url",   fav + "/\x80.url",
+                                         news + "/a\xff.url",      news + "/\xc0\xc1.URL",
+                                         news + "/\xff\xfe/b.url", news + "/\xff\xfe/\xfe.url"};
+        for (int i = 0; i < files.size(); ++i) {
+            const int fd = ::open(files[i].constData(), O_WRONLY | O_CREAT, 0600);
+            QVERIFY(fd >= 0);
+            const QByteArray text = shortcut(QString("http://raw%1/").arg(i));
+            QVERIFY(::write(fd, text.constData(), text.size()) == text.size());
+            ::close(fd);
+        }
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        dialogs.answer(QMessageBox::Yes);
+        v.actImportFromFavorites->trigger();
+        QCOMPARE(dialogs.shownTexts().last(),
+                 QStringLiteral("Добавлено записей: 6. Пропущено: 0."));
+        QCOMPARE(categoryOf("http://raw0/"), QStringLiteral("NULL"));
+        QCOMPARE(categoryOf("http://raw2/"), QStringLiteral("Новости"));
+        QCOMPARE(categoryOf("http://raw4/"), QStringLiteral("Новости; яю"));
+    }
+
+    // Thousands of levels: every folder seen and reported, in time linear in their number;
+    // a stop at any folder closes everything the walk opened.
+    void deepChainWalk() {
+        const QString fav = home() + "/Favorites";
+        const int depth = 2040;
+        QVERIFY(MakeFolderChain(fav, depth));
+        TLinkImporter importer(module->ADOConnection);
+        int calls = 0;
+        importer.OnProgress = [&calls](int) { ++calls; };
+        QElapsedTimer t;
+        t.start();
+        TFavoritesWalk(importer).Walk(fav);
+        importer.Finish();
+        QVERIFY2(t.elapsed() < 20000, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(importer.Added, depth / 100);
+        QCOMPARE(importer.Skipped, 0);
+        QVERIFY(calls >= depth + 1);
+        QVERIFY(categoryOf("http://level2000/").startsWith("d"));
+        QVERIFY(categoryOf("http://level2000/").size() <= 255);
+
+        const int before = openDescriptors();
+        TLinkImporter stopped(module->ADOConnection);
+        int folders = 0;
+        stopped.OnProgress = [&folders](int) {
+            if (++folders == 1500) {
+                throw EAbort();
+            }
+        };
+        QVERIFY_THROWS_EXCEPTION(EAbort, TFavoritesWalk(stopped).Walk(fav));
+        stopped.Finish();
+        QCOMPARE(stopped.Added, 14);
+        QCOMPARE(openDescriptors(), before);
+    }
+
+    // Links are followed only while they stay inside the chosen folder.
+    void linksLeavingTheFolderAreNotFollowed() {
+        const QString fav = home() + "/Favorites";
+        const QString outside = env->path("elsewhere");
+        writeFile(outside + "/foreign.url", shortcut("http://foreign/"));
+        writeFile(fav + "/News/n.url", shortcut("http://news/"));
+        writeFile(fav + "/inside.url", shortcut("http://inside/"));
+        QVERIFY(QFile::link("/", fav + "/root"));
+        QVERIFY(QFile::link(outside, fav + "/away"));
+        QVERIFY(QFile::link(outside + "/foreign.url", fav + "/foreign.url"));
+        QVERIFY(QFile::link(fav + "/News", fav + "/alias"));
+        QVERIFY(QFile::link(fav + "/inside.url", fav + "/News/again.url"));
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        dialogs.answer(QMessageBox::Yes);
+        v.actImportFromFavorites->trigger();
+        QStringList lines = dialogs.shownTexts().last().split('\n');
+        QCOMPARE(lines.first(), QStringLiteral("Добавлено записей: 3. Пропущено: 3."));
+        lines = lines.mid(2);
+        lines.sort();
+        QCOMPARE(lines, (QStringList{"away: ссылка ведёт за пределы папки",
+                                     "foreign.url: ссылка ведёт за пределы папки",
+                                     "root: ссылка ведёт за пределы папки"}));
+        QCOMPARE(categoryOf("http://foreign/"), QStringLiteral("absent"));
+        QCOMPARE(rows(), 3);  // News once, whichever way it was reached
+    }
+
+    // Hostile bookmark files read in time linear in their size.
+    void hostileBookmarkFiles_data() {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<int>("links");
+        QTest::addColumn<QString>("firstCategories");
+        QTest::newRow("50 links of 20,000 tags")
+            << ManyTagsBookmarkHtml(50, 20000) << 50 << "tag0; tag1";
+        QTest::newRow("3,000 nested folders") << DeepFoldersBookmarkHtml(3000) << 3000 << "F0";
+    }
+    void hostileBookmarkFiles() {
+        QFETCH(QByteArray, html);
+        QFETCH(int, links);
+        QFETCH(QString, firstCategories);
+        const QString text = QString::fromUtf8(html);
+        qint64 reports = 0;
+        QElapsedTimer t;
+        t.start();
+        const QVector<TImportedLink> read =
+            ReadBookmarkHtml(text, [&reports](qint64, qint64) { ++reports; });
+        QVERIFY2(t.elapsed() < 15000, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(read.size(), links);
+        QVERIFY(read.first().Category.startsWith(firstCategories));
+        QVERIFY(reports >= 1);
+        for (const TImportedLink& l : read) {
+            QVERIFY(LimitCategories(l.Category, 255).size() <= 255);
+        }
+        QCOMPARE(read.last().Category.isEmpty(), false);
+    }
+
+    // The progress window shows while the walk or the read runs, and its Cancel stops them,
+    // keeping what was added.
+    void progressWindowCancels_data() {
+        QTest::addColumn<bool>("walk");
+        QTest::newRow("walk") << true;
+        QTest::newRow("read") << false;
+    }
+    void progressWindowCancels() {
+        QFETCH(bool, walk);
+        const QString fav = home() + "/Favorites";
+        const QString file = env->path("big.html");
+        const int total = walk ? 2000 : 200000;
+        if (walk) {
+            for (int i = 0; i < total; ++i) {
+                writeFile(fav + QString("/f%1/%2.url").arg(i / 10).arg(i),
+                          shortcut(QString("http://w%1/").arg(i)));
+            }
+        } else {
+            QByteArray html = "<DL><p>\n";
+            for (int i = 0; i < total; ++i) {
+                html += "<DT><A HREF=\"http://r" + QByteArray::number(i) + "/\">R</A>\n";
+            }
+            writeFile(file, html + "</DL>\n");
+        }
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.ImportProgressDelayMs = 0;
+        v.show();
+        QString label;
+        bool visible = false;
+        QTimer clicker;
+        clicker.setInterval(0);
+        connect(&clicker, &QTimer::timeout, this, [&]() {
+            auto* progress = v.findChild<QProgressDialog*>("ImportProgress");
+            if (!progress) {
+                return;
+            }
+            visible = progress->isVisible();
+            label = progress->labelText();
+            QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+            clicker.stop();
+        });
+        clicker.start();
+        if (walk) {
+            dialogs.answer(QMessageBox::Yes);
+            v.actImportFromFavorites->trigger();
+        } else {
+            dialogs.answerFiles({file});
+            dialogs.answer(QMessageBox::Yes);
+            v.actImportBookmarkFile->trigger();
+        }
+        QVERIFY(visible);
+        QVERIFY2(label.startsWith(walk ? "Импорт..." : "Чтение файла..."), qPrintable(label));
+        QVERIFY2(rows() < total, qPrintable(QString::number(rows())));
+        if (!walk) {
+            QCOMPARE(rows(), 0);  // stopped while reading, before anything was added
+        }
+        QVERIFY(dialogs.shownTexts().last().startsWith(
+            "Добавлено записей: " + QString::number(rows()) + "."));
+        QVERIFY(!v.findChild<QProgressDialog*>("ImportProgress"));
     }
 
     void noBrowsers() {
