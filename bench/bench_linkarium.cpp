@@ -135,7 +135,8 @@ public:
     QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override {
         return {file};
     }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&,
+                         const QString&) override {
         return QString();
     }
     QString existingDirectory(QWidget*, const QString&, const QString&) override {
@@ -468,10 +469,12 @@ void benchServer(TDataSet& source) {
                 QStringList rows;
                 QVariantList params;
                 for (int r = first; r < last; ++r) {
-                    rows << QStringLiteral("(?, ?, ?, ?, ?, ?)");
+                    QStringList marks;
                     for (const TField* f : fields) {
                         params << source.ValueAt(r, *f);
+                        marks << c.Provider().placeholder(static_cast<int>(params.size()));
                     }
+                    rows << QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
                 }
                 c.Provider().execute(QStringLiteral("INSERT INTO \"SubjectURLs\" VALUES ") +
                                          rows.join(QStringLiteral(", ")),

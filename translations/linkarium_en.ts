@@ -7,6 +7,22 @@
         <source>Не удалось прочитать файл %1</source>
         <translation>Cannot read the file %1</translation>
     </message>
+    <message>
+        <source>%1: нет адреса</source>
+        <translation>%1: no address</translation>
+    </message>
+    <message>
+        <source>%1: адрес длиннее %2</source>
+        <translation>%1: address longer than %2</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: ссылка ведёт за пределы папки</source>
+        <translation>%1: the link leads out of the folder</translation>
+    </message>
 </context>
 <context>
     <name>ReportWriter</name>
@@ -31,7 +47,7 @@
     </message>
     <message>
         <source>Не удалось создать файл %1.</source>
-        <translation>Could not create the file %1.</translation>
+        <translation type="vanished">Could not create the file %1.</translation>
     </message>
     <message>
         <source>Не удалось создать базу данных %1.
@@ -54,6 +70,12 @@
     <message>
         <source>В базе данных уже есть таблицы каталога: она не пустая.</source>
         <translation>The database already holds catalogue tables: it is not empty.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл %1.
+%2</source>
+        <translation>Could not create the file %1.
+%2</translation>
     </message>
 </context>
 <context>
@@ -1204,6 +1226,82 @@
         <source>Файл настроек %1 повреждён (%2). Он сохранён как %3; программа начинает работу с настройками по умолчанию.</source>
         <translation>The settings file %1 is damaged (%2). It has been kept as %3; the program starts with default settings.</translation>
     </message>
+    <message>
+        <source>нет прав доступа</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>файловая система доступна только для чтения</source>
+        <translation>the file system is read-only</translation>
+    </message>
+    <message>
+        <source>папка не существует</source>
+        <translation>the folder does not exist</translation>
+    </message>
+    <message>
+        <source>часть пути не является папкой</source>
+        <translation>a part of the path is not a folder</translation>
+    </message>
+    <message>
+        <source>нет места на диске</source>
+        <translation>no space left on the disk</translation>
+    </message>
+    <message>
+        <source>слишком много символьных ссылок</source>
+        <translation>too many symbolic links</translation>
+    </message>
+    <message>
+        <source>ошибка записи</source>
+        <translation>write error</translation>
+    </message>
+    <message>
+        <source>файл занят другим процессом (database is locked)</source>
+        <translation>another process holds the file (database is locked)</translation>
+    </message>
+    <message>
+        <source>файл доступен только для чтения</source>
+        <translation>the file is read-only</translation>
+    </message>
+    <message>
+        <source>файл нельзя открыть</source>
+        <translation>the file cannot be opened</translation>
+    </message>
+    <message>
+        <source>Настройки не сохранены в файле %1: %2.</source>
+        <translation>The settings were not saved in the file %1: %2.</translation>
+    </message>
+    <message>
+        <source>Файл настроек %1 нельзя использовать: %2. Программа работает с настройками по умолчанию; изменённые настройки не сохраняются, пока файл недоступен.</source>
+        <translation>The settings file %1 cannot be used: %2. The program runs with the default settings; changed settings are not kept while the file is unavailable.</translation>
+    </message>
+    <message>
+        <source>ни одна папка не приняла копию</source>
+        <translation>no folder took the copy</translation>
+    </message>
+    <message>
+        <source>файл повреждён (%1)</source>
+        <translation>the file is damaged (%1)</translation>
+    </message>
+    <message>
+        <source>Файл настроек %1 повреждён (%2) и не может быть переименован (%3); копию сохранить не удалось (%4). Программа работает с настройками по умолчанию; изменённые настройки не сохраняются.</source>
+        <translation>The settings file %1 is damaged (%2) and cannot be renamed (%3); no copy of it could be kept (%4). The program runs with the default settings; changed settings are not kept.</translation>
+    </message>
+    <message>
+        <source>Файл настроек %1 повреждён (%2) и не может быть переименован (%3). Его копия сохранена как %4. Программа работает с настройками по умолчанию; изменённые настройки не сохраняются.</source>
+        <translation>The settings file %1 is damaged (%2) and cannot be renamed (%3). A copy of it was kept as %4. The program runs with the default settings; changed settings are not kept.</translation>
+    </message>
+    <message>
+        <source>на его месте папка</source>
+        <translation>a folder stands in its place</translation>
+    </message>
+    <message>
+        <source>это не обычный файл</source>
+        <translation>it is not a regular file</translation>
+    </message>
+    <message>
+        <source> (ссылка на %1)</source>
+        <translation> (a link to %1)</translation>
+    </message>
 </context>
 <context>
     <name>TReportMailer</name>
@@ -1374,6 +1472,20 @@
         <source>Ошибка при выполнении запроса к базе данных.</source>
         <translation>Error running the database query.</translation>
     </message>
+    <message>
+        <source>%1
+Файл базы данных: %2</source>
+        <translation>%1
+Database file: %2</translation>
+    </message>
+    <message>
+        <source>Файл %1 пуст: это не база данных каталога.</source>
+        <translation>The file %1 is empty: it is not a catalogue database.</translation>
+    </message>
+    <message>
+        <source>База данных %1 занята другой программой (database is locked).</source>
+        <translation>Another program holds the database %1 (database is locked).</translation>
+    </message>
 </context>
 <context>
     <name>TURLViewForm</name>
@@ -1452,6 +1564,14 @@
         <translation>Do you really want to import all browser bookmarks?
 
 %1</translation>
+    </message>
+    <message>
+        <source>Чтение файла...</source>
+        <translation>Reading the file...</translation>
+    </message>
+    <message>
+        <source>и ещё %1</source>
+        <translation>and %1 more</translation>
     </message>
 </context>
 <context>

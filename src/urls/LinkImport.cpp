@@ -330,10 +330,6 @@ void TLinkImporter::keepBatch() {
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("LinkImport", text);
-}
-
 QString errnoText(int e) {
     return QString::fromLocal8Bit(std::strerror(e));
 }
@@ -373,7 +369,8 @@ void TFavoritesWalk::Walk(const QString& folder) {
     const QByteArray root = QFile::encodeName(QFileInfo(folder).absoluteFilePath());
     const int rootFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0) {
-        m_importer.Skip(tr("%1: %2").arg(folder, errnoText(errno)));
+        m_importer.Skip(
+            QCoreApplication::translate("LinkImport", "%1: %2").arg(folder, errnoText(errno)));
         return;
     }
     raiseDescriptorLimit();
@@ -393,7 +390,8 @@ void TFavoritesWalk::Walk(const QString& folder) {
         DIR* dir = ::fdopendir(fd);
         if (!dir) {
             ::close(fd);
-            m_importer.Skip(tr("%1: %2").arg(shown, errnoText(errno)));
+            m_importer.Skip(
+                QCoreApplication::translate("LinkImport", "%1: %2").arg(shown, errnoText(errno)));
             return;
         }
         stack.push_back({{dir, closedir}, categories, shown});
@@ -406,7 +404,8 @@ void TFavoritesWalk::Walk(const QString& folder) {
         const dirent* entry = ::readdir(top.dir.get());
         if (!entry) {
             if (errno != 0) {
-                m_importer.Skip(tr("%1: %2").arg(top.shown, errnoText(errno)));
+                m_importer.Skip(QCoreApplication::translate("LinkImport", "%1: %2")
+                                    .arg(top.shown, errnoText(errno)));
             }
             stack.pop_back();
             continue;
@@ -423,7 +422,8 @@ void TFavoritesWalk::Walk(const QString& folder) {
         if (type == DT_UNKNOWN) {
             struct stat st {};
             if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                m_importer.Skip(tr("%1: %2").arg(shown, errnoText(errno)));
+                m_importer.Skip(QCoreApplication::translate("LinkImport", "%1: %2")
+                                    .arg(shown, errnoText(errno)));
                 continue;
             }
             type = S_ISDIR(st.st_mode)   ? DT_DIR
@@ -445,7 +445,9 @@ void TFavoritesWalk::Walk(const QString& folder) {
                 continue;
             }
             if (!in) {
-                m_importer.Skip(tr("%1: ссылка ведёт за пределы папки").arg(shown));
+                m_importer.Skip(
+                    QCoreApplication::translate("LinkImport", "%1: ссылка ведёт за пределы папки")
+                        .arg(shown));
                 continue;
             }
             type = dir ? DT_DIR : DT_REG;
@@ -453,7 +455,8 @@ void TFavoritesWalk::Walk(const QString& folder) {
         if (type == DT_DIR) {
             const int fd = ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd < 0) {
-                m_importer.Skip(tr("%1: %2").arg(shown, errnoText(errno)));
+                m_importer.Skip(QCoreApplication::translate("LinkImport", "%1: %2")
+                                    .arg(shown, errnoText(errno)));
                 continue;
             }
             const QString categories = top.categories.isEmpty()

@@ -80,6 +80,16 @@ class TestSingleInstance final : public QObject {
         qputenv("XDG_RUNTIME_DIR", saved);
         return instance;
     }
+    // A later start in that runtime folder: it must end at once with "second", code 0.
+    static void expectSecond(const QString& exe, const QString& folder) {
+        QProcess later;
+        later.setProcessEnvironment(withRuntime(folder));
+        later.start(exe, {"1000"});
+        QVERIFY(later.waitForFinished(40000));
+        QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(later.exitCode(), 0);
+        QCOMPARE(later.readAllStandardOutput().trimmed(), QByteArray("second"));
+    }
     static int count(const QByteArray& text, const QByteArray& word) {
         return static_cast<int>(text.split('\n').count(word));
     }
@@ -214,20 +224,11 @@ private Q_SLOTS:
             idle.back()->connectToServer(socketName);
             idle.back()->waitForConnected(200);
         }
-        QProcess second;
-        second.setProcessEnvironment(withRuntime(folder));
-        second.start(exe, {"1000"});
-        QVERIFY(second.waitForFinished(40000));
-        QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(second.readAllStandardOutput().trimmed(), QByteArray("second"));
+        expectSecond(exe, folder);
         QVERIFY(waitForOutput(first, "activated"));
         idle.clear();
         // Still listening once the flood is over.
-        QProcess third;
-        third.setProcessEnvironment(withRuntime(folder));
-        third.start(exe, {"1000"});
-        QVERIFY(third.waitForFinished(40000));
-        QCOMPARE(third.readAllStandardOutput().trimmed(), QByteArray("second"));
+        expectSecond(exe, folder);
         first.kill();
         first.waitForFinished();
     }
@@ -265,11 +266,7 @@ private Q_SLOTS:
         }
         QVERIFY(instanceIn(a, exe)->SocketName() != instanceIn(b, exe)->SocketName());
 
-        QProcess again;
-        again.setProcessEnvironment(withRuntime(b));
-        again.start(exe, {"1000"});
-        QVERIFY(again.waitForFinished(20000));
-        QCOMPARE(again.readAllStandardOutput().trimmed(), QByteArray("second"));
+        expectSecond(exe, b);
         QVERIFY(waitForOutput(inB, "activated"));
         QVERIFY(!(output()[&inA] += inA.readAllStandardOutput()).contains("activated"));
         QCOMPARE(inA.state(), QProcess::Running);
@@ -323,11 +320,7 @@ private Q_SLOTS:
         QFile f(list);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), "1\n" + QByteArray::number(first.processId()) + "\n");
-        QProcess second;
-        second.setProcessEnvironment(withRuntime(folder));
-        second.start(exe, {"1000"});
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.readAllStandardOutput().trimmed(), QByteArray("second"));
+        expectSecond(exe, folder);
         first.kill();
         first.waitForFinished();
     }

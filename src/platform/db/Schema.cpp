@@ -55,10 +55,6 @@ QString SqliteCatalogueSchema() {
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("Schema", text);
-}
-
 // Moves the finished file to its name unless something took the name meanwhile.
 bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
@@ -132,7 +128,8 @@ private:
 void CreateSqliteCatalogue(const QString& fileName) {
     const QFileInfo info(fileName);
     if (info.exists() || info.isSymLink()) {
-        throw EDatabaseError(tr("Файл %1 уже существует.").arg(fileName));
+        throw EDatabaseError(
+            QCoreApplication::translate("Schema", "Файл %1 уже существует.").arg(fileName));
     }
     QDir().mkpath(info.absolutePath());
     removeLeftovers(info);
@@ -140,8 +137,9 @@ void CreateSqliteCatalogue(const QString& fileName) {
     const QByteArray temp = QFile::encodeName(building);
     const int fd = ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-        throw EDatabaseError(tr("Не удалось создать файл %1.\n%2")
-                                 .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+        throw EDatabaseError(
+            QCoreApplication::translate("Schema", "Не удалось создать файл %1.\n%2")
+                .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
     }
     ::close(fd);
     TBuildingFile guard(building);
@@ -170,11 +168,14 @@ void CreateSqliteCatalogue(const QString& fileName) {
         error = QString::fromLocal8Bit(std::strerror(errno));
     }
     if (error.isEmpty() && !renameNoReplace(temp, target)) {
-        error = errno == EEXIST ? tr("Файл %1 уже существует.").arg(fileName)
-                                : QString::fromLocal8Bit(std::strerror(errno));
+        error = errno == EEXIST
+                    ? QCoreApplication::translate("Schema", "Файл %1 уже существует.").arg(fileName)
+                    : QString::fromLocal8Bit(std::strerror(errno));
     }
     if (!error.isEmpty()) {
-        throw EDatabaseError(tr("Не удалось создать базу данных %1.\n%2").arg(fileName, error));
+        throw EDatabaseError(
+            QCoreApplication::translate("Schema", "Не удалось создать базу данных %1.\n%2")
+                .arg(fileName, error));
     }
     guard.keep();
     syncPath(QFile::encodeName(info.absolutePath()), O_RDONLY | O_DIRECTORY);

@@ -18,10 +18,6 @@ namespace {
 // A catalogue locked by another program is waited for this long, then its error shown.
 constexpr int kBusyTimeoutMs = 5000;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("TSqliteProvider", text);
-}
-
 // The engine's words with the file they are about: "database disk image is malformed"
 // alone does not say which catalogue.
 QString engineError(sqlite3* db) {
@@ -30,7 +26,8 @@ QString engineError(sqlite3* db) {
     if (!file || !*file) {
         return message;
     }
-    return tr("%1\nФайл базы данных: %2").arg(message, QFile::decodeName(file));
+    return QCoreApplication::translate("TSqliteProvider", "%1\nФайл базы данных: %2")
+        .arg(message, QFile::decodeName(file));
 }
 
 bool isBusy(int code) {

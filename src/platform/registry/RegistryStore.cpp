@@ -64,27 +64,24 @@ QString fold(const QString& s) {
     return s.toCaseFolded();
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("TRegistryStore", text);
-}
-
 // Reasons in the user's language, the system's words for the rare ones.
 QString errnoText(int e) {
     switch (e) {
         case EACCES:
         case EPERM:
-            return tr("нет прав доступа");
+            return QCoreApplication::translate("TRegistryStore", "нет прав доступа");
         case EROFS:
-            return tr("файловая система доступна только для чтения");
+            return QCoreApplication::translate("TRegistryStore",
+                                               "файловая система доступна только для чтения");
         case ENOENT:
-            return tr("папка не существует");
+            return QCoreApplication::translate("TRegistryStore", "папка не существует");
         case ENOTDIR:
-            return tr("часть пути не является папкой");
+            return QCoreApplication::translate("TRegistryStore", "часть пути не является папкой");
         case ENOSPC:
         case EDQUOT:
-            return tr("нет места на диске");
+            return QCoreApplication::translate("TRegistryStore", "нет места на диске");
         case ELOOP:
-            return tr("слишком много символьных ссылок");
+            return QCoreApplication::translate("TRegistryStore", "слишком много символьных ссылок");
         default:
             return QString::fromLocal8Bit(std::strerror(e));
     }
@@ -93,16 +90,17 @@ QString errnoText(int e) {
 QString sqliteText(sqlite3* db) {
     switch (db ? sqlite3_errcode(db) : SQLITE_CANTOPEN) {
         case SQLITE_OK:
-            return tr("ошибка записи");
+            return QCoreApplication::translate("TRegistryStore", "ошибка записи");
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return tr("файл занят другим процессом (database is locked)");
+            return QCoreApplication::translate("TRegistryStore",
+                                               "файл занят другим процессом (database is locked)");
         case SQLITE_READONLY:
-            return tr("файл доступен только для чтения");
+            return QCoreApplication::translate("TRegistryStore", "файл доступен только для чтения");
         case SQLITE_CANTOPEN:
-            return tr("файл нельзя открыть");
+            return QCoreApplication::translate("TRegistryStore", "файл нельзя открыть");
         case SQLITE_FULL:
-            return tr("нет места на диске");
+            return QCoreApplication::translate("TRegistryStore", "нет места на диске");
         default:
             return QString::fromUtf8(sqlite3_errmsg(db));
     }
