@@ -46,10 +46,6 @@
         <translation>The file %1 already exists.</translation>
     </message>
     <message>
-        <source>Не удалось создать файл %1.</source>
-        <translation type="vanished">Could not create the file %1.</translation>
-    </message>
-    <message>
         <source>Не удалось создать базу данных %1.
 %2</source>
         <translation>Could not create the database %1.
@@ -1299,8 +1295,8 @@
         <translation>it is not a regular file</translation>
     </message>
     <message>
-        <source> (ссылка на %1)</source>
-        <translation> (a link to %1)</translation>
+        <source>%1 (ссылка на %2)</source>
+        <translation>%1 (a link to %2)</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -375,6 +376,43 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("gone"))));
         }
         TRegistryStore::instance().close();
+    }
+
+    // The notice is found while the options load, before the language is chosen; it is
+    // put into words when taken, so it reads in the language chosen meanwhile.
+    void noticeReadsInTheLanguageChosenLater() {
+        TTestEnvironment env;
+        TRegistryStore::instance().close();
+        const QString file = env.path(QStringLiteral("settings.db"));
+        QVERIFY(QFile::link(env.path(QStringLiteral("gone/settings.db")), file));
+        TRegistryStore::instance().setFileName(file);
+        TRegistry reg;
+        QVERIFY(!reg.OpenKeyReadOnly(QStringLiteral("K")));
+
+        struct TEnglish final : QTranslator {
+            QString translate(const char* context, const char* source, const char*,
+                              int) const override {
+                if (qstrcmp(context, "TRegistryStore") != 0) {
+                    return QString();
+                }
+                const QString text = QString::fromUtf8(source);
+                if (text.startsWith(QStringLiteral("Файл настроек %1 нельзя"))) {
+                    return QStringLiteral("Cannot use %1: %2.");
+                }
+                if (text == QStringLiteral("папка не существует")) {
+                    return QStringLiteral("no such folder");
+                }
+                if (text == QStringLiteral("%1 (ссылка на %2)")) {
+                    return QStringLiteral("%1 (a link to %2)");
+                }
+                return QString();
+            }
+        } english;
+        QCoreApplication::installTranslator(&english);
+        const QString notice = TRegistryStore::instance().takeNotice();
+        QCoreApplication::removeTranslator(&english);
+        QCOMPARE(notice, QStringLiteral("Cannot use %1: no such folder (a link to %2).")
+                             .arg(file, env.path(QStringLiteral("gone/settings.db"))));
     }
 
     void ordinaryUser() {

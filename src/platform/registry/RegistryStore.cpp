@@ -64,48 +64,6 @@ QString fold(const QString& s) {
     return s.toCaseFolded();
 }
 
-// Reasons in the user's language, the system's words for the rare ones.
-QString errnoText(int e) {
-    switch (e) {
-        case EACCES:
-        case EPERM:
-            return QCoreApplication::translate("TRegistryStore", "нет прав доступа");
-        case EROFS:
-            return QCoreApplication::translate("TRegistryStore",
-                                               "файловая система доступна только для чтения");
-        case ENOENT:
-            return QCoreApplication::translate("TRegistryStore", "папка не существует");
-        case ENOTDIR:
-            return QCoreApplication::translate("TRegistryStore", "часть пути не является папкой");
-        case ENOSPC:
-        case EDQUOT:
-            return QCoreApplication::translate("TRegistryStore", "нет места на диске");
-        case ELOOP:
-            return QCoreApplication::translate("TRegistryStore", "слишком много символьных ссылок");
-        default:
-            return QString::fromLocal8Bit(std::strerror(e));
-    }
-}
-
-QString sqliteText(sqlite3* db) {
-    switch (db ? sqlite3_errcode(db) : SQLITE_CANTOPEN) {
-        case SQLITE_OK:
-            return QCoreApplication::translate("TRegistryStore", "ошибка записи");
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return QCoreApplication::translate("TRegistryStore",
-                                               "файл занят другим процессом (database is locked)");
-        case SQLITE_READONLY:
-            return QCoreApplication::translate("TRegistryStore", "файл доступен только для чтения");
-        case SQLITE_CANTOPEN:
-            return QCoreApplication::translate("TRegistryStore", "файл нельзя открыть");
-        case SQLITE_FULL:
-            return QCoreApplication::translate("TRegistryStore", "нет места на диске");
-        default:
-            return QString::fromUtf8(sqlite3_errmsg(db));
-    }
-}
-
 // Where a copy of a damaged file goes when its own folder refuses it.
 QString StateFolder() {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
@@ -116,6 +74,79 @@ QString StateFolder() {
 }
 
 }  // namespace
+
+QString TRegistryStore::TText::shown() const {
+    QString text;
+    if (source) {
+        text = QCoreApplication::translate("TRegistryStore", source);
+    } else if (errnoCode != 0) {
+        text = QString::fromLocal8Bit(std::strerror(errnoCode));
+    } else {
+        text = plain;
+    }
+    for (const TText& a : args) {
+        text = text.arg(a.shown());
+    }
+    return text;
+}
+
+TRegistryStore::TText TRegistryStore::fixed(const char* source, std::vector<TText> args) {
+    TText t;
+    t.source = source;
+    t.args = std::move(args);
+    return t;
+}
+
+TRegistryStore::TText TRegistryStore::plain(const QString& text) {
+    TText t;
+    t.plain = text;
+    return t;
+}
+
+// Reasons in the user's language, the system's words for the rare ones.
+TRegistryStore::TText TRegistryStore::fromErrno(int code) {
+    switch (code) {
+        case EACCES:
+        case EPERM:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "нет прав доступа"));
+        case EROFS:
+            return fixed(
+                QT_TRANSLATE_NOOP("TRegistryStore", "файловая система доступна только для чтения"));
+        case ENOENT:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "папка не существует"));
+        case ENOTDIR:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "часть пути не является папкой"));
+        case ENOSPC:
+        case EDQUOT:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "нет места на диске"));
+        case ELOOP:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "слишком много символьных ссылок"));
+        default: {
+            TText t;
+            t.errnoCode = code;
+            return t;
+        }
+    }
+}
+
+TRegistryStore::TText TRegistryStore::fromEngine(sqlite3* db) {
+    switch (db ? sqlite3_errcode(db) : SQLITE_CANTOPEN) {
+        case SQLITE_OK:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "ошибка записи"));
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore",
+                                           "файл занят другим процессом (database is locked)"));
+        case SQLITE_READONLY:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "файл доступен только для чтения"));
+        case SQLITE_CANTOPEN:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "файл нельзя открыть"));
+        case SQLITE_FULL:
+            return fixed(QT_TRANSLATE_NOOP("TRegistryStore", "нет места на диске"));
+        default:
+            return plain(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+}
 
 TRegistryStore& TRegistryStore::instance() {
     static TRegistryStore store;
@@ -139,8 +170,8 @@ void TRegistryStore::setFileName(const QString& fileName) {
     m_failed = false;
     m_noticeGiven = false;
     m_failureReported = false;
-    m_notice.clear();
-    m_lastError.clear();
+    m_notice.reset();
+    m_lastError = TText();
 }
 
 void TRegistryStore::close() {
@@ -152,8 +183,8 @@ void TRegistryStore::close() {
 
 QString TRegistryStore::takeNotice() {
     ensureOpen();
-    QString n;
-    n.swap(m_notice);
+    const QString n = m_notice ? m_notice->shown() : QString();
+    m_notice.reset();
     return n;
 }
 
@@ -205,13 +236,13 @@ bool TRegistryStore::written(bool ok) {
         return true;
     }
     if (m_db) {
-        m_lastError = sqliteText(m_db);
+        m_lastError = fromEngine(m_db);
     }
     if (!m_failureReported) {
         m_failureReported = true;
         const QString text =
             QCoreApplication::translate("TRegistryStore", "Настройки не сохранены в файле %1: %2.")
-                .arg(m_fileName, m_lastError);
+                .arg(m_fileName, m_lastError.shown());
         if (m_onWriteFailure) {
             m_onWriteFailure(text);
         } else {
@@ -221,28 +252,28 @@ bool TRegistryStore::written(bool ok) {
     return false;
 }
 
-void TRegistryStore::setNotice(const QString& text) {
+void TRegistryStore::setNotice(TText text) {
     if (!m_noticeGiven) {
         m_noticeGiven = true;
-        m_notice = text;
+        m_notice = std::move(text);
     }
 }
 
-void TRegistryStore::unusable(const QString& reason) {
+void TRegistryStore::unusable(const TText& reason) {
     m_lastError = reason;
-    setNotice(QCoreApplication::translate("TRegistryStore",
-                                          "Файл настроек %1 нельзя использовать: %2. Программа "
-                                          "работает с настройками по умолчанию; изменённые "
-                                          "настройки не сохраняются, пока файл недоступен.")
-                  .arg(m_fileName, reason));
+    setNotice(fixed(QT_TRANSLATE_NOOP("TRegistryStore",
+                                      "Файл настроек %1 нельзя использовать: %2. Программа "
+                                      "работает с настройками по умолчанию; изменённые "
+                                      "настройки не сохраняются, пока файл недоступен."),
+                    {plain(m_fileName), reason}));
 }
 
 // A damaged file that cannot be renamed is copied, when it can be read, to the first of
 // its own folder, the state folder and the temporary folder that takes it.
-QString TRegistryStore::copyAside(const QString& stamp, QString& why) const {
+QString TRegistryStore::copyAside(const QString& stamp, TText& why) const {
     QFile source(m_fileName);
     if (!source.open(QIODevice::ReadOnly)) {
-        why = errnoText(errno);
+        why = fromErrno(errno);
         return QString();
     }
     source.close();
@@ -258,11 +289,11 @@ QString TRegistryStore::copyAside(const QString& stamp, QString& why) const {
             return target;
         }
     }
-    why = QCoreApplication::translate("TRegistryStore", "ни одна папка не приняла копию");
+    why = fixed(QT_TRANSLATE_NOOP("TRegistryStore", "ни одна папка не приняла копию"));
     return QString();
 }
 
-bool TRegistryStore::keepAside(const QString& reason) {
+bool TRegistryStore::keepAside(const TText& reason) {
     close();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = m_fileName + QStringLiteral(".broken-") + stamp;
@@ -272,24 +303,23 @@ bool TRegistryStore::keepAside(const QString& reason) {
     }
     if (::rename(QFile::encodeName(m_fileName).constData(), QFile::encodeName(aside).constData()) !=
         0) {
-        const QString renameError = errnoText(errno);
-        QString why;
+        const TText renameError = fromErrno(errno);
+        TText why;
         const QString copy = copyAside(stamp, why);
-        m_lastError =
-            QCoreApplication::translate("TRegistryStore", "файл повреждён (%1)").arg(reason);
+        m_lastError = fixed(QT_TRANSLATE_NOOP("TRegistryStore", "файл повреждён (%1)"), {reason});
         setNotice(copy.isEmpty()
-                      ? QCoreApplication::translate(
-                            "TRegistryStore",
-                            "Файл настроек %1 повреждён (%2) и не может быть переименован (%3); "
-                            "копию сохранить не удалось (%4). Программа работает с настройками по "
-                            "умолчанию; изменённые настройки не сохраняются.")
-                            .arg(m_fileName, reason, renameError, why)
-                      : QCoreApplication::translate(
-                            "TRegistryStore",
-                            "Файл настроек %1 повреждён (%2) и не может быть переименован (%3). "
-                            "Его копия сохранена как %4. Программа работает с настройками по "
-                            "умолчанию; изменённые настройки не сохраняются.")
-                            .arg(m_fileName, reason, renameError, copy));
+                      ? fixed(QT_TRANSLATE_NOOP(
+                                  "TRegistryStore",
+                                  "Файл настроек %1 повреждён (%2) и не может быть переименован "
+                                  "(%3); копию сохранить не удалось (%4). Программа работает с "
+                                  "настройками по умолчанию; изменённые настройки не сохраняются."),
+                              {plain(m_fileName), reason, renameError, why})
+                      : fixed(QT_TRANSLATE_NOOP(
+                                  "TRegistryStore",
+                                  "Файл настроек %1 повреждён (%2) и не может быть переименован "
+                                  "(%3). Его копия сохранена как %4. Программа работает с "
+                                  "настройками по умолчанию; изменённые настройки не сохраняются."),
+                              {plain(m_fileName), reason, renameError, plain(copy)}));
         return false;
     }
     // The journal files belong to the damaged file: they go with it, never deleted.
@@ -300,10 +330,10 @@ bool TRegistryStore::keepAside(const QString& reason) {
                      QFile::encodeName(aside + QLatin1String(suffix)).constData());
         }
     }
-    setNotice(QCoreApplication::translate("TRegistryStore",
-                                          "Файл настроек %1 повреждён (%2). Он сохранён как %3; "
-                                          "программа начинает работу с настройками по умолчанию.")
-                  .arg(m_fileName, reason, aside));
+    setNotice(fixed(QT_TRANSLATE_NOOP("TRegistryStore",
+                                      "Файл настроек %1 повреждён (%2). Он сохранён как %3; "
+                                      "программа начинает работу с настройками по умолчанию."),
+                    {plain(m_fileName), reason, plain(aside)}));
     return true;
 }
 
@@ -314,10 +344,9 @@ bool TRegistryStore::openFile(int busyMs) {
     struct stat st {};
     if (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         // A folder, FIFO or device holds no settings of ours: it is moved aside whole.
-        const QString kind =
-            S_ISDIR(st.st_mode)
-                ? QCoreApplication::translate("TRegistryStore", "на его месте папка")
-                : QCoreApplication::translate("TRegistryStore", "это не обычный файл");
+        const TText kind = S_ISDIR(st.st_mode)
+                               ? fixed(QT_TRANSLATE_NOOP("TRegistryStore", "на его месте папка"))
+                               : fixed(QT_TRANSLATE_NOOP("TRegistryStore", "это не обычный файл"));
         if (!keepAside(kind)) {
             m_lastError = kind;
             return false;
@@ -328,10 +357,11 @@ bool TRegistryStore::openFile(int busyMs) {
     // stop the program.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) {
-        QString reason = errnoText(errno);
+        TText reason = fromErrno(errno);
         const QString target = QFile::symLinkTarget(m_fileName);
         if (!target.isEmpty()) {
-            reason += QCoreApplication::translate("TRegistryStore", " (ссылка на %1)").arg(target);
+            reason = fixed(QT_TRANSLATE_NOOP("TRegistryStore", "%1 (ссылка на %2)"),
+                           {reason, plain(target)});
         }
         unusable(reason);
         return false;
@@ -342,14 +372,14 @@ bool TRegistryStore::openFile(int busyMs) {
     }
     ::close(fd);
     if (!regular) {
-        unusable(QCoreApplication::translate("TRegistryStore", "это не обычный файл"));
+        unusable(fixed(QT_TRANSLATE_NOOP("TRegistryStore", "это не обычный файл")));
         return false;
     }
 
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                             nullptr) != SQLITE_OK) {
-            unusable(sqliteText(m_db));
+            unusable(fromEngine(m_db));
             close();
             return false;
         }
@@ -360,22 +390,22 @@ bool TRegistryStore::openFile(int busyMs) {
                 for (const char* suffix : {"-wal", "-shm"}) {
                     ::chmod((path + suffix).constData(), 0600);
                 }
-                m_lastError.clear();
+                m_lastError = TText();
                 return true;
             case SchemaState::Unavailable:
                 // Someone holds the file or the disk refuses: keep the file as it is.
-                unusable(sqliteText(m_db));
+                unusable(fromEngine(m_db));
                 close();
                 return false;
             case SchemaState::Damaged:
-                if (attempt > 0 || !keepAside(damage)) {
+                if (attempt > 0 || !keepAside(plain(damage))) {
                     close();
                     return false;
                 }
                 const int again =
                     ::open(path.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
                 if (again < 0) {
-                    unusable(errnoText(errno));
+                    unusable(fromErrno(errno));
                     return false;
                 }
                 ::close(again);

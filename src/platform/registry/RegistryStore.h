@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 struct sqlite3;
 
@@ -77,21 +78,34 @@ private:
     TRegistryStore(const TRegistryStore&) = delete;
     TRegistryStore& operator=(const TRegistryStore&) = delete;
 
+    // A message kept in its parts and put into words when shown: a notice found before
+    // the language was chosen still reads in the user's language.
+    struct TText {
+        const char* source = nullptr;  // translated in the store's context
+        int errnoCode = 0;
+        QString plain;  // file names, the engine's own words
+        std::vector<TText> args;
+        QString shown() const;
+    };
+    static TText fixed(const char* source, std::vector<TText> args = {});
+    static TText plain(const QString& text);
+    static TText fromErrno(int code);
+    static TText fromEngine(sqlite3* db);
     bool ensureOpen();
     bool ensureWritable();
     bool openFile(int busyMs);
     enum class SchemaState { Ready, Unavailable, Damaged };
     SchemaState initialiseSchema(QString& damage);
-    bool keepAside(const QString& reason);
-    QString copyAside(const QString& stamp, QString& why) const;
-    void setNotice(const QString& text);
-    void unusable(const QString& reason);
+    bool keepAside(const TText& reason);
+    QString copyAside(const QString& stamp, TText& why) const;
+    void setNotice(TText text);
+    void unusable(const TText& reason);
     bool written(bool ok);
     bool createKeyChain(const QString& normalized);
 
     QString m_fileName;
-    QString m_notice;
-    QString m_lastError;
+    std::optional<TText> m_notice;
+    TText m_lastError;
     TFailureHandler m_onWriteFailure;
     sqlite3* m_db = nullptr;
     bool m_failed = false;
