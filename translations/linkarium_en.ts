@@ -73,6 +73,14 @@
         <translation>Could not create the file %1.
 %2</translation>
     </message>
+    <message>
+        <source>База данных %1 на сервере %2</source>
+        <translation>The database %1 on the server %2</translation>
+    </message>
+    <message>
+        <source>Файл базы данных: %1</source>
+        <translation>Database file: %1</translation>
+    </message>
 </context>
 <context>
     <name>TAboutForm</name>

@@ -1,6 +1,7 @@
 #include "platform/db/Schema.h"
 
 #include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/db/RowStore.h"
 #include "platform/db/SqliteProvider.h"
 
@@ -225,6 +226,16 @@ void CreateServerCatalogue(TConnection& connection) {
     transaction.Commit();
 }
 
+QString CatalogueName(const TConnection& connection) {
+    const TConnectionString cs(connection.ConnectionString());
+    const QString source = cs.value(QStringLiteral("Data Source"));
+    if (cs.provider().compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
+        return QCoreApplication::translate("Schema", "База данных %1 на сервере %2")
+            .arg(cs.value(QStringLiteral("Initial Catalog")), source);
+    }
+    return QCoreApplication::translate("Schema", "Файл базы данных: %1").arg(source);
+}
+
 void CheckCatalogue(TConnection& connection) {
     const struct {
         const char* object;
@@ -240,7 +251,8 @@ void CheckCatalogue(TConnection& connection) {
                 QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(QLatin1String(r.object)));
             connection.Provider().query(sql.sql, {})->fetchAll(rows);
         } catch (const EDatabaseError&) {
-            throw EDatabaseError(QCoreApplication::translate("Schema", r.message));
+            throw EDatabaseError(QCoreApplication::translate("Schema", r.message) +
+                                 QLatin1Char('\n') + CatalogueName(connection));
         }
     }
 }

@@ -18,6 +18,9 @@ QString PostgresCatalogueSchema();
 // transaction; a database that already holds any of the catalogue's objects is refused.
 void CreateServerCatalogue(TConnection& connection);
 
+// Which catalogue a connection is on, for messages: its file, or its database and server.
+QString CatalogueName(const TConnection& connection);
+
 // Checks that an open connection holds a catalogue: the table SubjectURLs and the query
 // vCategoryList. The error names what is missing.
 void CheckCatalogue(TConnection& connection);

@@ -1,4 +1,5 @@
 #include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
@@ -159,6 +160,12 @@ private Q_SLOTS:
             QFAIL("no error");
         } catch (const EDatabaseError& e) {
             QVERIFY(e.message().contains(message));
+            // Which catalogue it is about: its file, or its database on the server.
+            QVERIFY2(e.message().contains(
+                         TestEngine() == TTestEngine::SQLite
+                             ? cat.fileName()
+                             : TConnectionString(cat.connectionString()).value("Initial Catalog")),
+                     qPrintable(e.message()));
         }
     }
 
