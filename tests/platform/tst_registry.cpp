@@ -425,6 +425,11 @@ private Q_SLOTS:
         QTemporaryDir home;
         QVERIFY(home.isValid());
         QCOMPARE(::chown(QFile::encodeName(home.path()).constData(), 65534, 65534), 0);
+        // A copy nobody can reach, wherever the build lies (a checkout below /root is not).
+        const QString self = home.filePath(QStringLiteral("tst_registry"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), self));
+        QVERIFY(QFile::setPermissions(
+            self, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
