@@ -36,9 +36,10 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
 
 TDataLinkDialog::~TDataLinkDialog() = default;
 
-std::optional<QString> TDataLinkDialog::Edit(QWidget* parent, const QString& old) {
+std::optional<QString> TDataLinkDialog::Edit(QWidget* parent, const QString& old, bool firstStart) {
     TDataLinkDialog dialog(parent);
     dialog.SetConnectionString(old);
+    dialog.SetFirstStart(firstStart);
     // The fields as shown, rebuilt: OK without an edit gives the old string, never a
     // rewritten one that would count as another database.
     const QString shown = dialog.ConnectionString();
@@ -49,9 +50,18 @@ std::optional<QString> TDataLinkDialog::Edit(QWidget* parent, const QString& old
     return chosen == shown ? old : chosen;
 }
 
+void TDataLinkDialog::SetFirstStart(bool firstStart) {
+    m_firstStart = firstStart;
+    ui->WelcomeLabel->setVisible(firstStart);
+    if (firstStart) {
+        ui->CreateButton->setDefault(true);
+        ui->CreateButton->setFocus();
+    }
+}
+
 QString TDataLinkDialog::DefaultCatalogueFileName() {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/Linkarium.db");
+           QStringLiteral("/catalogue.db");
 }
 
 bool TDataLinkDialog::serverChosen() const {
@@ -136,6 +146,10 @@ void TDataLinkDialog::CreateButtonClick() {
     }
     CreateSqliteCatalogue(file);
     ui->FileNameEdit->setText(QDir::toNativeSeparators(file));
+    if (m_firstStart) {
+        accept();  // a new user's first catalogue: nothing more to choose
+        return;
+    }
     ShowInformation(tr("База данных %1 создана.").arg(file), this);
 }
 

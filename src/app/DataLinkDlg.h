@@ -20,7 +20,11 @@ public:
 
     // Runs the dialog pre-set from old (when not empty).
     // The edited string; old itself when OK was pressed without a change; none on Cancel.
-    static std::optional<QString> Edit(QWidget* parent, const QString& old);
+    // On a first start the dialog greets the user, and a catalogue made with "Создать..."
+    // is taken at once.
+    static std::optional<QString> Edit(QWidget* parent, const QString& old,
+                                       bool firstStart = false);
+    void SetFirstStart(bool firstStart);
 
     void SetConnectionString(const QString& text);
     // The string the fields describe; other settings of the old string are kept.
@@ -41,4 +45,5 @@ private:
 
     std::unique_ptr<Ui::TDataLinkDialog> ui;
     QString m_old;
+    bool m_firstStart = false;
 };

@@ -8,6 +8,7 @@
 #include "gridtools/DBGridSortDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/Schema.h"
+#include "platform/registry/Registry.h"
 #include "urls/EditDictionaryDlg.h"
 
 #include <QApplication>
@@ -60,8 +61,8 @@ TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
         TDBGridSortForm form(MainImageList, grid ? grid->window() : QApplication::activeWindow());
         form.Execute(dataSet);
     };
-    EditConnectionString = [](const QString& old) {
-        return TDataLinkDialog::Edit(QApplication::activeWindow(), old);
+    EditConnectionString = [this](const QString& old) {
+        return TDataLinkDialog::Edit(QApplication::activeWindow(), old, m_firstStart);
     };
     connect(actEditCategoryList, &QAction::triggered, this,
             [this]() { Guarded([this]() { EditListsExecute(); }); });
@@ -76,7 +77,21 @@ TGeneralModule::~TGeneralModule() {
 
 void TGeneralModule::Connect() {
     ADOConnection.Close();
-    ADOConnection.SetConnectionString(ReadRegString(RegRootKey, RegConnectionValue, QString()));
+    std::optional<QString> stored;
+    {
+        TRegistry reg;
+        if (reg.OpenKeyReadOnly(RegRootKey)) {
+            stored = reg.ReadString(RegConnectionValue);
+        }
+    }
+    if (!stored) {
+        // A first start: nothing has failed yet, so no error box; the choice comes first.
+        m_firstStart = true;
+        SelectDatabase();
+        m_firstStart = false;
+        return;
+    }
+    ADOConnection.SetConnectionString(*stored);
     try {
         ADOConnection.Open();
     } catch (const std::exception& e) {

@@ -52,11 +52,14 @@ public:
 
     // Set when a failed database choice ended the program: the event loop quits at once.
     bool TerminateRequested() const { return m_terminate; }
+    // While the first start asks for a catalogue (no connection has ever been stored).
+    bool FirstStart() const { return m_firstStart; }
 
 private:
     void requestTerminate();
 
     bool m_terminate = false;
+    bool m_firstStart = false;
 };
 
 // Paints the two sort marks of grid titles.

@@ -11,10 +11,12 @@
 #include "support/TestEnvironment.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -52,8 +54,17 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         QStringList shown;
         auto m = makeModule({cat.connectionString()}, &shown);
+        bool greeted = false;
+        const auto answer = m->EditConnectionString;
+        m->EditConnectionString = [&](const QString& old) {
+            greeted = m->FirstStart();
+            return answer(old);
+        };
         Guarded([&]() { m->Connect(); });
-        QCOMPARE(dialogs.shownTexts(), QStringList{kNoConnection});
+        // Nothing has failed on a first start: the choice comes without an error box.
+        QVERIFY(dialogs.shownTexts().isEmpty());
+        QVERIFY(greeted);
+        QVERIFY(!m->FirstStart());
         QCOMPARE(shown, QStringList{QString()});  // no preset
         QVERIFY(m->ADOConnection.Connected());
         QVERIFY(m->adsCategoryList.Active());
@@ -82,9 +93,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<int>("boxes");
-        QTest::newRow("cancelled") << QString() << QStringList{} << 2;
-        QTest::newRow("bad new choice also shows its error")
-            << QString() << QStringList{"Data Source=/nonexistent/x.db"} << 3;
+        QTest::newRow("first start, cancelled") << QString() << QStringList{} << 1;
+        QTest::newRow("first start, bad choice shows its error")
+            << QString() << QStringList{"Data Source=/nonexistent/x.db"} << 2;
+        QTest::newRow("stored string empty, cancelled") << "<empty>" << QStringList{} << 2;
         QTest::newRow("stored string broken, cancelled")
             << "Data Source=/nonexistent/old.db" << QStringList{} << 2;
     }
@@ -94,7 +106,8 @@ private Q_SLOTS:
         QFETCH(int, boxes);
         TTestEnvironment env;
         if (!stored.isEmpty()) {
-            WriteRegString(RegRootKey, RegConnectionValue, stored);
+            WriteRegString(RegRootKey, RegConnectionValue,
+                           stored == "<empty>" ? QString() : stored);
         }
         TScriptedDialogs dialogs;
         QStringList shown;
@@ -104,13 +117,19 @@ private Q_SLOTS:
         QVERIFY(!m->ADOConnection.Connected());
         const QStringList texts = dialogs.shownTexts();
         QCOMPARE(texts.size(), boxes);
-        QVERIFY(texts.first().startsWith(kNoConnection));
-        QCOMPARE(texts.at(1), kConnectFailed);
-        if (boxes == 3) {
-            QVERIFY(texts.at(2).contains("не найден"));
+        // A stored string that fails keeps its error box; a first start has none.
+        const int first = stored.isEmpty() ? 0 : 1;
+        if (first == 1) {
+            QVERIFY(texts.first().startsWith(kNoConnection));
+        }
+        QCOMPARE(texts.at(first), kConnectFailed);
+        if (boxes > first + 1) {
+            QVERIFY(texts.at(first + 1).contains("не найден"));
         }
         m.reset();  // not connected at exit: the stored string stays as it was
-        QCOMPARE(storedConnection(), stored.isEmpty() ? QStringLiteral("<none>") : stored);
+        QCOMPARE(storedConnection(), stored.isEmpty()      ? QStringLiteral("<none>")
+                                     : stored == "<empty>" ? QString()
+                                                           : stored);
     }
 
     void selectWhileConnected() {
@@ -338,6 +357,43 @@ private Q_SLOTS:
         QCOMPARE(dlg.findChild<QStackedWidget*>("ProviderPages")->currentWidget()->objectName(),
                  QStringLiteral("SQLitePage"));
         QCOMPARE(TConnectionString(dlg.ConnectionString()).value("User ID"), QString());
+    }
+
+    // A first start greets the user, proposes the catalogue in the data folder, and takes
+    // it as soon as it is made: two clicks to an empty catalogue.
+    void firstStartReachesACatalogueInTwoClicks() {
+        TTestEnvironment env;
+        TScriptedDialogs dialogs;
+        const QString proposed = TDataLinkDialog::DefaultCatalogueFileName();
+        QCOMPARE(proposed, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                               "/catalogue.db");
+        QFile::remove(proposed);
+        dialogs.answerFiles({proposed});
+        QString welcome;
+        QTimer::singleShot(0, [&welcome]() {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            auto* label = dialog->findChild<QLabel*>("WelcomeLabel");
+            welcome = label->isVisible() ? label->text() : QString();
+            auto* create = dialog->findChild<QPushButton*>("CreateButton");
+            QVERIFY(create->isDefault());
+            create->click();
+        });
+        const auto chosen = TDataLinkDialog::Edit(nullptr, QString(), true);
+        QVERIFY(welcome.contains("Создать..."));
+        QCOMPARE(dialogs.shown().size(), 1);  // the save dialog, no box after it
+        QCOMPARE(dialogs.shown().first().dir, proposed);
+        QVERIFY(chosen.has_value());
+        QCOMPARE(TConnectionString(*chosen).value("Data Source"), proposed);
+        TConnection c;
+        c.SetConnectionString(*chosen);
+        c.Open();
+        CheckCatalogue(c);
+        QFile::remove(proposed);
+        // Not a first start: no greeting.
+        TDataLinkDialog later;
+        later.SetConnectionString(*chosen);
+        QVERIFY(later.findChild<QLabel*>("WelcomeLabel")->isHidden());
     }
 
     // An empty server database gets the catalogue's tables from the dialog, once.
