@@ -6,6 +6,7 @@
 #include "app/OptionsDlg.h"
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
+#include "common/ExForm.h"
 #include "common/UtilsUnit.h"
 #include "settings/AboutDlg.h"
 #include "settings/WindowsListDlg.h"
@@ -118,7 +119,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     m_banner = new QLabel(this);
     m_banner->setObjectName(QStringLiteral("BannerGIFAnimator"));
     m_banner->setCursor(Qt::PointingHandCursor);
-    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_banner->setAlignment(Qt::AlignCenter);
     m_banner->setToolTip(PublisherURL);
     m_banner->installEventFilter(this);
     setCentralWidget(m_banner);
@@ -198,10 +199,7 @@ void TMainForm::actURLDictionaryExecute() {
     if (!m_urlView) {
         return;
     }
-    if (m_urlView->isMinimized()) {
-        m_urlView->showNormal();
-    }
-    m_urlView->show();
+    RestoreMinimized(m_urlView);
     m_urlView->raise();
     m_urlView->activateWindow();
 }
@@ -257,13 +255,11 @@ void TMainForm::actHelpTopicSearchExecute() {
 void TMainForm::BringToFront() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->isVisible() && w->isMinimized()) {
-            w->showNormal();
+            RestoreMinimized(w);
         }
     }
     QWidget* target = QApplication::activeWindow() ? QApplication::activeWindow() : this;
-    if (isMinimized()) {
-        showNormal();
-    }
+    RestoreMinimized(this);
     target->raise();
     target->activateWindow();
 }

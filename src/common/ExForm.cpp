@@ -89,3 +89,10 @@ void TExForm::IdleHandler() {
         m_previous();
     }
 }
+
+void RestoreMinimized(QWidget* window) {
+    if (window->isMinimized()) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    }
+    window->show();
+}

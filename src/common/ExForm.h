@@ -12,6 +12,10 @@ void SetApplicationOnIdle(TIdleHandler handler);
 // Runs the installed handler once; the event loop does this by itself.
 void RunApplicationIdle();
 
+// Shows a minimised window again in the state it had before: a maximised window comes
+// back maximised (showNormal would also undo that).
+void RestoreMinimized(QWidget* window);
+
 // Form base that keeps its window state current while the application is idle: it
 // chains its own idle handler in front of the one installed before it and puts that one
 // back when it is destroyed. Forms are normally destroyed in the reverse order of their

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -56,6 +57,7 @@ TExDBGrid::TExDBGrid(QWidget* parent) : QTableView(parent) {
         }
     });
     connect(h, &QHeaderView::sectionMoved, this, [this](int, int from, int to) {
+        fillLastColumn();
         if (OnColumnMoved) {
             Guarded([this, from, to]() { OnColumnMoved(from, to); });
         }
@@ -218,7 +220,52 @@ int TExDBGrid::ColumnWidth(int column) const {
     if (horizontalHeader()->isSectionHidden(column)) {
         return m_hiddenWidths.value(column, horizontalHeader()->defaultSectionSize());
     }
-    return horizontalHeader()->sectionSize(column);
+    return column == m_filled ? m_filledWidth : horizontalHeader()->sectionSize(column);
+}
+
+// The last visible column is widened to reach the viewport's edge, never narrowed; its
+// own width is kept apart, so what is saved and what the column dialog shows is the one
+// the user chose.
+void TExDBGrid::fillLastColumn() {
+    QHeaderView* h = horizontalHeader();
+    if (m_filling || !m_model) {
+        return;
+    }
+    m_filling = true;
+    m_resizing = true;
+    int last = -1;
+    for (int visual = h->count() - 1; visual >= 0 && last < 0; --visual) {
+        const int logical = h->logicalIndex(visual);
+        if (!h->isSectionHidden(logical)) {
+            last = logical;
+        }
+    }
+    if (m_filled != last) {
+        if (m_filled >= 0 && m_filled < h->count() && !h->isSectionHidden(m_filled)) {
+            h->resizeSection(m_filled, m_filledWidth);
+        }
+        m_filled = last;
+        m_filledWidth = last >= 0 ? h->sectionSize(last) : 0;
+    }
+    if (last >= 0) {
+        int others = 0;
+        for (int logical = 0; logical < h->count(); ++logical) {
+            if (logical != last && !h->isSectionHidden(logical)) {
+                others += h->sectionSize(logical);
+            }
+        }
+        const int target = qMax(m_filledWidth, viewport()->width() - others);
+        if (h->sectionSize(last) != target) {
+            h->resizeSection(last, target);
+        }
+    }
+    m_resizing = false;
+    m_filling = false;
+}
+
+void TExDBGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    fillLastColumn();
 }
 
 void TExDBGrid::applyDefaultWidth(int column) {
@@ -239,9 +286,13 @@ void TExDBGrid::SetColumnWidth(int column, int width) {
         m_hiddenWidths.resize(ColumnCount());
         m_hiddenWidths[column] = width;
     } else {
+        if (column == m_filled) {
+            m_filledWidth = width;
+        }
         m_resizing = true;
         horizontalHeader()->resizeSection(column, width);
         m_resizing = false;
+        fillLastColumn();
     }
 }
 
@@ -257,7 +308,10 @@ void TExDBGrid::SetColumnVisible(int column, bool visible) {
     // Showing and hiding resize the section; that is no user's shrinking.
     m_resizing = true;
     if (!visible) {
-        m_hiddenWidths[column] = horizontalHeader()->sectionSize(column);
+        m_hiddenWidths[column] = ColumnWidth(column);
+        if (column == m_filled) {
+            m_filled = -1;
+        }
         horizontalHeader()->setSectionHidden(column, true);
     } else {
         horizontalHeader()->setSectionHidden(column, false);
@@ -266,6 +320,7 @@ void TExDBGrid::SetColumnVisible(int column, bool visible) {
         horizontalHeader()->resizeSection(column, width);
     }
     m_resizing = false;
+    fillLastColumn();
 }
 
 QVector<int> TExDBGrid::ColumnOrder() const {
@@ -282,6 +337,9 @@ void TExDBGrid::sectionResized(int logical, int oldSize, int newSize) {
     }
     m_widthChosen.resize(ColumnCount());
     m_widthChosen[logical] = true;
+    if (logical == m_filled) {
+        m_filledWidth = newSize;
+    }
     // Shrinking a title to 1 pixel or less hides its column; it keeps its old width for
     // when it is shown again.
     if (newSize <= 1) {
@@ -291,6 +349,7 @@ void TExDBGrid::sectionResized(int logical, int oldSize, int newSize) {
         horizontalHeader()->setSectionHidden(logical, true);
         m_resizing = false;
     }
+    fillLastColumn();
     if (OnResizeColumn) {
         Guarded([this, logical]() { OnResizeColumn(logical); });
     }

@@ -96,11 +96,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void followDataSet(int row);
     void sectionResized(int logical, int oldSize, int newSize);
     void applyDefaultWidth(int column);
+    void fillLastColumn();
 
     TDataSet* m_dataSet = nullptr;
     std::unique_ptr<TDataSetModel> m_model;
@@ -113,4 +115,7 @@ private:
     int m_selectedColumn = -1;  // kept while the dataset's rows are replaced
     bool m_following = false;
     bool m_resizing = false;
+    bool m_filling = false;
+    int m_filled = -1;  // the last visible column, widened to the edge
+    int m_filledWidth = 0;
 };

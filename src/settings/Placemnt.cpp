@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 #include <QWindow>
 #include <cmath>
@@ -14,9 +15,41 @@ namespace {
 
 enum TShowCmd { swNormal = 1, swMinimized = 2, swMaximized = 3 };
 
-QScreen* screenOf(const QWidget* w) {
-    QScreen* s = w ? w->screen() : nullptr;
-    return s ? s : QGuiApplication::primaryScreen();
+// Positions are kept relative to the primary screen's work area, as the desktop's own
+// coordinates are: the same reference when saving and restoring, wherever the window
+// lies. (A window's own screen at restore time is not yet where it will be.)
+QScreen* referenceScreen() {
+    return QGuiApplication::primaryScreen();
+}
+
+// A rectangle moved, and shrunk when it must, into the work area of the screen it
+// overlaps most (the primary one when it overlaps none): a removed monitor or a smaller
+// screen never leaves a window out of reach.
+QRect intoDesktop(QRect rect, const QWidget* window) {
+    const QScreen* best = nullptr;
+    qint64 bestArea = 0;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect common = s->availableGeometry().intersected(rect);
+        const qint64 area = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = s;
+        }
+    }
+    if (!best) {
+        best = referenceScreen();
+    }
+    if (!best) {
+        return rect;
+    }
+    // The rectangle is the inside of the window: room is left above for its title bar.
+    const QRect area = best->availableGeometry().adjusted(
+        0, window->style()->pixelMetric(QStyle::PM_TitleBarHeight), 0, 0);
+    rect.setWidth(qMin(rect.width(), area.width()));
+    rect.setHeight(qMin(rect.height(), area.height()));
+    rect.moveLeft(qBound(area.left(), rect.left(), area.right() - rect.width() + 1));
+    rect.moveTop(qBound(area.top(), rect.top(), area.bottom() - rect.height() + 1));
+    return rect;
 }
 
 // "a,b,c,d" items as numbers; a missing or non-numeric item takes its fallback.
@@ -53,13 +86,13 @@ QString TFormPlacement::SectionKey() const {
 }
 
 QString TFormPlacement::ScreenSuffix() const {
-    const QScreen* s = screenOf(m_window);
+    const QScreen* s = referenceScreen();
     const QSize size = s ? s->geometry().size() : QSize();
     return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height());
 }
 
 int TFormPlacement::PixelsPerInch() const {
-    const QScreen* s = screenOf(m_window);
+    const QScreen* s = referenceScreen();
     return s ? static_cast<int>(std::lround(s->logicalDotsPerInch())) : 96;
 }
 
@@ -89,6 +122,7 @@ void TFormPlacement::RestorePlacement() {
             reg.ReadString(QStringLiteral("FormVersion")).value_or(QString()).toInt();
         if (version >= Version) {
             restoreGeometry();
+            m_hadPlacement = true;
             m_restored = true;
             if (OnRestorePlacement) {
                 OnRestorePlacement();
@@ -114,7 +148,7 @@ void TFormPlacement::restoreGeometry() {
         }
         return v;
     };
-    const QScreen* screen = screenOf(w);
+    const QScreen* screen = referenceScreen();
     const QPoint origin = screen ? screen->availableGeometry().topLeft() : QPoint();
     const QRect current = w->normalGeometry().isValid() ? w->normalGeometry() : w->geometry();
     bool found = false;
@@ -141,7 +175,7 @@ void TFormPlacement::restoreGeometry() {
         if (w->minimumSize() == w->maximumSize()) {
             rect.setSize(w->size());  // a window that cannot be resized keeps its size
         }
-        w->setGeometry(rect);
+        w->setGeometry(intoDesktop(rect, w));
     }
     const int showCmd = reg.ReadString(QStringLiteral("ShowCmd")).value_or(QString()).toInt();
     Qt::WindowStates state = Qt::WindowNoState;
@@ -169,7 +203,7 @@ void TFormPlacement::SavePlacement() {
     if (!reg.OpenKey(SectionKey(), true)) {
         return;
     }
-    const QScreen* screen = screenOf(w);
+    const QScreen* screen = referenceScreen();
     const QPoint origin = screen ? screen->availableGeometry().topLeft() : QPoint();
     const QRect normal = w->normalGeometry().isValid() ? w->normalGeometry() : w->geometry();
     int showCmd = swNormal;

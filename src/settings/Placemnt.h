@@ -35,6 +35,8 @@ public:
     void WindowDestroying();
 
     bool Restored() const { return m_restored; }
+    // Whether a stored placement was found: false on the window's first showing ever.
+    bool HadPlacement() const { return m_hadPlacement; }
     bool Saved() const { return m_saved; }
 
     // "(1024x768)" for the screen the window is on.
@@ -49,6 +51,7 @@ private:
 
     QPointer<QWidget> m_window;
     bool m_restored = false;
+    bool m_hadPlacement = false;
     bool m_saved = false;
     bool m_destroying = false;
 };

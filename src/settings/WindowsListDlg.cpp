@@ -1,6 +1,7 @@
 #include "settings/WindowsListDlg.h"
 
 #include "common/DialogsUnit.h"
+#include "common/ExForm.h"
 #include "ui_WindowsListDlg.h"
 
 #include <QApplication>
@@ -53,10 +54,7 @@ QWidget* TWindowsListForm::SelectedWindow() const {
 
 void TWindowsListForm::OkButtonClick() {
     if (QWidget* w = SelectedWindow()) {
-        if (w->isMinimized()) {
-            w->showNormal();
-        }
-        w->show();
+        RestoreMinimized(w);
         w->raise();
         w->activateWindow();
     }

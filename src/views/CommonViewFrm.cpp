@@ -729,8 +729,34 @@ void TCommonViewForm::IdleUpdate() {
     actSaveCurrentFilter->setEnabled(!FilterText.isEmpty());
 }
 
+QRect TCommonViewForm::FirstStartBounds() const {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    QRect area = s ? s->availableGeometry() : QRect();
+    QMargins frame(0, 0, 0, 0);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("MainForm") && w->isVisible()) {
+            area.setTop(w->frameGeometry().bottom() + 1);
+            // The main bar's frame tells what the window manager will add around this one.
+            const QRect outer = w->frameGeometry();
+            const QRect inner = w->geometry();
+            frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        }
+    }
+    return area.marginsRemoved(frame);
+}
+
 void TCommonViewForm::showEvent(QShowEvent* event) {
     TExForm::showEvent(event);
+    if (!FormPlacement->HadPlacement() && !m_placedOnce) {
+        // Never placed before: the work area below the main bar, as a normal window (a
+        // window manager would override a maximised one's geometry).
+        const QRect bounds = FirstStartBounds();
+        if (bounds.isValid()) {
+            setGeometry(bounds);
+        }
+    }
+    m_placedOnce = true;
     m_openFailed = false;
     Guarded([this]() { OpenDataSet(); });
 }

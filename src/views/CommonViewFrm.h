@@ -115,6 +115,8 @@ public:
     // Where a maximised view goes: the work area below the main window, its side and
     // bottom borders just outside the screen.
     QRect MaximizedBounds() const;
+    // Where a view that was never placed opens: the work area below the main bar.
+    QRect FirstStartBounds() const;
 
     // The advanced filter dialog on this view; true when it was closed with "Применить".
     bool RunFilterDialog();
@@ -162,5 +164,6 @@ private:
     QMenu* m_fileMenu = nullptr;
     QAction* m_commandsEnd = nullptr;
     bool m_inSizing = false;
+    bool m_placedOnce = false;
     bool m_openFailed = false;
 };

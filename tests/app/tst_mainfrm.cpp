@@ -61,6 +61,7 @@ private Q_SLOTS:
         auto* banner = form.findChild<QLabel*>("BannerGIFAnimator");
         QVERIFY(banner);
         QCOMPARE(banner->pixmap().size(), QSize(640, 30));
+        QCOMPARE(banner->alignment(), Qt::AlignCenter);  // centred over the bar's width
         QCOMPARE(form.actWindowsList->shortcut(), QKeySequence(Qt::ALT | Qt::Key_0));
         QCOMPARE(form.actHelpContents->shortcut(), QKeySequence(Qt::Key_F1));
         QCOMPARE(form.actURLDictionary->text(), QStringLiteral("URL..."));

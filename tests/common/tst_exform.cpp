@@ -67,6 +67,18 @@ private Q_SLOTS:
         loop.exec();
         QVERIFY(calls.contains(QStringLiteral("a")));
     }
+
+    // A maximised window that was minimised comes back maximised.
+    void restoredMinimizedWindowKeepsItsState() {
+        QWidget w;
+        w.showMaximized();
+        w.setWindowState(w.windowState() | Qt::WindowMinimized);
+        QVERIFY(w.isMinimized());
+        RestoreMinimized(&w);
+        QVERIFY(!w.isMinimized());
+        QVERIFY(w.isMaximized());
+        QVERIFY(w.isVisible());
+    }
 };
 
 QTEST_MAIN(TestExForm)

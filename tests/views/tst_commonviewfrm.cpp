@@ -12,9 +12,11 @@
 #include "support/TestHelpers.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -580,6 +582,78 @@ private Q_SLOTS:
         }
         auto v = openView();
         QCOMPARE(v->width(), width);
+    }
+
+    // A stored rectangle the screens no longer show is moved, and shrunk, into the
+    // desktop; one they show stays where it was.
+    void placementStaysOnTheDesktop_data() {
+        QTest::addColumn<QString>("normPos");
+        QTest::addColumn<QRect>("expected");  // empty: anywhere inside the work area
+        QTest::newRow("on the screen") << "100,110,740,410" << QRect(100, 110, 640, 300);
+        QTest::newRow("on a monitor that is gone") << "5000,100,5640,400" << QRect();
+        QTest::newRow("above and left of the screen") << "-3000,-2000,-2360,-1700" << QRect();
+        QTest::newRow("larger than the screen") << "0,0,9000,9000" << QRect();
+    }
+    void placementStaysOnTheDesktop() {
+        QFETCH(QString, normPos);
+        QFETCH(QRect, expected);
+        TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\Quorvel\\Linkarium\\TTestViewForm", true));
+        reg.WriteString("FormVersion", "0");
+        reg.WriteString("NormPos", normPos);
+        auto v = openView();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        if (!expected.isEmpty()) {
+            QCOMPARE(v->geometry(), expected.translated(area.topLeft()));
+        } else {
+            QVERIFY2(area.contains(v->geometry()), qPrintable(QString("%1,%2 %3x%4")
+                                                                  .arg(v->geometry().x())
+                                                                  .arg(v->geometry().y())
+                                                                  .arg(v->width())
+                                                                  .arg(v->height())));
+        }
+    }
+
+    // Never placed before: the view fills the work area below the main bar.
+    void neverPlacedFillsTheAreaBelowTheMainBar() {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QWidget bar;
+        bar.setObjectName("MainForm");
+        bar.setGeometry(area.left(), area.top(), area.width(), 80);
+        bar.show();
+        auto v = openView();
+        QCOMPARE(v->frameGeometry().top(), bar.frameGeometry().bottom() + 1);
+        QCOMPARE(v->frameGeometry().left(), area.left());
+        QCOMPARE(v->frameGeometry().right(), area.right());
+        QCOMPARE(v->frameGeometry().bottom(), area.bottom());
+        v->setGeometry(50, 200, 620, 260);
+        v->hide();
+        v->show();  // shown again in the same run: where the user put it
+        QCOMPARE(v->geometry(), QRect(50, 200, 620, 260));
+    }
+
+    // The last column reaches the window's edge; the width kept for it is the chosen one.
+    void lastColumnReachesTheEdge() {
+        auto v = openView();
+        v->resize(900, 300);
+        TExDBGrid* g = v->CommonExDBGrid;
+        QHeaderView* h = g->horizontalHeader();
+        int last = -1;
+        for (int visual = 0; visual < h->count(); ++visual) {
+            if (!h->isSectionHidden(h->logicalIndex(visual))) {
+                last = h->logicalIndex(visual);
+            }
+        }
+        g->SetColumnWidth(last, 40);
+        QTRY_COMPARE(h->length(), g->viewport()->width());
+        QCOMPARE(g->ColumnWidth(last), 40);
+        QVERIFY(h->sectionSize(last) > 40);
+        // Wider columns than the window: nothing is narrowed, the grid scrolls.
+        const int first = v->adsCommon->FieldByName("Name").Index();
+        QVERIFY(first != last);
+        g->SetColumnWidth(first, 2000);
+        QCOMPARE(h->sectionSize(last), 40);
+        QCOMPARE(g->ColumnWidth(first), 2000);
     }
 };
 
