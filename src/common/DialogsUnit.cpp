@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QScreen>
 
 namespace {
 
@@ -18,6 +19,8 @@ public:
                                            QMessageBox::StandardButton defaultButton) override {
         QMessageBox box(icon, caption, text, buttons, parent);
         box.setDefaultButton(defaultButton);
+        box.adjustSize();
+        PlaceOverOwner(&box);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     }
     bool inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
@@ -115,4 +118,27 @@ void ShowException(const std::exception& e) noexcept {
     } catch (...) {
         // Nothing more can be shown; the error must not reach Qt.
     }
+}
+
+void PlaceOverOwner(QWidget* dialog) {
+    const QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+    if (!owner || !owner->isVisible()) {
+        return;
+    }
+    const QRect frame = owner->frameGeometry();
+    QRect rect(QPoint(), dialog->frameGeometry().size());
+    rect.moveCenter(frame.center());
+    // An owner lower than the dialog is the main bar: the dialog goes below it, never
+    // over its menu.
+    if (frame.height() < rect.height()) {
+        rect.moveTop(frame.bottom() + 1 + frame.height() / 4);
+    }
+    if (const QScreen* screen = owner->screen()) {
+        const QRect area = screen->availableGeometry();
+        rect.moveLeft(
+            qBound(area.left(), rect.left(), qMax(area.left(), area.right() - rect.width())));
+        rect.moveTop(
+            qBound(area.top(), rect.top(), qMax(area.top(), area.bottom() - rect.height())));
+    }
+    dialog->move(rect.topLeft());
 }

@@ -42,6 +42,10 @@ TUserDialogs& Dialogs();
 void SetDialogs(TUserDialogs* dialogs);
 
 // The program's message box kinds, all captioned with the application title.
+// Centres a dialog on the window it belongs to; below that window when the window is
+// lower than the dialog (the main bar), so its menu stays in sight.
+void PlaceOverOwner(QWidget* dialog);
+
 void ShowError(const QString& text, QWidget* parent = nullptr);
 void ShowInformation(const QString& text, QWidget* parent = nullptr);
 bool ConfirmYesNo(const QString& text, QWidget* parent = nullptr);

@@ -4,6 +4,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QShowEvent>
 #include <QVector>
 
 namespace {
@@ -95,4 +96,11 @@ void RestoreMinimized(QWidget* window) {
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     }
     window->show();
+}
+
+void TExForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (isModal() && !event->spontaneous()) {
+        PlaceOverOwner(this);
+    }
 }

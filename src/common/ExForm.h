@@ -28,6 +28,7 @@ public:
 
 protected:
     virtual void IdleUpdate() {}
+    void showEvent(QShowEvent* event) override;
 
 private:
     void IdleHandler();

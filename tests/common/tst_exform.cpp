@@ -1,6 +1,8 @@
+#include "common/DialogsUnit.h"
 #include "common/ExForm.h"
 #include "support/TestEnvironment.h"
 
+#include <QDialog>
 #include <QtTest>
 
 namespace {
@@ -78,6 +80,31 @@ private Q_SLOTS:
         QVERIFY(!w.isMinimized());
         QVERIFY(w.isMaximized());
         QVERIFY(w.isVisible());
+    }
+
+    // Dialogs open centred on their window; below the main bar rather than over its menu.
+    void dialogsOpenOverTheirWindow_data() {
+        QTest::addColumn<QRect>("owner");
+        QTest::addColumn<bool>("below");
+        QTest::newRow("a window taller than the dialog") << QRect(40, 60, 700, 500) << false;
+        QTest::newRow("the main bar") << QRect(0, 0, 800, 60) << true;
+    }
+    void dialogsOpenOverTheirWindow() {
+        QFETCH(QRect, owner);
+        QFETCH(bool, below);
+        QWidget window;
+        window.setGeometry(owner);
+        window.show();
+        QDialog dialog(&window);
+        dialog.resize(300, 200);
+        PlaceOverOwner(&dialog);
+        const QRect placed(dialog.pos(), dialog.frameGeometry().size());
+        QVERIFY(qAbs(placed.center().x() - window.frameGeometry().center().x()) <= 1);
+        if (below) {
+            QVERIFY(placed.top() > window.frameGeometry().bottom());
+        } else {
+            QVERIFY(qAbs(placed.center().y() - window.frameGeometry().center().y()) <= 1);
+        }
     }
 };
 
