@@ -96,10 +96,10 @@ void ShowInformation(const QString& text, QWidget* parent) {
                          QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool ConfirmYesNo(const QString& text, QWidget* parent) {
+bool ConfirmYesNo(const QString& text, QWidget* parent, QMessageBox::StandardButton defaultButton) {
     return Dialogs().messageBox(ownerOf(parent), QMessageBox::Question, ApplicationTitle, text,
                                 QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::Yes) == QMessageBox::Yes;
+                                defaultButton) == QMessageBox::Yes;
 }
 
 QMessageBox::StandardButton ConfirmYesNoCancel(const QString& text, QWidget* parent) {

@@ -48,7 +48,8 @@ void PlaceOverOwner(QWidget* dialog);
 
 void ShowError(const QString& text, QWidget* parent = nullptr);
 void ShowInformation(const QString& text, QWidget* parent = nullptr);
-bool ConfirmYesNo(const QString& text, QWidget* parent = nullptr);
+bool ConfirmYesNo(const QString& text, QWidget* parent = nullptr,
+                  QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
 QMessageBox::StandardButton ConfirmYesNoCancel(const QString& text, QWidget* parent = nullptr);
 
 // The default error display: the message of an error leaving a command, nothing for a

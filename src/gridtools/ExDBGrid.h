@@ -71,6 +71,7 @@ public:
     // The open in-place editor of the selected cell, or null.
     // Closes the in-place editor, if one is open, without a change.
     void CloseInplaceEditor();
+    bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
     QLineEdit* InplaceEditor() const;
 
     void SaveColumns(const QString& key) const;

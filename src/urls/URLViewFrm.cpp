@@ -11,8 +11,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 
 namespace {
 
@@ -122,14 +125,37 @@ TURLViewForm::TURLViewForm(TGeneralModule& module, QWidget* parent)
     actImportBrowserBookmarks =
         importCommand("actImportBrowserBookmarks", tr("Импорт закладок браузера..."),
                       &TURLViewForm::actImportBrowserBookmarksExecute);
+    actOpenLink = new QAction(tr("Открыть ссылку"), this);
+    actOpenLink->setObjectName(QStringLiteral("actOpenLink"));
+    actOpenLink->setIcon(QIcon::fromTheme(QStringLiteral("internet-web-browser"),
+                                          style()->standardIcon(QStyle::SP_ArrowForward)));
+    connect(actOpenLink, &QAction::triggered, this,
+            [this]() { Guarded([this]() { OpenLink(); }); });
+    QAction* first = CommonPopupMenu->actions().value(0);
+    CommonPopupMenu->insertAction(first, actOpenLink);
+    CommonPopupMenu->insertSeparator(first);
+    // Enter on an address opens it, as its click does; elsewhere it edits the record.
+    CommonExDBGrid->installEventFilter(this);
     FormCreate();
     setGeometry(0, 76, 630, 400);
 }
 
 TURLViewForm::~TURLViewForm() = default;
 
+QString TURLViewForm::RecordName() const {
+    return adsCommon->Active() && !adsCommon->IsEmpty()
+               ? adsCommon->FieldByName(QStringLiteral("URL")).AsString()
+               : QString();
+}
+
+bool TURLViewForm::urlColumnSelected() const {
+    const TField* field = CommonExDBGrid->ColumnField(CommonExDBGrid->SelectedIndex());
+    return field && field->FieldName == QLatin1String("URL");
+}
+
 void TURLViewForm::IdleUpdate() {
     const bool open = adsCommon->Active();
+    actOpenLink->setEnabled(open && !adsCommon->IsEmpty());
     actImportFromFavorites->setEnabled(open);
     actImportBookmarkFile->setEnabled(open);
     actImportBrowserBookmarks->setEnabled(open);
@@ -193,6 +219,20 @@ bool TURLViewForm::overLink(const QPoint& pos) const {
 }
 
 bool TURLViewForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == CommonExDBGrid &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers() == Qt::NoModifier && urlColumnSelected() &&
+            !CommonExDBGrid->IsEditing()) {
+            // Taken from the edit command's shortcut, then handled as the key itself.
+            event->accept();
+            if (event->type() == QEvent::KeyPress) {
+                Guarded([this]() { OpenLink(); });
+            }
+            return true;
+        }
+    }
     if (watched == CommonExDBGrid->viewport()) {
         if (event->type() == QEvent::MouseMove) {
             const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();

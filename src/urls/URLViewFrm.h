@@ -23,6 +23,8 @@ public:
     QAction* actImportFromFavorites;
     QAction* actImportBookmarkFile;
     QAction* actImportBrowserBookmarks;
+    // "Открыть ссылку": the grid's context menu, and Enter on an address.
+    QAction* actOpenLink;
 
     // Imports: Internet shortcuts of the Favorites folder, a bookmark file, the bookmarks
     // of the user's browsers. Each ends with a count of what was added and skipped.
@@ -50,12 +52,14 @@ public:
 
 protected:
     void IdleUpdate() override;
+    QString RecordName() const override;
     void DeleteRecord(const QVariant& key) override;
     void CopyRecord(const QVariant& key, QVariant& newKey) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void editRecord(const QVariant& key);
+    bool urlColumnSelected() const;
     // Runs one import under the hourglass with a progress window for long ones, then
     // re-queries, locates the former record and reports the counts.
     void runImport(const std::function<void(TLinkImporter&)>& import);

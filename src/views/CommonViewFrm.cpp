@@ -171,10 +171,28 @@ void TCommonViewForm::createActions() {
     actShowReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 }
 
+QString TCommonViewForm::RecordName() const {
+    return QString();
+}
+
+// A menu item of its own wording for a command: triggers it and follows its state.
+QAction* TCommonViewForm::menuItem(QAction* command, const QString& text, const char* name) {
+    auto* item = new QAction(command->icon(), text, this);
+    item->setObjectName(QLatin1String(name));
+    item->setEnabled(command->isEnabled());
+    connect(item, &QAction::triggered, command, &QAction::trigger);
+    connect(command, &QAction::changed, item,
+            [item, command]() { item->setEnabled(command->isEnabled()); });
+    return item;
+}
+
 void TCommonViewForm::createMenus() {
     CommonPopupMenu = new QMenu(this);
     CommonPopupMenu->setObjectName(QStringLiteral("CommonPopupMenu"));
-    CommonPopupMenu->addActions({actDataSetInsert, actDataSetDelete});
+    CommonPopupMenu->addActions(
+        {actDataSetInsert, menuItem(actDataSetEdit, tr("Изменить..."), "miEditRecord"),
+         menuItem(actDuplicateRecord, tr("Дублировать"), "miDuplicateRecord"),
+         menuItem(actDataSetDelete, tr("Удалить"), "miDeleteRecord")});
     CommonPopupMenu->addSeparator();
     CommonPopupMenu->addActions(
         {actFilterBySelection, actFilterExcludeSelection, actFilterByForm, actRemoveFilter});
@@ -210,6 +228,10 @@ void TCommonViewForm::createMenus() {
     records->setProperty(GroupIndexProperty, 2);
     QMenu* filter = records->addMenu(tr("Фильтр"));
     filter->addActions({actFilterBySelection, actFilterExcludeSelection, actFilterByForm});
+    // The saved filters, as in the toolbar's drop-down.
+    filter->addSeparator();
+    FiltersPopupMenu->setTitle(tr("Сохранённые фильтры"));
+    filter->addMenu(FiltersPopupMenu);
     QMenu* sort = records->addMenu(tr("Сортировка"));
     sort->addActions({actSortAsc, actSortDesc, actSort});
     records->addAction(actRemoveFilter);
@@ -641,7 +663,13 @@ int TCommonViewForm::CommonExDBGridGetImageIndex(int column) const {
 }
 
 void TCommonViewForm::adsCommonBeforeDelete() {
-    if (!ConfirmYesNo(tr("Вы действительно хотите удалить данную запись?"), this)) {
+    // The record is named, and "Нет" is the default: Enter alone deletes nothing.
+    QString text = tr("Вы действительно хотите удалить данную запись?");
+    const QString name = RecordName();
+    if (!name.isEmpty()) {
+        text += QStringLiteral("\n\n") + name;
+    }
+    if (!ConfirmYesNo(text, this, QMessageBox::No)) {
         Abort();
     }
     DeleteCurrentRecord();

@@ -131,6 +131,8 @@ public:
     std::function<void(TPreviewHTMLForm&)> ShowPreview;
 
 protected:
+    // The current record in words for the delete confirmation; empty names none.
+    virtual QString RecordName() const;
     virtual void DeleteCurrentRecord();
     virtual void DeleteRecord(const QVariant& key);
     virtual void CopyRecord(const QVariant& key, QVariant& newKey);
@@ -147,6 +149,7 @@ protected:
     TGeneralModule& m_module;
 
 private:
+    QAction* menuItem(QAction* command, const QString& text, const char* name);
     void createActions();
     void createMenus();
     void createLayout();

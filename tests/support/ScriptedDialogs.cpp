@@ -33,12 +33,11 @@ QVariant TScriptedDialogs::next() {
     return m_answers.dequeue();
 }
 
-QMessageBox::StandardButton TScriptedDialogs::messageBox(QWidget*, QMessageBox::Icon icon,
-                                                         const QString& caption,
-                                                         const QString& text,
-                                                         QMessageBox::StandardButtons buttons,
-                                                         QMessageBox::StandardButton) {
-    m_shown.append({QStringLiteral("message"), icon, caption, text, buttons, {}, {}});
+QMessageBox::StandardButton TScriptedDialogs::messageBox(
+    QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text,
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+    m_shown.append(
+        {QStringLiteral("message"), icon, caption, text, buttons, {}, {}, defaultButton});
     // A box with OK alone needs no script: OK is its only answer.
     if (buttons == QMessageBox::Ok) {
         return QMessageBox::Ok;

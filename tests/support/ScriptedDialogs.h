@@ -19,6 +19,7 @@ public:
         QMessageBox::StandardButtons buttons;
         QString dir;     // a file dialog's proposed folder or file
         QString suffix;  // a save dialog's default suffix
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     };
 
     TScriptedDialogs();

@@ -18,6 +18,7 @@
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -117,6 +118,53 @@ private Q_SLOTS:
         // Drawn as visited without a re-query: the row in memory has the mark.
         QVERIFY(v.adsCommon->FieldByName("Visited").AsBoolean());
         QVERIFY(!v.adsCommon->UpdatesPending());
+    }
+
+    // The grid's menu offers the record commands and the link; Enter on an address opens
+    // it, elsewhere it edits; the delete question names the address and defaults to "Нет".
+    void contextMenuAndEnter() {
+        TScriptedDialogs dialogs;
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        TURLViewForm v(*module);
+        int edits = 0;
+        v.RunEditDialog = [&edits](const QVariant&, QVariant&) {
+            ++edits;
+            return false;
+        };
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        QStringList names;
+        for (QAction* a : v.CommonPopupMenu->actions()) {
+            if (!a->isSeparator()) {
+                names << a->objectName();
+            }
+        }
+        QCOMPARE(names.mid(0, 5), (QStringList{"actOpenLink", "actDataSetInsert", "miEditRecord",
+                                               "miDuplicateRecord", "miDeleteRecord"}));
+        QCOMPARE(v.findChild<QAction*>("miEditRecord")->text(), QStringLiteral("Изменить..."));
+
+        TExDBGrid* g = v.CommonExDBGrid;
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
+        g->setFocus();
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(catcher.opened.size(), 1);
+        QCOMPARE(edits, 0);
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
+        g->SetSelectedIndex(v.adsCommon->FieldByName("Description").Index());
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(edits, 1);
+        QCOMPARE(catcher.opened.size(), 1);
+        QDesktopServices::unsetUrlHandler("http");
+
+        const int rows = v.adsCommon->RecordCount();
+        dialogs.answer(QMessageBox::No);
+        v.findChild<QAction*>("miDeleteRecord")->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), rows);
+        QCOMPARE(dialogs.shown().size(), 1);
+        QVERIFY(dialogs.shown().first().text.endsWith("\n\na.example"));
+        QCOMPARE(dialogs.shown().first().defaultButton, QMessageBox::No);
     }
 
     void browserThatCannotStartIsReported() {

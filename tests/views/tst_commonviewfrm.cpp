@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QtTest>
 
@@ -372,6 +373,17 @@ private Q_SLOTS:
         dialogs.answerCancel();
         v->actSaveCurrentFilter->trigger();
         QCOMPARE(v->SavedFilters.size(), 2);
+        // The same list in the menu "Записи → Фильтр".
+        auto* records = v->MainMenu1->findChild<QMenu*>("mnuRecords");
+        QMenu* filter = nullptr;
+        for (QAction* a : records->actions()) {
+            if (a->menu() && a->text() == QStringLiteral("Фильтр")) {
+                filter = a->menu();
+            }
+        }
+        QVERIFY(filter);
+        QVERIFY(filter->actions().contains(v->FiltersPopupMenu->menuAction()));
+        QCOMPARE(v->FiltersPopupMenu->title(), QStringLiteral("Сохранённые фильтры"));
     }
 
     void deleting() {
