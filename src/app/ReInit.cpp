@@ -16,6 +16,7 @@ void installQtTexts(qint32 localeId) {
     if (!locale) {
         return;
     }
+    SetInterfaceLanguage(locale->qtName);
     static QTranslator qtTexts;
     if (qtTexts.load(QLocale(locale->qtName), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -34,9 +34,25 @@ QString programFolder() {
 
 }  // namespace
 
+namespace {
+QLocale::Language& interfaceLanguage() {
+    static QLocale::Language language = QLocale::Russian;
+    return language;
+}
+}  // namespace
+
+void SetInterfaceLanguage(const QString& localeName) {
+    interfaceLanguage() = QLocale(localeName).language();
+}
+
 QString PluralForm(qint64 n, const QString& forms) {
     const QStringList parts = forms.split(QLatin1Char(','));
     const auto form = [&parts](int i) { return i < parts.size() ? parts.at(i) : QString(); };
+    const QLocale::Language language = interfaceLanguage();
+    if (language != QLocale::Russian && language != QLocale::Ukrainian &&
+        language != QLocale::Belarusian) {
+        return n == 1 ? form(0) : form(2);
+    }
     if (n >= 10 && n <= 19) {
         return form(2);
     }

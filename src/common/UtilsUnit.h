@@ -9,7 +9,12 @@
 // One of the three comma-separated noun forms that agrees with n in Russian:
 // "запись,записи,записей" gives "запись" for 1, 21, 111, "записи" for 2..4, 22, and
 // "записей" for 0, 5..20, 25.
+// In an interface of another language (its forms translated) the rule of that language:
+// for English and the like, the first form for 1 and the third for any other count.
 QString PluralForm(qint64 n, const QString& forms);
+// The language of the interface, by its Qt locale name ("ru_RU", "en_US"); Russian until
+// a language file is installed.
+void SetInterfaceLanguage(const QString& localeName);
 
 // The address OpenURL hands to the desktop: unchanged when it holds "//", else
 // "http://" is put in front.

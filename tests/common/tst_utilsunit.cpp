@@ -39,6 +39,24 @@ private Q_SLOTS:
         QCOMPARE(PluralForm(n, QStringLiteral("запись,записи,записей")), expected);
     }
 
+    // Counts in an English interface take English forms.
+    void pluralFormInEnglish_data() {
+        QTest::addColumn<qint64>("n");
+        QTest::addColumn<QString>("expected");
+        for (const qint64 n : {0, 2, 5, 11, 21, 22, 111}) {
+            QTest::addRow("%lld", n) << n << "records";
+        }
+        QTest::newRow("1") << qint64(1) << "record";
+    }
+    void pluralFormInEnglish() {
+        QFETCH(qint64, n);
+        QFETCH(QString, expected);
+        SetInterfaceLanguage("en_US");
+        const QString form = PluralForm(n, QStringLiteral("record,records,records"));
+        SetInterfaceLanguage("ru_RU");
+        QCOMPARE(form, expected);
+    }
+
     void pluralFormWithShortList() {
         QCOMPARE(PluralForm(5, QStringLiteral("байт,байта")), QString());
         QCOMPARE(PluralForm(3, QStringLiteral("байт,байта,байт")), QStringLiteral("байта"));
