@@ -22,18 +22,33 @@ constexpr int kCategoryListTag = 8;
 
 QVector<QIcon> MakeSortMarkImages() {
     QVector<QIcon> images;
-    for (const bool ascending : {true, false}) {
-        QPixmap pixmap(16, 16);
+    const auto draw = [&images](bool ascending, int position) {
+        QPixmap pixmap(position > 1 ? 24 : 16, 16);
         pixmap.fill(Qt::transparent);
         QPainter p(&pixmap);
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x50, 0x50, 0x50));
+        // The first sort column's arrow is dark; the later ones lighter, with their place.
+        p.setBrush(position > 1 ? QColor(0x90, 0x90, 0x90) : QColor(0x50, 0x50, 0x50));
         const QPolygonF up({QPointF(3, 11), QPointF(13, 11), QPointF(8, 5)});
         const QPolygonF down({QPointF(3, 5), QPointF(13, 5), QPointF(8, 11)});
         p.drawPolygon(ascending ? up : down);
+        if (position > 1) {
+            QFont font = p.font();
+            font.setPixelSize(10);
+            font.setBold(true);
+            p.setFont(font);
+            p.setPen(QColor(0x50, 0x50, 0x50));
+            p.drawText(QRect(14, 0, 10, 16), Qt::AlignCenter, QString::number(position));
+        }
         p.end();
         images << QIcon(pixmap);
+    };
+    draw(true, 1);
+    draw(false, 1);
+    for (int position = 2; position <= SortMarkPlaces; ++position) {
+        draw(true, position);
+        draw(false, position);
     }
     return images;
 }

@@ -62,5 +62,6 @@ private:
     bool m_firstStart = false;
 };
 
-// Paints the two sort marks of grid titles.
+// Paints the sort marks of grid titles: ascending and descending for the first sort
+// column, then lighter ones numbered 2 to SortMarkPlaces for the later columns.
 QVector<QIcon> MakeSortMarkImages();

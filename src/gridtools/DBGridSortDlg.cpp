@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QStringList>
 
 namespace {
@@ -65,6 +66,7 @@ TDBGridSortForm::TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent)
     connect(ui->AvailableListView, &QListWidget::itemDoubleClicked, this, &TDBGridSortForm::AddOne);
     connect(ui->SortListView, &QListWidget::itemDoubleClicked, this,
             &TDBGridSortForm::FlipDirection);
+    connect(ui->FlipDirectionButton, &QPushButton::clicked, this, &TDBGridSortForm::FlipDirection);
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -76,6 +78,12 @@ bool TDBGridSortForm::eventFilter(QObject* watched, QEvent* event) {
     if (list && event->type() == QEvent::FocusIn && list->count() > 0 &&
         list->selectedItems().isEmpty()) {
         list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    }
+    // Space flips the direction in the sort list, as a double click does.
+    if (watched == ui->SortListView && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        FlipDirection();
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -210,6 +218,7 @@ void TDBGridSortForm::UpdateButtons() {
     actAddOne->setEnabled(!ui->AvailableListView->selectedItems().isEmpty());
     ui->AddAllButton->setEnabled(ui->AvailableListView->count() > 0);
     actRemoveOne->setEnabled(!ui->SortListView->selectedItems().isEmpty());
+    ui->FlipDirectionButton->setEnabled(!ui->SortListView->selectedItems().isEmpty());
     ui->RemoveAllButton->setEnabled(ui->SortListView->count() > 0);
 }
 

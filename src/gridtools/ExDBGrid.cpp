@@ -564,3 +564,10 @@ void TExDBGrid::LoadColumns(const QString& key) {
     }
     setUpdatesEnabled(true);
 }
+
+int SortMarkIndex(int position, bool descending) {
+    if (position < 1 || position > SortMarkPlaces) {
+        return -1;
+    }
+    return (position - 1) * 2 + (descending ? 1 : 0);
+}

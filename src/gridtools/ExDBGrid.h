@@ -31,6 +31,11 @@ public:
 // columns, resized, and shrunk to 1 pixel or less to hide a column; a title click is
 // reported. Rows keep one fixed height. The column layout is saved per column as
 // "title",position,width,visible.
+// The sort marks a grid's Images hold: for each place of a column in the sort, from 1 up
+// to SortMarkPlaces, an ascending and a descending mark. The index of one, -1 for none.
+constexpr int SortMarkPlaces = 9;
+int SortMarkIndex(int position, bool descending);
+
 class TExDBGrid final : public QTableView {
     Q_OBJECT
 public:

@@ -654,12 +654,18 @@ void TCommonViewForm::actColumnsExecute(int tag) {
 
 int TCommonViewForm::CommonExDBGridGetImageIndex(int column) const {
     const TField* f = CommonExDBGrid->ColumnField(column);
-    const QString sort = adsCommon->Sort();
-    if (!f || sort.isEmpty() || sort.contains(QLatin1Char(',')) ||
-        sort.section(QLatin1Char(' '), 0, 0) != f->FieldName) {
+    if (!f) {
         return -1;
     }
-    return sort.contains(QLatin1String("ASC")) ? 0 : 1;
+    // Each column of a sort on several shows its place in it.
+    const QStringList terms = adsCommon->Sort().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (int i = 0; i < terms.size(); ++i) {
+        const QString term = terms[i].trimmed();
+        if (term.section(QLatin1Char(' '), 0, 0) == f->FieldName) {
+            return SortMarkIndex(i + 1, term.contains(QLatin1String("DESC"), Qt::CaseInsensitive));
+        }
+    }
+    return -1;
 }
 
 void TCommonViewForm::adsCommonBeforeDelete() {

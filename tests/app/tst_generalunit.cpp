@@ -2,6 +2,7 @@
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
 #include "common/UtilsUnit.h"
+#include "gridtools/ExDBGrid.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
@@ -252,7 +253,7 @@ private Q_SLOTS:
 
     void sortMarksAreTwoImages() {
         TGeneralModule m(nullptr, false);
-        QCOMPARE(m.MainImageList.size(), 2);
+        QCOMPARE(m.MainImageList.size(), 2 * SortMarkPlaces);
         QVERIFY(!m.MainImageList[0].isNull() && !m.MainImageList[1].isNull());
         QCOMPARE(m.actEditCategoryList->text(), QStringLiteral("Список категорий..."));
         QCOMPARE(m.actEditCategoryList->data().toInt(), 8);

@@ -275,6 +275,11 @@ private Q_SLOTS:
         sort->setCurrentRow(2);
         f.FlipDirection();
         QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC,Category ASC"));
+        // The button and the Space key flip it as well.
+        f.findChild<QPushButton*>("FlipDirectionButton")->click();
+        QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC,Category DESC"));
+        QTest::keyClick(sort, Qt::Key_Space);
+        QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC,Category ASC"));
         // Dragging the first onto the third puts it last, the third onto the first first.
         f.SortListView()->DropRow(f.SortListView(), 0, 2);
         QCOMPARE(f.SortText(), QStringLiteral("Description DESC,Category ASC,URL ASC"));

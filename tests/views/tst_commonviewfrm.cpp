@@ -471,6 +471,27 @@ private Q_SLOTS:
         QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Amount DESC"));
     }
 
+    // Title clicks on the header itself; a sort on several columns marks each with its
+    // place, the first with the plain arrow.
+    void sortMarksInTheTitles() {
+        auto v = openView();
+        TExDBGrid* g = v->CommonExDBGrid;
+        QHeaderView* h = g->horizontalHeader();
+        const int name = v->adsCommon->FieldByName("Name").Index();
+        const int amount = v->adsCommon->FieldByName("Amount").Index();
+        const QPoint onName(h->sectionViewportPosition(name) + 5, h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, onName);
+        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
+        QCOMPARE(g->OnGetImageIndex(name), SortMarkIndex(1, true));
+        QVERIFY(!g->model()->headerData(name, Qt::Horizontal, Qt::DecorationRole).isNull());
+        v->adsCommon->SetSort("Name ASC, Amount DESC");
+        QCOMPARE(g->OnGetImageIndex(name), SortMarkIndex(1, false));
+        QCOMPARE(g->OnGetImageIndex(amount), SortMarkIndex(2, true));
+        QCOMPARE(SortMarkIndex(2, true), 3);
+        QCOMPARE(SortMarkIndex(SortMarkPlaces + 1, false), -1);
+        QVERIFY(!g->model()->headerData(amount, Qt::Horizontal, Qt::DecorationRole).isNull());
+    }
+
     void stateSurvivesARestart() {
         {
             auto v = openView();
