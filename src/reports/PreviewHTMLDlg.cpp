@@ -1,6 +1,7 @@
 #include "reports/PreviewHTMLDlg.h"
 
 #include "common/DialogsUnit.h"
+#include "common/DrawnIcons.h"
 #include "common/Hourglass.h"
 #include "reports/ReportWriter.h"
 #include "reports/SendInfoDlg.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -31,7 +33,16 @@ TPreviewHTMLForm::TPreviewHTMLForm(QWidget* parent)
     RunSendDialog = [](TSendInfoForm& dialog, TMailingParameters& parameters) {
         return dialog.Execute(parameters);
     };
+    // Page setup proposes 15 mm on every side.
+    m_printer->setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     createActions();
+    zoomTo(DefaultZoom);
+}
+
+void TPreviewHTMLForm::zoomTo(int level) {
+    level = qBound(-4, level, 16);
+    ui->WebBrowser->zoomIn(level - m_zoom);
+    m_zoom = level;
 }
 
 TPreviewHTMLForm::~TPreviewHTMLForm() = default;
@@ -41,10 +52,9 @@ void TPreviewHTMLForm::createActions() {
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ui->MainLayout->insertWidget(0, ToolBar);
-    const auto make = [this](const char* name, const QString& hint, const char* theme,
-                             QStyle::StandardPixmap fallback, void (TPreviewHTMLForm::*handler)()) {
-        auto* a = new QAction(
-            QIcon::fromTheme(QLatin1String(theme), style()->standardIcon(fallback)), hint, this);
+    const auto make = [this](const char* name, const QString& hint, const QIcon& icon,
+                             void (TPreviewHTMLForm::*handler)()) {
+        auto* a = new QAction(icon, hint, this);
         a->setObjectName(QLatin1String(name));
         a->setToolTip(hint);
         a->setShortcutContext(Qt::WindowShortcut);
@@ -54,30 +64,57 @@ void TPreviewHTMLForm::createActions() {
         ToolBar->addAction(a);
         return a;
     };
-    actSendEMail = make("actSendEMail", tr("Отправить сообщение"), "mail-send",
-                        QStyle::SP_ArrowRight, &TPreviewHTMLForm::actSendEMailExecute);
+    const auto themed = [this](const char* theme, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QLatin1String(theme), style()->standardIcon(fallback));
+    };
+    actSendEMail = make("actSendEMail", tr("Отправить сообщение"),
+                        ThemeOrDrawnIcon("mail-send", TDrawnIcon::Envelope),
+                        &TPreviewHTMLForm::actSendEMailExecute);
     actSendEMail->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    actSaveHTML = make("actSaveHTML", tr("Сохранить"), "document-save", QStyle::SP_DialogSaveButton,
-                       &TPreviewHTMLForm::actSaveHTMLExecute);
+    actSaveHTML =
+        make("actSaveHTML", tr("Сохранить"), themed("document-save", QStyle::SP_DialogSaveButton),
+             &TPreviewHTMLForm::actSaveHTMLExecute);
     actSaveHTML->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
     ToolBar->addSeparator();
-    actPageSetup = make("actPageSetup", tr("Параметры страницы"), "document-page-setup",
-                        QStyle::SP_FileDialogDetailedView, &TPreviewHTMLForm::actPageSetupExecute);
-    actPrint = make("actPrint", tr("Печать"), "document-print", QStyle::SP_FileIcon,
-                    &TPreviewHTMLForm::actPrintExecute);
+    actPageSetup = make("actPageSetup", tr("Параметры страницы"),
+                        ThemeOrDrawnIcon("document-page-setup", TDrawnIcon::PageSetup),
+                        &TPreviewHTMLForm::actPageSetupExecute);
+    actPrint =
+        make("actPrint", tr("Печать"), ThemeOrDrawnIcon("document-print", TDrawnIcon::Printer),
+             &TPreviewHTMLForm::actPrintExecute);
     actPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     ToolBar->addSeparator();
-    actPriorSection = make("actPriorSection", tr("Предыдущие записи"), "go-previous",
-                           QStyle::SP_ArrowBack, &TPreviewHTMLForm::showPriorSection);
+    actPriorSection =
+        make("actPriorSection", tr("Предыдущие записи"),
+             themed("go-previous", QStyle::SP_ArrowBack), &TPreviewHTMLForm::showPriorSection);
     actPriorSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
     m_sectionLabel = new QLabel(ToolBar);
     m_sectionLabel->setObjectName(QStringLiteral("SectionLabel"));
     m_sectionLabel->setContentsMargins(6, 0, 6, 0);
     m_sectionAction = ToolBar->addWidget(m_sectionLabel);
-    actNextSection = make("actNextSection", tr("Следующие записи"), "go-next",
-                          QStyle::SP_ArrowForward, &TPreviewHTMLForm::showNextSection);
+    actNextSection =
+        make("actNextSection", tr("Следующие записи"), themed("go-next", QStyle::SP_ArrowForward),
+             &TPreviewHTMLForm::showNextSection);
     actNextSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     m_sectionSeparator = ToolBar->addSeparator();
+    const auto zoom = [this](const char* name, const QString& hint, const QList<QKeySequence>& keys,
+                             const std::function<void()>& step) {
+        auto* a = new QAction(hint, this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, step);
+        addAction(a);
+        return a;
+    };
+    actZoomIn =
+        zoom("actZoomIn", tr("Крупнее"),
+             {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+             [this]() { zoomTo(m_zoom + 1); });
+    actZoomOut = zoom("actZoomOut", tr("Мельче"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+                      [this]() { zoomTo(m_zoom - 1); });
+    actZoomReset = zoom("actZoomReset", tr("Обычный размер"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+                        [this]() { zoomTo(DefaultZoom); });
     auto* close = new QToolButton(ToolBar);
     close->setObjectName(QStringLiteral("CloseButton"));
     close->setText(tr("Закрыть"));

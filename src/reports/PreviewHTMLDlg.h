@@ -33,7 +33,15 @@ public:
     QAction* actPrint;
     QAction* actPriorSection;
     QAction* actNextSection;
+    // The page's size on the screen only; what is printed, saved or sent is unchanged.
+    QAction* actZoomIn;
+    QAction* actZoomOut;
+    QAction* actZoomReset;
     QToolBar* ToolBar;
+    // Steps above the browser's own size: the report's "font size=1" cells are readable.
+    static constexpr int DefaultZoom = 3;
+    int Zoom() const { return m_zoom; }
+    QPrinter& Printer() { return *m_printer; }
 
     // The view's title: the file name "Сохранить" proposes.
     QString ReportTitle;
@@ -84,6 +92,8 @@ private:
     QString m_produced;
     TReportParts m_parts;
     int m_section = 0;
+    int m_zoom = 0;
+    void zoomTo(int level);
     QLabel* m_sectionLabel = nullptr;
     QAction* m_sectionAction = nullptr;
     QAction* m_sectionSeparator = nullptr;

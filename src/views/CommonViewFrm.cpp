@@ -3,6 +3,7 @@
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
+#include "common/DrawnIcons.h"
 #include "common/Hourglass.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/EditDBGridDlg.h"
@@ -132,11 +133,11 @@ void TCommonViewForm::createActions() {
     actSortAsc = makeAction("actSortAsc", tr("Сортировать по возрастанию"),
                             tr("Сортировать по возрастанию"), [this]() { actSortExecute(0); });
     actSortAsc->setData(0);
-    actSortAsc->setIcon(m_module.MainImageList.value(0));
+    actSortAsc->setIcon(ThemeOrDrawnIcon("view-sort-ascending", TDrawnIcon::SortAscending));
     actSortDesc = makeAction("actSortDesc", tr("Сортировать по убыванию"),
                              tr("Сортировать по убыванию"), [this]() { actSortExecute(1); });
     actSortDesc->setData(1);
-    actSortDesc->setIcon(m_module.MainImageList.value(1));
+    actSortDesc->setIcon(ThemeOrDrawnIcon("view-sort-descending", TDrawnIcon::SortDescending));
     actSort = makeAction("actSort", tr("Расширенная сортировка..."), tr("Расширенная сортировка"),
                          [this]() { actSortExecute(2); });
     actSort->setData(2);

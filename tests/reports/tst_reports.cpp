@@ -15,6 +15,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -307,6 +309,33 @@ private Q_SLOTS:
                  "Файл " + dir + "/report.htm уже существует. Заменить его?");
         QCOMPARE(readAll(dir + "/report.htm"), saved);
         QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // Readable at once, zoomed with the keys; the page itself and its print margins as
+    // a person expects (15 mm).
+    void previewZoomAndMargins() {
+        TPreviewHTMLForm p;
+        p.SetHTML(head("T") + "<p><font size=\"1\">small</font></p>\n" + kTail);
+        p.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        auto* browser = p.findChild<QTextBrowser*>("WebBrowser");
+        const qreal base = QApplication::font().pointSizeF();
+        const qreal shown = browser->font().pointSizeF();
+        QCOMPARE(p.Zoom(), TPreviewHTMLForm::DefaultZoom);
+        QVERIFY(shown > base);
+        QTest::keyClick(&p, Qt::Key_Plus, Qt::ControlModifier);
+        QVERIFY(browser->font().pointSizeF() > shown);
+        QTest::keyClick(&p, Qt::Key_Minus, Qt::ControlModifier);
+        QTest::keyClick(&p, Qt::Key_Minus, Qt::ControlModifier);
+        QVERIFY(browser->font().pointSizeF() < shown);
+        QTest::keyClick(&p, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(browser->font().pointSizeF(), shown);
+        QVERIFY(p.ProducedText().contains("<font size=\"1\">small</font>"));
+        const QMarginsF margins = p.Printer().pageLayout().margins(QPageLayout::Millimeter);
+        QCOMPARE(qRound(margins.left()), 15);
+        QCOMPARE(qRound(margins.top()), 15);
+        QCOMPARE(qRound(margins.right()), 15);
+        QCOMPARE(qRound(margins.bottom()), 15);
     }
 
     // A long report is shown a thousand records at a time; the whole page is kept.

@@ -1,6 +1,7 @@
 #include "TestViewForm.h"
 
 #include "common/ConstsUnit.h"
+#include "common/DrawnIcons.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FindDBGridCell.h"
@@ -490,6 +491,21 @@ private Q_SLOTS:
         QCOMPARE(SortMarkIndex(2, true), 3);
         QCOMPARE(SortMarkIndex(SortMarkPlaces + 1, false), -1);
         QVERIFY(!g->model()->headerData(amount, Qt::Horizontal, Qt::DecorationRole).isNull());
+    }
+
+    // The sort buttons are drawn as sorting (letters and an arrow), not as the bare
+    // arrows of the title marks, and the two directions differ.
+    void sortButtonsSaySort() {
+        auto v = openView();
+        const QImage asc = v->actSortAsc->icon().pixmap(16).toImage();
+        const QImage desc = v->actSortDesc->icon().pixmap(16).toImage();
+        QVERIFY(!asc.isNull() && !desc.isNull());
+        QVERIFY(asc != desc);
+        QVERIFY(asc != module->MainImageList.value(0).pixmap(16).toImage());
+        for (const TDrawnIcon kind :
+             {TDrawnIcon::Printer, TDrawnIcon::PageSetup, TDrawnIcon::Envelope}) {
+            QCOMPARE(DrawnIcon(kind).availableSizes().size(), 2);
+        }
     }
 
     void stateSurvivesARestart() {
