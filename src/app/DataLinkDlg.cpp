@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QStandardPaths>
 
 TDataLinkDialog::TDataLinkDialog(QWidget* parent)
@@ -54,8 +55,15 @@ void TDataLinkDialog::SetFirstStart(bool firstStart) {
     m_firstStart = firstStart;
     ui->WelcomeLabel->setVisible(firstStart);
     if (firstStart) {
-        ui->CreateButton->setDefault(true);
         ui->CreateButton->setFocus();
+        // "Создать..." answers Enter while no file is named; once one is typed, OK does.
+        const auto defaults = [this]() {
+            const bool named = !ui->FileNameEdit->text().trimmed().isEmpty();
+            ui->CreateButton->setDefault(!named);
+            ui->OkButton->setDefault(named);
+        };
+        connect(ui->FileNameEdit, &QLineEdit::textChanged, this, defaults);
+        defaults();
     }
 }
 

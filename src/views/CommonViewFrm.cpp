@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUuid>
@@ -764,18 +765,28 @@ void TCommonViewForm::IdleUpdate() {
     actSaveCurrentFilter->setEnabled(!FilterText.isEmpty());
 }
 
+namespace {
+// How long a window manager may take to frame the main bar.
+constexpr int kFramedLaterMs = 300;
+}  // namespace
+
 QRect TCommonViewForm::FirstStartBounds() const {
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     QRect area = s ? s->availableGeometry() : QRect();
     QMargins frame(0, 0, 0, 0);
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->objectName() == QLatin1String("MainForm") && w->isVisible()) {
-            area.setTop(w->frameGeometry().bottom() + 1);
-            // The main bar's frame tells what the window manager will add around this one.
+            // The main bar's frame tells what the window manager will add around this one;
+            // until the manager has framed it, a title bar's height is assumed.
             const QRect outer = w->frameGeometry();
             const QRect inner = w->geometry();
             frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
                              outer.right() - inner.right(), outer.bottom() - inner.bottom());
+            if (outer == inner &&
+                !QGuiApplication::platformName().startsWith(QLatin1String("offscreen"))) {
+                frame = QMargins(1, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4, 1, 1);
+            }
+            area.setTop(inner.bottom() + frame.bottom() + 1);
         }
     }
     return area.marginsRemoved(frame);
@@ -789,6 +800,14 @@ void TCommonViewForm::showEvent(QShowEvent* event) {
         const QRect bounds = FirstStartBounds();
         if (bounds.isValid()) {
             setGeometry(bounds);
+            // Framed a moment later, the main bar may turn out taller than assumed: placed
+            // once more then, unless the user has moved the window meanwhile.
+            QTimer::singleShot(kFramedLaterMs, this, [this, bounds]() {
+                const QRect now = FirstStartBounds();
+                if (geometry() == bounds && now.isValid() && now != bounds) {
+                    setGeometry(now);
+                }
+            });
         }
     }
     m_placedOnce = true;

@@ -391,6 +391,16 @@ private Q_SLOTS:
         c.Open();
         CheckCatalogue(c);
         QFile::remove(proposed);
+        // A file typed in: Enter means OK from then on.
+        {
+            TDataLinkDialog typed;
+            typed.SetFirstStart(true);
+            auto* ok = typed.findChild<QPushButton*>("OkButton");
+            auto* create = typed.findChild<QPushButton*>("CreateButton");
+            QVERIFY(create->isDefault() && !ok->isDefault());
+            typed.findChild<QLineEdit*>("FileNameEdit")->setText("/tmp/mine.db");
+            QVERIFY(ok->isDefault() && !create->isDefault());
+        }
         // Not a first start: no greeting.
         TDataLinkDialog later;
         later.SetConnectionString(*chosen);
