@@ -98,6 +98,68 @@ void THelpForm::ShowContents() {
     m_topics->setFocus();
 }
 
+namespace {
+const struct {
+    const char* window;
+    const char* topic;
+} kTopics[] = {
+    {"TMainForm", "mainwindow"},
+    {"TWindowsListForm", "mainwindow"},
+    {"TAboutForm", "mainwindow"},
+    {"TDataLinkDialog", "start"},
+    {"TURLViewForm", "records"},
+    {"TEditURLForm", "record"},
+    {"TCategoryForm", "categories"},
+    {"TEditDictionaryForm", "categories"},
+    {"TDBGridFilterForm", "filter"},
+    {"TDBGridSortForm", "sort"},
+    {"TEditDBGridForm", "columns"},
+    {"TOptionsForm", "options"},
+    {"TPrepareSubjectReportForm", "report"},
+    {"TPreviewHTMLForm", "report"},
+    {"TSendInfoForm", "mailing"},
+    {"TShowProgressForm", "mailing"},
+};
+}  // namespace
+
+QString THelpForm::TopicFor(const QWidget* window) {
+    for (const QWidget* w = window; w; w = w->parentWidget()) {
+        const char* name = w->metaObject()->className();
+        for (const auto& t : kTopics) {
+            if (qstrcmp(name, t.window) == 0) {
+                return QLatin1String(t.topic);
+            }
+        }
+    }
+    return QString();
+}
+
+QStringList THelpForm::KnownTopics() {
+    QStringList topics;
+    for (const auto& t : kTopics) {
+        if (!topics.contains(QLatin1String(t.topic))) {
+            topics << QLatin1String(t.topic);
+        }
+    }
+    return topics;
+}
+
+void THelpForm::ShowTopic(const QString& id) {
+    ShowContents();
+    for (int i = 0; i < m_topics->count(); ++i) {
+        if (m_topics->item(i)->data(Qt::UserRole).toString() == id) {
+            m_topics->setCurrentRow(i);
+            m_browser->scrollToAnchor(id);
+            return;
+        }
+    }
+}
+
+QString THelpForm::CurrentTopic() const {
+    const QListWidgetItem* item = m_topics->currentItem();
+    return item ? item->data(Qt::UserRole).toString() : QString();
+}
+
 void THelpForm::ShowTopicSearch() {
     show();
     raise();

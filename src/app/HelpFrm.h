@@ -16,6 +16,14 @@ public:
 
     void ShowContents();
     void ShowTopicSearch();
+    // Shows the topic of that id ("<h2 id=...>"); the contents when there is none.
+    void ShowTopic(const QString& id);
+    QString CurrentTopic() const;
+    // The topic about a window or dialog, by its class; a window the help does not know
+    // takes the topic of the window it belongs to.
+    static QString TopicFor(const QWidget* window);
+    // Every topic TopicFor can give.
+    static QStringList KnownTopics();
     void SearchEditChange(const QString& text);
     QListWidget* Topics() const { return m_topics; }
 

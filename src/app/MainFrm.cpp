@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMenuBar>
@@ -122,6 +123,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     m_banner->setAlignment(Qt::AlignCenter);
     m_banner->setToolTip(PublisherURL);
     m_banner->installEventFilter(this);
+    QCoreApplication::instance()->installEventFilter(this);
     setCentralWidget(m_banner);
     FormCreate();
 }
@@ -173,7 +175,30 @@ void TMainForm::SetURLView(QWidget* view) {
     actURLDictionary->setEnabled(view != nullptr);
 }
 
+void TMainForm::ShowHelpFor(QWidget* window) {
+    const QString topic = THelpForm::TopicFor(window);
+    if (window != this && window == QApplication::activeModalWidget()) {
+        // A modal dialog blocks every other window: its help is a window of its own.
+        auto* own = new THelpForm(m_helpFile, window);
+        own->setAttribute(Qt::WA_DeleteOnClose);
+        own->ShowTopic(topic);
+        return;
+    }
+    help()->ShowTopic(topic);
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // F1 anywhere opens the topic of the window it was pressed in.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+            QWidget* window = static_cast<QWidget*>(watched)->window();
+            if (!qobject_cast<THelpForm*>(window)) {
+                Guarded([this, window]() { ShowHelpFor(window); });
+                return true;
+            }
+        }
+    }
     if (watched == m_banner && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         Guarded([this]() { BannerGIFAnimatorClick(); });
@@ -245,6 +270,13 @@ THelpForm* TMainForm::help() {
 }
 
 void TMainForm::actHelpContentsExecute() {
+    // F1 reaches this command from other windows too: they get their own topic.
+    QWidget* active = QApplication::activeModalWidget() ? QApplication::activeModalWidget()
+                                                        : QApplication::activeWindow();
+    if (active && active != this && !qobject_cast<THelpForm*>(active)) {
+        ShowHelpFor(active);
+        return;
+    }
     help()->ShowContents();
 }
 

@@ -49,6 +49,9 @@ public:
     void BannerGIFAnimatorClick();
     // Restores (when minimised) and raises the window a second start asked for.
     void BringToFront();
+    // The help topic of a window, in the help window (its own one over a modal dialog).
+    void ShowHelpFor(QWidget* window);
+    void SetHelpFile(const QString& file) { m_helpFile = file; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

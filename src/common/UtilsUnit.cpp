@@ -266,14 +266,27 @@ TProgramPaths ProgramPathsFor(const QString& exeFolder, const QString& exeName,
 }
 
 QString HelpFileName() {
-    if (paths().help.isEmpty() && QCoreApplication::instance()) {
-        return ProgramPathsFor(
-                   programFolder(),
-                   QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
-                   qEnvironmentVariable("XDG_STATE_HOME"))
-            .help;
+    QString help = paths().help;
+    if (help.isEmpty() && QCoreApplication::instance()) {
+        help =
+            ProgramPathsFor(programFolder(),
+                            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
+                            qEnvironmentVariable("XDG_STATE_HOME"))
+                .help;
     }
-    return paths().help;
+    return LocalizedHelpFile(help, interfaceLanguage());
+}
+
+QString LocalizedHelpFile(const QString& helpFile, QLocale::Language language) {
+    if (language == QLocale::Russian || helpFile.isEmpty()) {
+        return helpFile;
+    }
+    // "linkarium.html" → "linkarium.en.html", when that file is there.
+    const QFileInfo info(helpFile);
+    const QString localized = info.path() + QLatin1Char('/') + info.completeBaseName() +
+                              QLatin1Char('.') + QLocale::languageToCode(language) +
+                              QLatin1Char('.') + info.suffix();
+    return QFileInfo::exists(localized) ? localized : helpFile;
 }
 
 void InitUtilsUnit() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -75,7 +76,11 @@ struct TProgramPaths {
 TProgramPaths ProgramPathsFor(const QString& exeFolder, const QString& exeName,
                               const QString& stateHome);
 QString MailLogFileName();
+// The help file in the interface language.
 QString HelpFileName();
+// The help file of a language beside the built-in one ("linkarium.en.html" for English),
+// the built-in one when there is none.
+QString LocalizedHelpFile(const QString& helpFile, QLocale::Language language);
 QString LanguagesFolder();
 void SetLanguagesFolder(const QString& folder);
 // "<languages folder><executable name>.<abbreviation>".

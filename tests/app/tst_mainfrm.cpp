@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QtTest>
 
 #include "support/TestHelpers.h"
@@ -232,6 +233,84 @@ private Q_SLOTS:
         QVERIFY(topics->item(1)->isHidden());
         help.SearchEditChange("");
         QVERIFY(!topics->item(1)->isHidden());
+    }
+
+    // Both help files hold a topic for every window F1 can be pressed in, the same topics,
+    // and the search finds the filter topics.
+    void helpFilesCoverEveryWindow_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("Russian") << "linkarium.html"
+                                 << "фильтр";
+        QTest::newRow("English") << "linkarium.en.html"
+                                 << "filter";
+    }
+    void helpFilesCoverEveryWindow() {
+        QFETCH(QString, file);
+        QFETCH(QString, word);
+        THelpForm help(QStringLiteral(HELP_DIR "/") + file);
+        THelpForm russian(QStringLiteral(HELP_DIR "/linkarium.html"));
+        QStringList ids;
+        QStringList russianIds;
+        for (int i = 0; i < help.Topics()->count(); ++i) {
+            ids << help.Topics()->item(i)->data(Qt::UserRole).toString();
+        }
+        for (int i = 0; i < russian.Topics()->count(); ++i) {
+            russianIds << russian.Topics()->item(i)->data(Qt::UserRole).toString();
+        }
+        QCOMPARE(ids, russianIds);
+        for (const QString& topic : THelpForm::KnownTopics()) {
+            QVERIFY2(ids.contains(topic), qPrintable(topic));
+        }
+        help.SearchEditChange(word);
+        QStringList found;
+        for (int i = 0; i < help.Topics()->count(); ++i) {
+            if (!help.Topics()->item(i)->isHidden()) {
+                found << ids[i];
+            }
+        }
+        QVERIFY2(found.contains("filter") && found.contains("quickfilter"),
+                 qPrintable(found.join(',')));
+        QCOMPARE(LocalizedHelpFile(QStringLiteral(HELP_DIR "/linkarium.html"), QLocale::English),
+                 QStringLiteral(HELP_DIR "/linkarium.en.html"));
+        QCOMPARE(LocalizedHelpFile(QStringLiteral(HELP_DIR "/linkarium.html"), QLocale::Russian),
+                 QStringLiteral(HELP_DIR "/linkarium.html"));
+        QCOMPARE(LocalizedHelpFile(QStringLiteral(HELP_DIR "/linkarium.html"), QLocale::German),
+                 QStringLiteral(HELP_DIR "/linkarium.html"));  // no German file: the built-in
+    }
+
+    // F1 in a window opens its topic; over a modal dialog, in a help window of its own.
+    void f1OpensTheTopicOfTheWindow() {
+        TMainForm form;
+        form.SetHelpFile(QStringLiteral(HELP_DIR "/linkarium.html"));
+        form.show();
+        TWindowsListForm list(&form);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QTest::keyClick(&list, Qt::Key_F1);
+        auto* help = form.findChild<THelpForm*>();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->CurrentTopic(), QStringLiteral("mainwindow"));
+        list.close();
+
+        QDialog modal(&form);
+        auto* inner = new QDialog(&modal);  // an unknown dialog takes its owner's topic
+        QCOMPARE(THelpForm::TopicFor(inner), QStringLiteral("mainwindow"));
+        QDialog alone;
+        QCOMPARE(THelpForm::TopicFor(&alone), QString());
+        QString topic;
+        bool own = false;
+        TAboutForm about(&form);
+        QTimer::singleShot(0, &about, [&]() {
+            QTest::keyClick(&about, Qt::Key_F1);
+            auto* shown = about.findChild<THelpForm*>();
+            own = shown && shown->isVisible();
+            topic = shown ? shown->CurrentTopic() : QString();
+            about.reject();
+        });
+        about.exec();
+        QVERIFY(own);
+        QCOMPARE(topic, QStringLiteral("mainwindow"));
     }
 
     void aboutShowsTheVersion() {

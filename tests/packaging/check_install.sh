@@ -15,6 +15,7 @@ trap 'rm -rf "$dest"' EXIT
 DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
 files=(usr/bin/linkarium
        usr/share/linkarium/help/linkarium.html
+       usr/share/linkarium/help/linkarium.en.html
        usr/share/linkarium/translations/linkarium.ENU
        "usr/share/applications/$id.desktop"
        "usr/share/metainfo/$id.metainfo.xml"
