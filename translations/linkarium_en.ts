@@ -344,6 +344,22 @@
         <source>Отчёт</source>
         <translation>Report</translation>
     </message>
+    <message>
+        <source>Изменить...</source>
+        <translation>Edit...</translation>
+    </message>
+    <message>
+        <source>Дублировать</source>
+        <translation>Duplicate</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation type="unfinished">Remove</translation>
+    </message>
+    <message>
+        <source>Сохранённые фильтры</source>
+        <translation>Saved Filters</translation>
+    </message>
 </context>
 <context>
     <name>TConnection</name>
@@ -633,6 +649,14 @@
         <source>Удалить</source>
         <translation>Remove</translation>
     </message>
+    <message>
+        <source>По возрастанию / по &amp;убыванию</source>
+        <translation>Ascending / &amp;Descending</translation>
+    </message>
+    <message>
+        <source>Изменить направление сортировки выбранного столбца (Пробел)</source>
+        <translation>Reverse the sort direction of the selected column (Space)</translation>
+    </message>
 </context>
 <context>
     <name>TDataLinkDialog</name>
@@ -731,6 +755,10 @@
     <message>
         <source>Таблицы каталога созданы в базе данных %1.</source>
         <translation>The catalogue tables were created in the database %1.</translation>
+    </message>
+    <message>
+        <source>Добро пожаловать в Linkarium! Выберите файл каталога или нажмите «Создать...», чтобы начать с нового пустого каталога.</source>
+        <translation>Welcome to Linkarium! Choose a catalogue file, or press &quot;Create...&quot; to start with a new, empty catalogue.</translation>
     </message>
 </context>
 <context>
@@ -1223,6 +1251,18 @@
         <source>Файл %1 уже существует. Заменить его?</source>
         <translation>The file %1 already exists. Replace it?</translation>
     </message>
+    <message>
+        <source>Крупнее</source>
+        <translation>Larger</translation>
+    </message>
+    <message>
+        <source>Мельче</source>
+        <translation>Smaller</translation>
+    </message>
+    <message>
+        <source>Обычный размер</source>
+        <translation>Normal Size</translation>
+    </message>
 </context>
 <context>
     <name>TRegistryStore</name>
@@ -1576,6 +1616,10 @@ Database file: %2</translation>
     <message>
         <source>и ещё %1</source>
         <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>Открыть ссылку</source>
+        <translation>Open Link</translation>
     </message>
 </context>
 <context>
