@@ -354,7 +354,7 @@
     </message>
     <message>
         <source>Удалить</source>
-        <translation type="unfinished">Remove</translation>
+        <translation>Delete</translation>
     </message>
     <message>
         <source>Сохранённые фильтры</source>
