@@ -122,7 +122,6 @@ void TFormPlacement::RestorePlacement() {
             reg.ReadString(QStringLiteral("FormVersion")).value_or(QString()).toInt();
         if (version >= Version) {
             restoreGeometry();
-            m_hadPlacement = true;
             m_restored = true;
             if (OnRestorePlacement) {
                 OnRestorePlacement();
@@ -157,6 +156,7 @@ void TFormPlacement::restoreGeometry() {
         numbers(minMax, {0, 0, 0, 0}, &found);
     }
     const QString norm = text(QStringLiteral("NormPos"));
+    m_hadPlacement = !norm.isEmpty();
     QVector<int> r;
     if (!norm.isEmpty()) {
         r = numbers(norm,

@@ -35,7 +35,8 @@ public:
     void WindowDestroying();
 
     bool Restored() const { return m_restored; }
-    // Whether a stored placement was found: false on the window's first showing ever.
+    // Whether a rectangle was stored: false on the window's first showing ever, also when
+    // the window's key holds other values only.
     bool HadPlacement() const { return m_hadPlacement; }
     bool Saved() const { return m_saved; }
 

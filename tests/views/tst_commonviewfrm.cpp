@@ -670,6 +670,8 @@ private Q_SLOTS:
         bar.setObjectName("MainForm");
         bar.setGeometry(area.left(), area.top(), area.width(), 80);
         bar.show();
+        // Other values of the view's key are no placement.
+        WriteRegString("Software\\Quorvel\\Linkarium\\TTestViewForm", "ReportSelected", "Name");
         auto v = openView();
         QCOMPARE(v->frameGeometry().top(), bar.frameGeometry().bottom() + 1);
         QCOMPARE(v->frameGeometry().left(), area.left());
