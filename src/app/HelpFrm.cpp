@@ -1,5 +1,7 @@
 #include "app/HelpFrm.h"
 
+#include "common/DialogsUnit.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -88,6 +90,9 @@ void THelpForm::SearchEditChange(const QString& text) {
 
 void THelpForm::ShowContents() {
     m_search->clear();
+    if (!isVisible()) {
+        PlaceOverOwner(this);
+    }
     show();
     raise();
     activateWindow();
@@ -161,6 +166,9 @@ QString THelpForm::CurrentTopic() const {
 }
 
 void THelpForm::ShowTopicSearch() {
+    if (!isVisible()) {
+        PlaceOverOwner(this);
+    }
     show();
     raise();
     activateWindow();
