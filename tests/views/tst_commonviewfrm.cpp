@@ -54,6 +54,16 @@ class TestCommonViewFrm final : public QObject {
         view->show();
         return view;
     }
+    // A placement as a former run left it.
+    static void storePlacement(const QString& normPos, const QString& ppi = QString()) {
+        TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\Quorvel\\Linkarium\\TTestViewForm", true));
+        reg.WriteString("FormVersion", "0");
+        reg.WriteString("NormPos", normPos);
+        if (!ppi.isEmpty()) {
+            reg.WriteString("PixelsPerInch", ppi);
+        }
+    }
     static void selectCell(TTestViewForm& v, const QString& field, const QString& name) {
         QVERIFY(v.adsCommon->Locate("Name", {name}, 0));
         v.CommonExDBGrid->SetSelectedIndex(v.adsCommon->FieldByName(field).Index());
@@ -622,13 +632,7 @@ private Q_SLOTS:
         QFETCH(QString, normPos);
         QFETCH(QString, ppi);
         QFETCH(int, width);
-        TRegistry reg;
-        QVERIFY(reg.OpenKey("Software\\Quorvel\\Linkarium\\TTestViewForm", true));
-        reg.WriteString("FormVersion", "0");
-        reg.WriteString("NormPos", normPos);
-        if (!ppi.isEmpty()) {
-            reg.WriteString("PixelsPerInch", ppi);
-        }
+        storePlacement(normPos, ppi);
         auto v = openView();
         QCOMPARE(v->width(), width);
     }
@@ -646,10 +650,7 @@ private Q_SLOTS:
     void placementStaysOnTheDesktop() {
         QFETCH(QString, normPos);
         QFETCH(QRect, expected);
-        TRegistry reg;
-        QVERIFY(reg.OpenKey("Software\\Quorvel\\Linkarium\\TTestViewForm", true));
-        reg.WriteString("FormVersion", "0");
-        reg.WriteString("NormPos", normPos);
+        storePlacement(normPos);
         auto v = openView();
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         if (!expected.isEmpty()) {
