@@ -732,7 +732,9 @@ QRect TCommonViewForm::MaximizedBounds() const {
             area.setTop(w->frameGeometry().top() + w->frameGeometry().height());
         }
     }
-    area.adjust(-border, 0, border, border);
+    // The rectangle is the inside: room is left above it for the window's own title bar,
+    // so a maximised view never covers the main bar.
+    area.adjust(-border, geometry().top() - frameGeometry().top(), border, border);
     return area;
 }
 

@@ -684,6 +684,21 @@ private Q_SLOTS:
         QCOMPARE(v->geometry(), QRect(50, 200, 620, 260));
     }
 
+    // A maximised view takes the work area below the main bar, its title bar included.
+    void maximisedViewLeavesTheMainBarFree() {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QWidget bar;
+        bar.setObjectName("MainForm");
+        bar.setGeometry(area.left(), area.top(), area.width(), 80);
+        bar.show();
+        auto v = openView();
+        v->showMaximized();
+        QTRY_VERIFY(v->frameGeometry().top() > bar.frameGeometry().bottom());
+        QVERIFY(v->frameGeometry().top() <= bar.frameGeometry().bottom() + 2);
+        QCOMPARE(v->geometry().bottom(),
+                 area.bottom() + (v->frameGeometry().width() - v->width()) / 2);
+    }
+
     // The last column reaches the window's edge; the width kept for it is the chosen one.
     void lastColumnReachesTheEdge() {
         auto v = openView();
