@@ -35,7 +35,6 @@ public:
     QString FailureText() const { return m_failure; }
 
     QString Name() const { return m_name; }
-    QString Folder() const { return m_folder; }
     QString LockFileName() const;
     QString ListFileName() const;
     QString SocketName() const;
