@@ -15,14 +15,26 @@ qint64 GenerateCatalogue(const QString& fileName, int rows, unsigned seed) {
     sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     sqlite3_exec(db, "PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr, nullptr);
     std::mt19937 rng(seed);
-    const QStringList hosts = {"news",    "mail",  "wiki",    "docs", "blog",  "shop",
-                               "новости", "форум", "journal", "dev",  "music", "video"};
-    const QStringList tlds = {".com", ".org", ".ru", ".net", ".рф", ".de", ".io"};
-    const QStringList words = {"Новости", "погода", "Linux",   "программирование", "рецепты",
-                               "музыка",  "travel", "science", "история",          "sport",
-                               "Qt",      "база",   "данных",  "library",          "финансы"};
-    const QStringList categories = {"Новости", "Работа", "Разное",  "Music",
-                                    "Dev",     "Наука",  "Покупки", "Путешествия"};
+    const QStringList hosts = {
+        QStringLiteral("news"),    QStringLiteral("mail"),  QStringLiteral("wiki"),
+        QStringLiteral("docs"),    QStringLiteral("blog"),  QStringLiteral("shop"),
+        QStringLiteral("новости"), QStringLiteral("форум"), QStringLiteral("journal"),
+        QStringLiteral("dev"),     QStringLiteral("music"), QStringLiteral("video")};
+    const QStringList tlds = {QStringLiteral(".com"), QStringLiteral(".org"), QStringLiteral(".ru"),
+                              QStringLiteral(".net"), QStringLiteral(".рф"),  QStringLiteral(".de"),
+                              QStringLiteral(".io")};
+    const QStringList words = {QStringLiteral("Новости"), QStringLiteral("погода"),
+                               QStringLiteral("Linux"),   QStringLiteral("программирование"),
+                               QStringLiteral("рецепты"), QStringLiteral("музыка"),
+                               QStringLiteral("travel"),  QStringLiteral("science"),
+                               QStringLiteral("история"), QStringLiteral("sport"),
+                               QStringLiteral("Qt"),      QStringLiteral("база"),
+                               QStringLiteral("данных"),  QStringLiteral("library"),
+                               QStringLiteral("финансы")};
+    const QStringList categories = {QStringLiteral("Новости"), QStringLiteral("Работа"),
+                                    QStringLiteral("Разное"),  QStringLiteral("Music"),
+                                    QStringLiteral("Dev"),     QStringLiteral("Наука"),
+                                    QStringLiteral("Покупки"), QStringLiteral("Путешествия")};
     const auto pick = [&rng](const QStringList& l) {
         return l.at(static_cast<int>(rng() % static_cast<unsigned>(l.size())));
     };

@@ -1,5 +1,5 @@
 #include "FuzzInput.h"
-#include "common/Errors.h"
+#include "platform/Errors.h"
 #include "reports/ReportWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

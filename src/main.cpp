@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     urlView->show();
     const int code = app.exec();
     urlView.reset();
+    module->SaveConnectionString();
     module.reset();
     mainForm.reset();
     return code;

@@ -1,9 +1,12 @@
 #include "app/Application.h"
 
 #include "common/ConstsUnit.h"
+#include "common/Desktop.h"
 #include "common/DialogsUnit.h"
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    InstallWaitPointer();
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     bool result = false;

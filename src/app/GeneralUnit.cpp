@@ -3,92 +3,39 @@
 #include "app/DataLinkDlg.h"
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
-#include "common/Hourglass.h"
 #include "common/UtilsUnit.h"
-#include "gridtools/DBGridSortDlg.h"
-#include "gridtools/ExDBGrid.h"
 #include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
 #include "urls/EditDictionaryDlg.h"
 
 #include <QApplication>
-#include <QPainter>
-#include <QPixmap>
 #include <QTimer>
 
 namespace {
 constexpr int kCategoryListTag = 8;
 }
 
-QVector<QIcon> MakeSortMarkImages() {
-    QVector<QIcon> images;
-    const auto draw = [&images](bool ascending, int position) {
-        QPixmap pixmap(position > 1 ? 24 : 16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        // The first sort column's arrow is dark; the later ones lighter, with their place.
-        p.setBrush(position > 1 ? QColor(0x90, 0x90, 0x90) : QColor(0x50, 0x50, 0x50));
-        const QPolygonF up({QPointF(3, 11), QPointF(13, 11), QPointF(8, 5)});
-        const QPolygonF down({QPointF(3, 5), QPointF(13, 5), QPointF(8, 11)});
-        p.drawPolygon(ascending ? up : down);
-        if (position > 1) {
-            QFont font = p.font();
-            font.setPixelSize(10);
-            font.setBold(true);
-            p.setFont(font);
-            p.setPen(QColor(0x50, 0x50, 0x50));
-            p.drawText(QRect(14, 0, 10, 16), Qt::AlignCenter, QString::number(position));
-        }
-        p.end();
-        images << QIcon(pixmap);
-    };
-    draw(true, 1);
-    draw(false, 1);
-    for (int position = 2; position <= SortMarkPlaces; ++position) {
-        draw(true, position);
-        draw(false, position);
-    }
-    return images;
-}
-
 TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
-    : QObject(parent), actEditCategoryList(new QAction(tr("Список категорий..."), this)) {
+    : TCatalogueModule(parent), actEditCategoryList(new QAction(tr("Список категорий..."), this)) {
     setObjectName(QStringLiteral("GeneralModule"));
-    ADOConnection.setObjectName(QStringLiteral("ADOConnection"));
-    adsCategoryList.setObjectName(QStringLiteral("adsCategoryList"));
     actEditCategoryList->setObjectName(QStringLiteral("actEditCategoryList"));
     actEditCategoryList->setData(kCategoryListTag);
-    MainImageList = MakeSortMarkImages();
-
-    adsCategoryList.SetConnection(&ADOConnection);
-    adsCategoryList.SetCommandText(QStringLiteral("SELECT * FROM vCategoryList"));
-    adsCategoryList.SetLockType(TLockType::BatchOptimistic);
-    adsCategoryList.BeforePost = [this](TDataSet&) { CheckNullBeforePost(); };
-    ADOConnection.AfterConnect = [this](TConnection&) { ADOConnectionAfterConnect(); };
     RunListEditor = [](TDataSet& dataSet, const QString& field, const QString& caption) {
         TEditDictionaryForm form(QApplication::activeWindow());
         form.setWindowTitle(caption);
         form.Run(dataSet, field);
     };
-    RunSortDialog = [this](TDataSet& dataSet, TExDBGrid* grid) {
-        TDBGridSortForm form(MainImageList, grid ? grid->window() : QApplication::activeWindow());
-        form.Execute(dataSet);
-    };
     EditConnectionString = [this](const QString& old) {
         return TDataLinkDialog::Edit(QApplication::activeWindow(), old, m_firstStart);
     };
     connect(actEditCategoryList, &QAction::triggered, this,
-            [this]() { Guarded([this]() { EditListsExecute(); }); });
+            GuardedSlot(this, &TGeneralModule::EditListsExecute));
     if (connectNow) {
         Connect();
     }
 }
 
-TGeneralModule::~TGeneralModule() {
-    DataModuleDestroy();
-}
+TGeneralModule::~TGeneralModule() = default;
 
 void TGeneralModule::Connect() {
     ADOConnection.Close();
@@ -172,21 +119,13 @@ bool TGeneralModule::SelectDatabase() {
     }
 }
 
-void TGeneralModule::ADOConnectionAfterConnect() {
-    THourglass hourglass;
-    CheckCatalogue(ADOConnection);
-    adsCategoryList.Close();
-    adsCategoryList.Open();
+void TGeneralModule::CatalogueOpened() {
     // Remembered at once, not only at exit: a session that ends by a crash or a kill
     // still opens this catalogue next time, and a store that cannot keep it says so now.
     WriteRegString(RegRootKey, RegConnectionValue, ADOConnection.ConnectionString());
 }
 
-void TGeneralModule::CheckNullBeforePost() {
-    NullBlankFields(adsCategoryList);
-}
-
-void TGeneralModule::DataModuleDestroy() {
+void TGeneralModule::SaveConnectionString() {
     if (ADOConnection.Connected()) {
         WriteRegString(RegRootKey, RegConnectionValue, ADOConnection.ConnectionString());
     }
@@ -200,52 +139,12 @@ void TGeneralModule::EditListsExecute() {
     RunListEditor(adsCategoryList, QStringLiteral("CategoryName"), tr("Cписок категорий"));
 }
 
+void TGeneralModule::EditCategoryList() {
+    actEditCategoryList->trigger();
+}
+
 void TGeneralModule::requestTerminate() {
     m_terminate = true;
     // Ends the program as soon as control is back in the event loop.
     QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
-}
-
-namespace {
-// Posts a modified pending row, cancels an untouched one.
-void finishEdit(TDataSet& ds) {
-    if (ds.State() == TDataSetState::Edit || ds.State() == TDataSetState::Insert) {
-        ds.Post();
-    }
-}
-}  // namespace
-
-void TGeneralModule::SortDataSet(TDataSet& dataSet, TField* field, TExDBGrid* grid,
-                                 bool ascending) {
-    TDataSet::TControlsGuard controls(dataSet);
-    finishEdit(dataSet);
-    const TBookmark bookmark = dataSet.GetBookmark();
-    if (!field) {
-        if (RunSortDialog) {
-            RunSortDialog(dataSet, grid);
-        }
-    } else {
-        dataSet.SetSort(field->FieldName +
-                        (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
-    }
-    if (dataSet.BookmarkValid(bookmark)) {
-        dataSet.GotoBookmark(bookmark);
-    }
-    if (grid) {
-        grid->UpdateTitles();
-    }
-}
-
-void TGeneralModule::ToggleColumnSort(TExDBGrid& grid, int column) {
-    TField* field = grid.ColumnField(column);
-    TDataSet* ds = grid.DataSet();
-    if (!field || !ds || field->FieldKind != TFieldKind::Data ||
-        field->FieldClass() == TFieldClass::Memo || field->FieldClass() == TFieldClass::Blob) {
-        return;
-    }
-    const QString sort = ds->Sort();
-    const bool ascending = !sort.contains(QLatin1Char(',')) &&
-                           sort.section(QLatin1Char(' '), 0, 0) == field->FieldName &&
-                           sort.contains(QLatin1String("DESC"));
-    SortDataSet(*ds, field, &grid, ascending);
 }

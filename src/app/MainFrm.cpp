@@ -5,9 +5,10 @@
 #include "app/MenuMerger.h"
 #include "app/OptionsDlg.h"
 #include "common/ConstsUnit.h"
+#include "common/Desktop.h"
 #include "common/DialogsUnit.h"
 #include "common/ExForm.h"
-#include "common/UtilsUnit.h"
+#include "common/ProgramPaths.h"
 #include "settings/AboutDlg.h"
 #include "settings/WindowsListDlg.h"
 

@@ -2,7 +2,8 @@
 
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
-#include "common/UtilsUnit.h"
+#include "common/ProgramOptions.h"
+#include "common/ProgramPaths.h"
 #include "platform/LocaleTable.h"
 #include "ui_OptionsDlg.h"
 
@@ -20,7 +21,7 @@ TOptionsForm::TOptionsForm(QWidget* parent)
     connect(ui->SecurityComboBox, &QComboBox::currentIndexChanged, this,
             &TOptionsForm::SecurityComboBoxChange);
     connect(ui->OkButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { OkButtonClick(); }); });
+            GuardedSlot(this, &TOptionsForm::OkButtonClick));
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 

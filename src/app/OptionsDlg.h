@@ -26,8 +26,6 @@ public:
     // (25, 587, 465).
     void SecurityComboBoxChange(int index);
 
-    int RememberedLanguageIndex() const { return m_rememberedIndex; }
-
 private:
     void FillLanguageList();
 

@@ -1,6 +1,8 @@
 #include "app/ReInit.h"
 
-#include "common/UtilsUnit.h"
+#include "common/ProgramOptions.h"
+#include "common/ProgramPaths.h"
+#include "common/TextUnit.h"
 #include "platform/LocaleTable.h"
 
 #include <QCoreApplication>

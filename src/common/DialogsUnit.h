@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/Errors.h"
+#include "platform/Errors.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -66,4 +66,11 @@ void Guarded(F&& f) noexcept {
     } catch (...) {
         ShowException(EError(QStringLiteral("Unknown error")));
     }
+}
+
+// A slot that runs a method of object through Guarded, whatever the signal carries:
+// connect(button, &QPushButton::clicked, this, GuardedSlot(this, &TForm::OkButtonClick)).
+template <typename C>
+auto GuardedSlot(C* object, void (C::*method)()) {
+    return [object, method]() { Guarded([object, method]() { (object->*method)(); }); };
 }

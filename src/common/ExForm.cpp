@@ -37,10 +37,6 @@ void hookEventLoop() {
 
 }  // namespace
 
-TIdleHandler ApplicationOnIdle() {
-    return state().handler;
-}
-
 void SetApplicationOnIdle(TIdleHandler handler) {
     state().handler = std::move(handler);
     state().handlerForm = nullptr;

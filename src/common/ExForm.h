@@ -7,7 +7,6 @@
 using TIdleHandler = std::function<void()>;
 
 // The application's idle handler: run whenever the event loop is about to wait.
-TIdleHandler ApplicationOnIdle();
 void SetApplicationOnIdle(TIdleHandler handler);
 // Runs the installed handler once; the event loop does this by itself.
 void RunApplicationIdle();

@@ -1,17 +1,26 @@
 #include "common/Hourglass.h"
 
-#include <QCursor>
-#include <QGuiApplication>
+namespace {
+TWaitPointer& waitPointer() {
+    static TWaitPointer pointer;
+    return pointer;
+}
+}  // namespace
+
+void SetWaitPointer(TWaitPointer pointer) {
+    waitPointer() = pointer;
+}
 
 THourglass::THourglass() {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    const TWaitPointer& pointer = waitPointer();
+    if (pointer.show && pointer.restore) {
+        pointer.show();
         m_active = true;
     }
 }
 
 THourglass::~THourglass() {
     if (m_active) {
-        QGuiApplication::restoreOverrideCursor();
+        waitPointer().restore();
     }
 }

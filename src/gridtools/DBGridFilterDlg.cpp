@@ -2,6 +2,7 @@
 
 #include "common/DialogsUnit.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/JetSql.h"
 #include "ui_DBGridFilterDlg.h"
 
 #include <QCoreApplication>
@@ -173,9 +174,8 @@ QString TDBGridFilterForm::GetFilterText() const {
             // A condition that no template reads is kept as it was loaded, never dropped.
             condition = item->text(3);
         } else {
-            QString value = item->text(3);
-            value.replace(QLatin1Char('"'), QLatin1String("\"\""));
-            condition = ExpandTemplate(ConditionTemplate(table, line), *field, value, lists);
+            condition = ExpandTemplate(ConditionTemplate(table, line), *field,
+                                       JetQuotedBody(item->text(3)), lists);
         }
         text += QLatin1Char(' ') + connector + QLatin1Char('(') + condition + QLatin1Char(')');
     }
@@ -353,8 +353,7 @@ void TDBGridFilterForm::AddButtonClick() {
         return;
     }
     const QString value = ui->ValueEdit->isEnabled() ? ui->ValueEdit->text() : QString();
-    QString quoted = value;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    const QString quoted = JetQuotedBody(value);
     try {
         ExpandTemplate(chosenTemplate(), *field, quoted, templateLists());
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "gridtools/ExDBGrid.h"
 
 #include "common/DialogsUnit.h"
+#include "gridtools/ColumnLayout.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/DataSetModel.h"
 #include "platform/registry/Registry.h"
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr int kIndicatorWidth = 12;
+// Rows and the title row keep these heights whatever the font.
+constexpr int kRowHeight = 17;
+constexpr int kTitleRowHeight = 17;
 
 }  // namespace
 
@@ -41,7 +45,7 @@ TExDBGrid::TExDBGrid(QWidget* parent) : QTableView(parent) {
     setTabKeyNavigation(true);
     QHeaderView* v = verticalHeader();
     v->setSectionResizeMode(QHeaderView::Fixed);
-    v->setDefaultSectionSize(m_rowHeight);
+    v->setDefaultSectionSize(kRowHeight);
     v->setMinimumSectionSize(1);
     v->setFixedWidth(kIndicatorWidth);
     v->setSectionsClickable(false);
@@ -49,7 +53,7 @@ TExDBGrid::TExDBGrid(QWidget* parent) : QTableView(parent) {
     h->setSectionsClickable(true);
     h->setHighlightSections(false);
     h->setMinimumSectionSize(0);
-    h->setFixedHeight(m_titleRowHeight + 1);
+    h->setFixedHeight(kTitleRowHeight + 1);
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(h, &QHeaderView::sectionClicked, this, [this](int logical) {
         if (OnTitleClick) {
@@ -160,25 +164,7 @@ int TExDBGrid::DefaultColumnWidth(int column) const {
 }
 
 void TExDBGrid::SetDragReorder(bool on) {
-    m_dragReorder = on;
     horizontalHeader()->setSectionsMovable(on);
-}
-
-void TExDBGrid::SetRowHeight(int height) {
-    m_rowHeight = height;
-    verticalHeader()->setDefaultSectionSize(height);
-    if (horizontalHeader()->isVisible()) {
-        SetTitleRowHeight(m_titleRowHeight);
-    }
-}
-
-int TExDBGrid::TitleRowHeight() const {
-    return horizontalHeader()->isHidden() ? 0 : m_titleRowHeight;
-}
-
-void TExDBGrid::SetTitleRowHeight(int height) {
-    m_titleRowHeight = height;
-    horizontalHeader()->setFixedHeight(height + 1);
 }
 
 int TExDBGrid::ColumnCount() const {
@@ -461,59 +447,6 @@ void TExDBGrid::UpdateTitles() {
     if (m_model && ColumnCount() > 0) {
         Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, ColumnCount() - 1);
     }
-}
-
-QString TExDBGrid::ColumnLayoutValue(const QString& title, int position, int width, bool visible) {
-    QString t = title;
-    t.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QStringLiteral("\"%1\",%2,%3,%4").arg(t).arg(position).arg(width).arg(visible ? 1 : 0);
-}
-
-bool TExDBGrid::ParseColumnLayoutValue(const QString& value, QString& title, int& position,
-                                       int& width, bool& visible) {
-    // A comma list whose double-quoted items may hold commas and doubled quotes.
-    QStringList items;
-    QString item;
-    bool quoted = false;
-    for (int i = 0; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < value.size() && value.at(i + 1) == QLatin1Char('"')) {
-                    item += c;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                item += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            items << item;
-            item.clear();
-        } else {
-            item += c;
-        }
-    }
-    items << item;
-    if (items.size() < 4) {
-        return false;
-    }
-    bool okPosition = false;
-    bool okWidth = false;
-    const int p = items[1].trimmed().toInt(&okPosition);
-    const int w = items[2].trimmed().toInt(&okWidth);
-    // The program never writes a negative width: such a value is damaged, not a layout.
-    if (!okPosition || !okWidth || w < 0) {
-        return false;
-    }
-    title = items[0];
-    position = p;
-    width = w;
-    visible = items[3] != QLatin1String("0");
-    return true;
 }
 
 void TExDBGrid::SaveColumns(const QString& key) const {

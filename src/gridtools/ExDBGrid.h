@@ -45,12 +45,7 @@ public:
     void SetDataSet(TDataSet* dataSet);
     TDataSet* DataSet() const { return m_dataSet; }
 
-    bool DragReorder() const { return m_dragReorder; }
     void SetDragReorder(bool on);
-    int RowHeight() const { return m_rowHeight; }
-    void SetRowHeight(int height);
-    int TitleRowHeight() const;
-    void SetTitleRowHeight(int height);
     QVector<QIcon> Images;
 
     // Column i is field i of the dataset.
@@ -81,10 +76,6 @@ public:
 
     void SaveColumns(const QString& key) const;
     void LoadColumns(const QString& key);
-    // "title",position,width,visible, and back; false for a malformed value.
-    static QString ColumnLayoutValue(const QString& title, int position, int width, bool visible);
-    static bool ParseColumnLayoutValue(const QString& value, QString& title, int& position,
-                                       int& width, bool& visible);
 
     std::function<int(int column)> OnGetImageIndex;
     std::function<void(int column)> OnResizeColumn;
@@ -115,10 +106,7 @@ private:
     QVector<QString> m_titles;    // per column, empty for the field's own title
     QVector<int> m_hiddenWidths;  // width a hidden column gets back when shown
     QVector<bool> m_widthChosen;  // set by the user or a saved layout, not by a default
-    bool m_dragReorder = false;
-    int m_rowHeight = 17;
-    int m_titleRowHeight = 17;
-    int m_selectedColumn = -1;  // kept while the dataset's rows are replaced
+    int m_selectedColumn = -1;    // kept while the dataset's rows are replaced
     bool m_following = false;
     bool m_resizing = false;
     bool m_filling = false;

@@ -1,7 +1,7 @@
 #include "gridtools/FilterTemplatesUnit.h"
 
-#include "common/Errors.h"
-#include "common/UtilsUnit.h"
+#include "common/Clock.h"
+#include "platform/Errors.h"
 #include "platform/db/Field.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Parameters.h"

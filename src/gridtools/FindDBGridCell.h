@@ -17,7 +17,6 @@ class TFindDBGridCell final : public QLineEdit {
 public:
     explicit TFindDBGridCell(QWidget* parent = nullptr);
     void SetDBGrid(TExDBGrid* grid) { m_grid = grid; }
-    TExDBGrid* DBGrid() const { return m_grid; }
 
 private:
     QPointer<TExDBGrid> m_grid;

@@ -1,6 +1,6 @@
 #include "mail/MailFormat.h"
 
-#include "common/Errors.h"
+#include "platform/Errors.h"
 
 #include <QStringList>
 #include <QUuid>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/Errors.h"
+#include "platform/Errors.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -136,7 +136,6 @@ public:
     void ClearParameters();
 
     // The pieces of a message, for tests.
-    QByteArray ComposedBody() const { return m_body; }
     QString Boundary() const { return m_boundary; }
     void Compose();
     static QString AddressOf(const QString& entry);

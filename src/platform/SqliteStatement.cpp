@@ -1,7 +1,5 @@
 #include "platform/SqliteStatement.h"
 
-#include "platform/db/FieldTypes.h"
-
 #include <QDateTime>
 
 TSqliteStatement::TSqliteStatement(sqlite3* db, const QString& sql) {
@@ -20,37 +18,6 @@ TSqliteStatement::TSqliteStatement(sqlite3* db, const char* sql) {
 void TSqliteStatement::bind(int i, const QString& s) {
     const QByteArray u = s.toUtf8();
     sqlite3_bind_text(m_stmt, i, u.constData(), u.size(), SQLITE_TRANSIENT);
-}
-
-void TSqliteStatement::BindVariant(sqlite3_stmt* stmt, int i, const QVariant& v) {
-    switch (StorageClassOf(v)) {
-        case TStorageClass::Null:
-            sqlite3_bind_null(stmt, i);
-            return;
-        case TStorageClass::Integer:
-            sqlite3_bind_int64(
-                stmt, i, v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong());
-            return;
-        case TStorageClass::Real:
-            sqlite3_bind_double(stmt, i, v.toDouble());
-            return;
-        case TStorageClass::Date:
-            sqlite3_bind_double(stmt, i, DayNumber(v.toDate()));
-            return;
-        case TStorageClass::DateTime:
-            sqlite3_bind_double(stmt, i, DayNumber(v.toDateTime()));
-            return;
-        case TStorageClass::Blob: {
-            const QByteArray b = v.toByteArray();
-            sqlite3_bind_blob(stmt, i, b.constData(), b.size(), SQLITE_TRANSIENT);
-            return;
-        }
-        case TStorageClass::Text: {
-            const QByteArray u = v.toString().toUtf8();
-            sqlite3_bind_text(stmt, i, u.constData(), u.size(), SQLITE_TRANSIENT);
-            return;
-        }
-    }
 }
 
 QVariant TSqliteStatement::ColumnValue(sqlite3_stmt* stmt, int col) {

@@ -19,10 +19,6 @@ public:
 
     void bind(int i, const QString& s);
     void bind(int i, qint64 n) { sqlite3_bind_int64(m_stmt, i, n); }
-    // Null, Boolean (0/1), integers, doubles, byte arrays as blobs, anything else as text;
-    // dates as day numbers.
-    void bindVariant(int i, const QVariant& v) { BindVariant(m_stmt, i, v); }
-    static void BindVariant(sqlite3_stmt* stmt, int i, const QVariant& v);
 
     int step() { return sqlite3_step(m_stmt); }
     QString text(int col) const {

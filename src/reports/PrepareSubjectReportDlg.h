@@ -42,7 +42,6 @@ public:
     // Where a press toggles the node: over its state image.
     QRect StateImageRect(const QTreeWidgetItem* node) const;
     void UpdatePreviewButton();
-    QStringList Selection() const { return m_selection; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -63,7 +63,6 @@ public:
     // always take the whole page.
     static constexpr int RowsPerSection = 1000;
     int SectionCount() const;
-    int Section() const { return m_section; }
     void ShowSection(int section);
 
     void actSendEMailExecute();

@@ -1,5 +1,7 @@
 #include "reports/ReportMailer.h"
 
+#include "common/ProgramOptions.h"
+#include "common/ProgramPaths.h"
 #include "common/UtilsUnit.h"
 #include "reports/ReportWriter.h"
 

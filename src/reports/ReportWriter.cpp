@@ -1,7 +1,7 @@
 #include "reports/ReportWriter.h"
 
-#include "common/Errors.h"
 #include "gridtools/FilterTemplatesUnit.h"
+#include "platform/Errors.h"
 #include "platform/db/DataSet.h"
 
 #include <QCoreApplication>

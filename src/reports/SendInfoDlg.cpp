@@ -2,9 +2,8 @@
 
 #include "common/DialogsUnit.h"
 #include "common/RegistryList.h"
-#include "common/UtilsUnit.h"
+#include "common/TextUnit.h"
 #include "ui_SendInfoDlg.h"
-#include "views/CommonDlg.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,9 +18,9 @@ TSendInfoForm::TSendInfoForm(QWidget* parent)
     ui->setupUi(this);
     ui->AttachmentsListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     connect(ui->AddButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { AddButtonClick(); }); });
+            GuardedSlot(this, &TSendInfoForm::AddButtonClick));
     connect(ui->DeleteButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { DeleteButtonClick(); }); });
+            GuardedSlot(this, &TSendInfoForm::DeleteButtonClick));
     connect(ui->SendButton, &QPushButton::clicked, this, [this]() {
         Guarded([this]() {
             if (SendButtonClick()) {

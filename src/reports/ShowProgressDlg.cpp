@@ -26,10 +26,6 @@ int TShowProgressForm::Maximum() const {
     return ui->ProgressBar->maximum();
 }
 
-int TShowProgressForm::Position() const {
-    return ui->ProgressBar->value();
-}
-
 void TShowProgressForm::StepProgress() {
     ui->ProgressBar->setValue(qMin(ui->ProgressBar->value() + Step, ui->ProgressBar->maximum()));
 }

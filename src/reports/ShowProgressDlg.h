@@ -27,7 +27,6 @@ public:
 
     void SetMaximum(int maximum);
     int Maximum() const;
-    int Position() const;
     void StepProgress();
     void CancelButtonClick();
 

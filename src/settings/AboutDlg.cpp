@@ -1,7 +1,7 @@
 #include "settings/AboutDlg.h"
 
+#include "common/Desktop.h"
 #include "common/DialogsUnit.h"
-#include "common/UtilsUnit.h"
 #include "ui_AboutDlg.h"
 
 #include <QDesktopServices>

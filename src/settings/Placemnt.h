@@ -34,7 +34,6 @@ public:
     // The window's destructor calls this first: a save unless one ran since the restore.
     void WindowDestroying();
 
-    bool Restored() const { return m_restored; }
     // Whether a rectangle was stored: false on the window's first showing ever, also when
     // the window's key holds other values only.
     bool HadPlacement() const { return m_hadPlacement; }

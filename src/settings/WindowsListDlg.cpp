@@ -13,7 +13,7 @@ TWindowsListForm::TWindowsListForm(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TWindowsListForm>()) {
     ui->setupUi(this);
     connect(ui->OkButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { OkButtonClick(); }); });
+            GuardedSlot(this, &TWindowsListForm::OkButtonClick));
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->WindowsListBox, &QListWidget::itemDoubleClicked, ui->OkButton, &QPushButton::click);
 }

@@ -1,7 +1,8 @@
 #include "urls/CategoryDlg.h"
 
-#include "app/GeneralUnit.h"
+#include "common/CatalogueModule.h"
 #include "common/DialogsUnit.h"
+#include "common/TextUnit.h"
 #include "platform/db/DataSet.h"
 #include "ui_CategoryDlg.h"
 #include "views/CommonDlg.h"
@@ -17,18 +18,18 @@ bool sameName(const QString& a, const QString& b) {
 }
 }  // namespace
 
-TCategoryForm::TCategoryForm(TGeneralModule& module, QWidget* parent)
+TCategoryForm::TCategoryForm(TCatalogueModule& module, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TCategoryForm>()), m_module(module) {
     ui->setupUi(this);
     ui->CategoryMemo->installEventFilter(this);
     connect(ui->CategoryMemo, &QPlainTextEdit::textChanged, this,
             &TCategoryForm::CategoryMemoChange);
     connect(ui->CategoryCheckListBox, &QListWidget::itemChanged, this,
-            [this]() { Guarded([this]() { CategoryCheckListBoxClickCheck(); }); });
+            GuardedSlot(this, &TCategoryForm::CategoryCheckListBoxClickCheck));
     connect(ui->AddButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { AddButtonClick(); }); });
+            GuardedSlot(this, &TCategoryForm::AddButtonClick));
     connect(ui->CategoryButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { CategoryButtonClick(); }); });
+            GuardedSlot(this, &TCategoryForm::CategoryButtonClick));
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -144,7 +145,7 @@ void TCategoryForm::AddButtonClick() {
 }
 
 void TCategoryForm::CategoryButtonClick() {
-    m_module.actEditCategoryList->trigger();
+    m_module.EditCategoryList();
     FillCheckList();
 }
 

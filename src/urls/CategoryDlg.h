@@ -8,7 +8,7 @@
 namespace Ui {
 class TCategoryForm;
 }
-class TGeneralModule;
+class TCatalogueModule;
 
 // The categories of one record: a "; " separated text, edited freely or by ticking the
 // names of the shared category list; typed names can join the list, which is written
@@ -16,7 +16,7 @@ class TGeneralModule;
 class TCategoryForm final : public QDialog {
     Q_OBJECT
 public:
-    explicit TCategoryForm(TGeneralModule& module, QWidget* parent = nullptr);
+    explicit TCategoryForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TCategoryForm() override;
 
     // True on OK, with the new text in result.
@@ -43,5 +43,5 @@ private:
     void addItem(const QString& name, bool checked);
 
     std::unique_ptr<Ui::TCategoryForm> ui;
-    TGeneralModule& m_module;
+    TCatalogueModule& m_module;
 };

@@ -23,10 +23,10 @@ TEditDictionaryForm::TEditDictionaryForm(QWidget* parent)
     list->installEventFilter(this);
     connect(ui->NewEdit, &QLineEdit::textChanged, this, &TEditDictionaryForm::NewEditChange);
     connect(ui->AddButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { AddButtonClick(); }); });
+            GuardedSlot(this, &TEditDictionaryForm::AddButtonClick));
     connect(ui->RenameButton, &QPushButton::clicked, this, &TEditDictionaryForm::RenameButtonClick);
     connect(ui->DeleteButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { DeleteButtonClick(); }); });
+            GuardedSlot(this, &TEditDictionaryForm::DeleteButtonClick));
     connect(list->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this]() { m_editing = false; });
     connect(list, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {

@@ -1,8 +1,10 @@
 #include "urls/EditURLDlg.h"
 
+#include "common/Desktop.h"
 #include "common/DialogsUnit.h"
-#include "common/UtilsUnit.h"
+#include "common/TextUnit.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/NullBlankFields.h"
 #include "ui_EditURLDlg.h"
 #include "urls/CategoryDlg.h"
 
@@ -10,7 +12,7 @@
 #include <QStyle>
 #include <QUuid>
 
-TEditURLForm::TEditURLForm(TGeneralModule& module, QWidget* parent)
+TEditURLForm::TEditURLForm(TCatalogueModule& module, QWidget* parent)
     : TCommonForm(module, parent), ui(std::make_unique<Ui::TEditURLForm>()) {
     ui->setupUi(this);
     BindButtons(ui->OkButton, ui->CancelButton);
@@ -21,9 +23,9 @@ TEditURLForm::TEditURLForm(TGeneralModule& module, QWidget* parent)
     adsCommon->BeforePost = [](TDataSet& ds) { NullBlankFields(ds); };
     connect(ui->URLDBEdit, &QLineEdit::textChanged, this, &TEditURLForm::URLDBEditChange);
     connect(ui->GoSpeedButton, &QToolButton::clicked, this,
-            [this]() { Guarded([this]() { GoSpeedButtonClick(); }); });
+            GuardedSlot(this, &TEditURLForm::GoSpeedButtonClick));
     connect(ui->CategoryButton, &QPushButton::clicked, this,
-            [this]() { Guarded([this]() { CategoryButtonClick(); }); });
+            GuardedSlot(this, &TEditURLForm::CategoryButtonClick));
     ui->URLDBEdit->installEventFilter(this);
     RunCategoryDialog = [this](const QString& text, QString& result) {
         TCategoryForm form(m_module, this);

@@ -15,7 +15,7 @@ class TEditURLForm;
 class TEditURLForm final : public TCommonForm {
     Q_OBJECT
 public:
-    explicit TEditURLForm(TGeneralModule& module, QWidget* parent = nullptr);
+    explicit TEditURLForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TEditURLForm() override;
 
     void URLDBEditChange();

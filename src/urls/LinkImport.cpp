@@ -1,6 +1,7 @@
 #include "urls/LinkImport.h"
 
-#include "common/Errors.h"
+#include "common/TextUnit.h"
+#include "platform/Errors.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "urls/ShortcutReader.h"
@@ -190,18 +191,6 @@ void walkChromium(const QJsonObject& node, TCategoryJoin path, bool root,
 
 }  // namespace
 
-QString TrimControls(const QString& text) {
-    int from = 0;
-    int to = text.size();
-    while (from < to && text.at(from).unicode() <= 32) {
-        ++from;
-    }
-    while (to > from && text.at(to - 1).unicode() <= 32) {
-        --to;
-    }
-    return text.mid(from, to - from);
-}
-
 QString LimitCategories(const QString& categories, int limit) {
     if (categories.size() <= limit) {
         return categories;
@@ -268,7 +257,7 @@ void TLinkImporter::bind(const TBatchRow& row) {
 }
 
 void TLinkImporter::Add(const TImportedLink& link) {
-    const QString url = TrimControls(link.URL);
+    const QString url = TrimmedFieldText(link.URL);
     if (url.isEmpty() || url.size() > m_maxURL) {
         const QString what = !link.Source.isEmpty() ? link.Source
                              : url.size() > 80      ? url.left(80) + QChar(0x2026)

@@ -72,8 +72,6 @@ private:
     std::vector<TBatchRow> m_batch;
 };
 
-// Leading and trailing blanks and control characters removed.
-QString TrimControls(const QString& text);
 // At most limit characters, cut after a whole "; "-separated name when it has to be cut.
 QString LimitCategories(const QString& categories, int limit);
 

@@ -1,6 +1,7 @@
 #include "urls/URLViewFrm.h"
 
-#include "app/GeneralUnit.h"
+#include "common/CatalogueModule.h"
+#include "common/Desktop.h"
 #include "common/DialogsUnit.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
@@ -58,7 +59,7 @@ private:
 
 }  // namespace
 
-TURLViewForm::TURLViewForm(TGeneralModule& module, QWidget* parent)
+TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     : TCommonViewForm(module, parent), MarkVisited(new TCommand(this)) {
     setObjectName(QStringLiteral("URLViewForm"));
     setWindowTitle(QStringLiteral("Linkarium"));
@@ -129,8 +130,7 @@ TURLViewForm::TURLViewForm(TGeneralModule& module, QWidget* parent)
     actOpenLink->setObjectName(QStringLiteral("actOpenLink"));
     actOpenLink->setIcon(QIcon::fromTheme(QStringLiteral("internet-web-browser"),
                                           style()->standardIcon(QStyle::SP_ArrowForward)));
-    connect(actOpenLink, &QAction::triggered, this,
-            [this]() { Guarded([this]() { OpenLink(); }); });
+    connect(actOpenLink, &QAction::triggered, this, GuardedSlot(this, &TURLViewForm::OpenLink));
     QAction* first = CommonPopupMenu->actions().value(0);
     CommonPopupMenu->insertAction(first, actOpenLink);
     CommonPopupMenu->insertSeparator(first);

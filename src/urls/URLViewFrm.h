@@ -16,7 +16,7 @@ class TLinkImporter;
 class TURLViewForm final : public TCommonViewForm {
     Q_OBJECT
 public:
-    explicit TURLViewForm(TGeneralModule& module, QWidget* parent = nullptr);
+    explicit TURLViewForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TURLViewForm() override;
 
     TCommand* MarkVisited;

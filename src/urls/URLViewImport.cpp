@@ -1,4 +1,4 @@
-#include "app/GeneralUnit.h"
+#include "common/CatalogueModule.h"
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
 #include "urls/LinkImport.h"

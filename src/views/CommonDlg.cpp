@@ -1,6 +1,6 @@
 #include "views/CommonDlg.h"
 
-#include "app/GeneralUnit.h"
+#include "common/CatalogueModule.h"
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
 #include "platform/db/Connection.h"
@@ -12,18 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-
-QString TrimmedFieldText(const QString& text) {
-    int begin = 0;
-    int end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 0x20) {
-        ++begin;
-    }
-    while (end > begin && text.at(end - 1).unicode() <= 0x20) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
-}
 
 QString StoredLineBreaks(const QString& text) {
     QString shown = ShownLineBreaks(text);
@@ -103,7 +91,7 @@ void TCommonForm::LimitToField(QPlainTextEdit* memo, const TField& field, const 
     });
 }
 
-TCommonForm::TCommonForm(TGeneralModule& module, QWidget* parent)
+TCommonForm::TCommonForm(TCatalogueModule& module, QWidget* parent)
     : TExForm(parent), adsCommon(new TDataSet(this)), m_module(module) {
     adsCommon->setObjectName(QStringLiteral("adsCommon"));
     adsCommon->SetConnection(&module.ADOConnection);
@@ -117,7 +105,7 @@ TCommonForm::~TCommonForm() = default;
 void TCommonForm::BindButtons(QPushButton* ok, QPushButton* cancel) {
     m_ok = ok;
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this]() { Guarded([this]() { OkButtonClick(); }); });
+    connect(ok, &QPushButton::clicked, this, GuardedSlot(this, &TCommonForm::OkButtonClick));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -9,7 +9,7 @@ class QPlainTextEdit;
 class QPushButton;
 class TDataSet;
 class TField;
-class TGeneralModule;
+class TCatalogueModule;
 
 // Base of the dialogs that create or change one record: the record is opened for a key
 // (a new one for a null key), edited with cached changes and written inside a transaction
@@ -17,7 +17,7 @@ class TGeneralModule;
 class TCommonForm : public TExForm {
     Q_OBJECT
 public:
-    explicit TCommonForm(TGeneralModule& module, QWidget* parent = nullptr);
+    explicit TCommonForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TCommonForm() override;
 
     TDataSet* adsCommon;
@@ -53,7 +53,7 @@ protected:
     void BindButtons(QPushButton* ok, QPushButton* cancel);
     void done(int result) override;
 
-    TGeneralModule& m_module;
+    TCatalogueModule& m_module;
 
 private:
     void saveInTransaction();
@@ -61,9 +61,6 @@ private:
     QPushButton* m_ok = nullptr;
     bool m_closing = false;
 };
-
-// Text with leading and trailing blanks and control characters removed.
-QString TrimmedFieldText(const QString& text);
 
 // A memo's text as it is stored: every line break as CR LF; and back.
 QString StoredLineBreaks(const QString& text);

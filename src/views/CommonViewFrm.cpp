@@ -1,15 +1,17 @@
 #include "views/CommonViewFrm.h"
 
-#include "app/GeneralUnit.h"
+#include "common/CatalogueModule.h"
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
 #include "common/DrawnIcons.h"
 #include "common/Hourglass.h"
+#include "common/TextUnit.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/EditDBGridDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FilterTemplatesUnit.h"
 #include "gridtools/FindDBGridCell.h"
+#include "gridtools/GridSort.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "platform/registry/Registry.h"
@@ -36,7 +38,7 @@ namespace {
 const QString kTitleSeparator = QStringLiteral(" - ");
 }  // namespace
 
-TCommonViewForm::TCommonViewForm(TGeneralModule& module, QWidget* parent)
+TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
     : TExForm(parent),
       adsCommon(new TDataSet(this)),
       CommonExDBGrid(new TExDBGrid(this)),
@@ -56,12 +58,12 @@ TCommonViewForm::TCommonViewForm(TGeneralModule& module, QWidget* parent)
 
     CommonExDBGrid->SetDataSet(adsCommon);
     CommonExDBGrid->SetDragReorder(true);
-    CommonExDBGrid->Images = module.MainImageList;
+    CommonExDBGrid->Images = MakeSortMarkImages();
     CommonExDBGrid->OnGetImageIndex = [this](int column) {
         return CommonExDBGridGetImageIndex(column);
     };
     CommonExDBGrid->OnTitleClick = [this](int column) {
-        m_module.ToggleColumnSort(*CommonExDBGrid, column);
+        ToggleColumnSort(*CommonExDBGrid, column);
     };
 
     adsCommon->AfterOpen = [this](TDataSet&) { UpdateCaption(); };
@@ -212,7 +214,7 @@ void TCommonViewForm::createMenus() {
     m_savedFilterGroup = new QActionGroup(this);
     m_savedFilterGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     connect(FiltersPopupMenu, &QMenu::aboutToShow, this,
-            [this]() { Guarded([this]() { FiltersPopupMenuPopup(); }); });
+            GuardedSlot(this, &TCommonViewForm::FiltersPopupMenuPopup));
 
     // The view's own bar is never shown: its menus join the main window's bar.
     MainMenu1 = new QMenuBar(this);
@@ -620,7 +622,7 @@ void TCommonViewForm::actSortExecute(int tag) {
     if (tag != 2 && !field) {
         return;
     }
-    m_module.SortDataSet(*adsCommon, field, CommonExDBGrid, tag == 0);
+    SortDataSet(*adsCommon, field, CommonExDBGrid, tag == 0);
 }
 
 void TCommonViewForm::actColumnsExecute(int tag) {

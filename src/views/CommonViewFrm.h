@@ -20,7 +20,7 @@ class TExDBGrid;
 class TField;
 class TFindDBGridCell;
 class TFormPlacement;
-class TGeneralModule;
+class TCatalogueModule;
 class TPrepareSubjectReportForm;
 class TPreviewHTMLForm;
 struct TSelectedCell;
@@ -31,7 +31,7 @@ struct TSelectedCell;
 class TCommonViewForm : public TExForm {
     Q_OBJECT
 public:
-    explicit TCommonViewForm(TGeneralModule& module, QWidget* parent = nullptr);
+    explicit TCommonViewForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TCommonViewForm() override;
 
     // Set by the derived view before FormCreate.
@@ -146,7 +146,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    TGeneralModule& m_module;
+    TCatalogueModule& m_module;
 
 private:
     QAction* menuItem(QAction* command, const QString& text, const char* name);

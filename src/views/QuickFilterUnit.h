@@ -35,7 +35,6 @@ class TFilterExpression final {
 public:
     explicit TFilterExpression(const QString& text);
 
-    const QVector<TFilterCondition>& Conditions() const { return m_conditions; }
     // Only conditions joined by AND, nothing else between them: each one holds for every row.
     bool IsConjunction() const { return m_conjunction; }
     // Whether every row of the filter satisfies the condition because it is one of the

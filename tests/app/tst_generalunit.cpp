@@ -3,6 +3,7 @@
 #include "common/ConstsUnit.h"
 #include "common/UtilsUnit.h"
 #include "gridtools/ExDBGrid.h"
+#include "gridtools/GridSort.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
@@ -253,8 +254,9 @@ private Q_SLOTS:
 
     void sortMarksAreTwoImages() {
         TGeneralModule m(nullptr, false);
-        QCOMPARE(m.MainImageList.size(), 2 * SortMarkPlaces);
-        QVERIFY(!m.MainImageList[0].isNull() && !m.MainImageList[1].isNull());
+        const QVector<QIcon> images = MakeSortMarkImages();
+        QCOMPARE(images.size(), 2 * SortMarkPlaces);
+        QVERIFY(!images[0].isNull() && !images[1].isNull());
         QCOMPARE(m.actEditCategoryList->text(), QStringLiteral("Список категорий..."));
         QCOMPARE(m.actEditCategoryList->data().toInt(), 8);
     }

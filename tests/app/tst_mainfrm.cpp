@@ -4,6 +4,8 @@
 #include "app/MenuMerger.h"
 #include "app/ReInit.h"
 #include "common/ConstsUnit.h"
+#include "common/ProgramOptions.h"
+#include "common/ProgramPaths.h"
 #include "common/UtilsUnit.h"
 #include "platform/LocaleTable.h"
 #include "settings/AboutDlg.h"

@@ -1,6 +1,7 @@
 #include "app/OptionsDlg.h"
 #include "common/ConstsUnit.h"
-#include "common/UtilsUnit.h"
+#include "common/ProgramOptions.h"
+#include "common/ProgramPaths.h"
 #include "platform/registry/Registry.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestEnvironment.h"

@@ -1,5 +1,11 @@
+#include "common/Clock.h"
 #include "common/ConstsUnit.h"
+#include "common/Desktop.h"
 #include "common/DialogsUnit.h"
+#include "common/Hourglass.h"
+#include "common/ProgramOptions.h"
+#include "common/ProgramPaths.h"
+#include "common/TextUnit.h"
 #include "common/UtilsUnit.h"
 #include "platform/registry/Registry.h"
 #include "support/ScriptedDialogs.h"
@@ -7,6 +13,7 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -275,6 +282,33 @@ private Q_SLOTS:
                  (QStringList{"Соединение с базой не установлено!", "plain"}));
         QCOMPARE(dialogs.shown().first().icon, QMessageBox::Critical);
         QCOMPARE(dialogs.shown().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    // The core's hourglass shows the desktop's wait pointer once the gui installed it;
+    // nested ones take it back one by one, a failure leaving the scope included.
+    void hourglassUsesTheInstalledPointer() {
+        const auto shape = []() {
+            const QCursor* c = QGuiApplication::overrideCursor();
+            return c ? c->shape() : Qt::ArrowCursor;
+        };
+        SetWaitPointer({});
+        {
+            const THourglass none;
+            QVERIFY(!QGuiApplication::overrideCursor());
+        }
+        InstallWaitPointer();
+        try {
+            const THourglass outer;
+            QCOMPARE(shape(), Qt::WaitCursor);
+            {
+                const THourglass inner;
+                QCOMPARE(shape(), Qt::WaitCursor);
+            }
+            QCOMPARE(shape(), Qt::WaitCursor);
+            throw EError(QStringLiteral("failed"));
+        } catch (const EError&) {
+        }
+        QVERIFY(!QGuiApplication::overrideCursor());
     }
 };
 

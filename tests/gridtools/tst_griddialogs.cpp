@@ -1,3 +1,4 @@
+#include "gridtools/ColumnLayout.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/DBGridSortDlg.h"
 #include "gridtools/DragListWidget.h"
@@ -79,7 +80,7 @@ private Q_SLOTS:
         int position = 0;
         int w = 0;
         bool visible = true;
-        QCOMPARE(TExDBGrid::ParseColumnLayoutValue(value, t, position, w, visible), read);
+        QCOMPARE(ParseColumnLayoutValue(value, t, position, w, visible), read);
         if (read) {
             QCOMPARE(t, title);
             QCOMPARE(w, width);

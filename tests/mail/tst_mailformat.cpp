@@ -1,5 +1,5 @@
-#include "common/Errors.h"
 #include "mail/MailFormat.h"
+#include "platform/Errors.h"
 
 #include <QRegularExpression>
 #include <QtTest>

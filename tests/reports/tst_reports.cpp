@@ -1,4 +1,6 @@
 #include "app/GeneralUnit.h"
+#include "common/ProgramOptions.h"
+#include "common/ProgramPaths.h"
 #include "common/UtilsUnit.h"
 #include "platform/db/DataSet.h"
 #include "platform/registry/Registry.h"
@@ -7,6 +9,7 @@
 #include "reports/ReportWriter.h"
 #include "reports/SendInfoDlg.h"
 #include "reports/ShowProgressDlg.h"
+#include "support/CatalogueFixture.h"
 #include "support/FakeSmtpServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
@@ -52,12 +55,9 @@ QString readAll(const QString& file) {
 
 }  // namespace
 
-class TestReports final : public QObject {
+class TestReports final : public QObject, TCatalogueFixture {
     Q_OBJECT
 
-    std::unique_ptr<TTestEnvironment> env;
-    std::unique_ptr<TTestCatalogue> cat;
-    std::unique_ptr<TGeneralModule> module;
     // As long as the field holds: it breaks into three lines of the page.
     QString longText = QString(255, QLatin1Char('d'));
 
@@ -94,17 +94,14 @@ private Q_SLOTS:
     }
 
     void init() {
-        env = std::make_unique<TTestEnvironment>();
-        cat = std::make_unique<TTestCatalogue>();
-        cat->addUrl("b.example", "x < y & \"z\"", QString());
-        cat->addUrl("a.example", longText, "Новости");
-        module = cat->connectedModule();
+        openCatalogue([this](TTestCatalogue& c) {
+            c.addUrl("b.example", "x < y & \"z\"", QString());
+            c.addUrl("a.example", longText, "Новости");
+        });
         QFile::remove(MailLogFileName());
     }
     void cleanup() {
-        module.reset();
-        cat.reset();
-        env.reset();
+        closeCatalogue();
         QFile::remove(MailLogFileName());
     }
 

@@ -1,4 +1,4 @@
-#include "common/Errors.h"
+#include "platform/Errors.h"
 #include "reports/ReportWriter.h"
 
 #include <QtTest>

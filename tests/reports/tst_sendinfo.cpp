@@ -1,5 +1,4 @@
 #include "common/RegistryList.h"
-#include "common/UtilsUnit.h"
 #include "platform/registry/Registry.h"
 #include "reports/SendInfoDlg.h"
 #include "support/ScriptedDialogs.h"

@@ -127,11 +127,11 @@ QString TTestCatalogue::addUrl(const QString& url, const QString& description,
         m_other.Execute(
             QStringLiteral("INSERT INTO SubjectURLs(SubjectURLID, URL, Description, Category, "
                            "Visited) VALUES(:K, :U, :D, :C, :V)"),
-            {{"K", key},
-             {"U", orNull(url)},
-             {"D", orNull(description)},
-             {"C", orNull(category)},
-             {"V", visited}});
+            {{QStringLiteral("K"), key},
+             {QStringLiteral("U"), orNull(url)},
+             {QStringLiteral("D"), orNull(description)},
+             {QStringLiteral("C"), orNull(category)},
+             {QStringLiteral("V"), visited}});
     } catch (const EError& e) {
         qWarning("insert failed: %s", qPrintable(e.message()));
     }

@@ -1,6 +1,7 @@
 #include "support/TestEnvironment.h"
+#include "common/Clock.h"
+#include "common/ProgramOptions.h"
 
-#include "common/UtilsUnit.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QStandardPaths>

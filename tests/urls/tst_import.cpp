@@ -1,5 +1,6 @@
 #include "app/GeneralUnit.h"
 #include "platform/db/DataSet.h"
+#include "support/CatalogueFixture.h"
 #include "support/HostileImports.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
@@ -51,12 +52,9 @@ int openDescriptors() {
 
 }  // namespace
 
-class TestImport final : public QObject {
+class TestImport final : public QObject, TCatalogueFixture {
     Q_OBJECT
 
-    std::unique_ptr<TTestEnvironment> env;
-    std::unique_ptr<TTestCatalogue> cat;
-    std::unique_ptr<TGeneralModule> module;
     QByteArray savedHome;
 
     // Category of the row with this address; "NULL" for none, "absent" when not there.
@@ -80,9 +78,7 @@ private Q_SLOTS:
         savedHome = qgetenv("HOME");
     }
     void init() {
-        env = std::make_unique<TTestEnvironment>();
-        cat = std::make_unique<TTestCatalogue>();
-        module = cat->connectedModule();
+        openCatalogue();
         QDir().mkpath(home());
         qputenv("HOME", home().toLocal8Bit());
     }
@@ -90,9 +86,7 @@ private Q_SLOTS:
         qputenv("HOME", savedHome);
         // Names Qt cannot spell and paths longer than the system takes: rm walks them.
         QProcess::execute("rm", {"-rf", home()});
-        module.reset();
-        cat.reset();
-        env.reset();
+        closeCatalogue();
     }
 
     void readShortcut_data() {

@@ -1,10 +1,10 @@
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
-#include "common/UtilsUnit.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/Schema.h"
+#include "support/CatalogueFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
@@ -28,12 +28,9 @@
 
 namespace {}  // namespace
 
-class TestUrls final : public QObject {
+class TestUrls final : public QObject, TCatalogueFixture {
     Q_OBJECT
 
-    std::unique_ptr<TTestEnvironment> env;
-    std::unique_ptr<TTestCatalogue> cat;
-    std::unique_ptr<TGeneralModule> module;
     QString keyA;
     QString keyB;
 
@@ -46,18 +43,13 @@ private Q_SLOTS:
     }
 
     void init() {
-        env = std::make_unique<TTestEnvironment>();
-        cat = std::make_unique<TTestCatalogue>();
-        keyA = cat->addUrl("a.example", "Первая", "Новости");
-        keyB = cat->addUrl("mailto:b@example.org", "Вторая", QString(), true);
-        cat->otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
-        module = cat->connectedModule();
+        openCatalogue([this](TTestCatalogue& c) {
+            keyA = c.addUrl("a.example", "Первая", "Новости");
+            keyB = c.addUrl("mailto:b@example.org", "Вторая", QString(), true);
+            c.otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
+        });
     }
-    void cleanup() {
-        module.reset();
-        cat.reset();
-        env.reset();
-    }
+    void cleanup() { closeCatalogue(); }
 
     void viewColumnsAndLinks() {
         TURLViewForm v(*module);

@@ -1,12 +1,15 @@
 #include "TestViewForm.h"
+#include "gridtools/ColumnLayout.h"
 
 #include "common/ConstsUnit.h"
 #include "common/DrawnIcons.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FindDBGridCell.h"
+#include "gridtools/GridSort.h"
 #include "platform/registry/Registry.h"
 #include "settings/Placemnt.h"
+#include "support/CatalogueFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
@@ -26,12 +29,8 @@ const QString kDeleteQuestion = QStringLiteral("Вы действительно 
 const QString kNameTaken = QStringLiteral("Фильтр с таким именем уже существует.");
 }  // namespace
 
-class TestCommonViewFrm final : public QObject {
+class TestCommonViewFrm final : public QObject, TCatalogueFixture {
     Q_OBJECT
-
-    std::unique_ptr<TTestEnvironment> env;
-    std::unique_ptr<TTestCatalogue> cat;
-    std::unique_ptr<TGeneralModule> module;
 
     void addItem(const QString& name, bool active, const QString& created, const QString& amount,
                  const QString& price) {
@@ -76,20 +75,15 @@ private Q_SLOTS:
     }
 
     void init() {
-        env = std::make_unique<TTestEnvironment>();
-        cat = std::make_unique<TTestCatalogue>();
-        cat->otherSchema(TTestViewForm::Schema(), TTestViewForm::ServerSchema());
-        addItem("alpha", true, "37653.75", "1", "1.5");
-        addItem("Beta \"b\"", false, "37654", "2", "2.5");
-        addItem(QString(), false, "NULL", "3", "NULL");
-        addItem("gamma", true, "37653.25", "NULL", "3.5");
-        module = cat->connectedModule();
+        openCatalogue([this](TTestCatalogue& c) {
+            c.otherSchema(TTestViewForm::Schema(), TTestViewForm::ServerSchema());
+            addItem("alpha", true, "37653.75", "1", "1.5");
+            addItem("Beta \"b\"", false, "37654", "2", "2.5");
+            addItem(QString(), false, "NULL", "3", "NULL");
+            addItem("gamma", true, "37653.25", "NULL", "3.5");
+        });
     }
-    void cleanup() {
-        module.reset();
-        cat.reset();
-        env.reset();
-    }
+    void cleanup() { closeCatalogue(); }
 
     void queryComposition_data() {
         QTest::addColumn<QString>("base");
@@ -511,7 +505,7 @@ private Q_SLOTS:
         const QImage desc = v->actSortDesc->icon().pixmap(16).toImage();
         QVERIFY(!asc.isNull() && !desc.isNull());
         QVERIFY(asc != desc);
-        QVERIFY(asc != module->MainImageList.value(0).pixmap(16).toImage());
+        QVERIFY(asc != MakeSortMarkImages().value(0).pixmap(16).toImage());
         for (const TDrawnIcon kind :
              {TDrawnIcon::Printer, TDrawnIcon::PageSetup, TDrawnIcon::Envelope}) {
             QCOMPARE(DrawnIcon(kind).availableSizes().size(), 2);
@@ -560,19 +554,19 @@ private Q_SLOTS:
     void columnLayoutValues() {
         QFETCH(QString, title);
         QFETCH(QString, value);
-        QCOMPARE(TExDBGrid::ColumnLayoutValue(title, 2, 135, true), value);
+        QCOMPARE(ColumnLayoutValue(title, 2, 135, true), value);
         QString t;
         int position = -1;
         int width = -1;
         bool visible = false;
-        QVERIFY(TExDBGrid::ParseColumnLayoutValue(value, t, position, width, visible));
+        QVERIFY(ParseColumnLayoutValue(value, t, position, width, visible));
         QCOMPARE(t, title);
         QCOMPARE(position, 2);
         QCOMPARE(width, 135);
         QVERIFY(visible);
-        QVERIFY(TExDBGrid::ParseColumnLayoutValue("\"x\",0,10,0", t, position, width, visible));
+        QVERIFY(ParseColumnLayoutValue("\"x\",0,10,0", t, position, width, visible));
         QVERIFY(!visible);
-        QVERIFY(!TExDBGrid::ParseColumnLayoutValue("\"x\",zero,10,1", t, position, width, visible));
+        QVERIFY(!ParseColumnLayoutValue("\"x\",zero,10,1", t, position, width, visible));
     }
 
     void shrinkingATitleHidesItsColumn() {

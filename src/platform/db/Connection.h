@@ -37,7 +37,6 @@ public:
     void CommitTrans();
     void RollbackTrans();
     bool InTransaction() const { return m_level > 0; }
-    int TransactionLevel() const { return m_level; }
 
     // Runs Jet SQL with named parameters; returns the rows changed.
     qint64 Execute(const QString& jetSql, const QVariantMap& params = {});

@@ -1,5 +1,7 @@
 #include "platform/db/ConnectionString.h"
 
+#include "platform/db/JetSql.h"
+
 namespace {
 bool isPasswordName(const QString& name) {
     return name.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0 ||
@@ -12,9 +14,7 @@ QString quoteIfNeeded(const QString& v) {
         !v.startsWith(QLatin1Char('\'')) && v.trimmed() == v) {
         return v;
     }
-    QString q = v;
-    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
+    return JetQuotedString(v);
 }
 }  // namespace
 

@@ -40,7 +40,9 @@ public:
 // The static-cursor dataset every view and dialog uses: a query read whole into memory,
 // with declared fields, navigation, a client-side sort, Locate, bookmarks, the states
 // browse/edit/insert with before/after events, named parameters and optionally cached
-// (batch-optimistic) updates written in one transaction.
+// (batch-optimistic) updates written in one transaction. The cursor and the fields are in
+// DataSet.cpp, the client-side sort and Locate in DataSetSort.cpp, the changes and the
+// cached-update writer in DataSetWriter.cpp.
 class TDataSet final : public QObject {
     Q_OBJECT
 public:
@@ -56,13 +58,11 @@ public:
     QString CommandText() const { return m_commandText; }
     void SetCommandText(const QString& jetSql);
     TParameters& Parameters() { return m_parameters; }
-    TLockType LockType() const { return m_lockType; }
     void SetLockType(TLockType type) { m_lockType = type; }
 
     // Fields declared before opening stay across openings; without any, every column
     // of the result gets a field.
     TField& AddField(const QString& name, TFieldKind kind = TFieldKind::Data);
-    void ClearDeclaredFields();
     int FieldCount() const { return static_cast<int>(m_fields.size()); }
     TField& Fields(int index) const { return *m_fields[static_cast<std::size_t>(index)]; }
     TField* FindField(const QString& name) const;
@@ -130,7 +130,6 @@ public:
     private:
         TDataSet& m_ds;
     };
-    bool ControlsDisabled() const { return m_disabled > 0; }
     void AddObserver(TDataSetObserver* observer);
     void RemoveObserver(TDataSetObserver* observer);
 
@@ -140,11 +139,9 @@ public:
     QVariant ValueAt(int position, const TField& field) const;
 
     // -- events; an exception thrown by a Before event cancels the operation
-    TEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;
-    TEvent BeforeInsert, AfterInsert, BeforeEdit, AfterEdit;
-    TEvent BeforePost, AfterPost, BeforeCancel, AfterCancel;
-    TEvent BeforeDelete, AfterDelete, BeforeScroll, AfterScroll;
-    TEvent OnNewRecord, OnCalcFields;
+    TEvent AfterOpen, AfterClose, AfterScroll;
+    TEvent BeforeInsert, BeforeEdit, BeforePost, BeforeDelete;
+    TEvent OnCalcFields;
 
     // Open on a result whose rows can be written back.
     bool CanModify() const { return Active() && !m_updateTable.isEmpty(); }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/Errors.h"
+#include "platform/Errors.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/FieldTypes.h"
 #include "platform/db/JetSql.h"

@@ -1,6 +1,6 @@
 #include "platform/db/Field.h"
 
-#include "common/Errors.h"
+#include "platform/Errors.h"
 #include "platform/db/DataSet.h"
 
 #include <QCoreApplication>

@@ -176,3 +176,12 @@ TStorageClass StorageClassOf(const QVariant& v) {
             return TStorageClass::Text;
     }
 }
+
+bool SameValue(const QVariant& a, const QVariant& b) {
+    const bool an = !a.isValid() || a.isNull();
+    const bool bn = !b.isValid() || b.isNull();
+    if (an || bn) {
+        return an == bn;
+    }
+    return a == b;
+}

@@ -42,6 +42,9 @@ QDateTime DateTimeFromDayNumber(double days);
 // exactly midnight.
 QString DateTimeToStr(const QDateTime& when);
 
+// Two values are the same: nulls (and no value) only to each other.
+bool SameValue(const QVariant& a, const QVariant& b);
+
 // How a value is stored: the storage classes of the engines, with dates apart.
 enum class TStorageClass { Null, Integer, Real, Date, DateTime, Blob, Text };
 // Booleans store as the integers 0 and 1.

@@ -308,8 +308,7 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
                     const QString exact = names->exact(ident);
                     ident = exact.isEmpty() ? ident : exact;
                 }
-                ident.replace(QLatin1Char('"'), QLatin1String("\"\""));
-                r += QLatin1Char('"') + ident + QLatin1Char('"');
+                r += JetQuotedString(ident);
                 i = end + 1;
                 continue;
             }
@@ -410,8 +409,11 @@ QString LikeUnescaped(const QString& pattern) {
     }
     return out;
 }
-QString JetQuotedString(const QString& text) {
+QString JetQuotedBody(const QString& text) {
     QString t = text;
-    t.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + t + QLatin1Char('"');
+    return t.replace(QLatin1Char('"'), QLatin1String("\"\""));
+}
+
+QString JetQuotedString(const QString& text) {
+    return QLatin1Char('"') + JetQuotedBody(text) + QLatin1Char('"');
 }

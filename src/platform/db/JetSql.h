@@ -46,5 +46,8 @@ QString LikeEscaped(const QString& text);
 // The text of a pattern made by LikeEscaped.
 QString LikeUnescaped(const QString& pattern);
 
-// A text as a Jet string literal: "text" with every " doubled.
+// A text as a Jet string literal: "text" with every " doubled. The same form quotes a
+// name in standard SQL, and a title in a stored column layout.
 QString JetQuotedString(const QString& text);
+// The inside of such a literal, for a template that supplies the quotes itself.
+QString JetQuotedBody(const QString& text);

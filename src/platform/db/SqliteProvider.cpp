@@ -1,6 +1,7 @@
 #include "platform/db/SqliteProvider.h"
 
 #include "platform/SqliteStatement.h"
+#include "platform/db/FieldTypes.h"
 #include "platform/db/RowStore.h"
 #include "platform/db/TextFold.h"
 
@@ -14,6 +15,38 @@
 #include <QUuid>
 
 namespace {
+// Null, Boolean (0/1), integers, doubles, byte arrays as blobs, anything else as text;
+// dates as day numbers.
+void bindValue(sqlite3_stmt* stmt, int i, const QVariant& v) {
+    switch (StorageClassOf(v)) {
+        case TStorageClass::Null:
+            sqlite3_bind_null(stmt, i);
+            return;
+        case TStorageClass::Integer:
+            sqlite3_bind_int64(
+                stmt, i, v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : v.toLongLong());
+            return;
+        case TStorageClass::Real:
+            sqlite3_bind_double(stmt, i, v.toDouble());
+            return;
+        case TStorageClass::Date:
+            sqlite3_bind_double(stmt, i, DayNumber(v.toDate()));
+            return;
+        case TStorageClass::DateTime:
+            sqlite3_bind_double(stmt, i, DayNumber(v.toDateTime()));
+            return;
+        case TStorageClass::Blob: {
+            const QByteArray b = v.toByteArray();
+            sqlite3_bind_blob(stmt, i, b.constData(), b.size(), SQLITE_TRANSIENT);
+            return;
+        }
+        case TStorageClass::Text: {
+            const QByteArray u = v.toString().toUtf8();
+            sqlite3_bind_text(stmt, i, u.constData(), u.size(), SQLITE_TRANSIENT);
+            return;
+        }
+    }
+}
 
 // A catalogue locked by another program is waited for this long, then its error shown.
 constexpr int kBusyTimeoutMs = 5000;
@@ -90,7 +123,7 @@ public:
             throw EDatabaseError(engineError(db));
         }
         for (int i = 0; i < params.size(); ++i) {
-            m_statement.bindVariant(i + 1, params.at(i));
+            bindValue(m_statement.get(), i + 1, params.at(i));
         }
         sqlite3_stmt* st = m_statement.get();
         const int n = sqlite3_column_count(st);
@@ -346,8 +379,7 @@ qint64 TSqliteProvider::execute(const QString& sql, const QVariantList& params,
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
         const int count = sqlite3_bind_parameter_count(raw);
         for (int i = 1; i <= count; ++i) {
-            TSqliteStatement::BindVariant(raw, i,
-                                          bound < params.size() ? params.at(bound) : QVariant());
+            bindValue(raw, i, bound < params.size() ? params.at(bound) : QVariant());
             ++bound;
         }
         int rc;

@@ -17,7 +17,6 @@ public:
     bool OpenKey(const QString& key, bool canCreate);
     bool OpenKeyReadOnly(const QString& key);
     void CloseKey();
-    QString CurrentPath() const { return m_key; }
 
     bool KeyExists(const QString& key) const;
     bool DeleteKey(const QString& key);

@@ -1,7 +1,7 @@
-#include "common/UtilsUnit.h"
 #include "platform/db/Command.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/DataSetModel.h"
+#include "platform/db/NullBlankFields.h"
 #include "support/TestCatalogue.h"
 #include "support/TestHelpers.h"
 

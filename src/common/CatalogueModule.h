@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+
+#include <QObject>
+
+// The catalogue the program works on: the one database connection and the shared category
+// list, checked each time the connection opens. It asks nothing and stores nothing: which
+// catalogue to open, and remembering it, is the application's part.
+class TCatalogueModule : public QObject {
+    Q_OBJECT
+public:
+    explicit TCatalogueModule(QObject* parent = nullptr);
+    ~TCatalogueModule() override;
+
+    TConnection ADOConnection;
+    TDataSet adsCategoryList;
+
+    // Checks the catalogue of the new connection and opens the category list on it; a
+    // catalogue that fails the check fails the connection.
+    void ADOConnectionAfterConnect();
+    void CheckNullBeforePost();
+    // Opens the editor of the shared category list; the application supplies one.
+    virtual void EditCategoryList();
+
+protected:
+    // A checked catalogue is open, its category list loaded.
+    virtual void CatalogueOpened();
+};

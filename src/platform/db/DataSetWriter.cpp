@@ -1,0 +1,379 @@
+#include "platform/db/DataSet.h"
+
+#include "platform/db/Connection.h"
+#include "platform/db/JetSql.h"
+
+#include <QCoreApplication>
+
+// Changes to the rows: editing in memory, and the cached-update writer that sends them to
+// the catalogue.
+
+void TDataSet::Edit() {
+    checkActive();
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert) {
+        return;
+    }
+    if (m_order.empty()) {
+        throw EDatabaseError(tr("Нет записи для редактирования"));
+    }
+    fire(BeforeEdit);
+    m_buffer.clear();
+    for (int c = 0; c < m_columns.size(); ++c) {
+        const TField* f = nullptr;
+        for (const auto& field : m_fields) {
+            if (field->m_column == c) {
+                f = field.get();
+            }
+        }
+        const TCellView cell = m_store.cell(currentRow(), c);
+        m_buffer << (f ? cellValue(cell, *f) : cell.variant());
+    }
+    m_touched.fill(false, m_columns.size());
+    m_modified = false;
+    m_state = TDataSetState::Edit;
+    notifyRecord(m_pos);
+}
+
+void TDataSet::Insert() {
+    checkBrowse();
+    fire(BeforeInsert);
+    m_buffer.clear();
+    for (int c = 0; c < m_columns.size(); ++c) {
+        m_buffer << QVariant();
+    }
+    m_touched.fill(true, m_columns.size());
+    m_modified = false;
+    m_state = TDataSetState::Insert;
+    notifyRecord(m_pos);
+}
+
+void TDataSet::Append() {
+    checkBrowse();
+    if (!m_order.empty()) {
+        moveTo(RecordCount() - 1, false, true);
+    }
+    Insert();
+}
+
+void TDataSet::RefreshCurrentValue(const TField& field, const QVariant& value) {
+    checkBrowse();
+    if (m_pos < 0 || field.Column() < 0) {
+        return;
+    }
+    const TRowStore::RowId row = currentRow();
+    TRowBuilder b;
+    b.begin(m_columns.size());
+    for (int c = 0; c < m_columns.size(); ++c) {
+        b.addVariant(c == field.Column() ? value : m_store.cell(row, c).variant());
+    }
+    m_store.replace(row, m_store.store(b.record()));
+    notifyRecord(m_pos);
+}
+
+std::string TDataSet::buildRecord() const {
+    TRowBuilder b;
+    b.begin(m_columns.size());
+    for (int c = 0; c < m_buffer.size(); ++c) {
+        // A column nobody set keeps its stored value exactly (a Boolean stored as -1 stays).
+        b.addVariant(m_state == TDataSetState::Edit && !m_touched.value(c)
+                         ? m_store.cell(currentRow(), c).variant()
+                         : m_buffer[c]);
+    }
+    return b.record();
+}
+
+void TDataSet::Post() {
+    checkActive();
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert) {
+        return;
+    }
+    fire(BeforePost);
+    const std::string record = buildRecord();
+    if (m_state == TDataSetState::Edit) {
+        const TRowStore::RowId row = currentRow();
+        const char* before = m_store.record(row);
+        const char* stored = m_store.store(record);
+        if (m_lockType == TLockType::BatchOptimistic) {
+            if (!m_changes.count(row)) {
+                m_changes[row] = {TChangeKind::Modified, before};
+            }
+        } else {
+            writeRowChange(row, {TChangeKind::Modified, before}, stored, nullptr);
+        }
+        m_store.replace(row, stored);
+        m_state = TDataSetState::Browse;
+        notifyRecord(m_pos);
+    } else {
+        QVariantList returnedKey;
+        if (m_lockType != TLockType::BatchOptimistic) {
+            m_store.append(record);
+            const auto row = static_cast<TRowStore::RowId>(m_store.size() - 1);
+            try {
+                writeRowChange(row, {TChangeKind::Inserted, nullptr}, m_store.record(row),
+                               &returnedKey);
+            } catch (...) {
+                m_dead.insert(row);
+                throw;
+            }
+        } else {
+            m_store.append(record);
+        }
+        const auto row = static_cast<TRowStore::RowId>(m_store.size() - 1);
+        if (m_lockType == TLockType::BatchOptimistic) {
+            m_changes[row] = {TChangeKind::Inserted, nullptr};
+        } else if (!returnedKey.isEmpty()) {
+            for (int k = 0; k < m_keyColumns.size() && k < returnedKey.size(); ++k) {
+                m_buffer[m_keyColumns[k]] = returnedKey[k];
+            }
+            m_store.replace(row, m_store.store(buildRecord()));
+        }
+        const int at = m_pos < 0 ? 0 : (m_eof ? RecordCount() : m_pos);
+        m_order.insert(m_order.begin() + at, row);
+        m_state = TDataSetState::Browse;
+        m_pos = at;
+        m_bof = false;
+        m_eof = false;
+        notifyChanged();
+        notifyScrolled();
+    }
+    m_buffer.clear();
+    m_modified = false;
+}
+
+void TDataSet::Cancel() {
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert) {
+        return;
+    }
+    m_state = TDataSetState::Browse;
+    m_buffer.clear();
+    m_modified = false;
+    notifyRecord(m_pos);
+}
+
+void TDataSet::Delete() {
+    checkActive();
+    if (m_state == TDataSetState::Insert) {
+        Cancel();
+        return;
+    }
+    if (m_state == TDataSetState::Edit) {
+        Cancel();
+    }
+    if (m_order.empty()) {
+        throw EDatabaseError(tr("Нет записи для удаления"));
+    }
+    fire(BeforeDelete);
+    const TRowStore::RowId row = currentRow();
+    if (m_lockType == TLockType::BatchOptimistic) {
+        const auto it = m_changes.find(row);
+        if (it != m_changes.end() && it->second.kind == TChangeKind::Inserted) {
+            m_changes.erase(it);
+            m_dead.insert(row);
+        } else if (it != m_changes.end()) {
+            it->second.kind = TChangeKind::Deleted;
+        } else {
+            m_changes[row] = {TChangeKind::Deleted, m_store.record(row)};
+        }
+    } else {
+        writeRowChange(row, {TChangeKind::Deleted, m_store.record(row)}, nullptr, nullptr);
+        m_dead.insert(row);
+    }
+    m_order.erase(m_order.begin() + m_pos);
+    if (m_pos >= RecordCount()) {
+        m_pos = RecordCount() - 1;
+    }
+    m_bof = m_pos <= 0;
+    m_eof = m_order.empty();
+    notifyChanged();
+    notifyScrolled();
+}
+
+void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
+                              QVariantList* returnedKey) {
+    (void)row;
+    if (m_updateTable.isEmpty() || m_updatableColumns.isEmpty()) {
+        throw EDatabaseError(tr("Набор данных нельзя изменить: неизвестна таблица"));
+    }
+    TDbProvider& provider = m_connection->Provider();
+    const QString table = JetQuotedString(m_updateTable);
+    // The next placeholder: parameters are numbered in the order they are added.
+    const auto mark = [&provider](const QVariantList& params) {
+        return provider.placeholder(static_cast<int>(params.size()) + 1);
+    };
+    const QString is = QLatin1Char(' ') + provider.nullSafeEquals() + QLatin1Char(' ');
+    const auto columnName = [this](int c) { return JetQuotedString(m_columns[c].column); };
+    // Dates are kept as day numbers; the server takes them only as dates.
+    const bool server = provider.dialect() == TSqlDialect::PostgreSQL;
+    const auto bindable = [&](int c, const TCellView& cell) {
+        if (server && cell.tag == TCellView::Real && m_columns[c].type == TFieldType::DateTime) {
+            return QVariant(DateTimeFromDayNumber(cell.real()));
+        }
+        return cell.variant();
+    };
+    const auto originalOf = [&](int c) { return bindable(c, m_store.cellOf(change.original, c)); };
+    const auto currentOf = [&](int c) { return bindable(c, m_store.cellOf(current, c)); };
+
+    // Where the row is found: its key and the original values of the columns that
+    // changed, or without a key every original value of the one first such row.
+    const auto locate = [&](const QVector<int>& changed, QVariantList& params) {
+        QStringList terms;
+        if (!m_keyColumns.isEmpty()) {
+            for (int c : m_keyColumns) {
+                terms << columnName(c) + is + mark(params);
+                params << originalOf(c);
+            }
+            for (int c : changed) {
+                if (!m_keyColumns.contains(c)) {
+                    terms << columnName(c) + is + mark(params);
+                    params << originalOf(c);
+                }
+            }
+            return terms.join(QStringLiteral(" AND "));
+        }
+        for (int c : m_updatableColumns) {
+            terms << columnName(c) + is + mark(params);
+            params << originalOf(c);
+        }
+        const QString locator = provider.rowLocator();
+        return QStringLiteral("%1 IN (SELECT %1 FROM %2 WHERE %3 LIMIT 1)")
+            .arg(locator, table, terms.join(QStringLiteral(" AND ")));
+    };
+
+    QString sql;
+    QVariantList params;
+    switch (change.kind) {
+        case TChangeKind::Inserted: {
+            QStringList names;
+            QStringList marks;
+            for (int c : m_updatableColumns) {
+                const QVariant v = currentOf(c);
+                if (v.isValid() && !v.isNull()) {
+                    names << columnName(c);
+                    marks << mark(params);
+                    params << v;
+                }
+            }
+            sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                        .arg(table, names.join(QStringLiteral(", ")),
+                                             marks.join(QStringLiteral(", ")));
+            QStringList keyNames;
+            for (int c : m_keyColumns) {
+                keyNames << columnName(c);
+            }
+            if (!keyNames.isEmpty()) {
+                sql += QStringLiteral(" RETURNING ") + keyNames.join(QStringLiteral(", "));
+            }
+            QVector<QVariantList> returned;
+            provider.execute(sql, params, &returned);
+            if (returnedKey && !returned.isEmpty()) {
+                *returnedKey = returned.first();
+            }
+            return;
+        }
+        case TChangeKind::Modified: {
+            QVector<int> changed;
+            QStringList sets;
+            for (int c : m_updatableColumns) {
+                const QVariant now = currentOf(c);
+                if (!SameValue(now, originalOf(c))) {
+                    changed << c;
+                    sets << columnName(c) + QStringLiteral(" = ") + mark(params);
+                    params << now;
+                }
+            }
+            if (changed.isEmpty()) {
+                return;
+            }
+            const QString where = locate(changed, params);
+            sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                      .arg(table, sets.join(QStringLiteral(", ")), where);
+            break;
+        }
+        case TChangeKind::Deleted: {
+            const QString where = locate({}, params);
+            sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, where);
+            break;
+        }
+    }
+    if (provider.execute(sql, params) != 1) {
+        throw EDatabaseError(
+            tr("Запись не найдена для изменения: её изменил или удалил другой пользователь "
+               "после того, как она была прочитана. Обновите данные и повторите изменение."));
+    }
+}
+
+void TDataSet::UpdateBatch() {
+    checkBrowse();
+    if (m_changes.empty()) {
+        return;
+    }
+    std::vector<TRowStore::RowId> rows;
+    rows.reserve(m_changes.size());
+    for (const auto& c : m_changes) {
+        rows.push_back(c.first);
+    }
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::pair<TRowStore::RowId, QVariantList>> keys;
+    {
+        TTransaction transaction(*m_connection);
+        for (TRowStore::RowId row : rows) {
+            const TRowChange& change = m_changes.at(row);
+            QVariantList key;
+            writeRowChange(row, change,
+                           change.kind == TChangeKind::Deleted ? nullptr : m_store.record(row),
+                           change.kind == TChangeKind::Inserted ? &key : nullptr);
+            if (!key.isEmpty()) {
+                keys.emplace_back(row, key);
+            }
+        }
+        transaction.Commit();
+    }
+    // Keys the table generated go into the inserted rows, now that they are stored.
+    for (const auto& k : keys) {
+        TRowBuilder b;
+        b.begin(m_columns.size());
+        for (int c = 0; c < m_columns.size(); ++c) {
+            const int keyIndex = m_keyColumns.indexOf(c);
+            b.addVariant(keyIndex >= 0 && keyIndex < k.second.size()
+                             ? k.second[keyIndex]
+                             : m_store.cell(k.first, c).variant());
+        }
+        m_store.replace(k.first, m_store.store(b.record()));
+    }
+    for (const auto& c : m_changes) {
+        if (c.second.kind == TChangeKind::Deleted) {
+            m_dead.insert(c.first);
+        }
+    }
+    m_changes.clear();
+    notifyChanged();
+}
+
+void TDataSet::CancelBatch() {
+    checkActive();
+    Cancel();
+    if (m_changes.empty()) {
+        return;
+    }
+    const bool hasRow = m_pos >= 0;
+    const TRowStore::RowId row = currentRow();
+    for (const auto& c : m_changes) {
+        if (c.second.kind == TChangeKind::Inserted) {
+            m_dead.insert(c.first);
+        } else {
+            m_store.replace(c.first, c.second.original);
+        }
+    }
+    m_changes.clear();
+    rebuildOrder();
+    const int p = hasRow ? positionOf(row) : -1;
+    if (p >= 0) {
+        m_pos = p;
+    } else {
+        resetCursor();
+    }
+    m_eof = m_order.empty();
+    notifyChanged();
+    notifyScrolled();
+}
