@@ -46,10 +46,14 @@ case "${1:-}" in
         # the desktop's validators for the installed files; the tools that make and check
         # the Debian package.
         packages+=(python3-aiosmtpd poppler-utils postgresql openssl desktop-file-utils appstream
-                   dpkg-dev lintian x11-utils strace)
+                   dpkg-dev lintian x11-utils strace clang-format)
         install_missing
+        # The gate: every include points down the floors, the core needs no Qt Gui, no file
+        # is too long, every source is formatted; then no build may warn.
+        ./scripts/check-layers.py
+        ./scripts/check-format.sh
         # The benchmark is built too, so that it keeps up with the code it measures.
-        build build -DLINKARIUM_BENCH=ON
+        build build -DLINKARIUM_BENCH=ON -DLINKARIUM_WERROR=ON
         # A throwaway cluster on a loopback port; without it the server half reports itself
         # skipped.
         cluster=""
@@ -64,7 +68,7 @@ case "${1:-}" in
         (cd build && ctest --output-on-failure --parallel "$(nproc)") || status=$?
         # The same suite once more with AddressSanitizer, LeakSanitizer and
         # UndefinedBehaviorSanitizer; any report fails the test that caused it.
-        build build-asan -DLINKARIUM_SANITIZE=ON
+        build build-asan -DLINKARIUM_SANITIZE=ON -DLINKARIUM_WERROR=ON
         (
             cd build-asan
             export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
