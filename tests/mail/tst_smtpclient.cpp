@@ -2,6 +2,7 @@
 #include "support/FakeSmtpServer.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +13,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 class TestSmtpClient final : public QObject {
@@ -637,8 +639,22 @@ private Q_SLOTS:
             for (int i = 0; i < 40000; ++i) {
                 c.PostMessage.Body << QString(900, QLatin1Char('x'));
             }
+            // Cancelled well into the send: 300 ms after the server stopped reading, so a
+            // slow machine still has the client past the reply to DATA.
+            QElapsedTimer deafFor;
+            QTimer cancelTimer;
             if (cancel) {
-                QTimer::singleShot(300, [&c]() { c.Cancelled = true; });
+                QObject::connect(&cancelTimer, &QTimer::timeout, [&]() {
+                    if (!s.deaf()) {
+                        return;
+                    }
+                    if (!deafFor.isValid()) {
+                        deafFor.start();
+                    } else if (deafFor.elapsed() >= 300) {
+                        c.Cancelled = true;
+                    }
+                });
+                cancelTimer.start(10);
             }
             QCOMPARE(errorOf([&c]() { c.SendMail(); }),
                      cancel ? QStringLiteral("Socket send aborted")

@@ -6,6 +6,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -105,8 +106,17 @@ private Q_SLOTS:
             QProcess creator;
             creator.start(CRASH_WRITER, {"create", folder});
             QVERIFY(creator.waitForStarted());
-            // From before the first file to some dozens in.
-            QTest::qSleep(5 + random.bounded(80));
+            // From before the first file to some dozens in, counted in files made rather
+            // than in time, so a loaded machine kills as far in as an idle one; then a few
+            // milliseconds more, to land anywhere in the making of the next.
+            const int target = static_cast<int>(random.bounded(12));
+            QElapsedTimer waited;
+            waited.start();
+            while (QDir(folder).entryList({"cat-*.db"}, QDir::Files).size() < target &&
+                   waited.elapsed() < 20000 && creator.state() == QProcess::Running) {
+                QTest::qSleep(1);
+            }
+            QTest::qSleep(random.bounded(4));
             creator.kill();
             QVERIFY(creator.waitForFinished(10000));
             const QStringList files = QDir(folder).entryList({"cat-*.db"}, QDir::Files);

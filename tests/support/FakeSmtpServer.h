@@ -29,6 +29,8 @@ public:
         });
     }
     quint16 port() const { return m_server.serverPort(); }
+    // The peer has stopped reading ("|deaf" played).
+    bool deaf() const { return m_deaf; }
 
 private:
     void write(const QByteArray& data) {
