@@ -165,7 +165,7 @@ void TURLViewForm::IdleUpdate() {
 void TURLViewForm::editRecord(const QVariant& key) {
     QVariant recordKey;
     if (RunEditDialog(key, recordKey)) {
-        RefreshAndLocate(recordKey);
+        RefreshChanged({recordKey}, recordKey);
     }
 }
 

@@ -388,64 +388,6 @@ QVariant TCommonViewForm::CurrentKey() const {
     return key->Value();
 }
 
-void TCommonViewForm::locateKey(const QVariant& key) {
-    if (key.isValid() && !key.isNull() && !KeyFieldName.isEmpty()) {
-        adsCommon->Locate(KeyFieldName, {key}, 0);
-    }
-}
-
-void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
-    THourglass hourglass;
-    QCoreApplication::processEvents();
-    const QString query = ComposeQuery(filter);
-    if (query != adsCommon->CommandText() || !adsCommon->Active()) {
-        const QVariant key = CurrentKey();
-        adsCommon->Close();
-        adsCommon->SetCommandText(query);
-        BindFilterParameters(adsCommon->Parameters());
-        TDataSet::TControlsGuard controls(*adsCommon);
-        try {
-            adsCommon->Open();
-            adsCommon->SetSort(sort);
-            locateKey(key);
-        } catch (const std::exception&) {
-            // A filter the database refuses: back to the whole query, silently.
-            adsCommon->Close();
-            adsCommon->SetCommandText(BaseSQL);
-            FilterText.clear();
-            BindFilterParameters(adsCommon->Parameters());
-            adsCommon->Open();
-            adsCommon->SetSort(sort);
-        }
-    } else if (adsCommon->Sort() != sort) {
-        const QVariant key = CurrentKey();
-        TDataSet::TControlsGuard controls(*adsCommon);
-        adsCommon->SetSort(sort);
-        locateKey(key);
-    }
-    CommonExDBGrid->UpdateTitles();
-}
-
-void TCommonViewForm::RefreshAndLocate(const QVariant& key) {
-    THourglass hourglass;
-    QCoreApplication::processEvents();
-    const QString sort = adsCommon->Sort();
-    {
-        TDataSet::TControlsGuard controls(*adsCommon);
-        try {
-            BindFilterParameters(adsCommon->Parameters());
-            adsCommon->Close();
-            adsCommon->Open();
-            adsCommon->SetSort(sort);
-            locateKey(key);
-        } catch (...) {
-            UpdateCaption();
-            throw;
-        }
-    }
-    UpdateCaption();
-}
-
 QString TCommonViewForm::ViewTitle() const {
     const QString caption = windowTitle();
     const int at = caption.indexOf(kTitleSeparator);
@@ -695,7 +637,7 @@ void TCommonViewForm::DeleteCurrentRecord() {
     transaction.Commit();
 }
 
-void TCommonViewForm::DeleteRecord(const QVariant&) {
+void TCommonViewForm::DeleteRecord(const QVariant& key) {
     // The neighbour that stays: the next row, or the previous one after the last.
     QVariant neighbour;
     if (adsCommon->RecNo() < adsCommon->RecordCount()) {
@@ -705,7 +647,7 @@ void TCommonViewForm::DeleteRecord(const QVariant&) {
         adsCommon->Prior();
         neighbour = CurrentKey();
     }
-    RefreshAndLocate(neighbour);
+    RefreshChanged({key}, neighbour);
 }
 
 void TCommonViewForm::CopyRecord(const QVariant&, QVariant& newKey) {
@@ -720,7 +662,7 @@ void TCommonViewForm::actDuplicateRecordExecute() {
         CopyRecord(CurrentKey(), newKey);
         transaction.Commit();
     }
-    RefreshAndLocate(newKey);
+    RefreshChanged({newKey}, newKey);
 }
 
 void TCommonViewForm::IdleUpdate() {

@@ -3,6 +3,7 @@
 #include "platform/db/Connection.h"
 
 #include <algorithm>
+#include <cstring>
 
 TDataSet::TDataSet(QObject* parent) : QObject(parent) {}
 
@@ -83,6 +84,8 @@ void TDataSet::Open() {
     }
     const TTranslatedSql& sql = m_translation.For(m_connection, m_commandText);
     const QVariantList values = m_parameters.ValuesFor(sql.parameters);
+    // Taken before the read: a change committed during it shows as a newer stamp.
+    m_changeStamp = m_connection->Provider().changeStamp();
     std::unique_ptr<TDbCursor> cursor = m_connection->Provider().query(sql.sql, values);
     cursor->fetchAll(m_store);
     m_columns = cursor->columns();
@@ -101,6 +104,106 @@ void TDataSet::Open() {
     resetCursor();
     notifyChanged();
     fire(AfterOpen);
+}
+
+bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& keys) {
+    // Beyond a few keys one reading of the whole query is as quick.
+    constexpr int kMaxKeys = 64;
+    const TField* key = FindField(keyField);
+    if (m_state != TDataSetState::Browse || !m_changes.empty() || !key ||
+        key->FieldKind != TFieldKind::Data || key->m_column < 0 || keys.size() > kMaxKeys ||
+        !m_changeStamp || m_connection->Provider().changeStamp() != m_changeStamp) {
+        return false;
+    }
+    const int keyColumn = key->m_column;
+    QString jetSql = QStringLiteral("SELECT * FROM (%1) lk_refresh WHERE lk_refresh.[%2] IN (")
+                         .arg(m_commandText, m_columns[keyColumn].name);
+    TParameters parameters = m_parameters;
+    QStringList names;
+    for (int i = 0; i < parameters.Count(); ++i) {
+        names << parameters.Items(i).Name;
+    }
+    std::vector<std::string> wanted;
+    for (int i = 0; i < keys.size(); ++i) {
+        const QString name = QStringLiteral("lk_key%1").arg(i);
+        jetSql += (i ? QStringLiteral(", :") : QStringLiteral(":")) + name;
+        names << name;
+        wanted.push_back(keys[i].toString().toStdString());
+    }
+    if (keys.isEmpty()) {
+        return true;
+    }
+    jetSql += QLatin1Char(')');
+    parameters.Refresh(names);
+    for (int i = 0; i < keys.size(); ++i) {
+        parameters.ParamByName(QStringLiteral("lk_key%1").arg(i)).SetValue(keys[i]);
+    }
+    TTranslationCache translation;
+    const TTranslatedSql& sql = translation.For(m_connection, jetSql);
+    TRowStore fresh;
+    m_connection->Provider().query(sql.sql, parameters.ValuesFor(sql.parameters))->fetchAll(fresh);
+    if (fresh.columns() != m_store.columns()) {
+        return false;
+    }
+    const auto keyOf = [keyColumn](const TRowStore& store, TRowStore::RowId row) {
+        const TCellView cell = store.cell(row, keyColumn);
+        return cell.tag == TCellView::Text ? std::string(cell.data, cell.size)
+                                           : cell.variant().toString().toStdString();
+    };
+    const auto isWanted = [&wanted, keyColumn, this](TRowStore::RowId row) {
+        const TCellView cell = m_store.cell(row, keyColumn);
+        for (const std::string& w : wanted) {
+            if (cell.size == w.size() && std::memcmp(cell.data, w.data(), w.size()) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // The rows of those keys leave the order; a row read again keeps its identity, so
+    // bookmarks and the position among equal sort values stay as a new opening gives them.
+    const bool hadRow = m_pos >= 0;
+    const TRowStore::RowId current = currentRow();
+    std::unordered_map<std::string, TRowStore::RowId> old;
+    std::vector<TRowStore::RowId> order;
+    order.reserve(m_order.size() + fresh.size());
+    for (TRowStore::RowId row : m_order) {
+        if (isWanted(row)) {
+            old.emplace(keyOf(m_store, row), row);
+        } else {
+            order.push_back(row);
+        }
+    }
+    const std::vector<TSortKey> sortKeys = parseSort(m_sort);
+    for (std::size_t r = 0; r < fresh.size(); ++r) {
+        const auto freshRow = static_cast<TRowStore::RowId>(r);
+        const std::string bytes = fresh.recordBytes(freshRow);
+        TRowStore::RowId row;
+        const auto it = old.find(keyOf(fresh, freshRow));
+        if (it != old.end()) {
+            row = it->second;
+            m_store.replace(row, m_store.store(bytes));
+            old.erase(it);
+        } else {
+            row = m_store.append(bytes);
+        }
+        order.insert(std::lower_bound(order.begin(), order.end(), row,
+                                      [&](TRowStore::RowId a, TRowStore::RowId b) {
+                                          return rowBefore(sortKeys, a, b);
+                                      }),
+                     row);
+    }
+    // Rows the query no longer gives are gone for good, also for a later rebuild.
+    for (const auto& gone : old) {
+        m_dead.insert(gone.second);
+    }
+    m_order.swap(order);
+    const int at = hadRow ? positionOf(current) : -1;
+    m_pos = at >= 0 ? at : std::min(std::max(m_pos, 0), RecordCount() - 1);
+    m_bof = m_pos <= 0;
+    m_eof = m_order.empty();
+    notifyChanged();
+    notifyScrolled();
+    return true;
 }
 
 void TDataSet::bindFields(const QVector<TColumnInfo>& columns) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -75,6 +76,15 @@ public:
     TDataSetState State() const { return m_state; }
     // Runs the query again; the position goes to the first record.
     void Requery();
+    // Reads the rows of these keys again with the dataset's own query and parameters, for
+    // changes this program has just made to exactly those records: a row still in the
+    // result takes its new values, a new one joins, one no longer there goes, each in its
+    // place in the sort, and the current row stays current while it is there. The answer
+    // is what opening anew would give. False, with nothing changed, when that cannot be
+    // vouched for: not browsing, cached updates pending, no such key field, too many keys,
+    // or another connection changed the catalogue since the dataset was opened (or the
+    // engine cannot tell).
+    bool RefreshRows(const QString& keyField, const QVariantList& keys);
 
     // -- navigation
     void First();
@@ -171,6 +181,8 @@ private:
     void rebuildOrder();
     void applySort();
     std::vector<TSortKey> parseSort(const QString& sort) const;
+    // Row a before row b in the sort the keys describe; ties in the order the rows came.
+    bool rowBefore(const std::vector<TSortKey>& keys, TRowStore::RowId a, TRowStore::RowId b) const;
     int positionOf(TRowStore::RowId row) const;
     TRowStore::RowId currentRow() const;
     std::string buildRecord() const;
@@ -203,6 +215,8 @@ private:
     QVector<bool> m_touched;
     bool m_modified = false;  // columns set during this edit; the others keep their bytes
     QString m_sort;
+    // The catalogue's change stamp when the rows were read; none when it cannot be known.
+    std::optional<qint64> m_changeStamp;
 
     QString m_updateTable;
     QVector<int> m_keyColumns;

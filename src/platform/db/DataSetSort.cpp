@@ -266,6 +266,43 @@ void TDataSet::applySort() {
     std::sort(m_order.begin(), m_order.end(), compare);
 }
 
+bool TDataSet::rowBefore(const std::vector<TSortKey>& keys, TRowStore::RowId a,
+                         TRowStore::RowId b) const {
+    // The same order applySort gives by ranks: nulls lowest, texts by their sort keys,
+    // numbers by value, a descending key reversed, ties by arrival.
+    std::string keyA;
+    std::string keyB;
+    const auto textKey = [](const TCellView& cell, std::string& out) {
+        out.clear();
+        if (cell.tag == TCellView::Text) {
+            AppendSortKey(cell.data, cell.size, out);
+        } else {
+            const QByteArray t = cell.variant().toString().toUtf8();
+            AppendSortKey(t.constData(), static_cast<std::size_t>(t.size()), out);
+        }
+    };
+    for (const TSortKey& key : keys) {
+        const TCellView x = m_store.cell(a, key.column);
+        const TCellView y = m_store.cell(b, key.column);
+        int c = 0;
+        if (x.isNull() || y.isNull()) {
+            c = x.isNull() == y.isNull() ? 0 : (x.isNull() ? -1 : 1);
+        } else if (key.text) {
+            textKey(x, keyA);
+            textKey(y, keyB);
+            c = keyA.compare(keyB);
+        } else {
+            const double u = x.real();
+            const double v = y.real();
+            c = u < v ? -1 : (v < u ? 1 : 0);
+        }
+        if (c != 0) {
+            return key.descending ? c > 0 : c < 0;
+        }
+    }
+    return a < b;
+}
+
 bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
                       TLocateOptions options) {
     checkBrowse();

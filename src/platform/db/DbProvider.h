@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
 class TRowStore;
 
@@ -67,6 +68,9 @@ public:
     virtual QString placeholder(int number) const = 0;
     // Columns the translator has to know by type; none for engines that compare like Jet.
     virtual const TSqlNames* sqlNames() { return nullptr; }
+    // A number that changes whenever another connection commits a change to the catalogue
+    // (this connection's own writes leave it); none when the engine cannot tell.
+    virtual std::optional<qint64> changeStamp() { return std::nullopt; }
 };
 
 // The provider a connection string names; an unknown one is an error.

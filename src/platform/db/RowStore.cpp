@@ -169,6 +169,16 @@ const char* TRowStore::store(const std::string& record) {
     return allocate(record);
 }
 
+std::string TRowStore::recordBytes(RowId row) const {
+    const char* record = m_rows[row];
+    if (!record || m_columns == 0) {
+        return std::string();
+    }
+    // The header's last offset is where the last cell ends: the record's length.
+    return std::string(record,
+                       readRaw<std::uint32_t>(record + (m_columns - 1) * sizeof(std::uint32_t)));
+}
+
 TCellView TRowStore::cellOf(const char* record, int column) const {
     TCellView v;
     if (!record || column < 0 || column >= m_columns) {

@@ -62,6 +62,8 @@ public:
     const char* store(const std::string& record);
     void replace(RowId row, const char* record) { m_rows[row] = record; }
     const char* record(RowId row) const { return m_rows[row]; }
+    // A row's whole record, to keep in another store.
+    std::string recordBytes(RowId row) const;
 
     TCellView cell(RowId row, int column) const { return cellOf(m_rows[row], column); }
     TCellView cellOf(const char* record, int column) const;

@@ -425,3 +425,16 @@ QStringList TSqliteProvider::primaryKey(const QString& table) {
     }
     return key;
 }
+
+std::optional<qint64> TSqliteProvider::changeStamp() {
+    // Per connection, data_version moves when another connection (in this process or
+    // another) commits; what this connection writes leaves it as it is.
+    if (!m_handle) {
+        return std::nullopt;
+    }
+    TSqliteStatement statement(m_handle, "PRAGMA data_version");
+    if (!statement.ok() || statement.step() != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    return statement.integer(0);
+}

@@ -33,6 +33,7 @@ public:
     QString beginSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     QString nullSafeEquals() const override { return QStringLiteral("IS"); }
     QString placeholder(int) const override { return QStringLiteral("?"); }
+    std::optional<qint64> changeStamp() override;
 
     sqlite3* handle() const { return m_handle; }
 

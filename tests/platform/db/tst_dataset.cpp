@@ -532,6 +532,131 @@ private Q_SLOTS:
         ds->Close();
         QCOMPARE(model.rowCount(), 0);
     }
+
+    // Rows the program changed, read again: the rows, their order, the count and the
+    // current record are those of a new opening; a change by another connection is not
+    // vouched for, so the caller reads everything.
+    void refreshRowsGivesWhatANewOpeningGives_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("sort");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("touched");
+        QTest::addColumn<bool>("byOther");
+        const QString all;
+        QTest::newRow("edit moves the row in the sort")
+            << all << "URL ASC"
+            << "UPDATE SubjectURLs SET URL = 'zz.example' WHERE URL = 'a.example'"
+            << "a.example"
+            << "a.example" << false;
+        QTest::newRow("edit takes the row out of the filter")
+            << "WHERE Category IS NOT NULL"
+            << "URL DESC"
+            << "UPDATE SubjectURLs SET Category = NULL WHERE URL = 'b.example/news'"
+            << "b.example/news"
+            << "b.example/news" << false;
+        QTest::newRow("edit brings a row into the filter")
+            << "WHERE Category IS NOT NULL"
+            << "Category ASC, URL DESC"
+            << "UPDATE SubjectURLs SET Category = 'Альфа' WHERE URL = 'a.example'"
+            << "C.example"
+            << "a.example" << false;
+        QTest::newRow("add joins between its neighbours")
+            << all << "Description DESC"
+            << "INSERT INTO SubjectURLs (SubjectURLID, URL, Description) VALUES "
+               "('{0A000000-0000-0000-0000-000000000001}', 'new.example', 'Бета')"
+            << "C.example"
+            << "C.example" << false;
+        QTest::newRow("duplicate sorts after its equal")
+            << all << "URL ASC"
+            << "INSERT INTO SubjectURLs SELECT '{0A000000-0000-0000-0000-000000000002}' AS "
+               "SubjectURLID, SubjectID, Description, URL, Visited, Category FROM SubjectURLs "
+               "WHERE URL = 'C.example'"
+            << "C.example"
+            << "C.example" << false;
+        QTest::newRow("delete of the last row") << all << "URL ASC"
+                                                << "DELETE FROM SubjectURLs WHERE URL = 'ä.example'"
+                                                << "ä.example"
+                                                << "ä.example" << false;
+        QTest::newRow("edit without a sort keeps the place")
+            << all << QString()
+            << "UPDATE SubjectURLs SET Description = 'Новое' WHERE URL = 'C.example'"
+            << "C.example"
+            << "C.example" << false;
+        QTest::newRow("a change by another connection")
+            << all << "URL ASC"
+            << "UPDATE SubjectURLs SET URL = 'zz.example' WHERE URL = 'a.example'"
+            << "a.example"
+            << "a.example" << true;
+    }
+    void refreshRowsGivesWhatANewOpeningGives() {
+        QFETCH(QString, filter);
+        QFETCH(QString, sort);
+        QFETCH(QString, change);
+        QFETCH(QString, current);
+        QFETCH(QString, touched);
+        QFETCH(bool, byOther);
+        const QString sql = QStringLiteral("SELECT * FROM SubjectURLs ") + filter;
+        const auto keyOf = [this](const QString& url) {
+            return cat->otherValue("SELECT SubjectURLID FROM SubjectURLs WHERE URL = '" + url + "'")
+                .toString();
+        };
+        const auto rows = [](TDataSet& d) {
+            QStringList list;
+            for (int r = 0; r < d.RecordCount(); ++r) {
+                QStringList cells;
+                for (int f = 0; f < d.FieldCount(); ++f) {
+                    cells << d.DisplayTextAt(r, d.Fields(f));
+                }
+                list << cells.join('|');
+            }
+            return list;
+        };
+        openUrls(sql, TLockType::BatchOptimistic);
+        ds->SetSort(sort);
+        const QString key = keyOf(current);
+        ds->Locate("SubjectURLID", {key}, 0);
+        // The changed keys: the one edited, deleted or copied from, and any new one.
+        QStringList changed = {keyOf(touched)};
+        changed << "{0A000000-0000-0000-0000-000000000001}"
+                << "{0A000000-0000-0000-0000-000000000002}";
+        (byOther ? cat->other() : cat->connection()).Execute(change);
+        const QStringList before = rows(*ds);
+        const bool refreshed =
+            ds->RefreshRows("SubjectURLID", QVariantList(changed.begin(), changed.end()));
+        if (TestEngine() == TTestEngine::SQLite) {
+            QCOMPARE(refreshed, !byOther);
+        }
+        if (!refreshed) {
+            QCOMPARE(rows(*ds), before);  // refused: nothing moved
+            ds->Close();
+            ds->Open();
+            ds->SetSort(sort);
+        }
+        TDataSet fresh;
+        fresh.SetConnection(&cat->connection());
+        fresh.SetCommandText(sql);
+        fresh.Open();
+        fresh.SetSort(sort);
+        QCOMPARE(rows(*ds), rows(fresh));
+        QCOMPARE(ds->RecordCount(), fresh.RecordCount());
+        if (refreshed && fresh.Locate("SubjectURLID", {key}, 0)) {
+            QCOMPARE(ds->FieldByName("SubjectURLID").AsString(), key);
+        }
+        // The rows read again sort with the others under another order too.
+        ds->SetSort("Visited DESC, Description ASC");
+        fresh.SetSort("Visited DESC, Description ASC");
+        QCOMPARE(rows(*ds), rows(fresh));
+        // Cached changes cancelled rebuild the order from the store: what left stays out.
+        if (!ds->IsEmpty()) {
+            ds->First();
+            ds->Edit();
+            ds->FieldByName("Description").SetAsString("черновик");
+            ds->Post();
+            ds->CancelBatch();
+        }
+        QCOMPARE(rows(*ds), rows(fresh));
+    }
 };
 
 QTEST_MAIN(TestDataSet)

@@ -1,0 +1,97 @@
+#include "common/Hourglass.h"
+#include "gridtools/ExDBGrid.h"
+#include "gridtools/FilterTemplatesUnit.h"
+#include "platform/db/DataSet.h"
+#include "views/CommonViewFrm.h"
+
+#include <QCoreApplication>
+
+// The view's query: a filter and sort applied, the rows read again after a command.
+
+void TCommonViewForm::locateKey(const QVariant& key) {
+    if (key.isValid() && !key.isNull() && !KeyFieldName.isEmpty()) {
+        adsCommon->Locate(KeyFieldName, {key}, 0);
+    }
+}
+
+void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
+    THourglass hourglass;
+    QCoreApplication::processEvents();
+    const QString query = ComposeQuery(filter);
+    if (query != adsCommon->CommandText() || !adsCommon->Active()) {
+        const QVariant key = CurrentKey();
+        adsCommon->Close();
+        adsCommon->SetCommandText(query);
+        BindFilterParameters(adsCommon->Parameters());
+        TDataSet::TControlsGuard controls(*adsCommon);
+        try {
+            adsCommon->Open();
+            adsCommon->SetSort(sort);
+            locateKey(key);
+        } catch (const std::exception&) {
+            // A filter the database refuses: back to the whole query, silently.
+            adsCommon->Close();
+            adsCommon->SetCommandText(BaseSQL);
+            FilterText.clear();
+            BindFilterParameters(adsCommon->Parameters());
+            adsCommon->Open();
+            adsCommon->SetSort(sort);
+        }
+    } else if (adsCommon->Sort() != sort) {
+        const QVariant key = CurrentKey();
+        TDataSet::TControlsGuard controls(*adsCommon);
+        adsCommon->SetSort(sort);
+        locateKey(key);
+    }
+    CommonExDBGrid->UpdateTitles();
+}
+
+void TCommonViewForm::RefreshAndLocate(const QVariant& key) {
+    THourglass hourglass;
+    QCoreApplication::processEvents();
+    const QString sort = adsCommon->Sort();
+    {
+        TDataSet::TControlsGuard controls(*adsCommon);
+        try {
+            BindFilterParameters(adsCommon->Parameters());
+            adsCommon->Close();
+            adsCommon->Open();
+            adsCommon->SetSort(sort);
+            locateKey(key);
+        } catch (...) {
+            UpdateCaption();
+            throw;
+        }
+    }
+    UpdateCaption();
+}
+
+void TCommonViewForm::RefreshChanged(const QVariantList& changed, const QVariant& key) {
+    const auto values = [this]() {
+        QVariantList list;
+        TParameters& parameters = adsCommon->Parameters();
+        for (int i = 0; i < parameters.Count(); ++i) {
+            list << parameters.Items(i).Value;
+        }
+        return list;
+    };
+    const QVariantList before = values();
+    BindFilterParameters(adsCommon->Parameters());
+    bool refreshed = false;
+    if (!KeyFieldName.isEmpty() && values() == before) {
+        TDataSet::TControlsGuard controls(*adsCommon);
+        try {
+            refreshed = adsCommon->RefreshRows(KeyFieldName, changed);
+        } catch (const std::exception&) {
+            refreshed = false;  // the whole query says what went wrong, if anything did
+        }
+        if (refreshed) {
+            locateKey(key);
+        }
+    }
+    if (!refreshed) {
+        RefreshAndLocate(key);
+        return;
+    }
+    UpdateCaption();
+}
