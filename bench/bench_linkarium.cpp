@@ -375,14 +375,16 @@ void benchViews(const QString& file, const QString& file100k) {
         };
         TYesDialogs yes;
         SetDialogs(&yes);
+        // Each command ends back on its record in the painted grid.
         const double add = painted(view, [&view]() { view.actDataSetInsert->trigger(); });
-        report("record_add_1m", add, "s", QStringLiteral("< 1 s"), add < 1);
+        report("record_add_1m", add * 1000, "ms", QStringLiteral("< 50 ms"), add < 0.05);
         const double edit = painted(view, [&view]() { view.actDataSetEdit->trigger(); });
-        report("record_edit_1m", edit, "s", QStringLiteral("< 1 s"), edit < 1);
+        report("record_edit_1m", edit * 1000, "ms", QStringLiteral("< 50 ms"), edit < 0.05);
         const double duplicate = painted(view, [&view]() { view.actDuplicateRecord->trigger(); });
-        report("record_duplicate_1m", duplicate, "s", QStringLiteral("< 1 s"), duplicate < 1);
+        report("record_duplicate_1m", duplicate * 1000, "ms", QStringLiteral("< 50 ms"),
+               duplicate < 0.05);
         const double erase = painted(view, [&view]() { view.actDataSetDelete->trigger(); });
-        report("record_delete_1m", erase, "s", QStringLiteral("< 1 s"), erase < 1);
+        report("record_delete_1m", erase * 1000, "ms", QStringLiteral("< 50 ms"), erase < 0.05);
         SetDialogs(nullptr);
     }
     module.ADOConnection.Close();

@@ -165,7 +165,10 @@ void TURLViewForm::IdleUpdate() {
 void TURLViewForm::editRecord(const QVariant& key) {
     QVariant recordKey;
     if (RunEditDialog(key, recordKey)) {
-        RefreshChanged({recordKey}, recordKey);
+        // A new record's key is one the program has just made.
+        const bool added = key.isNull() || !key.isValid();
+        RefreshChanged(added ? QVariantList() : QVariantList{recordKey},
+                       added ? QVariantList{recordKey} : QVariantList(), recordKey);
     }
 }
 

@@ -647,7 +647,7 @@ void TCommonViewForm::DeleteRecord(const QVariant& key) {
         adsCommon->Prior();
         neighbour = CurrentKey();
     }
-    RefreshChanged({key}, neighbour);
+    RefreshChanged({key}, {}, neighbour);
 }
 
 void TCommonViewForm::CopyRecord(const QVariant&, QVariant& newKey) {
@@ -662,7 +662,7 @@ void TCommonViewForm::actDuplicateRecordExecute() {
         CopyRecord(CurrentKey(), newKey);
         transaction.Commit();
     }
-    RefreshChanged({newKey}, newKey);
+    RefreshChanged({}, {newKey}, newKey);
 }
 
 void TCommonViewForm::IdleUpdate() {

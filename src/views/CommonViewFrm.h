@@ -88,10 +88,11 @@ public:
     void OpenDataSet();
     void ApplyQuery(const QString& filter, const QString& sort);
     void RefreshAndLocate(const QVariant& key);
-    // After a record command: the records of the changed keys are read again (the rest
-    // of the view stays as it is) when that gives what a new reading gives; otherwise the
-    // whole query runs again. Then key becomes current.
-    void RefreshChanged(const QVariantList& changed, const QVariant& key);
+    // After a record command: the records of the changed keys and of the keys it created
+    // are read again (the rest of the view stays as it is) when that gives what a new
+    // reading gives; otherwise the whole query runs again. Then key becomes current.
+    void RefreshChanged(const QVariantList& changed, const QVariantList& created,
+                        const QVariant& key);
     QString ViewTitle() const;
     void UpdateCaption();
     void RebuildFiltersMenu();

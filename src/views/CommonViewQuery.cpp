@@ -66,7 +66,8 @@ void TCommonViewForm::RefreshAndLocate(const QVariant& key) {
     UpdateCaption();
 }
 
-void TCommonViewForm::RefreshChanged(const QVariantList& changed, const QVariant& key) {
+void TCommonViewForm::RefreshChanged(const QVariantList& changed, const QVariantList& created,
+                                     const QVariant& key) {
     const auto values = [this]() {
         QVariantList list;
         TParameters& parameters = adsCommon->Parameters();
@@ -81,11 +82,13 @@ void TCommonViewForm::RefreshChanged(const QVariantList& changed, const QVariant
     if (!KeyFieldName.isEmpty() && values() == before) {
         TDataSet::TControlsGuard controls(*adsCommon);
         try {
-            refreshed = adsCommon->RefreshRows(KeyFieldName, changed);
+            refreshed = adsCommon->RefreshRows(KeyFieldName, changed, created, key);
         } catch (const std::exception&) {
             refreshed = false;  // the whole query says what went wrong, if anything did
         }
-        if (refreshed) {
+        // Already there when the key was read again or stayed current (a deleted
+        // record's neighbour); else the search.
+        if (refreshed && CurrentKey() != key) {
             locateKey(key);
         }
     }

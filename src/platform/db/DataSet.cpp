@@ -3,7 +3,6 @@
 #include "platform/db/Connection.h"
 
 #include <algorithm>
-#include <cstring>
 
 TDataSet::TDataSet(QObject* parent) : QObject(parent) {}
 
@@ -106,14 +105,19 @@ void TDataSet::Open() {
     fire(AfterOpen);
 }
 
-bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& keys) {
+bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
+                           const QVariantList& created, const QVariant& go) {
     // Beyond a few keys one reading of the whole query is as quick.
     constexpr int kMaxKeys = 64;
     const TField* key = FindField(keyField);
+    const QVariantList keys = changed + created;
     if (m_state != TDataSetState::Browse || !m_changes.empty() || !key ||
         key->FieldKind != TFieldKind::Data || key->m_column < 0 || keys.size() > kMaxKeys ||
         !m_changeStamp || m_connection->Provider().changeStamp() != m_changeStamp) {
         return false;
+    }
+    if (keys.isEmpty()) {
+        return true;
     }
     const int keyColumn = key->m_column;
     QString jetSql = QStringLiteral("SELECT * FROM (%1) lk_refresh WHERE lk_refresh.[%2] IN (")
@@ -123,15 +127,10 @@ bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& keys) {
     for (int i = 0; i < parameters.Count(); ++i) {
         names << parameters.Items(i).Name;
     }
-    std::vector<std::string> wanted;
     for (int i = 0; i < keys.size(); ++i) {
         const QString name = QStringLiteral("lk_key%1").arg(i);
         jetSql += (i ? QStringLiteral(", :") : QStringLiteral(":")) + name;
         names << name;
-        wanted.push_back(keys[i].toString().toStdString());
-    }
-    if (keys.isEmpty()) {
-        return true;
     }
     jetSql += QLatin1Char(')');
     parameters.Refresh(names);
@@ -150,35 +149,49 @@ bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& keys) {
         return cell.tag == TCellView::Text ? std::string(cell.data, cell.size)
                                            : cell.variant().toString().toStdString();
     };
-    const auto isWanted = [&wanted, keyColumn, this](TRowStore::RowId row) {
-        const TCellView cell = m_store.cell(row, keyColumn);
-        for (const std::string& w : wanted) {
-            if (cell.size == w.size() && std::memcmp(cell.data, w.data(), w.size()) == 0) {
-                return true;
-            }
-        }
-        return false;
-    };
-    // The rows of those keys leave the order; a row read again keeps its identity, so
-    // bookmarks and the position among equal sort values stay as a new opening gives them.
-    const bool hadRow = m_pos >= 0;
-    const TRowStore::RowId current = currentRow();
+    // The rows now held for the changed keys. A command changes the current record or
+    // its neighbour (a deleted one's), so those are looked at first; a key not found
+    // there is looked for in every row, in the store's own order, where its records lie.
     std::unordered_map<std::string, TRowStore::RowId> old;
-    std::vector<TRowStore::RowId> order;
-    order.reserve(m_order.size() + fresh.size());
-    for (TRowStore::RowId row : m_order) {
-        if (isWanted(row)) {
-            old.emplace(keyOf(m_store, row), row);
-        } else {
-            order.push_back(row);
+    std::vector<std::string> missing;
+    for (const QVariant& k : changed) {
+        missing.push_back(k.toString().toStdString());
+    }
+    const auto take = [&](TRowStore::RowId row) {
+        const std::string k = keyOf(m_store, row);
+        const auto it = std::find(missing.begin(), missing.end(), k);
+        if (it != missing.end()) {
+            old.emplace(k, row);
+            missing.erase(it);
+        }
+    };
+    for (int p = std::max(m_pos - 1, 0); p <= m_pos + 1 && p < RecordCount(); ++p) {
+        take(m_order[static_cast<std::size_t>(p)]);
+    }
+    for (std::size_t r = 0; r < m_store.size() && !missing.empty(); ++r) {
+        const auto row = static_cast<TRowStore::RowId>(r);
+        if (!m_dead.count(row)) {
+            take(row);
         }
     }
+    // Out of the order, and in again where the sort puts them; a row read again keeps
+    // its identity, so bookmarks and its place among equal sort values stay as a new
+    // opening gives them. Nothing is pending, so every live row is in the order.
+    const bool hadRow = m_pos >= 0;
+    const TRowStore::RowId current = currentRow();
+    for (const auto& entry : old) {
+        m_order.erase(std::find(m_order.begin(), m_order.end(), entry.second));
+    }
     const std::vector<TSortKey> sortKeys = parseSort(m_sort);
+    const std::string goKey = go.isValid() ? go.toString().toStdString() : std::string();
+    bool goRead = false;
+    TRowStore::RowId goRow = 0;
     for (std::size_t r = 0; r < fresh.size(); ++r) {
         const auto freshRow = static_cast<TRowStore::RowId>(r);
         const std::string bytes = fresh.recordBytes(freshRow);
+        const std::string k = keyOf(fresh, freshRow);
         TRowStore::RowId row;
-        const auto it = old.find(keyOf(fresh, freshRow));
+        const auto it = old.find(k);
         if (it != old.end()) {
             row = it->second;
             m_store.replace(row, m_store.store(bytes));
@@ -186,18 +199,21 @@ bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& keys) {
         } else {
             row = m_store.append(bytes);
         }
-        order.insert(std::lower_bound(order.begin(), order.end(), row,
-                                      [&](TRowStore::RowId a, TRowStore::RowId b) {
-                                          return rowBefore(sortKeys, a, b);
-                                      }),
-                     row);
+        if (!goKey.empty() && k == goKey) {
+            goRead = true;
+            goRow = row;
+        }
+        m_order.insert(std::lower_bound(m_order.begin(), m_order.end(), row,
+                                        [&](TRowStore::RowId x, TRowStore::RowId y) {
+                                            return rowBefore(sortKeys, x, y);
+                                        }),
+                       row);
     }
     // Rows the query no longer gives are gone for good, also for a later rebuild.
     for (const auto& gone : old) {
         m_dead.insert(gone.second);
     }
-    m_order.swap(order);
-    const int at = hadRow ? positionOf(current) : -1;
+    const int at = goRead ? positionOf(goRow) : (hadRow ? positionOf(current) : -1);
     m_pos = at >= 0 ? at : std::min(std::max(m_pos, 0), RecordCount() - 1);
     m_bof = m_pos <= 0;
     m_eof = m_order.empty();

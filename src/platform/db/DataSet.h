@@ -77,14 +77,17 @@ public:
     // Runs the query again; the position goes to the first record.
     void Requery();
     // Reads the rows of these keys again with the dataset's own query and parameters, for
-    // changes this program has just made to exactly those records: a row still in the
-    // result takes its new values, a new one joins, one no longer there goes, each in its
-    // place in the sort, and the current row stays current while it is there. The answer
-    // is what opening anew would give. False, with nothing changed, when that cannot be
-    // vouched for: not browsing, cached updates pending, no such key field, too many keys,
-    // or another connection changed the catalogue since the dataset was opened (or the
-    // engine cannot tell).
-    bool RefreshRows(const QString& keyField, const QVariantList& keys);
+    // changes this program has just made to exactly those records (changed: records it
+    // held before, created: keys the program has just made, which no row holds yet): a
+    // row still in the result takes its new values, a new one joins, one no longer there
+    // goes, each in its place in the sort, and the current row stays current while it is
+    // there (the row of the key go, when it is among those read, becomes current
+    // instead). The answer is what opening anew would give. False, with nothing changed,
+    // when that cannot be vouched for: not browsing, cached updates pending, no such key
+    // field, too many keys, or another connection changed the catalogue since the dataset
+    // was opened (or the engine cannot tell).
+    bool RefreshRows(const QString& keyField, const QVariantList& changed,
+                     const QVariantList& created = {}, const QVariant& go = QVariant());
 
     // -- navigation
     void First();

@@ -583,6 +583,11 @@ private Q_SLOTS:
             << "UPDATE SubjectURLs SET Description = 'Новое' WHERE URL = 'C.example'"
             << "C.example"
             << "C.example" << false;
+        QTest::newRow("edit far from the current record")
+            << all << "URL ASC"
+            << "UPDATE SubjectURLs SET Description = 'Далеко' WHERE URL = 'ä.example'"
+            << "a.example"
+            << "ä.example" << false;
         QTest::newRow("a change by another connection")
             << all << "URL ASC"
             << "UPDATE SubjectURLs SET URL = 'zz.example' WHERE URL = 'a.example'"
@@ -616,14 +621,13 @@ private Q_SLOTS:
         ds->SetSort(sort);
         const QString key = keyOf(current);
         ds->Locate("SubjectURLID", {key}, 0);
-        // The changed keys: the one edited, deleted or copied from, and any new one.
-        QStringList changed = {keyOf(touched)};
-        changed << "{0A000000-0000-0000-0000-000000000001}"
-                << "{0A000000-0000-0000-0000-000000000002}";
+        const QString touchedKey = keyOf(touched);
         (byOther ? cat->other() : cat->connection()).Execute(change);
         const QStringList before = rows(*ds);
-        const bool refreshed =
-            ds->RefreshRows("SubjectURLID", QVariantList(changed.begin(), changed.end()));
+        // A new record, when the change made one, becomes current.
+        const QString added = "{0A000000-0000-0000-0000-000000000001}";
+        const bool refreshed = ds->RefreshRows(
+            "SubjectURLID", {touchedKey}, {added, "{0A000000-0000-0000-0000-000000000002}"}, added);
         if (TestEngine() == TTestEngine::SQLite) {
             QCOMPARE(refreshed, !byOther);
         }
@@ -640,7 +644,9 @@ private Q_SLOTS:
         fresh.SetSort(sort);
         QCOMPARE(rows(*ds), rows(fresh));
         QCOMPARE(ds->RecordCount(), fresh.RecordCount());
-        if (refreshed && fresh.Locate("SubjectURLID", {key}, 0)) {
+        if (refreshed && fresh.Locate("SubjectURLID", {added}, 0)) {
+            QCOMPARE(ds->FieldByName("SubjectURLID").AsString(), added);
+        } else if (refreshed && fresh.Locate("SubjectURLID", {key}, 0)) {
             QCOMPARE(ds->FieldByName("SubjectURLID").AsString(), key);
         }
         // The rows read again sort with the others under another order too.
