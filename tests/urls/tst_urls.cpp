@@ -196,6 +196,74 @@ private Q_SLOTS:
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 0);
     }
 
+    // After each record command the view holds what reading the whole query again gives:
+    // the same rows in the same order, the same count, the same current record; also when
+    // another program wrote to the catalogue in between.
+    void recordCommandsShowWhatAFullReadShows_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("sort");
+        QTest::newRow("add") << "add"
+                             << "URL ASC";
+        QTest::newRow("edit of the sort key") << "edit"
+                                              << "URL DESC";
+        QTest::newRow("duplicate") << "duplicate"
+                                   << "Description ASC";
+        QTest::newRow("delete of the last row") << "delete"
+                                                << "URL ASC";
+        QTest::newRow("another program added a record") << "other"
+                                                        << "URL ASC";
+    }
+    void recordCommandsShowWhatAFullReadShows() {
+        QFETCH(QString, command);
+        QFETCH(QString, sort);
+        TScriptedDialogs dialogs;
+        cat->addUrl("c.example", "Третья", "Работа");
+        TURLViewForm v(*module);
+        v.show();
+        v.adsCommon->SetSort(sort);
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {keyA}, 0));
+        v.RunEditDialog = [&](const QVariant& key, QVariant& recordKey) {
+            TEditURLForm dialog(*module, &v);
+            dialog.Prepare(key);
+            Child<QLineEdit>(dialog, "URLDBEdit")
+                ->setText(key.isNull() ? "b2.example" : "zz.example");
+            dialog.OkButtonClick();
+            dialog.Finish();
+            recordKey = dialog.RecordKey;
+            return dialog.Saved;
+        };
+        const auto shown = [&v]() {
+            QStringList list;
+            TDataSet& d = *v.adsCommon;
+            for (int r = 0; r < d.RecordCount(); ++r) {
+                QStringList cells;
+                for (int f = 0; f < d.FieldCount(); ++f) {
+                    cells << d.DisplayTextAt(r, d.Fields(f));
+                }
+                list << cells.join('|');
+            }
+            return list << "current " + v.CurrentKey().toString() << v.windowTitle();
+        };
+        if (command == "add") {
+            v.actDataSetInsert->trigger();
+        } else if (command == "edit") {
+            v.actDataSetEdit->trigger();
+        } else if (command == "duplicate") {
+            v.actDuplicateRecord->trigger();
+        } else if (command == "delete") {
+            v.adsCommon->Last();
+            dialogs.answer(QMessageBox::Yes);
+            v.actDataSetDelete->trigger();
+        } else {
+            cat->addUrl("aa.example", "Чужая", QString());
+            v.actDataSetEdit->trigger();
+        }
+        const QStringList after = shown();
+        v.actDataSetRequery->trigger();
+        QCOMPARE(after, shown());
+        QCOMPARE(v.adsCommon->RecordCount(), value("SELECT count(*) FROM SubjectURLs").toInt());
+    }
+
     void insertAndEditGoThroughTheDialog() {
         TURLViewForm v(*module);
         v.show();
