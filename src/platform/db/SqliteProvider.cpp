@@ -14,6 +14,9 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <cstring>
+#include <memory>
+
 namespace {
 // Null, Boolean (0/1), integers, doubles, byte arrays as blobs, anything else as text;
 // dates as day numbers.
@@ -72,8 +75,32 @@ int nocaseCompare(void*, int na, const void* a, int nb, const void* b) {
                          static_cast<const char*>(b), static_cast<std::size_t>(nb));
 }
 
+// A LIKE pattern as the engine keeps it for a statement: folded, and, when it is the
+// quick filter's "%text%", that text folded as UTF-8 for a byte search.
+struct TLikePattern {
+    std::u32string folded;
+    std::string contains;
+};
+
 void deletePattern(void* p) {
-    delete static_cast<std::u32string*>(p);
+    delete static_cast<TLikePattern*>(p);
+}
+
+TLikePattern* makePattern(const char* s, std::size_t n, char32_t escape) {
+    auto* pattern = new TLikePattern;
+    FoldUtf8(s, n, pattern->folded);
+    const std::u32string& f = pattern->folded;
+    if (f.size() < 3 || f.front() != U'%' || f.back() != U'%') {
+        return pattern;
+    }
+    const std::u32string inner = f.substr(1, f.size() - 2);
+    for (const char32_t c : inner) {
+        if (c == U'%' || c == U'_' || (escape && c == escape)) {
+            return pattern;
+        }
+    }
+    AppendEncoded(inner, pattern->contains);
+    return pattern;
 }
 
 // like(pattern, text[, escape]): the engine calls LIKE this way round.
@@ -94,19 +121,34 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         escape = e[0];
     }
     // The pattern is folded once per statement and kept by the engine.
-    std::u32string local;
-    const std::u32string* pattern = static_cast<std::u32string*>(sqlite3_get_auxdata(ctx, 0));
+    auto* pattern = static_cast<TLikePattern*>(sqlite3_get_auxdata(ctx, 0));
+    std::unique_ptr<TLikePattern> local;
     if (!pattern) {
         const auto* ps = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-        FoldUtf8(ps, static_cast<std::size_t>(sqlite3_value_bytes(argv[0])), local);
-        pattern = &local;
-        sqlite3_set_auxdata(ctx, 0, new std::u32string(local), deletePattern);
+        local.reset(
+            makePattern(ps, static_cast<std::size_t>(sqlite3_value_bytes(argv[0])), escape));
+        pattern = local.get();
     }
-    thread_local std::u32string text;
-    text.clear();
     const auto* ts = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    FoldUtf8(ts, static_cast<std::size_t>(sqlite3_value_bytes(argv[1])), text);
-    sqlite3_result_int(ctx, LikeMatch(text, *pattern, escape) ? 1 : 0);
+    const auto tn = static_cast<std::size_t>(sqlite3_value_bytes(argv[1]));
+    bool matched;
+    if (!pattern->contains.empty()) {
+        thread_local std::string text;
+        text.clear();
+        AppendFolded(ts, tn, text);
+        matched = memmem(text.data(), text.size(), pattern->contains.data(),
+                         pattern->contains.size()) != nullptr;
+    } else {
+        thread_local std::u32string text;
+        text.clear();
+        FoldUtf8(ts, tn, text);
+        matched = LikeMatch(text, pattern->folded, escape);
+    }
+    if (local) {
+        // The engine owns it from here, and may drop it at once.
+        sqlite3_set_auxdata(ctx, 0, local.release(), deletePattern);
+    }
+    sqlite3_result_int(ctx, matched ? 1 : 0);
 }
 
 // A braced upper-case GUID, for tables whose key the program generates.

@@ -98,20 +98,58 @@ void FoldUtf8(const char* s, std::size_t n, std::u32string& out) {
     }
 }
 
-void AppendSortKey(const char* s, std::size_t n, std::string& out) {
+namespace {
+template <bool YoAsYe>
+void appendFolding(const char* s, std::size_t n, std::string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(s);
     const auto* end = p + n;
+    const char16_t* bmp = bmpFolding();
+    out.reserve(out.size() + n);
     while (p < end) {
         if (*p < 0x80) {
             out.push_back(static_cast<char>(foldAscii(*p++)));
             continue;
         }
+        // Two-byte characters (Cyrillic, Greek, accented Latin) folded in place; every
+        // other sequence, a broken one included, by the general decoder.
+        if ((p[0] & 0xE0) == 0xC0 && p + 1 < end && (p[1] & 0xC0) == 0x80) {
+            const char32_t cp = (char32_t(p[0] & 0x1F) << 6) | char32_t(p[1] & 0x3F);
+            if (cp >= 0x80) {
+                char32_t c = bmp[cp];
+                if (YoAsYe && c == U'\u0451') {
+                    c = U'\u0435';
+                }
+                if (c >= 0x80 && c < 0x800) {
+                    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+                    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+                } else {
+                    encode(c, out);
+                }
+                p += 2;
+                continue;
+            }
+        }
         char32_t c = fold(decode(p, end));
-        if (c == U'\u0451') {
+        if (YoAsYe && c == U'\u0451') {
             c = U'\u0435';
         }
         encode(c, out);
     }
+}
+}  // namespace
+
+void AppendFolded(const char* s, std::size_t n, std::string& out) {
+    appendFolding<false>(s, n, out);
+}
+
+void AppendEncoded(const std::u32string& folded, std::string& out) {
+    for (const char32_t c : folded) {
+        encode(c, out);
+    }
+}
+
+void AppendSortKey(const char* s, std::size_t n, std::string& out) {
+    appendFolding<true>(s, n, out);
 }
 
 int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb) {

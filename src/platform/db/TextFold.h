@@ -10,6 +10,11 @@
 
 // Appends the case-folded text as code points.
 void FoldUtf8(const char* s, std::size_t n, std::u32string& out);
+// Appends the case-folded text as UTF-8: a byte search in two such texts finds exactly
+// the folded characters (UTF-8 never matches in the middle of a character).
+void AppendFolded(const char* s, std::size_t n, std::string& out);
+// The same for code points already folded.
+void AppendEncoded(const std::u32string& folded, std::string& out);
 // Appends the sort key of a text: its folding as UTF-8, with "ё" sorting as "е" the way
 // Russian readers expect; memcmp of two keys gives the sort order.
 void AppendSortKey(const char* s, std::size_t n, std::string& out);

@@ -533,6 +533,51 @@ private Q_SLOTS:
         QCOMPARE(model.rowCount(), 0);
     }
 
+    // The engine's LIKE folds case everywhere, and gives the same answers by the quick
+    // "%text%" search over plain ASCII as by folding the value whole.
+    void likeFoldsCaseAsTheFiltersExpect_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("matched");
+        QTest::newRow("ascii, other case") << "https://News.Example/a"
+                                           << "%nEWs%" << 1;
+        QTest::newRow("ascii, absent") << "https://example.org"
+                                       << "%news%" << 0;
+        QTest::newRow("ascii, empty value") << ""
+                                            << "%news%" << 0;
+        QTest::newRow("ascii at both ends") << "newsnews"
+                                            << "%news%" << 1;
+        QTest::newRow("cyrillic value, ascii text") << "новости NEWS"
+                                                    << "%news%" << 1;
+        QTest::newRow("cyrillic text") << "Новости дня"
+                                       << "%НОВОСТИ%" << 1;
+        QTest::newRow("kelvin sign in the pattern") << "kelvin"
+                                                    << "%\u212Aelvin%" << 1;
+        QTest::newRow("kelvin sign in the value") << "\u212Aelvin"
+                                                  << "%kelvin%" << 1;
+        QTest::newRow("one-character wildcard") << "abc"
+                                                << "%a_c%" << 1;
+        QTest::newRow("percent alone") << "anything"
+                                       << "%%%" << 1;
+        QTest::newRow("not a contains pattern") << "news.example"
+                                                << "news%" << 1;
+        QTest::newRow("prefix missed") << "the news"
+                                       << "news%" << 0;
+    }
+    void likeFoldsCaseAsTheFiltersExpect() {
+        LINKARIUM_SQLITE_ONLY();
+        QFETCH(QString, text);
+        QFETCH(QString, pattern);
+        QFETCH(int, matched);
+        TDataSet d;
+        d.SetConnection(&cat->connection());
+        d.SetCommandText("SELECT (:T LIKE :P) AS M");
+        d.Parameters().ParamByName("T").SetValue(text);
+        d.Parameters().ParamByName("P").SetValue(pattern);
+        d.Open();
+        QCOMPARE(d.Fields(0).AsInteger(), qint64(matched));
+    }
+
     // Rows the program changed, read again: the rows, their order, the count and the
     // current record are those of a new opening; a change by another connection is not
     // vouched for, so the caller reads everything.
