@@ -27,6 +27,19 @@ T* Child(QWidget& parent, const char* name) {
     return c;
 }
 
+// Every record as the texts of all its fields joined by "|", in the dataset's order.
+inline QStringList RecordTexts(const TDataSet& ds) {
+    QStringList rows;
+    for (int r = 0; r < ds.RecordCount(); ++r) {
+        QStringList cells;
+        for (int f = 0; f < ds.FieldCount(); ++f) {
+            cells << ds.DisplayTextAt(r, ds.Fields(f));
+        }
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
 // The texts of one field in every record, in the dataset's order.
 inline QStringList ColumnTexts(const TDataSet& ds, const QString& field) {
     QStringList values;

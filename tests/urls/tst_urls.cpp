@@ -233,16 +233,8 @@ private Q_SLOTS:
             return dialog.Saved;
         };
         const auto shown = [&v]() {
-            QStringList list;
-            TDataSet& d = *v.adsCommon;
-            for (int r = 0; r < d.RecordCount(); ++r) {
-                QStringList cells;
-                for (int f = 0; f < d.FieldCount(); ++f) {
-                    cells << d.DisplayTextAt(r, d.Fields(f));
-                }
-                list << cells.join('|');
-            }
-            return list << "current " + v.CurrentKey().toString() << v.windowTitle();
+            return RecordTexts(*v.adsCommon)
+                   << "current " + v.CurrentKey().toString() << v.windowTitle();
         };
         if (command == "add") {
             v.actDataSetInsert->trigger();

@@ -651,24 +651,13 @@ private Q_SLOTS:
             return cat->otherValue("SELECT SubjectURLID FROM SubjectURLs WHERE URL = '" + url + "'")
                 .toString();
         };
-        const auto rows = [](TDataSet& d) {
-            QStringList list;
-            for (int r = 0; r < d.RecordCount(); ++r) {
-                QStringList cells;
-                for (int f = 0; f < d.FieldCount(); ++f) {
-                    cells << d.DisplayTextAt(r, d.Fields(f));
-                }
-                list << cells.join('|');
-            }
-            return list;
-        };
         openUrls(sql, TLockType::BatchOptimistic);
         ds->SetSort(sort);
         const QString key = keyOf(current);
         ds->Locate("SubjectURLID", {key}, 0);
         const QString touchedKey = keyOf(touched);
         (byOther ? cat->other() : cat->connection()).Execute(change);
-        const QStringList before = rows(*ds);
+        const QStringList before = RecordTexts(*ds);
         // A new record, when the change made one, becomes current.
         const QString added = "{0A000000-0000-0000-0000-000000000001}";
         const bool refreshed = ds->RefreshRows(
@@ -677,7 +666,7 @@ private Q_SLOTS:
             QCOMPARE(refreshed, !byOther);
         }
         if (!refreshed) {
-            QCOMPARE(rows(*ds), before);  // refused: nothing moved
+            QCOMPARE(RecordTexts(*ds), before);  // refused: nothing moved
             ds->Close();
             ds->Open();
             ds->SetSort(sort);
@@ -687,7 +676,7 @@ private Q_SLOTS:
         fresh.SetCommandText(sql);
         fresh.Open();
         fresh.SetSort(sort);
-        QCOMPARE(rows(*ds), rows(fresh));
+        QCOMPARE(RecordTexts(*ds), RecordTexts(fresh));
         QCOMPARE(ds->RecordCount(), fresh.RecordCount());
         if (refreshed && fresh.Locate("SubjectURLID", {added}, 0)) {
             QCOMPARE(ds->FieldByName("SubjectURLID").AsString(), added);
@@ -697,7 +686,7 @@ private Q_SLOTS:
         // The rows read again sort with the others under another order too.
         ds->SetSort("Visited DESC, Description ASC");
         fresh.SetSort("Visited DESC, Description ASC");
-        QCOMPARE(rows(*ds), rows(fresh));
+        QCOMPARE(RecordTexts(*ds), RecordTexts(fresh));
         // Cached changes cancelled rebuild the order from the store: what left stays out.
         if (!ds->IsEmpty()) {
             ds->First();
@@ -706,7 +695,7 @@ private Q_SLOTS:
             ds->Post();
             ds->CancelBatch();
         }
-        QCOMPARE(rows(*ds), rows(fresh));
+        QCOMPARE(RecordTexts(*ds), RecordTexts(fresh));
     }
 };
 
