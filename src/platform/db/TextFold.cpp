@@ -2,6 +2,8 @@
 
 #include <QChar>
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -70,24 +72,6 @@ inline char32_t fold(char32_t c) {
     return QChar::toCaseFolded(c);
 }
 
-void encode(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 }  // namespace
 
 void FoldUtf8(const char* s, std::size_t n, std::u32string& out) {
@@ -99,15 +83,62 @@ void FoldUtf8(const char* s, std::size_t n, std::u32string& out) {
 }
 
 namespace {
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// Eight ASCII bytes with their capitals made small: a byte from 'A' to 'Z' is the one
+// whose sum with 0x3F reaches 0x80 but whose sum with 0x25 does not; no byte carries
+// into the next, as every byte is below 0x80.
+inline std::uint64_t foldAsciiWord(std::uint64_t w) {
+    const std::uint64_t atLeastA = w + 0x3F3F3F3F3F3F3F3Full;
+    const std::uint64_t aboveZ = w + 0x2525252525252525ull;
+    return w | (((atLeastA ^ aboveZ) & kHighBits) >> 2);
+}
+
+inline char* put2(char* o, char32_t c) {
+    *o++ = static_cast<char>(0xC0 | (c >> 6));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    return o;
+}
+
+inline char* put(char* o, char32_t cp) {
+    if (cp < 0x80) {
+        *o++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        o = put2(o, cp);
+    } else if (cp < 0x10000) {
+        *o++ = static_cast<char>(0xE0 | (cp >> 12));
+        *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *o++ = static_cast<char>(0xF0 | (cp >> 18));
+        *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return o;
+}
+
+// Writes the folding of s to o and returns its end. o needs room for 3 * n bytes: a
+// broken byte becomes U+FFFD, three bytes, and no folding grows a character more.
 template <bool YoAsYe>
-void appendFolding(const char* s, std::size_t n, std::string& out) {
+char* foldInto(const char* s, std::size_t n, char* o) {
     const auto* p = reinterpret_cast<const unsigned char*>(s);
     const auto* end = p + n;
     const char16_t* bmp = bmpFolding();
-    out.reserve(out.size() + n);
     while (p < end) {
+        if (end - p >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, sizeof w);
+            if ((w & kHighBits) == 0) {
+                w = foldAsciiWord(w);
+                std::memcpy(o, &w, sizeof w);
+                o += 8;
+                p += 8;
+                continue;
+            }
+        }
         if (*p < 0x80) {
-            out.push_back(static_cast<char>(foldAscii(*p++)));
+            *o++ = static_cast<char>(foldAscii(*p++));
             continue;
         }
         // Two-byte characters (Cyrillic, Greek, accented Latin) folded in place; every
@@ -119,12 +150,7 @@ void appendFolding(const char* s, std::size_t n, std::string& out) {
                 if (YoAsYe && c == U'\u0451') {
                     c = U'\u0435';
                 }
-                if (c >= 0x80 && c < 0x800) {
-                    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-                } else {
-                    encode(c, out);
-                }
+                o = c >= 0x80 && c < 0x800 ? put2(o, c) : put(o, c);
                 p += 2;
                 continue;
             }
@@ -133,8 +159,17 @@ void appendFolding(const char* s, std::size_t n, std::string& out) {
         if (YoAsYe && c == U'\u0451') {
             c = U'\u0435';
         }
-        encode(c, out);
+        o = put(o, c);
     }
+    return o;
+}
+
+template <bool YoAsYe>
+void appendFolding(const char* s, std::size_t n, std::string& out) {
+    const std::size_t old = out.size();
+    out.resize(old + 3 * n);
+    char* end = foldInto<YoAsYe>(s, n, &out[old]);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 }  // namespace
 
@@ -143,8 +178,9 @@ void AppendFolded(const char* s, std::size_t n, std::string& out) {
 }
 
 void AppendEncoded(const std::u32string& folded, std::string& out) {
+    char buffer[4];
     for (const char32_t c : folded) {
-        encode(c, out);
+        out.append(buffer, static_cast<std::size_t>(put(buffer, c) - buffer));
     }
 }
 

@@ -267,6 +267,44 @@ private Q_SLOTS:
         QCOMPARE(m < 0 ? -1 : (m > 0 ? 1 : 0), sign);
     }
 
+    // The byte folding against the character rule, over runs that start, end and break
+    // inside the eight-byte blocks it folds at once.
+    void foldingFollowsTheCharacterRule_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("folded");
+        QByteArray ascii;
+        for (int c = 1; c < 128; ++c) {
+            ascii += static_cast<char>(c);
+        }
+        QTest::newRow("every ascii byte") << ascii << ascii.toLower();
+        QTest::newRow("letter edges")
+            << QByteArray("@AZ[`az{@AZ[`az{") << QByteArray("@az[`az{@az[`az{");
+        for (const char* text :
+             {"ABCDEFGНОВОСТИ", "ABCDEFGHНОВОСТИ", "НОВОСТИ ABCDEFGHIJKLMNOP",
+              "Ёлка HTTP://WWW.EXAMPLE.COM/ПУТЬ/Ϊ", "KELVIN \u212A LONG S \u017F x",
+              "\u023A\u023A\u023A\u023A\u023A\u023A\u023A\u023A", "\U00010400 Deseret"}) {
+            const QString s = QString::fromUtf8(text);
+            QString f;
+            for (const char32_t c : s.toUcs4()) {
+                f += QString::fromUcs4(&c, 1).toCaseFolded();
+            }
+            QTest::newRow(text) << s.toUtf8() << f.toUtf8();
+        }
+        QTest::newRow("broken bytes") << QByteArray(
+                                             "ABCDEFG\xff\xff"
+                                             "ABCDEFGH\xd0")
+                                      << QByteArray(
+                                             "abcdefg\xef\xbf\xbd\xef\xbf\xbd"
+                                             "abcdefgh\xef\xbf\xbd");
+    }
+    void foldingFollowsTheCharacterRule() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, folded);
+        std::string out = "kept:";
+        AppendFolded(text.constData(), static_cast<std::size_t>(text.size()), out);
+        QCOMPARE(QByteArray::fromStdString(out), QByteArray("kept:") + folded);
+    }
+
     void likeMatch_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("pattern");
