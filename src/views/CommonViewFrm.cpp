@@ -66,7 +66,11 @@ TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
         ToggleColumnSort(*CommonExDBGrid, column);
     };
 
+    // A million rows are painted from their first screen on; the count comes with the last.
+    adsCommon->SetFetchInSlices(true);
     adsCommon->AfterOpen = [this](TDataSet&) { UpdateCaption(); };
+    adsCommon->AfterFetch = [this](TDataSet&) { UpdateCaption(); };
+    adsCommon->OnFetchError = [](TDataSet&, const std::exception& e) { ShowException(e); };
     adsCommon->AfterClose = [this](TDataSet&) { setWindowTitle(ViewTitle()); };
     adsCommon->BeforeDelete = [this](TDataSet&) { adsCommonBeforeDelete(); };
     FormPlacement->OnSavePlacement = [this]() { FormPlacementSavePlacement(); };
@@ -399,9 +403,14 @@ void TCommonViewForm::UpdateCaption() {
         setWindowTitle(ViewTitle());
         return;
     }
-    const int n = adsCommon->RecordCount();
-    QString caption = ViewTitle() + kTitleSeparator + QString::number(n) + QLatin1Char(' ') +
-                      PluralForm(n, tr("запись,записи,записей"));
+    QString caption = ViewTitle() + kTitleSeparator;
+    if (adsCommon->Fetching()) {
+        caption += tr("загрузка...");
+    } else {
+        const int n = adsCommon->RecordCount();
+        caption +=
+            QString::number(n) + QLatin1Char(' ') + PluralForm(n, tr("запись,записи,записей"));
+    }
     if (FilterApplied()) {
         caption += QLatin1Char(' ') + tr("(отфильтровано)");
     }

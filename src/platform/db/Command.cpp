@@ -16,5 +16,5 @@ qint64 TCommand::Execute() {
             QCoreApplication::translate("TCommand", "Команда не связана с соединением"));
     }
     const TTranslatedSql& t = m_translation.For(m_connection, m_commandText);
-    return m_connection->Provider().execute(t.sql, m_parameters.ValuesFor(t.parameters));
+    return m_connection->Writer().execute(t.sql, m_parameters.ValuesFor(t.parameters));
 }

@@ -85,6 +85,14 @@ TDbProvider& TConnection::Provider() const {
     return *m_provider;
 }
 
+TDbProvider& TConnection::Writer() {
+    const QList<TDataSet*> dataSets = m_dataSets;
+    for (TDataSet* d : dataSets) {
+        d->FetchRest();
+    }
+    return Provider();
+}
+
 TTranslatedSql TConnection::Translate(const QString& jetSql) const {
     TDbProvider& provider = Provider();
     return TranslateJetSql(jetSql, provider.dialect(), provider.sqlNames());
@@ -114,7 +122,7 @@ const TTranslatedSql& TTranslationCache::For(const TConnection* connection, cons
 }
 
 int TConnection::BeginTrans() {
-    TDbProvider& p = Provider();
+    TDbProvider& p = Writer();
     if (m_level == 0) {
         p.execute(p.beginSql(), {});
     } else {
@@ -167,7 +175,7 @@ qint64 TConnection::Execute(const QString& jetSql, const QVariantMap& params) {
             throw EDatabaseError(tr("Параметр %1 не задан.").arg(name));
         }
     }
-    return Provider().execute(t.sql, values);
+    return Writer().execute(t.sql, values);
 }
 
 void TConnection::RegisterDataSet(TDataSet* dataSet) {

@@ -42,6 +42,9 @@ public:
     qint64 Execute(const QString& jetSql, const QVariantMap& params = {});
 
     TDbProvider& Provider() const;
+    // The engine for a statement that writes: datasets still reading a result read it to
+    // the end first, so that no reading overlaps a change and each answer stays whole.
+    TDbProvider& Writer();
     TSqlDialect Dialect() const { return Provider().dialect(); }
     TTranslatedSql Translate(const QString& jetSql) const;
     // Counts the openings, so a translation made for an earlier engine is not reused.

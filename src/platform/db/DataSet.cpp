@@ -74,43 +74,13 @@ void TDataSet::fire(const TEvent& event) {
 
 // ---------------------------------------------------------------- opening
 
-void TDataSet::Open() {
-    if (Active()) {
-        return;
-    }
-    if (!m_connection) {
-        throw EDatabaseError(tr("Набор данных не связан с соединением"));
-    }
-    const TTranslatedSql& sql = m_translation.For(m_connection, m_commandText);
-    const QVariantList values = m_parameters.ValuesFor(sql.parameters);
-    // Taken before the read: a change committed during it shows as a newer stamp.
-    m_changeStamp = m_connection->Provider().changeStamp();
-    std::unique_ptr<TDbCursor> cursor = m_connection->Provider().query(sql.sql, values);
-    cursor->fetchAll(m_store);
-    m_columns = cursor->columns();
-    try {
-        bindFields(m_columns);
-    } catch (...) {
-        m_store.reset(0);
-        m_columns.clear();
-        throw;
-    }
-    findUpdateTarget(m_columns);
-    m_changes.clear();
-    m_dead.clear();
-    m_state = TDataSetState::Browse;
-    rebuildOrder();
-    resetCursor();
-    notifyChanged();
-    fire(AfterOpen);
-}
-
 bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
                            const QVariantList& created, const QVariant& go) {
     // Beyond a few keys one reading of the whole query is as quick.
     constexpr int kMaxKeys = 64;
     const TField* key = FindField(keyField);
     const QVariantList keys = changed + created;
+    FetchRest();
     if (m_state != TDataSetState::Browse || !m_changes.empty() || !key ||
         key->FieldKind != TFieldKind::Data || key->m_column < 0 || keys.size() > kMaxKeys ||
         !m_changeStamp || m_connection->Provider().changeStamp() != m_changeStamp) {
@@ -165,7 +135,7 @@ bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
             missing.erase(it);
         }
     };
-    for (int p = std::max(m_pos - 1, 0); p <= m_pos + 1 && p < RecordCount(); ++p) {
+    for (int p = std::max(m_pos - 1, 0); p <= m_pos + 1 && p < LoadedCount(); ++p) {
         take(m_order[static_cast<std::size_t>(p)]);
     }
     for (std::size_t r = 0; r < m_store.size() && !missing.empty(); ++r) {
@@ -214,7 +184,7 @@ bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
         m_dead.insert(gone.second);
     }
     const int at = goRead ? positionOf(goRow) : (hadRow ? positionOf(current) : -1);
-    m_pos = at >= 0 ? at : std::min(std::max(m_pos, 0), RecordCount() - 1);
+    m_pos = at >= 0 ? at : std::min(std::max(m_pos, 0), LoadedCount() - 1);
     m_bof = m_pos <= 0;
     m_eof = m_order.empty();
     notifyChanged();
@@ -299,6 +269,10 @@ void TDataSet::Close() {
         return;
     }
     m_state = TDataSetState::Inactive;
+    m_cursor.reset();
+    if (m_fetchTimer) {
+        m_fetchTimer->stop();
+    }
     m_store.reset(0);
     m_order.clear();
     m_order.shrink_to_fit();
@@ -360,12 +334,16 @@ void TDataSet::First() {
 
 void TDataSet::Last() {
     checkBrowse();
-    moveTo(m_order.empty() ? -1 : RecordCount() - 1, m_order.empty(), true);
+    FetchRest();
+    moveTo(m_order.empty() ? -1 : LoadedCount() - 1, m_order.empty(), true);
 }
 
 void TDataSet::Next() {
     checkBrowse();
-    if (m_pos + 1 < RecordCount()) {
+    if (m_pos + 1 >= LoadedCount()) {
+        FetchRest();
+    }
+    if (m_pos + 1 < LoadedCount()) {
         moveTo(m_pos + 1, false, false);
     } else {
         m_eof = true;
@@ -386,7 +364,10 @@ int TDataSet::MoveBy(int distance) {
     if (m_order.empty()) {
         return 0;
     }
-    const int target = std::clamp(m_pos + distance, 0, RecordCount() - 1);
+    if (m_pos + distance >= LoadedCount()) {
+        FetchRest();
+    }
+    const int target = std::clamp(m_pos + distance, 0, LoadedCount() - 1);
     const int moved = target - m_pos;
     moveTo(target, distance < 0 && moved != distance, distance > 0 && moved != distance);
     return moved;
@@ -394,7 +375,10 @@ int TDataSet::MoveBy(int distance) {
 
 void TDataSet::SetRecNo(int recNo) {
     checkBrowse();
-    if (recNo < 1 || recNo > RecordCount()) {
+    if (recNo > LoadedCount()) {
+        FetchRest();
+    }
+    if (recNo < 1 || recNo > LoadedCount()) {
         return;
     }
     moveTo(recNo - 1, false, false);
@@ -467,7 +451,7 @@ QVariant TDataSet::cellValue(const TCellView& cell, const TField& field) const {
 }
 
 TCellView TDataSet::CellAt(int position, const TField& field) const {
-    if (!Active() || field.m_column < 0 || position < 0 || position >= RecordCount()) {
+    if (!Active() || field.m_column < 0 || position < 0 || position >= LoadedCount()) {
         return TCellView();
     }
     return m_store.cell(m_order[static_cast<std::size_t>(position)], field.m_column);

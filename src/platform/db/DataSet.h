@@ -7,6 +7,7 @@
 #include "platform/db/RowStore.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -36,9 +37,12 @@ public:
     virtual void RecordChanged(int position) = 0;
     // The current record moved.
     virtual void Scrolled(int position) = 0;
+    // More rows of the result arrived after the last one held; nothing else changed.
+    virtual void RowsAppended() { DataSetChanged(); }
 };
 
-// The static-cursor dataset every view and dialog uses: a query read whole into memory,
+// The static-cursor dataset every view and dialog uses: a query read whole into memory
+// (optionally in slices between the events of the program, first rows first),
 // with declared fields, navigation, a client-side sort, Locate, bookmarks, the states
 // browse/edit/insert with before/after events, named parameters and optionally cached
 // (batch-optimistic) updates written in one transaction. The cursor and the fields are in
@@ -70,6 +74,14 @@ public:
     TField& FieldByName(const QString& name) const;
 
     // -- opening
+    // Opening reads the first rows and the rest in slices from the event loop, so that a
+    // grid paints at once; whatever needs every row (RecordCount, a sort, moving past the
+    // rows held, a change, a search that finds nothing in them) reads the rest first.
+    // Only for an opening without a sort; otherwise, and by default, Open reads all.
+    void SetFetchInSlices(bool on) { m_fetchInSlices = on; }
+    // Rows of the result are still to come.
+    bool Fetching() const { return m_cursor != nullptr; }
+    void FetchRest();
     void Open();
     void Close();
     bool Active() const { return m_state != TDataSetState::Inactive; }
@@ -97,8 +109,11 @@ public:
     int MoveBy(int distance);
     bool Bof() const { return m_bof; }
     bool Eof() const { return m_eof; }
-    bool IsEmpty() const { return RecordCount() == 0; }
-    int RecordCount() const { return static_cast<int>(m_order.size()); }
+    bool IsEmpty() const { return m_order.empty(); }
+    // Every record of the result, read to the end first.
+    int RecordCount() const;
+    // The records held so far, for a grid that shows them as they come.
+    int LoadedCount() const { return static_cast<int>(m_order.size()); }
     int RecNo() const { return m_pos + 1; }  // 0 when empty
     void SetRecNo(int recNo);
 
@@ -152,9 +167,12 @@ public:
     QVariant ValueAt(int position, const TField& field) const;
 
     // -- events; an exception thrown by a Before event cancels the operation
-    TEvent AfterOpen, AfterClose, AfterScroll;
+    // AfterFetch follows AfterOpen once every row is in (at once for a result read whole).
+    TEvent AfterOpen, AfterFetch, AfterClose, AfterScroll;
     TEvent BeforeInsert, BeforeEdit, BeforePost, BeforeDelete;
     TEvent OnCalcFields;
+    // A slice read from the event loop failed: the rows held stay, the rest is not read.
+    std::function<void(TDataSet&, const std::exception&)> OnFetchError;
 
     // Open on a result whose rows can be written back.
     bool CanModify() const { return Active() && !m_updateTable.isEmpty(); }
@@ -175,6 +193,8 @@ private:
         bool text;
     };
 
+    void fetchSlice();
+    void endFetch();
     void checkActive() const;
     void checkBrowse();
     void bindFields(const QVector<TColumnInfo>& columns);
@@ -220,6 +240,10 @@ private:
     QString m_sort;
     // The catalogue's change stamp when the rows were read; none when it cannot be known.
     std::optional<qint64> m_changeStamp;
+
+    bool m_fetchInSlices = false;
+    std::unique_ptr<TDbCursor> m_cursor;  // while rows are still to come
+    QTimer* m_fetchTimer = nullptr;
 
     QString m_updateTable;
     QVector<int> m_keyColumns;

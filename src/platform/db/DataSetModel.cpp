@@ -3,7 +3,7 @@
 TDataSetModel::TDataSetModel(TDataSet* dataSet, QObject* parent)
     : QAbstractTableModel(parent), m_dataSet(dataSet) {
     m_dataSet->AddObserver(this);
-    m_rows = m_dataSet->Active() ? m_dataSet->RecordCount() : 0;
+    m_rows = m_dataSet->Active() ? m_dataSet->LoadedCount() : 0;
     m_columns = m_dataSet->FieldCount();
     connect(m_dataSet, &QObject::destroyed, this, [this]() { m_dataSet = nullptr; });
 }
@@ -26,7 +26,7 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const {
     // The dataset may have changed while its notifications were switched off: never read
     // past what it holds now.
     if (!m_dataSet || !index.isValid() || index.row() >= m_rows || index.column() >= m_columns ||
-        index.column() >= m_dataSet->FieldCount() || index.row() >= m_dataSet->RecordCount()) {
+        index.column() >= m_dataSet->FieldCount() || index.row() >= m_dataSet->LoadedCount()) {
         return QVariant();
     }
     const TField& field = m_dataSet->Fields(index.column());
@@ -77,7 +77,7 @@ QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int
 // its column order, widths and hidden columns across re-queries.
 void TDataSetModel::DataSetChanged() {
     const int columns = m_dataSet ? m_dataSet->FieldCount() : 0;
-    const int rows = m_dataSet && m_dataSet->Active() ? m_dataSet->RecordCount() : 0;
+    const int rows = m_dataSet && m_dataSet->Active() ? m_dataSet->LoadedCount() : 0;
     if (columns < m_columns) {
         beginRemoveColumns(QModelIndex(), columns, m_columns - 1);
         m_columns = columns;
@@ -103,6 +103,15 @@ void TDataSetModel::DataSetChanged() {
         Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
     }
     Q_EMIT structureChanged();
+}
+
+void TDataSetModel::RowsAppended() {
+    const int rows = m_dataSet && m_dataSet->Active() ? m_dataSet->LoadedCount() : 0;
+    if (rows > m_rows) {
+        beginInsertRows(QModelIndex(), m_rows, rows - 1);
+        m_rows = rows;
+        endInsertRows();
+    }
 }
 
 void TDataSetModel::RecordChanged(int position) {

@@ -31,6 +31,7 @@ public:
     void DataSetChanged() override;
     void RecordChanged(int position) override;
     void Scrolled(int position) override;
+    void RowsAppended() override;
 
 Q_SIGNALS:
     // The dataset's current record is now at this row (-1 when there is none).

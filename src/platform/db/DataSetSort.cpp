@@ -45,6 +45,7 @@ void TDataSet::SetSort(const QString& sort) {
         return;
     }
     checkBrowse();
+    FetchRest();
     parseSort(sort);  // an unknown field leaves the old order in place
     m_sort = sort;
     const bool hasRow = m_pos >= 0;
@@ -388,31 +389,43 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
         }
         return true;
     };
-    const int count = RecordCount();
-    if (byRow) {
-        // Test the rows in storage order, which walks memory once, then take the first hit
-        // in the current order. A search that finds nothing never leaves the first pass.
-        std::vector<bool> hit(m_store.size(), false);
-        bool any = false;
-        for (std::size_t r = 0; r < m_store.size(); ++r) {
-            if (matches(-1, static_cast<TRowStore::RowId>(r))) {
-                hit[r] = true;
-                any = true;
+    // While the rest is read, the rows held are the result's first in its order (there is
+    // no sort then): a hit among them is the answer a full search gives.
+    const auto search = [&]() {
+        const int count = LoadedCount();
+        if (byRow) {
+            // Test the rows in storage order, which walks memory once, then take the first hit
+            // in the current order. A search that finds nothing never leaves the first pass.
+            std::vector<bool> hit(m_store.size(), false);
+            bool any = false;
+            for (std::size_t r = 0; r < m_store.size(); ++r) {
+                if (matches(-1, static_cast<TRowStore::RowId>(r))) {
+                    hit[r] = true;
+                    any = true;
+                }
             }
+            for (int pos = 0; any && pos < count; ++pos) {
+                if (hit[m_order[static_cast<std::size_t>(pos)]]) {
+                    moveTo(pos, false, false);
+                    return true;
+                }
+            }
+            return false;
         }
-        for (int pos = 0; any && pos < count; ++pos) {
-            if (hit[m_order[static_cast<std::size_t>(pos)]]) {
+        for (int pos = 0; pos < count; ++pos) {
+            if (matches(pos, m_order[static_cast<std::size_t>(pos)])) {
                 moveTo(pos, false, false);
                 return true;
             }
         }
         return false;
+    };
+    if (search()) {
+        return true;
     }
-    for (int pos = 0; pos < count; ++pos) {
-        if (matches(pos, m_order[static_cast<std::size_t>(pos)])) {
-            moveTo(pos, false, false);
-            return true;
-        }
+    if (!Fetching()) {
+        return false;
     }
-    return false;
+    FetchRest();
+    return search();
 }

@@ -13,6 +13,8 @@ void TDataSet::Edit() {
     if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert) {
         return;
     }
+    // A change lands among all the rows, and its writing needs the connection.
+    FetchRest();
     if (m_order.empty()) {
         throw EDatabaseError(tr("Нет записи для редактирования"));
     }
@@ -36,6 +38,7 @@ void TDataSet::Edit() {
 
 void TDataSet::Insert() {
     checkBrowse();
+    FetchRest();
     fire(BeforeInsert);
     m_buffer.clear();
     for (int c = 0; c < m_columns.size(); ++c) {
@@ -50,7 +53,7 @@ void TDataSet::Insert() {
 void TDataSet::Append() {
     checkBrowse();
     if (!m_order.empty()) {
-        moveTo(RecordCount() - 1, false, true);
+        moveTo(LoadedCount() - 1, false, true);
     }
     Insert();
 }
@@ -127,7 +130,7 @@ void TDataSet::Post() {
             }
             m_store.replace(row, m_store.store(buildRecord()));
         }
-        const int at = m_pos < 0 ? 0 : (m_eof ? RecordCount() : m_pos);
+        const int at = m_pos < 0 ? 0 : (m_eof ? LoadedCount() : m_pos);
         m_order.insert(m_order.begin() + at, row);
         m_state = TDataSetState::Browse;
         m_pos = at;
@@ -159,6 +162,7 @@ void TDataSet::Delete() {
     if (m_state == TDataSetState::Edit) {
         Cancel();
     }
+    FetchRest();
     if (m_order.empty()) {
         throw EDatabaseError(tr("Нет записи для удаления"));
     }
@@ -179,8 +183,8 @@ void TDataSet::Delete() {
         m_dead.insert(row);
     }
     m_order.erase(m_order.begin() + m_pos);
-    if (m_pos >= RecordCount()) {
-        m_pos = RecordCount() - 1;
+    if (m_pos >= LoadedCount()) {
+        m_pos = LoadedCount() - 1;
     }
     m_bof = m_pos <= 0;
     m_eof = m_order.empty();
@@ -194,7 +198,7 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
     if (m_updateTable.isEmpty() || m_updatableColumns.isEmpty()) {
         throw EDatabaseError(tr("Набор данных нельзя изменить: неизвестна таблица"));
     }
-    TDbProvider& provider = m_connection->Provider();
+    TDbProvider& provider = m_connection->Writer();
     const QString table = JetQuotedString(m_updateTable);
     // The next placeholder: parameters are numbered in the order they are added.
     const auto mark = [&provider](const QVariantList& params) {

@@ -35,6 +35,14 @@ public:
     const QVector<TColumnInfo>& columns() const { return m_columns; }
     // Resets the store to the result's columns and appends every row.
     virtual void fetchAll(TRowStore& store) = 0;
+    // Appends up to rows more rows, the first call resetting the store as fetchAll does;
+    // true once the result is exhausted, and only then are the columns complete. An
+    // engine that cannot read a result in parts reads it whole at the first call.
+    virtual bool fetchSome(TRowStore& store, std::size_t rows) {
+        (void)rows;
+        fetchAll(store);
+        return true;
+    }
 
 protected:
     QVector<TColumnInfo> m_columns;

@@ -186,12 +186,24 @@ public:
     }
 
     void fetchAll(TRowStore& store) override {
+        while (!fetchSome(store, static_cast<std::size_t>(-1))) {
+        }
+    }
+
+    bool fetchSome(TRowStore& store, std::size_t rows) override {
         sqlite3_stmt* st = m_statement.get();
         const int n = m_columns.size();
-        store.reset(n);
-        TRowBuilder row;
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (!m_started) {
+            store.reset(n);
+            m_started = true;
+        }
+        if (m_done) {
+            return true;
+        }
+        TRowBuilder& row = m_row;
+        int rc = SQLITE_ROW;
+        for (std::size_t taken = 0; taken < rows && (rc = sqlite3_step(st)) == SQLITE_ROW;
+             ++taken) {
             row.begin(n);
             for (int i = 0; i < n; ++i) {
                 switch (sqlite3_column_type(st, i)) {
@@ -218,10 +230,17 @@ public:
             }
             store.append(row.record());
         }
+        if (rc == SQLITE_ROW) {
+            return false;
+        }
         if (rc != SQLITE_DONE) {
             throw EDatabaseError(engineError(m_db));
         }
+        m_done = true;
         inferUnknownTypes(store);
+        // The read ends here: the statement lets go of its snapshot of the file.
+        sqlite3_reset(st);
+        return true;
     }
 
 private:
@@ -253,6 +272,9 @@ private:
 
     sqlite3* m_db;
     TSqliteStatement m_statement;
+    TRowBuilder m_row;
+    bool m_started = false;
+    bool m_done = false;
 };
 
 }  // namespace
