@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -50,6 +51,33 @@ void report(const char* name, double value, const char* unit, const QString& tar
                 met ? "" : "  MISSED");
     std::fflush(stdout);
     ++(met ? passed : missed);
+}
+
+// A figure measured against a reference run in the same moment, which is what counts on a
+// noisy machine: met when value / reference is at most limit.
+void reportRatio(const char* name, double value, double reference, const char* what, double limit) {
+    const double ratio = reference > 0 ? value / reference : 0.0;
+    std::printf("%s %.3f s\t(%s %.3f s, ratio %.2f x, target: <= %.2f x)%s\n", name, value, what,
+                reference, ratio, limit, reference > 0 && ratio <= limit ? "" : "  MISSED");
+    std::fflush(stdout);
+    ++(reference > 0 && ratio <= limit ? passed : missed);
+}
+
+// GNU sort ordering a file case-insensitively (with these key options) to /dev/null.
+double gnuSortSeconds(const QString& file, const QStringList& keys) {
+    QProcess sort;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    sort.setProcessEnvironment(env);
+    sort.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    sort.start(QStringLiteral("sort"),
+               QStringList{QStringLiteral("-f")} + keys + QStringList{file});
+    if (!sort.waitForFinished(600000) || sort.exitCode() != 0) {
+        return 0;
+    }
+    return t.nsecsElapsed() / 1e9;
 }
 
 // Resident memory now, in bytes.
@@ -294,9 +322,7 @@ void benchReport(TBenchView& view, const QString& file100k) {
                      QStringLiteral("SELECT URL, Category, Description FROM SubjectURLs")});
         shell.waitForFinished(600000);
     });
-    report("report_page_100k", text, "s",
-           QStringLiteral("<= 2x sqlite3 -html (%1 s)").arg(html, 0, 'f', 3), text <= 2 * html);
-    std::printf("report_page_100k_ratio %.2f x\n", html > 0 ? text / html : 0.0);
+    reportRatio("report_page_100k", text, html, "sqlite3 -html", 1.2);
     view.RunReportDialog = [](TPrepareSubjectReportForm& d) {
         d.ToggleNode(d.Root());
         return d.Confirm();
@@ -311,11 +337,11 @@ void benchReport(TBenchView& view, const QString& file100k) {
 }
 
 // The entry sequence of the program, from the main window to the URL view's first painted
-// grid, on the 100k catalogue named in the settings.
-void benchStartup(const QString& file100k) {
+// grid, on a catalogue named in the settings.
+void benchStartup(const char* name, const QString& file) {
     QTemporaryDir settings;
     TRegistryStore::instance().setFileName(settings.filePath(QStringLiteral("settings.db")));
-    WriteRegString(RegRootKey, RegConnectionValue, QStringLiteral("Data Source=") + file100k);
+    WriteRegString(RegRootKey, RegConnectionValue, QStringLiteral("Data Source=") + file);
     QElapsedTimer t;
     t.start();
     {
@@ -329,12 +355,41 @@ void benchStartup(const QString& file100k) {
         view.CommonExDBGrid->viewport()->repaint();
         QCoreApplication::processEvents();
         const double startup = t.nsecsElapsed() / 1e9;
-        std::printf("startup_first_paint_100k %.3f s\t(no target set)\n", startup);
+        report(name, startup * 1000, "ms", QStringLiteral("< 150 ms"), startup < 0.15);
         mainForm.SetURLView(nullptr);
     }
 }
 
-void benchViews(const QString& file, const QString& file100k) {
+// Events processed until the view's rows are all read.
+void waitLoaded(TBenchView& view) {
+    while (view.adsCommon->Fetching()) {
+        QCoreApplication::processEvents();
+    }
+}
+
+// Frames of a user dragging the scroll bar over the million rows: each frame moves to
+// another place and paints the rows there.
+void benchScroll(TBenchView& view) {
+    QScrollBar* bar = view.CommonExDBGrid->verticalScrollBar();
+    double worst = 0;
+    double total = 0;
+    constexpr int kFrames = 200;
+    for (int i = 1; i <= kFrames; ++i) {
+        QElapsedTimer t;
+        t.start();
+        bar->setValue(static_cast<int>(static_cast<qint64>(bar->maximum()) * i / kFrames));
+        view.CommonExDBGrid->viewport()->repaint();
+        QCoreApplication::processEvents();
+        const double ms = t.nsecsElapsed() / 1e6;
+        worst = std::max(worst, ms);
+        total += ms;
+    }
+    report("scroll_frame_worst_1m", worst, "ms",
+           QStringLiteral("< 16 ms a frame, mean %1 ms").arg(total / kFrames, 0, 'f', 2),
+           worst < 16);
+}
+
+void benchViews(const QString& file, const QString& file100k, double openWhole) {
     QTemporaryDir settings;
     TRegistryStore::instance().setFileName(settings.filePath(QStringLiteral("settings.db")));
     WriteRegString(RegRootKey, RegConnectionValue, QStringLiteral("Data Source=") + file);
@@ -344,7 +399,12 @@ void benchViews(const QString& file, const QString& file100k) {
         TBenchView view(module);
         view.resize(1000, 700);
         const double open = painted(view, [&view]() { view.show(); });
-        std::printf("view_open_1m %.3f s\t(first painted grid)\n", open);
+        report("view_open_1m", open * 1000, "ms",
+               QStringLiteral("< 150 ms to the first painted grid"), open < 0.15);
+        const double loaded = seconds([&view]() { waitLoaded(view); });
+        std::printf("view_loaded_1m %.3f s\t(the rest read behind the painted grid)\n",
+                    open + loaded);
+        benchScroll(view);
         const int url = view.adsCommon->FieldByName(QStringLiteral("URL")).Index();
         const double click = painted(view, [&]() { view.CommonExDBGrid->OnTitleClick(url); });
         report("view_title_click_sort_1m", click, "s", QStringLiteral("< 1.5 s"), click < 1.5);
@@ -354,7 +414,10 @@ void benchViews(const QString& file, const QString& file100k) {
         std::printf("view_quick_filter_1m %.3f s\t(%d rows)\n", filter,
                     view.adsCommon->RecordCount());
         const double remove = painted(view, [&view]() { view.actRemoveFilter->trigger(); });
-        std::printf("view_remove_filter_1m %.3f s\n", remove);
+        reportRatio("view_remove_filter_1m", remove, openWhole, "the query's opening", 1.2);
+        const double removeLoaded = seconds([&view]() { waitLoaded(view); });
+        std::printf("view_remove_filter_loaded_1m %.3f s\t(every record in)\n",
+                    remove + removeLoaded);
         view.CommonExDBGrid->SetSelectedIndex(url);
         const double find =
             seconds([&view]() { view.ViewFindDBGridCell->setText(QStringLiteral("нет-такого")); });
@@ -392,6 +455,8 @@ void benchViews(const QString& file, const QString& file100k) {
     module.ADOConnection.Open();
     TBenchView view(module);
     view.show();
+    // Typed into a view whose records are all in, as its caption then says.
+    waitLoaded(view);
     view.CommonExDBGrid->SetSelectedIndex(
         view.adsCommon->FieldByName(QStringLiteral("URL")).Index());
     double worst = 0;
@@ -551,20 +616,39 @@ int main(int argc, char** argv) {
         ds.SetCommandText(query);
         const double open = seconds([&]() { ds.Open(); });
         const qint64 resident = residentBytes() - before;
-        report("open_1m", open, "s",
-               QStringLiteral("<= 2x sqlite3 shell (%1 s)").arg(shell, 0, 'f', 3),
-               shell <= 0 || open <= 2 * shell);
-        std::printf("open_1m_ratio %.2f x\n", shell > 0 ? open / shell : 0.0);
-        report("memory_1m", resident / 1048576.0, "MiB",
-               QStringLiteral("<= 3x raw text (%1 MiB)").arg(raw / 1048576.0, 0, 'f', 1),
-               resident <= 3 * raw);
-        std::printf("memory_1m_ratio %.2f x\n", raw > 0 ? double(resident) / raw : 0.0);
+        reportRatio("open_1m", open, shell, "sqlite3 shell", 1.2);
+        const double ratio = raw > 0 ? double(resident) / raw : 0.0;
+        report("memory_1m", ratio, "x",
+               QStringLiteral("<= 1.3x raw text (%1 MiB held for %2 MiB)")
+                   .arg(resident / 1048576.0, 0, 'f', 1)
+                   .arg(raw / 1048576.0, 0, 'f', 1),
+               raw > 0 && ratio <= 1.3);
 
+        // GNU sort of the same columns written out as text, the reference for the sorts.
+        const QString urls = dir + QStringLiteral("/bench-1m-url.txt");
+        const QString pairs = dir + QStringLiteral("/bench-1m-category-description.txt");
+        if (!QFile::exists(urls) || !QFile::exists(pairs)) {
+            QFile u(urls);
+            QFile c(pairs);
+            u.open(QIODevice::WriteOnly);
+            c.open(QIODevice::WriteOnly);
+            const TField& url = ds.FieldByName(QStringLiteral("URL"));
+            const TField& category = ds.FieldByName(QStringLiteral("Category"));
+            const TField& description = ds.FieldByName(QStringLiteral("Description"));
+            for (int r = 0; r < ds.RecordCount(); ++r) {
+                u.write(ds.DisplayTextAt(r, url).toUtf8() + '\n');
+                c.write(ds.DisplayTextAt(r, category).toUtf8() + '\t' +
+                        ds.DisplayTextAt(r, description).toUtf8() + '\n');
+            }
+        }
+        const double gnuUrl = gnuSortSeconds(urls, {});
+        const double gnuPairs = gnuSortSeconds(
+            pairs, {QStringLiteral("-t\t"), QStringLiteral("-k1,1"), QStringLiteral("-k2,2")});
         const double sortUrl = seconds([&]() { ds.SetSort(QStringLiteral("URL ASC")); });
-        report("sort_url_1m", sortUrl, "s", QStringLiteral("< 1.5 s"), sortUrl < 1.5);
+        reportRatio("sort_url_1m", sortUrl, gnuUrl, "GNU sort", 0.8);
         const double sortTwo =
             seconds([&]() { ds.SetSort(QStringLiteral("Category ASC,Description ASC")); });
-        std::printf("sort_category_description_1m %.3f s\t(no target set)\n", sortTwo);
+        reportRatio("sort_category_description_1m", sortTwo, gnuPairs, "GNU sort", 0.4);
         bool found = true;
         const double locate = seconds([&]() {
             found = ds.Locate(QStringLiteral("URL"), {QStringLiteral("нет-такого-адреса")},
@@ -581,13 +665,12 @@ int main(int argc, char** argv) {
         quick.SetConnection(&connection);
         quick.SetCommandText(filtered);
         const double filter = seconds([&]() { quick.Open(); });
-        std::printf("quick_filter_1m %.3f s\t(sqlite3 shell %.3f s, ratio %.2f x, %d rows)\n",
-                    filter, shellFilter, shellFilter > 0 ? filter / shellFilter : 0.0,
-                    quick.RecordCount());
-        benchViews(file, file100k);
+        reportRatio("quick_filter_1m", filter, shellFilter, "sqlite3 shell", 1.2);
+        benchViews(file, file100k, open);
         benchImport(dir, file100k);
         benchHostileImports();
-        benchStartup(file100k);
+        benchStartup("startup_first_paint_100k", file100k);
+        benchStartup("startup_first_paint_1m", file);
         // Last: the server's own work after the load must not weigh on the figures above.
         benchServer(ds);
     } catch (const std::exception& e) {

@@ -362,9 +362,10 @@ void TCommonViewForm::OpenDataSet() {
                                                                : BaseSQL);
     BindFilterParameters(adsCommon->Parameters());
     THourglass hourglass;
+    // Sorted as it opens; without a sort the first rows are painted before the rest is read.
+    adsCommon->SetSort(sort);
     try {
         adsCommon->Open();
-        adsCommon->SetSort(sort);
     } catch (...) {
         m_openFailed = true;
         const std::exception_ptr failure = std::current_exception();
@@ -375,7 +376,6 @@ void TCommonViewForm::OpenDataSet() {
             adsCommon->SetCommandText(BaseSQL);
             BindFilterParameters(adsCommon->Parameters());
             adsCommon->Open();
-            adsCommon->SetSort(sort);
         } catch (...) {
             adsCommon->Close();
         }

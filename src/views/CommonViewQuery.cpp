@@ -24,9 +24,14 @@ void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
         adsCommon->SetCommandText(query);
         BindFilterParameters(adsCommon->Parameters());
         TDataSet::TControlsGuard controls(*adsCommon);
-        try {
-            adsCommon->Open();
+        // The sort given to the closed dataset is the one its opening reads in: one sort,
+        // and none at all (the first rows painted at once) for the order of the query.
+        const auto openSorted = [this, &sort]() {
             adsCommon->SetSort(sort);
+            adsCommon->Open();
+        };
+        try {
+            openSorted();
             locateKey(key);
         } catch (const std::exception&) {
             // A filter the database refuses: back to the whole query, silently.
@@ -34,8 +39,7 @@ void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
             adsCommon->SetCommandText(BaseSQL);
             FilterText.clear();
             BindFilterParameters(adsCommon->Parameters());
-            adsCommon->Open();
-            adsCommon->SetSort(sort);
+            openSorted();
         }
     } else if (adsCommon->Sort() != sort) {
         const QVariant key = CurrentKey();
@@ -49,14 +53,12 @@ void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
 void TCommonViewForm::RefreshAndLocate(const QVariant& key) {
     THourglass hourglass;
     QCoreApplication::processEvents();
-    const QString sort = adsCommon->Sort();
     {
         TDataSet::TControlsGuard controls(*adsCommon);
         try {
             BindFilterParameters(adsCommon->Parameters());
             adsCommon->Close();
-            adsCommon->Open();
-            adsCommon->SetSort(sort);
+            adsCommon->Open();  // in the sort it kept
             locateKey(key);
         } catch (...) {
             UpdateCaption();

@@ -6,6 +6,7 @@
 #include "platform/db/Parameters.h"
 #include "platform/db/RowStore.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -195,6 +196,7 @@ private:
 
     void fetchSlice();
     void endFetch();
+    void notifyAppended();
     void checkActive() const;
     void checkBrowse();
     void bindFields(const QVector<TColumnInfo>& columns);
@@ -244,6 +246,7 @@ private:
     bool m_fetchInSlices = false;
     std::unique_ptr<TDbCursor> m_cursor;  // while rows are still to come
     QTimer* m_fetchTimer = nullptr;
+    QElapsedTimer m_fetchNotice;  // since observers last heard of new rows
 
     QString m_updateTable;
     QVector<int> m_keyColumns;

@@ -2,7 +2,6 @@
 
 #include "platform/db/Connection.h"
 
-#include <QElapsedTimer>
 #include <QtGlobal>
 
 #include <exception>
@@ -14,7 +13,9 @@ namespace {
 // Enough for the first screens of a grid, read in about a millisecond.
 constexpr std::size_t kFirstRows = 2000;
 // A slice ends after this long, so a frame of the grid is never held up for long.
-constexpr qint64 kSliceNanoseconds = 8'000'000;
+constexpr qint64 kSliceNanoseconds = 12'000'000;
+// A grid hears of new rows this often: each time it lays out and paints again.
+constexpr qint64 kNoticeNanoseconds = 150'000'000;
 constexpr std::size_t kRowsBetweenClockReadings = 256;
 constexpr std::size_t kAllRows = static_cast<std::size_t>(-1);
 }  // namespace
@@ -51,6 +52,7 @@ void TDataSet::Open() {
     m_columns = cursor->columns();
     try {
         bindFields(m_columns);
+        parseSort(m_sort);  // a sort naming no field fails the opening, not half of it
     } catch (...) {
         m_store.reset(0);
         m_columns.clear();
@@ -145,26 +147,28 @@ void TDataSet::fetchSlice() {
         return;
     }
     m_eof = m_order.empty();
-    if (m_disabled > 0) {
-        m_changedWhileDisabled = true;
-    } else {
-        for (TDataSetObserver* o : m_observers) {
-            o->RowsAppended();
-        }
+    if (!m_fetchNotice.isValid() || m_fetchNotice.nsecsElapsed() >= kNoticeNanoseconds) {
+        m_fetchNotice.start();
+        notifyAppended();
     }
     m_fetchTimer->start();
+}
+
+void TDataSet::notifyAppended() {
+    if (m_disabled > 0) {
+        m_changedWhileDisabled = true;
+        return;
+    }
+    for (TDataSetObserver* o : m_observers) {
+        o->RowsAppended();
+    }
 }
 
 void TDataSet::endFetch() {
     m_cursor.reset();
     m_fetchTimer->stop();
+    m_fetchNotice.invalidate();
     m_eof = m_order.empty();
-    if (m_disabled > 0) {
-        m_changedWhileDisabled = true;
-    } else {
-        for (TDataSetObserver* o : m_observers) {
-            o->RowsAppended();
-        }
-    }
+    notifyAppended();
     fire(AfterFetch);
 }

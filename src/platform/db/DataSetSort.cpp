@@ -45,6 +45,10 @@ void TDataSet::SetSort(const QString& sort) {
         return;
     }
     checkBrowse();
+    // Rows still arriving come in the order of the query, which is what no sort asks for.
+    if (Fetching() && sort.trimmed().isEmpty() && m_sort.trimmed().isEmpty()) {
+        return;
+    }
     FetchRest();
     parseSort(sort);  // an unknown field leaves the old order in place
     m_sort = sort;
