@@ -360,6 +360,10 @@
         <source>Сохранённые фильтры</source>
         <translation>Saved Filters</translation>
     </message>
+    <message>
+        <source>загрузка...</source>
+        <translation>loading...</translation>
+    </message>
 </context>
 <context>
     <name>TConnection</name>

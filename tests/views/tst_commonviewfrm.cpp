@@ -126,6 +126,27 @@ private Q_SLOTS:
         QCOMPARE(v->windowTitle(), QStringLiteral("Items"));
     }
 
+    // A view of thousands of records paints its first ones and searches while the rest
+    // is read; the caption gives the count once it is known.
+    void largeViewWorksWhileItsRecordsArrive() {
+        cat->other().BeginTrans();
+        for (int i = 0; i < 4996; ++i) {
+            addItem("x" + QString::number(i), false, "NULL", "NULL", "NULL");
+        }
+        cat->other().CommitTrans();
+        auto v = openView();
+        if (TestEngine() == TTestEngine::SQLite) {
+            QVERIFY(v->adsCommon->Fetching());
+            QCOMPARE(v->windowTitle(), QStringLiteral("Items - загрузка..."));
+            QVERIFY(v->CommonExDBGrid->model()->rowCount() < 5000);
+        }
+        v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName("Name").Index());
+        v->ViewFindDBGridCell->setText("x4990");
+        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("x4990"));
+        QTRY_COMPARE(v->windowTitle(), QStringLiteral("Items - 5000 записей"));
+        QCOMPARE(v->CommonExDBGrid->model()->rowCount(), 5000);
+    }
+
     void quickFilterConditions_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("row");
