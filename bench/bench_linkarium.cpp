@@ -311,7 +311,7 @@ void benchReport(TBenchView& view, const QString& file100k) {
     for (const char* name : {"URL", "Category", "Description"}) {
         fields << &view.adsCommon->FieldByName(QLatin1String(name));
     }
-    QString page;
+    QByteArray page;
     const double text =
         seconds([&]() { page = BuildReportPage(*view.adsCommon, fields, view.ViewTitle()); });
     QProcess shell;

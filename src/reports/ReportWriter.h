@@ -18,13 +18,13 @@ QString BreakLongLines(const QString& text, int width);
 // A text as HTML shows it literally: "&", "<", ">" and '"' as entities.
 QString HtmlText(const QString& text);
 
-// The report table of the records the dataset holds, in its order, for the fields of
+// The report table (UTF-8) of the records the dataset holds, in its order, for the fields of
 // fields that the dataset has (in dataset order); empty when there is no field or no record.
 // A pending edit is posted (or cancelled when unchanged) first; the current record stays.
-QString WriteReportTable(TDataSet& dataSet, const QList<TField*>& fields, const QString& title);
+QByteArray WriteReportTable(TDataSet& dataSet, const QList<TField*>& fields, const QString& title);
 
-// The whole page: head with charset label and title, the table, the closing tags.
-QString BuildReportPage(TDataSet& dataSet, const QList<TField*>& fields, const QString& title);
+// The whole page as UTF-8: head with charset label and title, the table, the closing tags.
+QByteArray BuildReportPage(TDataSet& dataSet, const QList<TField*>& fields, const QString& title);
 
 // A string list as one comma-separated line: an item with a blank, control character, comma
 // or double quote is quoted with inner quotes doubled; one empty item is written as "".

@@ -51,5 +51,5 @@ void TCommonViewForm::actShowReportExecute() {
 }
 
 QString TCommonViewForm::BuildReport() {
-    return BuildReportPage(*adsCommon, ReportFields, ViewTitle());
+    return QString::fromUtf8(BuildReportPage(*adsCommon, ReportFields, ViewTitle()));
 }

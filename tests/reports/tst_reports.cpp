@@ -165,6 +165,61 @@ private Q_SLOTS:
         }
     }
 
+    // Stored texts are copied into the page from their bytes: each cell must read as the
+    // text rules (escaping, line ends, breaking at the width in UTF-16 units) make it.
+    void cellsFromStoredBytesFollowTheTextRules_data() {
+        QTest::addColumn<QString>("text");
+        const QString words = QString("слово ").repeated(40);
+        QTest::newRow("empty") << QString("");
+        QTest::newRow("markup") << QString("a<b>&\"c\" > d");
+        QTest::newRow("line ends") << QString("one\r\ntwo\rthree\nfour\r\n");
+        QTest::newRow("long words") << words;
+        QTest::newRow("escapes near the width") << QString("&&&& ").repeated(60);
+        QTest::newRow("four-byte characters at the width")
+            << (QString("x").repeated(124) + " " +
+                QString::fromUcs4(U"\U0001F600\U0001F600 y").repeated(30));
+        QTest::newRow("break after a line end") << ("a\r\n" + words + "\r\n" + words);
+        QTest::newRow("no blank to break at") << QString("ы").repeated(300);
+    }
+    void cellsFromStoredBytesFollowTheTextRules() {
+        QFETCH(QString, text);
+        cat->otherExec("DELETE FROM SubjectURLs");
+        cat->addUrl("c.example", text, QString());
+        TDataSet ds;
+        ds.SetConnection(&cat->connection());
+        ds.SetCommandText("SELECT * FROM SubjectURLs");
+        ds.Open();
+        QString expected = HtmlText(text);
+        expected.replace("\r\n", "<br>\r\n");
+        expected = BreakLongLines(expected, 127);
+        if (expected.isEmpty()) {
+            expected = "&nbsp;";
+        }
+        const QString table =
+            QString::fromUtf8(WriteReportTable(ds, {&ds.FieldByName("Description")}, "T"));
+        const QString start = "<TD><font size=\"1\">";
+        const qsizetype from = table.indexOf(start) + start.size();
+        QCOMPARE(table.mid(from, table.indexOf("</font></TD>", from) - from), expected);
+    }
+
+    // Bytes another program stored that are not UTF-8 read as the text rules read them.
+    void storedBytesThatAreNotUtf8() {
+        LINKARIUM_SQLITE_ONLY();
+        cat->otherExec("DELETE FROM SubjectURLs");
+        cat->addUrl("c.example", "x", QString());
+        cat->otherExec("UPDATE SubjectURLs SET Description = CAST(X'41FF42C3' AS TEXT)");
+        TDataSet ds;
+        ds.SetConnection(&cat->connection());
+        ds.SetCommandText("SELECT * FROM SubjectURLs");
+        ds.Open();
+        // The page itself is UTF-8: each broken byte became U+FFFD there.
+        const QByteArray table = WriteReportTable(ds, {&ds.FieldByName("Description")}, "T");
+        QVERIFY(table.isValidUtf8());
+        QVERIFY2(table.contains("<font size=\"1\">A\xEF\xBF\xBD"
+                                "B\xEF\xBF\xBD</font>"),
+                 table.constData());
+    }
+
     // A record being edited is posted before the page is written (an unchanged one is
     // cancelled); the current record stays.
     void pendingEditIsPostedFirst() {

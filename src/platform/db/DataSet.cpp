@@ -518,17 +518,22 @@ QVariant TDataSet::ValueAt(int position, const TField& field) const {
     return QVariant();
 }
 
-QString TDataSet::DisplayTextAt(int position, const TField& field) const {
+TCellView TDataSet::DisplayBytesAt(int position, const TField& field) const {
     if (field.FieldKind == TFieldKind::Data && field.FieldClass() != TFieldClass::Boolean &&
         field.FieldClass() != TFieldClass::DateTime && field.FieldClass() != TFieldClass::Float &&
         field.FieldClass() != TFieldClass::Blob &&
         !(position == m_pos && m_state != TDataSetState::Browse)) {
         const TCellView c = CellAt(position, field);
         if (c.tag == TCellView::Text) {
-            return c.text();
+            return c;
         }
     }
-    return field.TextOf(ValueAt(position, field));
+    return TCellView();
+}
+
+QString TDataSet::DisplayTextAt(int position, const TField& field) const {
+    const TCellView c = DisplayBytesAt(position, field);
+    return c.tag == TCellView::Text ? c.text() : field.TextOf(ValueAt(position, field));
 }
 
 // ---------------------------------------------------------------- controls

@@ -165,6 +165,9 @@ public:
     // -- reading any row by position, without moving the cursor (for grids)
     TCellView CellAt(int position, const TField& field) const;
     QString DisplayTextAt(int position, const TField& field) const;
+    // The stored UTF-8 bytes DisplayTextAt shows unchanged, for writers that copy text
+    // without making a QString; a null view where the text is made from the value.
+    TCellView DisplayBytesAt(int position, const TField& field) const;
     QVariant ValueAt(int position, const TField& field) const;
 
     // -- events; an exception thrown by a Before event cancels the operation
