@@ -80,6 +80,7 @@ int nocaseCompare(void*, int na, const void* a, int nb, const void* b) {
 struct TLikePattern {
     std::u32string folded;
     std::string contains;
+    TFoldedNeedle needle;  // the same text, when rows can be searched without folding them
 };
 
 void deletePattern(void* p) {
@@ -100,6 +101,7 @@ TLikePattern* makePattern(const char* s, std::size_t n, char32_t escape) {
         }
     }
     AppendEncoded(inner, pattern->contains);
+    pattern->needle = MakeFoldedNeedle(inner);
     return pattern;
 }
 
@@ -132,7 +134,9 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const auto* ts = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     const auto tn = static_cast<std::size_t>(sqlite3_value_bytes(argv[1]));
     bool matched;
-    if (!pattern->contains.empty()) {
+    if (pattern->needle.usable) {
+        matched = ContainsFolded(ts, tn, pattern->needle);
+    } else if (!pattern->contains.empty()) {
         thread_local std::string text;
         text.clear();
         AppendFolded(ts, tn, text);

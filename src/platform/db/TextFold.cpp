@@ -2,13 +2,19 @@
 
 #include <QChar>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
 namespace {
 
-// Decodes one code point; malformed input yields U+FFFD and advances one byte.
+// Decodes one code point; malformed or cut-off input yields U+FFFD and advances one byte,
+// so every byte that is not a continuation byte begins a character (ContainsFolded starts
+// matches at such bytes).
 char32_t decode(const unsigned char*& p, const unsigned char* end) {
     const unsigned char c = *p;
     if (c < 0x80) {
@@ -31,7 +37,7 @@ char32_t decode(const unsigned char*& p, const unsigned char* end) {
         return 0xFFFD;
     }
     if (end - p <= extra) {
-        p = end;
+        ++p;
         return 0xFFFD;
     }
     for (int i = 1; i <= extra; ++i) {
@@ -226,6 +232,80 @@ bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& prefix
         }
     }
     return true;
+}
+
+TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded) {
+    TFoldedNeedle needle;
+    needle.folded = folded;
+    if (folded.empty() || folded.front() >= 0x80) {
+        return needle;
+    }
+    for (const char32_t c : folded) {
+        if (c == 0xFFFD) {
+            return needle;  // a broken byte's character: left to the whole folding
+        }
+    }
+    const char16_t* bmp = bmpFolding();
+    for (char32_t c = 0x80; c < 0x10000; ++c) {
+        if (bmp[c] == folded.front()) {
+            return needle;  // such as KELVIN SIGN for "k": begins with bytes of its own
+        }
+    }
+    for (unsigned c = 0; c < 0x80; ++c) {
+        if (foldAscii(static_cast<unsigned char>(c)) == folded.front()) {
+            needle.starts.push_back(static_cast<unsigned char>(c));
+        }
+    }
+    // Leads of the overlong forms the decoder reads as ASCII ("\xC1\xAE" is "n").
+    for (const unsigned char lead : {0xC0, 0xC1, 0xE0, 0xF0}) {
+        needle.starts.push_back(lead);
+    }
+    needle.usable = true;
+    return needle;
+}
+
+namespace {
+// The first position from i on whose byte may begin a match, or n.
+std::size_t nextStart(const unsigned char* s, std::size_t n, std::size_t i,
+                      const std::vector<unsigned char>& starts) {
+#if defined(__SSE2__)
+    if (starts.size() <= 8) {
+        __m128i wanted[8];
+        for (std::size_t k = 0; k < starts.size(); ++k) {
+            wanted[k] = _mm_set1_epi8(static_cast<char>(starts[k]));
+        }
+        for (; i + 16 <= n; i += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            __m128i hit = _mm_setzero_si128();
+            for (std::size_t k = 0; k < starts.size(); ++k) {
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[k]));
+            }
+            if (const int mask = _mm_movemask_epi8(hit)) {
+                return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            }
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        for (const unsigned char c : starts) {
+            if (s[i] == c) {
+                return i;
+            }
+        }
+    }
+    return n;
+}
+}  // namespace
+
+bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s);
+    for (std::size_t i = nextStart(bytes, n, 0, needle.starts); i < n;
+         i = nextStart(bytes, n, i + 1, needle.starts)) {
+        if (StartsWithFolded(s + i, n - i, needle.folded)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool LikeMatch(const std::u32string& text, const std::u32string& pattern, char32_t escape) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Case-insensitive text rules shared by the engines' LIKE and text comparison, the
 // dataset's sort keys and Locate: letters compare by their Unicode case folding, so
@@ -22,6 +23,18 @@ void AppendSortKey(const char* s, std::size_t n, std::string& out);
 int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb);
 // Whether the folded text begins with the already folded prefix.
 bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& foldedPrefix);
+// A folded text to look for inside others without folding them: usable when its first
+// character is ASCII and no other character folds to it, so that a match can only begin
+// at one of a few bytes (that character in either case, or the lead of an overlong form).
+struct TFoldedNeedle {
+    std::u32string folded;
+    std::vector<unsigned char> starts;
+    bool usable = false;
+};
+TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded);
+// Whether the folded text contains the needle (which must be usable): the answer a byte
+// search of both foldings gives.
+bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle);
 // Jet's LIKE on folded texts: "%" any run, "_" one character, escape (0 for none) takes
 // the next pattern character literally.
 bool LikeMatch(const std::u32string& text, const std::u32string& pattern, char32_t escape);

@@ -3,6 +3,7 @@
 #include "platform/db/JetSql.h"
 #include "platform/db/TextFold.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 class TestJetSql final : public QObject {
@@ -303,6 +304,81 @@ private Q_SLOTS:
         std::string out = "kept:";
         AppendFolded(text.constData(), static_cast<std::size_t>(text.size()), out);
         QCOMPARE(QByteArray::fromStdString(out), QByteArray("kept:") + folded);
+    }
+
+    // The search without folding the rows gives the answer of a byte search in both
+    // foldings, over random texts made of the pieces that could fool it: both cases,
+    // overlong and cut-off sequences, stray bytes, and letters that fold to ASCII.
+    void searchWithoutFoldingFindsWhatFoldingFinds_data() {
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("word") << "news" << true;
+        QTest::newRow("one letter") << "n" << true;
+        QTest::newRow("digits and signs") << "1/n" << true;
+        QTest::newRow("ending in cyrillic") << "nн" << true;
+        QTest::newRow("kelvin folds to k") << "kn" << false;
+        QTest::newRow("long s folds to s") << "sn" << false;
+        QTest::newRow("cyrillic first") << "нn" << false;
+    }
+    void searchWithoutFoldingFindsWhatFoldingFinds() {
+        QFETCH(QString, needle);
+        QFETCH(bool, usable);
+        const QByteArray n8 = needle.toUtf8();
+        std::u32string folded;
+        FoldUtf8(n8.constData(), static_cast<std::size_t>(n8.size()), folded);
+        const TFoldedNeedle search = MakeFoldedNeedle(folded);
+        QCOMPARE(search.usable, usable);
+        if (!usable) {
+            return;
+        }
+        const char* pieces[] = {"n",
+                                "N",
+                                "e",
+                                "E",
+                                "w",
+                                "W",
+                                "s",
+                                "S",
+                                "1",
+                                "/",
+                                " ",
+                                "\xC5\xBF",
+                                "\xC3\xB1",
+                                "\xC3\x91",
+                                "\xD0\xBD",
+                                "\xD0\x9D",
+                                "\xC1\xAE",
+                                "\xE0\x81\xAE",
+                                "\xF0\x80\x81\xAE",
+                                "\xF0\x9F",
+                                "\xE2\x84\xAA",
+                                "\xFF",
+                                "\x80",
+                                "x"};
+        QRandomGenerator random(20261209);
+        int found = 0;
+        for (int t = 0; t < 20000; ++t) {
+            std::string text;
+            const int length = static_cast<int>(random.bounded(24));
+            for (int i = 0; i < length; ++i) {
+                if (random.bounded(8) == 0) {
+                    // The needle itself, cut short at times, its letters in either case.
+                    const QString part = needle.left(1 + random.bounded(needle.size()));
+                    for (const QChar c : part) {
+                        text += QString(random.bounded(2) ? c.toUpper() : c).toStdString();
+                    }
+                } else {
+                    text += pieces[random.bounded(static_cast<int>(std::size(pieces)))];
+                }
+            }
+            std::u32string whole;
+            FoldUtf8(text.data(), text.size(), whole);
+            const bool expected = whole.find(folded) != std::u32string::npos;
+            found += expected;
+            QVERIFY2(ContainsFolded(text.data(), text.size(), search) == expected,
+                     QByteArray::fromStdString(text).toHex().constData());
+        }
+        QVERIFY(found > 100);  // the texts do contain it often enough to tell
     }
 
     void likeMatch_data() {
