@@ -379,10 +379,11 @@ void appendReportTable(TDataSet& dataSet, const QList<TField*>& fields, const QS
     const qsizetype before = out.size();
     for (int row = 0; row < rows; ++row) {
         if (row == sample && rows > 4 * sample) {
-            // One allocation for the page, sized after its first rows.
+            // One allocation for the page, sized after its first rows with room to spare:
+            // pages never touched cost nothing, a second allocation copies the page.
             out.reserve(
                 before +
-                static_cast<qsizetype>((out.size() - before) * (double(rows) / sample) * 1.1) +
+                static_cast<qsizetype>((out.size() - before) * (double(rows) / sample) * 1.5) +
                 4096);
         }
         out.append(rowStart);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string_view>
+#include <unordered_map>
 
 // The client-side sort of the rows in memory, and Locate.
 
@@ -92,6 +94,62 @@ std::uint64_t keyPrefix(const char* p, std::size_t n, std::size_t skip) {
     return v;
 }
 
+// Columns such as a category repeat a few values over many rows: each value is ranked once
+// and every row takes its value's rank. Tried when the first rows hold few distinct keys;
+// false, with nothing done, otherwise.
+template <typename KeyOf>
+bool rankFewDistinct(std::size_t rows, const std::vector<bool>& nulls, const KeyOf& keyOf,
+                     std::vector<std::uint32_t>& ranks) {
+    constexpr std::size_t kSample = 4096;
+    if (rows < 4 * kSample) {
+        return false;
+    }
+    const auto view = [&keyOf](std::size_t r) {
+        const auto [p, n] = keyOf(r);
+        return std::string_view(p, n);
+    };
+    std::unordered_map<std::string_view, std::uint32_t> index;
+    for (std::size_t r = 0; r < kSample; ++r) {
+        if (!nulls[r]) {
+            index.try_emplace(view(r), 0);
+        }
+    }
+    if (index.size() > kSample / 8) {
+        return false;
+    }
+    index.clear();
+    std::vector<std::string_view> values;
+    std::vector<std::uint32_t> valueOf(rows, 0);
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (nulls[r]) {
+            continue;
+        }
+        const auto [it, added] =
+            index.try_emplace(view(r), static_cast<std::uint32_t>(values.size()));
+        if (added) {
+            values.push_back(it->first);
+        }
+        valueOf[r] = it->second;
+    }
+    std::vector<std::uint32_t> sorted(values.size());
+    for (std::size_t v = 0; v < sorted.size(); ++v) {
+        sorted[v] = static_cast<std::uint32_t>(v);
+    }
+    std::sort(sorted.begin(), sorted.end(),
+              [&values](std::uint32_t a, std::uint32_t b) { return values[a] < values[b]; });
+    std::vector<std::uint32_t> rankOf(values.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        rankOf[sorted[i]] = static_cast<std::uint32_t>(i + 1);  // the values are distinct
+    }
+    ranks.assign(rows, 0);
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (!nulls[r]) {
+            ranks[r] = rankOf[valueOf[r]];
+        }
+    }
+    return true;
+}
+
 // Ranks the rows by one text column: equal keys share a rank, nulls rank 0. One sort of
 // compact items that carry an eight-byte prefix behind the prefix all keys share, so most
 // comparisons never leave the item array (sixteen bytes of it).
@@ -140,6 +198,9 @@ std::vector<std::uint32_t> textRanks(const TRowStore& store, int column) {
     }
     if (common == std::string::npos) {
         common = 0;
+    }
+    if (std::vector<std::uint32_t> ranks; rankFewDistinct(rows, nulls, keyOf, ranks)) {
+        return ranks;
     }
     struct TItem {
         std::uint64_t prefix;

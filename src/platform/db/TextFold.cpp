@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -172,10 +173,15 @@ char* foldInto(const char* s, std::size_t n, char* o) {
 
 template <bool YoAsYe>
 void appendFolding(const char* s, std::size_t n, std::string& out) {
-    const std::size_t old = out.size();
-    out.resize(old + 3 * n);
-    char* end = foldInto<YoAsYe>(s, n, &out[old]);
-    out.resize(static_cast<std::size_t>(end - out.data()));
+    // Folded first into a buffer of its own: growing out by 3 n would clear every byte.
+    thread_local std::unique_ptr<char[]> scratch;
+    thread_local std::size_t room = 0;
+    if (room < 3 * n) {
+        room = std::max<std::size_t>(3 * n, 4096);
+        scratch.reset(new char[room]);
+    }
+    const char* end = foldInto<YoAsYe>(s, n, scratch.get());
+    out.append(scratch.get(), static_cast<std::size_t>(end - scratch.get()));
 }
 }  // namespace
 

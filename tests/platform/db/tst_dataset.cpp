@@ -2,6 +2,7 @@
 #include "platform/db/DataSet.h"
 #include "platform/db/DataSetModel.h"
 #include "platform/db/NullBlankFields.h"
+#include "platform/db/TextFold.h"
 #include "support/TestCatalogue.h"
 #include "support/TestHelpers.h"
 
@@ -140,6 +141,53 @@ private Q_SLOTS:
         ds->SetSort(sort);
         QCOMPARE(ColumnTexts(*ds, field), expected);
         QCOMPARE(ds->Sort(), sort);
+    }
+
+    // Thousands of rows over a few category values: the order is the one a comparison of
+    // every pair of sort keys gives (nulls first, case and "ё" folded), ties by the query.
+    void manyRowsOfFewValuesSortAsEachPairCompares() {
+        LINKARIUM_SQLITE_ONLY();
+        const QStringList values = {"Новости", "новости", "НОВОСТИ", "Ёлка", "елка",
+                                    "Alpha",   "alpha ",  QString(), "",     "Zeta",
+                                    "ä",       "Ä",       "a"};
+        cat->other().BeginTrans();
+        for (int i = 0; i < 20000; ++i) {
+            cat->addUrl(QString("u%1.example").arg((i * 7919) % 20000), "d",
+                        values[(i * 31 + i / 7) % values.size()]);
+        }
+        cat->other().CommitTrans();
+        openUrls();
+        struct TRow {
+            std::string category;
+            bool null;
+            std::string url;
+            int order;
+        };
+        std::vector<TRow> expected;
+        for (int r = 0; r < ds->RecordCount(); ++r) {
+            const QVariant c = ds->ValueAt(r, ds->FieldByName("Category"));
+            const QByteArray c8 = c.toString().toUtf8();
+            const QByteArray u8 = ds->DisplayTextAt(r, ds->FieldByName("URL")).toUtf8();
+            TRow row{{}, c.isNull(), {}, r};
+            AppendSortKey(c8.constData(), static_cast<std::size_t>(c8.size()), row.category);
+            AppendSortKey(u8.constData(), static_cast<std::size_t>(u8.size()), row.url);
+            expected.push_back(row);
+        }
+        std::stable_sort(expected.begin(), expected.end(), [](const TRow& a, const TRow& b) {
+            if (a.null != b.null) {
+                return a.null;
+            }
+            if (a.category != b.category) {
+                return a.category < b.category;
+            }
+            return a.url > b.url;
+        });
+        QStringList urls;
+        for (const TRow& row : expected) {
+            urls << ds->DisplayTextAt(row.order, ds->FieldByName("URL"));
+        }
+        ds->SetSort("Category ASC, URL DESC");
+        QCOMPARE(ColumnTexts(*ds, "URL"), urls);
     }
 
     void sortKeepsCurrentRecordAndRejectsUnknownField() {
