@@ -143,7 +143,12 @@ void TRowStore::reset(int columns) {
 }
 
 const char* TRowStore::allocate(const std::string& record) {
-    const std::size_t len = record.size();
+    char* p = reserve(record.size());
+    std::memcpy(p, record.data(), record.size());
+    return p;
+}
+
+char* TRowStore::reserve(std::size_t len) {
     // Keep offsets aligned for the 4-byte reads of the header.
     const std::size_t need = (len + 3u) & ~std::size_t(3u);
     if (need > m_left) {
@@ -154,9 +159,14 @@ const char* TRowStore::allocate(const std::string& record) {
         m_bytes += chunk;
     }
     char* p = m_free;
-    std::memcpy(p, record.data(), len);
     m_free += need;
     m_left -= need;
+    return p;
+}
+
+char* TRowStore::appendRecord(std::size_t bytes) {
+    char* p = reserve(bytes);
+    m_rows.push_back(p);
     return p;
 }
 

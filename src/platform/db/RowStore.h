@@ -58,6 +58,9 @@ public:
     std::size_t size() const { return m_rows.size(); }
 
     RowId append(const std::string& record);
+    // Room for a new last row's record of this many bytes, for a reader that writes it in
+    // place in TRowBuilder's layout.
+    char* appendRecord(std::size_t bytes);
     // A record kept aside for a row (an edit's new values); the row id stays the same.
     const char* store(const std::string& record);
     void replace(RowId row, const char* record) { m_rows[row] = record; }
@@ -72,6 +75,7 @@ public:
 
 private:
     const char* allocate(const std::string& record);
+    char* reserve(std::size_t bytes);
 
     int m_columns = 0;
     std::vector<const char*> m_rows;

@@ -16,6 +16,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 // Null, Boolean (0/1), integers, doubles, byte arrays as blobs, anything else as text;
@@ -204,35 +205,57 @@ public:
         if (m_done) {
             return true;
         }
-        TRowBuilder& row = m_row;
+        // Each row is written once, in place, in TRowBuilder's layout: the end offset of
+        // every cell, then each cell's tag and bytes.
+        m_cells.resize(static_cast<std::size_t>(n));
+        const std::size_t header = static_cast<std::size_t>(n) * sizeof(std::uint32_t);
         int rc = SQLITE_ROW;
         for (std::size_t taken = 0; taken < rows && (rc = sqlite3_step(st)) == SQLITE_ROW;
              ++taken) {
-            row.begin(n);
+            std::size_t total = header;
             for (int i = 0; i < n; ++i) {
+                TCellSource& c = m_cells[static_cast<std::size_t>(i)];
                 switch (sqlite3_column_type(st, i)) {
                     case SQLITE_INTEGER:
-                        row.addInteger(sqlite3_column_int64(st, i));
+                        c.tag = TCellView::Integer;
+                        c.number.integer = sqlite3_column_int64(st, i);
+                        c.data = &c.number;
+                        c.size = sizeof(qint64);
                         break;
                     case SQLITE_FLOAT:
-                        row.addReal(sqlite3_column_double(st, i));
+                        c.tag = TCellView::Real;
+                        c.number.real = sqlite3_column_double(st, i);
+                        c.data = &c.number;
+                        c.size = sizeof(double);
                         break;
-                    case SQLITE_TEXT: {
-                        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                        row.addText(t, static_cast<std::uint32_t>(sqlite3_column_bytes(st, i)));
+                    case SQLITE_TEXT:
+                        c.tag = TCellView::Text;
+                        c.data = sqlite3_column_text(st, i);
+                        c.size = static_cast<std::uint32_t>(sqlite3_column_bytes(st, i));
                         break;
-                    }
-                    case SQLITE_BLOB: {
-                        const void* b = sqlite3_column_blob(st, i);
-                        row.addBlob(b, static_cast<std::uint32_t>(sqlite3_column_bytes(st, i)));
+                    case SQLITE_BLOB:
+                        c.tag = TCellView::Blob;
+                        c.data = sqlite3_column_blob(st, i);
+                        c.size = static_cast<std::uint32_t>(sqlite3_column_bytes(st, i));
                         break;
-                    }
                     default:
-                        row.addNull();
+                        c.tag = TCellView::Null;
+                        c.size = 0;
                         break;
                 }
+                total += 1 + c.size;
             }
-            store.append(row.record());
+            char* record = store.appendRecord(total);
+            auto end = static_cast<std::uint32_t>(header);
+            for (int i = 0; i < n; ++i) {
+                const TCellSource& c = m_cells[static_cast<std::size_t>(i)];
+                record[end] = static_cast<char>(c.tag);
+                if (c.size > 0) {
+                    std::memcpy(record + end + 1, c.data, c.size);
+                }
+                end += 1 + c.size;
+                std::memcpy(record + static_cast<std::size_t>(i) * sizeof end, &end, sizeof end);
+            }
         }
         if (rc == SQLITE_ROW) {
             return false;
@@ -276,7 +299,17 @@ private:
 
     sqlite3* m_db;
     TSqliteStatement m_statement;
-    TRowBuilder m_row;
+    // One row's cells as the engine gives them, before the row is written.
+    struct TCellSource {
+        TCellView::Tag tag = TCellView::Null;
+        union {
+            qint64 integer;
+            double real;
+        } number{};
+        const void* data = nullptr;
+        std::uint32_t size = 0;
+    };
+    std::vector<TCellSource> m_cells;
     bool m_started = false;
     bool m_done = false;
 };
