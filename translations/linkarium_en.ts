@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>LinkCheck</name>
+    <message>
+        <source>Новый адрес длиннее %1 знаков</source>
+        <translation>The new address is longer than %1 characters</translation>
+    </message>
+</context>
+<context>
     <name>LinkImport</name>
     <message>
         <source>Не удалось прочитать файл %1</source>
@@ -80,6 +87,14 @@
     <message>
         <source>Файл базы данных: %1</source>
         <translation>Database file: %1</translation>
+    </message>
+    <message>
+        <source>В базу данных не удалось добавить таблицу проверок ссылок LinkChecks.
+%1
+%2</source>
+        <translation>The link check table LinkChecks could not be added to the database.
+%1
+%2</translation>
     </message>
 </context>
 <context>
@@ -963,6 +978,92 @@
     </message>
 </context>
 <context>
+    <name>TLinkCheckForm</name>
+    <message>
+        <source>Проверка ссылок</source>
+        <translation>Link Check</translation>
+    </message>
+    <message>
+        <source>Проверено:</source>
+        <translation>Checked:</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Проверено %1 из %2</source>
+        <translation>Checked %1 of %2</translation>
+    </message>
+    <message>
+        <source>Проверка ссылок прервана.</source>
+        <translation>The link check was cancelled.</translation>
+    </message>
+    <message>
+        <source>Проверка ссылок закончена.</source>
+        <translation>The link check is finished.</translation>
+    </message>
+    <message>
+        <source>Проверено ссылок: %1 из %2.</source>
+        <translation>Links checked: %1 of %2.</translation>
+    </message>
+    <message>
+        <source>Живы</source>
+        <translation>Alive</translation>
+    </message>
+    <message>
+        <source>С ограниченным доступом</source>
+        <translation>Restricted</translation>
+    </message>
+    <message>
+        <source>Перемещены</source>
+        <translation>Moved</translation>
+    </message>
+    <message>
+        <source>Ошибка клиента (4xx)</source>
+        <translation>Client error (4xx)</translation>
+    </message>
+    <message>
+        <source>Ошибка сервера (5xx)</source>
+        <translation>Server error (5xx)</translation>
+    </message>
+    <message>
+        <source>Недоступны</source>
+        <translation>Unreachable</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Не проверялись (file:, mailto: и другие не веб-адреса): %1</source>
+        <translation>Not checked (file:, mailto: and other addresses not on the web): %1</translation>
+    </message>
+</context>
+<context>
+    <name>TLinkChecker</name>
+    <message>
+        <source>Сервер %1 не найден</source>
+        <translation>The server %1 was not found</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не ответил за %2 с</source>
+        <translation>The server %1 did not answer within %2 s</translation>
+    </message>
+    <message>
+        <source>Перенаправления идут по кругу: %1</source>
+        <translation>The redirects go round in a loop: %1</translation>
+    </message>
+    <message>
+        <source>Больше %1 перенаправлений</source>
+        <translation>More than %1 redirects</translation>
+    </message>
+    <message>
+        <source>Перенаправление на адрес, который не проверяется: %1</source>
+        <translation>A redirect to an address that is not checked: %1</translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>Linkarium — каталог ваших ссылок</source>
@@ -1126,6 +1227,14 @@
     <message>
         <source>Файл протокола: %1</source>
         <translation>Log file: %1</translation>
+    </message>
+    <message>
+        <source>Проверка ссылок</source>
+        <translation>Link Check</translation>
+    </message>
+    <message>
+        <source>Ожидание ответа сайта, с:</source>
+        <translation>Wait for a site&apos;s answer, s:</translation>
     </message>
 </context>
 <context>
@@ -1624,6 +1733,60 @@ Database file: %2</translation>
     <message>
         <source>Открыть ссылку</source>
         <translation>Open Link</translation>
+    </message>
+    <message>
+        <source>Состояние ссылки</source>
+        <translation>Link status</translation>
+    </message>
+    <message>
+        <source>Код ответа</source>
+        <translation>Response code</translation>
+    </message>
+    <message>
+        <source>Проверена</source>
+        <translation>Checked</translation>
+    </message>
+    <message>
+        <source>Проверить ссылки...</source>
+        <translation>Check Links...</translation>
+    </message>
+    <message>
+        <source>Принять новые адреса</source>
+        <translation>Accept New Addresses</translation>
+    </message>
+    <message>
+        <source>Проверить ссылки всех записей в окне (%1)?
+«Нет» — только текущей записи.</source>
+        <translation>Check the links of all records in the window (%1)?
+&quot;No&quot; checks the current record only.</translation>
+    </message>
+    <message>
+        <source>Принять новые адреса перемещённых ссылок всех записей в окне (%1)?
+«Нет» — только текущей записи.</source>
+        <translation>Accept the new addresses of the moved links of all records in the window (%1)?
+&quot;No&quot; takes the current record only.</translation>
+    </message>
+    <message>
+        <source>Среди этих записей нет перемещённых ссылок с известным новым адресом.</source>
+        <translation>None of these records has a moved link with a known new address.</translation>
+    </message>
+    <message>
+        <source>%1
+    → %2</source>
+        <translation>%1
+    → %2</translation>
+    </message>
+    <message>
+        <source>…и ещё %1</source>
+        <translation>…and %1 more</translation>
+    </message>
+    <message>
+        <source>Заменить адреса (%1) новыми?
+
+%2</source>
+        <translation>Replace the addresses (%1) by the new ones?
+
+%2</translation>
     </message>
 </context>
 <context>

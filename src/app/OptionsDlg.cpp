@@ -71,6 +71,7 @@ void TOptionsForm::LoadControls() {
     ui->PasswordEdit->setText(o.SMTPPassword);
     ui->CertificateEdit->setText(o.SMTPTrustedCertificate);
     ui->TimeOutSpinBox->setValue(o.SMTPTimeOut);
+    ui->LinkTimeOutSpinBox->setValue(o.LinkCheckTimeOut);
     ui->MailLogCheckBox->setChecked(o.LogMail);
     ui->MailLogFileLabel->setText(
         tr("Файл протокола: %1").arg(QDir::toNativeSeparators(MailLogFileName())));
@@ -94,6 +95,7 @@ void TOptionsForm::OkButtonClick() {
     o.SMTPPassword = ui->PasswordEdit->text();
     o.SMTPTrustedCertificate = ui->CertificateEdit->text().trimmed();
     o.SMTPTimeOut = ui->TimeOutSpinBox->value();
+    o.LinkCheckTimeOut = ui->LinkTimeOutSpinBox->value();
     o.LogMail = ui->MailLogCheckBox->isChecked();
     o.CurrentLanguage = ui->LanguageComboBox->currentData().toInt();
     if (ui->LanguageComboBox->currentIndex() != m_rememberedIndex) {

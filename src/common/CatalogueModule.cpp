@@ -19,6 +19,7 @@ TCatalogueModule::~TCatalogueModule() = default;
 void TCatalogueModule::ADOConnectionAfterConnect() {
     THourglass hourglass;
     CheckCatalogue(ADOConnection);
+    UpgradeCatalogue(ADOConnection);
     adsCategoryList.Close();
     adsCategoryList.Open();
     CatalogueOpened();

@@ -32,6 +32,9 @@ void LoadOptions(const QString& key) {
     o.SMTPPassword = reg.ReadString(QStringLiteral("SMTPPassword")).value_or(QString());
     o.SMTPTrustedCertificate =
         reg.ReadString(QStringLiteral("SMTPTrustedCertificate")).value_or(QString());
+    if (const auto v = reg.ReadInteger(QStringLiteral("LinkCheckTimeOut")); v && *v > 0) {
+        o.LinkCheckTimeOut = *v;
+    }
     if (const auto v = reg.ReadBool(QStringLiteral("LogMail"))) {
         o.LogMail = *v;
     }
@@ -50,6 +53,7 @@ void SaveOptions(const QString& key) {
     reg.WriteInteger(QStringLiteral("SMTPServerPort"), static_cast<qint32>(o.SMTPServerPort));
     reg.WriteString(QStringLiteral("DefaultCharSet"), o.DefaultCharSet);
     reg.WriteInteger(QStringLiteral("SMTPTimeOut"), o.SMTPTimeOut);
+    reg.WriteInteger(QStringLiteral("LinkCheckTimeOut"), o.LinkCheckTimeOut);
     // Written only once used, so a store of an earlier version reads the same.
     const auto writeIfSet = [&reg](const char* name, const QString& value) {
         if (!value.isEmpty() || reg.ValueExists(QLatin1String(name))) {

@@ -17,6 +17,8 @@ struct TProgramOptions {
     // The SHA-256 digest of a server certificate the user trusts (hex).
     QString SMTPTrustedCertificate;
     bool LogMail = false;
+    // Seconds a link check waits for a site's answer, each request.
+    qint32 LinkCheckTimeOut = 15;
     qint32 CurrentLanguage = -1;
 };
 TProgramOptions& Options();

@@ -9,6 +9,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "urls/EditURLDlg.h"
+#include "urls/LinkCheckDlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -76,6 +77,9 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
         {"Category", QT_TR_NOOP("Категории"), true},
         {"Description", QT_TR_NOOP("Описание"), true},
         {"Visited", "Visited", false},
+        {"LinkStatus", QT_TR_NOOP("Состояние ссылки"), false},
+        {"LinkCode", QT_TR_NOOP("Код ответа"), false},
+        {"LinkChecked", QT_TR_NOOP("Проверена"), false},
     };
     for (const auto& f : fields) {
         TField& field = adsCommon->AddField(QLatin1String(f.name));
@@ -131,12 +135,22 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     actOpenLink->setIcon(QIcon::fromTheme(QStringLiteral("internet-web-browser"),
                                           style()->standardIcon(QStyle::SP_ArrowForward)));
     connect(actOpenLink, &QAction::triggered, this, GuardedSlot(this, &TURLViewForm::OpenLink));
+    actCheckLinks = new QAction(tr("Проверить ссылки..."), this);
+    actCheckLinks->setObjectName(QStringLiteral("actCheckLinks"));
+    connect(actCheckLinks, &QAction::triggered, this,
+            GuardedSlot(this, &TURLViewForm::actCheckLinksExecute));
+    actAcceptNewAddresses = new QAction(tr("Принять новые адреса"), this);
+    actAcceptNewAddresses->setObjectName(QStringLiteral("actAcceptNewAddresses"));
+    connect(actAcceptNewAddresses, &QAction::triggered, this,
+            GuardedSlot(this, &TURLViewForm::actAcceptNewAddressesExecute));
     QAction* first = CommonPopupMenu->actions().value(0);
     CommonPopupMenu->insertAction(first, actOpenLink);
     CommonPopupMenu->insertSeparator(first);
     // Enter on an address opens it, as its click does; elsewhere it edits the record.
     CommonExDBGrid->installEventFilter(this);
     FormCreate();
+    AddRecordCommand(actCheckLinks);
+    AddRecordCommand(actAcceptNewAddresses);
     setGeometry(0, 76, 630, 400);
 }
 
@@ -156,6 +170,8 @@ bool TURLViewForm::urlColumnSelected() const {
 void TURLViewForm::IdleUpdate() {
     const bool open = adsCommon->Active();
     actOpenLink->setEnabled(open && !adsCommon->IsEmpty());
+    actCheckLinks->setEnabled(open && !adsCommon->IsEmpty());
+    actAcceptNewAddresses->setEnabled(open && !adsCommon->IsEmpty() && !m_linkCheck);
     actImportFromFavorites->setEnabled(open);
     actImportBookmarkFile->setEnabled(open);
     actImportBrowserBookmarks->setEnabled(open);
@@ -181,7 +197,9 @@ void TURLViewForm::DeleteRecord(const QVariant& key) {
 void TURLViewForm::CopyRecord(const QVariant& key, QVariant& newKey) {
     TCommonViewForm::CopyRecord(key, newKey);
     m_module.ADOConnection.Execute(
-        QStringLiteral("INSERT INTO SubjectURLs SELECT %1 AS SubjectURLID, SubjectID, "
+        // The columns are named: a copy starts with no link checks of its own.
+        QStringLiteral("INSERT INTO SubjectURLs (SubjectURLID, SubjectID, Description, URL, "
+                       "Visited, Category) SELECT %1 AS SubjectURLID, SubjectID, "
                        "Description, URL, Visited, Category FROM SubjectURLs "
                        "WHERE SubjectURLID = %2")
             .arg(newKey.toString(), key.toString()));
@@ -198,6 +216,8 @@ void TURLViewForm::PrepareFilterDialog(TDBGridFilterForm& dialog) {
     }
     // Joined, not terminated: a closing line break would offer an empty last choice.
     dialog.AddValueList(QStringLiteral("Category"), names.join(QStringLiteral("\r\n")), true);
+    dialog.AddValueList(QStringLiteral("LinkStatus"),
+                        LinkStatusNames().join(QStringLiteral("\r\n")), false);
 }
 
 void TURLViewForm::OpenLink() {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "urls/LinkCheck.h"
 #include "views/CommonViewFrm.h"
 
 #include <QRect>
 
 #include <functional>
+#include <memory>
 
 class TCommand;
+class TLinkCheckForm;
 class TLinkImporter;
 
 // The catalogue itself: the record view over SubjectURLs. Its address column is drawn as a
@@ -25,6 +28,20 @@ public:
     QAction* actImportBrowserBookmarks;
     // "Открыть ссылку": the grid's context menu, and Enter on an address.
     QAction* actOpenLink;
+    QAction* actCheckLinks;
+    QAction* actAcceptNewAddresses;
+
+    // Checks the links of the current record or of every record in view (the user says
+    // which) in a window of its own, while the view stays usable; the view shows each
+    // record's new status as its check is written.
+    void actCheckLinksExecute();
+    // Replaces the addresses of moved records (current, or all in view) by where they
+    // lead now, after a confirmation that lists them.
+    void actAcceptNewAddressesExecute();
+    // Limits of the link check; a time limit of 0 is the program option's.
+    TLinkCheckOptions LinkCheckOptions{0};
+    // The running check's window; null when none runs.
+    TLinkCheckForm* LinkCheckForm() const { return m_linkCheck.get(); }
 
     // Imports: Internet shortcuts of the Favorites folder, a bookmark file, the bookmarks
     // of the user's browsers. Each ends with a count of what was added and skipped.
@@ -64,6 +81,10 @@ private:
     // re-queries, locates the former record and reports the counts.
     void runImport(const std::function<void(TLinkImporter&)>& import);
     bool overLink(const QPoint& pos) const;
+    // The keys and addresses a command on records works on: the current record's or,
+    // when the user says so, those of every record in view; empty when cancelled.
+    QList<TLinkToCheck> chosenLinks(const QString& question);
 
     QRect m_hotRect;
+    std::unique_ptr<TLinkCheckForm> m_linkCheck;
 };

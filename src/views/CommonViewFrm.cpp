@@ -199,7 +199,7 @@ void TCommonViewForm::createMenus() {
         {actDataSetInsert, menuItem(actDataSetEdit, tr("Изменить..."), "miEditRecord"),
          menuItem(actDuplicateRecord, tr("Дублировать"), "miDuplicateRecord"),
          menuItem(actDataSetDelete, tr("Удалить"), "miDeleteRecord")});
-    CommonPopupMenu->addSeparator();
+    m_popupCommandsEnd = CommonPopupMenu->addSeparator();
     CommonPopupMenu->addActions(
         {actFilterBySelection, actFilterExcludeSelection, actFilterByForm, actRemoveFilter});
     CommonPopupMenu->addSeparator();
@@ -243,8 +243,9 @@ void TCommonViewForm::createMenus() {
     records->addAction(actRemoveFilter);
     records->addSeparator();
     records->addAction(actDuplicateRecord);
-    records->addSeparator();
+    m_recordCommandsEnd = records->addSeparator();
     records->addAction(actDataSetRequery);
+    m_recordsMenu = records;
 }
 
 void TCommonViewForm::createLayout() {
@@ -300,6 +301,11 @@ void TCommonViewForm::SetExitAction(QAction* exit) {
     if (exit) {
         m_fileMenu->addAction(exit);
     }
+}
+
+void TCommonViewForm::AddRecordCommand(QAction* command) {
+    m_recordsMenu->insertAction(m_recordCommandsEnd, command);
+    CommonPopupMenu->insertAction(m_popupCommandsEnd, command);
 }
 
 void TCommonViewForm::AddFileCommand(QAction* command) {

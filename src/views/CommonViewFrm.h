@@ -78,6 +78,9 @@ public:
     void SetExitAction(QAction* exit);
     // A command of the derived view in the "Файл" menu, after the report, with a separator.
     void AddFileCommand(QAction* command);
+    // A command of the derived view on its records: in the "Записи" menu before the
+    // refresh, and in the grid's context menu after the record commands.
+    void AddRecordCommand(QAction* command);
 
     QString ViewKey() const;
     QString GridKey() const;
@@ -171,6 +174,9 @@ private:
     QAction* m_exitAction = nullptr;
     QMenu* m_fileMenu = nullptr;
     QAction* m_commandsEnd = nullptr;
+    QMenu* m_recordsMenu = nullptr;
+    QAction* m_recordCommandsEnd = nullptr;
+    QAction* m_popupCommandsEnd = nullptr;
     bool m_inSizing = false;
     bool m_placedOnce = false;
     bool m_openFailed = false;

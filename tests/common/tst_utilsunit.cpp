@@ -243,7 +243,7 @@ private Q_SLOTS:
         QVERIFY(reg.OpenKeyReadOnly(RegOptionsKey));
         QCOMPARE(reg.GetValueNames(),
                  (QStringList{"SMTPServerAddress", "SMTPServerPort", "DefaultCharSet",
-                              "SMTPTimeOut", "LogMail", "CurrentLanguage"}));
+                              "SMTPTimeOut", "LinkCheckTimeOut", "LogMail", "CurrentLanguage"}));
         QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPTimeOut")), std::optional<qint32>(15));
         // No security and no sign-in: none of their values is written.
         QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPServerPort")), std::optional<qint32>(65535));

@@ -51,7 +51,8 @@ QString SqliteCatalogueSchema() {
                " DELETE FROM CategoryList WHERE rowid ="
                " (SELECT rowid FROM CategoryList WHERE CategoryName IS OLD.CategoryName LIMIT 1);"
                " END;\n")
-        .arg(QLatin1String(kGuidDefault));
+               .arg(QLatin1String(kGuidDefault)) +
+           LinkHealthSchema(TSqlDialect::SQLite);
 }
 
 namespace {
@@ -188,20 +189,22 @@ QString PostgresCatalogueSchema() {
     // program reads that length back.
     // Names are quoted so that the server keeps their spelling, as the embedded engine does.
     return QStringLiteral(
-        "CREATE EXTENSION IF NOT EXISTS citext;\n"
-        "CREATE DOMAIN guid AS varchar(38);\n"
-        "CREATE TABLE \"SubjectURLs\" ("
-        " \"SubjectURLID\" guid NOT NULL PRIMARY KEY"
-        " DEFAULT ('{' || upper(gen_random_uuid()::text) || '}'),"
-        " \"SubjectID\" guid NULL,"
-        " \"Description\" citext CHECK (char_length(\"Description\") <= 255),"
-        " \"URL\" citext CHECK (char_length(\"URL\") <= 2048),"
-        " \"Visited\" boolean NOT NULL DEFAULT false,"
-        " \"Category\" citext CHECK (char_length(\"Category\") <= 255));\n"
-        "CREATE TABLE \"CategoryList\" ("
-        " \"CategoryID\" serial PRIMARY KEY,"
-        " \"CategoryName\" citext CHECK (char_length(\"CategoryName\") <= 255));\n"
-        "CREATE VIEW \"vCategoryList\" AS SELECT \"CategoryName\" FROM \"CategoryList\";\n");
+               "CREATE EXTENSION IF NOT EXISTS citext;\n"
+               "CREATE DOMAIN guid AS varchar(38);\n"
+               "CREATE TABLE \"SubjectURLs\" ("
+               " \"SubjectURLID\" guid NOT NULL PRIMARY KEY"
+               " DEFAULT ('{' || upper(gen_random_uuid()::text) || '}'),"
+               " \"SubjectID\" guid NULL,"
+               " \"Description\" citext CHECK (char_length(\"Description\") <= 255),"
+               " \"URL\" citext CHECK (char_length(\"URL\") <= 2048),"
+               " \"Visited\" boolean NOT NULL DEFAULT false,"
+               " \"Category\" citext CHECK (char_length(\"Category\") <= 255));\n"
+               "CREATE TABLE \"CategoryList\" ("
+               " \"CategoryID\" serial PRIMARY KEY,"
+               " \"CategoryName\" citext CHECK (char_length(\"CategoryName\") <= 255));\n"
+               "CREATE VIEW \"vCategoryList\" AS SELECT \"CategoryName\" FROM "
+               "\"CategoryList\";\n") +
+           LinkHealthSchema(TSqlDialect::PostgreSQL);
 }
 
 void CreateServerCatalogue(TConnection& connection) {
@@ -234,6 +237,144 @@ QString CatalogueName(const TConnection& connection) {
             .arg(cs.value(QStringLiteral("Initial Catalog")), source);
     }
     return QCoreApplication::translate("Schema", "Файл базы данных: %1").arg(source);
+}
+
+namespace {
+
+// The last check's verdict lives with the record, so that the view's plain query shows,
+// sorts and filters it; the history is a table of its own. A deleted record takes its
+// checks with it whichever program deletes it: a trigger on both engines (on the server
+// rather than a foreign key, so that other tools stay free to drop and make the table of
+// records anew).
+struct TLinkColumn {
+    const char* name;
+    const char* sqlite;
+    const char* server;
+};
+const TLinkColumn kLinkColumns[] = {
+    {"LinkStatus", "TEXT(20) COLLATE NOCASE", "citext CHECK (char_length(\"LinkStatus\") <= 20)"},
+    {"LinkCode", "INTEGER", "integer"},
+    {"LinkChecked", "DATETIME", "timestamp"},
+};
+
+QString addColumn(TSqlDialect dialect, const TLinkColumn& c) {
+    return dialect == TSqlDialect::PostgreSQL
+               ? QStringLiteral("ALTER TABLE \"SubjectURLs\" ADD COLUMN \"%1\" %2;\n")
+                     .arg(QLatin1String(c.name), QLatin1String(c.server))
+               : QStringLiteral("ALTER TABLE SubjectURLs ADD COLUMN %1 %2;\n")
+                     .arg(QLatin1String(c.name), QLatin1String(c.sqlite));
+}
+
+QString checksTable(TSqlDialect dialect) {
+    if (dialect == TSqlDialect::PostgreSQL) {
+        return QStringLiteral(
+            "CREATE TABLE \"LinkChecks\" ("
+            " \"CheckID\" serial PRIMARY KEY,"
+            " \"SubjectURLID\" guid NOT NULL,"
+            " \"CheckedAt\" timestamp NOT NULL,"
+            " \"Status\" citext NOT NULL CHECK (char_length(\"Status\") <= 20),"
+            " \"HTTPCode\" integer,"
+            " \"FinalURL\" citext CHECK (char_length(\"FinalURL\") <= 2048),"
+            " \"ErrorText\" citext CHECK (char_length(\"ErrorText\") <= 255));\n"
+            "CREATE INDEX \"LinkChecks_Record\" ON \"LinkChecks\" (\"SubjectURLID\", "
+            "\"CheckedAt\");\n");
+    }
+    return QStringLiteral(
+        "CREATE TABLE LinkChecks ("
+        " CheckID INTEGER PRIMARY KEY,"
+        " SubjectURLID GUID NOT NULL,"
+        " CheckedAt DATETIME NOT NULL,"
+        " Status TEXT(20) NOT NULL COLLATE NOCASE,"
+        " HTTPCode INTEGER,"
+        " FinalURL TEXT(2048) COLLATE NOCASE,"
+        " ErrorText TEXT(255) COLLATE NOCASE);\n"
+        "CREATE INDEX LinkChecks_Record ON LinkChecks (SubjectURLID, CheckedAt);\n");
+}
+
+QString deleteTrigger(TSqlDialect dialect) {
+    if (dialect == TSqlDialect::PostgreSQL) {
+        return QStringLiteral(
+            "CREATE OR REPLACE FUNCTION \"SubjectURLs_delete_checks\"() RETURNS trigger"
+            " LANGUAGE plpgsql AS $$ BEGIN"
+            " DELETE FROM \"LinkChecks\" WHERE \"SubjectURLID\" = OLD.\"SubjectURLID\";"
+            " RETURN OLD; END $$;\n"
+            "CREATE TRIGGER \"SubjectURLs_delete_checks\" AFTER DELETE ON \"SubjectURLs\""
+            " FOR EACH ROW EXECUTE FUNCTION \"SubjectURLs_delete_checks\"();\n");
+    }
+    return QStringLiteral(
+        "CREATE TRIGGER SubjectURLs_delete_checks AFTER DELETE ON SubjectURLs BEGIN"
+        " DELETE FROM LinkChecks WHERE SubjectURLID = OLD.SubjectURLID; END;\n");
+}
+
+// Whether a statement in the engine's own dialect gives at least one row; false on error.
+bool hasRow(TConnection& connection, const QString& sql) {
+    try {
+        TRowStore rows;
+        connection.Provider().query(sql, {})->fetchAll(rows);
+        return rows.size() > 0;
+    } catch (const EDatabaseError&) {
+        return false;
+    }
+}
+
+bool answers(TConnection& connection, const QString& jetSql) {
+    try {
+        TRowStore rows;
+        connection.Provider().query(connection.Translate(jetSql).sql, {})->fetchAll(rows);
+        return true;
+    } catch (const EDatabaseError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+QString LinkHealthSchema(TSqlDialect dialect) {
+    QString sql;
+    for (const TLinkColumn& c : kLinkColumns) {
+        sql += addColumn(dialect, c);
+    }
+    return sql + checksTable(dialect) + deleteTrigger(dialect);
+}
+
+// Each piece is looked for first, so that a catalogue another tool has partly changed (a
+// table of records made anew) gets just what it lacks, and one that has everything is
+// not written to at all.
+void UpgradeCatalogue(TConnection& connection) {
+    const TSqlDialect dialect = connection.Dialect();
+    QString sql;
+    for (const TLinkColumn& c : kLinkColumns) {
+        if (!answers(connection, QStringLiteral("SELECT %1 FROM SubjectURLs WHERE 1 = 0")
+                                     .arg(QLatin1String(c.name)))) {
+            sql += addColumn(dialect, c);
+        }
+    }
+    if (!answers(connection, QStringLiteral("SELECT CheckID FROM LinkChecks WHERE 1 = 0"))) {
+        sql += checksTable(dialect);
+    }
+    const bool pg = dialect == TSqlDialect::PostgreSQL;
+    if (!hasRow(connection,
+                pg ? QStringLiteral("SELECT 1 FROM pg_trigger WHERE tgname = "
+                                    "'SubjectURLs_delete_checks' AND tgrelid = "
+                                    "to_regclass('\"SubjectURLs\"')")
+                   : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND "
+                                    "name = 'SubjectURLs_delete_checks'"))) {
+        sql += deleteTrigger(dialect);
+    }
+    if (sql.isEmpty()) {
+        return;
+    }
+    try {
+        TTransaction transaction(connection);
+        connection.Provider().execute(sql, {});
+        transaction.Commit();
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(
+            QCoreApplication::translate("Schema",
+                                        "В базу данных не удалось добавить таблицу проверок "
+                                        "ссылок LinkChecks.\n%1\n%2")
+                .arg(e.message(), CatalogueName(connection)));
+    }
 }
 
 void CheckCatalogue(TConnection& connection) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/JetSql.h"
+
 #include <QString>
 
 class TConnection;
@@ -13,6 +15,13 @@ QString SqliteCatalogueSchema();
 
 // The statements that lay out a catalogue on a PostgreSQL server.
 QString PostgresCatalogueSchema();
+
+// What a catalogue made before link checks lacks: the record's last verdict, the table of
+// checks and the trigger that deletes a record's checks with it.
+QString LinkHealthSchema(TSqlDialect dialect);
+// Adds the link check columns and table to a catalogue that has none, in one
+// transaction; an error names the catalogue and the reason.
+void UpgradeCatalogue(TConnection& connection);
 
 // Lays out a catalogue in the empty database of an open server connection, in one
 // transaction; a database that already holds any of the catalogue's objects is refused.

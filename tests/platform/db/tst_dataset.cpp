@@ -53,9 +53,10 @@ private Q_SLOTS:
 
     void fieldsFollowTheSchema() {
         openUrls();
-        QCOMPARE(ds->FieldCount(), 6);
         const QStringList names = {"SubjectURLID", "SubjectID", "Description",
-                                   "URL",          "Visited",   "Category"};
+                                   "URL",          "Visited",   "Category",
+                                   "LinkStatus",   "LinkCode",  "LinkChecked"};
+        QCOMPARE(ds->FieldCount(), names.size());
         for (int i = 0; i < names.size(); ++i) {
             QCOMPARE(ds->Fields(i).FieldName, names[i]);
         }
@@ -568,7 +569,7 @@ private Q_SLOTS:
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 4);
-        QCOMPARE(model.columnCount(), 6);
+        QCOMPARE(model.columnCount(), 9);
         QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("URL"));
         QSignalSpy current(&model, &TDataSetModel::currentRowChanged);
         ds->SetSort("URL");
@@ -662,7 +663,8 @@ private Q_SLOTS:
             << "C.example" << false;
         QTest::newRow("duplicate sorts after its equal")
             << all << "URL ASC"
-            << "INSERT INTO SubjectURLs SELECT '{0A000000-0000-0000-0000-000000000002}' AS "
+            << "INSERT INTO SubjectURLs (SubjectURLID, SubjectID, Description, URL, Visited, "
+               "Category) SELECT '{0A000000-0000-0000-0000-000000000002}' AS "
                "SubjectURLID, SubjectID, Description, URL, Visited, Category FROM SubjectURLs "
                "WHERE URL = 'C.example'"
             << "C.example"

@@ -1,0 +1,135 @@
+#include "urls/LinkCheckDlg.h"
+
+#include "common/DialogsUnit.h"
+#include "ui_LinkCheckDlg.h"
+#include "urls/LinkCheckStore.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+// Writing each check alone would spend more in commits than the checks take; a batch
+// waits at most this long.
+constexpr int kFlushMs = 250;
+constexpr int kBatch = 200;
+}  // namespace
+
+TLinkCheckForm::TLinkCheckForm(TConnection& connection, QWidget* parent)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::TLinkCheckForm>()),
+      m_connection(connection),
+      m_flushTimer(new QTimer(this)) {
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("LinkCheckForm"));
+    Checker.setObjectName(QStringLiteral("LinkChecker"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_flushTimer->setInterval(kFlushMs);
+    connect(m_flushTimer, &QTimer::timeout, this, GuardedSlot(this, &TLinkCheckForm::Flush));
+    connect(ui->CancelButton, &QPushButton::clicked, this,
+            GuardedSlot(this, &TLinkCheckForm::CancelButtonClick));
+    connect(&Checker, &TLinkChecker::Checking, this, [this](const QString& url) {
+        ui->URLLabel->setText(
+            ui->URLLabel->fontMetrics().elidedText(url, Qt::ElideMiddle, ui->URLLabel->width()));
+    });
+    connect(&Checker, &TLinkChecker::Checked, this,
+            [this](const TLinkCheckResult& result) { Guarded([&]() { checked(result); }); });
+    connect(&Checker, &TLinkChecker::Finished, this,
+            [this](bool cancelled) { Guarded([&]() { finished(cancelled); }); });
+}
+
+TLinkCheckForm::~TLinkCheckForm() {
+    // Disconnected first: a cancel from here must not call back into a view going away.
+    Checker.disconnect(this);
+    Checker.Cancel();
+}
+
+void TLinkCheckForm::Start(const QList<TLinkToCheck>& links) {
+    ui->ProgressBar->setMaximum(static_cast<int>(links.size()));
+    m_flushTimer->start();
+    Checker.Start(links);
+    showCount();
+}
+
+void TLinkCheckForm::showCount() {
+    ui->CountLabel->setText(tr("Проверено %1 из %2").arg(Checker.Done()).arg(Checker.Total()));
+    ui->ProgressBar->setValue(Checker.Done());
+}
+
+void TLinkCheckForm::checked(const TLinkCheckResult& result) {
+    ++m_counts[static_cast<int>(result.verdict)];
+    m_waiting.append(result);
+    if (m_waiting.size() >= kBatch) {
+        Flush();
+    }
+    showCount();
+}
+
+void TLinkCheckForm::Flush() {
+    if (m_waiting.isEmpty()) {
+        return;
+    }
+    const QList<TLinkCheckResult> batch = std::move(m_waiting);
+    m_waiting.clear();
+    QVariantList keys;
+    try {
+        keys = TLinkCheckStore(m_connection).Save(batch);
+    } catch (...) {
+        m_flushTimer->stop();
+        Checker.disconnect(this);
+        Checker.Cancel();
+        hide();
+        throw;
+    }
+    m_written += static_cast<int>(keys.size());
+    if (OnWritten && !keys.isEmpty()) {
+        OnWritten(keys);
+    }
+}
+
+void TLinkCheckForm::CancelButtonClick() {
+    m_cancelled = true;
+    Checker.Cancel();
+}
+
+void TLinkCheckForm::closeEvent(QCloseEvent* event) {
+    if (Checker.Running()) {
+        Guarded([this]() { CancelButtonClick(); });
+    }
+    event->accept();
+}
+
+void TLinkCheckForm::finished(bool cancelled) {
+    m_flushTimer->stop();
+    showCount();
+    hide();
+    Flush();
+    m_cancelled = m_cancelled || cancelled;
+    if (OnFinished) {
+        OnFinished(Summary());
+    }
+}
+
+QString TLinkCheckForm::Summary() const {
+    QString text = m_cancelled ? tr("Проверка ссылок прервана.") : tr("Проверка ссылок закончена.");
+    text += QLatin1Char('\n') + tr("Проверено ссылок: %1 из %2.")
+                                    .arg(Checker.Done() - Checker.Skipped())
+                                    .arg(Checker.Total());
+    const char* const names[] = {QT_TR_NOOP("Живы"),
+                                 QT_TR_NOOP("С ограниченным доступом"),
+                                 QT_TR_NOOP("Перемещены"),
+                                 QT_TR_NOOP("Ошибка клиента (4xx)"),
+                                 QT_TR_NOOP("Ошибка сервера (5xx)"),
+                                 QT_TR_NOOP("Недоступны")};
+    for (int i = 0; i < 6; ++i) {
+        if (m_counts[i] > 0) {
+            text += QLatin1Char('\n') + tr("%1: %2").arg(tr(names[i])).arg(m_counts[i]);
+        }
+    }
+    if (Checker.Skipped() > 0) {
+        text +=
+            QLatin1Char('\n') +
+            tr("Не проверялись (file:, mailto: и другие не веб-адреса): %1").arg(Checker.Skipped());
+    }
+    return text;
+}

@@ -1,0 +1,575 @@
+#include "app/GeneralUnit.h"
+#include "common/Clock.h"
+#include "gridtools/ExDBGrid.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
+#include "support/CatalogueFixture.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/LinkCheck.h"
+#include "urls/LinkCheckDlg.h"
+#include "urls/LinkCheckStore.h"
+#include "urls/URLViewFrm.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QtTest>
+
+#include "support/TestHelpers.h"
+
+namespace {
+
+// An HTTP/1.1 server on one loopback address with scripted answers by path; each
+// connection carries one request and is closed after the answer.
+//   /ok 200, /slow 200 after 60 ms, /head405 HEAD 405 and GET 200, /c1 > /c2 > /c3 > /final
+//   by 301, /temp 302 to /ok, /loop1 <> /loop2 by 302, /long/N 301 to /long/N+1,
+//   /code/NNN that status, /hang never answers.
+class TScriptedHttp final : public QObject {
+public:
+    struct TSeen {
+        QByteArray method;
+        QByteArray path;
+        QByteArray userAgent;
+    };
+
+    explicit TScriptedHttp(const QHostAddress& address = QHostAddress::LocalHost) {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this]() {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                s->setParent(this);
+                QObject::connect(s, &QTcpSocket::readyRead, this, [this, s]() { read(s); });
+            }
+        });
+        listening = m_server.listen(address, 0);
+    }
+
+    QString base() const {
+        return QStringLiteral("http://%1:%2")
+            .arg(m_server.serverAddress().toString())
+            .arg(m_server.serverPort());
+    }
+
+    bool listening = false;
+    QList<TSeen> seen;
+    int active = 0;
+    int mostActive = 0;
+    // Shared by several servers: the most requests in flight on all of them together.
+    int* sharedActive = nullptr;
+    int* sharedMost = nullptr;
+
+private:
+    void read(QTcpSocket* s) {
+        QByteArray& buffer = m_buffers[s];
+        buffer += s->readAll();
+        const int end = buffer.indexOf("\r\n\r\n");
+        if (end < 0 || s->property("answered").toBool()) {
+            return;
+        }
+        s->setProperty("answered", true);
+        const QList<QByteArray> lines = buffer.left(end).split('\n');
+        const QList<QByteArray> request = lines.value(0).trimmed().split(' ');
+        TSeen r{request.value(0), request.value(1), QByteArray()};
+        for (const QByteArray& line : lines) {
+            if (line.toLower().startsWith("user-agent:")) {
+                r.userAgent = line.mid(11).trimmed();
+            }
+        }
+        seen.append(r);
+        enter();
+        const QByteArray p =
+            r.path.left(r.path.indexOf('?') < 0 ? r.path.size() : r.path.indexOf('?'));
+        const bool head = r.method == "HEAD";
+        if (p == "/hang") {
+            return;  // held open, never answered
+        }
+        if (p == "/slow") {
+            QTimer::singleShot(60, s, [this, s]() { answer(s, 200, QByteArray(), false); });
+            return;
+        }
+        if (p == "/ok" || p == "/final") {
+            answer(s, 200, QByteArray(), head);
+        } else if (p == "/head405") {
+            if (head) {
+                answer(s, 405, QByteArray(), true);
+            } else {
+                // More than a check should ever read.
+                answer(s, 200, QByteArray(), false, 4 * 1024 * 1024);
+            }
+        } else if (p == "/c1" || p == "/c2" || p == "/c3") {
+            const QByteArray next = p == "/c1" ? "/c2" : p == "/c2" ? "/c3" : "/final";
+            answer(s, 301, next, head);
+        } else if (p == "/temp") {
+            answer(s, 302, "/ok", head);
+        } else if (p == "/loop1" || p == "/loop2") {
+            answer(s, 302, p == "/loop1" ? "/loop2" : "/loop1", head);
+        } else if (p.startsWith("/long/")) {
+            answer(s, 301, "/long/" + QByteArray::number(p.mid(6).toInt() + 1), head);
+        } else if (p.startsWith("/code/")) {
+            answer(s, p.mid(6).toInt(), QByteArray(), head);
+        } else {
+            answer(s, 404, QByteArray(), head);
+        }
+    }
+
+    void enter() {
+        mostActive = std::max(mostActive, ++active);
+        if (sharedActive) {
+            *sharedMost = std::max(*sharedMost, ++*sharedActive);
+        }
+    }
+
+    void answer(QTcpSocket* s, int code, const QByteArray& location, bool head,
+                qint64 bodySize = 5) {
+        --active;
+        if (sharedActive) {
+            --*sharedActive;
+        }
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(code) + " Scripted\r\n";
+        if (!location.isEmpty()) {
+            reply += "Location: " + location + "\r\n";
+        }
+        reply +=
+            "Content-Length: " + QByteArray::number(bodySize) + "\r\nConnection: close\r\n\r\n";
+        s->write(reply);
+        if (!head) {
+            s->write(QByteArray(static_cast<int>(bodySize), 'x'));
+        }
+        s->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket*, QByteArray> m_buffers;
+};
+
+// Runs one checker over the links to its end and returns what it reported.
+QList<TLinkCheckResult> checkAll(const QList<TLinkToCheck>& links, TLinkCheckOptions options,
+                                 TLinkChecker* checker = nullptr) {
+    TLinkChecker own;
+    TLinkChecker& c = checker ? *checker : own;
+    c.Options = options;
+    QList<TLinkCheckResult> results;
+    QObject::connect(&c, &TLinkChecker::Checked,
+                     [&results](const TLinkCheckResult& r) { results.append(r); });
+    QSignalSpy finished(&c, &TLinkChecker::Finished);
+    c.Start(links);
+    if (finished.isEmpty()) {
+        finished.wait(20000);
+    }
+    return results;
+}
+
+TLinkCheckOptions quick() {
+    TLinkCheckOptions o;
+    o.timeoutMs = 400;
+    o.hostDelayMs = 0;
+    return o;
+}
+
+QDateTime day(double d) {
+    return QDateTime(QDate(2026, 3, 1), QTime(9, 0)).addMSecs(static_cast<qint64>(d * 86400000));
+}
+
+TLinkCheckResult result(const QString& key, TLinkVerdict verdict, double when, int code = 0) {
+    TLinkCheckResult r;
+    r.key = key;
+    r.url = QStringLiteral("x.example");
+    r.checkedAt = day(when);
+    r.verdict = verdict;
+    r.httpCode = code;
+    return r;
+}
+
+}  // namespace
+
+using TChecks = QList<QPair<QDateTime, QString>>;
+Q_DECLARE_METATYPE(TLinkVerdict)
+
+class TestLinkCheck final : public QObject, TCatalogueFixture {
+    Q_OBJECT
+
+    QString status(const QString& key) {
+        return cat
+            ->otherValue("SELECT LinkStatus FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
+            .toString();
+    }
+    int checks(const QString& key) {
+        return cat->otherValue("SELECT COUNT(*) FROM LinkChecks WHERE SubjectURLID = '" + key + "'")
+            .toInt();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
+    void init() { openCatalogue(); }
+    void cleanup() {
+        SetNowForTesting({});
+        closeCatalogue();
+    }
+
+    void verdicts_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<TLinkVerdict>("verdict");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("finalPath");
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char* name, const char* address, TLinkVerdict v, int code,
+                            const char* finalPath = "", const char* error = "") {
+            QTest::newRow(name) << address << v << code << finalPath << error;
+        };
+        row("200", "%1/ok", TLinkVerdict::Alive, 200);
+        row("HEAD refused, GET answers", "%1/head405", TLinkVerdict::Alive, 200);
+        row("301 chain of three", "%1/c1", TLinkVerdict::Moved, 301, "/final");
+        row("temporary redirect", "%1/temp", TLinkVerdict::Alive, 200, "/ok");
+        row("redirect loop", "%1/loop1", TLinkVerdict::Unreachable, 302, "/loop2", "по кругу");
+        row("eleven redirects", "%1/long/0", TLinkVerdict::Unreachable, 301, "/long/10",
+            "Больше 10");
+        row("404", "%1/code/404", TLinkVerdict::ClientError, 404);
+        row("410", "%1/code/410", TLinkVerdict::ClientError, 410);
+        row("401", "%1/code/401", TLinkVerdict::Restricted, 401);
+        row("403", "%1/code/403", TLinkVerdict::Restricted, 403);
+        row("429", "%1/code/429", TLinkVerdict::Restricted, 429);
+        row("500", "%1/code/500", TLinkVerdict::ServerError, 500);
+        row("503", "%1/code/503", TLinkVerdict::ServerError, 503);
+        row("never answers", "%1/hang", TLinkVerdict::Unreachable, 0, "", "не ответил");
+        row("refused port", "http://127.0.0.1:%2/ok", TLinkVerdict::Unreachable, 0, "", "отказал");
+        row("name that never resolves", "http://links.invalid/ok", TLinkVerdict::Unreachable, 0, "",
+            "links.invalid");
+        row("without a scheme", "%3/ok", TLinkVerdict::Alive, 200);
+    }
+
+    void verdicts() {
+        QFETCH(QString, address);
+        QFETCH(TLinkVerdict, verdict);
+        QFETCH(int, code);
+        QFETCH(QString, finalPath);
+        QFETCH(QString, error);
+        TScriptedHttp http;
+        QVERIFY(http.listening);
+        int refusedPort = 0;
+        {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            refusedPort = closed.serverPort();
+        }
+        QString url = address;
+        url.replace("%1", http.base())
+            .replace("%2", QString::number(refusedPort))
+            .replace("%3", http.base().mid(7));
+        const QList<TLinkCheckResult> results = checkAll({{QStringLiteral("{K}"), url}}, quick());
+        QCOMPARE(results.size(), 1);
+        const TLinkCheckResult& r = results.first();
+        QCOMPARE(r.key.toString(), QStringLiteral("{K}"));
+        QCOMPARE(r.url, url);
+        QCOMPARE(r.verdict, verdict);
+        QCOMPARE(r.httpCode, code);
+        QCOMPARE(r.finalUrl, finalPath.isEmpty() ? QString() : http.base() + finalPath);
+        QVERIFY2(r.error.contains(error), qPrintable(r.error));
+    }
+
+    // HEAD first, GET only after a refusal, each with the program's name.
+    void requestsTheServerSees() {
+        TScriptedHttp http;
+        checkAll({{1, http.base() + "/ok"}, {2, http.base() + "/head405"}}, quick());
+        QCOMPARE(http.seen.size(), 3);
+        QStringList asked;
+        for (const auto& s : http.seen) {
+            asked << QString::fromLatin1(s.method + ' ' + s.path);
+            QVERIFY2(s.userAgent.startsWith("Linkarium/"), s.userAgent.constData());
+        }
+        asked.sort();
+        QCOMPARE(asked, (QStringList{"GET /head405", "HEAD /head405", "HEAD /ok"}));
+    }
+
+    void addressesThatAreNotChecked() {
+        TLinkChecker checker;
+        const QList<TLinkCheckResult> results = checkAll({{1, "mailto:a@example.org"},
+                                                          {2, "file:///etc/hosts"},
+                                                          {3, "ftp://example.org/"},
+                                                          {4, "   "},
+                                                          {5, "javascript:void(0)"}},
+                                                         quick(), &checker);
+        QVERIFY(results.isEmpty());
+        QCOMPARE(checker.Skipped(), 5);
+        QCOMPARE(checker.Done(), 5);
+        QVERIFY(!checker.Running());
+    }
+
+    // Eight requests at once at most, two to one host, whatever the queue holds.
+    void limits() {
+        int active = 0;
+        int most = 0;
+        std::vector<std::unique_ptr<TScriptedHttp>> servers;
+        QList<TLinkToCheck> links;
+        for (int h = 1; h <= 6; ++h) {
+            servers.push_back(
+                std::make_unique<TScriptedHttp>(QHostAddress(QStringLiteral("127.0.0.%1").arg(h))));
+            TScriptedHttp& s = *servers.back();
+            if (!s.listening) {
+                QSKIP("no loopback address 127.0.0.2 and above here");
+            }
+            s.sharedActive = &active;
+            s.sharedMost = &most;
+            for (int i = 0; i < 8; ++i) {
+                links.append({h * 100 + i, s.base() + "/slow"});
+            }
+        }
+        TLinkCheckOptions o = quick();
+        o.timeoutMs = 5000;
+        const QList<TLinkCheckResult> results = checkAll(links, o);
+        QCOMPARE(results.size(), links.size());
+        for (const auto& r : results) {
+            QCOMPARE(r.verdict, TLinkVerdict::Alive);
+        }
+        for (const auto& s : servers) {
+            QVERIFY2(s->mostActive <= 2, qPrintable(QString::number(s->mostActive)));
+        }
+        QVERIFY2(most <= 8 && most >= 3, qPrintable(QString::number(most)));
+    }
+
+    void calledDead_data() {
+        QTest::addColumn<TChecks>("earlier");
+        QTest::addColumn<double>("now");
+        QTest::addColumn<bool>("dead");
+        using L = TChecks;
+        QTest::newRow("first failure") << L{} << 0.0 << false;
+        QTest::newRow("second failure the same day") << L{{day(0), "server error"}} << 0.9 << false;
+        QTest::newRow("second failure a day later") << L{{day(0), "unreachable"}} << 1.0 << true;
+        QTest::newRow("an answer between")
+            << L{{day(0), "client error"}, {day(1), "alive"}} << 2.0 << false;
+        QTest::newRow("restricted is an answer")
+            << L{{day(0), "client error"}, {day(1), "restricted"}} << 2.0 << false;
+        QTest::newRow("a run of failures back to a day")
+            << L{{day(1.5), "server error"}, {day(0.2), "unreachable"}, {day(1), "client error"}}
+            << 1.6 << true;
+        QTest::newRow("a long run stays dead")
+            << L{{day(0), "unreachable"}, {day(1.2), "unreachable"}} << 1.3 << true;
+        QTest::newRow("a later check is not an earlier one")
+            << L{{day(5), "unreachable"}} << 1.0 << false;
+    }
+
+    void calledDead() {
+        QFETCH(TChecks, earlier);
+        QFETCH(double, now);
+        QFETCH(bool, dead);
+        QCOMPARE(CalledDead(earlier, day(now)), dead);
+    }
+
+    // Each check a row; the record shows the last, and "dead" only after two failures a
+    // day apart with no answer between.
+    void storedChecks() {
+        const QString a = cat->addUrl("a.example", "A", QString());
+        const QString gone = cat->addUrl("gone.example", "B", QString());
+        TLinkCheckStore store(module->ADOConnection);
+        QCOMPARE(store.Save({result(a, TLinkVerdict::ServerError, 0, 500)}), QVariantList{a});
+        QCOMPARE(status(a), QStringLiteral("server error"));
+        store.Save({result(a, TLinkVerdict::Unreachable, 0.5)});
+        QCOMPARE(status(a), QStringLiteral("unreachable"));
+        store.Save({result(a, TLinkVerdict::ClientError, 1.2, 404)});
+        QCOMPARE(status(a), QStringLiteral("dead"));
+        QCOMPARE(
+            cat->otherValue("SELECT LinkCode FROM SubjectURLs WHERE SubjectURLID = '" + a + "'")
+                .toInt(),
+            404);
+        store.Save({result(a, TLinkVerdict::Alive, 2, 200)});
+        QCOMPARE(status(a), QStringLiteral("alive"));
+        store.Save({result(a, TLinkVerdict::ServerError, 3.5, 500)});
+        QCOMPARE(status(a), QStringLiteral("server error"));
+        QCOMPARE(checks(a), 5);
+        // The history keeps what each check found, not the record's conclusion.
+        QCOMPARE(
+            cat->otherColumn("SELECT Status FROM LinkChecks WHERE SubjectURLID = '" + a +
+                             "' ORDER BY CheckedAt"),
+            (QStringList{"server error", "unreachable", "client error", "alive", "server error"}));
+        TDataSet record;
+        record.SetConnection(&module->ADOConnection);
+        record.SetCommandText("SELECT LinkChecked FROM SubjectURLs WHERE SubjectURLID = '" + a +
+                              "'");
+        record.Open();
+        QCOMPARE(record.FieldByName("LinkChecked").Value().toDateTime(), day(3.5));
+        // A record deleted while its check ran gets no orphan check.
+        cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + gone + "'");
+        QCOMPARE(store.Save({result(gone, TLinkVerdict::Alive, 1, 200),
+                             result(a, TLinkVerdict::Alive, 4, 200)}),
+                 QVariantList{a});
+        QCOMPARE(checks(gone), 0);
+        QCOMPARE(checks(a), 6);
+    }
+
+    // A batch the catalogue refuses leaves nothing of itself behind.
+    void batchIsAllOrNothing() {
+        const QString a = cat->addUrl("a.example", "A", QString());
+        const QString b = cat->addUrl("b.example", "B", QString());
+        const QString trigger =
+            cat->refuseWrites("BEFORE INSERT", QString(), "refused", "LinkChecks");
+        TLinkCheckStore store(module->ADOConnection);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError,
+                                 store.Save({result(a, TLinkVerdict::Alive, 0, 200),
+                                             result(b, TLinkVerdict::Alive, 0, 200)}));
+        cat->allowWrites(trigger, "LinkChecks");
+        QVERIFY(
+            cat->otherValue("SELECT LinkStatus FROM SubjectURLs WHERE SubjectURLID = '" + a + "'")
+                .isNull());
+        QCOMPARE(checks(a) + checks(b), 0);
+    }
+
+    // Deleting a record, by the program or by another, takes its checks; a duplicate
+    // starts with none.
+    void checksFollowTheirRecord() {
+        const QString a = cat->addUrl("a.example", "A", QString());
+        const QString b = cat->addUrl("b.example", "B", QString());
+        TLinkCheckStore store(module->ADOConnection);
+        store.Save(
+            {result(a, TLinkVerdict::Alive, 0, 200), result(b, TLinkVerdict::Alive, 0, 200)});
+        TURLViewForm v(*module);
+        v.show();
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {a}, 0));
+        v.actDuplicateRecordExecute();
+        const QString copy = v.CurrentKey().toString();
+        QVERIFY(copy != a);
+        QVERIFY(cat->otherValue("SELECT LinkStatus FROM SubjectURLs WHERE SubjectURLID = '" + copy +
+                                "'")
+                    .isNull());
+        QCOMPARE(checks(copy), 0);
+        TScriptedDialogs dialogs;
+        dialogs.answer(QMessageBox::Yes);
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {a}, 0));
+        v.actDataSetDelete->trigger();
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(checks(a), 0);
+        cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + b + "'");
+        QCOMPARE(checks(b), 0);
+    }
+
+    // A catalogue made before link checks gets them when the program opens it.
+    void olderCatalogueIsUpgraded() {
+        TConnection& c = cat->connection();
+        cat->otherSchema(
+            "DROP TRIGGER SubjectURLs_delete_checks; DROP TABLE LinkChecks;"
+            " ALTER TABLE SubjectURLs DROP COLUMN LinkStatus;"
+            " ALTER TABLE SubjectURLs DROP COLUMN LinkCode;"
+            " ALTER TABLE SubjectURLs DROP COLUMN LinkChecked",
+            "DROP TABLE \"LinkChecks\"; ALTER TABLE \"SubjectURLs\" DROP COLUMN"
+            " \"LinkStatus\", DROP COLUMN \"LinkCode\", DROP COLUMN \"LinkChecked\"");
+        QVERIFY(!cat->otherValue("SELECT COUNT(*) FROM LinkChecks").isValid());
+        UpgradeCatalogue(c);
+        UpgradeCatalogue(c);  // once is enough; again changes nothing
+        QCOMPARE(cat->otherValue("SELECT COUNT(*) FROM LinkChecks").toInt(), 0);
+        const QString a = cat->addUrl("a.example", "A", QString());
+        TLinkCheckStore(c).Save({result(a, TLinkVerdict::Alive, 0, 200)});
+        QCOMPARE(status(a), QStringLiteral("alive"));
+        cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + a + "'");
+        QCOMPARE(checks(a), 0);
+    }
+
+    // The command on every record in view; the grid shows the status column once asked.
+    void checkTheView() {
+        TScriptedHttp http;
+        const QString ok = cat->addUrl(http.base() + "/ok", "A", QString());
+        const QString missing = cat->addUrl(http.base() + "/code/404", "B", QString());
+        const QString mail = cat->addUrl("mailto:x@example.org", "C", QString());
+        TURLViewForm v(*module);
+        v.show();
+        v.LinkCheckOptions = quick();
+        QVERIFY(v.MainMenu1->findChild<QMenu*>("mnuRecords")->actions().contains(v.actCheckLinks));
+        QVERIFY(v.CommonPopupMenu->actions().contains(v.actCheckLinks));
+        TScriptedDialogs dialogs;
+        dialogs.answer(QMessageBox::Yes);  // every record in view
+        v.actCheckLinks->trigger();
+        QVERIFY(v.LinkCheckForm());
+        QVERIFY(v.LinkCheckForm()->isVisible());
+        QTRY_VERIFY(!v.LinkCheckForm());
+        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        QVERIFY2(dialogs.unexpected() == 0, qPrintable(dialogs.shownTexts().join("\n")));
+        const QString summary = dialogs.shown().last().text;
+        QVERIFY2(summary.contains("Проверено ссылок: 2 из 3") && summary.contains("file:, mailto:"),
+                 qPrintable(summary));
+        QCOMPARE(status(ok), QStringLiteral("alive"));
+        QCOMPARE(status(missing), QStringLiteral("client error"));
+        QVERIFY(cat->otherValue("SELECT LinkStatus FROM SubjectURLs WHERE SubjectURLID = '" + mail +
+                                "'")
+                    .isNull());
+        // The view shows the new statuses without a refresh.
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {missing}, 0));
+        QCOMPARE(v.adsCommon->FieldByName("LinkStatus").AsString(), QStringLiteral("client error"));
+        QCOMPARE(v.adsCommon->FieldByName("LinkCode").AsInteger(), 404);
+    }
+
+    // Cancel in the middle keeps every check done, and writes nothing for the rest.
+    void cancelKeepsWhatWasChecked() {
+        TScriptedHttp http;
+        QStringList answered;
+        QStringList hanging;
+        for (int i = 0; i < 3; ++i) {
+            answered << cat->addUrl(http.base() + "/ok?" + QString::number(i), "A", QString());
+            hanging << cat->addUrl(http.base() + "/hang?" + QString::number(i), "H", QString());
+        }
+        TURLViewForm v(*module);
+        v.show();
+        v.LinkCheckOptions = quick();
+        v.LinkCheckOptions.timeoutMs = 60000;
+        v.LinkCheckOptions.maxPerHost = 8;
+        TScriptedDialogs dialogs;
+        dialogs.answer(QMessageBox::Yes);
+        v.actCheckLinks->trigger();
+        QVERIFY(v.LinkCheckForm());
+        QTRY_VERIFY2(!v.LinkCheckForm() || v.LinkCheckForm()->Checker.Done() == 3,
+                     qPrintable(dialogs.shownTexts().join("\n")));
+        QVERIFY2(v.LinkCheckForm(), qPrintable(dialogs.shownTexts().join("\n")));
+        v.LinkCheckForm()->findChild<QPushButton*>("CancelButton")->click();
+        QTRY_VERIFY(!v.LinkCheckForm());
+        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        QVERIFY(dialogs.shown().last().text.contains("прервана"));
+        for (const QString& k : answered) {
+            QCOMPARE(status(k), QStringLiteral("alive"));
+            QCOMPARE(checks(k), 1);
+        }
+        for (const QString& k : hanging) {
+            QCOMPARE(checks(k), 0);
+        }
+    }
+
+    void acceptNewAddresses() {
+        TScriptedHttp http;
+        const QString moved = cat->addUrl(http.base() + "/c1", "A", QString());
+        const QString other = cat->addUrl(http.base() + "/ok", "B", QString());
+        TURLViewForm v(*module);
+        v.show();
+        v.LinkCheckOptions = quick();
+        TScriptedDialogs dialogs;
+        dialogs.answer(QMessageBox::Yes);
+        v.actCheckLinks->trigger();
+        QTRY_VERIFY(!v.LinkCheckForm());
+        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        QCOMPARE(status(moved), QStringLiteral("moved"));
+        dialogs.clear();
+        dialogs.answer(QMessageBox::Yes);  // all in view
+        dialogs.answer(QMessageBox::Yes);  // replace
+        v.actAcceptNewAddressesExecute();
+        QCOMPARE(dialogs.unexpected(), 0);
+        const QString confirmation = dialogs.shown().last().text;
+        QVERIFY2(confirmation.contains(http.base() + "/c1") &&
+                     confirmation.contains(http.base() + "/final") &&
+                     !confirmation.contains(http.base() + "/ok"),
+                 qPrintable(confirmation));
+        QCOMPARE(cat->otherValue("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '" + moved + "'")
+                     .toString(),
+                 http.base() + "/final");
+        QVERIFY(status(moved).isEmpty());
+        QCOMPARE(cat->otherValue("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '" + other + "'")
+                     .toString(),
+                 http.base() + "/ok");
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {moved}, 0));
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), http.base() + "/final");
+    }
+};
+
+QTEST_MAIN(TestLinkCheck)
+#include "tst_linkcheck.moc"
