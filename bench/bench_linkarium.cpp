@@ -1,8 +1,9 @@
 // Measures Linkarium's database layer on generated catalogues and prints one line per
 // figure, "name value unit", with the target beside it; exits non-zero when one is missed.
 //
-//   bench_linkarium <work folder>
+//   bench_linkarium <work folder> [linkcheck]   (only the link check figures)
 #include "CatalogueGenerator.h"
+#include "LinkCheckBench.h"
 
 #include "app/GeneralUnit.h"
 #include "app/MainFrm.h"
@@ -587,12 +588,31 @@ void benchServer(TDataSet& source) {
     admin.Execute(QStringLiteral("DROP DATABASE linkarium_bench WITH (FORCE)"));
 }
 
+// 10,000 links on 50 loopback servers that answer after 20 ms: with 8 requests at once
+// the floor is 25 s.
+void benchLinkCheck(const QString& dir) {
+    const TLinkCheckFigures f = MeasureLinkCheck(dir, 10000, 50, 20);
+    report("link_check_10k", f.seconds, "s",
+           QStringLiteral("< 40 s; %1 of %2 alive, %3 checks stored")
+               .arg(f.alive)
+               .arg(f.links)
+               .arg(f.stored),
+           f.seconds < 40 && f.alive == f.links && f.stored == f.links);
+    report("link_check_longest_gap", f.longestGapMs, "ms",
+           QStringLiteral("< 50 ms between turns of the event loop"), f.longestGapMs < 50);
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchMatchMask();
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
     QDir().mkpath(dir);
+    if (argc > 2 && qstrcmp(argv[2], "linkcheck") == 0) {
+        benchLinkCheck(dir);
+        std::printf("%d passed, %d failed\n", passed, missed);
+        return missed == 0 ? 0 : 1;
+    }
     const QString file = dir + QStringLiteral("/bench-1m.db");
     const QString file100k = dir + QStringLiteral("/bench-100k.db");
     const int rows = 1000000;
@@ -681,6 +701,7 @@ int main(int argc, char** argv) {
         benchHostileImports();
         benchStartup("startup_first_paint_100k", file100k);
         benchStartup("startup_first_paint_1m", file);
+        benchLinkCheck(dir);
         // Last: the server's own work after the load must not weigh on the figures above.
         benchServer(ds);
     } catch (const std::exception& e) {
