@@ -39,9 +39,13 @@ TLinkCheckForm::TLinkCheckForm(TConnection& connection, QWidget* parent)
 }
 
 TLinkCheckForm::~TLinkCheckForm() {
-    // Disconnected first: a cancel from here must not call back into a view going away.
+    // Disconnected first: a cancel from here must not call back into a view going away;
+    // what was checked is still written.
+    OnWritten = nullptr;
+    OnFinished = nullptr;
     Checker.disconnect(this);
     Checker.Cancel();
+    Guarded([this]() { Flush(); });
 }
 
 void TLinkCheckForm::Start(const QList<TLinkToCheck>& links) {

@@ -536,6 +536,31 @@ private Q_SLOTS:
         }
     }
 
+    // A view closed while its check runs keeps the checks that were done.
+    void closingTheViewKeepsWhatWasChecked() {
+        TScriptedHttp http;
+        QStringList answered;
+        for (int i = 0; i < 3; ++i) {
+            answered << cat->addUrl(http.base() + "/ok?" + QString::number(i), "A", QString());
+            cat->addUrl(http.base() + "/hang?" + QString::number(i), "H", QString());
+        }
+        TScriptedDialogs dialogs;
+        {
+            TURLViewForm v(*module);
+            v.show();
+            v.LinkCheckOptions = quick();
+            v.LinkCheckOptions.timeoutMs = 60000;
+            v.LinkCheckOptions.maxPerHost = 8;
+            dialogs.answer(QMessageBox::Yes);
+            v.actCheckLinks->trigger();
+            QVERIFY(v.LinkCheckForm());
+            QTRY_VERIFY(v.LinkCheckForm()->Checker.Done() == 3);
+        }
+        for (const QString& k : answered) {
+            QCOMPARE(checks(k), 1);
+        }
+    }
+
     void acceptNewAddresses() {
         TScriptedHttp http;
         const QString moved = cat->addUrl(http.base() + "/c1", "A", QString());
