@@ -153,6 +153,12 @@ TLinkChecker::TLinkChecker(QObject* parent)
     : QObject(parent), m_manager(std::make_unique<QNetworkAccessManager>()) {}
 
 TLinkChecker::~TLinkChecker() {
+    dropRequests();
+}
+
+// Every request in flight goes without a word: its answer, if one still comes, is heard
+// by nobody.
+void TLinkChecker::dropRequests() {
     for (TRequest* r : std::as_const(m_requests)) {
         if (r->reply) {
             r->reply->disconnect(this);
@@ -161,6 +167,7 @@ TLinkChecker::~TLinkChecker() {
         }
         delete r;
     }
+    m_requests.clear();
 }
 
 void TLinkChecker::Start(const QList<TLinkToCheck>& links) {
@@ -189,15 +196,7 @@ void TLinkChecker::Cancel() {
     if (!m_running) {
         return;
     }
-    for (TRequest* r : std::as_const(m_requests)) {
-        if (r->reply) {
-            r->reply->disconnect(this);
-            r->reply->abort();
-            r->reply->deleteLater();
-        }
-        delete r;
-    }
-    m_requests.clear();
+    dropRequests();
     m_hosts.clear();
     m_hostOrder.clear();
     m_queued = 0;

@@ -106,6 +106,7 @@ private:
     void answered(TRequest* request);
     void finish(TRequest* request, TLinkCheckResult result);
     void end(bool cancelled);
+    void dropRequests();
 
     std::unique_ptr<QNetworkAccessManager> m_manager;
     QHash<QString, THost> m_hosts;
