@@ -475,6 +475,7 @@ private Q_SLOTS:
         const QString ok = cat->addUrl(http.base() + "/ok", "A", QString());
         const QString missing = cat->addUrl(http.base() + "/code/404", "B", QString());
         const QString mail = cat->addUrl("mailto:x@example.org", "C", QString());
+        SetNowForTesting([]() { return day(10); });
         TURLViewForm v(*module);
         v.show();
         v.LinkCheckOptions = quick();
@@ -500,6 +501,7 @@ private Q_SLOTS:
         QVERIFY(v.adsCommon->Locate("SubjectURLID", {missing}, 0));
         QCOMPARE(v.adsCommon->FieldByName("LinkStatus").AsString(), QStringLiteral("client error"));
         QCOMPARE(v.adsCommon->FieldByName("LinkCode").AsInteger(), 404);
+        QCOMPARE(v.adsCommon->FieldByName("LinkChecked").Value().toDateTime(), day(10));
     }
 
     // Cancel in the middle keeps every check done, and writes nothing for the rest.
