@@ -6,10 +6,13 @@
 #include "platform/db/DataSetModel.h"
 #include "platform/registry/Registry.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -22,6 +25,56 @@ constexpr int kRowHeight = 17;
 constexpr int kTitleRowHeight = 17;
 
 }  // namespace
+
+void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    QStyleOptionViewItem o = option;
+    initStyleOption(&o, index);
+    FitCellText(o);
+    const QWidget* widget = o.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+}
+
+void TGridDelegate::FitCellText(QStyleOptionViewItem& o) {
+    const QString& text = o.text;
+    if (o.textElideMode != Qt::ElideRight || text.size() < 16) {
+        return;
+    }
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator) {
+            return;
+        }
+    }
+    const QWidget* widget = o.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    // The text rectangle the style elides to (its item view text margins).
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const int width =
+        style->subElementRect(QStyle::SE_ItemViewItemText, &o, widget).width() - 2 * margin;
+    if (width <= 0) {
+        return;
+    }
+    const QFontMetrics fm(o.font);
+    // Far more characters than fit: the elision of this beginning is the elision of the
+    // whole text. That holds for the letters of the cell's own font; text drawn from
+    // fallback fonts (emoji, CJK) is elided whole, as is a beginning that fits after all
+    // (zero-width marks).
+    const qsizetype cut = 8 + 3 * static_cast<qsizetype>(width) / qMax(1, fm.averageCharWidth());
+    bool ownLetters = cut < text.size();
+    for (qsizetype i = 0; ownLetters && i < cut; ++i) {
+        ownLetters = text.at(i).unicode() < 0x0530;
+    }
+    if (ownLetters) {
+        const QString part = text.left(cut);
+        const QString elided = fm.elidedText(part, Qt::ElideRight, width);
+        if (elided != part) {
+            o.text = elided;
+            return;
+        }
+    }
+    o.text = fm.elidedText(text, Qt::ElideRight, width);
+}
 
 QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                      const QModelIndex&) const {

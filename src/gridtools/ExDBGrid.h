@@ -20,6 +20,12 @@ class TGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    // Cuts a one-line text that is wider than its cell to what the style would show, so
+    // that the style lays out a few dozen characters rather than the whole value: the grid
+    // paints every cell of every frame while it scrolls.
+    static void FitCellText(QStyleOptionViewItem& option);
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;

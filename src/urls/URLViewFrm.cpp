@@ -36,6 +36,7 @@ public:
         QStyleOptionViewItem o = option;
         initStyleOption(&o, index);
         o.font.setUnderline(true);
+        FitCellText(o);
         const bool selected = index == m_grid->currentIndex();
         if (selected) {
             const QFontMetrics fm(o.font);

@@ -14,7 +14,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -85,6 +87,51 @@ private Q_SLOTS:
             QCOMPARE(t, title);
             QCOMPARE(w, width);
         }
+    }
+
+    // The grid cuts a long text before the style elides it: what shows must be what the
+    // whole text elided to the cell shows, whatever the text.
+    void cellTextIsElidedAsTheWholeText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::newRow("short") << "news.example" << 200;
+        QTest::newRow("long address") << "https://example.org/" + QString(300, 'w') << 200;
+        QTest::newRow("narrow letters") << QString(400, 'i') << 150;
+        QTest::newRow("cyrillic") << QString("Очень длинное описание ").repeated(12) << 240;
+        QTest::newRow("zero-width marks")
+            << "a" + QString::fromUtf8("\u0301").repeated(600) + QString(50, 'b') << 120;
+        QTest::newRow("surrogate pairs") << QString::fromUtf8("\U0001F600").repeated(200) << 130;
+        QTest::newRow("ideographs") << QString::fromUtf8("漢字かな").repeated(100) << 130;
+        QTest::newRow("greek and latin") << QString::fromUtf8("αβγ abc ").repeated(60) << 180;
+        QTest::newRow("line break kept whole") << "first\n" + QString(300, 'x') << 100;
+    }
+
+    void cellTextIsElidedAsTheWholeText() {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QTableView view;
+        QStyleOptionViewItem o;
+        o.initFrom(&view);
+        o.widget = &view;
+        o.rect = QRect(0, 0, width, 17);
+        o.text = text;
+        o.features = QStyleOptionViewItem::HasDisplay;
+        o.textElideMode = Qt::ElideRight;
+        QStyle* style = view.style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+        const int textWidth =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &o, &view).width() - 2 * margin;
+        // Measured twice: the first measure of a fallback font's glyphs can differ.
+        const QFontMetrics fm(o.font);
+        fm.elidedText(text, Qt::ElideRight, textWidth);
+        const QString shown = fm.elidedText(text, Qt::ElideRight, textWidth);
+        TGridDelegate::FitCellText(o);
+        if (text.contains('\n')) {
+            QCOMPARE(o.text, text);
+            return;
+        }
+        // The style elides what it is given once more: that is what shows.
+        QCOMPARE(fm.elidedText(o.text, Qt::ElideRight, textWidth), shown);
     }
 
     void initTestCase() {
