@@ -46,12 +46,16 @@ void TGridDelegate::FitCellText(QStyleOptionViewItem& o) {
             return;
         }
     }
+    // Without an icon or a check box the text takes the whole cell, less the style's text
+    // margins; asking the style for the text rectangle would lay out the whole text.
+    if (o.features &
+        (QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator)) {
+        return;
+    }
     const QWidget* widget = o.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
-    // The text rectangle the style elides to (its item view text margins).
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    const int width =
-        style->subElementRect(QStyle::SE_ItemViewItemText, &o, widget).width() - 2 * margin;
+    const int width = o.rect.width() - 2 * margin;
     if (width <= 0) {
         return;
     }
