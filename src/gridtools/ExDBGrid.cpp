@@ -30,34 +30,35 @@ void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
     QStyleOptionViewItem o = option;
     initStyleOption(&o, index);
-    FitCellText(o);
-    const QWidget* widget = o.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+    const bool oneLine = FitCellText(o);
+    PaintCell(painter, o, oneLine);
 }
 
-void TGridDelegate::FitCellText(QStyleOptionViewItem& o) {
-    const QString& text = o.text;
-    if (o.textElideMode != Qt::ElideRight || text.size() < 16) {
-        return;
-    }
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator) {
-            return;
-        }
-    }
+namespace {
+int textMargin(const QStyle* style, const QWidget* widget) {
+    return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+}
+}  // namespace
+
+bool TGridDelegate::FitCellText(QStyleOptionViewItem& o) {
     // Without an icon or a check box the text takes the whole cell, less the style's text
     // margins; asking the style for the text rectangle would lay out the whole text.
-    if (o.features &
-        (QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator)) {
-        return;
+    if (o.textElideMode != Qt::ElideRight ||
+        (o.features &
+         (QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator))) {
+        return false;
+    }
+    const QString& text = o.text;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator) {
+            return false;
+        }
     }
     const QWidget* widget = o.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    const int width = o.rect.width() - 2 * margin;
+    const int width =
+        o.rect.width() - 2 * textMargin(widget ? widget->style() : QApplication::style(), widget);
     if (width <= 0) {
-        return;
+        return false;
     }
     const QFontMetrics fm(o.font);
     // Far more characters than fit: the elision of this beginning is the elision of the
@@ -74,10 +75,63 @@ void TGridDelegate::FitCellText(QStyleOptionViewItem& o) {
         const QString elided = fm.elidedText(part, Qt::ElideRight, width);
         if (elided != part) {
             o.text = elided;
-            return;
+            return true;
         }
     }
     o.text = fm.elidedText(text, Qt::ElideRight, width);
+    return true;
+}
+
+// The style's panel and focus frame around one line drawn once: the style's own item
+// drawing would lay the text out three times, for its size, its place and its glyphs.
+void TGridDelegate::PaintCell(QPainter* painter, const QStyleOptionViewItem& o, bool oneLine) {
+    const QWidget* widget = o.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    if (!oneLine) {
+        style->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+        return;
+    }
+    painter->save();
+    painter->setClipRect(o.rect);
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &o, painter, widget);
+    const bool enabled = o.state & QStyle::State_Enabled;
+    if (!o.text.isEmpty()) {
+        QPalette::ColorGroup group = enabled ? QPalette::Normal : QPalette::Disabled;
+        if (group == QPalette::Normal && !(o.state & QStyle::State_Active)) {
+            group = QPalette::Inactive;
+        }
+        painter->setPen(o.palette.color(
+            group, o.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setFont(o.font);
+        // Placed as the style places its one-line layout: the line's rounded height
+        // centred in the text rectangle, the baseline one ascent below its top, the line
+        // aligned across the rectangle's width.
+        const int margin = textMargin(style, widget);
+        const QRect textRect = o.rect.adjusted(margin, 0, -margin, 0);
+        const QFontMetricsF fm(o.font);
+        const QRect box = QStyle::alignedRect(
+            o.direction, o.displayAlignment & Qt::AlignVertical_Mask,
+            QSize(textRect.width(), qRound(fm.ascent() + fm.descent())), textRect);
+        const Qt::Alignment horizontal =
+            QStyle::visualAlignment(o.direction, o.displayAlignment) & Qt::AlignHorizontal_Mask;
+        qreal x = textRect.left();
+        if (horizontal & (Qt::AlignRight | Qt::AlignHCenter)) {
+            const qreal room = textRect.width() - fm.horizontalAdvance(o.text);
+            x += (horizontal & Qt::AlignRight) ? room : room / 2;
+        }
+        painter->drawText(QPointF(x, box.top() + fm.ascent()), o.text);
+    }
+    if (o.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(o);
+        focus.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &o, widget);
+        focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+        focus.backgroundColor = o.palette.color(
+            enabled ? QPalette::Normal : QPalette::Disabled,
+            o.state & QStyle::State_Selected ? QPalette::Highlight : QPalette::Window);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+    }
+    painter->restore();
 }
 
 QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,

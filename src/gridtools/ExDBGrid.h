@@ -22,10 +22,13 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    // Cuts a one-line text that is wider than its cell to what the style would show, so
-    // that the style lays out a few dozen characters rather than the whole value: the grid
-    // paints every cell of every frame while it scrolls.
-    static void FitCellText(QStyleOptionViewItem& option);
+    // Elides a one-line text to its cell as the style would, laying out a few dozen
+    // characters rather than the whole value: the grid paints every cell of every frame
+    // while it scrolls. False, and the text untouched, for anything but one plain line.
+    static bool FitCellText(QStyleOptionViewItem& option);
+    // Draws a cell: a fitted line by itself inside the style's panel and focus frame,
+    // anything else through the style.
+    static void PaintCell(QPainter* painter, const QStyleOptionViewItem& option, bool oneLine);
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;

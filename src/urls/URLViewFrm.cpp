@@ -36,7 +36,7 @@ public:
         QStyleOptionViewItem o = option;
         initStyleOption(&o, index);
         o.font.setUnderline(true);
-        FitCellText(o);
+        const bool oneLine = FitCellText(o);
         const bool selected = index == m_grid->currentIndex();
         if (selected) {
             const QFontMetrics fm(o.font);
@@ -49,9 +49,7 @@ public:
             o.palette.setColor(QPalette::Text, seen ? kVisited : kNotVisited);
             o.palette.setColor(QPalette::HighlightedText, seen ? kVisited : kNotVisited);
         }
-        const QWidget* widget = o.widget;
-        QStyle* style = widget ? widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+        PaintCell(painter, o, oneLine);
     }
 
 private:

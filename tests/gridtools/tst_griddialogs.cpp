@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
@@ -132,6 +133,57 @@ private Q_SLOTS:
         }
         // The style elides what it is given once more: that is what shows.
         QCOMPARE(fm.elidedText(o.text, Qt::ElideRight, textWidth), shown);
+    }
+
+    // A cell drawn by the grid looks exactly as the style draws it.
+    void cellPaintsAsTheStyle_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("state");
+        const int plain = int(QStyle::State_Enabled | QStyle::State_Active);
+        const int left = int(Qt::AlignLeft | Qt::AlignVCenter);
+        const int right = int(Qt::AlignRight | Qt::AlignVCenter);
+        QTest::newRow("text") << "Новости; Работа" << left << plain;
+        QTest::newRow("number") << "1234567" << right << plain;
+        QTest::newRow("centred") << "Работа" << int(Qt::AlignHCenter | Qt::AlignVCenter) << plain;
+        QTest::newRow("selected") << "https://example.org/" << left
+                                  << (plain | int(QStyle::State_Selected));
+        QTest::newRow("current with focus")
+            << "https://example.org/" << left
+            << (plain | int(QStyle::State_Selected | QStyle::State_HasFocus));
+        QTest::newRow("inactive window") << "Описание" << left << int(QStyle::State_Enabled);
+        QTest::newRow("elided") << "Очень длинное описание ссылки, которое не помещается" << left
+                                << plain;
+        QTest::newRow("empty") << QString() << left << plain;
+    }
+
+    void cellPaintsAsTheStyle() {
+        QFETCH(QString, text);
+        QFETCH(int, alignment);
+        QFETCH(int, state);
+        QTableView view;
+        QStyleOptionViewItem o;
+        o.initFrom(&view);
+        o.widget = &view;
+        o.rect = QRect(3, 2, 150, 17);
+        o.text = text;
+        o.features = text.isEmpty() ? QStyleOptionViewItem::None : QStyleOptionViewItem::HasDisplay;
+        o.textElideMode = Qt::ElideRight;
+        o.displayAlignment = Qt::Alignment(alignment);
+        o.state = QStyle::State(state);
+        const auto render = [&](bool ours) {
+            QImage image(160, 24, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            QStyleOptionViewItem cell = o;
+            if (ours) {
+                TGridDelegate::PaintCell(&painter, cell, TGridDelegate::FitCellText(cell));
+            } else {
+                view.style()->drawControl(QStyle::CE_ItemViewItem, &cell, &painter, &view);
+            }
+            return image;
+        };
+        QCOMPARE(render(true), render(false));
     }
 
     void initTestCase() {
