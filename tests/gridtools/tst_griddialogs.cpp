@@ -24,6 +24,18 @@
 #include "support/TestHelpers.h"
 
 namespace {
+
+// A grid cell's drawing options, as a table view gives them to its delegate.
+QStyleOptionViewItem cellOption(const QTableView& view, const QString& text, const QRect& rect) {
+    QStyleOptionViewItem o;
+    o.initFrom(&view);
+    o.widget = &view;
+    o.rect = rect;
+    o.text = text;
+    o.features = text.isEmpty() ? QStyleOptionViewItem::None : QStyleOptionViewItem::HasDisplay;
+    o.textElideMode = Qt::ElideRight;
+    return o;
+}
 const QString kQuestion = QStringLiteral("Добавить введённый ниже критерий в фильтр?");
 const QString kExample =
     QStringLiteral("(URL LIKE \"%news%\") OR (Category = \"Work\") AND (Description IS NOT NULL)");
@@ -111,13 +123,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, width);
         QTableView view;
-        QStyleOptionViewItem o;
-        o.initFrom(&view);
-        o.widget = &view;
-        o.rect = QRect(0, 0, width, 17);
-        o.text = text;
-        o.features = QStyleOptionViewItem::HasDisplay;
-        o.textElideMode = Qt::ElideRight;
+        QStyleOptionViewItem o = cellOption(view, text, QRect(0, 0, width, 17));
         QStyle* style = view.style();
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
         const int textWidth =
@@ -162,13 +168,7 @@ private Q_SLOTS:
         QFETCH(int, alignment);
         QFETCH(int, state);
         QTableView view;
-        QStyleOptionViewItem o;
-        o.initFrom(&view);
-        o.widget = &view;
-        o.rect = QRect(3, 2, 150, 17);
-        o.text = text;
-        o.features = text.isEmpty() ? QStyleOptionViewItem::None : QStyleOptionViewItem::HasDisplay;
-        o.textElideMode = Qt::ElideRight;
+        QStyleOptionViewItem o = cellOption(view, text, QRect(3, 2, 150, 17));
         o.displayAlignment = Qt::Alignment(alignment);
         o.state = QStyle::State(state);
         const auto render = [&](bool ours) {
