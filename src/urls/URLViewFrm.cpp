@@ -76,14 +76,20 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
         {"Category", QT_TR_NOOP("Категории"), true},
         {"Description", QT_TR_NOOP("Описание"), true},
         {"Visited", "Visited", false},
-        {"LinkStatus", QT_TR_NOOP("Состояние ссылки"), false},
-        {"LinkCode", QT_TR_NOOP("Код ответа"), false},
-        {"LinkChecked", QT_TR_NOOP("Проверена"), false},
+        {"LinkStatus", QT_TR_NOOP("Состояние ссылки"), true},
+        {"LinkCode", QT_TR_NOOP("Код ответа"), true},
+        {"LinkChecked", QT_TR_NOOP("Проверена"), true},
     };
     for (const auto& f : fields) {
         TField& field = adsCommon->AddField(QLatin1String(f.name));
         field.DisplayLabel = tr(f.title);
         field.Visible = f.visible;
+    }
+    // The link check's columns are there to be shown in the column setup; a layout the
+    // user saved decides after the first run.
+    for (const char* name : {"LinkStatus", "LinkCode", "LinkChecked"}) {
+        CommonExDBGrid->SetColumnVisible(adsCommon->FieldByName(QLatin1String(name)).Index(),
+                                         false);
     }
     CommonExDBGrid->SetColumnWidth(1, 215);
     CommonExDBGrid->SetColumnWidth(2, 135);

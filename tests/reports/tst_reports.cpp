@@ -273,7 +273,13 @@ private Q_SLOTS:
         d.FillTree(*v.adsCommon, "Title");
         QTreeWidgetItem* root = d.Root();
         QCOMPARE(root->text(0), QStringLiteral("Title"));
-        QCOMPARE(root->childCount(), 3);  // the hidden key and visited mark are not offered
+        // The hidden key and visited mark are not offered; the link check's columns are.
+        QStringList offered;
+        for (int i = 0; i < root->childCount(); ++i) {
+            offered << root->child(i)->text(0);
+        }
+        QCOMPARE(offered, (QStringList{"URL", "Категории", "Описание", "Состояние ссылки",
+                                       "Код ответа", "Проверена"}));
         QCOMPARE(d.StateOf(childNamed(d, "URL")), int(TPrepareSubjectReportForm::csChecked));
         QCOMPARE(d.StateOf(root), int(TPrepareSubjectReportForm::csPartly));
         auto* tree = d.findChild<QTreeWidget*>("FieldsTreeView");

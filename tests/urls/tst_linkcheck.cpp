@@ -1,5 +1,6 @@
 #include "app/GeneralUnit.h"
 #include "common/Clock.h"
+#include "gridtools/EditDBGridDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/Schema.h"
@@ -13,6 +14,7 @@
 #include "urls/URLViewFrm.h"
 
 #include <QAction>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -479,6 +481,20 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         v.LinkCheckOptions = quick();
+        // The status columns start hidden and the column setup offers them.
+        TEditDBGridForm columns;
+        columns.LoadColumns(*v.CommonExDBGrid);
+        auto* list = columns.findChild<QListWidget*>("ColumnsCheckListBox");
+        QStringList offered;
+        for (int i = 0; i < list->count(); ++i) {
+            offered << list->item(i)->text() +
+                           (list->item(i)->checkState() == Qt::Checked ? "+" : "-");
+        }
+        QCOMPARE(offered, (QStringList{"URL+", "Категории+", "Описание+", "Состояние ссылки-",
+                                       "Код ответа-", "Проверена-"}));
+        list->item(3)->setCheckState(Qt::Checked);
+        columns.ApplyColumns(*v.CommonExDBGrid);
+        QVERIFY(v.CommonExDBGrid->ColumnVisible(v.adsCommon->FieldByName("LinkStatus").Index()));
         QVERIFY(v.MainMenu1->findChild<QMenu*>("mnuRecords")->actions().contains(v.actCheckLinks));
         QVERIFY(v.CommonPopupMenu->actions().contains(v.actCheckLinks));
         TScriptedDialogs dialogs;
