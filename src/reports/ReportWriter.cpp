@@ -5,7 +5,9 @@
 #include "platform/db/DataSet.h"
 
 #include <QCoreApplication>
+#include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -29,23 +31,12 @@ QString cellText(const TDataSet& dataSet, int position, const TField& field) {
     return text.isEmpty() ? QStringLiteral("&nbsp;") : text;
 }
 
-// What a byte of a stored text asks of the page writer.
-enum TByteClass : unsigned char { Plain, Special, Continuation, Lead2, Lead3, Lead4, Invalid };
-
-const std::array<TByteClass, 256>& byteClasses() {
-    static const std::array<TByteClass, 256> table = []() {
-        std::array<TByteClass, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            t[b] = b < 0x80   ? Plain
-                   : b < 0xC0 ? Continuation
-                   : b < 0xC2 ? Invalid
-                   : b < 0xE0 ? Lead2
-                   : b < 0xF0 ? Lead3
-                   : b < 0xF5 ? Lead4
-                              : Invalid;
-        }
+// The bytes the page writer writes otherwise than as they stand.
+const std::array<bool, 256>& specialBytes() {
+    static const std::array<bool, 256> table = []() {
+        std::array<bool, 256> t{};
         for (const char c : {'&', '<', '>', '"', '\r', '\n'}) {
-            t[static_cast<unsigned char>(c)] = Special;
+            t[static_cast<unsigned char>(c)] = true;
         }
         return t;
     }();
@@ -68,36 +59,56 @@ inline std::size_t highBitsSet(std::uint64_t x) {
 }
 
 struct TTextScan {
-    std::size_t units = 0;  // UTF-16 units, were the bytes well-formed UTF-8
-    bool special = false;   // a byte the page writes otherwise ("&", "<", ">", '"', CR, LF)
-    bool high = false;      // a byte of 0x80 or more
+    std::size_t units = 0;   // UTF-16 units, were the bytes well-formed UTF-8
+    bool special = false;    // a byte the page writer writes otherwise ("&", "<", ">", '"', CR, LF)
+    bool high = false;       // a byte of 0x80 or more
+    bool wellFormed = true;  // shown on the way: ASCII and whole two-byte sequences only
 };
 
 // What the page writer needs to know of a text, eight bytes at a time: a continuation byte
-// (10xxxxxx) adds no unit, a lead byte of four (11110xxx) one more.
+// (10xxxxxx) adds no unit, a lead byte of four (11110xxx) one more. Text of ASCII and two-byte
+// sequences (Latin, Cyrillic, Greek) is shown well-formed in the same pass: each continuation
+// follows a lead of two (C2..DF) and each such lead has one. Anything else leaves wellFormed
+// false and the exact test to wellFormedUtf8.
 TTextScan scanText(const unsigned char* p, const unsigned char* end) {
     TTextScan scan;
-    for (; end - p >= 8; p += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p, sizeof w);
+    std::uint64_t carry = 0;  // a lead ending the previous word, as byte 0's high bit
+    const auto word = [&scan, &carry](std::uint64_t w) {
         scan.units += 8;
         scan.special = scan.special || hasByte(w, '&') || hasByte(w, '<') || hasByte(w, '>') ||
                        hasByte(w, '"') || hasByte(w, '\r') || hasByte(w, '\n');
-        if (w & kHighs) {
-            scan.high = true;
-            const std::uint64_t continuation = w & ~(w << 1) & kHighs;
-            const std::uint64_t leadOfFour = w & (w << 1) & (w << 2) & (w << 3) & kHighs;
-            scan.units -= highBitsSet(continuation);
-            scan.units += highBitsSet(leadOfFour);
+        if ((w & kHighs) == 0) {
+            scan.wellFormed = scan.wellFormed && carry == 0;
+            carry = 0;
+            return;
         }
+        scan.high = true;
+        const std::uint64_t continuation = w & ~(w << 1) & kHighs;
+        const std::uint64_t lead = w & (w << 1) & kHighs;
+        const std::uint64_t leadOfTwo = lead & ~(w << 2);
+        const std::uint64_t leadOfFour = lead & (w << 2) & (w << 3) & kHighs;
+        scan.units -= highBitsSet(continuation);
+        scan.units += highBitsSet(leadOfFour);
+        // C0 and C1 would be overlong: their bits 1 to 4 are clear. Bytes so masked are
+        // even, so the zero-byte test is exact for each of them.
+        const std::uint64_t bits = w & 0x1E1E1E1E1E1E1E1Eull;
+        const std::uint64_t overlong = leadOfTwo & (bits - kOnes) & ~bits & kHighs;
+        scan.wellFormed = scan.wellFormed && lead == leadOfTwo && overlong == 0 &&
+                          continuation == ((leadOfTwo << 8) | carry);
+        carry = leadOfTwo >> 56;
+    };
+    for (; end - p >= 8; p += 8) {
+        word(qFromLittleEndian<std::uint64_t>(p));
     }
-    const std::array<TByteClass, 256>& classes = byteClasses();
-    for (; p < end; ++p) {
-        const TByteClass k = classes[*p];
-        scan.units += (k != Continuation) + (k == Lead4);
-        scan.special = scan.special || k == Special;
-        scan.high = scan.high || k >= Continuation;
+    if (p < end) {
+        // The last bytes padded with NULs, which are ASCII and counted out again.
+        unsigned char last[8] = {};
+        const auto rest = static_cast<std::size_t>(end - p);
+        std::memcpy(last, p, rest);
+        word(qFromLittleEndian<std::uint64_t>(last));
+        scan.units -= 8 - rest;
     }
+    scan.wellFormed = scan.wellFormed && carry == 0;
     return scan;
 }
 
@@ -148,15 +159,46 @@ bool wellFormedUtf8(const unsigned char* p, const unsigned char* end) {
     return true;
 }
 
-// Appends escaped UTF-8 text, breaking its runs as BreakLongLines does: a run counts UTF-16
-// units, as the QString version does, so a four-byte character is two, and the check falls
-// between its two units too. The text is copied whole and its breaks made in place.
-void appendBroken(const char* text, std::size_t size, QByteArray& out) {
-    const qsizetype start = out.size();
-    // Every break turns one blank into two bytes.
-    out.resize(start + static_cast<qsizetype>(size + size / 2 + 1));
-    char* const base = out.data();
-    char* q = base + start;
+// Writes the page through a pointer into the array's spare room, which is what the table's
+// hundreds of thousands of small pieces need: the array is kept at its capacity while
+// writing and cut to what was written at the end (also when a cell's text throws).
+class TPageCursor final {
+public:
+    explicit TPageCursor(QByteArray& out) : m_out(out), m_size(out.size()) {}
+    ~TPageCursor() { m_out.resize(m_size); }
+    TPageCursor(const TPageCursor&) = delete;
+    TPageCursor& operator=(const TPageCursor&) = delete;
+
+    // Room for n more bytes; what is written there counts once Wrote is told where it ends.
+    char* Room(qsizetype n) {
+        if (m_out.size() - m_size < n) {
+            Reserve(std::max(m_out.capacity() * 2, m_size + n));
+        }
+        return m_out.data() + m_size;
+    }
+    void Wrote(const char* end) { m_size = end - m_out.constData(); }
+    void Put(QByteArrayView bytes) {
+        char* q = Room(bytes.size());
+        std::memcpy(q, bytes.data(), static_cast<std::size_t>(bytes.size()));
+        m_size += bytes.size();
+    }
+    void Reserve(qsizetype capacity) {
+        m_out.resize(m_size);
+        m_out.reserve(capacity);
+        m_out.resize(m_out.capacity());
+    }
+    qsizetype Size() const { return m_size; }
+
+private:
+    QByteArray& m_out;
+    qsizetype m_size;
+};
+
+// Writes escaped UTF-8 text at q, breaking its runs as BreakLongLines does: a run counts
+// UTF-16 units, as the QString version does, so a four-byte character is two, and the check
+// falls between its two units too. The text is copied whole and its breaks made in place, so
+// q needs room for size + size / 2 + 1 bytes (every break turns one blank into two bytes).
+char* breakRuns(const char* text, std::size_t size, char* q) {
     std::memcpy(q, text, size);
     char* end = q + size;
     constexpr std::size_t kWidth = kCellWidth;
@@ -202,43 +244,43 @@ void appendBroken(const char* text, std::size_t size, QByteArray& out) {
         }
         q += length;
     }
-    out.resize(static_cast<qsizetype>(end - base));
+    return end;
+}
+
+void putBroken(const char* text, std::size_t size, TPageCursor& page) {
+    page.Wrote(breakRuns(text, size, page.Room(static_cast<qsizetype>(size + size / 2 + 1))));
 }
 
 // A stored text written as cellText writes it, from its bytes and without a QString:
-// escaped, CR LF as "<br>" and a line end, long runs broken. False, with out as it was, for
+// escaped, CR LF as "<br>" and a line end, long runs broken. False, with nothing written, for
 // bytes that are not UTF-8: their decoding is the QString path's.
-bool appendCellText(const TCellView& cell, QByteArray& out) {
+bool putCellText(const TCellView& cell, TPageCursor& page) {
     if (cell.size == 0) {
-        out += "&nbsp;";
+        page.Put("&nbsp;");
         return true;
     }
-    const std::array<TByteClass, 256>& classes = byteClasses();
     const auto* p = reinterpret_cast<const unsigned char*>(cell.data);
     const auto* end = p + cell.size;
     const TTextScan scan = scanText(p, end);
-    const std::size_t units = scan.units;
-    const bool special = scan.special;
-    const bool high = scan.high;
-    // Bytes that are not UTF-8 are left to QString's decoding.
-    if (high && !wellFormedUtf8(p, end)) {
+    if (scan.high && !scan.wellFormed && !wellFormedUtf8(p, end)) {
         return false;
     }
-    if (!special) {
-        if (units < static_cast<std::size_t>(kCellWidth)) {
-            out.append(cell.data, static_cast<qsizetype>(cell.size));
+    if (!scan.special) {
+        if (scan.units < static_cast<std::size_t>(kCellWidth)) {
+            page.Put(QByteArrayView(cell.data, static_cast<qsizetype>(cell.size)));
         } else {
-            appendBroken(cell.data, cell.size, out);
+            putBroken(cell.data, cell.size, page);
         }
         return true;
     }
+    const std::array<bool, 256>& special = specialBytes();
     thread_local std::string escaped;
     escaped.clear();
     const bool lineBreaks = std::memchr(cell.data, '\r', cell.size) != nullptr;
     const char* plain = cell.data;
     const char* const stop = cell.data + cell.size;
     for (const char* q = cell.data; q < stop; ++q) {
-        if (classes[static_cast<unsigned char>(*q)] != Special) {
+        if (!special[static_cast<unsigned char>(*q)]) {
             continue;
         }
         escaped.append(plain, static_cast<std::size_t>(q - plain));
@@ -267,7 +309,7 @@ bool appendCellText(const TCellView& cell, QByteArray& out) {
         }
     }
     escaped.append(plain, static_cast<std::size_t>(stop - plain));
-    appendBroken(escaped.data(), escaped.size(), out);
+    putBroken(escaped.data(), escaped.size(), page);
     return true;
 }
 
@@ -376,26 +418,29 @@ void appendReportTable(TDataSet& dataSet, const QList<TField*>& fields, const QS
     static constexpr QByteArrayView rowEnd("  </TR>\r\n");
     const int rows = dataSet.RecordCount();
     const int sample = 64;
-    const qsizetype before = out.size();
-    for (int row = 0; row < rows; ++row) {
-        if (row == sample && rows > 4 * sample) {
-            // One allocation for the page, sized after its first rows with room to spare:
-            // pages never touched cost nothing, a second allocation copies the page.
-            out.reserve(
-                before +
-                static_cast<qsizetype>((out.size() - before) * (double(rows) / sample) * 1.5) +
-                4096);
-        }
-        out.append(rowStart);
-        for (const TField* f : shown) {
-            out.append(cellStart);
-            const TCellView bytes = dataSet.DisplayBytesAt(row, *f);
-            if (bytes.tag != TCellView::Text || !appendCellText(bytes, out)) {
-                appendText(out, cellText(dataSet, row, *f));
+    {
+        TPageCursor page(out);
+        const qsizetype before = page.Size();
+        for (int row = 0; row < rows; ++row) {
+            if (row == sample && rows > 4 * sample) {
+                // One allocation for the page, sized after its first rows with room to spare:
+                // pages never touched cost nothing, a second allocation copies the page.
+                page.Reserve(
+                    before +
+                    static_cast<qsizetype>((page.Size() - before) * (double(rows) / sample) * 1.5) +
+                    4096);
             }
-            out.append(cellEnd);
+            page.Put(rowStart);
+            for (const TField* f : shown) {
+                page.Put(cellStart);
+                const TCellView bytes = dataSet.DisplayBytesAt(row, *f);
+                if (bytes.tag != TCellView::Text || !putCellText(bytes, page)) {
+                    page.Put(cellText(dataSet, row, *f).toUtf8());
+                }
+                page.Put(cellEnd);
+            }
+            page.Put(rowEnd);
         }
-        out.append(rowEnd);
     }
     appendText(out, ruleLine(shown.size()));
     out += "</Table>\r\n<p></p>\r\n\r\n";

@@ -204,21 +204,41 @@ private Q_SLOTS:
         QCOMPARE(table.mid(from, table.indexOf("</font></TD>", from) - from), expected);
     }
 
-    // Bytes another program stored that are not UTF-8 read as the text rules read them.
-    void storedBytesThatAreNotUtf8() {
+    // Bytes another program stored read as the text rules read them, well-formed or not:
+    // whatever is not UTF-8 becomes U+FFFD, so the page itself stays UTF-8. The cases sit on
+    // both sides of the eight-byte steps the page writer takes.
+    void storedBytesReadAsTheTextRules_data() {
+        QTest::addColumn<QByteArray>("hex");
+        QTest::newRow("stray bytes") << QByteArray("41FF42C3");
+        QTest::newRow("overlong C0") << QByteArray("41C080");
+        QTest::newRow("overlong C1") << QByteArray("C1BF41424344454647");
+        QTest::newRow("lead as the last byte") << QByteArray("4142434445464748D0");
+        QTest::newRow("lead ending a step, ASCII after") << QByteArray("41424344454647D041");
+        QTest::newRow("pair across a step") << QByteArray("41424344454647D0B041");
+        QTest::newRow("continuation opening a step") << QByteArray("41424344454647B0414243");
+        QTest::newRow("two leads") << QByteArray("D0D0B04142434445");
+        QTest::newRow("surrogate") << QByteArray("41EDA080424344454647");
+        QTest::newRow("overlong of three") << QByteArray("E0808041424344454647");
+        QTest::newRow("past U+10FFFF") << QByteArray("F490808041424344");
+        QTest::newRow("F5") << QByteArray("F580808041424344");
+        QTest::newRow("Cyrillic") << QByteArray("D0BFD180D0B8D0B2D0B5D18220D0BCD0B8D180");
+        QTest::newRow("dash and emoji") << QByteArray("D0B0E28094D0B1F09F9880D0B2");
+    }
+    void storedBytesReadAsTheTextRules() {
         LINKARIUM_SQLITE_ONLY();
+        QFETCH(QByteArray, hex);
         cat->otherExec("DELETE FROM SubjectURLs");
         cat->addUrl("c.example", "x", QString());
-        cat->otherExec("UPDATE SubjectURLs SET Description = CAST(X'41FF42C3' AS TEXT)");
+        cat->otherExec("UPDATE SubjectURLs SET Description = CAST(X'" + QString::fromLatin1(hex) +
+                       "' AS TEXT)");
         TDataSet ds;
         ds.SetConnection(&cat->connection());
         ds.SetCommandText("SELECT * FROM SubjectURLs");
         ds.Open();
-        // The page itself is UTF-8: each broken byte became U+FFFD there.
         const QByteArray table = WriteReportTable(ds, {&ds.FieldByName("Description")}, "T");
         QVERIFY(table.isValidUtf8());
-        QVERIFY2(table.contains("<font size=\"1\">A\xEF\xBF\xBD"
-                                "B\xEF\xBF\xBD</font>"),
+        const QString expected = HtmlText(QString::fromUtf8(QByteArray::fromHex(hex)));
+        QVERIFY2(table.contains("<font size=\"1\">" + expected.toUtf8() + "</font>"),
                  table.constData());
     }
 
