@@ -464,6 +464,10 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
             std::vector<bool> hit(m_store.size(), false);
             bool any = false;
             for (std::size_t r = 0; r < m_store.size(); ++r) {
+                m_store.prefetchRecord(static_cast<TRowStore::RowId>(r + 16));
+                for (const TProbe& p : probes) {
+                    m_store.prefetchCell(static_cast<TRowStore::RowId>(r + 8), p.field->m_column);
+                }
                 if (matches(-1, static_cast<TRowStore::RowId>(r))) {
                     hit[r] = true;
                     any = true;
