@@ -23,7 +23,9 @@ constexpr int kCellWidth = 127;
 QString cellText(const TDataSet& dataSet, int position, const TField& field) {
     // Escaped first, so a record's text is shown and never read as markup; then its
     // line breaks become the page's.
-    QString text = HtmlText(dataSet.DisplayTextAt(position, field));
+    QString text = HtmlText(field.FieldClass() == TFieldClass::Boolean
+                                ? CheckMarkText(dataSet.ValueAt(position, field))
+                                : dataSet.DisplayTextAt(position, field));
     if (text.contains(QLatin1Char('\r'))) {
         text.replace(QLatin1String("\r\n"), QLatin1String("<br>\r\n"));
     }

@@ -75,7 +75,7 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
         {"URL", "URL", true},
         {"Category", QT_TR_NOOP("Категории"), true},
         {"Description", QT_TR_NOOP("Описание"), true},
-        {"Visited", "Visited", false},
+        {"Visited", QT_TR_NOOP("Посещена"), true},
         {"LinkStatus", QT_TR_NOOP("Состояние ссылки"), true},
         {"LinkCode", QT_TR_NOOP("Код ответа"), true},
         {"LinkChecked", QT_TR_NOOP("Проверена"), true},
@@ -85,9 +85,9 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
         field.DisplayLabel = tr(f.title);
         field.Visible = f.visible;
     }
-    // The link check's columns are there to be shown in the column setup; a layout the
-    // user saved decides after the first run.
-    for (const char* name : {"LinkStatus", "LinkCode", "LinkChecked"}) {
+    // The visited mark and the link check's columns are there to be shown in the column
+    // setup; a layout the user saved decides after the first run.
+    for (const char* name : {"Visited", "LinkStatus", "LinkCode", "LinkChecked"}) {
         CommonExDBGrid->SetColumnVisible(adsCommon->FieldByName(QLatin1String(name)).Index(),
                                          false);
     }

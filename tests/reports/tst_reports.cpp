@@ -293,13 +293,13 @@ private Q_SLOTS:
         d.FillTree(*v.adsCommon, "Title");
         QTreeWidgetItem* root = d.Root();
         QCOMPARE(root->text(0), QStringLiteral("Title"));
-        // The hidden key and visited mark are not offered; the link check's columns are.
+        // The hidden key is not offered; the visited mark and the link check's columns are.
         QStringList offered;
         for (int i = 0; i < root->childCount(); ++i) {
             offered << root->child(i)->text(0);
         }
-        QCOMPARE(offered, (QStringList{"URL", "Категории", "Описание", "Состояние ссылки",
-                                       "Код ответа", "Проверена"}));
+        QCOMPARE(offered, (QStringList{"URL", "Категории", "Описание", "Посещена",
+                                       "Состояние ссылки", "Код ответа", "Проверена"}));
         QCOMPARE(d.StateOf(childNamed(d, "URL")), int(TPrepareSubjectReportForm::csChecked));
         QCOMPARE(d.StateOf(root), int(TPrepareSubjectReportForm::csPartly));
         auto* tree = d.findChild<QTreeWidget*>("FieldsTreeView");

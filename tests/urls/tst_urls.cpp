@@ -1,9 +1,11 @@
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
 #include "gridtools/DBGridFilterDlg.h"
+#include "gridtools/EditDBGridDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/Schema.h"
+#include "reports/ReportWriter.h"
 #include "support/CatalogueFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
@@ -60,7 +62,7 @@ private Q_SLOTS:
         QVERIFY(!g->ColumnVisible(0));
         QCOMPARE(g->ColumnTitle(2), QStringLiteral("Категории"));
         QCOMPARE(g->ColumnWidth(1), 215);
-        QVERIFY(!g->ColumnVisible(4));     // the visited mark is no column
+        QVERIFY(!g->ColumnVisible(4));     // the visited mark is no column at first
         QVERIFY(g->SelectedIndex() != 0);  // never on the hidden key
         TUrlCatcher catcher;
         QDesktopServices::setUrlHandler("http", &catcher, "open");
@@ -194,6 +196,66 @@ private Q_SLOTS:
         v.actDataSetDelete->trigger();
         QVERIFY(v.adsCommon->IsEmpty());
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 0);
+    }
+
+    // The visited mark is data like any other column: offered in the column setup, shown as a
+    // check mark, and one quick filter away from "the links not opened yet".
+    void visitedMarkAsAColumn() {
+        cat->addUrl("c.example", "Третья", QString(), true);
+        TURLViewForm v(*module);
+        v.show();
+        v.adsCommon->SetSort("URL ASC");
+        TExDBGrid* g = v.CommonExDBGrid;
+        const int visited = v.adsCommon->FieldByName("Visited").Index();
+        QVERIFY(!g->ColumnVisible(visited));
+        TEditDBGridForm columns;
+        columns.LoadColumns(*g);
+        auto* list = columns.findChild<QListWidget*>("ColumnsCheckListBox");
+        const QList<QListWidgetItem*> mark = list->findItems("Посещена", Qt::MatchExactly);
+        QCOMPARE(mark.size(), 1);
+        QCOMPARE(mark.first()->checkState(), Qt::Unchecked);
+        mark.first()->setCheckState(Qt::Checked);
+        columns.ApplyColumns(*g);
+        QVERIFY(g->ColumnVisible(visited));
+        const auto shown = [&v, visited](int row) {
+            return v.CommonExDBGrid->model()->index(row, visited).data().toString();
+        };
+        QCOMPARE(shown(0), QString());                 // a.example
+        QCOMPARE(shown(1), QStringLiteral("\u2713"));  // c.example
+        QCOMPARE(shown(2), QStringLiteral("\u2713"));  // mailto:
+        QCOMPARE(g->model()->index(0, visited).data(Qt::TextAlignmentRole).toInt() &
+                     Qt::AlignHorizontal_Mask,
+                 int(Qt::AlignHCenter));
+
+        // A quick filter on a cell without the mark keeps the links not opened yet.
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        g->SetSelectedIndex(visited);
+        v.actFilterBySelection->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), 1);
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("a.example"));
+        v.actRemoveFilter->trigger();
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        g->SetSelectedIndex(visited);
+        v.actFilterExcludeSelection->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), 2);
+        v.actRemoveFilter->trigger();
+
+        // Sorted by the mark, the visited ones come last going up.
+        g->SetSelectedIndex(visited);
+        v.actSortAsc->trigger();
+        v.adsCommon->First();
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("a.example"));
+        v.adsCommon->Last();
+        QVERIFY(v.adsCommon->FieldByName("Visited").AsBoolean());
+
+        // The report writes the mark the way the grid shows it.
+        const QString table = QString::fromUtf8(WriteReportTable(
+            *v.adsCommon, {&v.adsCommon->FieldByName("URL"), &v.adsCommon->FieldByName("Visited")},
+            "T"));
+        QVERIFY2(table.contains("<TH Align=\"left\"><font size=\"1\">Посещена</font></TH>"),
+                 qPrintable(table));
+        QCOMPARE(table.count("<font size=\"1\">\u2713</font>"), 2);
+        QVERIFY(!table.contains("True") && !table.contains("False"));
     }
 
     // After each record command the view holds what reading the whole query again gives:

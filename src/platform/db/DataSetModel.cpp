@@ -30,17 +30,22 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const {
         return QVariant();
     }
     const TField& field = m_dataSet->Fields(index.column());
+    const bool mark = field.FieldClass() == TFieldClass::Boolean;
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
+            if (mark) {
+                return CheckMarkText(m_dataSet->ValueAt(index.row(), field));
+            }
             return m_dataSet->DisplayTextAt(index.row(), field);
         case Qt::EditRole:
             return m_dataSet->ValueAt(index.row(), field);
         case Qt::TextAlignmentRole: {
             const TFieldClass c = field.FieldClass();
             const bool number = c == TFieldClass::Integer || c == TFieldClass::Float;
-            return QVariant::fromValue(Qt::AlignVCenter |
-                                       (number ? Qt::AlignRight : Qt::AlignLeft));
+            return QVariant::fromValue(
+                Qt::AlignVCenter |
+                (mark ? Qt::AlignHCenter : (number ? Qt::AlignRight : Qt::AlignLeft)));
         }
         default:
             return QVariant();

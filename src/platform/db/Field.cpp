@@ -175,3 +175,8 @@ void TField::SetValue(const QVariant& value) {
     m_dataSet->m_modified = true;
     m_dataSet->notifyRecord(m_dataSet->m_pos);
 }
+
+QString CheckMarkText(const QVariant& value) {
+    return value.isValid() && !value.isNull() && value.toBool() ? QStringLiteral("\u2713")
+                                                                : QString();
+}

@@ -72,3 +72,7 @@ private:
     int m_column = -1;      // result column of a data field
     QVariant m_calculated;  // the value OnCalcFields gave a calculated field
 };
+
+// How a Boolean value is shown to a reader (the grid, the report): a check mark when set,
+// nothing when clear or null.
+QString CheckMarkText(const QVariant& value);
