@@ -20,10 +20,16 @@ TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
     setObjectName(QStringLiteral("GeneralModule"));
     actEditCategoryList->setObjectName(QStringLiteral("actEditCategoryList"));
     actEditCategoryList->setData(kCategoryListTag);
-    RunListEditor = [](TDataSet& dataSet, const QString& field, const QString& caption) {
+    RunListEditor = [this](TDataSet& dataSet, const QString& field, const QString& caption) {
         TEditDictionaryForm form(QApplication::activeWindow());
         form.setWindowTitle(caption);
-        form.Run(dataSet, field);
+        // The category list is the one list the records carry names of.
+        TCategoryRecords records(ADOConnection);
+        form.SetRecords(&records);
+        const bool ok = form.Run(dataSet, field);
+        if (ok && !form.RecordChanges().isEmpty()) {
+            Q_EMIT RecordsRewritten();
+        }
     };
     EditConnectionString = [this](const QString& old) {
         return TDataLinkDialog::Edit(QApplication::activeWindow(), old, m_firstStart);

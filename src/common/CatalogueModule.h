@@ -24,6 +24,11 @@ public:
     // Opens the editor of the shared category list; the application supplies one.
     virtual void EditCategoryList();
 
+Q_SIGNALS:
+    // Records were rewritten on the program's own connection outside any view (a category
+    // renamed, merged or removed from them): the views read their rows again.
+    void RecordsRewritten();
+
 protected:
     // A checked catalogue is open, its category list loaded.
     virtual void CatalogueOpened();

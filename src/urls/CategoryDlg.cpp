@@ -5,10 +5,10 @@
 #include "common/TextUnit.h"
 #include "platform/db/DataSet.h"
 #include "ui_CategoryDlg.h"
+#include "urls/Categories.h"
 #include "views/CommonDlg.h"
 
 #include <QKeyEvent>
-#include <QRegularExpression>
 
 namespace {
 const QString kCategoryField = QStringLiteral("CategoryName");
@@ -37,15 +37,7 @@ TCategoryForm::TCategoryForm(TCatalogueModule& module, QWidget* parent)
 TCategoryForm::~TCategoryForm() = default;
 
 QStringList TCategoryForm::SplitNames(const QString& text) {
-    static const QRegularExpression separators(QStringLiteral("[;\\r\\n]"));
-    QStringList names;
-    for (const QString& piece : text.split(separators)) {
-        const QString name = TrimmedFieldText(piece);
-        if (!name.isEmpty()) {
-            names << name;
-        }
-    }
-    return names;
+    return SplitCategoryNames(text);
 }
 
 QString TCategoryForm::Text() const {

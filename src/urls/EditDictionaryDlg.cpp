@@ -1,6 +1,7 @@
 #include "urls/EditDictionaryDlg.h"
 
 #include "common/DialogsUnit.h"
+#include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "ui_EditDictionaryDlg.h"
 
@@ -95,10 +96,17 @@ void TEditDictionaryForm::Finish(bool ok) {
     }
     if (!ok) {
         m_dataSet->CancelBatch();
+        m_changes.clear();
         return;
     }
     try {
+        // The list and the records that follow it change together or not at all.
+        TTransaction transaction(*m_dataSet->Connection());
         m_dataSet->UpdateBatch();
+        if (m_records) {
+            m_records->Apply(m_changes);
+        }
+        transaction.Commit();
     } catch (...) {
         // The list is read again whatever the write did; the error goes on to be shown.
         m_dataSet->CancelBatch();
@@ -147,22 +155,73 @@ void TEditDictionaryForm::RenameButtonClick() {
     }
 }
 
+void TEditDictionaryForm::restoreText(QListWidgetItem* item) {
+    const QSignalBlocker block(ui->ItemsListView);
+    item->setText(item->data(kOldTextRole).toString());
+}
+
 void TEditDictionaryForm::ItemsListViewEdited(QListWidgetItem* item, const QString& newText) {
     m_editing = false;
     const QString old = item->data(kOldTextRole).toString();
     const QString text = newText.trimmed();
     const int other = Find(text);
-    const QSignalBlocker block(ui->ItemsListView);
-    if (text.isEmpty() || (other >= 0 && ui->ItemsListView->item(other) != item)) {
-        item->setText(old);
+    QListWidgetItem* const existing = other >= 0 ? ui->ItemsListView->item(other) : nullptr;
+    if (text.isEmpty() || (existing && existing != item && !m_records)) {
+        restoreText(item);
         return;
     }
+    if (existing && existing != item) {
+        if (!mergeInto(item, existing)) {
+            restoreText(item);
+        }
+        return;
+    }
+    if (m_records && text != old) {
+        const int used = m_records->RecordsUsing(old, m_changes);
+        if (used > 0 &&
+            !ConfirmYesNo(tr("Переименовать категорию «%1» в «%2»? Изменится записей: %3.")
+                              .arg(old, text)
+                              .arg(used),
+                          this)) {
+            restoreText(item);
+            return;
+        }
+    }
+    const QSignalBlocker block(ui->ItemsListView);
     m_dataSet->GotoBookmark(item->data(kBookmarkRole).toLongLong());
     m_dataSet->Edit();
     m_dataSet->FieldByName(m_fieldName).SetValue(text);
     m_dataSet->Post();
+    if (m_records && text != old) {
+        m_changes.append({old, text});
+    }
     item->setText(text);
     item->setData(kOldTextRole, text);
+}
+
+// A name renamed to another one of the list joins it: its row goes, and the records that
+// carry it carry the other name instead, once.
+bool TEditDictionaryForm::mergeInto(QListWidgetItem* item, QListWidgetItem* into) {
+    const QString from = item->data(kOldTextRole).toString();
+    const QString to = into->text();
+    const int used = m_records->RecordsUsing(from, m_changes);
+    if (!ConfirmYesNo(tr("Объединить категорию «%1» с категорией «%2»? Изменится записей: %3.")
+                          .arg(from, to)
+                          .arg(used),
+                      this)) {
+        return false;
+    }
+    m_dataSet->GotoBookmark(item->data(kBookmarkRole).toLongLong());
+    m_dataSet->Delete();
+    m_changes.append({from, to});
+    {
+        const QSignalBlocker block(ui->ItemsListView);
+        delete ui->ItemsListView->takeItem(ui->ItemsListView->row(item));
+    }
+    ui->ItemsListView->clearSelection();
+    ui->ItemsListView->setCurrentItem(into);
+    into->setSelected(true);
+    return true;
 }
 
 void TEditDictionaryForm::DeleteButtonClick() {
@@ -175,9 +234,28 @@ void TEditDictionaryForm::DeleteButtonClick() {
             ++i;
             continue;
         }
+        bool fromRecords = false;
+        if (m_records) {
+            const QString name = item->text();
+            const int used = m_records->RecordsUsing(name, m_changes);
+            if (used > 0) {
+                const QMessageBox::StandardButton answer = ConfirmYesNoCancel(
+                    tr("Категория «%1» есть в записях: %2. Убрать её и из этих записей?")
+                        .arg(name)
+                        .arg(used),
+                    this);
+                if (answer == QMessageBox::Cancel) {
+                    break;
+                }
+                fromRecords = answer == QMessageBox::Yes;
+            }
+        }
         try {
             m_dataSet->GotoBookmark(item->data(kBookmarkRole).toLongLong());
             m_dataSet->Delete();
+            if (fromRecords) {
+                m_changes.append({item->text(), QString()});
+            }
         } catch (const EDatabaseError& e) {
             ShowException(e);  // one name that cannot go does not stop the others
             ++i;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ExForm.h"
+#include "urls/Categories.h"
 
 #include <memory>
 
@@ -19,6 +20,10 @@ public:
     ~TEditDictionaryForm() override;
 
     bool Run(TDataSet& dataSet, const QString& fieldName);
+    // For a list whose names the records carry: a rename, a merge into another name and a
+    // delete ask how the records follow, and OK writes their changes with the list's.
+    void SetRecords(TCategoryRecords* records) { m_records = records; }
+    const QVector<TCategoryChange>& RecordChanges() const { return m_changes; }
 
     // The steps of Run and the handlers, for tests.
     void Prepare(TDataSet& dataSet, const QString& fieldName);
@@ -37,9 +42,13 @@ protected:
 
 private:
     QListWidgetItem* addItem(const QString& text, qint64 bookmark);
+    void restoreText(QListWidgetItem* item);
+    bool mergeInto(QListWidgetItem* item, QListWidgetItem* into);
 
     std::unique_ptr<Ui::TEditDictionaryForm> ui;
     TDataSet* m_dataSet = nullptr;
     QString m_fieldName;
     bool m_editing = false;
+    TCategoryRecords* m_records = nullptr;
+    QVector<TCategoryChange> m_changes;
 };

@@ -1,11 +1,13 @@
 #include "urls/EditURLDlg.h"
 
+#include "common/CatalogueModule.h"
 #include "common/Desktop.h"
 #include "common/DialogsUnit.h"
 #include "common/TextUnit.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/NullBlankFields.h"
 #include "ui_EditURLDlg.h"
+#include "urls/Categories.h"
 #include "urls/CategoryDlg.h"
 
 #include <QKeyEvent>
@@ -77,6 +79,14 @@ void TEditURLForm::UpdateRecord() {
     // Line breaks are stored as CR LF, which the report turns into line breaks of its own.
     hand("Description", StoredLineBreaks(ui->DescriptionDBMemo->toPlainText()));
     hand("Category", TrimmedFieldText(ui->CategoryDBEdit->text()));
+}
+
+// The record's categories join the shared list in the transaction that stores the record.
+void TEditURLForm::ApplyUpdates() {
+    TCommonForm::ApplyUpdates();
+    AddMissingCategories(
+        m_module.adsCategoryList,
+        SplitCategoryNames(adsCommon->FieldByName(QStringLiteral("Category")).AsString()));
 }
 
 void TEditURLForm::URLDBEditChange() {

@@ -29,6 +29,7 @@ public:
 protected:
     void OpenRecord(const QVariant& key) override;
     void UpdateRecord() override;
+    void ApplyUpdates() override;
     bool CloseQuery() override { return true; }
     bool eventFilter(QObject* watched, QEvent* event) override;
 

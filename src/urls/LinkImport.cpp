@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
+#include "urls/Categories.h"
 #include "urls/ShortcutReader.h"
 
 #include <QCoreApplication>
@@ -284,10 +285,24 @@ void TLinkImporter::Add(const TImportedLink& link) {
     }
     m_batch.push_back(row);
     ++Added;
+    noteCategories(row.category);
     if (++m_inBatch >= kBatch) {
         Finish();
     }
     progress();
+}
+
+void TLinkImporter::noteCategories(const QString& text) {
+    if (text.isEmpty() || m_categoryTexts.contains(text)) {
+        return;
+    }
+    m_categoryTexts.insert(text);
+    for (const QString& name : SplitCategoryNames(text)) {
+        if (!m_categoryNames.contains(name.toCaseFolded())) {
+            m_categoryNames.insert(name.toCaseFolded());
+            Categories << name;
+        }
+    }
 }
 
 void TLinkImporter::Finish() {

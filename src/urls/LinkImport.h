@@ -2,6 +2,7 @@
 
 #include "platform/db/Command.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -49,6 +50,8 @@ public:
     // The first of the skipped entries, for the summary (all are counted).
     QStringList SkippedNames;
     static constexpr int MaxSkippedNames = 20;
+    // The category names of the added links, each once (letter case aside).
+    QStringList Categories;
     // Called every few entries, so a window can show progress; may throw to stop.
     std::function<void(int entries)> OnProgress;
     std::function<void(qint64 done, qint64 total)> OnReading;
@@ -63,6 +66,7 @@ private:
     void noteSkipped(const QString& what);
     void bind(const TBatchRow& row);
     void keepBatch();
+    void noteCategories(const QString& text);
 
     TConnection& m_connection;
     TCommand m_insert;
@@ -70,6 +74,8 @@ private:
     int m_inBatch = 0;
     int m_maxURL = 150;
     std::vector<TBatchRow> m_batch;
+    QSet<QString> m_categoryTexts;
+    QSet<QString> m_categoryNames;  // case-folded
 };
 
 // At most limit characters, cut after a whole "; "-separated name when it has to be cut.

@@ -8,6 +8,7 @@
 #include "platform/db/Command.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
+#include "urls/Categories.h"
 #include "urls/EditURLDlg.h"
 #include "urls/LinkCheckDlg.h"
 
@@ -156,7 +157,37 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     FormCreate();
     AddRecordCommand(actCheckLinks);
     AddRecordCommand(actAcceptNewAddresses);
+    mnuFilterByCategory = new QMenu(tr("Фильтровать по категории"), this);
+    mnuFilterByCategory->setObjectName(QStringLiteral("mnuFilterByCategory"));
+    mnuFilterByCategory->menuAction()->setObjectName(QStringLiteral("actFilterByCategory"));
+    connect(mnuFilterByCategory, &QMenu::aboutToShow, this,
+            GuardedSlot(this, &TURLViewForm::FillCategoryFilterMenu));
+    AddFilterMenu(mnuFilterByCategory);
     setGeometry(0, 76, 630, 400);
+}
+
+QStringList TURLViewForm::CategoryFilterNames() const {
+    const TField* f = CommonExDBGrid->SelectedField();
+    if (!f || f->FieldName.compare(QLatin1String("Category"), Qt::CaseInsensitive) != 0 ||
+        !adsCommon->Active() || adsCommon->IsEmpty()) {
+        return {};
+    }
+    return SplitCategoryNames(f->AsString());
+}
+
+void TURLViewForm::FillCategoryFilterMenu() {
+    mnuFilterByCategory->clear();
+    for (const QString& name : CategoryFilterNames()) {
+        // "&" would mark a shortcut letter in the item's text.
+        QAction* a = mnuFilterByCategory->addAction(
+            QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        connect(a, &QAction::triggered, this,
+                [this, name]() { Guarded([this, name]() { FilterByCategory(name); }); });
+    }
+}
+
+void TURLViewForm::FilterByCategory(const QString& name) {
+    addQuickFilter(CategoryItemCondition(QStringLiteral("Category"), name), true);
 }
 
 TURLViewForm::~TURLViewForm() = default;
@@ -173,6 +204,7 @@ bool TURLViewForm::urlColumnSelected() const {
 }
 
 void TURLViewForm::IdleUpdate() {
+    mnuFilterByCategory->menuAction()->setEnabled(!CategoryFilterNames().isEmpty());
     const bool open = adsCommon->Active();
     actOpenLink->setEnabled(open && !adsCommon->IsEmpty());
     actCheckLinks->setEnabled(open && !adsCommon->IsEmpty());

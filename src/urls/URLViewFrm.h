@@ -30,6 +30,8 @@ public:
     QAction* actOpenLink;
     QAction* actCheckLinks;
     QAction* actAcceptNewAddresses;
+    // The names of the current record's categories, each a quick filter.
+    QMenu* mnuFilterByCategory;
 
     // Checks the links of the current record or of every record in view (the user says
     // which) in a window of its own, while the view stays usable; the view shows each
@@ -59,6 +61,11 @@ public:
     void SetHotRect(const QRect& rect) { m_hotRect = rect; }
     // Opens the current record's address and marks the record visited.
     void OpenLink();
+    // The quick filter by one name of the selected Category cell, matching it as a whole
+    // name of a record's list.
+    QStringList CategoryFilterNames() const;
+    void FillCategoryFilterMenu();
+    void FilterByCategory(const QString& name);
 
     // Runs the URL dialog for a key (null: a new record); answers whether a modified record
     // was saved and its key. The modal dialog unless a test answers.

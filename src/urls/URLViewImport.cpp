@@ -1,6 +1,7 @@
 #include "common/CatalogueModule.h"
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
+#include "urls/Categories.h"
 #include "urls/LinkImport.h"
 #include "urls/ShortcutReader.h"
 #include "urls/URLViewFrm.h"
@@ -117,6 +118,19 @@ void TURLViewForm::runImport(const std::function<void(TLinkImporter&)>& import) 
     RefreshAndLocate(key);
     QString summary =
         tr("Добавлено записей: %1. Пропущено: %2.").arg(importer.Added).arg(importer.Skipped);
+    // The imported records' categories join the shared list; a list that cannot be written
+    // is said, and the records stay.
+    try {
+        const QStringList joined =
+            AddMissingCategories(m_module.adsCategoryList, importer.Categories);
+        if (!joined.isEmpty()) {
+            summary +=
+                QLatin1Char(' ') + tr("В список категорий добавлено: %1.").arg(joined.size());
+        }
+    } catch (const std::exception& e) {
+        summary += QStringLiteral("\n\n") +
+                   tr("Список категорий не дополнен: %1").arg(QString::fromUtf8(e.what()));
+    }
     if (!importer.SkippedNames.isEmpty()) {
         summary += QStringLiteral("\n\n") + importer.SkippedNames.join(QLatin1Char('\n'));
         const int more = importer.Skipped - static_cast<int>(importer.SkippedNames.size());

@@ -55,6 +55,13 @@ TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
     ViewFindDBGridCell->SetDBGrid(CommonExDBGrid);
     ViewFindDBGridCell->setToolTip(tr("Поиск текста в выбранном столбце"));
     ViewFindDBGridCell->installEventFilter(this);
+    connect(&module, &TCatalogueModule::RecordsRewritten, this, [this]() {
+        Guarded([this]() {
+            if (adsCommon->Active()) {
+                actDataSetRequeryExecute();
+            }
+        });
+    });
 
     CommonExDBGrid->SetDataSet(adsCommon);
     CommonExDBGrid->SetDragReorder(true);
@@ -234,6 +241,7 @@ void TCommonViewForm::createMenus() {
     records->setProperty(GroupIndexProperty, 2);
     QMenu* filter = records->addMenu(tr("Фильтр"));
     filter->addActions({actFilterBySelection, actFilterExcludeSelection, actFilterByForm});
+    m_filterMenu = filter;
     // The saved filters, as in the toolbar's drop-down.
     filter->addSeparator();
     FiltersPopupMenu->setTitle(tr("Сохранённые фильтры"));
@@ -568,6 +576,11 @@ void TCommonViewForm::addQuickFilter(const QString& condition, bool skipRepeat) 
 
 void TCommonViewForm::actFilterBySelectionExecute() {
     addQuickFilter(FilterBySelectionCondition(), true);
+}
+
+void TCommonViewForm::AddFilterMenu(QMenu* menu) {
+    CommonPopupMenu->insertMenu(actFilterByForm, menu);
+    m_filterMenu->insertMenu(actFilterByForm, menu);
 }
 
 void TCommonViewForm::actFilterExcludeSelectionExecute() {

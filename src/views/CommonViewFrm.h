@@ -154,6 +154,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // Narrows the filter by the condition, as the quick filter commands do.
+    void addQuickFilter(const QString& condition, bool skipRepeat);
+    // A quick filter menu of the view's own, beside the others in the grid's menu and in
+    // "Фильтр".
+    void AddFilterMenu(QMenu* menu);
+
     TCatalogueModule& m_module;
 
 private:
@@ -163,7 +169,6 @@ private:
     void createLayout();
     QAction* makeAction(const char* name, const QString& caption, const QString& hint,
                         const std::function<void()>& handler);
-    void addQuickFilter(const QString& condition, bool skipRepeat);
     void adsCommonBeforeDelete();
     int CommonExDBGridGetImageIndex(int column) const;
     void FormPlacementSavePlacement();
@@ -173,6 +178,7 @@ private:
     QActionGroup* m_savedFilterGroup = nullptr;
     QAction* m_exitAction = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_filterMenu = nullptr;
     QAction* m_commandsEnd = nullptr;
     QMenu* m_recordsMenu = nullptr;
     QAction* m_recordCommandsEnd = nullptr;

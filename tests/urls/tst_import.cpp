@@ -69,6 +69,19 @@ class TestImport final : public QObject, TCatalogueFixture {
         return v.isNull() ? QStringLiteral("NULL") : v.toString();
     }
     int rows() { return cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(); }
+    // The shared category list, sorted without regard to letter case.
+    QStringList listedCategories() {
+        TDataSet list;
+        list.SetConnection(&cat->connection());
+        list.SetCommandText("SELECT CategoryName FROM CategoryList");
+        list.Open();
+        QStringList names;
+        for (list.First(); !list.Eof(); list.Next()) {
+            names << list.Fields(0).AsString();
+        }
+        names.sort(Qt::CaseInsensitive);
+        return names;
+    }
     QString home() const { return env->path("home"); }
 
 private Q_SLOTS:
@@ -143,10 +156,13 @@ private Q_SLOTS:
             v.actImportFromFavorites->trigger();
         }
         QCOMPARE(dialogs.unexpected(), 0);
-        const QString summary =
-            "Добавлено записей: 6. Пропущено: 2.\n\n"
-            "long/2049.url: адрес длиннее 2048\n"
+        // The second run adds the same links again but no names to the category list.
+        const QString skipped =
+            "\n\nlong/2049.url: адрес длиннее 2048\n"
             "long/blank.url: нет адреса";
+        const QString first =
+            "Добавлено записей: 6. Пропущено: 2. В список категорий добавлено: 6." + skipped;
+        const QString second = "Добавлено записей: 6. Пропущено: 2." + skipped;
         QStringList shown = dialogs.shownTexts();
         QCOMPARE(shown.size(), 4);
         // The order of a folder's entries is the file system's.
@@ -157,8 +173,10 @@ private Q_SLOTS:
         }
         QCOMPARE(
             shown,
-            (QStringList{"Вы действительно хотите импортировать все URL из Избранного?", summary,
-                         "Вы действительно хотите импортировать все URL из Избранного?", summary}));
+            (QStringList{"Вы действительно хотите импортировать все URL из Избранного?", first,
+                         "Вы действительно хотите импортировать все URL из Избранного?", second}));
+        QCOMPARE(listedCategories(),
+                 (QStringList{"Deep", "Deeper", "long", "News", "Q\"uote's", "Sport"}));
         QCOMPARE(categoryOf("http://top/"), QStringLiteral("NULL"));
         QCOMPARE(categoryOf("http://news/"), QStringLiteral("News"));
         QCOMPARE(categoryOf("http://sport/"), QStringLiteral("News; Sport"));
@@ -280,12 +298,14 @@ private Q_SLOTS:
         v.actImportBookmarkFile->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
         QCOMPARE(dialogs.shownTexts().last(),
-                 "Добавлено записей: 4. Пропущено: 1.\n\njavascript:" + QString(69, 'x') +
-                     QChar(0x2026) + ": адрес длиннее 2048");
+                 "Добавлено записей: 4. Пропущено: 1. В список категорий добавлено: 3."
+                 "\n\njavascript:" +
+                     QString(69, 'x') + QChar(0x2026) + ": адрес длиннее 2048");
         QCOMPARE(categoryOf("http://top/"), QStringLiteral("NULL"));
         QCOMPARE(categoryOf("http://news/?a=1&b=\"2\""), QStringLiteral("Новости; daily"));
         QCOMPARE(categoryOf("http://sport/"), QStringLiteral("Новости; Sport"));
         QCOMPARE(categoryOf("http://after/"), QStringLiteral("NULL"));
+        QCOMPARE(listedCategories(), (QStringList{"daily", "Sport", "Новости"}));
         QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE URL = 'http://top/'")
                      .toString(),
                  QStringLiteral("Top & co"));
@@ -334,8 +354,10 @@ private Q_SLOTS:
         dialogs.answer(QMessageBox::Yes);
         v.actImportBrowserBookmarks->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
-        QCOMPARE(dialogs.shownTexts().last(),
-                 QStringLiteral("Добавлено записей: 4. Пропущено: 0."));
+        QCOMPARE(
+            dialogs.shownTexts().last(),
+            QStringLiteral("Добавлено записей: 4. Пропущено: 0. В список категорий добавлено: 3."));
+        QCOMPARE(listedCategories(), (QStringList{"Linux", "Qt", "Work"}));
         QCOMPARE(categoryOf("http://chrome-top/"), QStringLiteral("NULL"));
         QCOMPARE(categoryOf("http://wiki/"), QStringLiteral("Work"));
         QCOMPARE(categoryOf("http://fox/"), QStringLiteral("NULL"));
@@ -369,8 +391,9 @@ private Q_SLOTS:
         v.show();
         dialogs.answer(QMessageBox::Yes);
         v.actImportFromFavorites->trigger();
-        QCOMPARE(dialogs.shownTexts().last(),
-                 QStringLiteral("Добавлено записей: 6. Пропущено: 0."));
+        QVERIFY2(dialogs.shownTexts().last().startsWith(
+                     "Добавлено записей: 6. Пропущено: 0. В список категорий добавлено: "),
+                 qPrintable(dialogs.shownTexts().last()));
         QCOMPARE(categoryOf("http://raw0/"), QStringLiteral("NULL"));
         QCOMPARE(categoryOf("http://raw2/"), QStringLiteral("Новости"));
         QCOMPARE(categoryOf("http://raw4/"), QStringLiteral("Новости; яю"));
@@ -428,7 +451,8 @@ private Q_SLOTS:
         dialogs.answer(QMessageBox::Yes);
         v.actImportFromFavorites->trigger();
         QStringList lines = dialogs.shownTexts().last().split('\n');
-        QCOMPARE(lines.first(), QStringLiteral("Добавлено записей: 3. Пропущено: 3."));
+        QCOMPARE(lines.first(), QStringLiteral("Добавлено записей: 3. Пропущено: 3. В список "
+                                               "категорий добавлено: 1."));
         lines = lines.mid(2);
         lines.sort();
         QCOMPARE(lines, (QStringList{"away: ссылка ведёт за пределы папки",

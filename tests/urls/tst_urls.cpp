@@ -391,6 +391,26 @@ private Q_SLOTS:
                     .toBool());
     }
 
+    // Names typed into a record join the shared list when the record is stored, each once
+    // and letter case aside; the list's own spelling stays.
+    void savedRecordsNamesJoinTheList() {
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        Child<QLineEdit>(d, "URLDBEdit")->setText("new.example");
+        Child<QLineEdit>(d, "CategoryDBEdit")->setText("новости; Личное;; личное ; Дом");
+        Child<QPushButton>(d, "OkButton")->click();
+        QVERIFY(d.Saved);
+        d.Finish();
+        QStringList listed;
+        TDataSet& list = module->adsCategoryList;
+        for (list.First(); !list.Eof(); list.Next()) {
+            listed << list.FieldByName("CategoryName").AsString();
+        }
+        listed.sort(Qt::CaseInsensitive);
+        QCOMPARE(listed, (QStringList{"Дом", "Личное", "Новости", "Работа"}));
+        QCOMPARE(value("SELECT count(*) FROM CategoryList").toInt(), 4);
+    }
+
     void editDialogOpenPageAndCancel() {
         TUrlCatcher catcher;
         QDesktopServices::setUrlHandler("http", &catcher, "open");

@@ -1,0 +1,225 @@
+#include "urls/Categories.h"
+
+#include "common/TextUnit.h"
+#include "platform/Errors.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/JetSql.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace {
+
+const QString kCategoryField = QStringLiteral("CategoryName");
+// The declared size of SubjectURLs.Category.
+constexpr int kCategoryTextSize = 255;
+
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("Categories", text);
+}
+
+// The records that may carry the name: the engine finds the texts holding it anywhere, the
+// split rule decides for each of them.
+void openCandidates(TDataSet& ds, TConnection& connection, const QString& name) {
+    ds.SetConnection(&connection);
+    ds.SetCommandText(
+        QStringLiteral("SELECT SubjectURLID, URL, Category FROM SubjectURLs WHERE Category LIKE ") +
+        JetQuotedString(QLatin1Char('%') + LikeEscaped(name) + QLatin1Char('%')));
+    ds.Open();
+}
+
+// Names told apart as the list tells them apart, found in constant time.
+class TNameSet final {
+public:
+    bool contains(const QString& name) const { return m_folded.contains(name.toCaseFolded()); }
+    // False when the name was there already.
+    bool insert(const QString& name) {
+        const QString folded = name.toCaseFolded();
+        if (m_folded.contains(folded)) {
+            return false;
+        }
+        m_folded.insert(folded);
+        return true;
+    }
+
+private:
+    QSet<QString> m_folded;
+};
+
+}  // namespace
+
+QStringList SplitCategoryNames(const QString& text) {
+    static const QRegularExpression separators(QStringLiteral("[;\\r\\n]"));
+    QStringList names;
+    for (const QString& piece : text.split(separators)) {
+        const QString name = TrimmedFieldText(piece);
+        if (!name.isEmpty()) {
+            names << name;
+        }
+    }
+    return names;
+}
+
+bool HasCategoryName(const QStringList& names, const QString& name) {
+    for (const QString& n : names) {
+        if (sameName(n, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString RenamedCategoryText(const QString& text, const QString& from, const QString& to) {
+    const QStringList names = SplitCategoryNames(text);
+    if (!HasCategoryName(names, from)) {
+        return text;
+    }
+    QStringList result;
+    for (const QString& n : names) {
+        const QString name = sameName(n, from) ? to : n;
+        if (!name.isEmpty() && !HasCategoryName(result, name)) {
+            result << name;
+        }
+    }
+    return result.join(QStringLiteral("; "));
+}
+
+QString CategoryItemCondition(const QString& field, const QString& name) {
+    // Names are separated by ";", mostly followed by one blank; a name may also stand alone
+    // or open or close the text. Wildcards in the name are its own characters.
+    const QString n = LikeEscaped(name);
+    const QStringList patterns = {n,
+                                  n + QStringLiteral(";%"),
+                                  n + QStringLiteral(" ;%"),
+                                  QStringLiteral("%;") + n,
+                                  QStringLiteral("%; ") + n,
+                                  QStringLiteral("%;") + n + QStringLiteral(";%"),
+                                  QStringLiteral("%; ") + n + QStringLiteral(";%"),
+                                  QStringLiteral("%;") + n + QStringLiteral(" ;%"),
+                                  QStringLiteral("%; ") + n + QStringLiteral(" ;%"),
+                                  QStringLiteral("%\r\n") + n,
+                                  n + QStringLiteral("\r\n%"),
+                                  QStringLiteral("%\r\n") + n + QStringLiteral("\r\n%")};
+    QStringList terms;
+    for (const QString& p : patterns) {
+        terms << field + QStringLiteral(" LIKE ") + JetQuotedString(p);
+    }
+    return terms.join(QStringLiteral(" OR "));
+}
+
+int TCategoryRecords::RecordsUsing(const QString& name, const QVector<TCategoryChange>& pending) {
+    // A record may come to carry the name through a pending change from another name.
+    QStringList searched{name};
+    for (const TCategoryChange& c : pending) {
+        if (!HasCategoryName(searched, c.from)) {
+            searched << c.from;
+        }
+    }
+    QSet<QString> counted;
+    for (const QString& s : searched) {
+        TDataSet ds;
+        openCandidates(ds, m_connection, s);
+        const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
+        const TField& category = ds.FieldByName(QStringLiteral("Category"));
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            QString text = category.AsString();
+            for (const TCategoryChange& c : pending) {
+                text = RenamedCategoryText(text, c.from, c.to);
+            }
+            if (HasCategoryName(SplitCategoryNames(text), name)) {
+                counted.insert(key.AsString());
+            }
+        }
+    }
+    return static_cast<int>(counted.size());
+}
+
+int TCategoryRecords::Apply(const QVector<TCategoryChange>& changes) {
+    int written = 0;
+    for (const TCategoryChange& change : changes) {
+        TDataSet ds;
+        openCandidates(ds, m_connection, change.from);
+        QVector<QPair<QString, QString>> updates;  // key, new text
+        const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
+        const TField& category = ds.FieldByName(QStringLiteral("Category"));
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            const QString text = category.AsString();
+            const QString renamed = RenamedCategoryText(text, change.from, change.to);
+            if (renamed == text) {
+                continue;
+            }
+            if (renamed.size() > kCategoryTextSize) {
+                throw EError(tr("Категории записи «%1» были бы длиннее %2 символов: «%3».")
+                                 .arg(ds.FieldByName(QStringLiteral("URL")).AsString())
+                                 .arg(kCategoryTextSize)
+                                 .arg(renamed));
+            }
+            updates.append({key.AsString(), renamed});
+        }
+        ds.Close();
+        for (const auto& u : updates) {
+            m_connection.Execute(
+                QStringLiteral("UPDATE SubjectURLs SET Category = :C WHERE SubjectURLID = :ID"),
+                {{QStringLiteral("C"), u.second.isEmpty() ? QVariant() : QVariant(u.second)},
+                 {QStringLiteral("ID"), u.first}});
+        }
+        written += updates.size();
+    }
+    return written;
+}
+
+QStringList TCategoryRecords::UsedNames() {
+    TDataSet ds;
+    ds.SetConnection(&m_connection);
+    ds.SetCommandText(QStringLiteral(
+        "SELECT DISTINCT Category FROM SubjectURLs WHERE Category IS NOT NULL AND Category <> ''"));
+    ds.Open();
+    QStringList names;
+    TNameSet seen;
+    const TField& category = ds.FieldByName(QStringLiteral("Category"));
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+        for (const QString& n : SplitCategoryNames(category.AsString())) {
+            if (seen.insert(n)) {
+                names << n;
+            }
+        }
+    }
+    return names;
+}
+
+QStringList AddMissingCategories(TDataSet& list, const QStringList& names) {
+    if (!list.Active()) {
+        return {};
+    }
+    TNameSet known;
+    const TField& field = list.FieldByName(kCategoryField);
+    for (list.First(); !list.Eof(); list.Next()) {
+        known.insert(field.AsString());
+    }
+    QStringList added;
+    for (const QString& name : names) {
+        if (name.isEmpty() || !known.insert(name)) {
+            continue;
+        }
+        list.Append();
+        list.FieldByName(kCategoryField).SetValue(name);
+        list.Post();
+        added << name;
+    }
+    if (!added.isEmpty()) {
+        try {
+            list.UpdateBatch();
+        } catch (...) {
+            list.CancelBatch();
+            throw;
+        }
+        list.Requery();
+    }
+    return added;
+}

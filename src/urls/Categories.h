@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class TConnection;
+class TDataSet;
+
+// A record's categories are one text of names separated by "; ". Names compare without
+// regard to letter case everywhere, as the category list's own rule has it.
+
+// Names of a category text: split at ";" and line breaks, trimmed, empty ones dropped.
+QStringList SplitCategoryNames(const QString& text);
+// Whether names holds name (letter case aside).
+bool HasCategoryName(const QStringList& names, const QString& name);
+// The text with from replaced by to as a whole name, each name once (the first spelling
+// stays); an empty to removes the name. A text without from comes back unchanged.
+QString RenamedCategoryText(const QString& text, const QString& from, const QString& to);
+// The Jet SQL condition that field's list of names holds name as a whole item: not the
+// whole text, not a part of another name. Letter case is the engine's LIKE's (ignored).
+QString CategoryItemCondition(const QString& field, const QString& name);
+
+// One change of a list name that the records follow: to empty means the name leaves them.
+struct TCategoryChange {
+    QString from;
+    QString to;
+};
+
+// The categories of the records in SubjectURLs, kept in step with the shared list.
+class TCategoryRecords final {
+public:
+    explicit TCategoryRecords(TConnection& connection) : m_connection(connection) {}
+
+    // How many records carry the name once the pending changes, not yet written, are made.
+    int RecordsUsing(const QString& name, const QVector<TCategoryChange>& pending = {});
+    // Applies each change in turn to every record carrying its name; returns the records
+    // written. The caller holds the transaction. A record whose text would grow past the
+    // field's 255 characters stops it with an error that names the record.
+    int Apply(const QVector<TCategoryChange>& changes);
+    // Every distinct name the records use.
+    QStringList UsedNames();
+
+private:
+    TConnection& m_connection;
+};
+
+// Adds to the cached category list (field CategoryName) each of the names it lacks and
+// writes the list; returns the names added. Names already there in any letter case, and
+// names given twice, are added once or not at all.
+QStringList AddMissingCategories(TDataSet& list, const QStringList& names);

@@ -1,0 +1,226 @@
+#include "app/GeneralUnit.h"
+#include "gridtools/ExDBGrid.h"
+#include "platform/db/DataSet.h"
+#include "support/CatalogueFixture.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/Categories.h"
+#include "urls/EditDictionaryDlg.h"
+#include "urls/URLViewFrm.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QtTest>
+
+#include "support/TestHelpers.h"
+
+class TestCategories final : public QObject, TCatalogueFixture {
+    Q_OBJECT
+
+    QString categoryOf(const QString& url) {
+        const QVariant v =
+            cat->otherValue("SELECT Category FROM SubjectURLs WHERE URL = '" + url + "'");
+        return v.isNull() ? QStringLiteral("NULL") : v.toString();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
+    void init() {
+        openCatalogue([](TTestCatalogue& c) {
+            c.addUrl("a.example", "", "Новости; Спорт");
+            c.addUrl("b.example", "", "Новости спорта");
+            c.addUrl("c.example", "", "Спорт");
+            c.addUrl("d.example", "", "спорт ;новости");
+            c.otherExec(
+                "INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Спорт'), "
+                "('Новости спорта')");
+        });
+    }
+    void cleanup() { closeCatalogue(); }
+
+    void renamedText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("renamed");
+        QTest::newRow("letter case aside") << "Новости; Спорт"
+                                           << "новости"
+                                           << "Мир"
+                                           << "Мир; Спорт";
+        QTest::newRow("a prefix of another name") << "Новости спорта; Новости"
+                                                  << "Новости"
+                                                  << "Мир"
+                                                  << "Новости спорта; Мир";
+        QTest::newRow("not there") << "Новостиx;  C"
+                                   << "Новости"
+                                   << "Мир"
+                                   << "Новостиx;  C";
+        QTest::newRow("merged into a name it has") << "A; B; C"
+                                                   << "A"
+                                                   << "c"
+                                                   << "c; B";
+        QTest::newRow("removed") << "A; B"
+                                 << "a"
+                                 << ""
+                                 << "B";
+        QTest::newRow("the only name removed") << "A"
+                                               << "A"
+                                               << ""
+                                               << "";
+        QTest::newRow("loose separators") << " a ;b;;c\r\nd"
+                                          << "B"
+                                          << "X"
+                                          << "a; X; c; d";
+        QTest::newRow("twice in one text") << "A; a; B"
+                                           << "A"
+                                           << "Z"
+                                           << "Z; B";
+    }
+    void renamedText() {
+        QFETCH(QString, text);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, renamed);
+        QCOMPARE(RenamedCategoryText(text, from, to), renamed);
+    }
+
+    // The filter by one name keeps the records whose list holds it as a whole name, in any
+    // letter case and however the separators are spaced, on each engine's own LIKE.
+    void filterByCategory_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("urls");
+        QTest::newRow("a name that begins another")
+            << "Новости" << QStringList{"a.example", "d.example", "e.example"};
+        QTest::newRow("the longer name") << "Новости спорта" << QStringList{"b.example"};
+        QTest::newRow("wildcards are letters") << "100%" << QStringList{"f.example"};
+        QTest::newRow("an underscore too") << "a_b" << QStringList{"g.example"};
+    }
+    void filterByCategory() {
+        QFETCH(QString, name);
+        QFETCH(QStringList, urls);
+        cat->addUrl("e.example", "", "Мои; НОВОСТИ");
+        cat->addUrl("f.example", "", "100%; x");
+        cat->addUrl("g.example", "", "a_b");
+        cat->addUrl("h.example", "", "100 процентов; axb; Мои Новости");
+        TURLViewForm v(*module);
+        v.show();
+        TExDBGrid* g = v.CommonExDBGrid;
+        g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
+        QVERIFY(v.CategoryFilterNames().isEmpty());  // offered on a Category cell only
+        QVERIFY(v.adsCommon->Locate("URL", {"d.example"}, 0));
+        g->SetSelectedIndex(v.adsCommon->FieldByName("Category").Index());
+        QCOMPARE(v.CategoryFilterNames(), (QStringList{"спорт", "новости"}));
+        v.FillCategoryFilterMenu();
+        QCOMPARE(v.mnuFilterByCategory->actions().size(), 2);
+        v.FilterByCategory(name);
+        QStringList shown;
+        for (v.adsCommon->First(); !v.adsCommon->Eof(); v.adsCommon->Next()) {
+            shown << v.adsCommon->FieldByName("URL").AsString();
+        }
+        shown.sort();
+        QCOMPARE(shown, urls);
+    }
+
+    // Renaming, merging and removing names in the list editor: each asks with the number of
+    // records it changes, counting the changes made before it in the same run, and OK
+    // writes the list and the records together; an open view shows the result.
+    void editorRenamesMergesAndRemoves() {
+        TURLViewForm v(*module);
+        v.show();
+        TScriptedDialogs dialogs;
+        TEditDictionaryForm f;
+        TCategoryRecords records(module->ADOConnection);
+        f.SetRecords(&records);
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        auto* list = Child<QListWidget>(f, "ItemsListView");
+        dialogs.answer(QMessageBox::Yes);
+        f.ItemsListViewEdited(list->item(f.Find("Новости")), "Мир");
+        dialogs.answer(QMessageBox::Yes);
+        f.ItemsListViewEdited(list->item(f.Find("Спорт")), "мир");  // merged into "Мир"
+        QCOMPARE(f.Items(), (QStringList{"Мир", "Новости спорта"}));
+        list->clearSelection();
+        list->item(f.Find("Новости спорта"))->setSelected(true);
+        dialogs.answer(QMessageBox::Yes);
+        f.DeleteButtonClick();
+        QCOMPARE(dialogs.shownTexts(),
+                 (QStringList{"Переименовать категорию «Новости» в «Мир»? Изменится записей: 2.",
+                              "Объединить категорию «Спорт» с категорией «Мир»? Изменится "
+                              "записей: 3.",
+                              "Категория «Новости спорта» есть в записях: 1. Убрать её и из этих "
+                              "записей?"}));
+        QCOMPARE(categoryOf("a.example"), QStringLiteral("Новости; Спорт"));  // not yet
+        f.Finish(true);
+        Q_EMIT module->RecordsRewritten();
+        QCOMPARE(categoryOf("a.example"), QStringLiteral("Мир"));
+        QCOMPARE(categoryOf("b.example"), QStringLiteral("NULL"));
+        QCOMPARE(categoryOf("c.example"), QStringLiteral("Мир"));
+        QCOMPARE(categoryOf("d.example"), QStringLiteral("Мир"));
+        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
+                 (QStringList{"Мир"}));
+        QVERIFY(v.adsCommon->Locate("URL", {"c.example"}, 0));
+        QCOMPARE(v.adsCommon->FieldByName("Category").AsString(), QStringLiteral("Мир"));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // Answering No keeps the name; deleting from the list alone leaves the records; Cancel
+    // of the editor writes nothing.
+    void editorDeclinedAndCancelled() {
+        TScriptedDialogs dialogs;
+        TEditDictionaryForm f;
+        TCategoryRecords records(module->ADOConnection);
+        f.SetRecords(&records);
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        auto* list = Child<QListWidget>(f, "ItemsListView");
+        dialogs.answer(QMessageBox::No);
+        QListWidgetItem* sport = list->item(f.Find("Спорт"));
+        f.ItemsListViewEdited(sport, "Игры");
+        QCOMPARE(sport->text(), QStringLiteral("Спорт"));
+        list->clearSelection();
+        sport->setSelected(true);
+        dialogs.answer(QMessageBox::No);  // from the list only
+        f.DeleteButtonClick();
+        QVERIFY(f.RecordChanges().isEmpty());
+        dialogs.answer(QMessageBox::Yes);
+        f.ItemsListViewEdited(list->item(f.Find("Новости")), "Мир");
+        f.Finish(false);
+        QCOMPARE(categoryOf("a.example"), QStringLiteral("Новости; Спорт"));
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM CategoryList").toInt(), 3);
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // A rename that would make a record's list longer than the field holds changes nothing
+    // and names the record.
+    void renameThatDoesNotFit() {
+        const QString names = QString("x").repeated(240) + "; A";
+        cat->addUrl("long.example", "", names);
+        TScriptedDialogs dialogs;
+        TEditDictionaryForm f;
+        TCategoryRecords records(module->ADOConnection);
+        f.SetRecords(&records);
+        module->adsCategoryList.Append();
+        module->adsCategoryList.FieldByName("CategoryName").SetValue("A");
+        module->adsCategoryList.Post();
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        auto* list = Child<QListWidget>(f, "ItemsListView");
+        dialogs.answer(QMessageBox::Yes);
+        f.ItemsListViewEdited(list->item(f.Find("A")), QString("y").repeated(20));
+        bool refused = false;
+        try {
+            f.Finish(true);
+        } catch (const EError& e) {
+            refused = e.message().contains("long.example");
+        }
+        QVERIFY(refused);
+        QCOMPARE(categoryOf("long.example"), names);
+        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
+                 (QStringList{"Новости", "Новости спорта", "Спорт"}));
+    }
+};
+
+QTEST_MAIN(TestCategories)
+#include "tst_categories.moc"
