@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>Categories</name>
+    <message>
+        <source>Категории записи «%1» были бы длиннее %2 символов: «%3».</source>
+        <translation>The categories of the record &quot;%1&quot; would be longer than %2 characters: &quot;%3&quot;.</translation>
+    </message>
+</context>
+<context>
     <name>LinkCheck</name>
     <message>
         <source>Новый адрес длиннее %1 знаков</source>
@@ -879,6 +886,18 @@
     <message>
         <source>Отмена</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Переименовать категорию «%1» в «%2»? Изменится записей: %3.</source>
+        <translation>Rename the category &quot;%1&quot; to &quot;%2&quot;? Records that change: %3.</translation>
+    </message>
+    <message>
+        <source>Объединить категорию «%1» с категорией «%2»? Изменится записей: %3.</source>
+        <translation>Merge the category &quot;%1&quot; into the category &quot;%2&quot;? Records that change: %3.</translation>
+    </message>
+    <message>
+        <source>Категория «%1» есть в записях: %2. Убрать её и из этих записей?</source>
+        <translation>Records carrying the category &quot;%1&quot;: %2. Remove it from these records too?</translation>
     </message>
 </context>
 <context>
@@ -1787,6 +1806,22 @@ Database file: %2</translation>
         <translation>Replace the addresses (%1) by the new ones?
 
 %2</translation>
+    </message>
+    <message>
+        <source>Посещена</source>
+        <translation>Visited</translation>
+    </message>
+    <message>
+        <source>Фильтровать по категории</source>
+        <translation>Filter by Category</translation>
+    </message>
+    <message>
+        <source>В список категорий добавлено: %1.</source>
+        <translation>Added to the category list: %1.</translation>
+    </message>
+    <message>
+        <source>Список категорий не дополнен: %1</source>
+        <translation>The category list was not extended: %1</translation>
     </message>
 </context>
 <context>

@@ -20,10 +20,6 @@ bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("Categories", text);
-}
-
 // The records that may carry the name: the engine finds the texts holding it anywhere, the
 // split rule decides for each of them.
 void openCandidates(TDataSet& ds, TConnection& connection, const QString& name) {
@@ -155,10 +151,12 @@ int TCategoryRecords::Apply(const QVector<TCategoryChange>& changes) {
                 continue;
             }
             if (renamed.size() > kCategoryTextSize) {
-                throw EError(tr("Категории записи «%1» были бы длиннее %2 символов: «%3».")
-                                 .arg(ds.FieldByName(QStringLiteral("URL")).AsString())
-                                 .arg(kCategoryTextSize)
-                                 .arg(renamed));
+                throw EError(
+                    QCoreApplication::translate(
+                        "Categories", "Категории записи «%1» были бы длиннее %2 символов: «%3».")
+                        .arg(ds.FieldByName(QStringLiteral("URL")).AsString())
+                        .arg(kCategoryTextSize)
+                        .arg(renamed));
             }
             updates.append({key.AsString(), renamed});
         }
