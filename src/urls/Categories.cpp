@@ -191,10 +191,9 @@ QStringList TCategoryRecords::UsedNames() {
     return names;
 }
 
-QStringList AddMissingCategories(TDataSet& list, const QStringList& names) {
-    if (!list.Active()) {
-        return {};
-    }
+namespace {
+// Appends to the cached list each name it lacks, as pending rows; returns them.
+QStringList appendMissing(TDataSet& list, const QStringList& names) {
     TNameSet known;
     const TField& field = list.FieldByName(kCategoryField);
     for (list.First(); !list.Eof(); list.Next()) {
@@ -210,6 +209,15 @@ QStringList AddMissingCategories(TDataSet& list, const QStringList& names) {
         list.Post();
         added << name;
     }
+    return added;
+}
+}  // namespace
+
+QStringList AddMissingCategories(TDataSet& list, const QStringList& names) {
+    if (!list.Active()) {
+        return {};
+    }
+    const QStringList added = appendMissing(list, names);
     if (!added.isEmpty()) {
         try {
             list.UpdateBatch();
@@ -220,4 +228,11 @@ QStringList AddMissingCategories(TDataSet& list, const QStringList& names) {
         list.Requery();
     }
     return added;
+}
+
+QStringList OfferUsedCategories(TDataSet& list, TCategoryRecords& records) {
+    if (!list.Active()) {
+        return {};
+    }
+    return appendMissing(list, records.UsedNames());
 }

@@ -49,3 +49,7 @@ private:
 // writes the list; returns the names added. Names already there in any letter case, and
 // names given twice, are added once or not at all.
 QStringList AddMissingCategories(TDataSet& list, const QStringList& names);
+// Adds to the cached category list, as pending rows its user writes or cancels, each name
+// the records use that it lacks; returns them. A catalogue whose records came before the list
+// kept up with them (an older program, another program) offers its names all the same.
+QStringList OfferUsedCategories(TDataSet& list, TCategoryRecords& records);

@@ -2,6 +2,7 @@
 
 #include "common/CatalogueModule.h"
 #include "common/DialogsUnit.h"
+#include "common/Hourglass.h"
 #include "common/TextUnit.h"
 #include "platform/db/DataSet.h"
 #include "ui_CategoryDlg.h"
@@ -144,6 +145,11 @@ void TCategoryForm::CategoryButtonClick() {
 void TCategoryForm::Prepare(const QString& text) {
     ui->CategoryMemo->setPlainText(text);
     CategoryMemoChange();
+    {
+        const THourglass hourglass;
+        TCategoryRecords records(m_module.ADOConnection);
+        OfferUsedCategories(m_module.adsCategoryList, records);
+    }
     FillCheckList();
 }
 

@@ -1,6 +1,7 @@
 #include "urls/EditDictionaryDlg.h"
 
 #include "common/DialogsUnit.h"
+#include "common/Hourglass.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "ui_EditDictionaryDlg.h"
@@ -74,6 +75,10 @@ void TEditDictionaryForm::Prepare(TDataSet& dataSet, const QString& fieldName) {
     m_fieldName = fieldName;
     NewEditChange();
     ui->ItemsListView->clear();
+    if (m_records) {
+        const THourglass hourglass;
+        OfferUsedCategories(dataSet, *m_records);
+    }
     const TField& field = dataSet.FieldByName(fieldName);
     dataSet.First();
     while (!dataSet.Eof()) {

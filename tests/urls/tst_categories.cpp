@@ -6,6 +6,7 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 #include "urls/Categories.h"
+#include "urls/CategoryDlg.h"
 #include "urls/EditDictionaryDlg.h"
 #include "urls/URLViewFrm.h"
 
@@ -191,6 +192,30 @@ private Q_SLOTS:
         QCOMPARE(categoryOf("a.example"), QStringLiteral("Новости; Спорт"));
         QCOMPARE(cat->otherValue("SELECT count(*) FROM CategoryList").toInt(), 3);
         QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // Names the records carry that the list lacks (a catalogue older than the list's
+    // upkeep) are offered by the list editor and the category dialog; OK keeps them, Cancel
+    // leaves the list as it was.
+    void usedNamesAreOffered() {
+        cat->otherExec("UPDATE SubjectURLs SET Category = 'Дом; новости' WHERE URL = 'c.example'");
+        {
+            TCategoryForm d(*module);
+            d.Prepare(QString());
+            auto* checks = Child<QListWidget>(d, "CategoryCheckListBox");
+            QCOMPARE(checks->findItems("Дом", Qt::MatchExactly).size(), 1);
+            QCOMPARE(checks->count(), 4);
+            d.Finish(false);
+        }
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM CategoryList").toInt(), 3);
+        TEditDictionaryForm f;
+        TCategoryRecords records(module->ADOConnection);
+        f.SetRecords(&records);
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        QCOMPARE(f.Items(), (QStringList{"Дом", "Новости", "Новости спорта", "Спорт"}));
+        f.Finish(true);
+        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
+                 (QStringList{"Дом", "Новости", "Новости спорта", "Спорт"}));
     }
 
     // A rename that would make a record's list longer than the field holds changes nothing
