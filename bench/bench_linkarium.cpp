@@ -448,6 +448,24 @@ void benchViews(const QString& file, const QString& file100k, double openWhole) 
         const double find =
             seconds([&view]() { view.ViewFindDBGridCell->setText(QStringLiteral("нет-такого")); });
         report("find_nomatch_1m", find * 1000, "ms", QStringLiteral("< 100 ms"), find < 0.1);
+        // Anywhere in the value, in one column and in every visible one, a text no record
+        // holds: the whole view is read each time.
+        view.actFindAnywhere->setChecked(true);
+        for (const bool all : {false, true}) {
+            view.actFindAllColumns->setChecked(all);
+            for (const char* text : {"нет-такого", "no-such-text"}) {
+                view.ViewFindDBGridCell->clear();
+                const double anywhere = seconds(
+                    [&view, text]() { view.ViewFindDBGridCell->setText(QString::fromUtf8(text)); });
+                const QByteArray name = QByteArray("find_anywhere_") + (all ? "all_" : "") +
+                                        (text[0] == 'n' ? "ascii" : "cyrillic") + "_1m";
+                report(name.constData(), anywhere * 1000, "ms", QStringLiteral("< 100 ms"),
+                       anywhere < 0.1);
+            }
+        }
+        view.actFindAllColumns->setChecked(false);
+        view.actFindAnywhere->setChecked(false);
+        view.ViewFindDBGridCell->clear();
         view.ViewFindDBGridCell->setText(QString());
 
         // The URL dialog filled in without its modal loop, as a user would fill it.
@@ -503,6 +521,22 @@ void benchView100k(TGeneralModule& module, const QString& file100k) {
     view.ViewFindDBGridCell->setText(QStringLiteral("нет-такого"));
     worst = std::max(worst, t.nsecsElapsed() / 1e6);
     report("find_keystroke_100k", worst, "ms", QStringLiteral("< 16 ms per keystroke"), worst < 16);
+    view.actFindAnywhere->setChecked(true);
+    view.actFindAllColumns->setChecked(true);
+    view.ViewFindDBGridCell->clear();
+    double worstAnywhere = 0;
+    const QString typedAnywhere = QStringLiteral("программ-нет");
+    for (int i = 1; i <= typedAnywhere.size(); ++i) {
+        QElapsedTimer k;
+        k.start();
+        view.ViewFindDBGridCell->setText(typedAnywhere.left(i));
+        worstAnywhere = std::max(worstAnywhere, k.nsecsElapsed() / 1e6);
+    }
+    report("find_anywhere_keystroke_100k", worstAnywhere, "ms",
+           QStringLiteral("< 16 ms per keystroke, every column"), worstAnywhere < 16);
+    view.actFindAllColumns->setChecked(false);
+    view.actFindAnywhere->setChecked(false);
+    view.ViewFindDBGridCell->clear();
     benchReport(view, file100k);
 }
 

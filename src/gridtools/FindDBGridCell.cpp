@@ -47,9 +47,118 @@ bool LocateInGrid(const QString& text, TExDBGrid* grid) {
 }
 
 TFindDBGridCell::TFindDBGridCell(QWidget* parent) : QLineEdit(parent) {
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (!text.isEmpty()) {
-            Guarded([this, &text]() { LocateInGrid(text, m_grid); });
+    connect(this, &QLineEdit::textChanged, this, [this]() { searchFromStart(); });
+}
+
+TFindDBGridCell::~TFindDBGridCell() {
+    watch(nullptr);
+}
+
+void TFindDBGridCell::watch(TDataSet* dataSet) {
+    if (m_watched == dataSet) {
+        return;
+    }
+    if (m_watched) {
+        m_watched->RemoveObserver(&m_last);
+    }
+    m_last.valid = false;
+    m_watched = dataSet;
+    if (dataSet) {
+        dataSet->AddObserver(&m_last);
+    }
+}
+
+void TFindDBGridCell::SetAnywhere(bool anywhere) {
+    if (m_anywhere != anywhere) {
+        m_anywhere = anywhere;
+        searchFromStart();
+    }
+}
+
+void TFindDBGridCell::SetAllColumns(bool allColumns) {
+    if (m_allColumns != allColumns) {
+        m_allColumns = allColumns;
+        searchFromStart();
+    }
+}
+
+bool TFindDBGridCell::FindNext() {
+    TDataSet* ds = m_grid ? m_grid->DataSet() : nullptr;
+    return ds && ds->Active() && search(ds->RecNo(), true);
+}
+
+bool TFindDBGridCell::FindPrevious() {
+    TDataSet* ds = m_grid ? m_grid->DataSet() : nullptr;
+    return ds && ds->Active() && search(ds->RecNo() - 2, false);
+}
+
+void TFindDBGridCell::searchFromStart() {
+    if (text().isEmpty()) {
+        setNotFound(false);
+        return;
+    }
+    Guarded([this]() {
+        if (!m_anywhere && !m_allColumns) {
+            setNotFound(!LocateInGrid(text(), m_grid));
+            return;
         }
+        TDataSet* ds = m_grid ? m_grid->DataSet() : nullptr;
+        if (!ds || !ds->Active()) {
+            return;
+        }
+        watch(ds);
+        const QList<const TField*> fields = searchedFields();
+        const bool narrower = m_last.valid && m_last.anywhere == m_anywhere &&
+                              m_last.fields == fields && text().startsWith(m_last.text);
+        if (narrower && m_last.found < 0) {
+            m_last.text = text();
+            setNotFound(true);
+            return;
+        }
+        search(narrower ? m_last.found : 0, true);
+        m_last.text = text();
+        m_last.fields = fields;
+        m_last.anywhere = m_anywhere;
+        m_last.found = m_notFound ? -1 : ds->RecNo() - 1;
+        m_last.valid = true;
     });
+}
+
+QList<const TField*> TFindDBGridCell::searchedFields() const {
+    QList<const TField*> fields;
+    if (m_allColumns) {
+        for (int c = 0; c < m_grid->ColumnCount(); ++c) {
+            const TField* f = m_grid->ColumnField(c);
+            if (f && m_grid->ColumnVisible(c)) {
+                fields << f;
+            }
+        }
+    } else if (const TField* f = m_grid->SelectedField()) {
+        fields << f;
+    }
+    return fields;
+}
+
+bool TFindDBGridCell::search(int from, bool forward) {
+    TDataSet* ds = m_grid ? m_grid->DataSet() : nullptr;
+    if (!ds || !ds->Active() || text().isEmpty()) {
+        return false;
+    }
+    const int found = ds->FindText(searchedFields(), text(), from, forward, m_anywhere);
+    if (found >= 0) {
+        ds->SetRecNo(found + 1);
+    }
+    setNotFound(found < 0);
+    return found >= 0;
+}
+
+void TFindDBGridCell::setNotFound(bool notFound) {
+    if (m_notFound == notFound) {
+        return;
+    }
+    m_notFound = notFound;
+    // Red, whatever the style: the text stays readable on it.
+    setStyleSheet(notFound ? QStringLiteral("QLineEdit { background: #ffc8c8; color: black; }")
+                           : QString());
+    Q_EMIT NotFoundChanged(notFound);
 }

@@ -182,6 +182,7 @@ void TCommonViewForm::createActions() {
                                [this]() { actShowReportExecute(); });
     actShowReport->setIcon(icon("document-print-preview", QStyle::SP_FileDialogContentsView));
     actShowReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    createFindActions();
 }
 
 QString TCommonViewForm::RecordName() const {
@@ -275,6 +276,7 @@ void TCommonViewForm::createLayout() {
     view->addWidget(label);
     ViewFindDBGridCell->setMinimumWidth(160);
     view->addWidget(ViewFindDBGridCell);
+    addFindControls(view);
 
     auto* sortBar = new QToolBar(bar);
     sortBar->setObjectName(QStringLiteral("SortToolBar"));
@@ -758,8 +760,16 @@ void TCommonViewForm::FormPlacementSavePlacement() {
     reg.WriteString(QStringLiteral("Sort"), adsCommon->Sort());
     reg.WriteString(QStringLiteral("Filter"), FilterText);
     reg.WriteInteger(QStringLiteral("FilterApplied"), FilterApplied() ? 1 : 0);
+    reg.WriteBool(QStringLiteral("FindAnywhere"), ViewFindDBGridCell->Anywhere());
+    reg.WriteBool(QStringLiteral("FindAllColumns"), ViewFindDBGridCell->AllColumns());
 }
 
 void TCommonViewForm::FormPlacementRestorePlacement() {
     CommonExDBGrid->LoadColumns(GridKey());
+    TRegistry reg;
+    if (reg.OpenKeyReadOnly(GridKey())) {
+        actFindAnywhere->setChecked(reg.ReadBool(QStringLiteral("FindAnywhere")).value_or(false));
+        actFindAllColumns->setChecked(
+            reg.ReadBool(QStringLiteral("FindAllColumns")).value_or(false));
+    }
 }

@@ -71,6 +71,14 @@ public:
     QAction* actApplyFilter;
     QAction* actSaveCurrentFilter;
     QAction* actShowReport;
+    // The search box's modes and steps: the text anywhere in the value, in every visible
+    // column; the next and previous match (F3, Shift+F3); Ctrl+F goes to the box.
+    QAction* actFindAnywhere;
+    QAction* actFindAllColumns;
+    QAction* actFindNext;
+    QAction* actFindPrevious;
+    QAction* actFocusFind;
+    QLabel* FindStateLabel;
 
     // The base creation steps; the derived view calls this after setting BaseSQL.
     void FormCreate();
@@ -165,6 +173,8 @@ protected:
 private:
     QAction* menuItem(QAction* command, const QString& text, const char* name);
     void createActions();
+    void createFindActions();
+    void addFindControls(QToolBar* bar);
     void createMenus();
     void createLayout();
     QAction* makeAction(const char* name, const QString& caption, const QString& hint,

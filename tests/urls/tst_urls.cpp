@@ -3,6 +3,7 @@
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/EditDBGridDlg.h"
 #include "gridtools/ExDBGrid.h"
+#include "gridtools/FindDBGridCell.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/Schema.h"
 #include "reports/ReportWriter.h"
@@ -18,6 +19,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -256,6 +258,81 @@ private Q_SLOTS:
                  qPrintable(table));
         QCOMPARE(table.count("<font size=\"1\">\u2713</font>"), 2);
         QVERIFY(!table.contains("True") && !table.contains("False"));
+    }
+
+    // The search box: the beginning of the selected column's value by default, or the text
+    // anywhere in it, or in every visible column; F3 and Shift+F3 step through the matches;
+    // a search that finds nothing keeps the record and says so. Letter case of Cyrillic
+    // text does not matter; the modes are remembered by the view.
+    void searchAnywhere() {
+        cat->addUrl("c.example", "Прогноз ПОГОДЫ", "Разное");
+        cat->addUrl("d.example", "погода завтра", "Новости");
+        TURLViewForm v(*module);
+        v.show();
+        v.resize(1100, 400);  // room for the search bar's every part
+        v.adsCommon->SetSort("URL ASC");
+        TExDBGrid* g = v.CommonExDBGrid;
+        TFindDBGridCell* box = v.ViewFindDBGridCell;
+        const auto url = [&v]() { return v.adsCommon->FieldByName("URL").AsString(); };
+        g->SetSelectedIndex(v.adsCommon->FieldByName("Description").Index());
+        box->setText("ПОГОД");
+        QCOMPARE(url(), QStringLiteral("d.example"));  // only its value begins so
+        box->setText("прогноз погоды!");
+        QVERIFY(box->NotFound());
+        QTRY_VERIFY(v.FindStateLabel->isVisible());
+        QCOMPARE(url(), QStringLiteral("d.example"));
+        box->setText("погод");
+        QVERIFY(!box->NotFound());
+        QTRY_VERIFY(!v.FindStateLabel->isVisible());
+
+        v.actFindAnywhere->trigger();
+        QCOMPARE(url(), QStringLiteral("c.example"));
+        QCOMPARE(v.actFindNext->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(v.actFindPrevious->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+        QCOMPARE(v.actFocusFind->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        v.actFindNext->trigger();
+        QCOMPARE(url(), QStringLiteral("d.example"));
+        v.actFindNext->trigger();  // no further match: stays
+        QVERIFY(box->NotFound());
+        QCOMPARE(url(), QStringLiteral("d.example"));
+        v.actFindPrevious->trigger();
+        QCOMPARE(url(), QStringLiteral("c.example"));
+        // A text typed on searches on from the last match, unless the rows changed since.
+        cat->otherExec(
+            "UPDATE SubjectURLs SET Description = 'ПОГОДА утром' WHERE URL = "
+            "'a.example'");
+        v.actDataSetRequery->trigger();
+        box->setText("погода");
+        QCOMPARE(url(), QStringLiteral("a.example"));
+        box->setText("погода у");
+        QCOMPARE(url(), QStringLiteral("a.example"));
+        box->setText("погода уz");
+        QVERIFY(box->NotFound());
+        box->setText("погода уzz");
+        QVERIFY(box->NotFound());
+        QCOMPARE(url(), QStringLiteral("a.example"));
+        box->setText("погод");
+
+        // In every visible column: the categories hold "НОВОСТИ" too; a hidden column does
+        // not count, the key column included.
+        v.actFindAllColumns->trigger();
+        box->setText("новости");
+        QCOMPARE(url(), QStringLiteral("a.example"));
+        v.actFindNext->trigger();
+        QCOMPARE(url(), QStringLiteral("d.example"));
+        g->SetColumnVisible(v.adsCommon->FieldByName("Category").Index(), false);
+        box->setText("новост");
+        QVERIFY(box->NotFound());
+        box->setText(keyA.mid(1, 8));
+        QVERIFY(box->NotFound());
+        g->SetColumnVisible(v.adsCommon->FieldByName("Category").Index(), true);
+        v.close();
+
+        TURLViewForm again(*module);
+        again.show();
+        QVERIFY(again.actFindAnywhere->isChecked());
+        QVERIFY(again.actFindAllColumns->isChecked());
+        QVERIFY(again.ViewFindDBGridCell->Anywhere());
     }
 
     // After each record command the view holds what reading the whole query again gives:

@@ -123,6 +123,11 @@ public:
     void SetSort(const QString& sort);
 
     bool Locate(const QString& fieldNames, const QVariantList& values, TLocateOptions options);
+    // The position (from 0, in the current order) of the first record from `from` on, or
+    // back from it, whose value in one of the fields holds the text, letters of any case:
+    // anywhere in it or at its beginning; -1 for none. The current record stays.
+    int FindText(const QList<const TField*>& fields, const QString& text, int from, bool forward,
+                 bool anywhere);
 
     TBookmark GetBookmark() const;
     void GotoBookmark(TBookmark bookmark);

@@ -498,3 +498,55 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
     FetchRest();
     return search();
 }
+
+int TDataSet::FindText(const QList<const TField*>& fields, const QString& text, int from,
+                       bool forward, bool anywhere) {
+    checkBrowse();
+    if (text.isEmpty() || fields.isEmpty()) {
+        return -1;
+    }
+    FetchRest();
+    const QByteArray utf8 = text.toUtf8();
+    std::u32string folded;
+    FoldUtf8(utf8.constData(), static_cast<std::size_t>(utf8.size()), folded);
+    const TFoldedNeedle needle = MakeFoldedNeedle(folded);
+    const auto holds = [&](int pos) {
+        const TRowStore::RowId row = m_order[static_cast<std::size_t>(pos)];
+        for (const TField* f : fields) {
+            if (f->FieldClass() == TFieldClass::Boolean) {
+                continue;  // shown as a mark, not as a word to find
+            }
+            if (f->FieldKind == TFieldKind::Data && IsTextType(f->DataType)) {
+                const TCellView c = m_store.cell(row, f->m_column);
+                if (c.tag != TCellView::Text) {
+                    continue;
+                }
+                const bool found = !anywhere       ? StartsWithFolded(c.data, c.size, folded)
+                                   : needle.usable ? ContainsFolded(c.data, c.size, needle)
+                                                   : ContainsFoldedText(c.data, c.size, folded);
+                if (found) {
+                    return true;
+                }
+                continue;
+            }
+            const QString shown = DisplayTextAt(pos, *f);
+            if (anywhere ? shown.contains(text, Qt::CaseInsensitive)
+                         : shown.startsWith(text, Qt::CaseInsensitive)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const int count = RecordCount();
+    const int step = forward ? 1 : -1;
+    for (int pos = from; pos >= 0 && pos < count; pos += step) {
+        const int ahead = pos + 16 * step;
+        if (ahead >= 0 && ahead < count) {
+            m_store.prefetchRecord(m_order[static_cast<std::size_t>(ahead)]);
+        }
+        if (holds(pos)) {
+            return pos;
+        }
+    }
+    return -1;
+}

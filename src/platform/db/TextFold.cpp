@@ -240,10 +240,35 @@ bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& prefix
     return true;
 }
 
+bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded) {
+    if (folded.empty()) {
+        return true;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    const auto* end = p + n;
+    const auto next = [end](const unsigned char*& q) {
+        return *q < 0x80 ? foldAscii(*q++) : fold(decode(q, end));
+    };
+    while (p < end) {
+        if (next(p) != folded.front()) {
+            continue;
+        }
+        const unsigned char* q = p;
+        std::size_t i = 1;
+        while (i < folded.size() && q < end && next(q) == folded[i]) {
+            ++i;
+        }
+        if (i == folded.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded) {
     TFoldedNeedle needle;
     needle.folded = folded;
-    if (folded.empty() || folded.front() >= 0x80) {
+    if (folded.empty() || folded.front() >= 0x10000) {
         return needle;
     }
     for (const char32_t c : folded) {
@@ -252,6 +277,21 @@ TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded) {
         }
     }
     const char16_t* bmp = bmpFolding();
+    if (folded.front() >= 0x80) {
+        // Every form of a character that folds to the first one, overlong ones included,
+        // ends in the same continuation byte: its low six bits. Those bytes are rare in any
+        // text, where lead bytes are not.
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            const auto end = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            if (bmp[c] == folded.front() &&
+                std::find(needle.starts.begin(), needle.starts.end(), end) == needle.starts.end()) {
+                needle.starts.push_back(end);
+            }
+        }
+        needle.byLastByte = true;
+        needle.usable = true;
+        return needle;
+    }
     for (char32_t c = 0x80; c < 0x10000; ++c) {
         if (bmp[c] == folded.front()) {
             return needle;  // such as KELVIN SIGN for "k": begins with bytes of its own
@@ -307,7 +347,23 @@ bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(s);
     for (std::size_t i = nextStart(bytes, n, 0, needle.starts); i < n;
          i = nextStart(bytes, n, i + 1, needle.starts)) {
-        if (StartsWithFolded(s + i, n - i, needle.folded)) {
+        std::size_t from = i;
+        if (needle.byLastByte) {
+            // The character holding this byte begins at the nearest lead byte before it, at
+            // most three bytes back: continuation bytes never begin one, and a lead always
+            // does, whatever came before it.
+            from = n;
+            for (std::size_t back = 1; back <= 3 && back <= i; ++back) {
+                if (bytes[i - back] >= 0xC0) {
+                    from = i - back;
+                    break;
+                }
+            }
+            if (from == n) {
+                continue;
+            }
+        }
+        if (StartsWithFolded(s + from, n - from, needle.folded)) {
             return true;
         }
     }

@@ -25,16 +25,22 @@ int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb);
 bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& foldedPrefix);
 // A folded text to look for inside others without folding them: usable when its first
 // character is ASCII and no other character folds to it, so that a match can only begin
-// at one of a few bytes (that character in either case, or the lead of an overlong form).
+// at one of a few bytes (that character in either case, or the lead of an overlong form);
+// or when its first character is another one of the BMP, found by the last byte of its forms.
 struct TFoldedNeedle {
     std::u32string folded;
-    std::vector<unsigned char> starts;
+    std::vector<unsigned char>
+        starts;  // the bytes a match begins with, or ends its first character with
+    bool byLastByte = false;
     bool usable = false;
 };
 TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded);
 // Whether the folded text contains the needle (which must be usable): the answer a byte
 // search of both foldings gives.
 bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle);
+// Whether the text, folded, contains the folded needle; any needle (the fast search above
+// takes only some), one character decoded and folded at a time.
+bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded);
 // Jet's LIKE on folded texts: "%" any run, "_" one character, escape (0 for none) takes
 // the next pattern character literally.
 bool LikeMatch(const std::u32string& text, const std::u32string& pattern, char32_t escape);

@@ -318,7 +318,9 @@ private Q_SLOTS:
         QTest::newRow("ending in cyrillic") << "nн" << true;
         QTest::newRow("kelvin folds to k") << "kn" << false;
         QTest::newRow("long s folds to s") << "sn" << false;
-        QTest::newRow("cyrillic first") << "нn" << false;
+        QTest::newRow("cyrillic first") << "нn" << true;
+        QTest::newRow("cyrillic only") << "нн" << true;
+        QTest::newRow("eñe first") << "ñn" << true;
     }
     void searchWithoutFoldingFindsWhatFoldingFinds() {
         QFETCH(QString, needle);
@@ -350,6 +352,12 @@ private Q_SLOTS:
                                 "\xC1\xAE",
                                 "\xE0\x81\xAE",
                                 "\xF0\x80\x81\xAE",
+                                "\xE0\x90\xBD",
+                                "\xF0\x80\x90\xBD",
+                                "\xD0",
+                                "\xE0",
+                                "\xBD",
+                                "\xC3",
                                 "\xF0\x9F",
                                 "\xE2\x84\xAA",
                                 "\xFF",
