@@ -4,7 +4,9 @@
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/DataSet.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPalette>
 
 bool LocateInGrid(const QString& text, TExDBGrid* grid) {
     if (!grid) {
@@ -157,8 +159,13 @@ void TFindDBGridCell::setNotFound(bool notFound) {
         return;
     }
     m_notFound = notFound;
-    // Red, whatever the style: the text stays readable on it.
-    setStyleSheet(notFound ? QStringLiteral("QLineEdit { background: #ffc8c8; color: black; }")
-                           : QString());
+    // Red, whatever the style, with the text readable on it. A palette, not a style sheet:
+    // that would polish the box again on every change, within the keystroke.
+    QPalette colours = QApplication::palette(this);
+    if (notFound) {
+        colours.setColor(QPalette::Base, QColor(255, 200, 200));
+        colours.setColor(QPalette::Text, Qt::black);
+    }
+    setPalette(colours);
     Q_EMIT NotFoundChanged(notFound);
 }

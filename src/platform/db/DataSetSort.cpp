@@ -459,8 +459,20 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
     const auto search = [&]() {
         const int count = LoadedCount();
         if (byRow) {
-            // Test the rows in storage order, which walks memory once, then take the first hit
-            // in the current order. A search that finds nothing never leaves the first pass.
+            // A search box mostly finds what it looks for among the first rows: those are
+            // tried first, in the current order.
+            const int early = std::min(count, 2048);
+            for (int pos = 0; pos < early; ++pos) {
+                if (matches(pos, m_order[static_cast<std::size_t>(pos)])) {
+                    moveTo(pos, false, false);
+                    return true;
+                }
+            }
+            if (early == count) {
+                return false;
+            }
+            // Then the rows in storage order, which walks memory once, and the first hit in
+            // the current order. A search that finds nothing never leaves that pass.
             std::vector<bool> hit(m_store.size(), false);
             bool any = false;
             for (std::size_t r = 0; r < m_store.size(); ++r) {

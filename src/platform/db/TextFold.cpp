@@ -314,6 +314,11 @@ namespace {
 // The first position from i on whose byte may begin a match, or n.
 std::size_t nextStart(const unsigned char* s, std::size_t n, std::size_t i,
                       const std::vector<unsigned char>& starts) {
+    if (starts.size() == 1) {
+        // One byte to find, as for most letters beyond ASCII: the C library's search.
+        const void* hit = i < n ? std::memchr(s + i, starts.front(), n - i) : nullptr;
+        return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - s) : n;
+    }
 #if defined(__SSE2__)
     if (starts.size() <= 8) {
         __m128i wanted[8];
@@ -330,6 +335,21 @@ std::size_t nextStart(const unsigned char* s, std::size_t n, std::size_t i,
                 return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
             }
         }
+        if (i < n) {
+            // The last bytes, fewer than sixteen, in a padded block: a short cell would
+            // otherwise be read a byte at a time against every start.
+            alignas(16) unsigned char last[16] = {};
+            std::memcpy(last, s + i, n - i);
+            const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
+            __m128i hit = _mm_setzero_si128();
+            for (std::size_t k = 0; k < starts.size(); ++k) {
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[k]));
+            }
+            const unsigned mask =
+                static_cast<unsigned>(_mm_movemask_epi8(hit)) & ((1u << (n - i)) - 1u);
+            return mask ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : n;
+        }
+        return n;
     }
 #endif
     for (; i < n; ++i) {
