@@ -386,6 +386,38 @@
         <source>загрузка...</source>
         <translation>loading...</translation>
     </message>
+    <message>
+        <source>в любом месте</source>
+        <translation>anywhere</translation>
+    </message>
+    <message>
+        <source>Искать текст в любом месте значения</source>
+        <translation>Find the text anywhere in the value</translation>
+    </message>
+    <message>
+        <source>во всех столбцах</source>
+        <translation>in all columns</translation>
+    </message>
+    <message>
+        <source>Искать текст во всех видимых столбцах</source>
+        <translation>Find the text in every visible column</translation>
+    </message>
+    <message>
+        <source>Найти далее</source>
+        <translation>Find Next</translation>
+    </message>
+    <message>
+        <source>Найти назад</source>
+        <translation>Find Previous</translation>
+    </message>
+    <message>
+        <source>Поиск</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>не найдено</source>
+        <translation>not found</translation>
+    </message>
 </context>
 <context>
     <name>TConnection</name>
