@@ -22,6 +22,7 @@
 #include "reports/PreviewHTMLDlg.h"
 #include "reports/ReportWriter.h"
 #include "support/HostileImports.h"
+#include "urls/Duplicates.h"
 #include "urls/EditURLDlg.h"
 #include "urls/LinkImport.h"
 #include "urls/URLViewFrm.h"
@@ -658,6 +659,14 @@ void benchLinkCheck(const QString& dir) {
            QStringLiteral("< 50 ms between turns of the event loop"), f.longestGapMs < 50);
 }
 
+// Every record's address normalised by all the rules and grouped.
+void benchDuplicates(TConnection& connection) {
+    QVector<TDuplicateGroup> groups;
+    const double found = seconds([&]() { groups = TDuplicates(connection).Find({}); });
+    report("find_duplicates_1m", found, "s",
+           QStringLiteral("< 5 s (%1 groups of the same address)").arg(groups.size()), found < 5);
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -769,6 +778,7 @@ int main(int argc, char** argv) {
         }
         reportRatio("quick_filter_1m", median(filters), median(shellFilters),
                     "sqlite3 shell, median of 3", 1.2);
+        benchDuplicates(connection);
         benchViews(file, file100k, open);
         benchImport(dir, file100k);
         benchHostileImports();

@@ -1,0 +1,232 @@
+#include "urls/Duplicates.h"
+
+#include "platform/Errors.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
+#include "urls/Categories.h"
+
+#include <QCoreApplication>
+#include <QHash>
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// The declared sizes of SubjectURLs.Description and .Category.
+constexpr int kTextSize = 255;
+
+bool isTracking(const QString& parameter) {
+    const QString name = parameter.section(QLatin1Char('='), 0, 0);
+    return name.startsWith(QLatin1String("utm_"), Qt::CaseInsensitive) ||
+           name.compare(QLatin1String("fbclid"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String("gclid"), Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+QString NormalizedAddress(const QString& address, const TAddressRules& rules) {
+    const QString text = address.trimmed();
+    // A scheme is letters, digits, "+", "-" and "." after a letter (RFC 3986, section 3.1);
+    // "//" anywhere else is part of the path.
+    const int sep = text.indexOf(QLatin1String("://"));
+    bool schemed = sep > 0 && text.at(0).isLetter();
+    for (int i = 0; schemed && i < sep; ++i) {
+        const QChar c = text.at(i);
+        schemed = c.isLetterOrNumber() || c == QLatin1Char('+') || c == QLatin1Char('-') ||
+                  c == QLatin1Char('.');
+    }
+    QString scheme = schemed ? text.left(sep) : QStringLiteral("http");
+    QString rest = schemed ? text.mid(sep + 3) : text;
+    // The authority runs to the first "/", "?" or "#" (RFC 3986, section 3.2).
+    int end = 0;
+    while (end < rest.size() && rest.at(end) != QLatin1Char('/') &&
+           rest.at(end) != QLatin1Char('?') && rest.at(end) != QLatin1Char('#')) {
+        ++end;
+    }
+    QString authority = rest.left(end);
+    QString tail = rest.mid(end);
+    QString fragment;
+    if (const int hash = tail.indexOf(QLatin1Char('#')); hash >= 0) {
+        fragment = tail.mid(hash);
+        tail.truncate(hash);
+    }
+    QString query;
+    if (const int mark = tail.indexOf(QLatin1Char('?')); mark >= 0) {
+        query = tail.mid(mark + 1);
+        tail.truncate(mark);
+    }
+    QString path = tail;
+
+    const QString lowerScheme = scheme.toLower();
+    if (rules.schemeAndHostCase) {
+        scheme = lowerScheme;
+        authority = authority.toLower();
+    }
+    if (rules.defaultPort) {
+        const QLatin1String port(lowerScheme == QLatin1String("https") ? ":443" : ":80");
+        if ((lowerScheme == QLatin1String("http") || lowerScheme == QLatin1String("https")) &&
+            authority.endsWith(port)) {
+            authority.chop(port.size());
+        }
+    }
+    if (rules.httpIsHttps && lowerScheme == QLatin1String("https")) {
+        scheme = scheme.left(4);
+    }
+    if (rules.leadingWww) {
+        const int at = authority.lastIndexOf(QLatin1Char('@')) + 1;
+        if (authority.mid(at).startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
+            authority.remove(at, 4);
+        }
+    }
+    if (rules.trailingSlash && path.endsWith(QLatin1Char('/'))) {
+        path.chop(1);
+    }
+    if (rules.fragment) {
+        fragment.clear();
+    }
+    if (rules.trackingParameters || rules.parameterOrder) {
+        QStringList parameters = query.split(QLatin1Char('&'), Qt::SkipEmptyParts);
+        if (rules.trackingParameters) {
+            parameters.erase(std::remove_if(parameters.begin(), parameters.end(), isTracking),
+                             parameters.end());
+        }
+        if (rules.parameterOrder) {
+            std::stable_sort(parameters.begin(), parameters.end());
+        }
+        query = parameters.join(QLatin1Char('&'));
+    }
+    return scheme + QStringLiteral("://") + authority + path +
+           (query.isEmpty() ? QString() : QLatin1Char('?') + query) + fragment;
+}
+
+int DefaultKept(const TDuplicateGroup& group) {
+    for (int i = 0; i < group.records.size(); ++i) {
+        if (group.records.at(i).url.trimmed().startsWith(QLatin1String("https:"),
+                                                         Qt::CaseInsensitive)) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+QVector<TDuplicateGroup> TDuplicates::Find(const TAddressRules& rules) {
+    TDataSet ds;
+    ds.SetConnection(&m_connection);
+    ds.SetCommandText(QStringLiteral(
+        "SELECT SubjectURLID, URL, Description, Category, Visited FROM SubjectURLs"));
+    ds.Open();
+    const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
+    const TField& url = ds.FieldByName(QStringLiteral("URL"));
+    const TField& description = ds.FieldByName(QStringLiteral("Description"));
+    const TField& category = ds.FieldByName(QStringLiteral("Category"));
+    const TField& visited = ds.FieldByName(QStringLiteral("Visited"));
+    // A million addresses are told apart by a hash of their normal form, chained by
+    // position; only the chains of two or more are compared as texts.
+    const int count = ds.RecordCount();
+    std::vector<int> previous(static_cast<std::size_t>(count), -1);
+    std::unordered_map<std::size_t, int> last;
+    last.reserve(static_cast<std::size_t>(count));
+    for (int pos = 0; pos < count; ++pos) {
+        const std::size_t h = qHash(NormalizedAddress(ds.DisplayTextAt(pos, url), rules));
+        auto [at, added] = last.try_emplace(h, pos);
+        if (!added) {
+            previous[static_cast<std::size_t>(pos)] = at->second;
+            at->second = pos;
+        }
+    }
+    QVector<TDuplicateGroup> groups;
+    for (const auto& chain : last) {
+        const int end = chain.second;
+        if (previous[static_cast<std::size_t>(end)] < 0) {
+            continue;
+        }
+        QHash<QString, int> byText;  // a hash shared by other addresses is split here
+        for (int pos = end; pos >= 0; pos = previous[static_cast<std::size_t>(pos)]) {
+            const QString address = ds.DisplayTextAt(pos, url);
+            const QString normalized = NormalizedAddress(address, rules);
+            int group = byText.value(normalized, -1);
+            if (group < 0) {
+                group = static_cast<int>(groups.size());
+                byText.insert(normalized, group);
+                groups.append({normalized, {}});
+            }
+            groups[group].records.append(
+                {ds.ValueAt(pos, key), address, ds.DisplayTextAt(pos, description),
+                 ds.DisplayTextAt(pos, category), ds.ValueAt(pos, visited).toBool()});
+        }
+    }
+    groups.erase(std::remove_if(groups.begin(), groups.end(),
+                                [](const TDuplicateGroup& g) { return g.records.size() < 2; }),
+                 groups.end());
+    for (TDuplicateGroup& g : groups) {
+        std::sort(g.records.begin(), g.records.end(),
+                  [](const TDuplicateRecord& a, const TDuplicateRecord& b) {
+                      const int c = a.url.compare(b.url, Qt::CaseInsensitive);
+                      return c != 0 ? c < 0 : a.key.toString() < b.key.toString();
+                  });
+    }
+    std::sort(groups.begin(), groups.end(), [](const TDuplicateGroup& a, const TDuplicateGroup& b) {
+        return a.records.size() != b.records.size() ? a.records.size() > b.records.size()
+                                                    : a.normalized < b.normalized;
+    });
+    return groups;
+}
+
+void TDuplicates::Merge(const TDuplicateGroup& group, int kept) {
+    if (kept < 0 || kept >= group.records.size()) {
+        return;
+    }
+    const TDuplicateRecord& keep = group.records.at(kept);
+    QStringList names = SplitCategoryNames(keep.category);
+    QStringList descriptions;
+    if (!keep.description.trimmed().isEmpty()) {
+        descriptions << keep.description.trimmed();
+    }
+    bool visited = keep.visited;
+    for (int i = 0; i < group.records.size(); ++i) {
+        const TDuplicateRecord& r = group.records.at(i);
+        if (i == kept) {
+            continue;
+        }
+        for (const QString& n : SplitCategoryNames(r.category)) {
+            if (!HasCategoryName(names, n)) {
+                names << n;
+            }
+        }
+        const QString d = r.description.trimmed();
+        if (!d.isEmpty() && !descriptions.contains(d)) {
+            descriptions << d;
+        }
+        visited = visited || r.visited;
+    }
+    const QString category = names.join(QStringLiteral("; "));
+    const QString description = descriptions.join(QStringLiteral(" | "));
+    for (const auto& [text, what] :
+         {std::pair{category, QCoreApplication::translate("Duplicates", "категории")},
+          std::pair{description, QCoreApplication::translate("Duplicates", "описания")}}) {
+        if (text.size() > kTextSize) {
+            throw EError(
+                QCoreApplication::translate(
+                    "Duplicates", "Записи «%1» не объединены: их %2 вместе длиннее %3 символов.")
+                    .arg(keep.url, what)
+                    .arg(kTextSize));
+        }
+    }
+    TTransaction transaction(m_connection);
+    m_connection.Execute(
+        QStringLiteral("UPDATE SubjectURLs SET Category = :C, Description = :D, Visited = :V "
+                       "WHERE SubjectURLID = :ID"),
+        {{QStringLiteral("C"), category.isEmpty() ? QVariant() : QVariant(category)},
+         {QStringLiteral("D"), description.isEmpty() ? QVariant() : QVariant(description)},
+         {QStringLiteral("V"), visited},
+         {QStringLiteral("ID"), keep.key.toString()}});
+    for (int i = 0; i < group.records.size(); ++i) {
+        if (i != kept) {
+            m_connection.Execute(QStringLiteral("DELETE FROM SubjectURLs WHERE SubjectURLID = :ID"),
+                                 {{QStringLiteral("ID"), group.records.at(i).key.toString()}});
+        }
+    }
+    transaction.Commit();
+}

@@ -1,0 +1,157 @@
+#include "platform/Errors.h"
+#include "support/CatalogueFixture.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/Duplicates.h"
+
+#include <QtTest>
+
+#include "support/TestHelpers.h"
+
+namespace {
+const std::pair<const char*, bool TAddressRules::*> kRules[] = {
+    {"scheme and host case", &TAddressRules::schemeAndHostCase},
+    {"http is https", &TAddressRules::httpIsHttps},
+    {"leading www", &TAddressRules::leadingWww},
+    {"trailing slash", &TAddressRules::trailingSlash},
+    {"default port", &TAddressRules::defaultPort},
+    {"fragment", &TAddressRules::fragment},
+    {"tracking parameters", &TAddressRules::trackingParameters},
+    {"parameter order", &TAddressRules::parameterOrder},
+};
+}  // namespace
+
+class TestDuplicates final : public QObject, TCatalogueFixture {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
+    void init() { openCatalogue(); }
+    void cleanup() { closeCatalogue(); }
+
+    // Each pair is one address only by its rule: alike with every rule on, apart with
+    // that one off.
+    void eachRuleOnItsOwn_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        const auto row = [](int rule, const char* a, const char* b) {
+            QTest::newRow(kRules[rule].first) << rule << QString(a) << QString(b);
+        };
+        row(0, "HTTP://Example.ORG/Path", "http://example.org/Path");
+        row(1, "https://example.org/a", "http://example.org/a");
+        row(2, "http://www.example.org/a", "http://example.org/a");
+        row(3, "http://example.org/a/", "http://example.org/a");
+        row(4, "http://example.org:80/a", "http://example.org/a");
+        row(5, "http://example.org/a#top", "http://example.org/a");
+        row(6, "http://example.org/a?utm_source=x&id=1&fbclid=2&GCLID=3",
+            "http://example.org/a?id=1");
+        row(7, "http://example.org/a?b=2&a=1", "http://example.org/a?a=1&b=2");
+    }
+    void eachRuleOnItsOwn() {
+        QFETCH(int, rule);
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        TAddressRules all;
+        QCOMPARE(NormalizedAddress(a, all), NormalizedAddress(b, all));
+        TAddressRules without;
+        without.*(kRules[rule].second) = false;
+        QVERIFY(NormalizedAddress(a, without) != NormalizedAddress(b, without));
+    }
+
+    // What the rules leave alone.
+    void whatStaysApart_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::newRow("path case") << "http://example.org/A"
+                                   << "http://example.org/a";
+        QTest::newRow("another port") << "http://example.org:8080/"
+                                      << "http://example.org/";
+        QTest::newRow("https on 80") << "https://example.org:80/"
+                                     << "https://example.org/";
+        QTest::newRow("www inside the name") << "http://wwwx.example.org/"
+                                             << "http://x.example.org/";
+        QTest::newRow("another parameter value") << "http://e.org/?a=1"
+                                                 << "http://e.org/?a=2";
+        QTest::newRow("ftp is not http") << "ftp://example.org/"
+                                         << "http://example.org/";
+        QTest::newRow("double slash in the path") << "example.org/a//b"
+                                                  << "example.org/a/b";
+    }
+    void whatStaysApart() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QVERIFY(NormalizedAddress(a, {}) != NormalizedAddress(b, {}));
+    }
+
+    void withoutScheme() {
+        QCOMPARE(NormalizedAddress("  Example.org/a/  ", {}),
+                 QStringLiteral("http://example.org/a"));
+        QCOMPARE(NormalizedAddress("user@www.example.org:80/", {}),
+                 QStringLiteral("http://user@example.org"));
+    }
+
+    // A group of three from several browsers merges into the https one: its address, every
+    // category once, the differing descriptions, the visited mark; the others go with their
+    // link checks, the kept one's checks stay.
+    void mergeKeepsEverything() {
+        const QString plain = cat->addUrl("http://www.Example.org/a/", "A", "Новости; Linux");
+        const QString secure = cat->addUrl("https://example.org/a", "B", "linux; Dev", true);
+        const QString marked = cat->addUrl("http://example.org/a#top", "A", QString());
+        cat->addUrl("http://example.org/b", "other", QString());
+        for (const QString& key : {plain, secure}) {
+            cat->otherExec("INSERT INTO LinkChecks(SubjectURLID, CheckedAt, Status) VALUES ('" +
+                           key + "', '2026-12-01 10:00:00', 'alive')");
+        }
+        TDuplicates duplicates(module->ADOConnection);
+        const QVector<TDuplicateGroup> groups = duplicates.Find({});
+        QCOMPARE(groups.size(), 1);
+        const TDuplicateGroup& group = groups.first();
+        QCOMPARE(group.records.size(), 3);
+        const int kept = DefaultKept(group);
+        QCOMPARE(group.records.at(kept).key.toString(), secure);
+        duplicates.Merge(group, kept);
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 2);
+        const QString where = " FROM SubjectURLs WHERE SubjectURLID = '" + secure + "'";
+        QCOMPARE(cat->otherValue("SELECT URL" + where).toString(),
+                 QStringLiteral("https://example.org/a"));
+        QCOMPARE(cat->otherValue("SELECT Category" + where).toString(),
+                 QStringLiteral("linux; Dev; Новости"));
+        QCOMPARE(cat->otherValue("SELECT Description" + where).toString(), QStringLiteral("B | A"));
+        QVERIFY(cat->otherValue("SELECT Visited" + where).toBool());
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM LinkChecks").toInt(), 1);
+        QCOMPARE(
+            cat->otherValue("SELECT count(*) FROM LinkChecks WHERE SubjectURLID = '" + secure + "'")
+                .toInt(),
+            1);
+        Q_UNUSED(marked);
+        QVERIFY(duplicates.Find({}).isEmpty());
+    }
+
+    // Rules switched off split a group; a merge whose joined text would not fit changes
+    // nothing and names the record.
+    void rulesAndRefusal() {
+        cat->addUrl("http://example.org/", QString(200, 'a'), QString());
+        cat->addUrl("https://example.org", QString(200, 'b'), QString());
+        TAddressRules strict;
+        strict.httpIsHttps = false;
+        TDuplicates duplicates(module->ADOConnection);
+        QVERIFY(duplicates.Find(strict).isEmpty());
+        const QVector<TDuplicateGroup> groups = duplicates.Find({});
+        QCOMPARE(groups.size(), 1);
+        bool refused = false;
+        try {
+            duplicates.Merge(groups.first(), DefaultKept(groups.first()));
+        } catch (const EError& e) {
+            refused = e.message().contains("https://example.org");
+        }
+        QVERIFY(refused);
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 2);
+    }
+};
+
+QTEST_MAIN(TestDuplicates)
+#include "tst_duplicates.moc"
