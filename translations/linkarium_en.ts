@@ -9,6 +9,21 @@
     </message>
 </context>
 <context>
+    <name>Duplicates</name>
+    <message>
+        <source>категории</source>
+        <translation>categories</translation>
+    </message>
+    <message>
+        <source>описания</source>
+        <translation>descriptions</translation>
+    </message>
+    <message>
+        <source>Записи «%1» не объединены: их %2 вместе длиннее %3 символов.</source>
+        <translation>The records of &quot;%1&quot; were not merged: their %2 together are longer than %3 characters.</translation>
+    </message>
+</context>
+<context>
     <name>LinkCheck</name>
     <message>
         <source>Новый адрес длиннее %1 знаков</source>
@@ -860,6 +875,89 @@
     <message>
         <source>Запись не найдена для изменения: её изменил или удалил другой пользователь после того, как она была прочитана. Обновите данные и повторите изменение.</source>
         <translation>Row cannot be located for updating: another user changed or deleted it since it was last read. Refresh the data and make the change again.</translation>
+    </message>
+</context>
+<context>
+    <name>TDuplicatesForm</name>
+    <message>
+        <source>Дубликаты</source>
+        <translation>Duplicates</translation>
+    </message>
+    <message>
+        <source>Считать одним адресом, если отличаются только:</source>
+        <translation>Count as one address when they differ only in:</translation>
+    </message>
+    <message>
+        <source>Регистр букв схемы и имени сайта</source>
+        <translation>Letter case of the scheme and the site name</translation>
+    </message>
+    <message>
+        <source>«http» и «https» — одно</source>
+        <translation>&quot;http&quot; and &quot;https&quot; are one</translation>
+    </message>
+    <message>
+        <source>«www.» в начале имени сайта</source>
+        <translation>&quot;www.&quot; at the start of the site name</translation>
+    </message>
+    <message>
+        <source>«/» в конце адреса</source>
+        <translation>&quot;/&quot; at the end of the address</translation>
+    </message>
+    <message>
+        <source>Порт по умолчанию (:80, :443)</source>
+        <translation>The default port (:80, :443)</translation>
+    </message>
+    <message>
+        <source>Часть после «#»</source>
+        <translation>The part after &quot;#&quot;</translation>
+    </message>
+    <message>
+        <source>Метки отслеживания (utm_*, fbclid, gclid)</source>
+        <translation>Tracking parameters (utm_*, fbclid, gclid)</translation>
+    </message>
+    <message>
+        <source>Порядок параметров запроса</source>
+        <translation>The order of query parameters</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Описание</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>Категории</source>
+        <translation>Categories</translation>
+    </message>
+    <message>
+        <source>&amp;Найти</source>
+        <translation>&amp;Find</translation>
+    </message>
+    <message>
+        <source>&amp;Объединить</source>
+        <translation>&amp;Merge</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>записей: %1</source>
+        <translation>records: %1</translation>
+    </message>
+    <message>
+        <source>Дубликатов нет.</source>
+        <translation>No duplicates.</translation>
+    </message>
+    <message>
+        <source>Групп: %1. Отмеченная запись остаётся, остальные объединяются с ней.</source>
+        <translation>Groups: %1. The ticked record stays; the others are merged into it.</translation>
+    </message>
+    <message>
+        <source>Объединено групп: %1.</source>
+        <translation>Groups merged: %1.</translation>
     </message>
 </context>
 <context>
@@ -1854,6 +1952,10 @@ Database file: %2</translation>
     <message>
         <source>Список категорий не дополнен: %1</source>
         <translation>The category list was not extended: %1</translation>
+    </message>
+    <message>
+        <source>Найти дубликаты...</source>
+        <translation>Find Duplicates...</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "urls/Categories.h"
+#include "urls/DuplicatesDlg.h"
 #include "urls/EditURLDlg.h"
 #include "urls/LinkCheckDlg.h"
 
@@ -157,6 +158,12 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     FormCreate();
     AddRecordCommand(actCheckLinks);
     AddRecordCommand(actAcceptNewAddresses);
+    actFindDuplicates = new QAction(tr("Найти дубликаты..."), this);
+    actFindDuplicates->setObjectName(QStringLiteral("actFindDuplicates"));
+    connect(actFindDuplicates, &QAction::triggered, this,
+            GuardedSlot(this, &TURLViewForm::actFindDuplicatesExecute));
+    AddRecordCommand(actFindDuplicates);
+    RunDuplicatesDialog = [](TDuplicatesForm& d) { d.exec(); };
     mnuFilterByCategory = new QMenu(tr("Фильтровать по категории"), this);
     mnuFilterByCategory->setObjectName(QStringLiteral("mnuFilterByCategory"));
     mnuFilterByCategory->menuAction()->setObjectName(QStringLiteral("actFilterByCategory"));
@@ -183,6 +190,14 @@ void TURLViewForm::FillCategoryFilterMenu() {
             QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")));
         connect(a, &QAction::triggered, this,
                 [this, name]() { Guarded([this, name]() { FilterByCategory(name); }); });
+    }
+}
+
+void TURLViewForm::actFindDuplicatesExecute() {
+    TDuplicatesForm form(m_module.ADOConnection, this);
+    RunDuplicatesDialog(form);
+    if (form.Merged() > 0) {
+        RefreshAndLocate(CurrentKey());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 class TCommand;
+class TDuplicatesForm;
 class TLinkCheckForm;
 class TLinkImporter;
 
@@ -30,6 +31,7 @@ public:
     QAction* actOpenLink;
     QAction* actCheckLinks;
     QAction* actAcceptNewAddresses;
+    QAction* actFindDuplicates;
     // The names of the current record's categories, each a quick filter.
     QMenu* mnuFilterByCategory;
 
@@ -65,6 +67,9 @@ public:
     // name of a record's list.
     QStringList CategoryFilterNames() const;
     void FillCategoryFilterMenu();
+    void actFindDuplicatesExecute();
+    // Runs the duplicates window; tests answer it in advance.
+    std::function<void(TDuplicatesForm&)> RunDuplicatesDialog;
     void FilterByCategory(const QString& name);
 
     // Runs the URL dialog for a key (null: a new record); answers whether a modified record

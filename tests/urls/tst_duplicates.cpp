@@ -3,7 +3,16 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 #include "urls/Duplicates.h"
+#include "urls/DuplicatesDlg.h"
+#include "urls/URLViewFrm.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "support/TestHelpers.h"
@@ -150,6 +159,60 @@ private Q_SLOTS:
         }
         QVERIFY(refused);
         QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 2);
+    }
+
+    // The window from the records menu: each rule shows what it does, a rule switched off
+    // splits the group, the user picks the record to keep, and the view shows the result.
+    void windowFromTheView() {
+        cat->addUrl("http://www.example.org/a", "old", "Новости");
+        const QString keep = cat->addUrl("http://example.org/a/", "new", "Dev");
+        cat->addUrl("https://example.org/a", "", "");
+        TURLViewForm v(*module);
+        v.show();
+        QVERIFY(
+            v.MainMenu1->findChild<QMenu*>("mnuRecords")->actions().contains(v.actFindDuplicates));
+        v.RunDuplicatesDialog = [keep](TDuplicatesForm& d) {
+            QCOMPARE(Child<QLabel>(d, "WwwPreviewLabel")->text(),
+                     QStringLiteral("http://www.example.org/a  \u2192  http://example.org/a"));
+            Child<QCheckBox>(d, "WwwCheckBox")->setChecked(false);
+            QCOMPARE(Child<QLabel>(d, "WwwPreviewLabel")->text(),
+                     QStringLiteral("http://www.example.org/a  \u2192  http://www.example.org/a"));
+            Child<QPushButton>(d, "SearchButton")->click();
+            auto* tree = Child<QTreeWidget>(d, "GroupsTreeWidget");
+            QCOMPARE(tree->topLevelItemCount(), 1);  // the www one stands apart
+            QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+            Child<QCheckBox>(d, "WwwCheckBox")->setChecked(true);
+            Child<QPushButton>(d, "SearchButton")->click();
+            QCOMPARE(tree->topLevelItemCount(), 1);
+            QTreeWidgetItem* group = tree->topLevelItem(0);
+            QCOMPARE(group->childCount(), 3);
+            // The https one is ticked first; ticking another moves the tick.
+            QTreeWidgetItem* chosen = nullptr;
+            for (int i = 0; i < group->childCount(); ++i) {
+                QTreeWidgetItem* c = group->child(i);
+                QCOMPARE(c->checkState(0) == Qt::Checked, c->text(0).startsWith("https"));
+                if (c->text(0) == "http://example.org/a/") {
+                    chosen = c;
+                }
+            }
+            QVERIFY(chosen);
+            chosen->setCheckState(0, Qt::Checked);
+            int ticked = 0;
+            for (int i = 0; i < group->childCount(); ++i) {
+                ticked += group->child(i)->checkState(0) == Qt::Checked;
+            }
+            QCOMPARE(ticked, 1);
+            tree->setCurrentItem(group);
+            Child<QPushButton>(d, "MergeButton")->click();
+            QCOMPARE(tree->topLevelItemCount(), 0);
+            QCOMPARE(d.Merged(), 1);
+            Q_UNUSED(keep);
+        };
+        v.actFindDuplicates->trigger();
+        QCOMPARE(v.adsCommon->RecordCount(), 1);
+        QCOMPARE(v.adsCommon->FieldByName("SubjectURLID").AsString(), keep);
+        QCOMPARE(v.adsCommon->FieldByName("Category").AsString(), QStringLiteral("Dev; Новости"));
+        QCOMPARE(v.adsCommon->FieldByName("Description").AsString(), QStringLiteral("new | old"));
     }
 };
 
