@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -225,19 +226,60 @@ int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb) 
     return q < qe ? -1 : 0;
 }
 
-bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& prefix) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s);
-    const auto* end = p + n;
-    for (char32_t want : prefix) {
+namespace {
+bool startsWithFoldedRange(const unsigned char* p, const unsigned char* end, const char32_t* want,
+                           const char32_t* wantEnd) {
+    for (; want != wantEnd; ++want) {
         if (p >= end) {
             return false;
         }
         const char32_t got = *p < 0x80 ? foldAscii(*p++) : fold(decode(p, end));
-        if (got != want) {
+        if (got != *want) {
             return false;
         }
     }
     return true;
+}
+}  // namespace
+
+bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& prefix) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    return startsWithFoldedRange(p, p + n, prefix.data(), prefix.data() + prefix.size());
+}
+
+bool MatchesFoldedAt(const char* s, std::size_t n, const TFoldedNeedle& needle) {
+    const std::string& bytes = needle.utf8;
+    if (bytes.empty()) {
+        return StartsWithFolded(s, n, needle.folded);
+    }
+    const std::size_t most = std::min(n, bytes.size());
+    std::size_t k = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight bytes at a time: the first differing byte is the lowest set one of the XOR.
+    for (; k + 8 <= most; k += 8) {
+        std::uint64_t a;
+        std::uint64_t b;
+        std::memcpy(&a, s + k, 8);
+        std::memcpy(&b, bytes.data() + k, 8);
+        if (const std::uint64_t x = a ^ b) {
+            k += static_cast<std::size_t>(__builtin_ctzll(x)) / 8;
+            break;
+        }
+    }
+#endif
+    while (k < most && s[k] == bytes[k]) {
+        ++k;
+    }
+    if (k == bytes.size()) {
+        return true;
+    }
+    // The equal bytes before the character that differs decode to the needle's own
+    // characters, which fold to themselves; the rest is compared character by character.
+    const std::uint32_t c = needle.charOf[k];
+    const std::uint32_t at = needle.offsetOf[c];
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    return startsWithFoldedRange(p + at, p + n, needle.folded.data() + c,
+                                 needle.folded.data() + needle.folded.size());
 }
 
 bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded) {
@@ -265,125 +307,216 @@ bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& fold
     return false;
 }
 
-TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded) {
-    TFoldedNeedle needle;
-    needle.folded = folded;
-    if (folded.empty() || folded.front() >= 0x10000) {
-        return needle;
+namespace {
+// How often a character comes in addresses and descriptions, roughly (English and Russian
+// letter frequencies, the signs of addresses as common as the commonest letters).
+int commonness(char32_t c) {
+    static const std::u32string latin = U"etaoinsrhldcumfpgwybvkxjqz";
+    static const std::u32string cyrillic = U"оеаинтсрвлкмдпуяыьгзбчйхжшюцщэфъё";
+    if (c == U' ' || c == U'/' || c == U'.' || c == U':') {
+        return 100;
     }
-    for (const char32_t c : folded) {
-        if (c == 0xFFFD) {
-            return needle;  // a broken byte's character: left to the whole folding
-        }
+    if (const std::size_t at = latin.find(c); at != std::u32string::npos) {
+        return 100 - 3 * static_cast<int>(at);
+    }
+    if (const std::size_t at = cyrillic.find(c); at != std::u32string::npos) {
+        return 100 - 3 * static_cast<int>(at);
+    }
+    if (c >= U'0' && c <= U'9') {
+        return 40;
+    }
+    return c < 0x80 ? 10 : 5;
+}
+
+// The bytes that find every form of a folded character: its forms' common last byte, or
+// for ASCII the letter in either case and the leads of its overlong forms. False for a
+// character the scan cannot find so, such as "k", which KELVIN SIGN also folds to.
+bool findableBytes(char32_t folded, std::vector<unsigned char>& starts, bool& byLastByte) {
+    starts.clear();
+    if (folded >= 0x10000) {
+        return false;
     }
     const char16_t* bmp = bmpFolding();
-    if (folded.front() >= 0x80) {
-        // Every form of a character that folds to the first one, overlong ones included,
-        // ends in the same continuation byte: its low six bits. Those bytes are rare in any
+    if (folded >= 0x80) {
+        // Every form of a character that folds to this one, overlong ones included, ends
+        // in the same continuation byte: its low six bits. Those bytes are rare in any
         // text, where lead bytes are not.
         for (char32_t c = 0x80; c < 0x10000; ++c) {
             const auto end = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            if (bmp[c] == folded.front() &&
-                std::find(needle.starts.begin(), needle.starts.end(), end) == needle.starts.end()) {
-                needle.starts.push_back(end);
+            if (bmp[c] == folded && std::find(starts.begin(), starts.end(), end) == starts.end()) {
+                starts.push_back(end);
             }
         }
-        needle.byLastByte = true;
-        needle.usable = true;
-        return needle;
+        byLastByte = true;
+        return true;
     }
     for (char32_t c = 0x80; c < 0x10000; ++c) {
-        if (bmp[c] == folded.front()) {
-            return needle;  // such as KELVIN SIGN for "k": begins with bytes of its own
+        if (bmp[c] == folded) {
+            return false;  // begins with bytes of its own
         }
     }
     for (unsigned c = 0; c < 0x80; ++c) {
-        if (foldAscii(static_cast<unsigned char>(c)) == folded.front()) {
-            needle.starts.push_back(static_cast<unsigned char>(c));
+        if (foldAscii(static_cast<unsigned char>(c)) == folded) {
+            starts.push_back(static_cast<unsigned char>(c));
         }
     }
     // Leads of the overlong forms the decoder reads as ASCII ("\xC1\xAE" is "n").
     for (const unsigned char lead : {0xC0, 0xC1, 0xE0, 0xF0}) {
-        needle.starts.push_back(lead);
+        starts.push_back(lead);
     }
-    needle.usable = true;
-    return needle;
-}
-
-namespace {
-// The first position from i on whose byte may begin a match, or n.
-std::size_t nextStart(const unsigned char* s, std::size_t n, std::size_t i,
-                      const std::vector<unsigned char>& starts) {
-    if (starts.size() == 1) {
-        // One byte to find, as for most letters beyond ASCII: the C library's search.
-        const void* hit = i < n ? std::memchr(s + i, starts.front(), n - i) : nullptr;
-        return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - s) : n;
-    }
-#if defined(__SSE2__)
-    if (starts.size() <= 8) {
-        __m128i wanted[8];
-        for (std::size_t k = 0; k < starts.size(); ++k) {
-            wanted[k] = _mm_set1_epi8(static_cast<char>(starts[k]));
-        }
-        for (; i + 16 <= n; i += 16) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            __m128i hit = _mm_setzero_si128();
-            for (std::size_t k = 0; k < starts.size(); ++k) {
-                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[k]));
-            }
-            if (const int mask = _mm_movemask_epi8(hit)) {
-                return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-            }
-        }
-        if (i < n) {
-            // The last bytes, fewer than sixteen, in a padded block: a short cell would
-            // otherwise be read a byte at a time against every start.
-            alignas(16) unsigned char last[16] = {};
-            std::memcpy(last, s + i, n - i);
-            const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
-            __m128i hit = _mm_setzero_si128();
-            for (std::size_t k = 0; k < starts.size(); ++k) {
-                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[k]));
-            }
-            const unsigned mask =
-                static_cast<unsigned>(_mm_movemask_epi8(hit)) & ((1u << (n - i)) - 1u);
-            return mask ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : n;
-        }
-        return n;
-    }
-#endif
-    for (; i < n; ++i) {
-        for (const unsigned char c : starts) {
-            if (s[i] == c) {
-                return i;
-            }
-        }
-    }
-    return n;
+    byLastByte = false;
+    return true;
 }
 }  // namespace
 
-bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(s);
-    for (std::size_t i = nextStart(bytes, n, 0, needle.starts); i < n;
-         i = nextStart(bytes, n, i + 1, needle.starts)) {
-        std::size_t from = i;
-        if (needle.byLastByte) {
+TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded) {
+    TFoldedNeedle needle;
+    needle.folded = folded;
+    if (std::all_of(folded.begin(), folded.end(), [](char32_t c) { return fold(c) == c; })) {
+        for (std::size_t i = 0; i < folded.size(); ++i) {
+            needle.offsetOf.push_back(static_cast<std::uint32_t>(needle.utf8.size()));
+            AppendEncoded(folded.substr(i, 1), needle.utf8);
+            needle.charOf.resize(needle.utf8.size(), static_cast<std::uint32_t>(i));
+        }
+    }
+    if (folded.empty() ||
+        std::find(folded.begin(), folded.end(), char32_t{0xFFFD}) != folded.end()) {
+        return needle;  // a broken byte's character: left to the whole folding
+    }
+    // The rarest character the scan can find by its bytes is looked for; the match then
+    // begins that many characters before it.
+    int rarest = std::numeric_limits<int>::max();
+    std::vector<unsigned char> starts;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        bool byLastByte = false;
+        const int score = commonness(folded[i]);
+        if (score < rarest && findableBytes(folded[i], starts, byLastByte)) {
+            rarest = score;
+            needle.starts = starts;
+            needle.byLastByte = byLastByte;
+            needle.anchor = static_cast<std::uint32_t>(i);
+            needle.usable = true;
+        }
+    }
+    return needle;
+}
+
+TFoldedScan::TFoldedScan(const char* s, std::size_t n, const TFoldedNeedle& needle)
+    : m_s(reinterpret_cast<const unsigned char*>(s)), m_n(n), m_needle(needle) {
+#if defined(__SSE2__)
+    m_blocks = needle.starts.size() > 1 && needle.starts.size() <= 8;
+    if (m_blocks) {
+        for (std::size_t k = 0; k < needle.starts.size(); ++k) {
+            std::memset(m_wanted[k], needle.starts[k], sizeof m_wanted[k]);
+        }
+    }
+#endif
+}
+
+bool TFoldedScan::nextHit(std::size_t& hit) {
+    const std::vector<unsigned char>& starts = m_needle.starts;
+    if (starts.size() == 1) {
+        // One byte to find, as for most letters beyond ASCII: the C library's search.
+        const void* found =
+            m_at < m_n ? std::memchr(m_s + m_at, starts.front(), m_n - m_at) : nullptr;
+        if (!found) {
+            m_at = m_n;
+            return false;
+        }
+        hit = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - m_s);
+        m_at = hit + 1;
+        return true;
+    }
+#if defined(__SSE2__)
+    if (m_blocks) {
+        // Sixteen bytes compared with every start at once; the hits of a block are taken
+        // from its mask one by one, so a text full of candidates is still read once.
+        while (m_mask == 0) {
+            if (m_at >= m_n) {
+                return false;
+            }
+            __m128i block;
+            unsigned valid = 0xFFFFu;
+            if (m_at + 16 <= m_n) {
+                block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_s + m_at));
+            } else {
+                // The last bytes, fewer than sixteen, in a padded block.
+                alignas(16) unsigned char last[16] = {};
+                std::memcpy(last, m_s + m_at, m_n - m_at);
+                block = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
+                valid = (1u << (m_n - m_at)) - 1u;
+            }
+            __m128i found = _mm_setzero_si128();
+            for (std::size_t k = 0; k < starts.size(); ++k) {
+                found = _mm_or_si128(
+                    found,
+                    _mm_cmpeq_epi8(block,
+                                   _mm_load_si128(reinterpret_cast<const __m128i*>(m_wanted[k]))));
+            }
+            m_mask = static_cast<unsigned>(_mm_movemask_epi8(found)) & valid;
+            m_base = m_at;
+            m_at += 16;
+        }
+        hit = m_base + static_cast<std::size_t>(__builtin_ctz(m_mask));
+        m_mask &= m_mask - 1;
+        return true;
+    }
+#endif
+    for (; m_at < m_n; ++m_at) {
+        if (std::find(starts.begin(), starts.end(), m_s[m_at]) != starts.end()) {
+            hit = m_at++;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TFoldedScan::Next(std::size_t& start) {
+    std::size_t hit = 0;
+    while (nextHit(hit)) {
+        std::size_t at = hit;
+        if (m_needle.byLastByte) {
             // The character holding this byte begins at the nearest lead byte before it, at
             // most three bytes back: continuation bytes never begin one, and a lead always
             // does, whatever came before it.
-            from = n;
-            for (std::size_t back = 1; back <= 3 && back <= i; ++back) {
-                if (bytes[i - back] >= 0xC0) {
-                    from = i - back;
+            at = m_n;
+            for (std::size_t back = 1; back <= 3 && back <= hit; ++back) {
+                if (m_s[hit - back] >= 0xC0) {
+                    at = hit - back;
                     break;
                 }
             }
-            if (from == n) {
+            if (at == m_n) {
                 continue;
             }
         }
-        if (StartsWithFolded(s + from, n - from, needle.folded)) {
+        // Back over the characters before the anchor. Inside a match every character is a
+        // lead or ASCII byte and its continuation bytes, so this finds where it begins;
+        // elsewhere it finds some place the match is then checked at.
+        bool inside = true;
+        for (std::uint32_t c = 0; c < m_needle.anchor && inside; ++c) {
+            if (at == 0) {
+                inside = false;
+                break;
+            }
+            --at;
+            for (int back = 0; back < 3 && at > 0 && (m_s[at] & 0xC0) == 0x80; ++back) {
+                --at;
+            }
+        }
+        if (inside) {
+            start = at;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle) {
+    TFoldedScan scan(s, n, needle);
+    std::size_t start = 0;
+    while (scan.Next(start)) {
+        if (MatchesFoldedAt(s + start, n - start, needle)) {
             return true;
         }
     }

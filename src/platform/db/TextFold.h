@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,21 +24,48 @@ void AppendSortKey(const char* s, std::size_t n, std::string& out);
 int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb);
 // Whether the folded text begins with the already folded prefix.
 bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& foldedPrefix);
-// A folded text to look for inside others without folding them: usable when its first
-// character is ASCII and no other character folds to it, so that a match can only begin
-// at one of a few bytes (that character in either case, or the lead of an overlong form);
-// or when its first character is another one of the BMP, found by the last byte of its forms.
+// A folded text to look for inside others without folding them, by one of its characters
+// (the anchor, the rarest such): an ASCII one no other character folds to, found by a few
+// bytes (itself in either case, or the lead of an overlong form), or another one of the
+// BMP, found by the last byte of its forms. Usable when it has such a character.
 struct TFoldedNeedle {
     std::u32string folded;
-    std::vector<unsigned char>
-        starts;  // the bytes a match begins with, or ends its first character with
+    std::vector<unsigned char> starts;  // the bytes the anchor begins with, or ends with
     bool byLastByte = false;
+    std::uint32_t anchor = 0;  // its index in folded
     bool usable = false;
+    // The folded needle as UTF-8 and, for each of its bytes, the character it belongs to:
+    // a text already in folded form (most are, in lower case) is compared a byte at a time.
+    std::string utf8;
+    std::vector<std::uint32_t> charOf;
+    std::vector<std::uint32_t> offsetOf;
 };
 TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded);
 // Whether the folded text contains the needle (which must be usable): the answer a byte
 // search of both foldings gives.
 bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle);
+// Whether the text begins with the needle, folded (StartsWithFolded, faster).
+bool MatchesFoldedAt(const char* s, std::size_t n, const TFoldedNeedle& needle);
+// The places in a text where the needle may begin, in order. For a search over several
+// texts laid end to end, which checks each candidate within its own text.
+class TFoldedScan {
+public:
+    TFoldedScan(const char* s, std::size_t n, const TFoldedNeedle& needle);
+    // The next place, false after the last.
+    bool Next(std::size_t& start);
+
+private:
+    bool nextHit(std::size_t& hit);
+
+    const unsigned char* m_s;
+    std::size_t m_n;
+    const TFoldedNeedle& m_needle;
+    std::size_t m_at = 0;    // where the text is read on
+    std::size_t m_base = 0;  // the block whose hits are left in m_mask
+    unsigned m_mask = 0;
+    bool m_blocks = false;
+    alignas(16) unsigned char m_wanted[8][16] = {};
+};
 // Whether the text, folded, contains the folded needle; any needle (the fast search above
 // takes only some), one character decoded and folded at a time.
 bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded);

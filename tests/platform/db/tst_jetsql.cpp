@@ -316,8 +316,11 @@ private Q_SLOTS:
         QTest::newRow("one letter") << "n" << true;
         QTest::newRow("digits and signs") << "1/n" << true;
         QTest::newRow("ending in cyrillic") << "nн" << true;
-        QTest::newRow("kelvin folds to k") << "kn" << false;
-        QTest::newRow("long s folds to s") << "sn" << false;
+        QTest::newRow("kelvin folds to k") << "k" << false;
+        QTest::newRow("long s folds to s") << "s" << false;
+        QTest::newRow("found by a later letter") << "kn" << true;
+        QTest::newRow("found by a sign after cyrillic") << "нñ/н" << true;
+        QTest::newRow("found by its last letter") << "ksн" << true;
         QTest::newRow("cyrillic first") << "нn" << true;
         QTest::newRow("cyrillic only") << "нн" << true;
         QTest::newRow("eñe first") << "ñn" << true;
