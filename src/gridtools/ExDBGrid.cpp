@@ -322,7 +322,8 @@ int TExDBGrid::ColumnWidth(int column) const {
 
 // The last visible column is widened to reach the viewport's edge, never narrowed; its
 // own width is kept apart, so what is saved and what the column dialog shows is the one
-// the user chose.
+// the user chose. A column of check marks has no use for the room: the last one of text
+// before it is widened instead.
 void TExDBGrid::fillLastColumn() {
     QHeaderView* h = horizontalHeader();
     if (m_filling || !m_model) {
@@ -331,11 +332,22 @@ void TExDBGrid::fillLastColumn() {
     m_filling = true;
     m_resizing = true;
     int last = -1;
-    for (int visual = h->count() - 1; visual >= 0 && last < 0; --visual) {
+    int lastOfText = -1;
+    for (int visual = h->count() - 1; visual >= 0 && lastOfText < 0; --visual) {
         const int logical = h->logicalIndex(visual);
-        if (!h->isSectionHidden(logical)) {
+        if (h->isSectionHidden(logical)) {
+            continue;
+        }
+        if (last < 0) {
             last = logical;
         }
+        const TField* f = ColumnField(logical);
+        if (!f || f->FieldClass() != TFieldClass::Boolean) {
+            lastOfText = logical;
+        }
+    }
+    if (lastOfText >= 0) {
+        last = lastOfText;
     }
     if (m_filled != last) {
         if (m_filled >= 0 && m_filled < h->count() && !h->isSectionHidden(m_filled)) {

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -219,6 +220,13 @@ private Q_SLOTS:
         mark.first()->setCheckState(Qt::Checked);
         columns.ApplyColumns(*g);
         QVERIFY(g->ColumnVisible(visited));
+        // Shown last, the marks keep their width; the description reaches the edge.
+        const int description = v.adsCommon->FieldByName("Description").Index();
+        QHeaderView* h = g->horizontalHeader();
+        QCOMPARE(h->visualIndex(visited), h->count() - 1 - 3);  // the link check's are hidden
+        QTRY_COMPARE(h->length(), g->viewport()->width());
+        QCOMPARE(h->sectionSize(visited), g->ColumnWidth(visited));
+        QVERIFY(h->sectionSize(description) > g->ColumnWidth(description));
         const auto shown = [&v, visited](int row) {
             return v.CommonExDBGrid->model()->index(row, visited).data().toString();
         };
