@@ -30,24 +30,6 @@ void openCandidates(TDataSet& ds, TConnection& connection, const QString& name) 
     ds.Open();
 }
 
-// Names told apart as the list tells them apart, found in constant time.
-class TNameSet final {
-public:
-    bool contains(const QString& name) const { return m_folded.contains(name.toCaseFolded()); }
-    // False when the name was there already.
-    bool insert(const QString& name) {
-        const QString folded = name.toCaseFolded();
-        if (m_folded.contains(folded)) {
-            return false;
-        }
-        m_folded.insert(folded);
-        return true;
-    }
-
-private:
-    QSet<QString> m_folded;
-};
-
 }  // namespace
 
 QStringList SplitCategoryNames(const QString& text) {

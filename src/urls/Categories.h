@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -12,6 +13,24 @@ class TDataSet;
 
 // Names of a category text: split at ";" and line breaks, trimmed, empty ones dropped.
 QStringList SplitCategoryNames(const QString& text);
+// Names told apart as the list tells them apart, found in constant time.
+class TNameSet final {
+public:
+    bool contains(const QString& name) const { return m_folded.contains(name.toCaseFolded()); }
+    // False when the name was there already.
+    bool insert(const QString& name) {
+        const QString folded = name.toCaseFolded();
+        if (m_folded.contains(folded)) {
+            return false;
+        }
+        m_folded.insert(folded);
+        return true;
+    }
+
+private:
+    QSet<QString> m_folded;
+};
+
 // Whether names holds name (letter case aside).
 bool HasCategoryName(const QStringList& names, const QString& name);
 // The text with from replaced by to as a whole name, each name once (the first spelling

@@ -1,5 +1,6 @@
 #include "urls/LinkImport.h"
 
+#include "common/CsvText.h"
 #include "common/TextUnit.h"
 #include "platform/Errors.h"
 #include "platform/db/Connection.h"
@@ -167,10 +168,17 @@ QString attribute(const QString& tag, const QString& name) {
 QString description(const QString& title, const QString& note) {
     const QString t = title.simplified();
     const QString n = note.simplified();
+    // A title cut short with an ellipsis, the whole text in the note (as the export
+    // writes a long description): the note alone.
+    const bool cut = t.endsWith(QChar(0x2026)) && n.startsWith(t.chopped(1));
     return (n.isEmpty() || n == t ? t
-            : t.isEmpty()         ? n
+            : t.isEmpty() || cut  ? n
                                   : t + QStringLiteral(" - ") + n)
         .left(kMaxText);
+}
+
+QString separatorReason() {
+    return QCoreApplication::translate("LinkImport", "разделитель");
 }
 
 void walkChromium(const QJsonObject& node, TCategoryJoin path, bool root,
@@ -179,7 +187,7 @@ void walkChromium(const QJsonObject& node, TCategoryJoin path, bool root,
     const QString name = node.value(QLatin1String("name")).toString();
     if (type == QLatin1String("url")) {
         out.append({node.value(QLatin1String("url")).toString(), path.text(),
-                    description(name, QString()), QString()});
+                    description(name, QString()), QString(), false, QString()});
         return;
     }
     if (!root) {
@@ -212,25 +220,25 @@ TLinkImporter::TLinkImporter(TConnection& connection) : m_connection(connection)
     }
     m_insert.SetConnection(&connection);
     m_insert.SetCommandText(
-        QStringLiteral("INSERT INTO SubjectURLs (URL, Category, Description) VALUES (:URL, "
-                       ":Category, :Description)"));
+        QStringLiteral("INSERT INTO SubjectURLs (URL, Category, Description, Visited) VALUES "
+                       "(:URL, :Category, :Description, :Visited)"));
 }
 
 TLinkImporter::~TLinkImporter() = default;
 
-void TLinkImporter::progress() {
-    if ((Added + Skipped) % kProgressEvery == 0) {
+void TImportSink::stepped() {
+    if (Entries() % kProgressEvery == 0) {
         Progress();
     }
 }
 
-void TLinkImporter::Progress() {
+void TImportSink::Progress() {
     if (OnProgress) {
-        OnProgress(Added + Skipped);
+        OnProgress(Entries());
     }
 }
 
-void TLinkImporter::Reading(qint64 done, qint64 total) {
+void TImportSink::Reading(qint64 done, qint64 total) {
     if (OnReading) {
         OnReading(done, total);
     }
@@ -245,7 +253,7 @@ void TLinkImporter::noteSkipped(const QString& what) {
 void TLinkImporter::Skip(const QString& what) {
     ++Skipped;
     noteSkipped(what);
-    progress();
+    stepped();
 }
 
 void TLinkImporter::bind(const TBatchRow& row) {
@@ -255,6 +263,7 @@ void TLinkImporter::bind(const TBatchRow& row) {
     m_insert.Parameters()
         .ParamByName(QStringLiteral("Description"))
         .SetValue(orNull(row.description));
+    m_insert.Parameters().ParamByName(QStringLiteral("Visited")).SetValue(row.visited);
 }
 
 void TLinkImporter::Add(const TImportedLink& link) {
@@ -270,7 +279,7 @@ void TLinkImporter::Add(const TImportedLink& link) {
         return;
     }
     const TBatchRow row{url, LimitCategories(link.Category, kMaxText),
-                        link.Description.left(kMaxText)};
+                        link.Description.left(kMaxText), link.Visited};
     bind(row);
     // One commit per row would cost a disk flush each; a batch keeps the rows before a
     // refused one all the same.
@@ -289,7 +298,7 @@ void TLinkImporter::Add(const TImportedLink& link) {
     if (++m_inBatch >= kBatch) {
         Finish();
     }
-    progress();
+    stepped();
 }
 
 void TLinkImporter::noteCategories(const QString& text) {
@@ -472,7 +481,8 @@ void TFavoritesWalk::Walk(const QString& folder) {
         if (!isUrlName(name)) {
             continue;
         }
-        m_importer.Add({ReadShortcutURLAt(parent, name), top.categories, QString(), shown});
+        m_importer.Add(
+            {ReadShortcutURLAt(parent, name), top.categories, QString(), shown, false, QString()});
     }
 }
 
@@ -485,6 +495,7 @@ QVector<TImportedLink> ReadBookmarkHtml(
     QString pendingFolder;  // the H3 just read, for the DL that follows
     bool pending = false;
     bool lastWasLink = false;
+    bool inNote = false;  // after a DD, before the next entry: its links are the note's
     int i = 0;
     int tags = 0;
     const int n = text.size();
@@ -507,9 +518,19 @@ QVector<TImportedLink> ReadBookmarkHtml(
             const int next = text.indexOf(QLatin1Char('<'), i);
             return decodeEntities(text.mid(i, next < 0 ? -1 : next - i));
         };
+        if (name == QLatin1String("DT") || name == QLatin1String("DL") ||
+            name == QLatin1String("/DL") || name == QLatin1String("H3")) {
+            inNote = false;
+        }
         if (name == QLatin1String("H3")) {
             pendingFolder = textUntilTag().simplified();
             pending = true;
+        } else if (name == QLatin1String("HR")) {
+            out.append({QString(), QString(), QString(), QString(), false, separatorReason()});
+        } else if (name == QLatin1String("A") && inNote) {
+            const QString href = attribute(tag, QStringLiteral("HREF"));
+            out.append({href, QString(), textUntilTag().simplified(), QString(), false,
+                        QCoreApplication::translate("LinkImport", "ссылка в заметке закладки")});
         } else if (name == QLatin1String("DL")) {
             TCategoryJoin inner = folders.empty() ? TCategoryJoin() : folders.back();
             if (pending) {
@@ -531,15 +552,65 @@ QVector<TImportedLink> ReadBookmarkHtml(
                 }
             }
             out.append({attribute(tag, QStringLiteral("HREF")), categories.text(),
-                        description(title, QString()), QString()});
-        } else if (name == QLatin1String("DD") && lastWasLink) {
-            // The note of a link; a folder's note follows its H3 and is not taken.
-            out.last().Description = description(out.last().Description, textUntilTag());
+                        description(title, QString()), QString(), false, QString()});
+        } else if (name == QLatin1String("DD")) {
+            inNote = true;
+            if (lastWasLink) {
+                // The note of a link; a folder's note follows its H3 and is not taken.
+                out.last().Description = description(out.last().Description, textUntilTag());
+            }
         }
         lastWasLink = name == QLatin1String("A") || (lastWasLink && name == QLatin1String("/A"));
     }
     if (progress) {
         progress(n, n);
+    }
+    return out;
+}
+
+QVector<TImportedLink> ReadCsvLinks(const QString& text) {
+    const QVector<QStringList> rows = ParseCsv(text);
+    int url = 0;
+    int description = 1;
+    int category = 2;
+    int visited = 3;
+    int first = 0;
+    if (!rows.isEmpty()) {
+        const auto column = [&rows](std::initializer_list<const char*> names) {
+            for (int i = 0; i < rows.first().size(); ++i) {
+                for (const char* name : names) {
+                    if (rows.first().at(i).trimmed().compare(QString::fromUtf8(name),
+                                                             Qt::CaseInsensitive) == 0) {
+                        return i;
+                    }
+                }
+            }
+            return -1;
+        };
+        const int u = column({"URL", "Address", "Адрес"});
+        if (u >= 0) {
+            url = u;
+            description = column({"Description", "Title", "Описание"});
+            category = column({"Category", "Categories", "Tags", "Категории"});
+            visited = column({"Visited", "Посещена"});
+            first = 1;
+        }
+    }
+    const auto field = [](const QStringList& row, int i) {
+        return i >= 0 && i < row.size() ? row.at(i) : QString();
+    };
+    QVector<TImportedLink> out;
+    for (int r = first; r < rows.size(); ++r) {
+        const QStringList& row = rows.at(r);
+        if (row.size() == 1 && row.first().trimmed().isEmpty()) {
+            continue;  // a blank line
+        }
+        const QString seen = field(row, visited).trimmed().toCaseFolded();
+        out.append({field(row, url), field(row, category), field(row, description).left(kMaxText),
+                    QCoreApplication::translate("LinkImport", "строка %1").arg(r + 1),
+                    seen == QLatin1String("1") || seen == QLatin1String("true") ||
+                        seen == QLatin1String("yes") || seen == QStringLiteral("да"),
+                    QString()});
     }
     return out;
 }
@@ -623,10 +694,20 @@ QVector<TImportedLink> ReadFirefoxPlaces(const QString& placesFile) {
             id = f.parent;
         }
         if (!tagged) {
-            out.append({text(2), joinCategories(path), description(text(1), QString()), QString()});
+            out.append({text(2), joinCategories(path), description(text(1), QString()), QString(),
+                        false, QString()});
         }
     }
     sqlite3_finalize(st);
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM moz_bookmarks WHERE type = 3", -1, &st,
+                           nullptr) != SQLITE_OK) {
+        throw fail();
+    }
+    const int separators = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
+    sqlite3_finalize(st);
+    for (int i = 0; i < separators; ++i) {
+        out.append({QString(), QString(), QString(), QString(), false, separatorReason()});
+    }
     sqlite3_close(db);
     return out;
 }

@@ -11,6 +11,8 @@
 #include "urls/Categories.h"
 #include "urls/DuplicatesDlg.h"
 #include "urls/EditURLDlg.h"
+#include "urls/ExportDlg.h"
+#include "urls/ImportPreviewDlg.h"
 #include "urls/LinkCheckDlg.h"
 
 #include <QAction>
@@ -137,6 +139,12 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     actImportBrowserBookmarks =
         importCommand("actImportBrowserBookmarks", tr("Импорт закладок браузера..."),
                       &TURLViewForm::actImportBrowserBookmarksExecute);
+    actExport = importCommand("actExport", tr("Экспорт..."), &TURLViewForm::actExportExecute);
+    RunImportPreview = [this](TImportPreview& preview, const TImportOptions& options) {
+        TImportPreviewForm form(preview, options, this);
+        return form.exec() == QDialog::Accepted;
+    };
+    RunExportDialog = [](TExportForm& form) { return form.exec() == QDialog::Accepted; };
     actOpenLink = new QAction(tr("Открыть ссылку"), this);
     actOpenLink->setObjectName(QStringLiteral("actOpenLink"));
     actOpenLink->setIcon(QIcon::fromTheme(QStringLiteral("internet-web-browser"),
@@ -227,6 +235,7 @@ void TURLViewForm::IdleUpdate() {
     actImportFromFavorites->setEnabled(open);
     actImportBookmarkFile->setEnabled(open);
     actImportBrowserBookmarks->setEnabled(open);
+    actExport->setEnabled(open);
     TCommonViewForm::IdleUpdate();
 }
 

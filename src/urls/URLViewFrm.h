@@ -10,8 +10,11 @@
 
 class TCommand;
 class TDuplicatesForm;
+class TExportForm;
+class TImportPreview;
+class TImportSink;
 class TLinkCheckForm;
-class TLinkImporter;
+struct TImportOptions;
 
 // The catalogue itself: the record view over SubjectURLs. Its address column is drawn as a
 // link (purple once visited, blue before); a click on the current record's link opens the
@@ -27,6 +30,7 @@ public:
     QAction* actImportFromFavorites;
     QAction* actImportBookmarkFile;
     QAction* actImportBrowserBookmarks;
+    QAction* actExport;
     // "Открыть ссылку": the grid's context menu, and Enter on an address.
     QAction* actOpenLink;
     QAction* actCheckLinks;
@@ -47,11 +51,20 @@ public:
     // The running check's window; null when none runs.
     TLinkCheckForm* LinkCheckForm() const { return m_linkCheck.get(); }
 
-    // Imports: Internet shortcuts of the Favorites folder, a bookmark file, the bookmarks
-    // of the user's browsers. Each ends with a count of what was added and skipped.
+    // Imports: Internet shortcuts of the Favorites folder, a bookmark or CSV file, the
+    // bookmarks of the user's browsers. Each reads everything first and shows what it would
+    // do in a preview; what the user accepts is written in one transaction, and a count of
+    // what was added, merged and skipped ends it.
     void actImportFromFavoritesExecute();
     void actImportBookmarkFileExecute();
     void actImportBrowserBookmarksExecute();
+    // Shows the preview; true to write. The modal window unless a test answers.
+    std::function<bool(TImportPreview& preview, const TImportOptions& options)> RunImportPreview;
+    // The records in view or all of them to a bookmark file, a CSV file or a folder of
+    // shortcuts.
+    void actExportExecute();
+    // Runs the export window; true to export. The modal window unless a test answers.
+    std::function<bool(TExportForm& form)> RunExportDialog;
     // $HOME/Favorites when it exists; otherwise the folder the user chooses (empty: none).
     QString FavoritesFolder();
     // How long an import runs before its progress window shows; tests make it 0.
@@ -91,7 +104,7 @@ private:
     bool urlColumnSelected() const;
     // Runs one import under the hourglass with a progress window for long ones, then
     // re-queries, locates the former record and reports the counts.
-    void runImport(const std::function<void(TLinkImporter&)>& import);
+    void runImport(const std::function<void(TImportSink&)>& import);
     bool overLink(const QPoint& pos) const;
     // The keys and addresses a command on records works on: the current record's or,
     // when the user says so, those of every record in view; empty when cancelled.

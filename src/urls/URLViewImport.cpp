@@ -1,7 +1,11 @@
 #include "common/CatalogueModule.h"
+#include "common/Clock.h"
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
 #include "urls/Categories.h"
+#include "urls/ExportDlg.h"
+#include "urls/ImportPreviewDlg.h"
+#include "urls/LinkExport.h"
 #include "urls/LinkImport.h"
 #include "urls/ShortcutReader.h"
 #include "urls/URLViewFrm.h"
@@ -20,7 +24,7 @@ namespace {
 // Bookmark files are larger than shortcuts, but not this large.
 constexpr qint64 kMaxBookmarkFile = 256LL * 1024 * 1024;
 
-QVector<TImportedLink> readBookmarkFile(const QString& fileName, TLinkImporter& importer) {
+QVector<TImportedLink> readBookmarkFile(const QString& fileName, TImportSink& importer) {
     if (QFileInfo(fileName).fileName() == QLatin1String("places.sqlite")) {
         return ReadFirefoxPlaces(fileName);
     }
@@ -31,6 +35,9 @@ QVector<TImportedLink> readBookmarkFile(const QString& fileName, TLinkImporter& 
     }
     if (QFileInfo(fileName).fileName() == QLatin1String("Bookmarks")) {
         return ReadChromiumBookmarks(bytes);
+    }
+    if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        return ReadCsvLinks(DecodeText(bytes));
     }
     return ReadBookmarkHtml(DecodeText(bytes), [&importer](qint64 done, qint64 total) {
         importer.Reading(done, total);
@@ -94,35 +101,58 @@ QString TURLViewForm::FavoritesFolder() {
     return Dialogs().existingDirectory(this, tr("Папка Избранного"), QDir::homePath());
 }
 
-void TURLViewForm::runImport(const std::function<void(TLinkImporter&)>& import) {
+void TURLViewForm::runImport(const std::function<void(TImportSink&)>& import) {
     const QVariant key = CurrentKey();
-    TLinkImporter importer(m_module.ADOConnection);
+    TImportPreview preview;
     {
         const THourglass hourglass;
-        // The user may stop at any moment, keeping what was added so far.
         TImportProgress progress(this, ImportProgressDelayMs);
-        importer.OnProgress = [&progress](int entries) {
-            progress.step(tr("Импорт... %1").arg(entries), -1);
+        TImportCollector collector(preview);
+        collector.OnProgress = [&progress](int entries) {
+            progress.step(tr("Чтение... %1").arg(entries), -1);
         };
-        importer.OnReading = [&progress](qint64 done, qint64 total) {
+        collector.OnReading = [&progress](qint64 done, qint64 total) {
             progress.step(tr("Чтение файла..."),
                           total > 0 ? static_cast<int>(done * 100 / total) : -1);
         };
         try {
-            import(importer);
-            importer.Finish();
+            import(collector);
         } catch (const EAbort&) {
-            importer.Finish();
+            return;  // nothing is written before the preview
+        }
+        preview.LoadExisting(m_module.ADOConnection);
+    }
+    const TImportOptions options = TImportOptions::Load();
+    preview.Classify(options);
+    if (!RunImportPreview(preview, options)) {
+        return;
+    }
+    preview.Options().Save();
+    TImportResult result;
+    {
+        const THourglass hourglass;
+        TImportProgress progress(this, ImportProgressDelayMs);
+        try {
+            result = preview.Write(m_module.ADOConnection, [&progress](int done, int total) {
+                progress.step(tr("Импорт... %1 из %2").arg(done).arg(total),
+                              total > 0 ? done * 100 / total : -1);
+            });
+        } catch (const EAbort&) {
+            ShowInformation(tr("Импорт прерван, ничего не записано."), this);
+            return;
         }
     }
     RefreshAndLocate(key);
     QString summary =
-        tr("Добавлено записей: %1. Пропущено: %2.").arg(importer.Added).arg(importer.Skipped);
+        tr("Добавлено записей: %1. Пропущено: %2.").arg(result.added).arg(result.skipped);
+    if (result.merged > 0) {
+        summary += QLatin1Char(' ') + tr("Объединено с имеющимися: %1.").arg(result.merged);
+    }
     // The imported records' categories join the shared list; a list that cannot be written
     // is said, and the records stay.
     try {
         const QStringList joined =
-            AddMissingCategories(m_module.adsCategoryList, importer.Categories);
+            AddMissingCategories(m_module.adsCategoryList, result.categories);
         if (!joined.isEmpty()) {
             summary +=
                 QLatin1Char(' ') + tr("В список категорий добавлено: %1.").arg(joined.size());
@@ -131,9 +161,9 @@ void TURLViewForm::runImport(const std::function<void(TLinkImporter&)>& import) 
         summary += QStringLiteral("\n\n") +
                    tr("Список категорий не дополнен: %1").arg(QString::fromUtf8(e.what()));
     }
-    if (!importer.SkippedNames.isEmpty()) {
-        summary += QStringLiteral("\n\n") + importer.SkippedNames.join(QLatin1Char('\n'));
-        const int more = importer.Skipped - static_cast<int>(importer.SkippedNames.size());
+    if (!result.skippedNames.isEmpty()) {
+        summary += QStringLiteral("\n\n") + result.skippedNames.join(QLatin1Char('\n'));
+        const int more = result.skipped - static_cast<int>(result.skippedNames.size());
         if (more > 0) {
             summary += QStringLiteral("\n") + tr("и ещё %1").arg(more);
         }
@@ -149,20 +179,21 @@ void TURLViewForm::actImportFromFavoritesExecute() {
     if (folder.isEmpty()) {
         return;
     }
-    runImport([&folder](TLinkImporter& importer) { TFavoritesWalk(importer).Walk(folder); });
+    runImport([&folder](TImportSink& importer) { TFavoritesWalk(importer).Walk(folder); });
 }
 
 void TURLViewForm::actImportBookmarkFileExecute() {
     const QString file = Dialogs().openFileName(
         this, tr("Импорт закладок из файла"), QDir::homePath(),
-        tr("Файл закладок (*.html *.htm)") + QStringLiteral(";;") + tr("Любой файл (*)"));
+        tr("Файл закладок (*.html *.htm)") + QStringLiteral(";;") + tr("Таблица CSV (*.csv)") +
+            QStringLiteral(";;") + tr("Любой файл (*)"));
     if (file.isEmpty() ||
         !ConfirmYesNo(
             tr("Вы действительно хотите импортировать все закладки из файла %1?").arg(file),
             this)) {
         return;
     }
-    runImport([&file](TLinkImporter& importer) {
+    runImport([&file](TImportSink& importer) {
         const QVector<TImportedLink> links = readBookmarkFile(file, importer);
         for (const TImportedLink& link : links) {
             importer.Add(link);
@@ -181,7 +212,7 @@ void TURLViewForm::actImportBrowserBookmarksExecute() {
                       this)) {
         return;
     }
-    runImport([&files](TLinkImporter& importer) {
+    runImport([&files](TImportSink& importer) {
         for (const QString& file : files) {
             const QVector<TImportedLink> links = readBookmarkFile(file, importer);
             for (const TImportedLink& link : links) {
@@ -189,4 +220,39 @@ void TURLViewForm::actImportBrowserBookmarksExecute() {
             }
         }
     });
+}
+
+void TURLViewForm::actExportExecute() {
+    TDataSet all;
+    all.SetConnection(&m_module.ADOConnection);
+    all.SetCommandText(
+        QStringLiteral("SELECT URL, Description, Category, Visited FROM SubjectURLs"));
+    all.Open();
+    adsCommon->FetchRest();
+    TExportForm form(adsCommon->RecordCount(), all.RecordCount(), this);
+    if (!RunExportDialog(form)) {
+        return;
+    }
+    TExportOptions options = form.Options();
+    options.addDate = Now().toSecsSinceEpoch();
+    const TDataSetExportSource source(form.AllRecords() ? all : *adsCommon);
+    int written = 0;
+    {
+        const THourglass hourglass;
+        TImportProgress progress(this, ImportProgressDelayMs);
+        try {
+            written = ExportLinks(source, form.Target(), options, [&progress](int done, int total) {
+                progress.step(tr("Экспорт... %1 из %2").arg(done).arg(total),
+                              total > 0 ? static_cast<int>(qint64(done) * 100 / total) : -1);
+            });
+        } catch (const EAbort&) {
+            ShowInformation(
+                options.format == TExportFormat::UrlFolder
+                    ? tr("Экспорт прерван; записанные ярлыки остались в %1.").arg(form.Target())
+                    : tr("Экспорт прерван, файл %1 не записан.").arg(form.Target()),
+                this);
+            return;
+        }
+    }
+    ShowInformation(tr("Записей экспортировано: %1 в %2.").arg(written).arg(form.Target()), this);
 }
