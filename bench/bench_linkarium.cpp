@@ -3,6 +3,7 @@
 //
 //   bench_linkarium <work folder> [linkcheck]   (only the link check figures)
 #include "CatalogueGenerator.h"
+#include "ImportExportBench.h"
 #include "LinkCheckBench.h"
 
 #include "app/GeneralUnit.h"
@@ -24,6 +25,7 @@
 #include "support/HostileImports.h"
 #include "urls/Duplicates.h"
 #include "urls/EditURLDlg.h"
+#include "urls/ImportPreview.h"
 #include "urls/LinkImport.h"
 #include "urls/URLViewFrm.h"
 #include "views/CommonViewFrm.h"
@@ -181,57 +183,10 @@ public:
     bool printerDialog(QWidget*, QPrinter&, bool) override { return false; }
 };
 
-// 10,000 Internet shortcuts in 200 folders nested four deep, and a bookmark file of 50,000
-// links in 100 folders; made once.
-void generateImportData(const QString& home) {
-    const QString favorites = home + QStringLiteral("/Favorites");
-    if (!QDir(favorites).exists()) {
-        const QString tmp = favorites + QStringLiteral(".part");
-        QDir(tmp).removeRecursively();
-        for (int f = 0; f < 200; ++f) {
-            const QString folder = tmp + QStringLiteral("/Папка %1/Раздел %2/Тема %3/Часть %4")
-                                             .arg(f / 50)
-                                             .arg(f / 10)
-                                             .arg(f / 2)
-                                             .arg(f);
-            QDir().mkpath(folder);
-            for (int i = 0; i < 50; ++i) {
-                QFile file(folder + QStringLiteral("/Ссылка %1.url").arg(i));
-                file.open(QIODevice::WriteOnly);
-                file.write(
-                    QStringLiteral("[InternetShortcut]\r\nURL=https://example%1.org/путь/%2\r\n"
-                                   "IconIndex=0\r\n")
-                        .arg(f)
-                        .arg(i)
-                        .toUtf8());
-            }
-        }
-        QDir().rename(tmp, favorites);
-    }
-    const QString html = home + QStringLiteral("/bookmarks.html");
-    if (!QFile::exists(html)) {
-        QByteArray out = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<DL><p>\n";
-        for (int f = 0; f < 100; ++f) {
-            out += "<DT><H3>Folder " + QByteArray::number(f) + "</H3>\n<DL><p>\n";
-            for (int i = 0; i < 500; ++i) {
-                out += "<DT><A HREF=\"https://site" + QByteArray::number(f) + ".example.org/page/" +
-                       QByteArray::number(i) + "?q=a&amp;b=c\" ADD_DATE=\"1700000000\" TAGS=\"t" +
-                       QByteArray::number(i % 7) + "\">Заголовок страницы " +
-                       QByteArray::number(i) + "</A>\n<DD>Note about it\n";
-            }
-            out += "</DL><p>\n";
-        }
-        out += "</DL>\n";
-        QFile file(html);
-        file.open(QIODevice::WriteOnly);
-        file.write(out);
-    }
-}
-
 // The imports into a copy of the 100k catalogue, through the view's commands.
 void benchImport(const QString& dataDir, const QString& file100k) {
     const QString home = dataDir + QStringLiteral("/import-home");
-    generateImportData(home);
+    GenerateImportData(home);
     QTemporaryDir work;
     const QString copy = work.filePath(QStringLiteral("import.db"));
     QFile::copy(file100k, copy);
@@ -252,11 +207,22 @@ void benchImport(const QString& dataDir, const QString& file100k) {
     qputenv("HOME", home.toLocal8Bit());
     TYesDialogs yes;
     SetDialogs(&yes);
+    // The preview accepted as shown; the time to it is the reading and the verdicts.
+    QElapsedTimer run;
+    double toPreview = 0;
+    view.RunImportPreview = [&](TImportPreview&, const TImportOptions&) {
+        toPreview = run.nsecsElapsed() / 1e9;
+        return true;
+    };
+    run.start();
     const double shortcuts = seconds([&view]() { view.actImportFromFavorites->trigger(); });
     report("import_url_files_10k", shortcuts, "s", QStringLiteral("< 3 s"),
            shortcuts < 3 && view.adsCommon->RecordCount() == 110000);
     yes.file = home + QStringLiteral("/bookmarks.html");
+    run.start();
     const double bookmarks = seconds([&view]() { view.actImportBookmarkFile->trigger(); });
+    report("import_preview_50k", toPreview, "s", QStringLiteral("< 3 s to the preview shown"),
+           toPreview < 3);
     report("import_bookmark_html_50k", bookmarks, "s", QStringLiteral("< 3 s"),
            bookmarks < 3 && view.adsCommon->RecordCount() == 160000);
     SetDialogs(nullptr);
@@ -663,6 +629,13 @@ void benchDuplicates(TConnection& connection) {
            QStringLiteral("< 5 s (%1 groups of the same address)").arg(groups.size()), found < 5);
 }
 
+void benchExport(TConnection& connection, const QString& dir) {
+    const TExportFigures f = MeasureBookmarkExport(connection, dir);
+    report("export_bookmarks_1m", f.seconds, "s",
+           QStringLiteral("< 3 s (%1 records, %2 MB)").arg(f.records).arg(f.bytes / 1e6, 0, 'f', 0),
+           f.seconds < 3 && f.records >= 1000000);
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -676,6 +649,14 @@ int main(int argc, char** argv) {
     }
     const QString file = dir + QStringLiteral("/bench-1m.db");
     const QString file100k = dir + QStringLiteral("/bench-100k.db");
+    if (argc > 2 && qstrcmp(argv[2], "export") == 0 && QFile::exists(file)) {
+        TConnection connection;
+        connection.SetConnectionString(QStringLiteral("Data Source=") + file);
+        connection.Open();
+        benchExport(connection, dir);
+        std::printf("%d passed, %d failed\n", passed, missed);
+        return missed == 0 ? 0 : 1;
+    }
     if (argc > 2 && qstrcmp(argv[2], "view100k") == 0 && QFile::exists(file100k)) {
         QTemporaryDir settings;
         TRegistryStore::instance().setFileName(settings.filePath(QStringLiteral("settings.db")));
@@ -781,6 +762,8 @@ int main(int argc, char** argv) {
         benchStartup("startup_first_paint_100k", file100k);
         benchStartup("startup_first_paint_1m", file);
         benchLinkCheck(dir);
+        // After the searches: the writing back of 400 MB would weigh on their figures.
+        benchExport(connection, dir);
         // Last: the server's own work after the load must not weigh on the figures above.
         benchServer(ds);
     } catch (const std::exception& e) {

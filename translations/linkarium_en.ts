@@ -24,10 +24,92 @@
     </message>
 </context>
 <context>
+    <name>ImportPreview</name>
+    <message>
+        <source>новая</source>
+        <translation>new</translation>
+    </message>
+    <message>
+        <source>дубликат</source>
+        <translation>duplicate</translation>
+    </message>
+    <message>
+        <source>повтор в импорте</source>
+        <translation>repeated in the import</translation>
+    </message>
+    <message>
+        <source>ошибка</source>
+        <translation>invalid</translation>
+    </message>
+    <message>
+        <source>пропущена</source>
+        <translation>skipped</translation>
+    </message>
+    <message>
+        <source>Импорт %1</source>
+        <translation>Import %1</translation>
+    </message>
+    <message>
+        <source>запрос браузера (place:)</source>
+        <translation>browser query (place:)</translation>
+    </message>
+    <message>
+        <source>букмарклет (javascript:)</source>
+        <translation>bookmarklet (javascript:)</translation>
+    </message>
+    <message>
+        <source>нет адреса</source>
+        <translation>no address</translation>
+    </message>
+    <message>
+        <source>адрес длиннее %1</source>
+        <translation>address longer than %1</translation>
+    </message>
+    <message>
+        <source>не похоже на адрес</source>
+        <translation>does not look like an address</translation>
+    </message>
+    <message>
+        <source>уже есть в каталоге</source>
+        <translation>already in the catalogue</translation>
+    </message>
+    <message>
+        <source>повторяет строку %1</source>
+        <translation>repeats row %1</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>Причина</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>Источник</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>категории не помещаются в %1 символов</source>
+        <translation>the categories do not fit into %1 characters</translation>
+    </message>
+</context>
+<context>
     <name>LinkCheck</name>
     <message>
         <source>Новый адрес длиннее %1 знаков</source>
         <translation>The new address is longer than %1 characters</translation>
+    </message>
+</context>
+<context>
+    <name>LinkExport</name>
+    <message>
+        <source>Не удалось записать %1: %2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message>
+        <source>папка не создана</source>
+        <translation>the folder could not be created</translation>
     </message>
 </context>
 <context>
@@ -51,6 +133,18 @@
     <message>
         <source>%1: ссылка ведёт за пределы папки</source>
         <translation>%1: the link leads out of the folder</translation>
+    </message>
+    <message>
+        <source>разделитель</source>
+        <translation>separator</translation>
+    </message>
+    <message>
+        <source>ссылка в заметке закладки</source>
+        <translation>link inside a bookmark's note</translation>
+    </message>
+    <message>
+        <source>строка %1</source>
+        <translation>line %1</translation>
     </message>
 </context>
 <context>
@@ -1062,6 +1156,85 @@
     </message>
 </context>
 <context>
+    <name>TExportForm</name>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>&amp;Формат:</source>
+        <translation>&amp;Format:</translation>
+    </message>
+    <message>
+        <source>Файл закладок HTML (читают все браузеры)</source>
+        <translation>HTML bookmark file (every browser reads it)</translation>
+    </message>
+    <message>
+        <source>Таблица CSV</source>
+        <translation>CSV table</translation>
+    </message>
+    <message>
+        <source>Папка ярлыков .url</source>
+        <translation>Folder of .url shortcuts</translation>
+    </message>
+    <message>
+        <source>Записи:</source>
+        <translation>Records:</translation>
+    </message>
+    <message>
+        <source>&amp;Куда:</source>
+        <translation>&amp;To:</translation>
+    </message>
+    <message>
+        <source>&amp;Обзор...</source>
+        <translation>&amp;Browse...</translation>
+    </message>
+    <message>
+        <source>Запись с несколькими категориями — в папке &amp;каждой</source>
+        <translation>A record with several categories in the folder of &amp;each</translation>
+    </message>
+    <message>
+        <source>UTF-8 с &amp;меткой порядка байтов (для электронных таблиц)</source>
+        <translation>UTF-8 with a byte order &amp;mark (for spreadsheets)</translation>
+    </message>
+    <message>
+        <source>&amp;Экспорт</source>
+        <translation>&amp;Export</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>в &amp;окне, с его фильтром и порядком (%1)</source>
+        <translation>in the &amp;window, with its filter and order (%1)</translation>
+    </message>
+    <message>
+        <source>&amp;все (%1)</source>
+        <translation>&amp;all (%1)</translation>
+    </message>
+    <message>
+        <source>Папка для ярлыков</source>
+        <translation>Folder for the shortcuts</translation>
+    </message>
+    <message>
+        <source>Экспорт в файл</source>
+        <translation>Export to a file</translation>
+    </message>
+    <message>
+        <source>Таблица CSV (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
+    </message>
+    <message>
+        <source>Файл закладок (*.html *.htm)</source>
+        <translation>Bookmark file (*.html *.htm)</translation>
+    </message>
+    <message>
+        <source>Укажите, куда записать экспорт.</source>
+        <translation>Say where to write the export.</translation>
+    </message>
+</context>
+<context>
     <name>TField</name>
     <message>
         <source>&apos;%1&apos; - неверное логическое значение</source>
@@ -1124,6 +1297,108 @@
     <message>
         <source>Файл справки %1 не найден.</source>
         <translation>The help file %1 was not found.</translation>
+    </message>
+</context>
+<context>
+    <name>TImportPreviewForm</name>
+    <message>
+        <source>Импорт: что будет сделано</source>
+        <translation>Import: what will be done</translation>
+    </message>
+    <message>
+        <source>&amp;Показать:</source>
+        <translation>&amp;Show:</translation>
+    </message>
+    <message>
+        <source>Параметры</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>&amp;Дубликаты:</source>
+        <translation>&amp;Duplicates:</translation>
+    </message>
+    <message>
+        <source>Пропускать</source>
+        <translation>Skip them</translation>
+    </message>
+    <message>
+        <source>Импортировать всё равно</source>
+        <translation>Import them anyway</translation>
+    </message>
+    <message>
+        <source>Добавлять их категории к имеющейся записи</source>
+        <translation>Add their categories to the existing record</translation>
+    </message>
+    <message>
+        <source>&amp;Не считать категориями папки:</source>
+        <translation>&amp;Folders that are no categories:</translation>
+    </message>
+    <message>
+        <source>Имена через «; », без учёта регистра</source>
+        <translation>Names separated by "; ", letter case aside</translation>
+    </message>
+    <message>
+        <source>Добавить &amp;категорию:</source>
+        <translation>Add a &amp;category:</translation>
+    </message>
+    <message>
+        <source>Импортировать &amp;букмарклеты (javascript:)</source>
+        <translation>Import &amp;bookmarklets (javascript:)</translation>
+    </message>
+    <message>
+        <source>&amp;Сохранить список...</source>
+        <translation>&amp;Save the list...</translation>
+    </message>
+    <message>
+        <source>&amp;Импортировать</source>
+        <translation>&amp;Import</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>все записи</source>
+        <translation>all entries</translation>
+    </message>
+    <message>
+        <source>Новых: %1   Дубликатов: %2   Повторов в импорте: %3   Ошибочных: %4   Пропущенных: %5</source>
+        <translation>New: %1   Duplicates: %2   Repeated in the import: %3   Invalid: %4   Skipped: %5</translation>
+    </message>
+    <message>
+        <source>Не удалось записать %1: %2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message>
+        <source>Сохранить список</source>
+        <translation>Save the list</translation>
+    </message>
+    <message>
+        <source>Таблица CSV (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
+    </message>
+    <message>
+        <source>Текст (*.txt)</source>
+        <translation>Text (*.txt)</translation>
+    </message>
+</context>
+<context>
+    <name>TImportPreviewModel</name>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Описание</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>Категории</source>
+        <translation>Categories</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Verdict</translation>
     </message>
 </context>
 <context>
@@ -1832,10 +2107,6 @@ Database file: %2</translation>
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>Импорт... %1</source>
-        <translation>Importing... %1</translation>
-    </message>
-    <message>
         <source>Добавлено записей: %1. Пропущено: %2.</source>
         <translation>Records added: %1. Skipped: %2.</translation>
     </message>
@@ -1956,6 +2227,46 @@ Database file: %2</translation>
     <message>
         <source>Найти дубликаты...</source>
         <translation>Find Duplicates...</translation>
+    </message>
+    <message>
+        <source>Экспорт...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
+        <source>Чтение... %1</source>
+        <translation>Reading... %1</translation>
+    </message>
+    <message>
+        <source>Импорт... %1 из %2</source>
+        <translation>Importing... %1 of %2</translation>
+    </message>
+    <message>
+        <source>Импорт прерван, ничего не записано.</source>
+        <translation>Import stopped, nothing was written.</translation>
+    </message>
+    <message>
+        <source>Объединено с имеющимися: %1.</source>
+        <translation>Merged into existing records: %1.</translation>
+    </message>
+    <message>
+        <source>Таблица CSV (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
+    </message>
+    <message>
+        <source>Экспорт... %1 из %2</source>
+        <translation>Exporting... %1 of %2</translation>
+    </message>
+    <message>
+        <source>Экспорт прерван; записанные ярлыки остались в %1.</source>
+        <translation>Export stopped; the shortcuts written so far remain in %1.</translation>
+    </message>
+    <message>
+        <source>Экспорт прерван, файл %1 не записан.</source>
+        <translation>Export stopped, the file %1 was not written.</translation>
+    </message>
+    <message>
+        <source>Записей экспортировано: %1 в %2.</source>
+        <translation>Records exported: %1 to %2.</translation>
     </message>
 </context>
 <context>

@@ -7,7 +7,6 @@
 #include "platform/db/JetSql.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -33,12 +32,18 @@ void openCandidates(TDataSet& ds, TConnection& connection, const QString& name) 
 }  // namespace
 
 QStringList SplitCategoryNames(const QString& text) {
-    static const QRegularExpression separators(QStringLiteral("[;\\r\\n]"));
+    // A scan instead of a pattern: an export splits a million of these.
     QStringList names;
-    for (const QString& piece : text.split(separators)) {
-        const QString name = TrimmedFieldText(piece);
-        if (!name.isEmpty()) {
-            names << name;
+    int begin = 0;
+    const int n = text.size();
+    for (int i = 0; i <= n; ++i) {
+        const QChar c = i < n ? text.at(i) : QChar(u';');
+        if (c == u';' || c == u'\r' || c == u'\n') {
+            const QString name = TrimmedFieldText(text.mid(begin, i - begin));
+            if (!name.isEmpty()) {
+                names << name;
+            }
+            begin = i + 1;
         }
     }
     return names;

@@ -18,10 +18,6 @@ namespace {
 
 constexpr int kMaxText = 255;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("ImportPreview", text);
-}
-
 const QString& optionsKey() {
     static const QString key = RegRootKey + QStringLiteral("\\Import");
     return key;
@@ -64,15 +60,15 @@ void noteCategories(const QString& text, QStringList& names) {
 QString ImportVerdictText(TImportVerdict verdict) {
     switch (verdict) {
         case TImportVerdict::New:
-            return tr("новая");
+            return QCoreApplication::translate("ImportPreview", "новая");
         case TImportVerdict::Duplicate:
-            return tr("дубликат");
+            return QCoreApplication::translate("ImportPreview", "дубликат");
         case TImportVerdict::InImport:
-            return tr("повтор в импорте");
+            return QCoreApplication::translate("ImportPreview", "повтор в импорте");
         case TImportVerdict::Invalid:
-            return tr("ошибка");
+            return QCoreApplication::translate("ImportPreview", "ошибка");
         case TImportVerdict::Skipped:
-            return tr("пропущена");
+            return QCoreApplication::translate("ImportPreview", "пропущена");
     }
     return QString();
 }
@@ -89,7 +85,7 @@ QStringList TImportOptions::DefaultIgnoredFolders() {
 }
 
 QString TImportOptions::DatedCategory(const QDate& day) {
-    return tr("Импорт %1").arg(day.toString(Qt::ISODate));
+    return QCoreApplication::translate("ImportPreview", "Импорт %1").arg(day.toString(Qt::ISODate));
 }
 
 TImportOptions TImportOptions::Load() {
@@ -173,19 +169,20 @@ void TImportPreview::Classify(const TImportOptions& options) {
             e.reason = link.SkipReason;
         } else if (startsWithScheme(e.url, "place:")) {
             e.verdict = TImportVerdict::Skipped;
-            e.reason = tr("запрос браузера (place:)");
+            e.reason = QCoreApplication::translate("ImportPreview", "запрос браузера (place:)");
         } else if (startsWithScheme(e.url, "javascript:") && !options.allowJavaScript) {
             e.verdict = TImportVerdict::Skipped;
-            e.reason = tr("букмарклет (javascript:)");
+            e.reason = QCoreApplication::translate("ImportPreview", "букмарклет (javascript:)");
         } else if (e.url.isEmpty()) {
             e.verdict = TImportVerdict::Invalid;
-            e.reason = tr("нет адреса");
+            e.reason = QCoreApplication::translate("ImportPreview", "нет адреса");
         } else if (e.url.size() > m_maxURL) {
             e.verdict = TImportVerdict::Invalid;
-            e.reason = tr("адрес длиннее %1").arg(m_maxURL);
+            e.reason =
+                QCoreApplication::translate("ImportPreview", "адрес длиннее %1").arg(m_maxURL);
         } else if (!startsWithScheme(e.url, "javascript:") && !looksLikeAddress(e.url)) {
             e.verdict = TImportVerdict::Invalid;
-            e.reason = tr("не похоже на адрес");
+            e.reason = QCoreApplication::translate("ImportPreview", "не похоже на адрес");
         } else {
             const QString normalized = NormalizedAddress(e.url, rules);
             const auto existing = m_existing.constFind(normalized);
@@ -193,11 +190,12 @@ void TImportPreview::Classify(const TImportOptions& options) {
             if (existing != m_existing.constEnd()) {
                 e.verdict = TImportVerdict::Duplicate;
                 e.existingKey = existing.value();
-                e.reason = tr("уже есть в каталоге");
+                e.reason = QCoreApplication::translate("ImportPreview", "уже есть в каталоге");
             } else if (before != seen.constEnd()) {
                 e.verdict = TImportVerdict::InImport;
                 e.first = before.value();
-                e.reason = tr("повторяет строку %1").arg(e.first + 1);
+                e.reason = QCoreApplication::translate("ImportPreview", "повторяет строку %1")
+                               .arg(e.first + 1);
             } else {
                 seen.insert(normalized, static_cast<int>(m_entries.size()));
             }
@@ -230,9 +228,11 @@ QString TImportPreview::ReportText() const {
 }
 
 QString TImportPreview::ReportCsv() const {
-    QVector<QStringList> rows = {{tr("Итог"), tr("Причина"), QStringLiteral("URL"),
-                                  QStringLiteral("Description"), QStringLiteral("Category"),
-                                  tr("Источник")}};
+    QVector<QStringList> rows = {{QCoreApplication::translate("ImportPreview", "Итог"),
+                                  QCoreApplication::translate("ImportPreview", "Причина"),
+                                  QStringLiteral("URL"), QStringLiteral("Description"),
+                                  QStringLiteral("Category"),
+                                  QCoreApplication::translate("ImportPreview", "Источник")}};
     for (const TPreviewEntry& e : m_entries) {
         rows.append({ImportVerdictText(e.verdict), e.reason, e.url, e.link.Description, e.category,
                      e.link.Source});
@@ -356,7 +356,9 @@ TImportResult TImportPreview::Write(
             result.merged -= m.entries;
             result.skipped += m.entries - 1;
             skip(m.what + QStringLiteral(": ") +
-                 tr("категории не помещаются в %1 символов").arg(kMaxText));
+                 QCoreApplication::translate("ImportPreview",
+                                             "категории не помещаются в %1 символов")
+                     .arg(kMaxText));
             continue;
         }
         const bool seen = current.FieldByName(QStringLiteral("Visited")).AsBoolean() || m.visited;

@@ -14,6 +14,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -21,10 +23,6 @@ namespace {
 constexpr int kTitleMax = 100;
 constexpr int kProgressEvery = 4096;
 constexpr int kChunk = 1 << 20;
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("LinkExport", text);
-}
 
 // Pieces gathered into blocks of about a megabyte before they go to the device.
 class TChunkWriter final {
@@ -56,9 +54,19 @@ private:
 
 // Text for HTML: the markup characters as entities, line breaks as blanks (a bookmark's
 // title is one line).
-QString escaped(const QString& text, bool attribute) {
-    QString out;
-    out.reserve(text.size() + 8);
+void appendEscaped(QString& out, const QString& text, bool attribute) {
+    bool plain = true;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '&' || u == '<' || u == '>' || u == '"' || u == '\r' || u == '\n' || u == '\t') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        out += text;
+        return;
+    }
     for (const QChar c : text) {
         switch (c.unicode()) {
             case '&':
@@ -82,6 +90,11 @@ QString escaped(const QString& text, bool attribute) {
                 out += c;
         }
     }
+}
+
+QString escaped(const QString& text, bool attribute) {
+    QString out;
+    appendEscaped(out, text, attribute);
     return out;
 }
 
@@ -91,32 +104,188 @@ void stepped(const TExportProgress& progress, int done, int total) {
     }
 }
 
-void writeLink(TChunkWriter& w, const TExportRecord& r, const QByteArray& addDate) {
+// Whether the bytes are well-formed UTF-8 of one- to three-byte characters with no blank
+// beyond ASCII: then a UTF-16 unit is a character, and ASCII blanks are all that a title's
+// simplification changes, so the bytes can be written as they are.
+bool plainUtf8(QByteArrayView text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            if (end - p < 2 || (p[1] & 0xC0) != 0x80 ||
+                (c == 0xC2 && (p[1] == 0x85 || p[1] == 0xA0))) {
+                return false;
+            }
+            p += 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
+                (c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) ||
+                (c == 0xE1 && p[1] == 0x9A && p[2] == 0x80) || (c == 0xE2 && p[1] == 0x80) ||
+                (c == 0xE2 && p[1] == 0x81 && p[2] == 0x9F) ||
+                (c == 0xE3 && p[1] == 0x80 && p[2] == 0x80)) {
+                return false;  // not UTF-8, or a blank such as U+00A0, U+2003, U+3000
+            }
+            p += 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool asciiBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The bytes with the markup characters as entities (and, in an attribute, the blanks
+// that are not spaces as character references).
+void appendEscapedBytes(QByteArray& out, QByteArrayView text) {
+    // Runs without markup characters go in whole.
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        const char* entity = c == '&'    ? "&amp;"
+                             : c == '<'  ? "&lt;"
+                             : c == '>'  ? "&gt;"
+                             : c == '"'  ? "&quot;"
+                             : c == '\r' ? "&#13;"
+                             : c == '\n' ? "&#10;"
+                             : c == '\t' ? "&#9;"
+                                         : nullptr;
+        if (entity) {
+            out.append(text.data() + run, i - run);
+            out.append(entity);
+            run = i + 1;
+        }
+    }
+    out.append(text.data() + run, text.size() - run);
+}
+
+// The byte form of writeLink below, for plain texts; false to leave the record to it.
+bool writeLinkBytes(QByteArray& line, const TExportBytes& r, const QByteArray& addDate) {
+    if (!plainUtf8(r.URL) || !plainUtf8(r.Description) || !plainUtf8(r.Category)) {
+        return false;
+    }
+    // The title simplified: ASCII blanks runs as one space, none at either end. Most
+    // descriptions are so already and are not copied.
+    const QByteArrayView d = r.Description;
+    bool simple = d.isEmpty() || (!asciiBlank(d.front()) && !asciiBlank(d.back()));
+    for (qsizetype i = 0; simple && i < d.size(); ++i) {
+        simple = d.at(i) == ' ' ? !asciiBlank(d.at(i + 1)) : !asciiBlank(d.at(i));
+    }
+    QByteArray simplified;
+    if (!simple) {
+        simplified.reserve(d.size());
+        for (const char c : d) {
+            if (asciiBlank(c)) {
+                if (!simplified.isEmpty() && simplified.back() != ' ') {
+                    simplified += ' ';
+                }
+            } else {
+                simplified += c;
+            }
+        }
+        if (!simplified.isEmpty() && simplified.back() == ' ') {
+            simplified.chop(1);
+        }
+    }
+    const QByteArrayView title = simple ? d : QByteArrayView(simplified);
+    qsizetype characters = 0;
+    qsizetype cutAt = -1;  // the byte where the 100th character begins
+    for (qsizetype i = 0; i < title.size(); ++i) {
+        if ((static_cast<unsigned char>(title.at(i)) & 0xC0) != 0x80) {
+            if (characters == kTitleMax - 1) {
+                cutAt = i;
+            }
+            ++characters;
+        }
+    }
+    const bool cut = characters > kTitleMax;
+    QByteArray tags;
+    qsizetype begin = 0;
+    const QByteArrayView category = r.Category;
+    for (qsizetype i = 0; i <= category.size(); ++i) {
+        const char c = i < category.size() ? category.at(i) : ';';
+        if (c != ';' && c != '\r' && c != '\n') {
+            continue;
+        }
+        qsizetype b = begin;
+        qsizetype e = i;
+        while (b < e && static_cast<unsigned char>(category.at(b)) <= 0x20) {
+            ++b;
+        }
+        while (e > b && static_cast<unsigned char>(category.at(e - 1)) <= 0x20) {
+            --e;
+        }
+        const QByteArrayView name = category.sliced(b, e - b);
+        if (!name.isEmpty() && !name.contains(',')) {  // TAGS are separated by commas
+            if (!tags.isEmpty()) {
+                tags += ',';
+            }
+            tags += name;
+        }
+        begin = i + 1;
+    }
+    line += "        <DT><A HREF=\"";
+    appendEscapedBytes(line, r.URL);
+    line += "\" ADD_DATE=\"";
+    line += addDate;
+    if (!tags.isEmpty()) {
+        line += "\" TAGS=\"";
+        appendEscapedBytes(line, tags);
+    }
+    line += "\">";
+    if (cut) {
+        appendEscapedBytes(line, title.first(cutAt));
+        line += "\xE2\x80\xA6";  // U+2026
+    } else {
+        appendEscapedBytes(line, title);
+    }
+    line += "</A>\n";
+    if (cut) {
+        line += "        <DD>";
+        appendEscapedBytes(line, title);
+        line += '\n';
+    }
+    return true;
+}
+
+// A bookmark's lines, made as one text and converted once.
+void writeLink(TChunkWriter& w, const TExportRecord& r, const QString& addDate) {
     const QStringList names = SplitCategoryNames(r.Category);
-    QStringList tags;
+    QString tags;
     for (const QString& n : names) {
         if (!n.contains(QLatin1Char(','))) {  // TAGS are separated by commas
-            tags << n;
+            if (!tags.isEmpty()) {
+                tags += QLatin1Char(',');
+            }
+            tags += n;
         }
     }
     const QString title = r.Description.simplified();
     const bool cut = title.size() > kTitleMax;
-    w.add("        <DT><A HREF=\"");
-    w.add(escaped(r.URL, true));
-    w.add("\" ADD_DATE=\"");
-    w.add(addDate);
+    QString line;
+    line.reserve(r.URL.size() + title.size() * (cut ? 2 : 1) + tags.size() + 64);
+    line += QLatin1String("        <DT><A HREF=\"");
+    appendEscaped(line, r.URL, true);
+    line += QLatin1String("\" ADD_DATE=\"");
+    line += addDate;
     if (!tags.isEmpty()) {
-        w.add("\" TAGS=\"");
-        w.add(escaped(tags.join(QLatin1Char(',')), true));
+        line += QLatin1String("\" TAGS=\"");
+        appendEscaped(line, tags, true);
     }
-    w.add("\">");
-    w.add(escaped(cut ? title.left(kTitleMax - 1) + QChar(0x2026) : title, false));
-    w.add("</A>\n");
+    line += QLatin1String("\">");
+    appendEscaped(line, cut ? title.left(kTitleMax - 1) + QChar(0x2026) : title, false);
+    line += QLatin1String("</A>\n");
     if (cut) {
-        w.add("        <DD>");
-        w.add(escaped(title, false));
-        w.add("\n");
+        line += QLatin1String("        <DD>");
+        appendEscaped(line, title, false);
+        line += QLatin1Char('\n');
     }
+    w.add(line);
 }
 
 QString shortcutAddress(const QString& url) {
@@ -128,7 +297,8 @@ QString shortcutAddress(const QString& url) {
 }
 
 QString fileError(const QString& file, const QString& reason) {
-    return tr("Не удалось записать %1: %2").arg(file, reason);
+    return QCoreApplication::translate("LinkExport", "Не удалось записать %1: %2")
+        .arg(file, reason);
 }
 
 }  // namespace
@@ -157,6 +327,21 @@ QString TDataSetExportSource::CategoryAt(int i) const {
     return m_ds.DisplayTextAt(i, m_ds.Fields(m_category));
 }
 
+bool TDataSetExportSource::BytesAt(int i, TExportBytes& bytes) const {
+    const auto take = [this, i](int field, QByteArrayView& out) {
+        const TField& f = m_ds.Fields(field);
+        const TCellView c = m_ds.DisplayBytesAt(i, f);
+        if (c.tag == TCellView::Text) {
+            out = QByteArrayView(c.data, static_cast<qsizetype>(c.size));
+            return true;
+        }
+        out = QByteArrayView();
+        return m_ds.CellAt(i, f).isNull();  // empty; other values are made into texts
+    };
+    return take(m_url, bytes.URL) && take(m_description, bytes.Description) &&
+           take(m_category, bytes.Category);
+}
+
 void WriteBookmarkHtml(QIODevice& out, const TExportSource& source, const TExportOptions& options,
                        const TExportProgress& progress) {
     // Folders in the order of their names, letter case aside; records without a category
@@ -168,33 +353,64 @@ void WriteBookmarkHtml(QIODevice& out, const TExportSource& source, const TExpor
     std::vector<TFolder> folders;
     QHash<QString, int> byName;
     std::vector<int> top;
-    const int count = source.Count();
-    for (int i = 0; i < count; ++i) {
-        const QStringList names = SplitCategoryNames(source.CategoryAt(i));
-        if (names.isEmpty()) {
-            top.push_back(i);
-        }
-        for (const QString& name : names) {
+    // The folders of one category text, found once: a catalogue has few such texts.
+    const auto foldersOf = [&](const QString& category) {
+        std::vector<int> found;
+        for (const QString& name : SplitCategoryNames(category)) {
             const QString key = name.toCaseFolded();
             auto at = byName.constFind(key);
             if (at == byName.constEnd()) {
                 at = byName.insert(key, static_cast<int>(folders.size()));
                 folders.push_back({name, {}});
             }
-            std::vector<int>& records = folders[static_cast<std::size_t>(at.value())].records;
-            if (records.empty() || records.back() != i) {
-                records.push_back(i);
+            if (std::find(found.begin(), found.end(), at.value()) == found.end()) {
+                found.push_back(at.value());
             }
             if (!options.eachCategory) {
                 break;
             }
         }
+        return found;
+    };
+    std::unordered_map<std::string_view, std::vector<int>> byText;
+    TExportBytes bytes;
+    const int count = source.Count();
+    for (int i = 0; i < count; ++i) {
+        std::vector<int> computed;
+        const std::vector<int>* found = &computed;
+        if (source.BytesAt(i, bytes)) {
+            const std::string_view text(bytes.Category.data(),
+                                        static_cast<std::size_t>(bytes.Category.size()));
+            auto at = byText.find(text);
+            if (at == byText.end()) {
+                at = byText.emplace(text, foldersOf(QString::fromUtf8(bytes.Category))).first;
+            }
+            found = &at->second;
+        } else {
+            computed = foldersOf(source.CategoryAt(i));
+        }
+        if (found->empty()) {
+            top.push_back(i);
+        }
+        for (const int f : *found) {
+            folders[static_cast<std::size_t>(f)].records.push_back(i);
+        }
     }
     std::sort(folders.begin(), folders.end(), [](const TFolder& a, const TFolder& b) {
         return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
     });
-    const QByteArray addDate = QByteArray::number(options.addDate);
+    const QString addDate = QString::number(options.addDate);
+    const QByteArray addDateBytes = addDate.toLatin1();
     TChunkWriter w(out);
+    QByteArray line;
+    const auto link = [&](int i) {
+        line.clear();
+        if (source.BytesAt(i, bytes) && writeLinkBytes(line, bytes, addDateBytes)) {
+            w.add(line);
+        } else {
+            writeLink(w, source.At(i), addDate);
+        }
+    };
     w.add(
         "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
         "<!-- This is an automatically generated file.\n"
@@ -208,17 +424,17 @@ void WriteBookmarkHtml(QIODevice& out, const TExportSource& source, const TExpor
         total += static_cast<int>(f.records.size());
     }
     for (const int i : top) {
-        writeLink(w, source.At(i), addDate);
+        link(i);
         stepped(progress, ++done, total);
     }
     for (const TFolder& f : folders) {
         w.add("    <DT><H3 ADD_DATE=\"");
-        w.add(addDate);
+        w.add(addDateBytes);
         w.add("\">");
         w.add(escaped(f.name, false));
         w.add("</H3>\n    <DL><p>\n");
         for (const int i : f.records) {
-            writeLink(w, source.At(i), addDate);
+            link(i);
             stepped(progress, ++done, total);
         }
         w.add("    </DL><p>\n");
@@ -298,7 +514,8 @@ int ExportLinks(const TExportSource& source, const QString& target, const TExpor
             folder += QLatin1Char('/') + SafeFileName(name);
         }
         if (!QDir().mkpath(folder)) {
-            throw EError(fileError(folder, tr("папка не создана")));
+            throw EError(
+                fileError(folder, QCoreApplication::translate("LinkExport", "папка не создана")));
         }
         QString base = r.Description.simplified();
         if (base.isEmpty()) {

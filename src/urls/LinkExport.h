@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVector>
 
@@ -16,6 +17,13 @@ struct TExportRecord {
     bool Visited = false;
 };
 
+// A record's texts as the UTF-8 bytes a store keeps, for writers that copy them.
+struct TExportBytes {
+    QByteArrayView URL;
+    QByteArrayView Description;
+    QByteArrayView Category;
+};
+
 // The records to export, read one at a time: a million of them are never all held as texts.
 class TExportSource {
 public:
@@ -24,6 +32,8 @@ public:
     virtual TExportRecord At(int i) const = 0;
     // Only the categories, for the grouping pass.
     virtual QString CategoryAt(int i) const { return At(i).Category; }
+    // The texts without making strings, where the source keeps them so; false otherwise.
+    virtual bool BytesAt(int, TExportBytes&) const { return false; }
 };
 
 // The rows of an open dataset in its order (a view's filter and sort).
@@ -33,6 +43,7 @@ public:
     int Count() const override;
     TExportRecord At(int i) const override;
     QString CategoryAt(int i) const override;
+    bool BytesAt(int i, TExportBytes& bytes) const override;
 
 private:
     TDataSet& m_ds;

@@ -322,6 +322,44 @@ private Q_SLOTS:
         QCOMPARE(show(recordsOf(module->ADOConnection)), show(expected));
     }
 
+    // The bookmark file written from a store's bytes is the one written from its texts,
+    // whatever the texts hold: blanks to simplify, long titles, entities, blanks and
+    // characters beyond the plain path (no-break space, emoji), names with commas.
+    void bookmarkBytesAsTexts() {
+        const QStringList descriptions = {"  двойные  пробелы\tи табуляция  ",
+                                          QString(150, QChar(0x0436)),
+                                          "нет\u00A0разрыва",
+                                          "смайлик \U0001F600 " + QString(120, 'x'),
+                                          "<&\">",
+                                          "",
+                                          "x"};
+        for (int i = 0; i < descriptions.size(); ++i) {
+            cat->addUrl(QString("http://e%1.example/?a=1&b=\"%1\"").arg(i), descriptions[i],
+                        i % 2 ? "Одна; Вторая, с запятой ; ;Третья" : QString());
+        }
+        TDataSet ds;
+        ds.SetConnection(&module->ADOConnection);
+        ds.SetCommandText("SELECT URL, Description, Category, Visited FROM SubjectURLs");
+        ds.Open();
+        const TDataSetExportSource stored(ds);
+        QVector<TExportRecord> texts;
+        for (int i = 0; i < stored.Count(); ++i) {
+            texts << stored.At(i);
+        }
+        TExportBytes bytes;
+        QVERIFY(stored.BytesAt(0, bytes));
+        for (const bool each : {false, true}) {
+            TExportOptions options;
+            options.eachCategory = each;
+            QBuffer a;
+            QBuffer b;
+            QVERIFY(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
+            WriteBookmarkHtml(a, stored, options);
+            WriteBookmarkHtml(b, TVectorExportSource(texts), options);
+            QCOMPARE(QString::fromUtf8(a.data()), QString::fromUtf8(b.data()));
+        }
+    }
+
     // What other programs read in our files: Python's HTML parser finds every address and
     // title, its csv module every field.
     void filesOtherProgramsRead() {
