@@ -71,6 +71,7 @@ void TExportForm::formatChanged() {
     const TExportFormat format = Options().format;
     ui->EachCategoryCheckBox->setVisible(format == TExportFormat::BookmarkHtml);
     ui->BomCheckBox->setVisible(format == TExportFormat::Csv);
+    adjustSize();  // no gap where the other format's option was
     // A target the user has not changed follows the format.
     const QString shown = Target();
     for (const TExportFormat f :

@@ -22,6 +22,7 @@ TImportPreviewForm::TImportPreviewForm(TImportPreview& preview, const TImportOpt
     }
     ui->DuplicatesComboBox->setCurrentIndex(static_cast<int>(options.duplicates));
     ui->IgnoredFoldersEdit->setText(options.ignoredFolders.join(QStringLiteral("; ")));
+    ui->IgnoredFoldersEdit->setCursorPosition(0);  // the list from its beginning
     ui->ExtraCategoryCheckBox->setChecked(!options.extraCategory.isEmpty());
     // Offered with today's date, taken only when ticked.
     ui->ExtraCategoryEdit->setText(options.extraCategory.isEmpty()
@@ -33,9 +34,9 @@ TImportPreviewForm::TImportPreviewForm(TImportPreview& preview, const TImportOpt
     ui->EntriesTableView->setModel(m_model);
     ui->EntriesTableView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ui->EntriesTableView->horizontalHeader()->setStretchLastSection(true);
-    ui->EntriesTableView->setColumnWidth(0, 300);
-    ui->EntriesTableView->setColumnWidth(1, 220);
-    ui->EntriesTableView->setColumnWidth(2, 150);
+    ui->EntriesTableView->setColumnWidth(0, 280);
+    ui->EntriesTableView->setColumnWidth(1, 190);
+    ui->EntriesTableView->setColumnWidth(2, 120);
     connect(ui->VerdictComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int) {
                 Guarded([this]() { SetVerdictFilter(ui->VerdictComboBox->currentData().toInt()); });
