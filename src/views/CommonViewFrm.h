@@ -99,6 +99,9 @@ public:
     void OpenDataSet();
     void ApplyQuery(const QString& filter, const QString& sort);
     void RefreshAndLocate(const QVariant& key);
+    // Re-reads the view, keeping its current record, when another program has changed the
+    // catalogue since it was read (an embedded catalogue tells; a server does not).
+    void RefreshIfChangedElsewhere();
     // After a record command: the records of the changed keys and of the keys it created
     // are read again (the rest of the view stays as it is) when that gives what a new
     // reading gives; otherwise the whole query runs again. Then key becomes current.

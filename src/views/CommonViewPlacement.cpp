@@ -1,6 +1,7 @@
 #include "views/CommonViewFrm.h"
 
 #include "common/DialogsUnit.h"
+#include "platform/db/DataSet.h"
 #include "settings/Placemnt.h"
 
 #include <QApplication>
@@ -80,7 +81,10 @@ void TCommonViewForm::showEvent(QShowEvent* event) {
 void TCommonViewForm::changeEvent(QEvent* event) {
     TExForm::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        Guarded([this]() { OpenDataSet(); });
+        Guarded([this]() {
+            OpenDataSet();
+            RefreshIfChangedElsewhere();
+        });
     } else if (event->type() == QEvent::WindowStateChange && isMaximized() && !m_inSizing) {
         m_inSizing = true;
         const QRect bounds = MaximizedBounds();
@@ -88,5 +92,14 @@ void TCommonViewForm::changeEvent(QEvent* event) {
             setGeometry(bounds);
         }
         m_inSizing = false;
+    }
+}
+
+void TCommonViewForm::RefreshIfChangedElsewhere() {
+    // Another program's writes, shown when the user comes back to the window; an edit
+    // under way is left alone (its save finds any conflict).
+    if (adsCommon->Active() && adsCommon->State() == TDataSetState::Browse &&
+        adsCommon->ChangedElsewhere()) {
+        RefreshAndLocate(CurrentKey());
     }
 }

@@ -201,6 +201,32 @@ private Q_SLOTS:
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 0);
     }
 
+    // Another program's writes to an embedded catalogue show when the user comes back to the
+    // window, the current record kept; a server does not tell yet, and an edit under way is
+    // never disturbed.
+    void otherProgramsWritesShowOnActivation() {
+        TURLViewForm v(*module);
+        v.show();
+        v.activateWindow();
+        QTRY_VERIFY(v.isActiveWindow());
+        v.adsCommon->SetSort("URL ASC");
+        QVERIFY(v.adsCommon->Locate("URL", {"mailto:b@example.org"}, 0));
+        const int before = v.adsCommon->RecordCount();
+        cat->addUrl("0.example", "другая программа", QString());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(other.isActiveWindow());
+        v.activateWindow();
+        QTRY_VERIFY(v.isActiveWindow());
+        const bool tells = TestEngine() == TTestEngine::SQLite;
+        QCOMPARE(v.adsCommon->RecordCount(), before + (tells ? 1 : 0));
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(),
+                 QStringLiteral("mailto:b@example.org"));
+        // Nothing changed since: no reading again.
+        QVERIFY(!v.adsCommon->ChangedElsewhere());
+    }
+
     // The visited mark is data like any other column: offered in the column setup, shown as a
     // check mark, and one quick filter away from "the links not opened yet".
     void visitedMarkAsAColumn() {

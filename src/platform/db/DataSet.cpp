@@ -74,6 +74,10 @@ void TDataSet::fire(const TEvent& event) {
 
 // ---------------------------------------------------------------- opening
 
+bool TDataSet::ChangedElsewhere() const {
+    return Active() && m_changeStamp && m_connection->Provider().changeStamp() != m_changeStamp;
+}
+
 bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
                            const QVariantList& created, const QVariant& go) {
     // Beyond a few keys one reading of the whole query is as quick.

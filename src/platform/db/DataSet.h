@@ -87,6 +87,9 @@ public:
     void Close();
     bool Active() const { return m_state != TDataSetState::Inactive; }
     TDataSetState State() const { return m_state; }
+    // Whether another connection has committed a change to the catalogue since the dataset
+    // was opened; false when the engine cannot tell.
+    bool ChangedElsewhere() const;
     // Runs the query again; the position goes to the first record.
     void Requery();
     // Reads the rows of these keys again with the dataset's own query and parameters, for
