@@ -60,6 +60,7 @@ case "${1:-}" in
         if started="$(./scripts/pg-cluster.sh start)"; then
             cluster="$(sed -n 1p <<<"$started")"
             export LINKARIUM_TEST_PG="$(sed -n 2p <<<"$started")"
+            export LINKARIUM_TEST_PG_CA="$(sed -n 3p <<<"$started")"
             trap './scripts/pg-cluster.sh stop "$cluster"' EXIT
         else
             echo "WARNING: no PostgreSQL test server; the PostgreSQL half will be skipped" >&2

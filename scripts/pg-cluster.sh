@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A throwaway PostgreSQL cluster for the tests: `start` creates one in a new temporary
-# folder, listening on a free loopback port only, and prints the connection string the
-# tests take from LINKARIUM_TEST_PG; `stop FOLDER` stops it and removes the folder.
+# folder, listening on a free loopback port only, and prints the folder, the connection
+# string the tests take from LINKARIUM_TEST_PG and the root certificate of its TLS (a
+# certificate authority made for it, the server's certificate naming 127.0.0.1), which they
+# take from LINKARIUM_TEST_PG_CA; `stop FOLDER` stops it and removes the folder.
 # The server never runs as root: as root, the cluster belongs to the user "nobody".
 set -euo pipefail
 
@@ -44,15 +46,32 @@ case "${1:-}" in
             cat "$dir/initdb.log" >&2
             exit 1
         }
+        tls="$dir/tls"
+        mkdir -p "$tls"
+        {
+            openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Linkarium test CA" \
+                -keyout "$tls/ca.key" -out "$tls/ca.crt"
+            openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" \
+                -keyout "$tls/server.key" -out "$tls/server.csr"
+            printf 'subjectAltName=IP:127.0.0.1\n' >"$tls/ext"
+            openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.crt" -CAkey "$tls/ca.key" \
+                -CAcreateserial -days 2 -extfile "$tls/ext" -out "$tls/server.crt"
+        } >"$dir/tls.log" 2>&1 || {
+            cat "$dir/tls.log" >&2
+            exit 1
+        }
+        chmod 0600 "$tls/server.key" "$tls/ca.key"
+        [ "$(id -u)" -ne 0 ] || chown -R nobody "$tls"
         port="$(free_port)"
         as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-            -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" \
+            -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200 -c ssl=on -c ssl_cert_file=$tls/server.crt -c ssl_key_file=$tls/server.key" \
             start >/dev/null || {
             cat "$dir/server.log" >&2
             exit 1
         }
         echo "$dir"
         echo "Provider=PostgreSQL;Data Source=127.0.0.1:$port;Initial Catalog=postgres;User ID=linkarium;Password=$password"
+        echo "$tls/ca.crt"
         ;;
     stop)
         dir="${2:?usage: $0 stop FOLDER}"

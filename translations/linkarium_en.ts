@@ -140,7 +140,7 @@
     </message>
     <message>
         <source>ссылка в заметке закладки</source>
-        <translation>link inside a bookmark's note</translation>
+        <translation>link inside a bookmark&apos;s note</translation>
     </message>
     <message>
         <source>строка %1</source>
@@ -1335,7 +1335,7 @@
     </message>
     <message>
         <source>Имена через «; », без учёта регистра</source>
-        <translation>Names separated by "; ", letter case aside</translation>
+        <translation>Names separated by &quot;; &quot;, letter case aside</translation>
     </message>
     <message>
         <source>Добавить &amp;категорию:</source>
@@ -1705,6 +1705,14 @@
     <message>
         <source>Сервер отменил транзакцию после ошибки в ней: изменения не сохранены.</source>
         <translation>The server cancelled the transaction after an error in it: the changes were not saved.</translation>
+    </message>
+    <message>
+        <source>Неизвестный режим шифрования: %1</source>
+        <translation>Unknown encryption mode: %1</translation>
+    </message>
+    <message>
+        <source>Путь к корневому сертификату не может содержать «;»: %1</source>
+        <translation>The path of the root certificate cannot contain ";": %1</translation>
     </message>
 </context>
 <context>

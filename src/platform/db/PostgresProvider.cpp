@@ -2,6 +2,7 @@
 
 #include "platform/db/RowStore.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -349,6 +350,46 @@ private:
     std::vector<TReadAs> m_readAs;
 };
 
+namespace {
+
+// libpq's TLS settings from the connection string: "SSL Mode" (disable, allow, prefer —
+// libpq's own default: TLS whenever the server offers it —, require, verify-ca,
+// verify-full) and "SSL Root Cert", the certificate authority to check the server's
+// certificate against. The driver passes options separated by ";", so a path holding one
+// cannot be passed and is refused rather than cut.
+QString tlsOptions(const TConnectionString& connection) {
+    QString options;
+    const QString mode = connection.value(QStringLiteral("SSL Mode")).trimmed().toLower();
+    if (!mode.isEmpty()) {
+        static const QStringList modes = {
+            QStringLiteral("disable"), QStringLiteral("allow"),     QStringLiteral("prefer"),
+            QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+        if (!modes.contains(mode)) {
+            throw EDatabaseError(
+                QCoreApplication::translate("TPostgresProvider", "Неизвестный режим шифрования: %1")
+                    .arg(mode));
+        }
+        options += QStringLiteral(";sslmode=") + mode;
+    }
+    const QString root = connection.value(QStringLiteral("SSL Root Cert")).trimmed();
+    if (!root.isEmpty()) {
+        if (root.contains(QLatin1Char(';'))) {
+            throw EDatabaseError(
+                QCoreApplication::translate(
+                    "TPostgresProvider", "Путь к корневому сертификату не может содержать «;»: %1")
+                    .arg(root));
+        }
+        // A value in single quotes, its quotes and backslashes escaped (libpq's rule).
+        QString quoted = root;
+        quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+        quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        options += QStringLiteral(";sslrootcert='") + quoted + QLatin1Char('\'');
+    }
+    return options;
+}
+
+}  // namespace
+
 TPostgresProvider::TPostgresProvider()
     : m_connectionName(QStringLiteral("linkarium-pgsql-") +
                        QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
@@ -380,7 +421,8 @@ void TPostgresProvider::open(const TConnectionString& connection) {
         db.setUserName(connection.value(QStringLiteral("User ID")));
         db.setPassword(connection.value(QStringLiteral("Password")));
         db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=Linkarium")
-                                 .arg(kConnectTimeoutSeconds));
+                                 .arg(kConnectTimeoutSeconds) +
+                             tlsOptions(connection));
         if (!db.open()) {
             const QString error = db.lastError().text();
             db = QSqlDatabase();

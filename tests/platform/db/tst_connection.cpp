@@ -7,6 +7,8 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -322,6 +324,54 @@ private Q_SLOTS:
         QCOMPARE(cat.connection().Execute("UPDATE SubjectURLs SET Visited = 1"), 1);
     }
 
+    // TLS as libpq's settings say: the server's certificate checked against the right root
+    // certificate connects encrypted, against another one it is refused and the server named;
+    // "disable" connects in clear.
+    void serverTls_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("expected");  // "on", "off", or a part of the error
+        QTest::newRow("verify-full, right root") << "SSL Mode=verify-full;SSL Root Cert=%1"
+                                                 << "on";
+        QTest::newRow("verify-full, other root") << "SSL Mode=verify-full;SSL Root Cert=%2"
+                                                 << "certificate verify failed";
+        QTest::newRow("prefer, as by default") << ""
+                                               << "on";
+        QTest::newRow("disable") << "SSL Mode=disable"
+                                 << "off";
+    }
+    void serverTls() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        const QString ca = qEnvironmentVariable("LINKARIUM_TEST_PG_CA");
+        if (ca.isEmpty()) {
+            QSKIP("the test server's root certificate is not known (LINKARIUM_TEST_PG_CA)");
+        }
+        QFETCH(QString, settings);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString other = dir.filePath("other's ca.crt");  // a blank and a quote, quoted
+        QCOMPARE(QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                                               "-days", "1", "-subj", "/CN=Someone else", "-keyout",
+                                               dir.filePath("k"), "-out", other}),
+                 0);
+        TConnection c;
+        c.SetConnectionString(
+            qEnvironmentVariable("LINKARIUM_TEST_PG") + ";" +
+            QString(settings).replace("%1", ca).replace("%2", "\"" + other + "\""));
+        if (expected != "on" && expected != "off") {
+            const QString error = errorOf(c);
+            QVERIFY2(error.contains(expected) && error.contains("127.0.0.1"), qPrintable(error));
+            return;
+        }
+        c.Open();
+        TDataSet ds;
+        ds.SetConnection(&c);
+        ds.SetCommandText("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()");
+        ds.Open();
+        QCOMPARE(ds.Fields(0).AsBoolean(), expected == "on");
+    }
+
     void serverStringErrors_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
@@ -332,6 +382,12 @@ private Q_SLOTS:
         QTest::newRow("nobody listening")
             << "Provider=PostgreSQL;Data Source=127.0.0.1:1;Initial Catalog=x;Password=s3cr3t"
             << "Не удалось подключиться к серверу 127.0.0.1:1";
+        QTest::newRow("unknown TLS mode")
+            << "Provider=PostgreSQL;Data Source=127.0.0.1:1;SSL Mode=always;Password=s3cr3t"
+            << "Неизвестный режим шифрования: always";
+        QTest::newRow("root certificate path with ;")
+            << "Provider=PostgreSQL;Data Source=127.0.0.1:1;SSL Root Cert=\"/a;b.crt\""
+            << "не может содержать «;»: /a;b.crt";
     }
     void serverStringErrors() {
         QFETCH(QString, text);
