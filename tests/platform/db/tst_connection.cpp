@@ -372,6 +372,39 @@ private Q_SLOTS:
         QCOMPARE(ds.Fields(0).AsBoolean(), expected == "on");
     }
 
+    // Without a password in the connection string the server's password comes from the
+    // user's password file, as libpq reads it: the program need store none.
+    void serverPasswordFromPgpass() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        const TConnectionString full(qEnvironmentVariable("LINKARIUM_TEST_PG"));
+        QTemporaryDir dir;
+        const QString pgpass = dir.filePath("pgpass");
+        QFile file(pgpass);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString source = full.value("Data Source");
+        file.write((source.section(':', 0, 0) + ":" + source.section(':', 1) +
+                    ":*:" + full.value("User ID") + ":" + full.value("Password") + "\n")
+                       .toUtf8());
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const QByteArray saved = qgetenv("PGPASSFILE");
+        qputenv("PGPASSFILE", QFile::encodeName(pgpass));
+        TConnection c;
+        c.SetConnectionString(
+            QString("Provider=PostgreSQL;Data Source=%1;Initial Catalog=%2;"
+                    "User ID=%3")
+                .arg(source, full.value("Initial Catalog"), full.value("User ID")));
+        const QString error = errorOf(c);
+        c.Close();
+        qputenv("PGPASSFILE", QFile::encodeName(dir.filePath("none")));
+        const QString without = errorOf(c);
+        qputenv("PGPASSFILE", saved);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY2(without.contains("127.0.0.1"), qPrintable(without));  // no password at all
+    }
+
     void serverStringErrors_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
