@@ -927,6 +927,42 @@
         <source>Добро пожаловать в Linkarium! Выберите файл каталога или нажмите «Создать...», чтобы начать с нового пустого каталога.</source>
         <translation>Welcome to Linkarium! Choose a catalogue file, or press &quot;Create...&quot; to start with a new, empty catalogue.</translation>
     </message>
+    <message>
+        <source>&amp;Шифрование:</source>
+        <translation>&amp;Encryption:</translation>
+    </message>
+    <message>
+        <source>Корневой с&amp;ертификат:</source>
+        <translation>Root c&amp;ertificate:</translation>
+    </message>
+    <message>
+        <source>файл центра сертификации, для проверки сертификата сервера</source>
+        <translation>a certificate authority&apos;s file, to check the server&apos;s certificate</translation>
+    </message>
+    <message>
+        <source>если сервер предлагает</source>
+        <translation>when the server offers it</translation>
+    </message>
+    <message>
+        <source>требовать</source>
+        <translation>require</translation>
+    </message>
+    <message>
+        <source>требовать и проверять сертификат</source>
+        <translation>require and check the certificate</translation>
+    </message>
+    <message>
+        <source>Пароль хранится в настройках программы.</source>
+        <translation>The password is kept in the program&apos;s settings.</translation>
+    </message>
+    <message>
+        <source>Пароль берётся из файла %1.</source>
+        <translation>The password is taken from the file %1.</translation>
+    </message>
+    <message>
+        <source>Без пароля: файла %1 нет.</source>
+        <translation>No password: there is no file %1.</translation>
+    </message>
 </context>
 <context>
     <name>TDataSet</name>
@@ -1712,7 +1748,7 @@
     </message>
     <message>
         <source>Путь к корневому сертификату не может содержать «;»: %1</source>
-        <translation>The path of the root certificate cannot contain ";": %1</translation>
+        <translation>The path of the root certificate cannot contain &quot;;&quot;: %1</translation>
     </message>
 </context>
 <context>

@@ -18,6 +18,13 @@ TDataLinkDialog::TDataLinkDialog(QWidget* parent)
     ui->ProviderComboBox->addItem(tr("SQLite: файл на этом компьютере"), QStringLiteral("SQLite"));
     ui->ProviderComboBox->addItem(tr("PostgreSQL: общий каталог на сервере"),
                                   QStringLiteral("PostgreSQL"));
+    // libpq's default ("prefer") encrypts whenever the server offers it.
+    ui->EncryptionComboBox->addItem(tr("если сервер предлагает"), QString());
+    ui->EncryptionComboBox->addItem(tr("требовать"), QStringLiteral("require"));
+    ui->EncryptionComboBox->addItem(tr("требовать и проверять сертификат"),
+                                    QStringLiteral("verify-full"));
+    connect(ui->PasswordEdit, &QLineEdit::textChanged, this, [this]() { showPasswordSource(); });
+    showPasswordSource();
     const auto guard = [this](void (TDataLinkDialog::*handler)()) {
         return [this, handler]() { Guarded([this, handler]() { (this->*handler)(); }); };
     };
@@ -100,6 +107,35 @@ void TDataLinkDialog::SetConnectionString(const QString& text) {
     ui->DatabaseEdit->setText(cs.value(QStringLiteral("Initial Catalog")));
     ui->UserEdit->setText(cs.value(QStringLiteral("User ID")));
     ui->PasswordEdit->setText(cs.value(QStringLiteral("Password")));
+    // A mode the list does not offer (typed by hand) is kept as it is.
+    const QString mode = cs.value(QStringLiteral("SSL Mode")).trimmed().toLower();
+    int at = ui->EncryptionComboBox->findData(mode);
+    if (at < 0) {
+        ui->EncryptionComboBox->addItem(mode, mode);
+        at = ui->EncryptionComboBox->count() - 1;
+    }
+    ui->EncryptionComboBox->setCurrentIndex(at);
+    ui->RootCertEdit->setText(cs.value(QStringLiteral("SSL Root Cert")));
+    showPasswordSource();
+}
+
+QString TDataLinkDialog::PasswordFile() {
+    const QString named = qEnvironmentVariable("PGPASSFILE");
+    return named.isEmpty() ? QDir::homePath() + QStringLiteral("/.pgpass") : named;
+}
+
+void TDataLinkDialog::showPasswordSource() {
+    const QString file = PasswordFile();
+    // The home folder as "~": one short line under the password.
+    QString shown = QDir::toNativeSeparators(file);
+    const QString home = QDir::toNativeSeparators(QDir::homePath());
+    if (shown.startsWith(home + QDir::separator())) {
+        shown = QLatin1Char('~') + shown.mid(home.size());
+    }
+    ui->PasswordSourceLabel->setText(
+        !ui->PasswordEdit->text().isEmpty() ? tr("Пароль хранится в настройках программы.")
+        : QFileInfo(file).isFile() ? tr("Пароль берётся из файла %1.").arg(shown)
+                                   : tr("Без пароля: файла %1 нет.").arg(shown));
 }
 
 QString TDataLinkDialog::ConnectionString() const {
@@ -128,6 +164,18 @@ QString TDataLinkDialog::ConnectionString() const {
         cs.remove(QStringLiteral("Password"));
     } else {
         cs.setValue(QStringLiteral("Password"), ui->PasswordEdit->text());
+    }
+    const QString mode = ui->EncryptionComboBox->currentData().toString();
+    if (mode.isEmpty()) {
+        cs.remove(QStringLiteral("SSL Mode"));
+    } else {
+        cs.setValue(QStringLiteral("SSL Mode"), mode);
+    }
+    const QString root = ui->RootCertEdit->text().trimmed();
+    if (root.isEmpty()) {
+        cs.remove(QStringLiteral("SSL Root Cert"));
+    } else {
+        cs.setValue(QStringLiteral("SSL Root Cert"), root);
     }
     return cs.toString();
 }

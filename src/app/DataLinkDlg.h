@@ -39,9 +39,14 @@ public:
 
     // Where a new catalogue is proposed.
     static QString DefaultCatalogueFileName();
+    // The file libpq takes a server's password from when none is given: PGPASSFILE, else
+    // ~/.pgpass.
+    static QString PasswordFile();
 
 private:
     bool serverChosen() const;
+    // Says where the server's password comes from: the settings, the password file, none.
+    void showPasswordSource();
 
     std::unique_ptr<Ui::TDataLinkDialog> ui;
     QString m_old;

@@ -13,12 +13,14 @@
 #include "support/TestEnvironment.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -360,6 +362,49 @@ private Q_SLOTS:
         QCOMPARE(dlg.findChild<QStackedWidget*>("ProviderPages")->currentWidget()->objectName(),
                  QStringLiteral("SQLitePage"));
         QCOMPARE(TConnectionString(dlg.ConnectionString()).value("User ID"), QString());
+    }
+
+    // Encryption as the server connection's list offers it, a mode typed by hand kept, and
+    // where the password comes from said under it.
+    void dataLinkDialogTlsAndPasswordSource() {
+        TDataLinkDialog dlg;
+        dlg.SetConnectionString(
+            "Provider=PostgreSQL;Data Source=db:5432;Initial Catalog=c;"
+            "User ID=u;SSL Mode=verify-full;SSL Root Cert=/etc/ca one.crt");
+        auto* mode = dlg.findChild<QComboBox*>("EncryptionComboBox");
+        auto* root = dlg.findChild<QLineEdit*>("RootCertEdit");
+        QCOMPARE(mode->currentText(), QStringLiteral("требовать и проверять сертификат"));
+        QCOMPARE(root->text(), QStringLiteral("/etc/ca one.crt"));
+        QCOMPARE(TConnectionString(dlg.ConnectionString()).value("SSL Root Cert"),
+                 QStringLiteral("/etc/ca one.crt"));
+        mode->setCurrentIndex(mode->findData(QString()));
+        root->clear();
+        QCOMPARE(dlg.ConnectionString(),
+                 QStringLiteral("Provider=PostgreSQL;Data Source=db:5432;Initial Catalog=c;"
+                                "User ID=u"));
+        dlg.SetConnectionString("Provider=PostgreSQL;Data Source=db:5432;SSL Mode=disable");
+        QCOMPARE(TConnectionString(dlg.ConnectionString()).value("SSL Mode"),
+                 QStringLiteral("disable"));
+
+        QTemporaryDir dir;
+        const QByteArray saved = qgetenv("PGPASSFILE");
+        auto* source = dlg.findChild<QLabel*>("PasswordSourceLabel");
+        auto* password = dlg.findChild<QLineEdit*>("PasswordEdit");
+        qputenv("PGPASSFILE", QFile::encodeName(dir.filePath("pgpass")));
+        password->setText("x");
+        password->clear();
+        const QString none = source->text();
+        QFile file(dir.filePath("pgpass"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        password->setText("x");
+        const QString stored = source->text();
+        password->clear();
+        const QString fromFile = source->text();
+        qputenv("PGPASSFILE", saved);
+        QVERIFY2(none.startsWith("Без пароля"), qPrintable(none));
+        QCOMPARE(stored, QStringLiteral("Пароль хранится в настройках программы."));
+        QCOMPARE(fromFile, "Пароль берётся из файла " + dir.filePath("pgpass") + ".");
     }
 
     // A first start greets the user, proposes the catalogue in the data folder, and takes
