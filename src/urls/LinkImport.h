@@ -68,8 +68,6 @@ public:
     int Entries() const override { return Added + Skipped; }
     // Commits what was added.
     void Finish();
-    // The longest address the catalogue takes.
-    int MaxURL() const { return m_maxURL; }
 
     int Added = 0;
     int Skipped = 0;
