@@ -3,7 +3,9 @@
 # folder, listening on a free loopback port only, and prints the folder, the connection
 # string the tests take from LINKARIUM_TEST_PG and the root certificate of its TLS (a
 # certificate authority made for it, the server's certificate naming 127.0.0.1), which they
-# take from LINKARIUM_TEST_PG_CA; `stop FOLDER` stops it and removes the folder.
+# take from LINKARIUM_TEST_PG_CA; `restart FOLDER` restarts its server (the sessions on it
+# end, as in a server's restart); `down FOLDER` stops the server and keeps the folder;
+# `stop FOLDER` stops it and removes the folder.
 # The server never runs as root: as root, the cluster belongs to the user "nobody".
 set -euo pipefail
 
@@ -73,6 +75,16 @@ case "${1:-}" in
         echo "Provider=PostgreSQL;Data Source=127.0.0.1:$port;Initial Catalog=postgres;User ID=linkarium;Password=$password"
         echo "$tls/ca.crt"
         ;;
+    restart)
+        dir="${2:?usage: $0 restart FOLDER}"
+        case "$dir" in /tmp/linkarium-pg.*) ;; *) echo "not a test cluster: $dir" >&2; exit 2 ;; esac
+        as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w -t 60 restart >/dev/null
+        ;;
+    down)
+        dir="${2:?usage: $0 down FOLDER}"
+        case "$dir" in /tmp/linkarium-pg.*) ;; *) echo "not a test cluster: $dir" >&2; exit 2 ;; esac
+        as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 60 stop >/dev/null
+        ;;
     stop)
         dir="${2:?usage: $0 stop FOLDER}"
         case "$dir" in /tmp/linkarium-pg.*) ;; *) echo "not a test cluster: $dir" >&2; exit 2 ;; esac
@@ -80,7 +92,7 @@ case "${1:-}" in
         rm -rf "$dir"
         ;;
     *)
-        echo "usage: $0 start | stop FOLDER" >&2
+        echo "usage: $0 start | restart FOLDER | down FOLDER | stop FOLDER" >&2
         exit 2
         ;;
 esac

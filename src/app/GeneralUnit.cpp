@@ -126,6 +126,8 @@ bool TGeneralModule::SelectDatabase() {
 }
 
 void TGeneralModule::CatalogueOpened() {
+    actEditCategoryList->setEnabled(CategoriesReadOnly.isEmpty());
+    actEditCategoryList->setToolTip(CategoriesReadOnly);
     // Remembered at once, not only at exit: a session that ends by a crash or a kill
     // still opens this catalogue next time, and a store that cannot keep it says so now.
     WriteRegString(RegRootKey, RegConnectionValue, ADOConnection.ConnectionString());

@@ -20,9 +20,25 @@ void TCatalogueModule::ADOConnectionAfterConnect() {
     THourglass hourglass;
     CheckCatalogue(ADOConnection);
     UpgradeCatalogue(ADOConnection);
+    TDbProvider& provider = ADOConnection.Provider();
+    RecordsReadOnly = provider.mayChange(QStringLiteral("SubjectURLs"))
+                          ? QString()
+                          : tr("Только чтение: у вашей роли на сервере нет права изменять записи "
+                               "каталога.");
+    CategoriesReadOnly = provider.mayChange(QStringLiteral("CategoryList"))
+                             ? QString()
+                             : tr("Только чтение: у вашей роли на сервере нет права изменять "
+                                  "список категорий.");
     adsCategoryList.Close();
     adsCategoryList.Open();
     CatalogueOpened();
+}
+
+void TCatalogueModule::RefreshCategoryListIfChanged() {
+    if (adsCategoryList.Active() && adsCategoryList.State() == TDataSetState::Browse &&
+        !adsCategoryList.UpdatesPending() && adsCategoryList.ChangedElsewhere()) {
+        adsCategoryList.Requery();
+    }
 }
 
 void TCatalogueModule::CheckNullBeforePost() {

@@ -16,11 +16,18 @@ public:
 
     TConnection ADOConnection;
     TDataSet adsCategoryList;
+    // Why this connection's user may not change the records, or the shared category list
+    // (the server's rights); empty when they may. Read at each opening.
+    QString RecordsReadOnly;
+    QString CategoriesReadOnly;
 
     // Checks the catalogue of the new connection and opens the category list on it; a
     // catalogue that fails the check fails the connection.
     void ADOConnectionAfterConnect();
     void CheckNullBeforePost();
+    // Reads the shared category list again when another program has changed the catalogue,
+    // unless changes to it are waiting in an editor.
+    void RefreshCategoryListIfChanged();
     // Opens the editor of the shared category list; the application supplies one.
     virtual void EditCategoryList();
 

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -504,6 +505,25 @@ QLineEdit* TExDBGrid::InplaceEditor() const {
 void TExDBGrid::CloseInplaceEditor() {
     if (QLineEdit* editor = InplaceEditor()) {
         closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+int TExDBGrid::CurrentRowOffset() const {
+    const int row = currentIndex().row();
+    return row < 0 ? -1 : rowViewportPosition(row);
+}
+
+void TExDBGrid::SetCurrentRowOffset(int pixels) {
+    const int row = currentIndex().row();
+    if (row < 0 || pixels < 0) {
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    const int shift = rowViewportPosition(row) - pixels;
+    if (verticalScrollMode() == QAbstractItemView::ScrollPerPixel) {
+        bar->setValue(bar->value() + shift);
+    } else {
+        bar->setValue(bar->value() + shift / std::max(1, rowHeight(row)));
     }
 }
 

@@ -80,6 +80,10 @@ public:
     // The open in-place editor of the selected cell, or null.
     // Closes the in-place editor, if one is open, without a change.
     void CloseInplaceEditor();
+    // How far the current row is from the top of the grid, in pixels (-1 without one), and
+    // the scrolling that puts it there again after the rows were read anew.
+    int CurrentRowOffset() const;
+    void SetCurrentRowOffset(int pixels);
     bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
     QLineEdit* InplaceEditor() const;
 

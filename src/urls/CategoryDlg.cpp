@@ -109,7 +109,9 @@ void TCategoryForm::CategoryCheckListBoxClickCheck() {
 
 void TCategoryForm::CategoryMemoChange() {
     const bool text = !Text().isEmpty();
-    ui->AddButton->setEnabled(text);
+    // Adding writes the shared list.
+    ui->AddButton->setEnabled(text && m_module.CategoriesReadOnly.isEmpty());
+    ui->AddButton->setToolTip(m_module.CategoriesReadOnly);
     ui->AddButton->setDefault(text);
     ui->OkButton->setDefault(!text);
 }

@@ -81,9 +81,13 @@ void TEditURLForm::UpdateRecord() {
     hand("Category", TrimmedFieldText(ui->CategoryDBEdit->text()));
 }
 
-// The record's categories join the shared list in the transaction that stores the record.
+// The record's categories join the shared list in the transaction that stores the record,
+// where the user may change that list; otherwise the record keeps them all the same.
 void TEditURLForm::ApplyUpdates() {
     TCommonForm::ApplyUpdates();
+    if (!m_module.CategoriesReadOnly.isEmpty()) {
+        return;
+    }
     AddMissingCategories(
         m_module.adsCategoryList,
         SplitCategoryNames(adsCommon->FieldByName(QStringLiteral("Category")).AsString()));

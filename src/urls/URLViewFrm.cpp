@@ -229,14 +229,23 @@ bool TURLViewForm::urlColumnSelected() const {
 void TURLViewForm::IdleUpdate() {
     mnuFilterByCategory->menuAction()->setEnabled(!CategoryFilterNames().isEmpty());
     const bool open = adsCommon->Active();
+    const QString readOnly = ReadOnlyReason();
+    const bool writable = open && readOnly.isEmpty();
     actOpenLink->setEnabled(open && !adsCommon->IsEmpty());
-    actCheckLinks->setEnabled(open && !adsCommon->IsEmpty());
-    actAcceptNewAddresses->setEnabled(open && !adsCommon->IsEmpty() && !m_linkCheck);
-    actImportFromFavorites->setEnabled(open);
-    actImportBookmarkFile->setEnabled(open);
-    actImportBrowserBookmarks->setEnabled(open);
+    // A link check stores what it found.
+    EnableWriting(actCheckLinks, writable && !adsCommon->IsEmpty(), readOnly);
+    EnableWriting(actAcceptNewAddresses, writable && !adsCommon->IsEmpty() && !m_linkCheck,
+                  readOnly);
+    EnableWriting(actImportFromFavorites, writable, readOnly);
+    EnableWriting(actImportBookmarkFile, writable, readOnly);
+    EnableWriting(actImportBrowserBookmarks, writable, readOnly);
+    EnableWriting(actFindDuplicates, writable, readOnly);
     actExport->setEnabled(open);
     TCommonViewForm::IdleUpdate();
+}
+
+QString TURLViewForm::ReadOnlyReason() const {
+    return m_module.RecordsReadOnly;
 }
 
 void TURLViewForm::editRecord(const QVariant& key) {
@@ -288,7 +297,8 @@ void TURLViewForm::OpenLink() {
     CommonExDBGrid->CloseInplaceEditor();
     OpenURLOrThrow(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
     TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
-    if (!visited.AsBoolean()) {
+    // Only a user who may change the records leaves the visited mark.
+    if (!visited.AsBoolean() && m_module.RecordsReadOnly.isEmpty()) {
         MarkVisited->Parameters().ParamByName(QStringLiteral("ID")).SetValue(CurrentKey());
         MarkVisited->Execute();
         // The row shows the mark at once, without a re-query.

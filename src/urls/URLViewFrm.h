@@ -94,6 +94,7 @@ public:
 
 protected:
     void IdleUpdate() override;
+    QString ReadOnlyReason() const override;
     QString RecordName() const override;
     void DeleteRecord(const QVariant& key) override;
     void CopyRecord(const QVariant& key, QVariant& newKey) override;

@@ -151,6 +151,9 @@ void TURLViewForm::runImport(const std::function<void(TImportSink&)>& import) {
     // The imported records' categories join the shared list; a list that cannot be written
     // is said, and the records stay.
     try {
+        if (!m_module.CategoriesReadOnly.isEmpty() && !result.categories.isEmpty()) {
+            throw EError(m_module.CategoriesReadOnly);
+        }
         const QStringList joined =
             AddMissingCategories(m_module.adsCategoryList, result.categories);
         if (!joined.isEmpty()) {

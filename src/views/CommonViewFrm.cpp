@@ -55,6 +55,13 @@ TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
     ViewFindDBGridCell->SetDBGrid(CommonExDBGrid);
     ViewFindDBGridCell->setToolTip(tr("Поиск текста в выбранном столбце"));
     ViewFindDBGridCell->installEventFilter(this);
+    connect(&module.ADOConnection, &TConnection::ChangedElsewhere, this, [this]() {
+        // A dialog open over the view may be working on its current record; the view
+        // catches up when the user comes back to it.
+        if (!QApplication::activeModalWidget()) {
+            Guarded([this]() { RefreshIfChangedElsewhere(); });
+        }
+    });
     connect(&module, &TCatalogueModule::RecordsRewritten, this, [this]() {
         Guarded([this]() {
             if (adsCommon->Active()) {
@@ -705,11 +712,15 @@ void TCommonViewForm::IdleUpdate() {
     actDataSetPrior->setEnabled(open && !adsCommon->Bof());
     actDataSetNext->setEnabled(open && !adsCommon->Eof());
     actDataSetLast->setEnabled(open && !adsCommon->Eof());
-    actDataSetInsert->setEnabled(modifiable);
-    actDataSetEdit->setEnabled(modifiable && !editing);
-    actDataSetDelete->setEnabled(modifiable && !empty);
+    // Commands that write are off, with the reason as their tip, where the user may only
+    // read: better than each one failing at the server.
+    const QString readOnly = ReadOnlyReason();
+    const bool writable = modifiable && readOnly.isEmpty();
+    EnableWriting(actDataSetInsert, writable, readOnly);
+    EnableWriting(actDataSetEdit, writable && !editing, readOnly);
+    EnableWriting(actDataSetDelete, writable && !empty, readOnly);
     actDataSetRequery->setEnabled(modifiable);
-    actDuplicateRecord->setEnabled(modifiable && !empty);
+    EnableWriting(actDuplicateRecord, writable && !empty, readOnly);
     actSortAsc->setEnabled(open);
     actSortDesc->setEnabled(open);
     actSort->setEnabled(true);
@@ -722,6 +733,15 @@ void TCommonViewForm::IdleUpdate() {
     actApplyFilter->setEnabled(!FilterText.isEmpty());
     actApplyFilter->setChecked(FilterApplied());
     actSaveCurrentFilter->setEnabled(!FilterText.isEmpty());
+}
+
+QString TCommonViewForm::ReadOnlyReason() const {
+    return QString();
+}
+
+void TCommonViewForm::EnableWriting(QAction* action, bool enabled, const QString& readOnly) {
+    action->setEnabled(enabled);
+    action->setToolTip(readOnly.isEmpty() ? action->statusTip() : readOnly);
 }
 
 void TCommonViewForm::closeEvent(QCloseEvent* event) {

@@ -99,8 +99,8 @@ public:
     void OpenDataSet();
     void ApplyQuery(const QString& filter, const QString& sort);
     void RefreshAndLocate(const QVariant& key);
-    // Re-reads the view, keeping its current record, when another program has changed the
-    // catalogue since it was read (an embedded catalogue tells; a server does not).
+    // Re-reads the view, keeping its current record where it is in the window, when another
+    // program has changed the catalogue since it was read.
     void RefreshIfChangedElsewhere();
     // After a record command: the records of the changed keys and of the keys it created
     // are read again (the rest of the view stays as it is) when that gives what a new
@@ -159,6 +159,10 @@ protected:
     virtual void PrepareFilterDialog(TDBGridFilterForm& dialog);
 
     void IdleUpdate() override;
+    // Why the user may not change this view's records (empty: they may).
+    virtual QString ReadOnlyReason() const;
+    // A command that writes: enabled or not; where the user may only read, its tip says why.
+    static void EnableWriting(QAction* action, bool enabled, const QString& readOnly);
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,8 @@
 #include "views/CommonViewFrm.h"
 
+#include "common/CatalogueModule.h"
 #include "common/DialogsUnit.h"
+#include "gridtools/ExDBGrid.h"
 #include "platform/db/DataSet.h"
 #include "settings/Placemnt.h"
 
@@ -98,8 +100,12 @@ void TCommonViewForm::changeEvent(QEvent* event) {
 void TCommonViewForm::RefreshIfChangedElsewhere() {
     // Another program's writes, shown when the user comes back to the window; an edit
     // under way is left alone (its save finds any conflict).
+    m_module.RefreshCategoryListIfChanged();
     if (adsCommon->Active() && adsCommon->State() == TDataSetState::Browse &&
         adsCommon->ChangedElsewhere()) {
+        // The current record stays where it was in the window, not only in view.
+        const int offset = CommonExDBGrid->CurrentRowOffset();
         RefreshAndLocate(CurrentKey());
+        CommonExDBGrid->SetCurrentRowOffset(offset);
     }
 }

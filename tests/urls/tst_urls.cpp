@@ -1,11 +1,14 @@
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
+#include "common/ExForm.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/EditDBGridDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FindDBGridCell.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/Schema.h"
+#include "platform/registry/Registry.h"
 #include "reports/ReportWriter.h"
 #include "support/CatalogueFixture.h"
 #include "support/ScriptedDialogs.h"
@@ -19,6 +22,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QUuid>
 #include <QtTest>
 
 #include "support/TestHelpers.h"
@@ -199,32 +204,6 @@ private Q_SLOTS:
         v.actDataSetDelete->trigger();
         QVERIFY(v.adsCommon->IsEmpty());
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 0);
-    }
-
-    // Another program's writes to an embedded catalogue show when the user comes back to the
-    // window, the current record kept; a server does not tell yet, and an edit under way is
-    // never disturbed.
-    void otherProgramsWritesShowOnActivation() {
-        TURLViewForm v(*module);
-        v.show();
-        v.activateWindow();
-        QTRY_VERIFY(v.isActiveWindow());
-        v.adsCommon->SetSort("URL ASC");
-        QVERIFY(v.adsCommon->Locate("URL", {"mailto:b@example.org"}, 0));
-        const int before = v.adsCommon->RecordCount();
-        cat->addUrl("0.example", "другая программа", QString());
-        QWidget other;
-        other.show();
-        other.activateWindow();
-        QTRY_VERIFY(other.isActiveWindow());
-        v.activateWindow();
-        QTRY_VERIFY(v.isActiveWindow());
-        const bool tells = TestEngine() == TTestEngine::SQLite;
-        QCOMPARE(v.adsCommon->RecordCount(), before + (tells ? 1 : 0));
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(),
-                 QStringLiteral("mailto:b@example.org"));
-        // Nothing changed since: no reading again.
-        QVERIFY(!v.adsCommon->ChangedElsewhere());
     }
 
     // The visited mark is data like any other column: offered in the column setup, shown as a

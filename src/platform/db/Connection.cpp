@@ -5,6 +5,9 @@
 #include "platform/db/SqliteProvider.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <algorithm>
 
 std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection) {
     const QString name = connection.provider();
@@ -20,7 +23,13 @@ std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection)
             .arg(name));
 }
 
-TConnection::TConnection(QObject* parent) : QObject(parent) {}
+TConnection::TConnection(QObject* parent) : QObject(parent) {
+    m_notice.setSingleShot(true);
+    connect(&m_notice, &QTimer::timeout, this, [this]() {
+        m_lastNotice.start();
+        Q_EMIT ChangedElsewhere();
+    });
+}
 
 TConnection::~TConnection() {
     try {
@@ -52,13 +61,81 @@ void TConnection::Open() {
     provider->open(cs);
     m_provider = std::move(provider);
     m_level = 0;
+    m_reconnect = false;
     ++m_epoch;
+    watchNotifications();
     if (AfterConnect) {
         AfterConnect(*this);
     }
 }
 
+void TConnection::ReconnectIfLost() {
+    if (m_level > 0 || (!m_provider && !m_reconnect)) {
+        return;
+    }
+    if (m_provider) {
+        m_provider->poll();
+        if (!m_provider->lost()) {
+            return;
+        }
+        dropLostSession();
+    }
+    Open();
+}
+
+void TConnection::dropLostSession() {
+    // A result still being read belongs to the ended session: those datasets close; the
+    // others keep their rows, and the new epoch tells them they may be out of date.
+    const QList<TDataSet*> dataSets = m_dataSets;
+    for (TDataSet* d : dataSets) {
+        if (d->Fetching()) {
+            d->Close();
+        }
+    }
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_provider->close();
+    m_provider.reset();
+    m_reconnect = true;
+}
+
+void TConnection::watchNotifications() {
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_seenStamp = m_provider->changeStamp();
+    const int socket = m_provider->notificationSocket();
+    if (socket < 0) {
+        return;
+    }
+    m_notifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TConnection::notificationsArrived);
+}
+
+void TConnection::notificationsArrived() {
+    if (!m_provider) {
+        return;
+    }
+    const std::optional<qint64> stamp = m_provider->changeStamp();
+    if (m_provider->lost()) {
+        // The socket stays readable at its end; the next command reconnects.
+        m_notifier->setEnabled(false);
+        return;
+    }
+    if (stamp == m_seenStamp) {
+        return;
+    }
+    m_seenStamp = stamp;
+    if (!m_notice.isActive()) {
+        const qint64 since = m_lastNotice.isValid() ? m_lastNotice.elapsed() : kChangeNoticeMs;
+        m_notice.start(static_cast<int>(std::max<qint64>(0, kChangeNoticeMs - since)));
+    }
+}
+
 void TConnection::Close() {
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_notice.stop();
+    m_reconnect = false;
     // Datasets first: they belong to this connection's results.
     const QList<TDataSet*> dataSets = m_dataSets;
     for (TDataSet* d : dataSets) {
@@ -86,6 +163,7 @@ TDbProvider& TConnection::Provider() const {
 }
 
 TDbProvider& TConnection::Writer() {
+    ReconnectIfLost();
     const QList<TDataSet*> dataSets = m_dataSets;
     for (TDataSet* d : dataSets) {
         d->FetchRest();

@@ -2,12 +2,16 @@
 
 #include "platform/db/DbProvider.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class QSocketNotifier;
 class TDataSet;
 
 // The one database connection of the program: an OLE DB style connection string, the
@@ -25,6 +29,10 @@ public:
 
     void Open();
     void Close();
+    // Before a command: a session the server has ended (a restart) is opened again, once,
+    // when no transaction was under way; the datasets keep the rows they hold. A failure
+    // to reach the server is reported to the command.
+    void ReconnectIfLost();
     bool Connected() const { return m_provider && m_provider->isOpen(); }
     // Connected, but the server has ended the session: only opening again helps.
     bool Lost() const { return Connected() && m_provider->lost(); }
@@ -53,7 +61,25 @@ public:
     void RegisterDataSet(TDataSet* dataSet);
     void UnregisterDataSet(TDataSet* dataSet);
 
+    // The shortest time between two ChangedElsewhere signals.
+    static constexpr int kChangeNoticeMs = 1000;
+
+Q_SIGNALS:
+    // Another program has committed a change to the catalogue (on an engine that tells
+    // without being asked); a burst of changes gives one signal, at most one a second.
+    void ChangedElsewhere();
+
 private:
+    void watchNotifications();
+    void dropLostSession();
+    void notificationsArrived();
+
+    QSocketNotifier* m_notifier = nullptr;
+    QTimer m_notice;
+    QElapsedTimer m_lastNotice;
+    std::optional<qint64> m_seenStamp;
+    // The server ended the session and opening it again has not succeeded yet.
+    bool m_reconnect = false;
     QString m_connectionString;
     std::unique_ptr<TDbProvider> m_provider;
     QList<TDataSet*> m_dataSets;

@@ -75,7 +75,11 @@ void TDataSet::fire(const TEvent& event) {
 // ---------------------------------------------------------------- opening
 
 bool TDataSet::ChangedElsewhere() const {
-    return Active() && m_changeStamp && m_connection->Provider().changeStamp() != m_changeStamp;
+    // Nothing is heard of the changes made while a session was down: rows read through an
+    // earlier opening of the connection count as changed.
+    return Active() && m_changeStamp && m_connection->Connected() &&
+           (m_connection->Epoch() != m_openEpoch ||
+            m_connection->Provider().changeStamp() != m_changeStamp);
 }
 
 bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
@@ -87,7 +91,8 @@ bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
     FetchRest();
     if (m_state != TDataSetState::Browse || !m_changes.empty() || !key ||
         key->FieldKind != TFieldKind::Data || key->m_column < 0 || keys.size() > kMaxKeys ||
-        !m_changeStamp || m_connection->Provider().changeStamp() != m_changeStamp) {
+        !m_changeStamp || ChangedElsewhere() ||
+        (m_sort.isEmpty() && !m_connection->Provider().stableOrder())) {
         return false;
     }
     if (keys.isEmpty()) {

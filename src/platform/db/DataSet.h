@@ -253,6 +253,7 @@ private:
     QString m_sort;
     // The catalogue's change stamp when the rows were read; none when it cannot be known.
     std::optional<qint64> m_changeStamp;
+    quint64 m_openEpoch = 0;
 
     bool m_fetchInSlices = false;
     std::unique_ptr<TDbCursor> m_cursor;  // while rows are still to come

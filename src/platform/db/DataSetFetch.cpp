@@ -29,8 +29,10 @@ void TDataSet::Open() {
     }
     const TTranslatedSql& sql = m_translation.For(m_connection, m_commandText);
     const QVariantList values = m_parameters.ValuesFor(sql.parameters);
+    m_connection->ReconnectIfLost();
     // Taken before the read: a change committed during it shows as a newer stamp.
     m_changeStamp = m_connection->Provider().changeStamp();
+    m_openEpoch = m_connection->Epoch();
     std::unique_ptr<TDbCursor> cursor = m_connection->Provider().query(sql.sql, values);
     // A sorted view needs every row before its first one is known.
     const bool slices = m_fetchInSlices && m_sort.isEmpty();

@@ -79,6 +79,22 @@ public:
     // A number that changes whenever another connection commits a change to the catalogue
     // (this connection's own writes leave it); none when the engine cannot tell.
     virtual std::optional<qint64> changeStamp() { return std::nullopt; }
+    // Whether this connection's user may add, change and delete rows of the table (false
+    // when the server's rights say no; true for a table it does not know).
+    virtual bool mayChange(const QString& table) {
+        (void)table;
+        return true;
+    }
+    // Whether a query without ORDER BY gives its rows in the same order each time it runs
+    // while nothing changes but the rows written (SQLite's rowid order; a server moves an
+    // updated row).
+    virtual bool stableOrder() const { return true; }
+    // A socket that becomes readable when the engine has something to say unasked (another
+    // connection's change, the end of the session); -1 for none. Reading it is poll's part.
+    virtual int notificationSocket() const { return -1; }
+    // Takes in what the engine has sent unasked, without waiting: changes made elsewhere
+    // move the change stamp, an ended session shows as lost.
+    virtual void poll() {}
 };
 
 // The provider a connection string names; an unknown one is an error.

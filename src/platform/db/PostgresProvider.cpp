@@ -40,6 +40,11 @@ constexpr int kMinimumServer = 130000;  // gen_random_uuid() and trusted extensi
 constexpr int kConnectTimeoutSeconds = 10;
 constexpr int kLockTimeoutMs = 5000;
 
+// The channel every program on the catalogue listens on and announces its writes to.
+QString changesChannel() {
+    return QStringLiteral("linkarium_changes");
+}
+
 struct TResult {
     PGresult* r;
     explicit TResult(PGresult* result) : r(result) {}
@@ -457,7 +462,10 @@ void TPostgresProvider::open(const TConnectionString& connection) {
                            " SET DateStyle = 'ISO, YMD'; SET lock_timeout = %1")
                 .arg(customWait && wait >= 0 ? wait : kLockTimeoutMs),
             {}, nullptr);
+    execute(QStringLiteral("LISTEN ") + changesChannel(), {}, nullptr);
     m_namesStale = true;
+    m_changesElsewhere = 0;
+    m_announced = false;
 }
 
 void TPostgresProvider::close() {
@@ -488,8 +496,8 @@ void TPostgresProvider::fail(PGresult* result) {
     PQclear(result);
     if (PQstatus(m_conn) != CONNECTION_OK) {
         throw EDatabaseError(
-            tr("Соединение с сервером базы данных потеряно. Подключитесь заново командой "
-               "\"Подключение к базе...\".\n%1")
+            tr("Соединение с сервером базы данных потеряно; выполнена ли команда, неизвестно. "
+               "Следующая команда подключится заново.\n%1")
                 .arg(text));
     }
     throw EDatabaseError(text);
@@ -532,6 +540,54 @@ std::unique_ptr<TDbCursor> TPostgresProvider::query(const QString& sql,
 
 qint64 TPostgresProvider::execute(const QString& sql, const QVariantList& params,
                                   QVector<QVariantList>* returned) {
+    // A write announces itself on the catalogue's channel inside its own transaction, so
+    // that the other programs hear of it exactly when, and only if, it is committed.
+    static const QRegularExpression write(QStringLiteral("^\\s*(INSERT|UPDATE|DELETE)\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression backToSavepoint(QStringLiteral("^\\s*ROLLBACK\\s+TO\\b"),
+                                                    QRegularExpression::CaseInsensitiveOption);
+    const bool idle = m_conn && PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    if (idle) {
+        m_announced = false;
+    }
+    const QString notify = QStringLiteral("NOTIFY ") + changesChannel();
+    if (!m_conn || !write.match(sql).hasMatch()) {
+        const qint64 rows = executeStatement(sql, params, returned);
+        // The announcement may have gone with the savepoint's work.
+        if (backToSavepoint.match(sql).hasMatch()) {
+            m_announced = false;
+        }
+        return rows;
+    }
+    if (!idle) {
+        const qint64 rows = executeStatement(sql, params, returned);
+        if (!m_announced) {
+            executeStatement(notify, {}, nullptr);
+            m_announced = true;
+        }
+        return rows;
+    }
+    executeStatement(QStringLiteral("BEGIN"), {}, nullptr);
+    try {
+        const qint64 rows = executeStatement(sql, params, returned);
+        executeStatement(notify, {}, nullptr);
+        executeStatement(QStringLiteral("COMMIT"), {}, nullptr);
+        return rows;
+    } catch (...) {
+        if (m_conn && PQstatus(m_conn) == CONNECTION_OK &&
+            PQtransactionStatus(m_conn) != PQTRANS_IDLE) {
+            try {
+                executeStatement(QStringLiteral("ROLLBACK"), {}, nullptr);
+            } catch (const EDatabaseError&) {
+                // The first error is the one to report.
+            }
+        }
+        throw;
+    }
+}
+
+qint64 TPostgresProvider::executeStatement(const QString& sql, const QVariantList& params,
+                                           QVector<QVariantList>* returned) {
     const TResult r(run(sql, params));
     static const QRegularExpression ddl(QStringLiteral("^\\s*(CREATE|DROP|ALTER)\\b"),
                                         QRegularExpression::CaseInsensitiveOption);
@@ -579,7 +635,13 @@ QStringList TPostgresProvider::primaryKey(const QString& table) {
 }
 
 const TSqlNames* TPostgresProvider::sqlNames() {
+    // An ended session keeps the names it had: the connection opened again reads them anew
+    // and its translations are made again.
     if (!m_conn || !m_namesStale) {
+        return &m_names;
+    }
+    poll();
+    if (lost()) {
         return &m_names;
     }
     m_names.columns.clear();

@@ -34,6 +34,12 @@ public:
     QString beginSql() const override { return QStringLiteral("BEGIN"); }
     QString nullSafeEquals() const override { return QStringLiteral("IS NOT DISTINCT FROM"); }
     const TSqlNames* sqlNames() override;
+    // Counts the changes other sessions announced on the catalogue's channel.
+    std::optional<qint64> changeStamp() override;
+    int notificationSocket() const override;
+    bool stableOrder() const override { return false; }
+    bool mayChange(const QString& table) override;
+    void poll() override;
 
     // The server's backend process, for a test that ends the session from outside.
     int backendPid() const;
@@ -53,6 +59,8 @@ private:
     friend class TPgCursor;
     [[noreturn]] void fail(pg_result* result);
     pg_result* run(const QString& sql, const QVariantList& params);
+    qint64 executeStatement(const QString& sql, const QVariantList& params,
+                            QVector<QVariantList>* returned);
     TColumnOrigin origin(unsigned table, int column);
     void loadRelation(unsigned table);
 
@@ -60,6 +68,9 @@ private:
     pg_conn* m_conn = nullptr;
     TSqlNames m_names;
     bool m_namesStale = true;
+    qint64 m_changesElsewhere = 0;
+    // The open transaction has already announced its change.
+    bool m_announced = false;
     // Columns of the relations seen in results, by relation id then column number.
     QHash<unsigned, QHash<int, TColumnOrigin>> m_relations;
 };

@@ -6,6 +6,7 @@
 #include "support/TestCatalogue.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -292,8 +293,8 @@ private Q_SLOTS:
         QCOMPARE(c.Execute("UPDATE SubjectURLs SET Description = \"mine\""), 1);
     }
 
-    // The server ends the session: the next command is a clear error, nothing crashes, and
-    // opening the connection again works.
+    // The server ends the session while the program is idle: the next command opens a new
+    // one by itself, nothing crashes.
     void serverGoneThenReconnect() {
         if (TestEngine() != TTestEngine::PostgreSQL) {
             QSKIP("needs the PostgreSQL server");
@@ -306,22 +307,134 @@ private Q_SLOTS:
         ds.Open();
         const int pid = static_cast<TPostgresProvider&>(cat.connection().Provider()).backendPid();
         QCOMPARE(cat.otherValue(QString("SELECT pg_terminate_backend(%1)").arg(pid)).toInt(), 1);
+        QTRY_COMPARE(
+            cat.otherValue(QString("SELECT count(*) FROM pg_stat_activity WHERE pid = %1").arg(pid))
+                .toInt(),
+            0);
+        // The next command finds the session ended and opens a new one; the rows held stay,
+        // marked out of date.
+        QCOMPARE(cat.connection().Execute("UPDATE SubjectURLs SET Visited = 1"), 1);
+        QVERIFY(static_cast<TPostgresProvider&>(cat.connection().Provider()).backendPid() != pid);
+        QVERIFY(ds.Active());
+        QVERIFY(ds.ChangedElsewhere());
+        ds.Requery();
+        QCOMPARE(ds.RecordCount(), 1);
+        QVERIFY(ds.FieldByName("Visited").AsBoolean());
+    }
+
+    // On a server every committed write is announced to the other programs on the catalogue:
+    // the program's own writes and a rolled-back one are not news; a burst of changes gives
+    // one signal, never two within a second.
+    void serverChangesAnnounced() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestCatalogue cat;
+        TConnection& mine = cat.connection();
+        TDataSet ds;
+        ds.SetConnection(&mine);
+        ds.SetCommandText("SELECT * FROM SubjectURLs");
+        ds.Open();
+        QList<qint64> told;
+        QElapsedTimer clock;
+        clock.start();
+        connect(&mine, &TConnection::ChangedElsewhere, this,
+                [&told, &clock]() { told << clock.elapsed(); });
+
+        mine.Execute("INSERT INTO SubjectURLs (URL) VALUES ('own.example')");
+        QVERIFY(!ds.ChangedElsewhere());
+        cat.other().BeginTrans();
+        cat.other().Execute("INSERT INTO SubjectURLs (URL) VALUES ('undone.example')");
+        cat.other().RollbackTrans();
+        // The own write after it comes back once the server has sent what was committed before.
+        mine.Execute("UPDATE SubjectURLs SET Visited = 1");
+        QVERIFY(!ds.ChangedElsewhere());
+        QVERIFY(told.isEmpty());
+
+        {
+            TTransaction t(cat.other());
+            cat.other().Execute("UPDATE SubjectURLs SET Description = 'a'");
+            cat.other().Execute("UPDATE SubjectURLs SET Description = 'b'");
+            t.Commit();
+        }
+        QTRY_COMPARE(told.size(), 1);
+        QVERIFY(ds.ChangedElsewhere());
+        qint64 lastWrite = 0;
+        for (int i = 0; i < 5; ++i) {
+            cat.addUrl(QString("burst%1.example").arg(i), "B", QString());
+            lastWrite = clock.elapsed();
+        }
+        QTRY_VERIFY(told.size() >= 2 && told.last() >= lastWrite);
+        for (int i = 1; i < told.size(); ++i) {
+            QVERIFY2(told.at(i) - told.at(i - 1) >= TConnection::kChangeNoticeMs - 20,
+                     qPrintable(QString("signals %1 ms apart").arg(told.at(i) - told.at(i - 1))));
+        }
+        ds.Close();
+        ds.Open();
+        QVERIFY(!ds.ChangedElsewhere());
+    }
+
+    // A restart of the server ends every session: a transaction under way fails and is
+    // reported, never repeated; the next command opens the connection again by itself, and
+    // the rows read before count as out of date.
+    void serverRestartedThenReconnects() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        // A server of its own: the shared one serves the tests running beside this one.
+        QProcess start;
+        start.start(PG_CLUSTER_SCRIPT, {"start"});
+        QVERIFY(start.waitForFinished(120000));
+        QCOMPARE(start.exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(start.readAllStandardOutput()).split('\n');
+        QVERIFY(lines.size() >= 2);
+        const QString folder = lines.at(0);
+        const auto stop = qScopeGuard([&folder]() {
+            QProcess::execute(PG_CLUSTER_SCRIPT, {"stop", folder});
+        });
+        TConnection c;
+        c.SetConnectionString(lines.at(1));
+        c.Open();
+        c.Execute("CREATE TABLE Numbers (N integer)");
+        c.Execute("INSERT INTO Numbers (N) VALUES (1)");
+        TDataSet ds;
+        ds.SetConnection(&c);
+        ds.SetCommandText("SELECT N FROM Numbers");
+        ds.Open();
+        QVERIFY(!ds.ChangedElsewhere());
+
+        // Inside a transaction nothing is opened again behind the caller's back.
+        c.BeginTrans();
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"restart", folder}), 0);
         QString message;
         try {
-            cat.connection().Execute("UPDATE SubjectURLs SET Visited = 1");
+            c.Execute("INSERT INTO Numbers (N) VALUES (2)");
         } catch (const EDatabaseError& e) {
             message = e.message();
         }
         QVERIFY2(message.contains("Соединение с сервером базы данных потеряно"),
                  qPrintable(message));
-        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Requery());
-        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cat.connection().BeginTrans());
-        QCOMPARE(ds.Active(), false);
-        cat.connection().Close();
-        cat.connection().Open();
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.RollbackTrans());
+        QVERIFY(!c.InTransaction());
+        QCOMPARE(c.Execute("INSERT INTO Numbers (N) VALUES (3)"), 1);
+        QVERIFY(ds.Active());
+        QVERIFY(ds.ChangedElsewhere());
+
+        // Between commands: the next one finds the session ended and opens it again.
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"restart", folder}), 0);
+        ds.Close();
+        ds.SetCommandText("SELECT N FROM Numbers ORDER BY N");
         ds.Open();
-        QCOMPARE(ds.RecordCount(), 1);
-        QCOMPARE(cat.connection().Execute("UPDATE SubjectURLs SET Visited = 1"), 1);
+        QStringList numbers;
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            numbers << ds.Fields(0).AsString();
+        }
+        QCOMPARE(numbers, QStringList({"1", "3"}));
+
+        // A server that does not come back is reported to each command that tries it.
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"down", folder}), 0);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.Execute("INSERT INTO Numbers (N) VALUES (4)"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.Execute("INSERT INTO Numbers (N) VALUES (4)"));
     }
 
     // TLS as libpq's settings say: the server's certificate checked against the right root

@@ -1,0 +1,224 @@
+#include "app/GeneralUnit.h"
+#include "common/ConstsUnit.h"
+#include "common/ExForm.h"
+#include "gridtools/DBGridFilterDlg.h"
+#include "gridtools/EditDBGridDlg.h"
+#include "gridtools/ExDBGrid.h"
+#include "gridtools/FindDBGridCell.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
+#include "platform/registry/Registry.h"
+#include "reports/ReportWriter.h"
+#include "support/CatalogueFixture.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/CategoryDlg.h"
+#include "urls/EditDictionaryDlg.h"
+#include "urls/EditURLDlg.h"
+#include "urls/URLViewFrm.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QUuid>
+#include <QtTest>
+
+#include "support/TestHelpers.h"
+
+namespace {}  // namespace
+
+// A catalogue several programs work on at once: what one writes, the others show; what the
+// server's rights forbid, the program does not offer.
+class TestSharedCatalogue final : public QObject, TCatalogueFixture {
+    Q_OBJECT
+
+    QString keyA;
+
+    QVariant value(const QString& sql) { return cat->otherValue(sql); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
+
+    void init() {
+        openCatalogue([this](TTestCatalogue& c) {
+            keyA = c.addUrl("a.example", "Первая", "Новости");
+            c.addUrl("mailto:b@example.org", "Вторая", QString(), true);
+            c.otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
+        });
+    }
+    void cleanup() { closeCatalogue(); }
+
+    // Another program's writes show when the user comes back to the window, the current
+    // record kept; an edit under way is never disturbed.
+    void otherProgramsWritesShowOnActivation() {
+        TURLViewForm v(*module);
+        v.show();
+        v.activateWindow();
+        QTRY_VERIFY(v.isActiveWindow());
+        v.adsCommon->SetSort("URL ASC");
+        QVERIFY(v.adsCommon->Locate("URL", {"mailto:b@example.org"}, 0));
+        const int before = v.adsCommon->RecordCount();
+        cat->addUrl("0.example", "другая программа", QString());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(other.isActiveWindow());
+        v.activateWindow();
+        QTRY_VERIFY(v.isActiveWindow());
+        QCOMPARE(v.adsCommon->RecordCount(), before + 1);
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(),
+                 QStringLiteral("mailto:b@example.org"));
+        // Nothing changed since: no reading again.
+        QVERIFY(!v.adsCommon->ChangedElsewhere());
+    }
+
+    // On a server the view follows another program's writes while the user looks at it: the
+    // new row shows without a click, the current record stays current at the same height in
+    // the window; while a dialog is open over the view nothing moves under it.
+    void serverWritesShowLive() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        for (int i = 0; i < 60; ++i) {
+            cat->addUrl(QString("m%1.example").arg(i, 2, 10, QChar('0')), "Ряд", QString());
+        }
+        TURLViewForm v(*module);
+        v.resize(800, 400);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        v.adsCommon->SetSort("URL ASC");
+        QVERIFY(v.adsCommon->Locate("URL", {"m40.example"}, 0));
+        TExDBGrid* g = v.CommonExDBGrid;
+        const int offset = g->CurrentRowOffset();
+        QVERIFY(offset > 0);
+        const int before = v.adsCommon->RecordCount();
+        cat->addUrl("0.example", "другая программа", QString());
+        QTRY_COMPARE(v.adsCommon->RecordCount(), before + 1);
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("m40.example"));
+        QCOMPARE(g->CurrentRowOffset(), offset);
+
+        QDialog dialog(&v);
+        dialog.setModal(true);
+        dialog.show();
+        QTRY_VERIFY(QApplication::activeModalWidget() == &dialog);
+        QSignalSpy told(&module->ADOConnection, &TConnection::ChangedElsewhere);
+        cat->addUrl("1.example", "пока открыт диалог", QString());
+        QTRY_VERIFY(told.count() > 0);
+        QCOMPARE(v.adsCommon->RecordCount(), before + 1);
+        QVERIFY(v.adsCommon->ChangedElsewhere());
+        dialog.close();
+        v.RefreshIfChangedElsewhere();
+        QCOMPARE(v.adsCommon->RecordCount(), before + 2);
+        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("m40.example"));
+    }
+
+    // Rights on the server: a role that may only read gets a program that offers no
+    // command that writes, each saying why; a role that may edit the records but not the
+    // category list keeps the record commands, loses the list's, and saves a record with a
+    // new category without touching the list. Whatever the program does not offer is still
+    // refused by the server, and said.
+    void serverRolesDisableWrites_data() {
+        QTest::addColumn<bool>("editsRecords");
+        QTest::newRow("read only") << false;
+        QTest::newRow("records, not the category list") << true;
+    }
+    void serverRolesDisableWrites() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        QFETCH(bool, editsRecords);
+        const QString role =
+            "lk_role_" + QUuid::createUuid().toString(QUuid::Id128).left(12).toLower();
+        cat->otherSchema("SELECT 1",
+                         QString("CREATE ROLE %1 LOGIN PASSWORD 'secret-%1'").arg(role));
+        const auto dropRole = qScopeGuard([this, &role]() {
+            cat->otherSchema("SELECT 1", QString("DROP OWNED BY %1").arg(role));
+            cat->otherSchema("SELECT 1", QString("DROP ROLE %1").arg(role));
+        });
+        cat->otherSchema("SELECT 1",
+                         QString("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1").arg(role));
+        if (editsRecords) {
+            cat->otherSchema(
+                "SELECT 1",
+                QString("GRANT INSERT, UPDATE, DELETE ON \"SubjectURLs\", \"LinkChecks\" TO %1;"
+                        " GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO %1")
+                    .arg(role));
+        }
+        TConnectionString cs(cat->connectionString());
+        cs.setValue("User ID", role);
+        cs.setValue("Password", "secret-" + role);
+        WriteRegString(RegRootKey, RegConnectionValue, cs.toString());
+        TScriptedDialogs dialogs;
+        TGeneralModule m(nullptr, false);
+        m.Connect();
+        QVERIFY(m.ADOConnection.Connected());
+        QCOMPARE(m.RecordsReadOnly.isEmpty(), editsRecords);
+        QVERIFY(m.CategoriesReadOnly.contains("список категорий"));
+        QVERIFY(!m.actEditCategoryList->isEnabled());
+        QCOMPARE(m.actEditCategoryList->toolTip(), m.CategoriesReadOnly);
+
+        TURLViewForm v(m);
+        v.show();
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        RunApplicationIdle();
+        for (QAction* a : {v.actDataSetInsert, v.actDataSetEdit, v.actDataSetDelete,
+                           v.actDuplicateRecord, v.actImportBookmarkFile, v.actCheckLinks}) {
+            QCOMPARE(a->isEnabled(), editsRecords);
+            QCOMPARE(a->toolTip().contains("Только чтение"), !editsRecords);
+        }
+        QVERIFY(v.actDataSetRequery->isEnabled());
+        QVERIFY(v.actExport->isEnabled());
+
+        if (editsRecords) {
+            TEditURLForm dialog(m, &v);
+            dialog.Prepare(keyA);
+            Child<QLineEdit>(dialog, "CategoryDBEdit")->setText("Новости; Своя");
+            dialog.OkButtonClick();
+            dialog.Finish();
+            QVERIFY(dialog.Saved);
+            QCOMPARE(
+                value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = %1").arg(keyA))
+                    .toString(),
+                QStringLiteral("Новости; Своя"));
+            QCOMPARE(value("SELECT COUNT(*) FROM CategoryList").toInt(), 2);
+        } else {
+            // Opening a link leaves no mark it may not write.
+            TUrlCatcher catcher;
+            QDesktopServices::setUrlHandler("http", &catcher, "open");
+            v.OpenLink();
+            QDesktopServices::unsetUrlHandler("http");
+            QCOMPARE(catcher.opened.size(), 1);
+            QCOMPARE(
+                value(QString("SELECT Visited FROM SubjectURLs WHERE SubjectURLID = %1").arg(keyA))
+                    .toInt(),
+                0);
+        }
+        QString refused;
+        try {
+            m.ADOConnection.Execute(editsRecords
+                                        ? "INSERT INTO CategoryList (CategoryName) VALUES ('x')"
+                                        : "UPDATE SubjectURLs SET Visited = 1");
+        } catch (const EDatabaseError& e) {
+            refused = e.message();
+        }
+        QVERIFY2(refused.contains("permission denied"), qPrintable(refused));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+};
+
+QTEST_MAIN(TestSharedCatalogue)
+#include "tst_sharedcatalogue.moc"
