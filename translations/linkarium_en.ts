@@ -277,6 +277,17 @@
     </message>
 </context>
 <context>
+    <name>TCatalogueModule</name>
+    <message>
+        <source>Только чтение: у вашей роли на сервере нет права изменять записи каталога.</source>
+        <translation>Read only: your role on the server may not change the catalogue's records.</translation>
+    </message>
+    <message>
+        <source>Только чтение: у вашей роли на сервере нет права изменять список категорий.</source>
+        <translation>Read only: your role on the server may not change the category list.</translation>
+    </message>
+</context>
+<context>
     <name>TCategoryForm</name>
     <message>
         <source>Категории</source>
@@ -962,6 +973,10 @@
     <message>
         <source>Без пароля: файла %1 нет.</source>
         <translation>No password: there is no file %1.</translation>
+    </message>
+    <message>
+        <source>Пароль из службы «%1» или из файла %2.</source>
+        <translation>The password comes from the service “%1” or the file %2.</translation>
     </message>
 </context>
 <context>
@@ -1729,12 +1744,6 @@
         <translation>PostgreSQL server version %1 is not supported: version 13 or later is needed.</translation>
     </message>
     <message>
-        <source>Соединение с сервером базы данных потеряно. Подключитесь заново командой &quot;Подключение к базе...&quot;.
-%1</source>
-        <translation>The connection to the database server was lost. Connect again with &quot;Database Connection...&quot;.
-%1</translation>
-    </message>
-    <message>
         <source>Нет соединения с базой данных.</source>
         <translation>Not connected to a database.</translation>
     </message>
@@ -1749,6 +1758,16 @@
     <message>
         <source>Путь к корневому сертификату не может содержать «;»: %1</source>
         <translation>The path of the root certificate cannot contain &quot;;&quot;: %1</translation>
+    </message>
+    <message>
+        <source>Имя службы не может содержать «;»: %1</source>
+        <translation>A service name cannot contain “;”: %1</translation>
+    </message>
+    <message>
+        <source>Соединение с сервером базы данных потеряно; выполнена ли команда, неизвестно. Следующая команда подключится заново.
+%1</source>
+        <translation>The connection to the database server was lost; whether the command was carried out is unknown. The next command connects again.
+%1</translation>
     </message>
 </context>
 <context>

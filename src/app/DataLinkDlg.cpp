@@ -132,8 +132,15 @@ void TDataLinkDialog::showPasswordSource() {
     if (shown.startsWith(home + QDir::separator())) {
         shown = QLatin1Char('~') + shown.mid(home.size());
     }
+    // A service (written into the connection string by hand, or PGSERVICE) may hold the
+    // password in the service file; libpq looks in the password file after it.
+    QString service = TConnectionString(m_old).value(QStringLiteral("Service")).trimmed();
+    if (service.isEmpty()) {
+        service = qEnvironmentVariable("PGSERVICE");
+    }
     ui->PasswordSourceLabel->setText(
         !ui->PasswordEdit->text().isEmpty() ? tr("Пароль хранится в настройках программы.")
+        : !service.isEmpty() ? tr("Пароль из службы «%1» или из файла %2.").arg(service, shown)
         : QFileInfo(file).isFile() ? tr("Пароль берётся из файла %1.").arg(shown)
                                    : tr("Без пароля: файла %1 нет.").arg(shown));
 }
@@ -150,14 +157,20 @@ QString TDataLinkDialog::ConnectionString() const {
         return cs.toString();
     }
     QString host = ui->ServerEdit->text().trimmed();
-    if (host.isEmpty()) {
-        host = QStringLiteral("localhost");
+    const bool service = !cs.value(QStringLiteral("Service")).trimmed().isEmpty();
+    if (host.isEmpty() && service) {
+        // The service names the server.
+        cs.remove(QStringLiteral("Data Source"));
+    } else {
+        if (host.isEmpty()) {
+            host = QStringLiteral("localhost");
+        }
+        if (host.contains(QLatin1Char(':'))) {
+            host = QLatin1Char('[') + host + QLatin1Char(']');
+        }
+        cs.setValue(QStringLiteral("Data Source"),
+                    host + QLatin1Char(':') + QString::number(ui->PortSpinBox->value()));
     }
-    if (host.contains(QLatin1Char(':'))) {
-        host = QLatin1Char('[') + host + QLatin1Char(']');
-    }
-    cs.setValue(QStringLiteral("Data Source"),
-                host + QLatin1Char(':') + QString::number(ui->PortSpinBox->value()));
     cs.setValue(QStringLiteral("Initial Catalog"), ui->DatabaseEdit->text().trimmed());
     cs.setValue(QStringLiteral("User ID"), ui->UserEdit->text().trimmed());
     if (ui->PasswordEdit->text().isEmpty()) {

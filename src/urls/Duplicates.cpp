@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -214,19 +215,59 @@ void TDuplicates::Merge(const TDuplicateGroup& group, int kept) {
                     .arg(kTextSize));
         }
     }
-    TTransaction transaction(m_connection);
-    m_connection.Execute(
-        QStringLiteral("UPDATE SubjectURLs SET Category = :C, Description = :D, Visited = :V "
-                       "WHERE SubjectURLID = :ID"),
-        {{QStringLiteral("C"), category.isEmpty() ? QVariant() : QVariant(category)},
-         {QStringLiteral("D"), description.isEmpty() ? QVariant() : QVariant(description)},
-         {QStringLiteral("V"), visited},
-         {QStringLiteral("ID"), keep.key.toString()}});
-    for (int i = 0; i < group.records.size(); ++i) {
-        if (i != kept) {
-            m_connection.Execute(QStringLiteral("DELETE FROM SubjectURLs WHERE SubjectURLID = :ID"),
-                                 {{QStringLiteral("ID"), group.records.at(i).key.toString()}});
+    // Each record must still hold what it held when the group was found: a change made
+    // since by somebody else is never merged over, nor a changed record deleted.
+    const auto asRead = [](const TDuplicateRecord& r, QVariantMap& params) {
+        params.insert(QStringLiteral("ID"), r.key.toString());
+        params.insert(QStringLiteral("U"), r.url);
+        QString where = QStringLiteral("SubjectURLID = :ID AND URL = :U");
+        for (const auto& [column, value, name] :
+             {std::tuple{QStringLiteral("Description"), r.description, QStringLiteral("OD")},
+              std::tuple{QStringLiteral("Category"), r.category, QStringLiteral("OC")}}) {
+            if (value.isEmpty()) {
+                where += QStringLiteral(" AND (%1 IS NULL OR %1 = '')").arg(column);
+            } else {
+                where += QStringLiteral(" AND %1 = :%2").arg(column, name);
+                params.insert(name, value);
+            }
         }
-    }
-    transaction.Commit();
+        params.insert(QStringLiteral("OV"), r.visited);
+        where += r.visited ? QStringLiteral(" AND Visited = :OV")
+                           : QStringLiteral(" AND (Visited = :OV OR Visited IS NULL)");
+        return where;
+    };
+    const auto changed = [&keep](const TDuplicateRecord& r) {
+        return EConflictError(
+            QCoreApplication::translate("Duplicates",
+                                        "Записи «%1» не объединены: запись «%2» изменил или "
+                                        "удалил другой пользователь после поиска. Найдите "
+                                        "дубликаты заново.")
+                .arg(keep.url, r.url));
+    };
+    // Merges that share records may deadlock each other; the server breaks that off and the
+    // merge runs again, from the same records as found.
+    RunTransaction(m_connection, [&]() {
+        QVariantMap params{
+            {QStringLiteral("C"), category.isEmpty() ? QVariant() : QVariant(category)},
+            {QStringLiteral("D"), description.isEmpty() ? QVariant() : QVariant(description)},
+            {QStringLiteral("V"), visited}};
+        const QString where = asRead(keep, params);
+        if (m_connection.Execute(QStringLiteral("UPDATE SubjectURLs SET Category = :C, "
+                                                "Description = :D, Visited = :V WHERE ") +
+                                     where,
+                                 params) != 1) {
+            throw changed(keep);
+        }
+        for (int i = 0; i < group.records.size(); ++i) {
+            if (i == kept) {
+                continue;
+            }
+            QVariantMap old;
+            const QString one = asRead(group.records.at(i), old);
+            if (m_connection.Execute(QStringLiteral("DELETE FROM SubjectURLs WHERE ") + one, old) !=
+                1) {
+                throw changed(group.records.at(i));
+            }
+        }
+    });
 }

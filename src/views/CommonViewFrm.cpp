@@ -694,11 +694,8 @@ void TCommonViewForm::CopyRecord(const QVariant&, QVariant& newKey) {
 void TCommonViewForm::actDuplicateRecordExecute() {
     THourglass hourglass;
     QVariant newKey;
-    {
-        TTransaction transaction(m_module.ADOConnection);
-        CopyRecord(CurrentKey(), newKey);
-        transaction.Commit();
-    }
+    // A copy broken off by the server's deadlock breaker is made again, with a key of its own.
+    RunTransaction(m_module.ADOConnection, [this, &newKey]() { CopyRecord(CurrentKey(), newKey); });
     RefreshChanged({}, {newKey}, newKey);
 }
 

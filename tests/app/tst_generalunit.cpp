@@ -407,10 +407,22 @@ private Q_SLOTS:
         const QString stored = source->text();
         password->clear();
         const QString fromFile = source->text();
-        qputenv("PGPASSFILE", saved);
+        RestoreEnvironment("PGPASSFILE", saved);
         QVERIFY2(none.startsWith("Без пароля"), qPrintable(none));
         QCOMPARE(stored, QStringLiteral("Пароль хранится в настройках программы."));
         QCOMPARE(fromFile, "Пароль берётся из файла " + dir.filePath("pgpass") + ".");
+        // A service written into the string by hand stays, and may hold the password.
+        const QByteArray savedService = qgetenv("PGSERVICE");
+        qunsetenv("PGSERVICE");
+        dlg.SetConnectionString("Provider=PostgreSQL;Service=team;Initial Catalog=c");
+        const QString fromService = source->text();
+        const TConnectionString written(dlg.ConnectionString());
+        const QString kept = written.value("Service");
+        QCOMPARE(written.value("Data Source"), QString());  // the service names the server
+        RestoreEnvironment("PGSERVICE", savedService);
+        QVERIFY2(fromService.startsWith("Пароль из службы «team» или из файла"),
+                 qPrintable(fromService));
+        QCOMPARE(kept, QStringLiteral("team"));
     }
 
     // A first start greets the user, proposes the catalogue in the data folder, and takes

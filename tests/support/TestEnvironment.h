@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -21,3 +22,13 @@ private:
 
 // Test mode for the standard paths, so nothing touches a person's real settings.
 void InitTestApplication();
+
+// Puts an environment variable back as qgetenv found it: one that was not set is unset again,
+// since libpq, for one, reads a variable set to nothing as a value.
+inline void RestoreEnvironment(const char* name, const QByteArray& saved) {
+    if (saved.isNull()) {
+        qunsetenv(name);
+    } else {
+        qputenv(name, saved);
+    }
+}

@@ -106,6 +106,46 @@ private Q_SLOTS:
     // A group of three from several browsers merges into the https one: its address, every
     // category once, the differing descriptions, the visited mark; the others go with their
     // link checks, the kept one's checks stay.
+    // Somebody changes a record of the group between the search and the merge: the merge is
+    // refused as a conflict naming the record, and nothing of it is written, so the other
+    // user's change is not merged over (nor the changed record deleted).
+    void mergeRefusesRecordsChangedSinceTheSearch_data() {
+        QTest::addColumn<bool>("changeKept");
+        QTest::newRow("the record kept") << true;
+        QTest::newRow("a record to delete") << false;
+    }
+    void mergeRefusesRecordsChangedSinceTheSearch() {
+        QFETCH(bool, changeKept);
+        const QString plain = cat->addUrl("http://example.org/a", "A", QString());
+        const QString secure = cat->addUrl("https://example.org/a", "B", QString());
+        TDuplicates duplicates(module->ADOConnection);
+        const QVector<TDuplicateGroup> groups = duplicates.Find({});
+        QCOMPARE(groups.size(), 1);
+        const int kept = DefaultKept(groups.first());
+        const QString changed = changeKept ? secure : plain;
+        cat->otherExec(
+            "UPDATE SubjectURLs SET Description = 'edited elsewhere' "
+            "WHERE SubjectURLID = '" +
+            changed + "'");
+        QString message;
+        try {
+            duplicates.Merge(groups.first(), kept);
+        } catch (const EConflictError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains("изменил или удалил другой пользователь"), qPrintable(message));
+        QVERIFY(message.contains(changeKept ? "https://example.org/a" : "http://example.org/a"));
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 2);
+        QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE SubjectURLID = '" +
+                                 changed + "'")
+                     .toString(),
+                 QStringLiteral("edited elsewhere"));
+        QCOMPARE(cat->otherValue("SELECT Description FROM SubjectURLs WHERE SubjectURLID = '" +
+                                 (changeKept ? plain : secure) + "'")
+                     .toString(),
+                 changeKept ? QStringLiteral("A") : QStringLiteral("B"));
+    }
+
     void mergeKeepsEverything() {
         const QString plain = cat->addUrl("http://www.Example.org/a/", "A", "Новости; Linux");
         const QString secure = cat->addUrl("https://example.org/a", "B", "linux; Dev", true);

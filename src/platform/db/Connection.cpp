@@ -266,6 +266,22 @@ void TConnection::UnregisterDataSet(TDataSet* dataSet) {
     m_dataSets.removeAll(dataSet);
 }
 
+int RunTransaction(TConnection& connection, const std::function<void()>& work, int attempts) {
+    const bool nested = connection.InTransaction();
+    for (int run = 1;; ++run) {
+        try {
+            TTransaction transaction(connection);
+            work();
+            transaction.Commit();
+            return run;
+        } catch (const ETransientError&) {
+            if (nested || run >= attempts) {
+                throw;
+            }
+        }
+    }
+}
+
 TTransaction::TTransaction(TConnection& connection) : m_connection(connection) {
     m_connection.BeginTrans();
     m_open = true;

@@ -104,6 +104,17 @@ private:
     const TSqlNames* m_names = nullptr;
 };
 
+// How many times in all a transaction the server rolled back as transient is run.
+constexpr int kTransactionAttempts = 3;
+
+// Runs work in a transaction of its own and commits it; when the server rolled it back to
+// break a deadlock or a serialisation conflict, it runs again, attempts times at most in
+// all, and then the error is reported. Inside a transaction already under way it runs once
+// (the outer one is lost with it). Returns the number of runs. Work that is run again must
+// start from what it had before: nothing it did in the rolled-back run stays.
+int RunTransaction(TConnection& connection, const std::function<void()>& work,
+                   int attempts = kTransactionAttempts);
+
 // A transaction for one scope: rolled back on every path out of it unless committed.
 class TTransaction final {
 public:

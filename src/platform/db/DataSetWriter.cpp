@@ -301,7 +301,7 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
         }
     }
     if (provider.execute(sql, params) != 1) {
-        throw EDatabaseError(
+        throw EConflictError(
             tr("Запись не найдена для изменения: её изменил или удалил другой пользователь "
                "после того, как она была прочитана. Обновите данные и повторите изменение."));
     }

@@ -19,6 +19,19 @@ public:
     using EError::EError;
 };
 
+// A row that someone else changed or deleted after it was read: the change was not made.
+class EConflictError final : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
+// The server rolled the whole transaction back to break a deadlock or a serialisation
+// conflict: nothing of it was kept, and running it again may succeed.
+class ETransientError final : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
 struct TColumnInfo {
     QString name;
     TFieldType type = TFieldType::Unknown;

@@ -362,6 +362,28 @@ namespace {
 // verify-full) and "SSL Root Cert", the certificate authority to check the server's
 // certificate against. The driver passes options separated by ";", so a path holding one
 // cannot be passed and is refused rather than cut.
+// A value for the driver's options in single quotes, its quotes and backslashes escaped
+// (libpq's rule). The driver splits its options at ";", so a value holding one cannot be
+// passed: refused with refusal (its %1 the value) rather than cut.
+QString quotedOption(const QString& value, const QString& refusal) {
+    if (value.contains(QLatin1Char(';'))) {
+        throw EDatabaseError(refusal.arg(value));
+    }
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString serviceOption(const QString& service) {
+    if (service.isEmpty()) {
+        return QString();
+    }
+    return QStringLiteral(";service=") +
+           quotedOption(service, QCoreApplication::translate(
+                                     "TPostgresProvider", "Имя службы не может содержать «;»: %1"));
+}
+
 QString tlsOptions(const TConnectionString& connection) {
     QString options;
     const QString mode = connection.value(QStringLiteral("SSL Mode")).trimmed().toLower();
@@ -378,17 +400,11 @@ QString tlsOptions(const TConnectionString& connection) {
     }
     const QString root = connection.value(QStringLiteral("SSL Root Cert")).trimmed();
     if (!root.isEmpty()) {
-        if (root.contains(QLatin1Char(';'))) {
-            throw EDatabaseError(
-                QCoreApplication::translate(
-                    "TPostgresProvider", "Путь к корневому сертификату не может содержать «;»: %1")
-                    .arg(root));
-        }
-        // A value in single quotes, its quotes and backslashes escaped (libpq's rule).
-        QString quoted = root;
-        quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-        quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
-        options += QStringLiteral(";sslrootcert='") + quoted + QLatin1Char('\'');
+        options +=
+            QStringLiteral(";sslrootcert=") +
+            quotedOption(root, QCoreApplication::translate(
+                                   "TPostgresProvider",
+                                   "Путь к корневому сертификату не может содержать «;»: %1"));
     }
     return options;
 }
@@ -406,12 +422,16 @@ TPostgresProvider::~TPostgresProvider() {
 void TPostgresProvider::open(const TConnectionString& connection) {
     close();
     const QString source = connection.value(QStringLiteral("Data Source")).trimmed();
-    if (source.isEmpty()) {
+    // A service (the connection string's "Service", else PGSERVICE) may name the server,
+    // the database, the user and the password in the service file instead.
+    const QString service = connection.value(QStringLiteral("Service")).trimmed();
+    const bool serviceNamed = !service.isEmpty() || !qEnvironmentVariableIsEmpty("PGSERVICE");
+    if (source.isEmpty() && !serviceNamed) {
         throw EDatabaseError(tr("Не указан сервер базы данных."));
     }
     QString host;
-    int port = 0;
-    if (!SplitServerAddress(source, host, port)) {
+    int port = -1;
+    if (!source.isEmpty() && !SplitServerAddress(source, host, port)) {
         throw EDatabaseError(
             tr("Неверный порт сервера: %1").arg(source.section(QLatin1Char(':'), -1)));
     }
@@ -427,13 +447,16 @@ void TPostgresProvider::open(const TConnectionString& connection) {
         db.setPassword(connection.value(QStringLiteral("Password")));
         db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=Linkarium")
                                  .arg(kConnectTimeoutSeconds) +
-                             tlsOptions(connection));
+                             serviceOption(service) + tlsOptions(connection));
         if (!db.open()) {
             const QString error = db.lastError().text();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connectionName);
+            const QString server = !source.isEmpty()    ? source
+                                   : !service.isEmpty() ? service
+                                                        : qEnvironmentVariable("PGSERVICE");
             throw EDatabaseError(
-                tr("Не удалось подключиться к серверу %1.\n%2").arg(source, error.trimmed()));
+                tr("Не удалось подключиться к серверу %1.\n%2").arg(server, error.trimmed()));
         }
         const QVariant h = db.driver()->handle();
         // The driver names the handle after libpq's struct.
@@ -493,12 +516,17 @@ void TPostgresProvider::fail(PGresult* result) {
         m_namesStale = true;
         m_relations.clear();
     }
+    // SQLSTATE 40P01: the server broke a deadlock; 40001: a serialisation failure.
+    const bool transient = state && (qstrcmp(state, "40P01") == 0 || qstrcmp(state, "40001") == 0);
     PQclear(result);
     if (PQstatus(m_conn) != CONNECTION_OK) {
         throw EDatabaseError(
             tr("Соединение с сервером базы данных потеряно; выполнена ли команда, неизвестно. "
                "Следующая команда подключится заново.\n%1")
                 .arg(text));
+    }
+    if (transient) {
+        throw ETransientError(text);
     }
     throw EDatabaseError(text);
 }

@@ -4,6 +4,7 @@
 #include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
 #include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -513,9 +514,54 @@ private Q_SLOTS:
         c.Close();
         qputenv("PGPASSFILE", QFile::encodeName(dir.filePath("none")));
         const QString without = errorOf(c);
-        qputenv("PGPASSFILE", saved);
+        RestoreEnvironment("PGPASSFILE", saved);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QVERIFY2(without.contains("127.0.0.1"), qPrintable(without));  // no password at all
+    }
+
+    // A service file holds the server, the database, the user and the password: a connection
+    // string naming the service connects, as does one with the provider alone while PGSERVICE
+    // names it; a service nobody defined is refused and named.
+    void serverServiceFile() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        const TConnectionString full(qEnvironmentVariable("LINKARIUM_TEST_PG"));
+        QTemporaryDir dir;
+        QFile file(dir.filePath("services.conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString source = full.value("Data Source");
+        file.write(QString("[linkarium_team]\nhost=%1\nport=%2\ndbname=%3\nuser=%4\n"
+                           "password=%5\n")
+                       .arg(source.section(':', 0, 0), source.section(':', 1),
+                            full.value("Initial Catalog"), full.value("User ID"),
+                            full.value("Password"))
+                       .toUtf8());
+        file.close();
+        const QByteArray savedFile = qgetenv("PGSERVICEFILE");
+        const QByteArray savedService = qgetenv("PGSERVICE");
+        const auto restore = qScopeGuard([&]() {
+            RestoreEnvironment("PGSERVICEFILE", savedFile);
+            RestoreEnvironment("PGSERVICE", savedService);
+        });
+        qputenv("PGSERVICEFILE", QFile::encodeName(file.fileName()));
+        qunsetenv("PGSERVICE");
+        TConnection c;
+        c.SetConnectionString("Provider=PostgreSQL;Service=linkarium_team");
+        QCOMPARE(errorOf(c), QString());
+        QVERIFY(c.Connected());
+        c.Close();
+        c.SetConnectionString("Provider=PostgreSQL");
+        QVERIFY(errorOf(c).contains("Не указан сервер"));
+        qputenv("PGSERVICE", "linkarium_team");
+        QCOMPARE(errorOf(c), QString());
+        c.Close();
+        qunsetenv("PGSERVICE");
+        c.SetConnectionString("Provider=PostgreSQL;Service=nobody_defined");
+        const QString unknown = errorOf(c);
+        QVERIFY2(unknown.contains("nobody_defined"), qPrintable(unknown));
+        c.SetConnectionString("Provider=PostgreSQL;Service=\"a;b\"");
+        QVERIFY(errorOf(c).contains("Имя службы не может содержать «;»: a;b"));
     }
 
     void serverStringErrors_data() {
