@@ -111,6 +111,10 @@ private Q_SLOTS:
         QTRY_COMPARE(v.adsCommon->RecordCount(), before + 1);
         QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("m40.example"));
         QCOMPARE(g->CurrentRowOffset(), offset);
+        // The shared category list follows too.
+        const int categories = module->adsCategoryList.RecordCount();
+        cat->otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Чужая')");
+        QTRY_COMPARE(module->adsCategoryList.RecordCount(), categories + 1);
 
         QDialog dialog(&v);
         dialog.setModal(true);

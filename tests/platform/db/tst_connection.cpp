@@ -375,6 +375,54 @@ private Q_SLOTS:
         QVERIFY(!ds.ChangedElsewhere());
     }
 
+    // A transaction the server rolls back as a serialisation failure runs again, and only
+    // the run that committed counts; one that keeps failing is reported after the last run.
+    void serverTransientFailureRunsAgain_data() {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("runs");  // 0: reported
+        QTest::newRow("once") << 1 << 2;
+        QTest::newRow("every time") << kTransactionAttempts << 0;
+    }
+    void serverTransientFailureRunsAgain() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        QFETCH(int, failures);
+        QFETCH(int, runs);
+        TTestCatalogue cat;
+        const QString key = cat.addUrl("a.example", "first", QString());
+        const QString where = " FROM SubjectURLs WHERE SubjectURLID = '" + key + "'";
+        int run = 0;
+        const auto work = [&]() {
+            TConnection& c = cat.connection();
+            c.Provider().execute("SET TRANSACTION ISOLATION LEVEL SERIALIZABLE", {});
+            TDataSet snapshot;
+            snapshot.SetConnection(&c);
+            snapshot.SetCommandText("SELECT Description" + where);
+            snapshot.Open();
+            // Another program commits a change the snapshot does not see: the update below
+            // cannot be serialised after it.
+            if (run++ < failures) {
+                cat.otherExec(QString("UPDATE SubjectURLs SET Description = 'other %1' "
+                                      "WHERE SubjectURLID = '%2'")
+                                  .arg(run)
+                                  .arg(key));
+            }
+            c.Execute("UPDATE SubjectURLs SET Description = 'mine' WHERE SubjectURLID = '" + key +
+                      "'");
+        };
+        if (runs > 0) {
+            QCOMPARE(RunTransaction(cat.connection(), work), runs);
+            QCOMPARE(cat.otherValue("SELECT Description" + where).toString(), QString("mine"));
+        } else {
+            QVERIFY_THROWS_EXCEPTION(ETransientError, RunTransaction(cat.connection(), work));
+            QCOMPARE(run, kTransactionAttempts);
+            QCOMPARE(cat.otherValue("SELECT Description" + where).toString(),
+                     QString("other %1").arg(kTransactionAttempts));
+        }
+        QVERIFY(!cat.connection().InTransaction());
+    }
+
     // A restart of the server ends every session: a transaction under way fails and is
     // reported, never repeated; the next command opens the connection again by itself, and
     // the rows read before count as out of date.
