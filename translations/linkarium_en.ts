@@ -22,6 +22,10 @@
         <source>Записи «%1» не объединены: их %2 вместе длиннее %3 символов.</source>
         <translation>The records of &quot;%1&quot; were not merged: their %2 together are longer than %3 characters.</translation>
     </message>
+    <message>
+        <source>Записи «%1» не объединены: запись «%2» изменил или удалил другой пользователь после поиска. Найдите дубликаты заново.</source>
+        <translation>The records of “%1” were not merged: someone else changed or deleted the record “%2” after the search. Find the duplicates again.</translation>
+    </message>
 </context>
 <context>
     <name>ImportPreview</name>
@@ -280,7 +284,7 @@
     <name>TCatalogueModule</name>
     <message>
         <source>Только чтение: у вашей роли на сервере нет права изменять записи каталога.</source>
-        <translation>Read only: your role on the server may not change the catalogue's records.</translation>
+        <translation>Read only: your role on the server may not change the catalogue&apos;s records.</translation>
     </message>
     <message>
         <source>Только чтение: у вашей роли на сервере нет права изменять список категорий.</source>
@@ -537,6 +541,10 @@
     <message>
         <source>не найдено</source>
         <translation>not found</translation>
+    </message>
+    <message>
+        <source>(только чтение)</source>
+        <translation>(read only)</translation>
     </message>
 </context>
 <context>

@@ -437,6 +437,10 @@ void TCommonViewForm::UpdateCaption() {
     if (FilterApplied()) {
         caption += QLatin1Char(' ') + tr("(отфильтровано)");
     }
+    // Said once in the caption, not only in the tips of the commands turned off.
+    if (!ReadOnlyReason().isEmpty()) {
+        caption += QLatin1Char(' ') + tr("(только чтение)");
+    }
     setWindowTitle(caption);
 }
 

@@ -186,6 +186,7 @@ private Q_SLOTS:
             QCOMPARE(a->toolTip().contains("Только чтение"), !editsRecords);
         }
         QVERIFY(v.actDataSetRequery->isEnabled());
+        QCOMPARE(v.windowTitle().endsWith("(только чтение)"), !editsRecords);
         QVERIFY(v.actExport->isEnabled());
 
         if (editsRecords) {
