@@ -7,6 +7,10 @@
         <source>Категории записи «%1» были бы длиннее %2 символов: «%3».</source>
         <translation>The categories of the record &quot;%1&quot; would be longer than %2 characters: &quot;%3&quot;.</translation>
     </message>
+    <message>
+        <source>Категории записи %1 всё время меняет другой пользователь; повторите переименование.</source>
+        <translation>Another user keeps changing the categories of the record %1; rename again.</translation>
+    </message>
 </context>
 <context>
     <name>Duplicates</name>

@@ -128,7 +128,7 @@ int TCategoryRecords::Apply(const QVector<TCategoryChange>& changes) {
     for (const TCategoryChange& change : changes) {
         TDataSet ds;
         openCandidates(ds, m_connection, change.from);
-        QVector<QPair<QString, QString>> updates;  // key, new text
+        QVector<QPair<QString, QString>> updates;  // key, the text read
         const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
         const TField& category = ds.FieldByName(QStringLiteral("Category"));
         for (ds.First(); !ds.Eof(); ds.Next()) {
@@ -145,18 +145,64 @@ int TCategoryRecords::Apply(const QVector<TCategoryChange>& changes) {
                         .arg(kCategoryTextSize)
                         .arg(renamed));
             }
-            updates.append({key.AsString(), renamed});
+            updates.append({key.AsString(), text});
         }
         ds.Close();
-        for (const auto& u : updates) {
-            m_connection.Execute(
-                QStringLiteral("UPDATE SubjectURLs SET Category = :C WHERE SubjectURLID = :ID"),
-                {{QStringLiteral("C"), u.second.isEmpty() ? QVariant() : QVariant(u.second)},
-                 {QStringLiteral("ID"), u.first}});
+        if (BeforeWriting) {
+            BeforeWriting();
         }
-        written += updates.size();
+        for (const auto& u : updates) {
+            written += writeRenamed(u.first, u.second, change) ? 1 : 0;
+        }
     }
     return written;
+}
+
+bool TCategoryRecords::writeRenamed(const QString& key, QString text,
+                                    const TCategoryChange& change) {
+    // Written only over the text it was made from: another user's change to the record since
+    // (another server session commits between the reading and the writing) is read again
+    // and renamed in its turn, never written over.
+    constexpr int kRereads = 8;
+    for (int read = 0;; ++read) {
+        const QString renamed = RenamedCategoryText(text, change.from, change.to);
+        if (renamed == text) {
+            return false;
+        }
+        if (renamed.size() > kCategoryTextSize) {
+            throw EError(
+                QCoreApplication::translate(
+                    "Categories", "Категории записи «%1» были бы длиннее %2 символов: «%3».")
+                    .arg(key)
+                    .arg(kCategoryTextSize)
+                    .arg(renamed));
+        }
+        if (m_connection.Execute(
+                QStringLiteral("UPDATE SubjectURLs SET Category = :C "
+                               "WHERE SubjectURLID = :ID AND Category = :OLD"),
+                {{QStringLiteral("C"), renamed.isEmpty() ? QVariant() : QVariant(renamed)},
+                 {QStringLiteral("ID"), key},
+                 {QStringLiteral("OLD"), text}}) == 1) {
+            return true;
+        }
+        if (read >= kRereads) {
+            throw EConflictError(
+                QCoreApplication::translate("Categories",
+                                            "Категории записи %1 всё время меняет другой "
+                                            "пользователь; повторите переименование.")
+                    .arg(key));
+        }
+        TDataSet now;
+        now.SetConnection(&m_connection);
+        now.SetCommandText(
+            QStringLiteral("SELECT Category FROM SubjectURLs WHERE SubjectURLID = :ID"));
+        now.Parameters().ParamByName(QStringLiteral("ID")).SetValue(key);
+        now.Open();
+        if (now.IsEmpty()) {
+            return false;  // deleted meanwhile: nothing left to rename
+        }
+        text = now.Fields(0).AsString();
+    }
 }
 
 QStringList TCategoryRecords::UsedNames() {

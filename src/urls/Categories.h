@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 class TConnection;
 class TDataSet;
 
@@ -60,7 +62,13 @@ public:
     // Every distinct name the records use.
     QStringList UsedNames();
 
+    // Called after a change's records were read and before they are written: a test
+    // changes one there, as another user on the server could.
+    std::function<void()> BeforeWriting;
+
 private:
+    bool writeRenamed(const QString& key, QString text, const TCategoryChange& change);
+
     TConnection& m_connection;
 };
 

@@ -218,6 +218,31 @@ private Q_SLOTS:
                  (QStringList{"Дом", "Новости", "Новости спорта", "Спорт"}));
     }
 
+    // Another user changes a record's categories between the rename's reading and its
+    // writing: the rename is made on what the record holds now, the other change kept; a
+    // record deleted meanwhile is left alone.
+    void renameKeepsChangesMadeMeanwhile() {
+        const QString changed = cat->addUrl("x1.example", "", "Linux; Dev");
+        const QString deleted = cat->addUrl("x2.example", "", "Linux");
+        const QString plain = cat->addUrl("x3.example", "", "Linux");
+        TCategoryRecords records(module->ADOConnection);
+        records.BeforeWriting = [&]() {
+            cat->otherExec(
+                "UPDATE SubjectURLs SET Category = 'Linux; Dev; Новое' "
+                "WHERE SubjectURLID = '" +
+                changed + "'");
+            cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + deleted + "'");
+        };
+        QCOMPARE(records.Apply({{"Linux", "Unix"}}), 2);
+        QCOMPARE(categoryOf("x1.example"), QStringLiteral("Unix; Dev; Новое"));
+        QCOMPARE(categoryOf("x3.example"), QStringLiteral("Unix"));
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs WHERE SubjectURLID = '" +
+                                 deleted + "'")
+                     .toInt(),
+                 0);
+        QVERIFY(!plain.isEmpty());
+    }
+
     // A rename that would make a record's list longer than the field holds changes nothing
     // and names the record.
     void renameThatDoesNotFit() {
