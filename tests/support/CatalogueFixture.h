@@ -4,6 +4,8 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
+#include <QPair>
+
 #include <functional>
 #include <memory>
 
@@ -27,6 +29,18 @@ protected:
         cat.reset();
         env.reset();
     }
+
+    // The records window's tests start from two links (the second visited, without a
+    // category) and the list's two categories; returns the keys of the two links.
+    static QPair<QString, QString> AddTwoLinks(TTestCatalogue& c) {
+        const QString first = c.addUrl("a.example", "Первая", "Новости");
+        const QString second = c.addUrl("mailto:b@example.org", "Вторая", QString(), true);
+        c.otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
+        return {first, second};
+    }
+
+    // The first value a Jet query gives on the other connection.
+    QVariant value(const QString& sql) const { return cat->otherValue(sql); }
 
     std::unique_ptr<TTestEnvironment> env;
     std::unique_ptr<TTestCatalogue> cat;

@@ -45,8 +45,6 @@ class TestSharedCatalogue final : public QObject, TCatalogueFixture {
 
     QString keyA;
 
-    QVariant value(const QString& sql) { return cat->otherValue(sql); }
-
 private Q_SLOTS:
     void initTestCase() {
         InitTestApplication();
@@ -54,11 +52,7 @@ private Q_SLOTS:
     }
 
     void init() {
-        openCatalogue([this](TTestCatalogue& c) {
-            keyA = c.addUrl("a.example", "Первая", "Новости");
-            c.addUrl("mailto:b@example.org", "Вторая", QString(), true);
-            c.otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
-        });
+        openCatalogue([this](TTestCatalogue& c) { keyA = AddTwoLinks(c).first; });
     }
     void cleanup() { closeCatalogue(); }
 

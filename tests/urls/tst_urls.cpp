@@ -34,6 +34,8 @@
 #include <QUuid>
 #include <QtTest>
 
+#include <tuple>
+
 #include "support/TestHelpers.h"
 
 namespace {}  // namespace
@@ -44,8 +46,6 @@ class TestUrls final : public QObject, TCatalogueFixture {
     QString keyA;
     QString keyB;
 
-    QVariant value(const QString& sql) { return cat->otherValue(sql); }
-
 private Q_SLOTS:
     void initTestCase() {
         InitTestApplication();
@@ -53,11 +53,7 @@ private Q_SLOTS:
     }
 
     void init() {
-        openCatalogue([this](TTestCatalogue& c) {
-            keyA = c.addUrl("a.example", "Первая", "Новости");
-            keyB = c.addUrl("mailto:b@example.org", "Вторая", QString(), true);
-            c.otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
-        });
+        openCatalogue([this](TTestCatalogue& c) { std::tie(keyA, keyB) = AddTwoLinks(c); });
     }
     void cleanup() { closeCatalogue(); }
 
