@@ -14,10 +14,13 @@ if [ -z "${LINKARIUM_BENCH_PG:-}" ] && started="$(./scripts/pg-cluster.sh start)
     export LINKARIUM_BENCH_PG="$(sed -n 2p <<<"$started")"
     trap './scripts/pg-cluster.sh stop "$cluster"' EXIT
 fi
-build-bench/bench/bench_linkarium "$here/bench-data"
+status=0
+build-bench/bench/bench_linkarium "$here/bench-data" || status=$?
 # Twenty programs at once on the server, at full size (the test command runs a smaller one).
 if [ -n "${LINKARIUM_BENCH_PG:-}" ]; then
     cmake --build build-bench --target linkarium_load
     echo -n "server_load_20_clients_x500 "
-    LINKARIUM_TEST_PG="$LINKARIUM_BENCH_PG" build-bench/tests/load/linkarium_load --clients 20 --commands 500 --seconds 900
+    LINKARIUM_TEST_PG="$LINKARIUM_BENCH_PG" build-bench/tests/load/linkarium_load --clients 20 \
+        --commands 500 --seconds 900 || status=$?
 fi
+exit "$status"
