@@ -14,12 +14,22 @@
 class TConnection;
 class TTransaction;
 
-// One address found by an import: its categories ("; "-separated, empty for none) and
-// its description (empty for none).
+// One address found by an import: the categories given as such ("; "-separated, empty for
+// none), the folders that lead to it and its tags, and its description (empty for none).
+// Folders and tags are kept apart from the categories as read, so the preview can make each
+// folder a category or the folder path one category, and tidy the names, as the user chooses.
 struct TImportedLink {
     QString URL;
     QString Category;
+    // Outermost first, each as the file names it.
+    QStringList Folders;
+    QStringList Tags;
     QString Description;
+    // A Favorites shortcut's file name without ".url": the only title such a link has.
+    QString ShortcutName;
+    // Why the entry's bytes could not be read whole in the file's encoding (empty when
+    // they could): such an entry is shown spoiled rather than silently changed.
+    QString Damage;
     // Where it came from, to name it should it be skipped (empty: the address names it).
     QString Source;
     bool Visited = false;
