@@ -23,14 +23,16 @@ qint64 GenerateCatalogue(const QString& fileName, int rows, unsigned seed) {
     const QStringList tlds = {QStringLiteral(".com"), QStringLiteral(".org"), QStringLiteral(".ru"),
                               QStringLiteral(".net"), QStringLiteral(".рф"),  QStringLiteral(".de"),
                               QStringLiteral(".io")};
-    const QStringList words = {QStringLiteral("Новости"), QStringLiteral("погода"),
-                               QStringLiteral("Linux"),   QStringLiteral("программирование"),
-                               QStringLiteral("рецепты"), QStringLiteral("музыка"),
-                               QStringLiteral("travel"),  QStringLiteral("science"),
-                               QStringLiteral("история"), QStringLiteral("sport"),
-                               QStringLiteral("Qt"),      QStringLiteral("база"),
-                               QStringLiteral("данных"),  QStringLiteral("library"),
-                               QStringLiteral("финансы")};
+    const QStringList words = {
+        QStringLiteral("Новости"), QStringLiteral("погода"), QStringLiteral("Linux"),
+        QStringLiteral("программирование"), QStringLiteral("рецепты"), QStringLiteral("музыка"),
+        QStringLiteral("travel"), QStringLiteral("science"), QStringLiteral("история"),
+        QStringLiteral("sport"), QStringLiteral("Qt"), QStringLiteral("база"),
+        QStringLiteral("данных"), QStringLiteral("library"), QStringLiteral("финансы"),
+        QStringLiteral("—"),
+        // Typographic dashes, quotes and an ellipsis, as real titles
+        // have them: the export must keep them on its fast path.
+        QStringLiteral("“кавычки”"), QStringLiteral("итог…"), QStringLiteral("‘single’")};
     const QStringList categories = {QStringLiteral("Новости"), QStringLiteral("Работа"),
                                     QStringLiteral("Разное"),  QStringLiteral("Music"),
                                     QStringLiteral("Dev"),     QStringLiteral("Наука"),

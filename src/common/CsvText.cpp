@@ -1,6 +1,34 @@
 #include "common/CsvText.h"
 
-QString CsvField(const QString& field) {
+namespace {
+
+// Whether the field begins, after n >= minimum apostrophes, with what a spreadsheet reads
+// as the start of a formula.
+bool formulaAfterApostrophes(const QString& field, int minimum) {
+    int i = 0;
+    while (i < field.size() && field.at(i) == QLatin1Char('\'')) {
+        ++i;
+    }
+    if (i < minimum || i >= field.size()) {
+        return false;
+    }
+    const QChar c = field.at(i);
+    return c == QLatin1Char('=') || c == QLatin1Char('+') || c == QLatin1Char('-') ||
+           c == QLatin1Char('@') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
+}
+
+}  // namespace
+
+QString CsvFormulaGuarded(const QString& field) {
+    return formulaAfterApostrophes(field, 0) ? QLatin1Char('\'') + field : field;
+}
+
+QString CsvFormulaUnguarded(const QString& field) {
+    return formulaAfterApostrophes(field, 1) ? field.mid(1) : field;
+}
+
+QString CsvField(const QString& text, TCsvFormulas formulas) {
+    const QString field = formulas == TCsvFormulas::Guard ? CsvFormulaGuarded(text) : text;
     bool quote = false;
     for (const QChar c : field) {
         if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
@@ -25,14 +53,14 @@ QString CsvField(const QString& field) {
     return out;
 }
 
-QString CsvText(const QVector<QStringList>& rows) {
+QString CsvText(const QVector<QStringList>& rows, TCsvFormulas formulas) {
     QString out;
     for (const QStringList& row : rows) {
         for (int i = 0; i < row.size(); ++i) {
             if (i > 0) {
                 out += QLatin1Char(',');
             }
-            out += CsvField(row.at(i));
+            out += CsvField(row.at(i), formulas);
         }
         out += QStringLiteral("\r\n");
     }

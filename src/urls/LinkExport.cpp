@@ -123,7 +123,9 @@ bool plainUtf8(QByteArrayView text) {
         } else if (c >= 0xE0 && c <= 0xEF) {
             if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
                 (c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) ||
-                (c == 0xE1 && p[1] == 0x9A && p[2] == 0x80) || (c == 0xE2 && p[1] == 0x80) ||
+                (c == 0xE1 && p[1] == 0x9A && p[2] == 0x80) ||
+                (c == 0xE2 && p[1] == 0x80 &&
+                 (p[2] <= 0x8A || p[2] == 0xA8 || p[2] == 0xA9 || p[2] == 0xAF)) ||
                 (c == 0xE2 && p[1] == 0x81 && p[2] == 0x9F) ||
                 (c == 0xE3 && p[1] == 0x80 && p[2] == 0x80)) {
                 return false;  // not UTF-8, or a blank such as U+00A0, U+2003, U+3000
@@ -303,6 +305,20 @@ QString fileError(const QString& file, const QString& reason) {
 
 }  // namespace
 
+QStringList CategoryFolderPath(const QString& category) {
+    QStringList path;
+    for (const QString& part : category.split(QLatin1Char('/'))) {
+        const QString name = part.trimmed();
+        if (!name.isEmpty()) {
+            path << name;
+        }
+    }
+    if (path.isEmpty() && !category.trimmed().isEmpty()) {
+        path << category.trimmed();
+    }
+    return path;
+}
+
 TDataSetExportSource::TDataSetExportSource(TDataSet& ds)
     : m_ds(ds),
       m_url(ds.FieldByName(QStringLiteral("URL")).Index()),
@@ -344,27 +360,35 @@ bool TDataSetExportSource::BytesAt(int i, TExportBytes& bytes) const {
 
 void WriteBookmarkHtml(QIODevice& out, const TExportSource& source, const TExportOptions& options,
                        const TExportProgress& progress) {
-    // Folders in the order of their names, letter case aside; records without a category
-    // at the top. Each folder keeps its records' positions, not their texts.
+    // A tree of folders: a category "a/b/c" is the folder c inside b inside a, so a tree
+    // imported as folder paths comes back as the same tree. Sub-folders in the order of
+    // their names, letter case aside; records without a category at the top. Each folder
+    // keeps its records' positions, not their texts.
     struct TFolder {
         QString name;
         std::vector<int> records;
+        std::vector<int> children;
+        QHash<QString, int> byName;
     };
-    std::vector<TFolder> folders;
-    QHash<QString, int> byName;
-    std::vector<int> top;
+    std::vector<TFolder> folders(1);  // the top
     // The folders of one category text, found once: a catalogue has few such texts.
     const auto foldersOf = [&](const QString& category) {
         std::vector<int> found;
         for (const QString& name : SplitCategoryNames(category)) {
-            const QString key = name.toCaseFolded();
-            auto at = byName.constFind(key);
-            if (at == byName.constEnd()) {
-                at = byName.insert(key, static_cast<int>(folders.size()));
-                folders.push_back({name, {}});
+            int at = 0;
+            for (const QString& part : CategoryFolderPath(name)) {
+                const QString key = part.toCaseFolded();
+                int next = folders[static_cast<std::size_t>(at)].byName.value(key, -1);
+                if (next < 0) {
+                    next = static_cast<int>(folders.size());
+                    folders[static_cast<std::size_t>(at)].byName.insert(key, next);
+                    folders[static_cast<std::size_t>(at)].children.push_back(next);
+                    folders.push_back({part, {}, {}, {}});
+                }
+                at = next;
             }
-            if (std::find(found.begin(), found.end(), at.value()) == found.end()) {
-                found.push_back(at.value());
+            if (at != 0 && std::find(found.begin(), found.end(), at) == found.end()) {
+                found.push_back(at);
             }
             if (!options.eachCategory) {
                 break;
@@ -375,6 +399,7 @@ void WriteBookmarkHtml(QIODevice& out, const TExportSource& source, const TExpor
     std::unordered_map<std::string_view, std::vector<int>> byText;
     TExportBytes bytes;
     const int count = source.Count();
+    int total = 0;
     for (int i = 0; i < count; ++i) {
         std::vector<int> computed;
         const std::vector<int>* found = &computed;
@@ -390,15 +415,20 @@ void WriteBookmarkHtml(QIODevice& out, const TExportSource& source, const TExpor
             computed = foldersOf(source.CategoryAt(i));
         }
         if (found->empty()) {
-            top.push_back(i);
+            folders.front().records.push_back(i);
+            ++total;
         }
         for (const int f : *found) {
             folders[static_cast<std::size_t>(f)].records.push_back(i);
+            ++total;
         }
     }
-    std::sort(folders.begin(), folders.end(), [](const TFolder& a, const TFolder& b) {
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-    });
+    for (TFolder& f : folders) {
+        std::sort(f.children.begin(), f.children.end(), [&folders](int a, int b) {
+            return folders[static_cast<std::size_t>(a)].name.compare(
+                       folders[static_cast<std::size_t>(b)].name, Qt::CaseInsensitive) < 0;
+        });
+    }
     const QString addDate = QString::number(options.addDate);
     const QByteArray addDateBytes = addDate.toLatin1();
     TChunkWriter w(out);
@@ -419,25 +449,43 @@ void WriteBookmarkHtml(QIODevice& out, const TExportSource& source, const TExpor
         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
         "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n");
     int done = 0;
-    int total = static_cast<int>(top.size());
-    for (const TFolder& f : folders) {
-        total += static_cast<int>(f.records.size());
-    }
-    for (const int i : top) {
+    // Depth first without recursion: a deep path must not exhaust the stack.
+    struct TVisit {
+        int folder;
+        std::size_t child;
+    };
+    std::vector<TVisit> stack = {{0, 0}};
+    for (const int i : folders.front().records) {
         link(i);
         stepped(progress, ++done, total);
     }
-    for (const TFolder& f : folders) {
-        w.add("    <DT><H3 ADD_DATE=\"");
+    while (!stack.empty()) {
+        TVisit& v = stack.back();
+        const TFolder& parent = folders[static_cast<std::size_t>(v.folder)];
+        if (v.child == parent.children.size()) {
+            stack.pop_back();
+            if (!stack.empty()) {
+                w.add(QByteArray(static_cast<qsizetype>(stack.size()) * 4, ' '));
+                w.add("</DL><p>\n");
+            }
+            continue;
+        }
+        const int next = parent.children[v.child++];
+        const TFolder& f = folders[static_cast<std::size_t>(next)];
+        const QByteArray indent(static_cast<qsizetype>(stack.size()) * 4, ' ');
+        w.add(indent);
+        w.add("<DT><H3 ADD_DATE=\"");
         w.add(addDateBytes);
         w.add("\">");
         w.add(escaped(f.name, false));
-        w.add("</H3>\n    <DL><p>\n");
+        w.add("</H3>\n");
+        w.add(indent);
+        w.add("<DL><p>\n");
         for (const int i : f.records) {
             link(i);
             stepped(progress, ++done, total);
         }
-        w.add("    </DL><p>\n");
+        stack.push_back({next, 0});
     }
     w.add("</DL>\n");
     w.flush();
@@ -453,8 +501,9 @@ void WriteCsvLinks(QIODevice& out, const TExportSource& source, bool bom,
     const int count = source.Count();
     for (int i = 0; i < count; ++i) {
         const TExportRecord r = source.At(i);
-        w.add(CsvField(r.URL) + QLatin1Char(',') + CsvField(r.Description) + QLatin1Char(',') +
-              CsvField(r.Category) +
+        constexpr TCsvFormulas guard = TCsvFormulas::Guard;
+        w.add(CsvField(r.URL, guard) + QLatin1Char(',') + CsvField(r.Description, guard) +
+              QLatin1Char(',') + CsvField(r.Category, guard) +
               (r.Visited ? QStringLiteral(",1\r\n") : QStringLiteral(",0\r\n")));
         stepped(progress, i + 1, count);
     }
@@ -503,15 +552,23 @@ int ExportLinks(const TExportSource& source, const QString& target, const TExpor
         }
         return source.Count();
     }
-    // One file per record below its categories' folders, in their order; a name taken
-    // (by this export or already there) gets a number.
+    // One file per record below its categories' folders, in their order (a category "a/b"
+    // is the folder b inside a); a name taken (by this export or already there) gets a
+    // number.
     QSet<QString> taken;
     const int count = source.Count();
     for (int i = 0; i < count; ++i) {
         const TExportRecord r = source.At(i);
         QString folder = target;
+        // The first folder this record makes, so that a failure takes back what it made.
+        QString made;
         for (const QString& name : SplitCategoryNames(r.Category)) {
-            folder += QLatin1Char('/') + SafeFileName(name);
+            for (const QString& part : CategoryFolderPath(name)) {
+                folder += QLatin1Char('/') + SafeFileName(part);
+                if (made.isEmpty() && !QFileInfo::exists(folder)) {
+                    made = folder;
+                }
+            }
         }
         if (!QDir().mkpath(folder)) {
             throw EError(
@@ -533,8 +590,20 @@ int ExportLinks(const TExportSource& source, const QString& target, const TExpor
         }
         const QByteArray text =
             "[InternetShortcut]\r\nURL=" + shortcutAddress(r.URL).toUtf8() + "\r\n";
-        if (file.write(text) != text.size() || !file.flush()) {
-            throw EError(fileError(path, file.errorString()));
+        bool written = file.write(text) == text.size() && file.flush();
+        const QString reason = file.errorString();
+        file.close();
+        written = written && file.error() == QFileDevice::NoError;
+        if (!written) {
+            // Nothing half-written stays: the shortcut this record began goes, and with it
+            // the folders it made, when they are empty.
+            file.remove();
+            // The folders above the first one this record made were there before and stay.
+            for (QString left = folder; !made.isEmpty() && left.size() >= made.size();
+                 left = QFileInfo(left).path()) {
+                QDir().rmdir(left);
+            }
+            throw EError(fileError(path, reason));
         }
         stepped(progress, i + 1, count);
     }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <functional>
@@ -74,6 +75,10 @@ struct TExportOptions {
     // ADD_DATE of every bookmark, seconds since 1970 (the catalogue keeps no dates).
     qint64 addDate = 0;
 };
+
+// The folders a category is exported in: "a/b/c" is c inside b inside a (blanks around a
+// part and empty parts left out); a name that is nothing but slashes is one folder.
+QStringList CategoryFolderPath(const QString& category);
 
 // Called every few thousand records with how many are done; may throw to stop.
 using TExportProgress = std::function<void(int done, int total)>;
