@@ -98,8 +98,28 @@
         <translation>Source</translation>
     </message>
     <message>
-        <source>категории не помещаются в %1 символов</source>
-        <translation>the categories do not fit into %1 characters</translation>
+        <source>не веб-адрес</source>
+        <translation>not a web address</translation>
+    </message>
+    <message>
+        <source>повреждена</source>
+        <translation>damaged</translation>
+    </message>
+    <message>
+        <source>не отмечена</source>
+        <translation>not ticked</translation>
+    </message>
+    <message>
+        <source>категории длиннее %1 символов</source>
+        <translation>categories longer than %1 characters</translation>
+    </message>
+    <message>
+        <source>повторяет запись %1</source>
+        <translation>repeats entry %1</translation>
+    </message>
+    <message>
+        <source>запись удалена из каталога во время импорта</source>
+        <translation>the record was deleted from the catalogue during the import</translation>
     </message>
 </context>
 <context>
@@ -1444,6 +1464,34 @@
         <source>Текст (*.txt)</source>
         <translation>Text (*.txt)</translation>
     </message>
+    <message>
+        <source>&amp;Папки:</source>
+        <translation>&amp;Folders:</translation>
+    </message>
+    <message>
+        <source>каждая папка — категория</source>
+        <translation>each folder a category</translation>
+    </message>
+    <message>
+        <source>путь папок — одна категория («Папка/Подпапка»)</source>
+        <translation>the folder path one category (&quot;Folder/Subfolder&quot;)</translation>
+    </message>
+    <message>
+        <source>Адреса, различающиеся только после «#», считать &amp;одинаковыми</source>
+        <translation>Treat addresses that differ only after &quot;#&quot; as the &amp;same</translation>
+    </message>
+    <message>
+        <source>Имя &amp;ярлыка — описание, если другого нет</source>
+        <translation>Shortcut &amp;name as the description when there is none</translation>
+    </message>
+    <message>
+        <source>   Не веб-адресов: %1</source>
+        <translation>   Not web addresses: %1</translation>
+    </message>
+    <message>
+        <source>   Повреждённых: %1</source>
+        <translation>   Damaged: %1</translation>
+    </message>
 </context>
 <context>
     <name>TImportPreviewModel</name>
@@ -2366,6 +2414,25 @@ Database file: %2</translation>
 Проверьте, какой браузер выбран в системе по умолчанию.</source>
         <translation>Could not open the address in the browser: %1
 Check which browser the system uses by default.</translation>
+    </message>
+</context>
+<context>
+    <name>WebAddress</name>
+    <message>
+        <source>нет адреса</source>
+        <translation>no address</translation>
+    </message>
+    <message>
+        <source>управляющий символ в адресе</source>
+        <translation>a control character in the address</translation>
+    </message>
+    <message>
+        <source>путь к локальному файлу</source>
+        <translation>a path to a local file</translation>
+    </message>
+    <message>
+        <source>схема «%1:» не веб-адрес и не почта</source>
+        <translation>the scheme &quot;%1:&quot; is neither web nor mail</translation>
     </message>
 </context>
 </TS>

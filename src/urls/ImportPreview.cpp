@@ -3,6 +3,7 @@
 #include "common/ConstsUnit.h"
 #include "common/CsvText.h"
 #include "common/TextUnit.h"
+#include "common/WebAddress.h"
 #include "platform/db/Command.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
@@ -14,9 +15,9 @@
 #include <QDate>
 #include <QRegularExpression>
 
-namespace {
+#include <limits>
 
-constexpr int kMaxText = 255;
+namespace {
 
 const QString& optionsKey() {
     static const QString key = RegRootKey + QStringLiteral("\\Import");
@@ -40,11 +41,18 @@ bool looksLikeAddress(const QString& url) {
            url.startsWith(QLatin1String("localhost"), Qt::CaseInsensitive);
 }
 
-QString whatOf(const TPreviewEntry& e) {
+QString whatOf(const TPreviewEntry& e, const QString& reason) {
     const QString what = !e.link.Source.isEmpty() ? e.link.Source
                          : e.url.size() > 80      ? e.url.left(80) + QChar(0x2026)
                                                   : e.url;
-    return what.isEmpty() ? e.reason : what + QStringLiteral(": ") + e.reason;
+    return what.isEmpty() ? reason : what + QStringLiteral(": ") + reason;
+}
+
+// Why an entry that was not chosen was not written: its verdict's reason, or that the user
+// unticked it.
+QString notChosenReason(const TPreviewEntry& e) {
+    return e.reason.isEmpty() ? QCoreApplication::translate("ImportPreview", "не отмечена")
+                              : e.reason;
 }
 
 void noteCategories(const QString& text, QStringList& names) {
@@ -53,6 +61,17 @@ void noteCategories(const QString& text, QStringList& names) {
             names << name;
         }
     }
+}
+
+bool isHttps(const QString& url) {
+    return startsWithScheme(url, "https:");
+}
+bool isHttp(const QString& url) {
+    return startsWithScheme(url, "http:");
+}
+
+QString tooLongReason(int limit) {
+    return QCoreApplication::translate("ImportPreview", "категории длиннее %1 символов").arg(limit);
 }
 
 }  // namespace
@@ -69,8 +88,30 @@ QString ImportVerdictText(TImportVerdict verdict) {
             return QCoreApplication::translate("ImportPreview", "ошибка");
         case TImportVerdict::Skipped:
             return QCoreApplication::translate("ImportPreview", "пропущена");
+        case TImportVerdict::NotWeb:
+            return QCoreApplication::translate("ImportPreview", "не веб-адрес");
+        case TImportVerdict::Damaged:
+            return QCoreApplication::translate("ImportPreview", "повреждена");
     }
     return QString();
+}
+
+QString CategoryNameOfFolder(const QString& name) {
+    QString out;
+    out.reserve(name.size());
+    bool blank = false;
+    for (const QChar c : name) {
+        if (c.isSpace() || c.category() == QChar::Other_Control) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.isEmpty()) {
+            out += QLatin1Char(' ');
+        }
+        blank = false;
+        out += c == QLatin1Char(';') ? QLatin1Char(',') : c;
+    }
+    return out;
 }
 
 QStringList TImportOptions::DefaultIgnoredFolders() {
@@ -97,10 +138,18 @@ TImportOptions TImportOptions::Load() {
                 options.duplicates = static_cast<TDuplicateAction>(*d);
             }
         }
+        if (const auto f = reg.ReadInteger(QStringLiteral("Folders"))) {
+            if (*f >= 0 && *f <= static_cast<int>(TFolderCategories::FolderPath)) {
+                options.folders = static_cast<TFolderCategories>(*f);
+            }
+        }
         if (const auto names = reg.ReadString(QStringLiteral("IgnoredFolders"))) {
             options.ignoredFolders = SplitCategoryNames(*names);
         }
         options.allowJavaScript = reg.ReadBool(QStringLiteral("AllowJavaScript")).value_or(false);
+        options.fragmentIsSame = reg.ReadBool(QStringLiteral("FragmentIsSame")).value_or(false);
+        options.shortcutNameAsDescription =
+            reg.ReadBool(QStringLiteral("ShortcutNameAsDescription")).value_or(true);
     }
     return options;
 }
@@ -111,30 +160,83 @@ void TImportOptions::Save() const {
         return;
     }
     reg.WriteInteger(QStringLiteral("Duplicates"), static_cast<int>(duplicates));
+    reg.WriteInteger(QStringLiteral("Folders"), static_cast<int>(folders));
     reg.WriteString(QStringLiteral("IgnoredFolders"), ignoredFolders.join(QStringLiteral("; ")));
     reg.WriteBool(QStringLiteral("AllowJavaScript"), allowJavaScript);
+    reg.WriteBool(QStringLiteral("FragmentIsSame"), fragmentIsSame);
+    reg.WriteBool(QStringLiteral("ShortcutNameAsDescription"), shortcutNameAsDescription);
 }
 
 void TImportPreview::LoadExisting(TConnection& connection) {
+    m_existingURLs.clear();
     m_existing.clear();
+    m_existingFragmentIsSame.reset();
     TDataSet ds;
     ds.SetConnection(&connection);
-    ds.SetCommandText(QStringLiteral("SELECT SubjectURLID, URL FROM SubjectURLs"));
+    ds.SetCommandText(QStringLiteral("SELECT SubjectURLID, URL, Category FROM SubjectURLs"));
     ds.Open();
     const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
     const TField& url = ds.FieldByName(QStringLiteral("URL"));
+    const TField& category = ds.FieldByName(QStringLiteral("Category"));
     m_maxURL = url.Size > 0 ? url.Size : std::numeric_limits<int>::max();
-    const TAddressRules rules;
+    m_maxCategory = category.Size > 0 ? category.Size : std::numeric_limits<int>::max();
     const int count = ds.RecordCount();
-    m_existing.reserve(count);
+    m_existingURLs.reserve(count);
     for (int pos = 0; pos < count; ++pos) {
-        m_existing.insert(NormalizedAddress(ds.DisplayTextAt(pos, url), rules),
-                          ds.ValueAt(pos, key));
+        m_existingURLs.append({ds.DisplayTextAt(pos, url), ds.ValueAt(pos, key)});
     }
+}
+
+void TImportPreview::indexExisting(bool fragmentIsSame) {
+    if (m_existingFragmentIsSame == fragmentIsSame) {
+        return;
+    }
+    TAddressRules rules;
+    rules.fragment = fragmentIsSame;
+    m_existing.clear();
+    m_existing.reserve(m_existingURLs.size());
+    for (const auto& [url, key] : m_existingURLs) {
+        m_existing.insert(NormalizedAddress(url, rules), key);
+    }
+    m_existingFragmentIsSame = fragmentIsSame;
 }
 
 bool TImportPreview::Choosable(const TPreviewEntry& entry) {
     return entry.verdict != TImportVerdict::Invalid && entry.verdict != TImportVerdict::Skipped;
+}
+
+QString TImportPreview::categoriesOf(const TImportedLink& link, const TNameSet& ignored,
+                                     const QString& extra) const {
+    QStringList names;
+    const auto add = [&names, &ignored](const QString& name) {
+        if (!name.isEmpty() && !ignored.contains(name) && !HasCategoryName(names, name)) {
+            names << name;
+        }
+    };
+    for (const QString& name : SplitCategoryNames(link.Category)) {
+        add(name);
+    }
+    if (m_options.folders == TFolderCategories::FolderPath) {
+        QStringList path;
+        for (const QString& folder : link.Folders) {
+            const QString name = CategoryNameOfFolder(folder);
+            if (!name.isEmpty() && !ignored.contains(name)) {
+                path << name;
+            }
+        }
+        add(path.join(QLatin1Char('/')));
+    } else {
+        for (const QString& folder : link.Folders) {
+            add(CategoryNameOfFolder(folder));
+        }
+    }
+    for (const QString& tag : link.Tags) {
+        add(CategoryNameOfFolder(tag));
+    }
+    if (!extra.isEmpty() && !HasCategoryName(names, extra)) {
+        names << extra;
+    }
+    return names.join(QStringLiteral("; "));
 }
 
 void TImportPreview::Classify(const TImportOptions& options) {
@@ -142,28 +244,30 @@ void TImportPreview::Classify(const TImportOptions& options) {
     m_entries.clear();
     m_entries.reserve(m_links.size());
     std::fill(std::begin(m_counts), std::end(m_counts), 0);
-    const TAddressRules rules;
+    indexExisting(options.fragmentIsSame);
+    TAddressRules rules;
+    rules.fragment = options.fragmentIsSame;
     TNameSet ignored;
     for (const QString& name : options.ignoredFolders) {
         ignored.insert(name);
     }
-    const QString extra = options.extraCategory.trimmed();
-    QHash<QString, int> seen;  // normalised address, first entry
-    seen.reserve(m_links.size());
-    for (const TImportedLink& link : m_links) {
+    const QString extra = CategoryNameOfFolder(options.extraCategory);
+    // The entries of one address in the import, in the order read: the one kept comes first
+    // once the group is complete.
+    QHash<QString, QVector<int>> groups;
+    QVector<QString> keys;
+    groups.reserve(m_links.size());
+    for (int i = 0; i < m_links.size(); ++i) {
+        const TImportedLink& link = m_links.at(i);
         TPreviewEntry e;
         e.link = link;
         e.url = TrimmedFieldText(link.URL);
-        QStringList names;
-        for (const QString& name : SplitCategoryNames(link.Category)) {
-            if (!ignored.contains(name) && !HasCategoryName(names, name)) {
-                names << name;
-            }
+        e.description = link.Description;
+        if (e.description.trimmed().isEmpty() && options.shortcutNameAsDescription) {
+            e.description = link.ShortcutName.simplified();
         }
-        if (!extra.isEmpty() && !HasCategoryName(names, extra)) {
-            names << extra;
-        }
-        e.category = LimitCategories(names.join(QStringLiteral("; ")), kMaxText);
+        e.category = categoriesOf(link, ignored, extra);
+        QString key;
         if (!link.SkipReason.isEmpty()) {
             e.verdict = TImportVerdict::Skipped;
             e.reason = link.SkipReason;
@@ -180,44 +284,104 @@ void TImportPreview::Classify(const TImportOptions& options) {
             e.verdict = TImportVerdict::Invalid;
             e.reason =
                 QCoreApplication::translate("ImportPreview", "адрес длиннее %1").arg(m_maxURL);
-        } else if (!startsWithScheme(e.url, "javascript:") && !looksLikeAddress(e.url)) {
+        } else if (!startsWithScheme(e.url, "javascript:") && !looksLikeAddress(e.url) &&
+                   IsWebAddress(e.url)) {
+            // A local path is no broken address: it is shown as one that is no web address.
             e.verdict = TImportVerdict::Invalid;
             e.reason = QCoreApplication::translate("ImportPreview", "не похоже на адрес");
+        } else if (e.category.size() > m_maxCategory) {
+            e.verdict = TImportVerdict::Invalid;
+            e.reason = tooLongReason(m_maxCategory);
         } else {
-            const QString normalized = NormalizedAddress(e.url, rules);
-            const auto existing = m_existing.constFind(normalized);
-            const auto before = seen.constFind(normalized);
+            key = NormalizedAddress(e.url, rules);
+            groups[key].append(i);
+        }
+        keys.append(key);
+        m_entries.append(std::move(e));
+    }
+    for (auto it = groups.begin(); it != groups.end(); ++it) {
+        QVector<int>& members = it.value();
+        // When an http and an https copy of one address meet, the https one is kept, as the
+        // duplicates window keeps it.
+        if (members.size() > 1 && isHttp(m_entries.at(members.first()).url)) {
+            for (int m = 1; m < members.size(); ++m) {
+                if (isHttps(m_entries.at(members.at(m)).url)) {
+                    std::rotate(members.begin(), members.begin() + m, members.begin() + m + 1);
+                    break;
+                }
+            }
+        }
+        const auto existing = m_existing.constFind(it.key());
+        const int kept = members.first();
+        for (const int i : members) {
+            TPreviewEntry& e = m_entries[i];
             if (existing != m_existing.constEnd()) {
                 e.verdict = TImportVerdict::Duplicate;
                 e.existingKey = existing.value();
                 e.reason = QCoreApplication::translate("ImportPreview", "уже есть в каталоге");
-            } else if (before != seen.constEnd()) {
+            } else if (i != kept) {
+                const TPreviewEntry& k = m_entries.at(kept);
                 e.verdict = TImportVerdict::InImport;
-                e.first = before.value();
-                e.reason = QCoreApplication::translate("ImportPreview", "повторяет строку %1")
-                               .arg(e.first + 1);
-            } else {
-                seen.insert(normalized, static_cast<int>(m_entries.size()));
+                e.first = kept;
+                e.reason = k.link.Line > 0
+                               ? QCoreApplication::translate("ImportPreview", "повторяет строку %1")
+                                     .arg(k.link.Line)
+                               : QCoreApplication::translate("ImportPreview", "повторяет запись %1")
+                                     .arg(kept + 1);
             }
         }
-        e.chosen = e.verdict == TImportVerdict::New ||
-                   (Choosable(e) && options.duplicates != TDuplicateAction::Skip);
+    }
+    for (int i = 0; i < m_entries.size(); ++i) {
+        TPreviewEntry& e = m_entries[i];
+        bool doubtful = false;
+        if (Choosable(e)) {
+            // A doubtful address is written only when the user ticks it.
+            const TAddressToOpen open = AddressToOpen(e.url);
+            QString doubt;
+            TImportVerdict verdict = e.verdict;
+            if (!e.link.Damage.isEmpty()) {
+                doubt = e.link.Damage;
+                verdict = TImportVerdict::Damaged;
+            } else if (open.url.isEmpty() && !startsWithScheme(e.url, "javascript:")) {
+                doubt =
+                    ImportVerdictText(TImportVerdict::NotWeb) + QStringLiteral(": ") + open.refusal;
+                verdict = TImportVerdict::NotWeb;
+            }
+            if (!doubt.isEmpty()) {
+                doubtful = true;
+                if (e.verdict == TImportVerdict::New) {
+                    e.verdict = verdict;
+                    e.reason = doubt;
+                } else {
+                    e.reason += QStringLiteral("; ") + doubt;
+                }
+            }
+        }
+        const bool byDefault =
+            !doubtful && (e.verdict == TImportVerdict::New ||
+                          (Choosable(e) && options.duplicates != TDuplicateAction::Skip));
+        const std::optional<bool>& own = m_userChoice.at(i);
+        e.chosen = Choosable(e) && own.value_or(byDefault);
         ++m_counts[static_cast<int>(e.verdict)];
-        m_entries.append(std::move(e));
     }
 }
 
 void TImportPreview::SetChosen(int entry, bool chosen) {
     if (entry >= 0 && entry < m_entries.size() && Choosable(m_entries.at(entry))) {
         m_entries[entry].chosen = chosen;
+        m_userChoice[entry] = chosen;
     }
 }
 
 QString TImportPreview::ReportText() const {
     QString out;
     for (const TPreviewEntry& e : m_entries) {
-        QStringList fields = {ImportVerdictText(e.verdict), e.reason,   e.url,
-                              e.link.Description,           e.category, e.link.Source};
+        QStringList fields = {ImportVerdictText(e.verdict),
+                              e.reason,
+                              e.url,
+                              e.description,
+                              e.category,
+                              e.link.Source};
         // A field's own tabs and line breaks would break the line into columns.
         for (QString& f : fields) {
             f.replace(QRegularExpression(QStringLiteral("[\\t\\r\\n]")), QStringLiteral(" "));
@@ -234,74 +398,90 @@ QString TImportPreview::ReportCsv() const {
                                   QStringLiteral("Category"),
                                   QCoreApplication::translate("ImportPreview", "Источник")}};
     for (const TPreviewEntry& e : m_entries) {
-        rows.append({ImportVerdictText(e.verdict), e.reason, e.url, e.link.Description, e.category,
+        rows.append({ImportVerdictText(e.verdict), e.reason, e.url, e.description, e.category,
                      e.link.Source});
     }
-    return CsvText(rows);
+    return CsvText(rows, TCsvFormulas::Guard);
 }
 
 TImportResult TImportPreview::Write(
     TConnection& connection, const std::function<void(int done, int total)>& progress) const {
     TImportResult result;
-    // Merged entries first gather into the one they join: the first of their address in
-    // the import, or the record the catalogue has.
     const bool merge = m_options.duplicates == TDuplicateAction::Merge;
-    QVector<QString> categories(m_entries.size());
-    QVector<bool> visited(m_entries.size());
-    QHash<QString, int> mergeIntoRecord;  // key text, index into records
-    struct TMerge {
-        QVariant key;
-        QStringList names;
-        bool visited = false;
-        QString what;
-        int entries = 0;
-    };
-    QVector<TMerge> records;
     const auto skip = [&result](const QString& what) {
         ++result.skipped;
         if (result.skippedNames.size() < TImportResult::MaxSkippedNames) {
             result.skippedNames << what;
         }
     };
-    const auto mergeInto = [&](const QVariant& key, const QString& category, bool seenMark,
-                               const QString& what) {
-        const QString id = key.toString();
-        int at = mergeIntoRecord.value(id, -1);
-        if (at < 0) {
-            at = static_cast<int>(records.size());
-            mergeIntoRecord.insert(id, at);
-            records.append({key, {}, false, what, 0});
-        }
-        ++records[at].entries;
-        noteCategories(category, records[at].names);
-        records[at].visited = records[at].visited || seenMark;
-    };
+    // In merge mode the chosen entries of one address gather into one: the record the
+    // catalogue has, else the kept entry of the import, else — when the user unticked that
+    // one — the first of them the user chose, which is then written as the new record.
+    QVector<int> target(m_entries.size(), -1);  // entry whose record an entry joins
+    QVector<QString> categories(m_entries.size());
+    QVector<bool> visited(m_entries.size());
+    QVector<bool> refused(m_entries.size());
     for (int i = 0; i < m_entries.size(); ++i) {
         categories[i] = m_entries.at(i).category;
         visited[i] = m_entries.at(i).link.Visited;
     }
-    for (int i = 0; i < m_entries.size(); ++i) {
-        const TPreviewEntry& e = m_entries.at(i);
-        if (!e.chosen || !merge) {
-            continue;
-        }
-        if (e.verdict == TImportVerdict::Duplicate) {
-            mergeInto(e.existingKey, e.category, e.link.Visited, whatOf(e));
-        } else if (e.verdict == TImportVerdict::InImport) {
-            const TPreviewEntry& first = m_entries.at(e.first);
-            if (first.verdict == TImportVerdict::Duplicate) {
-                mergeInto(first.existingKey, e.category, e.link.Visited, whatOf(e));
-            } else {
-                QStringList names = SplitCategoryNames(categories[e.first]);
-                noteCategories(e.category, names);
-                categories[e.first] = LimitCategories(names.join(QStringLiteral("; ")), kMaxText);
-                visited[e.first] = visited[e.first] || e.link.Visited;
+    if (merge) {
+        QHash<int, int> groupTarget;  // kept entry, the entry written for the group
+        for (int i = 0; i < m_entries.size(); ++i) {
+            const TPreviewEntry& e = m_entries.at(i);
+            if (!e.chosen || e.verdict != TImportVerdict::InImport) {
+                continue;
             }
+            const int kept = e.first;
+            auto at = groupTarget.find(kept);
+            if (at == groupTarget.end()) {
+                at = groupTarget.insert(kept, m_entries.at(kept).chosen ? kept : i);
+            }
+            if (at.value() == i) {
+                continue;  // written itself
+            }
+            const int into = at.value();
+            QStringList names = SplitCategoryNames(categories[into]);
+            noteCategories(categories[i], names);
+            const QString joined = names.join(QStringLiteral("; "));
+            if (joined.size() > m_maxCategory) {
+                refused[i] = true;
+                continue;
+            }
+            categories[into] = joined;
+            visited[into] = visited[into] || visited[i];
+            target[i] = into;
         }
     }
+    struct TMerge {
+        QVariant key;
+        QStringList names;
+        bool visited = false;
+        QString httpsURL;  // the address the record takes when it has only http
+        QVector<int> entries;
+    };
+    QVector<TMerge> records;
+    QHash<QString, int> mergeIntoRecord;  // key text, index into records
     int total = 0;
-    for (const TPreviewEntry& e : m_entries) {
+    for (int i = 0; i < m_entries.size(); ++i) {
+        const TPreviewEntry& e = m_entries.at(i);
         total += e.chosen ? 1 : 0;
+        if (!e.chosen || !merge || e.verdict != TImportVerdict::Duplicate) {
+            continue;
+        }
+        const QString id = e.existingKey.toString();
+        int at = mergeIntoRecord.value(id, -1);
+        if (at < 0) {
+            at = static_cast<int>(records.size());
+            mergeIntoRecord.insert(id, at);
+            records.append({e.existingKey, {}, false, QString(), {}});
+        }
+        records[at].entries.append(i);
+        noteCategories(e.category, records[at].names);
+        records[at].visited = records[at].visited || e.link.Visited;
+        if (isHttps(e.url) && records[at].httpsURL.isEmpty()) {
+            records[at].httpsURL = e.url;
+        }
     }
     TTransaction transaction(connection);
     TLinkImporter importer(connection);
@@ -314,60 +494,74 @@ TImportResult TImportPreview::Write(
     for (int i = 0; i < m_entries.size(); ++i) {
         const TPreviewEntry& e = m_entries.at(i);
         if (!e.chosen) {
-            skip(whatOf(e));
+            skip(whatOf(e, notChosenReason(e)));
             continue;
         }
-        const bool insert = e.verdict == TImportVerdict::New || !merge;
-        if (insert) {
+        step();
+        if (refused[i]) {
+            skip(whatOf(e, tooLongReason(m_maxCategory)));
+        } else if (target[i] >= 0) {
+            ++result.merged;
+        } else if (!merge || e.verdict != TImportVerdict::Duplicate) {
             TImportedLink link = e.link;
             link.URL = e.url;
+            link.Description = e.description;
             link.Category = categories[i];
             link.Visited = visited[i];
+            const int skippedBefore = importer.Skipped;
             importer.Add(link);
-            noteCategories(link.Category, result.categories);
-        } else {
-            ++result.merged;
+            if (importer.Skipped == skippedBefore) {
+                noteCategories(link.Category, result.categories);
+            }
         }
-        step();
+        // A duplicate joining a record is counted below, once its record took it.
     }
     // A record's categories with the imported ones after them; a list that no longer fits
     // the field is not cut but left as it was, and said.
     TDataSet current;
     current.SetConnection(&connection);
     current.SetCommandText(
-        QStringLiteral("SELECT Category, Visited FROM SubjectURLs WHERE SubjectURLID = :Key"));
+        QStringLiteral("SELECT URL, Category, Visited FROM SubjectURLs WHERE SubjectURLID = :Key"));
     TCommand update;
     update.SetConnection(&connection);
     update.SetCommandText(
-        QStringLiteral("UPDATE SubjectURLs SET Category = :Category, Visited = "
+        QStringLiteral("UPDATE SubjectURLs SET URL = :URL, Category = :Category, Visited = "
                        ":Visited WHERE SubjectURLID = :Key"));
     for (const TMerge& m : records) {
         current.Close();
         current.Parameters().ParamByName(QStringLiteral("Key")).SetValue(m.key);
         current.Open();
+        const auto refuseAll = [&](const QString& reason) {
+            for (const int i : m.entries) {
+                skip(whatOf(m_entries.at(i), reason));
+            }
+        };
         if (current.IsEmpty()) {
-            continue;  // deleted meanwhile: nothing to join
+            refuseAll(QCoreApplication::translate("ImportPreview",
+                                                  "запись удалена из каталога во время импорта"));
+            continue;
         }
         QStringList names =
             SplitCategoryNames(current.FieldByName(QStringLiteral("Category")).AsString());
         noteCategories(m.names.join(QStringLiteral("; ")), names);
         const QString text = names.join(QStringLiteral("; "));
-        if (text.size() > kMaxText) {
-            result.merged -= m.entries;
-            result.skipped += m.entries - 1;
-            skip(m.what + QStringLiteral(": ") +
-                 QCoreApplication::translate("ImportPreview",
-                                             "категории не помещаются в %1 символов")
-                     .arg(kMaxText));
+        if (text.size() > m_maxCategory) {
+            refuseAll(tooLongReason(m_maxCategory));
             continue;
         }
+        QString url = current.FieldByName(QStringLiteral("URL")).AsString();
+        if (!m.httpsURL.isEmpty() && isHttp(url)) {
+            url = m.httpsURL;
+        }
         const bool seen = current.FieldByName(QStringLiteral("Visited")).AsBoolean() || m.visited;
+        update.Parameters().ParamByName(QStringLiteral("URL")).SetValue(url);
         update.Parameters()
             .ParamByName(QStringLiteral("Category"))
             .SetValue(text.isEmpty() ? QVariant() : QVariant(text));
         update.Parameters().ParamByName(QStringLiteral("Visited")).SetValue(seen);
         update.Parameters().ParamByName(QStringLiteral("Key")).SetValue(m.key);
         update.Execute();
+        result.merged += static_cast<int>(m.entries.size());
         noteCategories(m.names.join(QStringLiteral("; ")), result.categories);
     }
     importer.Finish();
@@ -397,98 +591,4 @@ void TImportCollector::Skip(const QString& what) {
     m_preview.Append(link);
     ++m_entries;
     stepped();
-}
-
-TImportPreviewModel::TImportPreviewModel(TImportPreview& preview, QObject* parent)
-    : QAbstractTableModel(parent), m_preview(preview) {
-    Reload();
-}
-
-void TImportPreviewModel::SetVerdictFilter(int verdict) {
-    m_filter = verdict;
-    Reload();
-}
-
-void TImportPreviewModel::Reload() {
-    beginResetModel();
-    m_rows.clear();
-    const QVector<TPreviewEntry>& entries = m_preview.Entries();
-    for (int i = 0; i < entries.size(); ++i) {
-        if (m_filter < 0 || static_cast<int>(entries.at(i).verdict) == m_filter) {
-            m_rows.append(i);
-        }
-    }
-    endResetModel();
-}
-
-int TImportPreviewModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-int TImportPreviewModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 4;
-}
-
-QVariant TImportPreviewModel::data(const QModelIndex& index, int role) const {
-    const int entry = EntryAt(index.row());
-    if (entry < 0) {
-        return {};
-    }
-    const TPreviewEntry& e = m_preview.Entries().at(entry);
-    if (role == Qt::CheckStateRole && index.column() == 0 && TImportPreview::Choosable(e)) {
-        return e.chosen ? Qt::Checked : Qt::Unchecked;
-    }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
-        return {};
-    }
-    switch (index.column()) {
-        case 0:
-            return e.url.isEmpty() ? e.link.Source : e.url;
-        case 1:
-            return e.link.Description;
-        case 2:
-            return e.category;
-        case 3:
-            return e.verdict == TImportVerdict::New
-                       ? ImportVerdictText(e.verdict)
-                       : ImportVerdictText(e.verdict) + QStringLiteral(": ") + e.reason;
-    }
-    return {};
-}
-
-bool TImportPreviewModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    const int entry = EntryAt(index.row());
-    if (role != Qt::CheckStateRole || index.column() != 0 || entry < 0) {
-        return false;
-    }
-    m_preview.SetChosen(entry, value.toInt() == Qt::Checked);
-    Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
-    return true;
-}
-
-Qt::ItemFlags TImportPreviewModel::flags(const QModelIndex& index) const {
-    Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    const int entry = EntryAt(index.row());
-    if (index.column() == 0 && entry >= 0 &&
-        TImportPreview::Choosable(m_preview.Entries().at(entry))) {
-        f |= Qt::ItemIsUserCheckable;
-    }
-    return f;
-}
-
-QVariant TImportPreviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-    switch (section) {
-        case 0:
-            return tr("Адрес");
-        case 1:
-            return tr("Описание");
-        case 2:
-            return tr("Категории");
-        case 3:
-            return tr("Итог");
-    }
-    return {};
 }

@@ -21,6 +21,7 @@ TImportPreviewForm::TImportPreviewForm(TImportPreview& preview, const TImportOpt
         ui->VerdictComboBox->addItem(ImportVerdictText(static_cast<TImportVerdict>(v)), v);
     }
     ui->DuplicatesComboBox->setCurrentIndex(static_cast<int>(options.duplicates));
+    ui->FoldersComboBox->setCurrentIndex(static_cast<int>(options.folders));
     ui->IgnoredFoldersEdit->setText(options.ignoredFolders.join(QStringLiteral("; ")));
     ui->IgnoredFoldersEdit->setCursorPosition(0);  // the list from its beginning
     ui->ExtraCategoryCheckBox->setChecked(!options.extraCategory.isEmpty());
@@ -30,6 +31,8 @@ TImportPreviewForm::TImportPreviewForm(TImportPreview& preview, const TImportOpt
                                        : options.extraCategory);
     ui->ExtraCategoryEdit->setEnabled(!options.extraCategory.isEmpty());
     ui->AllowJavaScriptCheckBox->setChecked(options.allowJavaScript);
+    ui->FragmentCheckBox->setChecked(options.fragmentIsSame);
+    ui->ShortcutNameCheckBox->setChecked(options.shortcutNameAsDescription);
     m_model = new TImportPreviewModel(preview, this);
     ui->EntriesTableView->setModel(m_model);
     ui->EntriesTableView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -44,6 +47,7 @@ TImportPreviewForm::TImportPreviewForm(TImportPreview& preview, const TImportOpt
     const auto reclassify = [this]() { Guarded([this]() { ApplyOptions(); }); };
     connect(ui->DuplicatesComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
             reclassify);
+    connect(ui->FoldersComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this, reclassify);
     connect(ui->IgnoredFoldersEdit, &QLineEdit::editingFinished, this, reclassify);
     connect(ui->ExtraCategoryEdit, &QLineEdit::editingFinished, this, reclassify);
     connect(ui->ExtraCategoryCheckBox, &QCheckBox::toggled, this, [this, reclassify](bool on) {
@@ -51,6 +55,8 @@ TImportPreviewForm::TImportPreviewForm(TImportPreview& preview, const TImportOpt
         reclassify();
     });
     connect(ui->AllowJavaScriptCheckBox, &QCheckBox::toggled, this, reclassify);
+    connect(ui->FragmentCheckBox, &QCheckBox::toggled, this, reclassify);
+    connect(ui->ShortcutNameCheckBox, &QCheckBox::toggled, this, reclassify);
     connect(ui->SaveReportButton, &QPushButton::clicked, this,
             GuardedSlot(this, &TImportPreviewForm::SaveReportButtonClick));
     connect(ui->ImportButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -68,17 +74,28 @@ TImportOptions TImportPreviewForm::Options() const {
                                 ? ui->ExtraCategoryEdit->text().trimmed()
                                 : QString();
     options.allowJavaScript = ui->AllowJavaScriptCheckBox->isChecked();
+    options.folders = static_cast<TFolderCategories>(ui->FoldersComboBox->currentIndex());
+    options.fragmentIsSame = ui->FragmentCheckBox->isChecked();
+    options.shortcutNameAsDescription = ui->ShortcutNameCheckBox->isChecked();
     return options;
 }
 
 QString TImportPreviewForm::CountsText() const {
-    return tr("Новых: %1   Дубликатов: %2   Повторов в импорте: %3   Ошибочных: %4   "
-              "Пропущенных: %5")
-        .arg(m_preview.Count(TImportVerdict::New))
-        .arg(m_preview.Count(TImportVerdict::Duplicate))
-        .arg(m_preview.Count(TImportVerdict::InImport))
-        .arg(m_preview.Count(TImportVerdict::Invalid))
-        .arg(m_preview.Count(TImportVerdict::Skipped));
+    QString text = tr("Новых: %1   Дубликатов: %2   Повторов в импорте: %3   Ошибочных: %4   "
+                      "Пропущенных: %5")
+                       .arg(m_preview.Count(TImportVerdict::New))
+                       .arg(m_preview.Count(TImportVerdict::Duplicate))
+                       .arg(m_preview.Count(TImportVerdict::InImport))
+                       .arg(m_preview.Count(TImportVerdict::Invalid))
+                       .arg(m_preview.Count(TImportVerdict::Skipped));
+    // The doubtful ones are named only when there are any: most imports have none.
+    if (const int notWeb = m_preview.Count(TImportVerdict::NotWeb)) {
+        text += tr("   Не веб-адресов: %1").arg(notWeb);
+    }
+    if (const int damaged = m_preview.Count(TImportVerdict::Damaged)) {
+        text += tr("   Повреждённых: %1").arg(damaged);
+    }
+    return text;
 }
 
 void TImportPreviewForm::ApplyOptions() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "urls/ImportPreview.h"
+#include "urls/ImportPreviewModel.h"
 
 #include <QDialog>
 

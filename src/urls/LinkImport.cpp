@@ -600,17 +600,30 @@ QVector<TImportedLink> ReadCsvLinks(const QString& text) {
         return i >= 0 && i < row.size() ? row.at(i) : QString();
     };
     QVector<TImportedLink> out;
-    for (int r = first; r < rows.size(); ++r) {
+    // A record's line in the file: a quoted field's own line breaks move the next ones down.
+    int line = 1;
+    for (int r = 0; r < rows.size(); ++r) {
         const QStringList& row = rows.at(r);
-        if (row.size() == 1 && row.first().trimmed().isEmpty()) {
-            continue;  // a blank line
+        const int at = line;
+        line += 1;
+        for (const QString& f : row) {
+            line += static_cast<int>(f.count(QLatin1Char('\n')));
+        }
+        if (r < first || (row.size() == 1 && row.first().trimmed().isEmpty())) {
+            continue;  // the names of the columns, or a blank line
         }
         const QString seen = field(row, visited).trimmed().toCaseFolded();
-        out.append({field(row, url), field(row, category), field(row, description).left(kMaxText),
-                    QCoreApplication::translate("LinkImport", "строка %1").arg(r + 1),
-                    seen == QLatin1String("1") || seen == QLatin1String("true") ||
-                        seen == QLatin1String("yes") || seen == QStringLiteral("да"),
-                    QString()});
+        TImportedLink link;
+        // The export guards a field a spreadsheet would run as a formula; it comes back as
+        // it was.
+        link.URL = CsvFormulaUnguarded(field(row, url));
+        link.Category = CsvFormulaUnguarded(field(row, category));
+        link.Description = CsvFormulaUnguarded(field(row, description)).left(kMaxText);
+        link.Source = QCoreApplication::translate("LinkImport", "строка %1").arg(at);
+        link.Line = at;
+        link.Visited = seen == QLatin1String("1") || seen == QLatin1String("true") ||
+                       seen == QLatin1String("yes") || seen == QStringLiteral("да");
+        out.append(link);
     }
     return out;
 }

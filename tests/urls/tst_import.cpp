@@ -489,7 +489,7 @@ private Q_SLOTS:
         lines.sort();
         // inside.url and News/again.url (a link to it): whichever the walk meets second
         // repeats the first.
-        const QRegularExpression repeat("^(News/again|inside)\\.url: повторяет строку \\d+$");
+        const QRegularExpression repeat("^(News/again|inside)\\.url: повторяет запись \\d+$");
         QCOMPARE(lines.filter(repeat).size(), 1);
         lines.removeIf([&repeat](const QString& l) { return repeat.match(l).hasMatch(); });
         QCOMPARE(lines, (QStringList{"away: ссылка ведёт за пределы папки",

@@ -1,0 +1,50 @@
+#include "common/WebAddress.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+const QStringList& OpenableSchemes() {
+    static const QStringList schemes = {QStringLiteral("http"), QStringLiteral("https"),
+                                        QStringLiteral("ftp"), QStringLiteral("mailto")};
+    return schemes;
+}
+
+TAddressToOpen AddressToOpen(const QString& text) {
+    const QString trimmed = text.trimmed();
+    TAddressToOpen result;
+    if (trimmed.isEmpty()) {
+        result.refusal = QCoreApplication::translate("WebAddress", "нет адреса");
+        return result;
+    }
+    for (const QChar c : trimmed) {
+        if (c.category() == QChar::Other_Control) {
+            result.refusal =
+                QCoreApplication::translate("WebAddress", "управляющий символ в адресе");
+            return result;
+        }
+    }
+    // A scheme is letters, digits, "+", "-", "." before a colon (RFC 3986, 3.1); "host:8080"
+    // is a host and a port, not a scheme, and "C:\dir" is a drive.
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):(?!\\d)"));
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:[\\\\/]"));
+    if (drive.match(trimmed).hasMatch() || trimmed.startsWith(QLatin1Char('/')) ||
+        trimmed.startsWith(QLatin1Char('\\')) || trimmed.startsWith(QLatin1Char('~')) ||
+        trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../"))) {
+        result.refusal = QCoreApplication::translate("WebAddress", "путь к локальному файлу");
+        return result;
+    }
+    const QRegularExpressionMatch match = scheme.match(trimmed);
+    if (!match.hasMatch()) {
+        result.url = QStringLiteral("http://") + trimmed;
+        return result;
+    }
+    const QString name = match.captured(1).toLower();
+    if (!OpenableSchemes().contains(name)) {
+        result.refusal =
+            QCoreApplication::translate("WebAddress", "схема «%1:» не веб-адрес и не почта")
+                .arg(match.captured(1));
+        return result;
+    }
+    result.url = trimmed;
+    return result;
+}
