@@ -2415,6 +2415,12 @@ Database file: %2</translation>
         <translation>Could not open the address in the browser: %1
 Check which browser the system uses by default.</translation>
     </message>
+    <message>
+        <source>Адрес не открыт: %1
+Причина: %2. Открываются только веб-адреса (http, https, ftp) и почта (mailto).</source>
+        <translation>The address was not opened: %1
+Reason: %2. Only web addresses (http, https, ftp) and mail (mailto) are opened.</translation>
+    </message>
 </context>
 <context>
     <name>WebAddress</name>

@@ -1,6 +1,7 @@
 #include "common/Desktop.h"
 
 #include "common/Hourglass.h"
+#include "common/WebAddress.h"
 #include "platform/Errors.h"
 
 #include <QCoreApplication>
@@ -10,23 +11,31 @@
 #include <QUrl>
 
 QString URLToOpen(const QString& text) {
-    if (text.contains(QLatin1String("//"))) {
-        return text;
-    }
-    return QStringLiteral("http://") + text;
+    return AddressToOpen(text).url;
 }
 
 bool OpenURL(const QString& text) {
-    return QDesktopServices::openUrl(QUrl(URLToOpen(text), QUrl::TolerantMode));
+    const QString url = URLToOpen(text);
+    // The address always begins with its scheme, so the opener can never read it as one of
+    // its options.
+    return !url.isEmpty() && QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
 }
 
 void OpenURLOrThrow(const QString& text) {
-    if (!OpenURL(text)) {
+    const TAddressToOpen open = AddressToOpen(text);
+    if (open.url.isEmpty()) {
+        throw EError(QCoreApplication::translate("UtilsUnit",
+                                                 "Адрес не открыт: %1\n"
+                                                 "Причина: %2. Открываются только веб-адреса "
+                                                 "(http, https, ftp) и почта (mailto).")
+                         .arg(text.trimmed(), open.refusal));
+    }
+    if (!QDesktopServices::openUrl(QUrl(open.url, QUrl::TolerantMode))) {
         throw EError(QCoreApplication::translate("UtilsUnit",
                                                  "Не удалось открыть адрес в браузере: %1\n"
                                                  "Проверьте, какой браузер выбран в системе "
                                                  "по умолчанию.")
-                         .arg(URLToOpen(text)));
+                         .arg(open.url));
     }
 }
 

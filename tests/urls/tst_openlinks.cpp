@@ -1,0 +1,153 @@
+#include "common/Desktop.h"
+#include "common/WebAddress.h"
+#include "platform/Errors.h"
+#include "platform/db/DataSet.h"
+#include "support/CatalogueFixture.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestHelpers.h"
+#include "urls/URLViewFrm.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QtTest>
+
+namespace {
+
+// Every scheme a desktop might hand to a program, caught before it reaches one.
+const QStringList kCaughtSchemes = {"http", "https", "ftp",    "mailto",     "file",
+                                    "data", "smb",   "magnet", "javascript", "sftp"};
+
+class TAllSchemes final {
+public:
+    TAllSchemes() {
+        for (const QString& scheme : kCaughtSchemes) {
+            QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+        }
+    }
+    ~TAllSchemes() {
+        for (const QString& scheme : kCaughtSchemes) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+    }
+    TAllSchemes(const TAllSchemes&) = delete;
+    TAllSchemes& operator=(const TAllSchemes&) = delete;
+    TUrlCatcher catcher;
+};
+
+void hostileAddresses() {
+    QTest::addColumn<QString>("address");
+    QTest::newRow("desktop file") << "file:///home/u/Downloads/evil.desktop";
+    QTest::newRow("script") << "file:///tmp/script.sh";
+    QTest::newRow("network path") << "//tmp/script.sh";
+    QTest::newRow("local path") << "/usr/bin/xterm";
+    QTest::newRow("share") << "smb://server/share/run.exe";
+    QTest::newRow("data page") << "data:text/html,<script>alert(1)</script>";
+    QTest::newRow("bookmarklet") << "javascript:alert(document.cookie)";
+    QTest::newRow("magnet") << "magnet:?xt=urn:btih:0123456789abcdef";
+    QTest::newRow("upper case file") << "FILE:///etc/passwd";
+    QTest::newRow("drive") << "C:\\Windows\\system32\\calc.exe";
+    QTest::newRow("home") << "~/.bashrc";
+    QTest::newRow("line break") << "http://example.org/\n--version";
+}
+
+}  // namespace
+
+class TestOpenLinks final : public QObject, TCatalogueFixture {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
+    void init() { openCatalogue(); }
+    void cleanup() { closeCatalogue(); }
+
+    // What an address is opened as: a known scheme is kept (never "http://mailto:"), a
+    // text without one gets "http://", and whatever is opened begins with a web or mail
+    // scheme, so it can never be read as an option.
+    void addressToOpen_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("bare host") << "example.com/a"
+                                   << "http://example.com/a";
+        QTest::newRow("https") << " https://example.com "
+                               << "https://example.com";
+        QTest::newRow("ftp") << "ftp://example.org/f"
+                             << "ftp://example.org/f";
+        QTest::newRow("mail keeps its scheme") << "mailto:b@example.org"
+                                               << "mailto:b@example.org";
+        QTest::newRow("host and port") << "localhost:8080/x"
+                                       << "http://localhost:8080/x";
+        QTest::newRow("dash then slashes") << "--version//x"
+                                           << "http://--version//x";
+        QTest::newRow("dash option") << "-x//evil.example/"
+                                     << "http://-x//evil.example/";
+        QTest::newRow("magnet refused") << "magnet:?xt=urn:btih:abc"
+                                        << "";
+        QTest::newRow("file refused") << "file:////srv/x"
+                                      << "";
+        QTest::newRow("network path refused") << "//server/share"
+                                              << "";
+        QTest::newRow("empty") << "   "
+                               << "";
+    }
+    void addressToOpen() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(URLToOpen(text), expected);
+        const TAddressToOpen open = AddressToOpen(text);
+        QCOMPARE(open.refusal.isEmpty(), !expected.isEmpty());
+        if (!expected.isEmpty()) {
+            const QString scheme = open.url.section(':', 0, 0).toLower();
+            QVERIFY2(OpenableSchemes().contains(scheme), qPrintable(open.url));
+        }
+    }
+
+    // Refused by the function every opening path calls: the error names the address and
+    // why, and nothing reaches a handler of any scheme.
+    void refusedWhereverOpened_data() { hostileAddresses(); }
+    void refusedWhereverOpened() {
+        QFETCH(QString, address);
+        TAllSchemes all;
+        QVERIFY(!OpenURL(address));
+        try {
+            OpenURLOrThrow(address);
+            QFAIL("opened");
+        } catch (const EError& e) {
+            const QString message = QString::fromUtf8(e.what());
+            QVERIFY2(message.startsWith("Адрес не открыт: "), qPrintable(message));
+            QVERIFY2(message.contains(address.trimmed().left(12)), qPrintable(message));
+            QVERIFY2(message.contains("Причина: "), qPrintable(message));
+        }
+        QCOMPARE(all.catcher.opened.size(), 0);
+    }
+
+    // The records window's "Открыть ссылку" on a hostile record: an error naming it, no
+    // program, no visited mark. A web address next to it still opens.
+    void recordsWindowRefuses_data() { hostileAddresses(); }
+    void recordsWindowRefuses() {
+        QFETCH(QString, address);
+        cat->addUrl(address, "чужая ссылка", "");
+        cat->addUrl("https://example.org/ok", "хорошая", "");
+        TScriptedDialogs dialogs;
+        TAllSchemes all;
+        TURLViewForm v(*module);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        QVERIFY(v.adsCommon->Locate("Description", {"чужая ссылка"}, 0));
+        v.findChild<QAction*>("actOpenLink")->trigger();
+        QCOMPARE(all.catcher.opened.size(), 0);
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY2(dialogs.shownTexts().first().startsWith("Адрес не открыт: "),
+                 qPrintable(dialogs.shownTexts().first()));
+        QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs WHERE Visited <> 0").toInt(), 0);
+        QVERIFY(v.adsCommon->Locate("Description", {"хорошая"}, 0));
+        v.findChild<QAction*>("actOpenLink")->trigger();
+        QCOMPARE(all.catcher.opened.size(), 1);
+        QCOMPARE(all.catcher.opened.first().toString(), QString("https://example.org/ok"));
+    }
+};
+
+QTEST_MAIN(TestOpenLinks)
+#include "tst_openlinks.moc"
