@@ -21,21 +21,23 @@ class TTransaction;
 struct TImportedLink {
     QString URL;
     QString Category;
-    // Outermost first, each as the file names it.
-    QStringList Folders;
-    QStringList Tags;
     QString Description;
-    // A Favorites shortcut's file name without ".url": the only title such a link has.
-    QString ShortcutName;
-    // Why the entry's bytes could not be read whole in the file's encoding (empty when
-    // they could): such an entry is shown spoiled rather than silently changed.
-    QString Damage;
     // Where it came from, to name it should it be skipped (empty: the address names it).
     QString Source;
     bool Visited = false;
     // Why the reader found it is no link to import (a separator, a link inside a note);
     // empty for a link.
     QString SkipReason;
+    // Outermost first, each as the file names it.
+    QStringList Folders;
+    QStringList Tags;
+    // A Favorites shortcut's file name without ".url": the only title such a link has.
+    QString ShortcutName;
+    // Why the entry's bytes could not be read whole in the file's encoding (empty when
+    // they could): such an entry is shown spoiled rather than silently changed.
+    QString Damage;
+    // The line of the file the entry begins on, for a file read line by line; 0 otherwise.
+    int Line = 0;
 };
 
 // Where a walk or a reader puts what it finds.
