@@ -28,14 +28,15 @@ struct TImportedLink {
     // Why the reader found it is no link to import (a separator, a link inside a note);
     // empty for a link.
     QString SkipReason;
+    // Fields after SkipReason carry initializers, so a reader may leave them out.
     // Outermost first, each as the file names it.
-    QStringList Folders;
-    QStringList Tags;
+    QStringList Folders = {};
+    QStringList Tags = {};
     // A Favorites shortcut's file name without ".url": the only title such a link has.
-    QString ShortcutName;
+    QString ShortcutName = {};
     // Why the entry's bytes could not be read whole in the file's encoding (empty when
     // they could): such an entry is shown spoiled rather than silently changed.
-    QString Damage;
+    QString Damage = {};
     // The line of the file the entry begins on, for a file read line by line; 0 otherwise.
     int Line = 0;
 };
