@@ -74,26 +74,9 @@ QString RenamedCategoryText(const QString& text, const QString& from, const QStr
 }
 
 QString CategoryItemCondition(const QString& field, const QString& name) {
-    // Names are separated by ";", mostly followed by one blank; a name may also stand alone
-    // or open or close the text. Wildcards in the name are its own characters.
-    const QString n = LikeEscaped(name);
-    const QStringList patterns = {n,
-                                  n + QStringLiteral(";%"),
-                                  n + QStringLiteral(" ;%"),
-                                  QStringLiteral("%;") + n,
-                                  QStringLiteral("%; ") + n,
-                                  QStringLiteral("%;") + n + QStringLiteral(";%"),
-                                  QStringLiteral("%; ") + n + QStringLiteral(";%"),
-                                  QStringLiteral("%;") + n + QStringLiteral(" ;%"),
-                                  QStringLiteral("%; ") + n + QStringLiteral(" ;%"),
-                                  QStringLiteral("%\r\n") + n,
-                                  n + QStringLiteral("\r\n%"),
-                                  QStringLiteral("%\r\n") + n + QStringLiteral("\r\n%")};
-    QStringList terms;
-    for (const QString& p : patterns) {
-        terms << field + QStringLiteral(" LIKE ") + JetQuotedString(p);
-    }
-    return terms.join(QStringLiteral(" OR "));
+    // The engines split the text by the rule of SplitCategoryNames themselves: spacing,
+    // line breaks and wildcards in a name cannot make the filter and the menu disagree.
+    return field + QStringLiteral(" HASITEM ") + JetQuotedString(name);
 }
 
 int TCategoryRecords::RecordsUsing(const QString& name, const QVector<TCategoryChange>& pending) {

@@ -39,7 +39,8 @@ bool HasCategoryName(const QStringList& names, const QString& name);
 // stays); an empty to removes the name. A text without from comes back unchanged.
 QString RenamedCategoryText(const QString& text, const QString& from, const QString& to);
 // The Jet SQL condition that field's list of names holds name as a whole item: not the
-// whole text, not a part of another name. Letter case is the engine's LIKE's (ignored).
+// whole text, not a part of another name, exactly the names SplitCategoryNames reads.
+// Letter case is ignored as the engine ignores it.
 QString CategoryItemCondition(const QString& field, const QString& name);
 
 // One change of a list name that the records follow: to empty means the name leaves them.

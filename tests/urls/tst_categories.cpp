@@ -1,5 +1,6 @@
 #include "app/GeneralUnit.h"
 #include "gridtools/ExDBGrid.h"
+#include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "support/CatalogueFixture.h"
 #include "support/ScriptedDialogs.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QListWidget>
 #include <QMenu>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include "support/TestHelpers.h"
@@ -269,6 +271,81 @@ private Q_SLOTS:
         QCOMPARE(categoryOf("long.example"), names);
         QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
                  (QStringList{"Новости", "Новости спорта", "Спорт"}));
+    }
+
+    // The filter by one name keeps exactly the records whose categories, read as the
+    // category menu reads them, hold that name in any letter case: random texts of names
+    // and separators, stored on the engine and filtered by it.
+    void filterAgreesWithTheSplitter() {
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        const QStringList bases = {"news", "Linux",       "Новости", "спорт",      "a b",
+                                   "a  b", "a\tb",        "100%",    "a_b",        "axb",
+                                   "[x]",  "*",           "what?",   "\"quoted\"", "it's",
+                                   "Ёлка", "Мои Новости", "x",       "X y"};
+        const QStringList separators = {";",    "; ",   ";\r\n", "\n", ";;",
+                                        "\r\n", " ;  ", ";\t",   "\r", "; ;"};
+        const QStringList blanks = {"", "", " ", "   ", "\t", " \t ", QString(QChar(0xA0))};
+        const auto anyOf = [&random](const QStringList& l) {
+            return l.at(static_cast<int>(random.bounded(static_cast<quint32>(l.size()))));
+        };
+        const auto anyCase = [&random](QString n) {
+            for (QChar& c : n) {
+                c = random.bounded(2) ? c.toUpper() : c.toLower();
+            }
+            return n;
+        };
+        QHash<QString, QString> texts;  // URL, category text
+        {
+            TTransaction transaction(module->ADOConnection);
+            for (int r = 0; r < 300; ++r) {
+                QString text = anyOf(blanks);
+                const int count = static_cast<int>(random.bounded(1, 6));
+                for (int n = 0; n < count; ++n) {
+                    if (n > 0) {
+                        text += anyOf(separators) + anyOf(blanks);
+                    }
+                    text += anyCase(anyOf(bases)) + anyOf(blanks);
+                }
+                const QString url = QString("r%1.example").arg(r);
+                texts.insert(url, text);
+                module->ADOConnection.Execute(
+                    "INSERT INTO SubjectURLs (URL, Category) VALUES (:U, :C)",
+                    {{"U", url}, {"C", text}});
+            }
+            transaction.Commit();
+        }
+        TURLViewForm v(*module);
+        QStringList searched;
+        for (const QString& base : bases) {
+            searched << anyCase(base);
+        }
+        searched << "news" + QString(QChar(0xA0)) << "a"
+                 << "Новости спорта";
+        for (const QString& name : searched) {
+            QStringList expected;
+            for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+                if (HasCategoryName(SplitCategoryNames(it.value()), name)) {
+                    expected << it.key();
+                }
+            }
+            expected.sort();
+            v.actRemoveFilterExecute();
+            v.FilterByCategory(name);
+            QStringList kept;
+            for (v.adsCommon->First(); !v.adsCommon->Eof(); v.adsCommon->Next()) {
+                const QString url = v.adsCommon->FieldByName("URL").AsString();
+                if (texts.contains(url)) {
+                    kept << url;
+                }
+            }
+            kept.sort();
+            QVERIFY2(kept == expected,
+                     qPrintable(QString("seed %1, name \"%2\": kept %3, expected %4")
+                                    .arg(seed)
+                                    .arg(name)
+                                    .arg(kept.join(' '), expected.join(' '))));
+        }
     }
 };
 
