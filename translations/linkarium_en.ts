@@ -4,12 +4,20 @@
 <context>
     <name>Categories</name>
     <message>
-        <source>Категории записи «%1» были бы длиннее %2 символов: «%3».</source>
-        <translation>The categories of the record &quot;%1&quot; would be longer than %2 characters: &quot;%3&quot;.</translation>
+        <source>Категории записи «%1» всё время меняет другой пользователь; повторите переименование.</source>
+        <translation>Another user keeps changing the categories of the record &quot;%1&quot;; rename again.</translation>
     </message>
     <message>
-        <source>Категории записи %1 всё время меняет другой пользователь; повторите переименование.</source>
-        <translation>Another user keeps changing the categories of the record %1; rename again.</translation>
+        <source>новой записи</source>
+        <translation>the new record</translation>
+    </message>
+    <message>
+        <source>записи «%1»</source>
+        <translation>the record &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Категории %1 стали бы длиной %2 символов, а поле вмещает не более %3. Ничего не обрезано: сократите их.</source>
+        <translation>The categories of %1 would be %2 characters long, and the field holds at most %3. Nothing was cut: shorten them.</translation>
     </message>
 </context>
 <context>
@@ -1185,6 +1193,24 @@
     <message>
         <source>Категория «%1» есть в записях: %2. Убрать её и из этих записей?</source>
         <translation>Records carrying the category &quot;%1&quot;: %2. Remove it from these records too?</translation>
+    </message>
+    <message>
+        <source>и ещё записей: %1</source>
+        <translation>and %1 more records</translation>
+    </message>
+    <message>
+        <source>«%1»: с заменой «%2» категории стали бы длиной %3 символов</source>
+        <translation>&quot;%1&quot;: with &quot;%2&quot; changed, its categories would be %3 characters long</translation>
+    </message>
+    <message>
+        <source>Эти записи не могут принять переименование: поле категорий вмещает не более %1 символов.
+%2
+
+Продолжить без них? Они сохранят прежние названия. «Нет» вернёт в список со всеми изменениями.</source>
+        <translation>These records cannot take the renaming: the categories field holds at most %1 characters.
+%2
+
+Go on without them? They keep their old names. &quot;No&quot; goes back to the list with every change in it.</translation>
     </message>
 </context>
 <context>

@@ -31,7 +31,8 @@ TCategoryForm::TCategoryForm(TCatalogueModule& module, QWidget* parent)
             GuardedSlot(this, &TCategoryForm::AddButtonClick));
     connect(ui->CategoryButton, &QPushButton::clicked, this,
             GuardedSlot(this, &TCategoryForm::CategoryButtonClick));
-    connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->OkButton, &QPushButton::clicked, this,
+            GuardedSlot(this, &TCategoryForm::OkButtonClick));
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -142,6 +143,16 @@ void TCategoryForm::AddButtonClick() {
 void TCategoryForm::CategoryButtonClick() {
     m_module.EditCategoryList();
     FillCheckList();
+}
+
+void TCategoryForm::OkButtonClick() {
+    const int length = static_cast<int>(TrimmedFieldText(Text()).size());
+    const int size = CategoryFieldSize(m_module.ADOConnection);
+    if (length > size) {
+        ShowError(CategoriesTooLongMessage(m_recordAddress, length, size), this);
+        return;
+    }
+    accept();
 }
 
 void TCategoryForm::Prepare(const QString& text) {

@@ -11,6 +11,8 @@
 namespace {
 constexpr int kBookmarkRole = Qt::UserRole;
 constexpr int kOldTextRole = Qt::UserRole + 1;
+// How many records a refusal names before it only counts the rest.
+constexpr int kNamedRecords = 20;
 }  // namespace
 
 TEditDictionaryForm::TEditDictionaryForm(QWidget* parent)
@@ -36,7 +38,13 @@ TEditDictionaryForm::TEditDictionaryForm(QWidget* parent)
             Guarded([this, item]() { ItemsListViewEdited(item, item->text()); });
         }
     });
-    connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->OkButton, &QPushButton::clicked, this, [this]() {
+        Guarded([this]() {
+            if (ConfirmRecordChanges()) {
+                accept();
+            }
+        });
+    });
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     NewEditChange();
 }
@@ -102,6 +110,7 @@ void TEditDictionaryForm::Finish(bool ok) {
     if (!ok) {
         m_dataSet->CancelBatch();
         m_changes.clear();
+        m_leftOut.clear();
         return;
     }
     try {
@@ -109,7 +118,7 @@ void TEditDictionaryForm::Finish(bool ok) {
         TTransaction transaction(*m_dataSet->Connection());
         m_dataSet->UpdateBatch();
         if (m_records) {
-            m_records->Apply(m_changes);
+            m_records->Apply(m_changes, m_leftOut);
         }
         transaction.Commit();
     } catch (...) {
@@ -275,6 +284,44 @@ void TEditDictionaryForm::DeleteButtonClick() {
         list->setCurrentRow(position);
         list->item(position)->setSelected(true);
     }
+}
+
+bool TEditDictionaryForm::ConfirmRecordChanges() {
+    m_leftOut.clear();
+    if (!m_records || m_changes.isEmpty()) {
+        return true;
+    }
+    QVector<TCategoryRefusal> refused;
+    {
+        const THourglass hourglass;
+        refused = m_records->Refusals(m_changes);
+    }
+    if (refused.isEmpty()) {
+        return true;
+    }
+    QStringList lines;
+    for (const TCategoryRefusal& r : refused) {
+        if (lines.size() == kNamedRecords) {
+            lines << tr("и ещё записей: %1").arg(refused.size() - kNamedRecords);
+            break;
+        }
+        lines << tr("«%1»: с заменой «%2» категории стали бы длиной %3 символов")
+                     .arg(r.url, r.from)
+                     .arg(r.length);
+    }
+    const QString question =
+        tr("Эти записи не могут принять переименование: поле категорий вмещает не более %1 "
+           "символов.\n%2\n\nПродолжить без них? Они сохранят прежние названия. «Нет» "
+           "вернёт в список со всеми изменениями.")
+            .arg(m_records->FieldSize())
+            .arg(lines.join(QLatin1Char('\n')));
+    if (!ConfirmYesNo(question, this, QMessageBox::No)) {
+        return false;
+    }
+    for (const TCategoryRefusal& r : refused) {
+        m_leftOut.insert(r.key);
+    }
+    return true;
 }
 
 void TEditDictionaryForm::IdleUpdate() {

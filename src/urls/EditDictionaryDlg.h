@@ -32,6 +32,10 @@ public:
     void AddButtonClick();
     void RenameButtonClick();
     void DeleteButtonClick();
+    // The step of OK before the dialog closes: when some records cannot take the renames and
+    // merges (their categories would grow past the field), names them and asks whether to go
+    // on without them. False keeps the editor open with every change in it.
+    bool ConfirmRecordChanges();
     void ItemsListViewEdited(QListWidgetItem* item, const QString& newText);
     int Find(const QString& text) const;
     QStringList Items() const;
@@ -51,4 +55,5 @@ private:
     bool m_editing = false;
     TCategoryRecords* m_records = nullptr;
     QVector<TCategoryChange> m_changes;
+    QSet<QString> m_leftOut;  // records the user let keep their old names
 };

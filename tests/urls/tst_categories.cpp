@@ -1,5 +1,6 @@
 #include "app/GeneralUnit.h"
 #include "gridtools/ExDBGrid.h"
+#include "platform/Errors.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "support/CatalogueFixture.h"
@@ -12,8 +13,11 @@
 #include "urls/URLViewFrm.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -26,6 +30,18 @@ class TestCategories final : public QObject, TCatalogueFixture {
         const QVariant v =
             cat->otherValue("SELECT Category FROM SubjectURLs WHERE URL = '" + url + "'");
         return v.isNull() ? QStringLiteral("NULL") : v.toString();
+    }
+
+    // Distinct names, each short enough for the list, joined into a text of this length.
+    static QString longText(int length) {
+        QStringList names;
+        int total = -2;
+        while (total + 2 + 200 < length) {
+            names << QString("%1").arg(names.size(), 200, 10, QChar('n'));
+            total += 202;
+        }
+        names << QString(length - total - 2, 'z');
+        return names.join("; ");
     }
 
 private Q_SLOTS:
@@ -245,11 +261,15 @@ private Q_SLOTS:
         QVERIFY(!plain.isEmpty());
     }
 
-    // A rename that would make a record's list longer than the field holds changes nothing
-    // and names the record.
-    void renameThatDoesNotFit() {
-        const QString names = QString("x").repeated(240) + "; A";
+    // A rename or merge that some records cannot take (their categories would grow past the
+    // field) keeps the editor open and names them: No goes back with every edit intact and
+    // nothing written, Yes writes the others and leaves those with the old name.
+    void renameThatDoesNotFitKeepsTheEditor() {
+        const int size = CategoryFieldSize(module->ADOConnection);
+        QCOMPARE(size, 4000);  // a catalogue made now
+        const QString names = longText(size - 3) + "; A";
         cat->addUrl("long.example", "", names);
+        cat->addUrl("short.example", "", "A; Спорт");
         TScriptedDialogs dialogs;
         TEditDictionaryForm f;
         TCategoryRecords records(module->ADOConnection);
@@ -260,17 +280,95 @@ private Q_SLOTS:
         f.Prepare(module->adsCategoryList, "CategoryName");
         auto* list = Child<QListWidget>(f, "ItemsListView");
         dialogs.answer(QMessageBox::Yes);
-        f.ItemsListViewEdited(list->item(f.Find("A")), QString("y").repeated(20));
-        bool refused = false;
-        try {
-            f.Finish(true);
-        } catch (const EError& e) {
-            refused = e.message().contains("long.example");
-        }
-        QVERIFY(refused);
+        f.ItemsListViewEdited(list->item(f.Find("A")), "Длинное имя");
+        dialogs.answer(QMessageBox::Yes);
+        f.ItemsListViewEdited(list->item(f.Find("Спорт")), "Игры");
+        const QStringList edited = f.Items();
+        dialogs.answer(QMessageBox::No);
+        QVERIFY(!f.ConfirmRecordChanges());
+        const QString asked = dialogs.shownTexts().last();
+        QVERIFY2(asked.contains("«long.example»") && asked.contains("4000") &&
+                     !asked.contains("short.example"),
+                 qPrintable(asked));
+        QCOMPARE(f.Items(), edited);
+        QCOMPARE(f.RecordChanges().size(), 2);
+        QCOMPARE(categoryOf("short.example"), QStringLiteral("A; Спорт"));
+        dialogs.answer(QMessageBox::Yes);
+        QVERIFY(f.ConfirmRecordChanges());
+        f.Finish(true);
         QCOMPARE(categoryOf("long.example"), names);
-        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
-                 (QStringList{"Новости", "Новости спорта", "Спорт"}));
+        QCOMPARE(categoryOf("short.example"), QStringLiteral("Длинное имя; Игры"));
+        const QStringList listed =
+            cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1");
+        QVERIFY(listed.contains("Длинное имя") && listed.contains("Игры"));
+        QVERIFY(!listed.contains("A") && !listed.contains("Спорт"));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // A record the user was not told of is never cut nor left behind: the change stops with
+    // an error naming it, and nothing is written.
+    void applyRefusesTheRecordsNotLeftOut() {
+        const QString names = QString(3990, 'x') + "; A";
+        const QString key = cat->addUrl("long.example", "", names);
+        cat->addUrl("short.example", "", "A");
+        TCategoryRecords records(module->ADOConnection);
+        const QVector<TCategoryRefusal> refused = records.Refusals({{"a", QString(20, 'y')}});
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.first().url, QStringLiteral("long.example"));
+        QCOMPARE(refused.first().length, 4012);
+        bool named = false;
+        try {
+            TTransaction transaction(module->ADOConnection);
+            records.Apply({{"a", QString(20, 'y')}});
+            transaction.Commit();
+        } catch (const EError& e) {
+            named = e.message().contains("long.example") && e.message().contains("4000");
+        }
+        QVERIFY(named);
+        QCOMPARE(categoryOf("short.example"), QStringLiteral("A"));
+        QCOMPARE(records.Apply({{"a", QString(20, 'y')}}, {key}), 1);
+        QCOMPARE(categoryOf("long.example"), names);
+        QCOMPARE(categoryOf("short.example"), QString(20, 'y'));
+    }
+
+    // A catalogue made before keeps its 255 characters: a rename past them is refused there,
+    // while one made now takes 4,000.
+    void olderCatalogueKeepsItsSize_data() {
+        QTest::addColumn<bool>("older");
+        QTest::addColumn<int>("size");
+        QTest::newRow("made now") << false << 4000;
+        QTest::newRow("made before") << true << 255;
+    }
+    void olderCatalogueKeepsItsSize() {
+        QFETCH(bool, older);
+        QFETCH(int, size);
+        if (older) {
+            useOlderCategorySize();
+        }
+        QCOMPARE(CategoryFieldSize(module->ADOConnection), size);
+        cat->addUrl("a.example", "", QString(240, 'x') + "; A");
+        TCategoryRecords records(module->ADOConnection);
+        QCOMPARE(records.Refusals({{"A", QString(20, 'y')}}).size(), older ? 1 : 0);
+    }
+
+    // OK of the category dialog with more than the record's field holds names the record
+    // and stays open; the text is not cut.
+    void categoryDialogRefusesWhatDoesNotFit() {
+        TScriptedDialogs dialogs;
+        TCategoryForm d(*module);
+        d.SetRecordAddress("a.example");
+        const QString text = QStringList(401, "Категория").join("; ");  // 4,409 characters
+        d.Prepare(text);
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QCOMPARE(d.Text(), text);
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().first().contains("«a.example»"));
+        QVERIFY(dialogs.shownTexts().first().contains("4000"));
+        Child<QPlainTextEdit>(d, "CategoryMemo")->setPlainText(QString(4000, 'k'));
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        d.Finish(false);
     }
 
     // The filter by one name keeps exactly the records whose categories, read as the
