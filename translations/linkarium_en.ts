@@ -1195,6 +1195,34 @@
         <translation>Records carrying the category &quot;%1&quot;: %2. Remove it from these records too?</translation>
     </message>
     <message>
+        <source>перевод строки (%1)</source>
+        <translation>a line feed (%1)</translation>
+    </message>
+    <message>
+        <source>возврат каретки (%1)</source>
+        <translation>a carriage return (%1)</translation>
+    </message>
+    <message>
+        <source>разделитель строк (%1)</source>
+        <translation>a line separator (%1)</translation>
+    </message>
+    <message>
+        <source>разделитель абзацев (%1)</source>
+        <translation>a paragraph separator (%1)</translation>
+    </message>
+    <message>
+        <source>управляющий символ (%1)</source>
+        <translation>a control character (%1)</translation>
+    </message>
+    <message>
+        <source>Название «%1» содержит %2: в записях оно стало бы несколькими названиями.</source>
+        <translation>The name &quot;%1&quot; contains %2: in the records it would become several names.</translation>
+    </message>
+    <message>
+        <source>Название длиной %1 символов не помещается: поле вмещает не более %2.</source>
+        <translation>A name %1 characters long does not fit: the field holds at most %2.</translation>
+    </message>
+    <message>
         <source>и ещё записей: %1</source>
         <translation>and %1 more records</translation>
     </message>

@@ -119,11 +119,9 @@ void TCategoryForm::CategoryMemoChange() {
 
 void TCategoryForm::AddButtonClick() {
     TDataSet& list = m_module.adsCategoryList;
-    for (const QString& piece : Text().split(QLatin1Char(';'))) {
-        const QString name = TrimmedFieldText(piece);
-        if (name.isEmpty()) {
-            continue;
-        }
+    // The names the record will carry: a line break pasted into the text separates them as
+    // ";" does.
+    for (const QString& name : SplitNames(Text())) {
         bool known = false;
         for (int i = 0; i < ui->CategoryCheckListBox->count(); ++i) {
             known = known || sameName(ui->CategoryCheckListBox->item(i)->text(), name);

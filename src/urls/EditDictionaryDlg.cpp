@@ -13,6 +13,24 @@ constexpr int kBookmarkRole = Qt::UserRole;
 constexpr int kOldTextRole = Qt::UserRole + 1;
 // How many records a refusal names before it only counts the rest.
 constexpr int kNamedRecords = 20;
+
+QString characterName(QChar c) {
+    const QString code = QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    switch (c.unicode()) {
+        case u';':
+            return QStringLiteral("«;»");
+        case u'\n':
+            return TEditDictionaryForm::tr("перевод строки (%1)").arg(code);
+        case u'\r':
+            return TEditDictionaryForm::tr("возврат каретки (%1)").arg(code);
+        case 0x2028:
+            return TEditDictionaryForm::tr("разделитель строк (%1)").arg(code);
+        case 0x2029:
+            return TEditDictionaryForm::tr("разделитель абзацев (%1)").arg(code);
+        default:
+            return TEditDictionaryForm::tr("управляющий символ (%1)").arg(code);
+    }
+}
 }  // namespace
 
 TEditDictionaryForm::TEditDictionaryForm(QWidget* parent)
@@ -93,9 +111,8 @@ void TEditDictionaryForm::Prepare(TDataSet& dataSet, const QString& fieldName) {
         addItem(field.AsString(), dataSet.GetBookmark());
         dataSet.Next();
     }
-    if (field.Size > 0) {
-        ui->NewEdit->setMaxLength(field.Size);
-    }
+    // A longer name is refused with a word when it is added, never cut by the edit.
+    ui->NewEdit->setMaxLength(32767);
     if (ui->ItemsListView->count() > 0) {
         ui->ItemsListView->setCurrentRow(0);
         ui->ItemsListView->item(0)->setSelected(true);
@@ -150,8 +167,32 @@ void TEditDictionaryForm::NewEditChange() {
     ui->OkButton->setDefault(!text);
 }
 
+QString TEditDictionaryForm::NameProblem(const QString& name) const {
+    // The records keep their names in one text separated by ";" and line breaks: a name
+    // holding one would become two there, and the list and the records drift apart.
+    for (const QChar c : name) {
+        if (c == u';' || c == QChar(0x2028) || c == QChar(0x2029) ||
+            c.category() == QChar::Other_Control) {
+            return tr("Название «%1» содержит %2: в записях оно стало бы несколькими "
+                      "названиями.")
+                .arg(name, characterName(c));
+        }
+    }
+    const int size = m_dataSet ? m_dataSet->FieldByName(m_fieldName).Size : 0;
+    if (size > 0 && name.size() > size) {
+        return tr("Название длиной %1 символов не помещается: поле вмещает не более %2.")
+            .arg(name.size())
+            .arg(size);
+    }
+    return QString();
+}
+
 void TEditDictionaryForm::AddButtonClick() {
     const QString text = ui->NewEdit->text().trimmed();
+    if (const QString problem = NameProblem(text); !problem.isEmpty()) {
+        ShowError(problem, this);  // the text stays for the user to mend
+        return;
+    }
     if (!text.isEmpty() && Find(text) < 0 && m_dataSet) {
         m_dataSet->Append();
         m_dataSet->FieldByName(m_fieldName).SetValue(text);
@@ -182,6 +223,11 @@ void TEditDictionaryForm::ItemsListViewEdited(QListWidgetItem* item, const QStri
     QListWidgetItem* const existing = other >= 0 ? ui->ItemsListView->item(other) : nullptr;
     if (text.isEmpty() || (existing && existing != item && !m_records)) {
         restoreText(item);
+        return;
+    }
+    if (const QString problem = NameProblem(text); !problem.isEmpty()) {
+        restoreText(item);
+        ShowError(problem, this);
         return;
     }
     if (existing && existing != item) {

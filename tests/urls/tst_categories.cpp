@@ -351,6 +351,77 @@ private Q_SLOTS:
         QCOMPARE(records.Refusals({{"A", QString(20, 'y')}}).size(), older ? 1 : 0);
     }
 
+    // A name holding a separator of the records' names or a line break would become two
+    // names in them: the editor refuses it, naming the character, when added and when
+    // renamed to; so too a name longer than the list's field.
+    void editorRefusesNamesThatSplit_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("semicolon") << "Дом; Сад"
+                                   << "«;»";
+        QTest::newRow("line feed") << "Дом\nСад"
+                                   << "U+000A";
+        QTest::newRow("carriage return") << "Дом\rСад"
+                                         << "U+000D";
+        QTest::newRow("line separator") << QString("Дом") + QChar(0x2028) + "Сад"
+                                        << "U+2028";
+        QTest::newRow("paragraph separator") << QString("Дом") + QChar(0x2029) + "Сад"
+                                             << "U+2029";
+        QTest::newRow("tab inside") << "Дом\tСад"
+                                    << "U+0009";
+        QTest::newRow("another control character") << QString("Дом") + QChar(0x1F) + "Сад"
+                                                   << "U+001F";
+        QTest::newRow("longer than the field") << QString(256, 'n') << "255";
+    }
+    void editorRefusesNamesThatSplit() {
+        QFETCH(QString, name);
+        QFETCH(QString, said);
+        TScriptedDialogs dialogs;
+        TEditDictionaryForm f;
+        TCategoryRecords records(module->ADOConnection);
+        f.SetRecords(&records);
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        const QStringList before = f.Items();
+        auto* edit = Child<QLineEdit>(f, "NewEdit");
+        edit->setText(name);
+        QCOMPARE(edit->text(), name);  // never cut by the edit itself
+        f.AddButtonClick();
+        QCOMPARE(f.Items(), before);
+        QCOMPARE(edit->text(), name);  // left to mend
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY2(dialogs.shownTexts().last().contains(said),
+                 qPrintable(dialogs.shownTexts().last()));
+        auto* list = Child<QListWidget>(f, "ItemsListView");
+        f.ItemsListViewEdited(list->item(f.Find("Спорт")), name);
+        QCOMPARE(f.Items(), before);
+        QCOMPARE(dialogs.shownTexts().size(), 2);
+        QVERIFY(dialogs.shownTexts().last().contains(said));
+        QVERIFY(f.RecordChanges().isEmpty());
+        f.Finish(true);
+        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
+                 (QStringList{"Новости", "Новости спорта", "Спорт"}));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // "Добавить" of the category dialog adds the names the record will carry: a line break
+    // separates them as ";" does.
+    void categoryDialogAddsEachLine() {
+        TCategoryForm d(*module);
+        d.Prepare(QString());
+        Child<QPlainTextEdit>(d, "CategoryMemo")->setPlainText("Дом\nСад;Огород\r\n\nспорт");
+        d.AddButtonClick();
+        auto* checks = Child<QListWidget>(d, "CategoryCheckListBox");
+        for (const char* name : {"Дом", "Сад", "Огород"}) {
+            const auto found = checks->findItems(name, Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            QCOMPARE(found.first()->checkState(), Qt::Checked);
+        }
+        QCOMPARE(checks->count(), 6);
+        d.Finish(true);
+        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
+                 (QStringList{"Дом", "Новости", "Новости спорта", "Огород", "Сад", "Спорт"}));
+    }
+
     // OK of the category dialog with more than the record's field holds names the record
     // and stays open; the text is not cut.
     void categoryDialogRefusesWhatDoesNotFit() {
