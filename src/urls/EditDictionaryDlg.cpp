@@ -111,8 +111,6 @@ void TEditDictionaryForm::Prepare(TDataSet& dataSet, const QString& fieldName) {
         addItem(field.AsString(), dataSet.GetBookmark());
         dataSet.Next();
     }
-    // A longer name is refused with a word when it is added, never cut by the edit.
-    ui->NewEdit->setMaxLength(32767);
     if (ui->ItemsListView->count() > 0) {
         ui->ItemsListView->setCurrentRow(0);
         ui->ItemsListView->item(0)->setSelected(true);
