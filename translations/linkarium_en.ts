@@ -4,12 +4,20 @@
 <context>
     <name>Categories</name>
     <message>
-        <source>Категории записи «%1» были бы длиннее %2 символов: «%3».</source>
-        <translation>The categories of the record &quot;%1&quot; would be longer than %2 characters: &quot;%3&quot;.</translation>
+        <source>Категории записи «%1» всё время меняет другой пользователь; повторите переименование.</source>
+        <translation>Another user keeps changing the categories of the record &quot;%1&quot;; rename again.</translation>
     </message>
     <message>
-        <source>Категории записи %1 всё время меняет другой пользователь; повторите переименование.</source>
-        <translation>Another user keeps changing the categories of the record %1; rename again.</translation>
+        <source>новой записи</source>
+        <translation>the new record</translation>
+    </message>
+    <message>
+        <source>записи «%1»</source>
+        <translation>the record &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Категории %1 стали бы длиной %2 символов, а поле вмещает не более %3. Ничего не обрезано: сократите их.</source>
+        <translation>The categories of %1 would be %2 characters long, and the field holds at most %3. Nothing was cut: shorten them.</translation>
     </message>
 </context>
 <context>
@@ -1205,6 +1213,52 @@
     <message>
         <source>Категория «%1» есть в записях: %2. Убрать её и из этих записей?</source>
         <translation>Records carrying the category &quot;%1&quot;: %2. Remove it from these records too?</translation>
+    </message>
+    <message>
+        <source>перевод строки (%1)</source>
+        <translation>a line feed (%1)</translation>
+    </message>
+    <message>
+        <source>возврат каретки (%1)</source>
+        <translation>a carriage return (%1)</translation>
+    </message>
+    <message>
+        <source>разделитель строк (%1)</source>
+        <translation>a line separator (%1)</translation>
+    </message>
+    <message>
+        <source>разделитель абзацев (%1)</source>
+        <translation>a paragraph separator (%1)</translation>
+    </message>
+    <message>
+        <source>управляющий символ (%1)</source>
+        <translation>a control character (%1)</translation>
+    </message>
+    <message>
+        <source>Название «%1» содержит %2: в записях оно стало бы несколькими названиями.</source>
+        <translation>The name &quot;%1&quot; contains %2: in the records it would become several names.</translation>
+    </message>
+    <message>
+        <source>Название длиной %1 символов не помещается: поле вмещает не более %2.</source>
+        <translation>A name %1 characters long does not fit: the field holds at most %2.</translation>
+    </message>
+    <message>
+        <source>и ещё записей: %1</source>
+        <translation>and %1 more records</translation>
+    </message>
+    <message>
+        <source>«%1»: с заменой «%2» категории стали бы длиной %3 символов</source>
+        <translation>&quot;%1&quot;: with &quot;%2&quot; changed, its categories would be %3 characters long</translation>
+    </message>
+    <message>
+        <source>Эти записи не могут принять переименование: поле категорий вмещает не более %1 символов.
+%2
+
+Продолжить без них? Они сохранят прежние названия. «Нет» вернёт в список со всеми изменениями.</source>
+        <translation>These records cannot take the renaming: the categories field holds at most %1 characters.
+%2
+
+Go on without them? They keep their old names. &quot;No&quot; goes back to the list with every change in it.</translation>
     </message>
 </context>
 <context>

@@ -9,24 +9,15 @@
 #include <QCoreApplication>
 #include <QSet>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 const QString kCategoryField = QStringLiteral("CategoryName");
-// The declared size of SubjectURLs.Category.
-constexpr int kCategoryTextSize = 255;
 
 bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// The records that may carry the name: the engine finds the texts holding it anywhere, the
-// split rule decides for each of them.
-void openCandidates(TDataSet& ds, TConnection& connection, const QString& name) {
-    ds.SetConnection(&connection);
-    ds.SetCommandText(
-        QStringLiteral("SELECT SubjectURLID, URL, Category FROM SubjectURLs WHERE Category LIKE ") +
-        JetQuotedString(QLatin1Char('%') + LikeEscaped(name) + QLatin1Char('%')));
-    ds.Open();
 }
 
 }  // namespace
@@ -47,6 +38,32 @@ QStringList SplitCategoryNames(const QString& text) {
         }
     }
     return names;
+}
+
+int URLFieldSize(TConnection& connection, const QString& column) {
+    TDataSet ds;
+    ds.SetConnection(&connection);
+    ds.SetCommandText(QStringLiteral("SELECT %1 FROM SubjectURLs WHERE 1 = 0").arg(column));
+    ds.Open();
+    const int size = ds.Fields(0).Size;
+    return size > 0 ? size : std::numeric_limits<int>::max();
+}
+
+int CategoryFieldSize(TConnection& connection) {
+    return URLFieldSize(connection, QStringLiteral("Category"));
+}
+
+QString CategoriesTooLongMessage(const QString& url, int length, int size) {
+    const QString record = url.isEmpty()
+                               ? QCoreApplication::translate("Categories", "новой записи")
+                               : QCoreApplication::translate("Categories", "записи «%1»").arg(url);
+    return QCoreApplication::translate("Categories",
+                                       "Категории %1 стали бы длиной %2 символов, а поле "
+                                       "вмещает не более %3. Ничего не обрезано: сократите "
+                                       "их.")
+        .arg(record)
+        .arg(length)
+        .arg(size);
 }
 
 bool HasCategoryName(const QStringList& names, const QString& name) {
@@ -74,26 +91,34 @@ QString RenamedCategoryText(const QString& text, const QString& from, const QStr
 }
 
 QString CategoryItemCondition(const QString& field, const QString& name) {
-    // Names are separated by ";", mostly followed by one blank; a name may also stand alone
-    // or open or close the text. Wildcards in the name are its own characters.
-    const QString n = LikeEscaped(name);
-    const QStringList patterns = {n,
-                                  n + QStringLiteral(";%"),
-                                  n + QStringLiteral(" ;%"),
-                                  QStringLiteral("%;") + n,
-                                  QStringLiteral("%; ") + n,
-                                  QStringLiteral("%;") + n + QStringLiteral(";%"),
-                                  QStringLiteral("%; ") + n + QStringLiteral(";%"),
-                                  QStringLiteral("%;") + n + QStringLiteral(" ;%"),
-                                  QStringLiteral("%; ") + n + QStringLiteral(" ;%"),
-                                  QStringLiteral("%\r\n") + n,
-                                  n + QStringLiteral("\r\n%"),
-                                  QStringLiteral("%\r\n") + n + QStringLiteral("\r\n%")};
-    QStringList terms;
-    for (const QString& p : patterns) {
-        terms << field + QStringLiteral(" LIKE ") + JetQuotedString(p);
+    // The engines split the text by the rule of SplitCategoryNames themselves: spacing,
+    // line breaks and wildcards in a name cannot make the filter and the menu disagree.
+    return field + QStringLiteral(" HASITEM ") + JetQuotedString(name);
+}
+
+QVector<TCategoryRecords::TRead> TCategoryRecords::candidates(const QString& name) {
+    // The engine finds the texts holding the name anywhere, the split rule decides for each.
+    TDataSet ds;
+    ds.SetConnection(&m_connection);
+    ds.SetCommandText(
+        QStringLiteral("SELECT SubjectURLID, URL, Category FROM SubjectURLs WHERE Category LIKE ") +
+        JetQuotedString(QLatin1Char('%') + LikeEscaped(name) + QLatin1Char('%')));
+    ds.Open();
+    const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
+    const TField& url = ds.FieldByName(QStringLiteral("URL"));
+    const TField& category = ds.FieldByName(QStringLiteral("Category"));
+    QVector<TRead> read;
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+        read.append({key.AsString(), url.AsString(), category.AsString()});
     }
-    return terms.join(QStringLiteral(" OR "));
+    return read;
+}
+
+int TCategoryRecords::FieldSize() {
+    if (m_fieldSize <= 0) {
+        m_fieldSize = CategoryFieldSize(m_connection);
+    }
+    return m_fieldSize;
 }
 
 int TCategoryRecords::RecordsUsing(const QString& name, const QVector<TCategoryChange>& pending) {
@@ -106,97 +131,120 @@ int TCategoryRecords::RecordsUsing(const QString& name, const QVector<TCategoryC
     }
     QSet<QString> counted;
     for (const QString& s : searched) {
-        TDataSet ds;
-        openCandidates(ds, m_connection, s);
-        const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
-        const TField& category = ds.FieldByName(QStringLiteral("Category"));
-        for (ds.First(); !ds.Eof(); ds.Next()) {
-            QString text = category.AsString();
+        for (const TRead& r : candidates(s)) {
+            QString text = r.text;
             for (const TCategoryChange& c : pending) {
                 text = RenamedCategoryText(text, c.from, c.to);
             }
             if (HasCategoryName(SplitCategoryNames(text), name)) {
-                counted.insert(key.AsString());
+                counted.insert(r.key);
             }
         }
     }
     return static_cast<int>(counted.size());
 }
 
-int TCategoryRecords::Apply(const QVector<TCategoryChange>& changes) {
+QVector<TCategoryRefusal> TCategoryRecords::Refusals(const QVector<TCategoryChange>& changes) {
+    // Every record a change reaches holds one of the names changed from the start: a record
+    // takes a name only through a change of a name it holds.
+    QVector<TRead> records;
+    QSet<QString> seen;
+    QStringList searched;
+    for (const TCategoryChange& c : changes) {
+        if (HasCategoryName(searched, c.from)) {
+            continue;
+        }
+        searched << c.from;
+        for (const TRead& r : candidates(c.from)) {
+            if (!seen.contains(r.key)) {
+                seen.insert(r.key);
+                records.append(r);
+            }
+        }
+    }
+    const int size = FieldSize();
+    QVector<TCategoryRefusal> refused;
+    for (const TRead& r : records) {
+        QString text = r.text;
+        for (const TCategoryChange& c : changes) {
+            const QString renamed = RenamedCategoryText(text, c.from, c.to);
+            if (renamed.size() > size) {
+                refused.append({r.key, r.url, c.from, static_cast<int>(renamed.size())});
+                break;
+            }
+            text = renamed;
+        }
+    }
+    std::sort(refused.begin(), refused.end(),
+              [](const TCategoryRefusal& a, const TCategoryRefusal& b) { return a.url < b.url; });
+    return refused;
+}
+
+int TCategoryRecords::Apply(const QVector<TCategoryChange>& changes, const QSet<QString>& leftOut) {
     int written = 0;
+    const int size = FieldSize();
     for (const TCategoryChange& change : changes) {
-        TDataSet ds;
-        openCandidates(ds, m_connection, change.from);
-        QVector<QPair<QString, QString>> updates;  // key, the text read
-        const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
-        const TField& category = ds.FieldByName(QStringLiteral("Category"));
-        for (ds.First(); !ds.Eof(); ds.Next()) {
-            const QString text = category.AsString();
-            const QString renamed = RenamedCategoryText(text, change.from, change.to);
-            if (renamed == text) {
+        QVector<TRead> updates;
+        for (const TRead& r : candidates(change.from)) {
+            const QString renamed = RenamedCategoryText(r.text, change.from, change.to);
+            if (renamed == r.text) {
                 continue;
             }
-            if (renamed.size() > kCategoryTextSize) {
+            if (renamed.size() > size && !leftOut.contains(r.key)) {
                 throw EError(
-                    QCoreApplication::translate(
-                        "Categories", "Категории записи «%1» были бы длиннее %2 символов: «%3».")
-                        .arg(ds.FieldByName(QStringLiteral("URL")).AsString())
-                        .arg(kCategoryTextSize)
-                        .arg(renamed));
+                    CategoriesTooLongMessage(r.url, static_cast<int>(renamed.size()), size));
             }
-            updates.append({key.AsString(), text});
+            updates.append(r);
         }
-        ds.Close();
         if (BeforeWriting) {
             BeforeWriting();
         }
-        for (const auto& u : updates) {
-            written += writeRenamed(u.first, u.second, change) ? 1 : 0;
+        for (const TRead& u : updates) {
+            written += writeRenamed(u, change, leftOut.contains(u.key)) ? 1 : 0;
         }
     }
     return written;
 }
 
-bool TCategoryRecords::writeRenamed(const QString& key, QString text,
-                                    const TCategoryChange& change) {
+bool TCategoryRecords::writeRenamed(const TRead& read, const TCategoryChange& change,
+                                    bool mayLeave) {
     // Written only over the text it was made from: another user's change to the record since
     // (another server session commits between the reading and the writing) is read again
     // and renamed in its turn, never written over.
     constexpr int kRereads = 8;
-    for (int read = 0;; ++read) {
+    QString text = read.text;
+    for (int attempt = 0;; ++attempt) {
         const QString renamed = RenamedCategoryText(text, change.from, change.to);
         if (renamed == text) {
             return false;
         }
-        if (renamed.size() > kCategoryTextSize) {
+        if (renamed.size() > FieldSize()) {
+            if (mayLeave) {
+                return false;  // the user chose to leave it with the old name
+            }
             throw EError(
-                QCoreApplication::translate(
-                    "Categories", "Категории записи «%1» были бы длиннее %2 символов: «%3».")
-                    .arg(key)
-                    .arg(kCategoryTextSize)
-                    .arg(renamed));
+                CategoriesTooLongMessage(read.url, static_cast<int>(renamed.size()), FieldSize()));
         }
         if (m_connection.Execute(
                 QStringLiteral("UPDATE SubjectURLs SET Category = :C "
                                "WHERE SubjectURLID = :ID AND Category = :OLD"),
                 {{QStringLiteral("C"), renamed.isEmpty() ? QVariant() : QVariant(renamed)},
-                 {QStringLiteral("ID"), key},
+                 {QStringLiteral("ID"), read.key},
                  {QStringLiteral("OLD"), text}}) == 1) {
             return true;
         }
-        if (read >= kRereads) {
+        if (attempt >= kRereads) {
             throw EConflictError(
                 QCoreApplication::translate("Categories",
-                                            "Категории записи %1 всё время меняет другой "
+                                            "Категории записи «%1» всё время меняет другой "
                                             "пользователь; повторите переименование.")
-                    .arg(key));
+                    .arg(read.url));
         }
         TDataSet now;
         now.SetConnection(&m_connection);
         now.SetCommandText(
             QStringLiteral("SELECT Category FROM SubjectURLs WHERE SubjectURLID = :ID"));
-        now.Parameters().ParamByName(QStringLiteral("ID")).SetValue(key);
+        now.Parameters().ParamByName(QStringLiteral("ID")).SetValue(read.key);
         now.Open();
         if (now.IsEmpty()) {
             return false;  // deleted meanwhile: nothing left to rename

@@ -31,7 +31,8 @@ TCategoryForm::TCategoryForm(TCatalogueModule& module, QWidget* parent)
             GuardedSlot(this, &TCategoryForm::AddButtonClick));
     connect(ui->CategoryButton, &QPushButton::clicked, this,
             GuardedSlot(this, &TCategoryForm::CategoryButtonClick));
-    connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->OkButton, &QPushButton::clicked, this,
+            GuardedSlot(this, &TCategoryForm::OkButtonClick));
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -118,11 +119,9 @@ void TCategoryForm::CategoryMemoChange() {
 
 void TCategoryForm::AddButtonClick() {
     TDataSet& list = m_module.adsCategoryList;
-    for (const QString& piece : Text().split(QLatin1Char(';'))) {
-        const QString name = TrimmedFieldText(piece);
-        if (name.isEmpty()) {
-            continue;
-        }
+    // The names the record will carry: a line break pasted into the text separates them as
+    // ";" does.
+    for (const QString& name : SplitNames(Text())) {
         bool known = false;
         for (int i = 0; i < ui->CategoryCheckListBox->count(); ++i) {
             known = known || sameName(ui->CategoryCheckListBox->item(i)->text(), name);
@@ -142,6 +141,16 @@ void TCategoryForm::AddButtonClick() {
 void TCategoryForm::CategoryButtonClick() {
     m_module.EditCategoryList();
     FillCheckList();
+}
+
+void TCategoryForm::OkButtonClick() {
+    const int length = static_cast<int>(TrimmedFieldText(Text()).size());
+    const int size = CategoryFieldSize(m_module.ADOConnection);
+    if (length > size) {
+        ShowError(CategoriesTooLongMessage(m_recordAddress, length, size), this);
+        return;
+    }
+    accept();
 }
 
 void TCategoryForm::Prepare(const QString& text) {

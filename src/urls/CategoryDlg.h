@@ -21,6 +21,9 @@ public:
 
     // True on OK, with the new text in result.
     bool Run(const QString& text, QString& result);
+    // The address of the record whose categories are edited, for the messages about it;
+    // empty for a new record.
+    void SetRecordAddress(const QString& url) { m_recordAddress = url; }
 
     // The steps of Run and the handlers, for tests.
     void Prepare(const QString& text);
@@ -31,6 +34,8 @@ public:
     void CategoryMemoChange();
     void AddButtonClick();
     void CategoryButtonClick();
+    // OK: a text longer than the record's field holds is refused and the dialog stays.
+    void OkButtonClick();
     QString Text() const;
 
     // Names of a category text: split at ";" and line breaks, trimmed, empty ones dropped.
@@ -44,4 +49,5 @@ private:
 
     std::unique_ptr<Ui::TCategoryForm> ui;
     TCatalogueModule& m_module;
+    QString m_recordAddress;
 };

@@ -15,9 +15,6 @@
 
 namespace {
 
-// The declared sizes of SubjectURLs.Description and .Category.
-constexpr int kTextSize = 255;
-
 bool isTracking(const QString& parameter) {
     const QString name = parameter.section(QLatin1Char('='), 0, 0);
     return name.startsWith(QLatin1String("utm_"), Qt::CaseInsensitive) ||
@@ -204,15 +201,20 @@ void TDuplicates::Merge(const TDuplicateGroup& group, int kept) {
     }
     const QString category = names.join(QStringLiteral("; "));
     const QString description = descriptions.join(QStringLiteral(" | "));
-    for (const auto& [text, what] :
-         {std::pair{category, QCoreApplication::translate("Duplicates", "категории")},
-          std::pair{description, QCoreApplication::translate("Duplicates", "описания")}}) {
-        if (text.size() > kTextSize) {
+    // The catalogue's own sizes: categories hold 4,000 characters in new catalogues, 255
+    // in older ones.
+    for (const auto& [text, column, what] :
+         {std::tuple{category, QStringLiteral("Category"),
+                     QCoreApplication::translate("Duplicates", "категории")},
+          std::tuple{description, QStringLiteral("Description"),
+                     QCoreApplication::translate("Duplicates", "описания")}}) {
+        const int size = URLFieldSize(m_connection, column);
+        if (text.size() > size) {
             throw EError(
                 QCoreApplication::translate(
                     "Duplicates", "Записи «%1» не объединены: их %2 вместе длиннее %3 символов.")
                     .arg(keep.url, what)
-                    .arg(kTextSize));
+                    .arg(size));
         }
     }
     // Each record must still hold what it held when the group was found: a change made

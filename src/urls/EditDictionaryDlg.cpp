@@ -11,6 +11,26 @@
 namespace {
 constexpr int kBookmarkRole = Qt::UserRole;
 constexpr int kOldTextRole = Qt::UserRole + 1;
+// How many records a refusal names before it only counts the rest.
+constexpr int kNamedRecords = 20;
+
+QString characterName(QChar c) {
+    const QString code = QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    switch (c.unicode()) {
+        case u';':
+            return QStringLiteral("«;»");
+        case u'\n':
+            return TEditDictionaryForm::tr("перевод строки (%1)").arg(code);
+        case u'\r':
+            return TEditDictionaryForm::tr("возврат каретки (%1)").arg(code);
+        case 0x2028:
+            return TEditDictionaryForm::tr("разделитель строк (%1)").arg(code);
+        case 0x2029:
+            return TEditDictionaryForm::tr("разделитель абзацев (%1)").arg(code);
+        default:
+            return TEditDictionaryForm::tr("управляющий символ (%1)").arg(code);
+    }
+}
 }  // namespace
 
 TEditDictionaryForm::TEditDictionaryForm(QWidget* parent)
@@ -36,7 +56,13 @@ TEditDictionaryForm::TEditDictionaryForm(QWidget* parent)
             Guarded([this, item]() { ItemsListViewEdited(item, item->text()); });
         }
     });
-    connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->OkButton, &QPushButton::clicked, this, [this]() {
+        Guarded([this]() {
+            if (ConfirmRecordChanges()) {
+                accept();
+            }
+        });
+    });
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     NewEditChange();
 }
@@ -85,9 +111,6 @@ void TEditDictionaryForm::Prepare(TDataSet& dataSet, const QString& fieldName) {
         addItem(field.AsString(), dataSet.GetBookmark());
         dataSet.Next();
     }
-    if (field.Size > 0) {
-        ui->NewEdit->setMaxLength(field.Size);
-    }
     if (ui->ItemsListView->count() > 0) {
         ui->ItemsListView->setCurrentRow(0);
         ui->ItemsListView->item(0)->setSelected(true);
@@ -102,6 +125,7 @@ void TEditDictionaryForm::Finish(bool ok) {
     if (!ok) {
         m_dataSet->CancelBatch();
         m_changes.clear();
+        m_leftOut.clear();
         return;
     }
     try {
@@ -109,7 +133,7 @@ void TEditDictionaryForm::Finish(bool ok) {
         TTransaction transaction(*m_dataSet->Connection());
         m_dataSet->UpdateBatch();
         if (m_records) {
-            m_records->Apply(m_changes);
+            m_records->Apply(m_changes, m_leftOut);
         }
         transaction.Commit();
     } catch (...) {
@@ -141,8 +165,32 @@ void TEditDictionaryForm::NewEditChange() {
     ui->OkButton->setDefault(!text);
 }
 
+QString TEditDictionaryForm::NameProblem(const QString& name) const {
+    // The records keep their names in one text separated by ";" and line breaks: a name
+    // holding one would become two there, and the list and the records drift apart.
+    for (const QChar c : name) {
+        if (c == u';' || c == QChar(0x2028) || c == QChar(0x2029) ||
+            c.category() == QChar::Other_Control) {
+            return tr("Название «%1» содержит %2: в записях оно стало бы несколькими "
+                      "названиями.")
+                .arg(name, characterName(c));
+        }
+    }
+    const int size = m_dataSet ? m_dataSet->FieldByName(m_fieldName).Size : 0;
+    if (size > 0 && name.size() > size) {
+        return tr("Название длиной %1 символов не помещается: поле вмещает не более %2.")
+            .arg(name.size())
+            .arg(size);
+    }
+    return QString();
+}
+
 void TEditDictionaryForm::AddButtonClick() {
     const QString text = ui->NewEdit->text().trimmed();
+    if (const QString problem = NameProblem(text); !problem.isEmpty()) {
+        ShowError(problem, this);  // the text stays for the user to mend
+        return;
+    }
     if (!text.isEmpty() && Find(text) < 0 && m_dataSet) {
         m_dataSet->Append();
         m_dataSet->FieldByName(m_fieldName).SetValue(text);
@@ -173,6 +221,11 @@ void TEditDictionaryForm::ItemsListViewEdited(QListWidgetItem* item, const QStri
     QListWidgetItem* const existing = other >= 0 ? ui->ItemsListView->item(other) : nullptr;
     if (text.isEmpty() || (existing && existing != item && !m_records)) {
         restoreText(item);
+        return;
+    }
+    if (const QString problem = NameProblem(text); !problem.isEmpty()) {
+        restoreText(item);
+        ShowError(problem, this);
         return;
     }
     if (existing && existing != item) {
@@ -275,6 +328,44 @@ void TEditDictionaryForm::DeleteButtonClick() {
         list->setCurrentRow(position);
         list->item(position)->setSelected(true);
     }
+}
+
+bool TEditDictionaryForm::ConfirmRecordChanges() {
+    m_leftOut.clear();
+    if (!m_records || m_changes.isEmpty()) {
+        return true;
+    }
+    QVector<TCategoryRefusal> refused;
+    {
+        const THourglass hourglass;
+        refused = m_records->Refusals(m_changes);
+    }
+    if (refused.isEmpty()) {
+        return true;
+    }
+    QStringList lines;
+    for (const TCategoryRefusal& r : refused) {
+        if (lines.size() == kNamedRecords) {
+            lines << tr("и ещё записей: %1").arg(refused.size() - kNamedRecords);
+            break;
+        }
+        lines << tr("«%1»: с заменой «%2» категории стали бы длиной %3 символов")
+                     .arg(r.url, r.from)
+                     .arg(r.length);
+    }
+    const QString question =
+        tr("Эти записи не могут принять переименование: поле категорий вмещает не более %1 "
+           "символов.\n%2\n\nПродолжить без них? Они сохранят прежние названия. «Нет» "
+           "вернёт в список со всеми изменениями.")
+            .arg(m_records->FieldSize())
+            .arg(lines.join(QLatin1Char('\n')));
+    if (!ConfirmYesNo(question, this, QMessageBox::No)) {
+        return false;
+    }
+    for (const TCategoryRefusal& r : refused) {
+        m_leftOut.insert(r.key);
+    }
+    return true;
 }
 
 void TEditDictionaryForm::IdleUpdate() {

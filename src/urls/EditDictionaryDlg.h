@@ -32,6 +32,13 @@ public:
     void AddButtonClick();
     void RenameButtonClick();
     void DeleteButtonClick();
+    // The step of OK before the dialog closes: when some records cannot take the renames and
+    // merges (their categories would grow past the field), names them and asks whether to go
+    // on without them. False keeps the editor open with every change in it.
+    bool ConfirmRecordChanges();
+    // Why a name cannot stand in the list (a separator of a record's names, a line break,
+    // another control character, or more than the field holds); empty when it can.
+    QString NameProblem(const QString& name) const;
     void ItemsListViewEdited(QListWidgetItem* item, const QString& newText);
     int Find(const QString& text) const;
     QStringList Items() const;
@@ -51,4 +58,5 @@ private:
     bool m_editing = false;
     TCategoryRecords* m_records = nullptr;
     QVector<TCategoryChange> m_changes;
+    QSet<QString> m_leftOut;  // records the user let keep their old names
 };

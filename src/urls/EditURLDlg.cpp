@@ -31,6 +31,7 @@ TEditURLForm::TEditURLForm(TCatalogueModule& module, QWidget* parent)
     ui->URLDBEdit->installEventFilter(this);
     RunCategoryDialog = [this](const QString& text, QString& result) {
         TCategoryForm form(m_module, this);
+        form.SetRecordAddress(TrimmedFieldText(ui->URLDBEdit->text()));
         return form.Run(text, result);
     };
     URLDBEditChange();

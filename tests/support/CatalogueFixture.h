@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/GeneralUnit.h"
+#include "platform/db/Schema.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
@@ -37,6 +38,24 @@ protected:
         const QString second = c.addUrl("mailto:b@example.org", "Вторая", QString(), true);
         c.otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
         return {first, second};
+    }
+
+    // The catalogue as an older program made it, with 255 characters of categories: the
+    // table of records made anew, empty, and the module connected again.
+    void useOlderCategorySize() {
+        module.reset();
+        if (TestEngine() == TTestEngine::SQLite) {
+            cat->otherExec("DROP TABLE SubjectURLs");
+            cat->otherExec(SqliteCatalogueSchema()
+                               .section(";\n", 0, 0)
+                               .replace("Category TEXT(4000)", "Category TEXT(255)"));
+        } else {
+            cat->otherExec("DELETE FROM SubjectURLs");
+            cat->otherExec(
+                "ALTER TABLE [SubjectURLs] DROP CONSTRAINT [SubjectURLs_Category_check]");
+            cat->otherExec("ALTER TABLE [SubjectURLs] ADD CHECK (char_length([Category]) <= 255)");
+        }
+        module = cat->connectedModule();
     }
 
     // The first value a Jet query gives on the other connection.

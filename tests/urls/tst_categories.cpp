@@ -1,5 +1,7 @@
 #include "app/GeneralUnit.h"
 #include "gridtools/ExDBGrid.h"
+#include "platform/Errors.h"
+#include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "support/CatalogueFixture.h"
 #include "support/ScriptedDialogs.h"
@@ -11,8 +13,12 @@
 #include "urls/URLViewFrm.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include "support/TestHelpers.h"
@@ -24,6 +30,18 @@ class TestCategories final : public QObject, TCatalogueFixture {
         const QVariant v =
             cat->otherValue("SELECT Category FROM SubjectURLs WHERE URL = '" + url + "'");
         return v.isNull() ? QStringLiteral("NULL") : v.toString();
+    }
+
+    // Distinct names, each short enough for the list, joined into a text of this length.
+    static QString longText(int length) {
+        QStringList names;
+        int total = -2;
+        while (total + 2 + 200 < length) {
+            names << QString("%1").arg(names.size(), 200, 10, QChar('n'));
+            total += 202;
+        }
+        names << QString(length - total - 2, 'z');
+        return names.join("; ");
     }
 
 private Q_SLOTS:
@@ -243,11 +261,15 @@ private Q_SLOTS:
         QVERIFY(!plain.isEmpty());
     }
 
-    // A rename that would make a record's list longer than the field holds changes nothing
-    // and names the record.
-    void renameThatDoesNotFit() {
-        const QString names = QString("x").repeated(240) + "; A";
+    // A rename or merge that some records cannot take (their categories would grow past the
+    // field) keeps the editor open and names them: No goes back with every edit intact and
+    // nothing written, Yes writes the others and leaves those with the old name.
+    void renameThatDoesNotFitKeepsTheEditor() {
+        const int size = CategoryFieldSize(module->ADOConnection);
+        QCOMPARE(size, 4000);  // a catalogue made now
+        const QString names = longText(size - 3) + "; A";
         cat->addUrl("long.example", "", names);
+        cat->addUrl("short.example", "", "A; Спорт");
         TScriptedDialogs dialogs;
         TEditDictionaryForm f;
         TCategoryRecords records(module->ADOConnection);
@@ -258,17 +280,241 @@ private Q_SLOTS:
         f.Prepare(module->adsCategoryList, "CategoryName");
         auto* list = Child<QListWidget>(f, "ItemsListView");
         dialogs.answer(QMessageBox::Yes);
-        f.ItemsListViewEdited(list->item(f.Find("A")), QString("y").repeated(20));
-        bool refused = false;
-        try {
-            f.Finish(true);
-        } catch (const EError& e) {
-            refused = e.message().contains("long.example");
-        }
-        QVERIFY(refused);
+        f.ItemsListViewEdited(list->item(f.Find("A")), "Длинное имя");
+        dialogs.answer(QMessageBox::Yes);
+        f.ItemsListViewEdited(list->item(f.Find("Спорт")), "Игры");
+        const QStringList edited = f.Items();
+        dialogs.answer(QMessageBox::No);
+        QVERIFY(!f.ConfirmRecordChanges());
+        const QString asked = dialogs.shownTexts().last();
+        QVERIFY2(asked.contains("«long.example»") && asked.contains("4000") &&
+                     !asked.contains("short.example"),
+                 qPrintable(asked));
+        QCOMPARE(f.Items(), edited);
+        QCOMPARE(f.RecordChanges().size(), 2);
+        QCOMPARE(categoryOf("short.example"), QStringLiteral("A; Спорт"));
+        dialogs.answer(QMessageBox::Yes);
+        QVERIFY(f.ConfirmRecordChanges());
+        f.Finish(true);
         QCOMPARE(categoryOf("long.example"), names);
+        QCOMPARE(categoryOf("short.example"), QStringLiteral("Длинное имя; Игры"));
+        const QStringList listed =
+            cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1");
+        QVERIFY(listed.contains("Длинное имя") && listed.contains("Игры"));
+        QVERIFY(!listed.contains("A") && !listed.contains("Спорт"));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // A record the user was not told of is never cut nor left behind: the change stops with
+    // an error naming it, and nothing is written.
+    void applyRefusesTheRecordsNotLeftOut() {
+        const QString names = QString(3990, 'x') + "; A";
+        const QString key = cat->addUrl("long.example", "", names);
+        cat->addUrl("short.example", "", "A");
+        TCategoryRecords records(module->ADOConnection);
+        const QVector<TCategoryRefusal> refused = records.Refusals({{"a", QString(20, 'y')}});
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.first().url, QStringLiteral("long.example"));
+        QCOMPARE(refused.first().length, 4012);
+        bool named = false;
+        try {
+            TTransaction transaction(module->ADOConnection);
+            records.Apply({{"a", QString(20, 'y')}});
+            transaction.Commit();
+        } catch (const EError& e) {
+            named = e.message().contains("long.example") && e.message().contains("4000");
+        }
+        QVERIFY(named);
+        QCOMPARE(categoryOf("short.example"), QStringLiteral("A"));
+        QCOMPARE(records.Apply({{"a", QString(20, 'y')}}, {key}), 1);
+        QCOMPARE(categoryOf("long.example"), names);
+        QCOMPARE(categoryOf("short.example"), QString(20, 'y'));
+    }
+
+    // A catalogue made before keeps its 255 characters: a rename past them is refused there,
+    // while one made now takes 4,000.
+    void olderCatalogueKeepsItsSize_data() {
+        QTest::addColumn<bool>("older");
+        QTest::addColumn<int>("size");
+        QTest::newRow("made now") << false << 4000;
+        QTest::newRow("made before") << true << 255;
+    }
+    void olderCatalogueKeepsItsSize() {
+        QFETCH(bool, older);
+        QFETCH(int, size);
+        if (older) {
+            useOlderCategorySize();
+        }
+        QCOMPARE(CategoryFieldSize(module->ADOConnection), size);
+        cat->addUrl("a.example", "", QString(240, 'x') + "; A");
+        TCategoryRecords records(module->ADOConnection);
+        QCOMPARE(records.Refusals({{"A", QString(20, 'y')}}).size(), older ? 1 : 0);
+    }
+
+    // A name holding a separator of the records' names or a line break would become two
+    // names in them: the editor refuses it, naming the character, when added and when
+    // renamed to; so too a name longer than the list's field.
+    void editorRefusesNamesThatSplit_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("semicolon") << "Дом; Сад"
+                                   << "«;»";
+        QTest::newRow("line feed") << "Дом\nСад"
+                                   << "U+000A";
+        QTest::newRow("carriage return") << "Дом\rСад"
+                                         << "U+000D";
+        QTest::newRow("line separator") << QString("Дом") + QChar(0x2028) + "Сад"
+                                        << "U+2028";
+        QTest::newRow("paragraph separator") << QString("Дом") + QChar(0x2029) + "Сад"
+                                             << "U+2029";
+        QTest::newRow("tab inside") << "Дом\tСад"
+                                    << "U+0009";
+        QTest::newRow("another control character") << QString("Дом") + QChar(0x1F) + "Сад"
+                                                   << "U+001F";
+        QTest::newRow("longer than the field") << QString(256, 'n') << "255";
+    }
+    void editorRefusesNamesThatSplit() {
+        QFETCH(QString, name);
+        QFETCH(QString, said);
+        TScriptedDialogs dialogs;
+        TEditDictionaryForm f;
+        TCategoryRecords records(module->ADOConnection);
+        f.SetRecords(&records);
+        f.Prepare(module->adsCategoryList, "CategoryName");
+        const QStringList before = f.Items();
+        auto* edit = Child<QLineEdit>(f, "NewEdit");
+        edit->setText(name);
+        QCOMPARE(edit->text(), name);  // never cut by the edit itself
+        f.AddButtonClick();
+        QCOMPARE(f.Items(), before);
+        QCOMPARE(edit->text(), name);  // left to mend
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY2(dialogs.shownTexts().last().contains(said),
+                 qPrintable(dialogs.shownTexts().last()));
+        auto* list = Child<QListWidget>(f, "ItemsListView");
+        f.ItemsListViewEdited(list->item(f.Find("Спорт")), name);
+        QCOMPARE(f.Items(), before);
+        QCOMPARE(dialogs.shownTexts().size(), 2);
+        QVERIFY(dialogs.shownTexts().last().contains(said));
+        QVERIFY(f.RecordChanges().isEmpty());
+        f.Finish(true);
         QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
                  (QStringList{"Новости", "Новости спорта", "Спорт"}));
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
+    // "Добавить" of the category dialog adds the names the record will carry: a line break
+    // separates them as ";" does.
+    void categoryDialogAddsEachLine() {
+        TCategoryForm d(*module);
+        d.Prepare(QString());
+        Child<QPlainTextEdit>(d, "CategoryMemo")->setPlainText("Дом\nСад;Огород\r\n\nспорт");
+        d.AddButtonClick();
+        auto* checks = Child<QListWidget>(d, "CategoryCheckListBox");
+        for (const char* name : {"Дом", "Сад", "Огород"}) {
+            const auto found = checks->findItems(name, Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            QCOMPARE(found.first()->checkState(), Qt::Checked);
+        }
+        QCOMPARE(checks->count(), 6);
+        d.Finish(true);
+        QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
+                 (QStringList{"Дом", "Новости", "Новости спорта", "Огород", "Сад", "Спорт"}));
+    }
+
+    // OK of the category dialog with more than the record's field holds names the record
+    // and stays open; the text is not cut.
+    void categoryDialogRefusesWhatDoesNotFit() {
+        TScriptedDialogs dialogs;
+        TCategoryForm d(*module);
+        d.SetRecordAddress("a.example");
+        const QString text = QStringList(401, "Категория").join("; ");  // 4,409 characters
+        d.Prepare(text);
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QCOMPARE(d.Text(), text);
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().first().contains("«a.example»"));
+        QVERIFY(dialogs.shownTexts().first().contains("4000"));
+        Child<QPlainTextEdit>(d, "CategoryMemo")->setPlainText(QString(4000, 'k'));
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        d.Finish(false);
+    }
+
+    // The filter by one name keeps exactly the records whose categories, read as the
+    // category menu reads them, hold that name in any letter case: random texts of names
+    // and separators, stored on the engine and filtered by it.
+    void filterAgreesWithTheSplitter() {
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        const QStringList bases = {"news", "Linux",       "Новости", "спорт",      "a b",
+                                   "a  b", "a\tb",        "100%",    "a_b",        "axb",
+                                   "[x]",  "*",           "what?",   "\"quoted\"", "it's",
+                                   "Ёлка", "Мои Новости", "x",       "X y"};
+        const QStringList separators = {";",    "; ",   ";\r\n", "\n", ";;",
+                                        "\r\n", " ;  ", ";\t",   "\r", "; ;"};
+        const QStringList blanks = {"", "", " ", "   ", "\t", " \t ", QString(QChar(0xA0))};
+        const auto anyOf = [&random](const QStringList& l) {
+            return l.at(static_cast<int>(random.bounded(static_cast<quint32>(l.size()))));
+        };
+        const auto anyCase = [&random](QString n) {
+            for (QChar& c : n) {
+                c = random.bounded(2) ? c.toUpper() : c.toLower();
+            }
+            return n;
+        };
+        QHash<QString, QString> texts;  // URL, category text
+        {
+            TTransaction transaction(module->ADOConnection);
+            for (int r = 0; r < 300; ++r) {
+                QString text = anyOf(blanks);
+                const int count = static_cast<int>(random.bounded(1, 6));
+                for (int n = 0; n < count; ++n) {
+                    if (n > 0) {
+                        text += anyOf(separators) + anyOf(blanks);
+                    }
+                    text += anyCase(anyOf(bases)) + anyOf(blanks);
+                }
+                const QString url = QString("r%1.example").arg(r);
+                texts.insert(url, text);
+                module->ADOConnection.Execute(
+                    "INSERT INTO SubjectURLs (URL, Category) VALUES (:U, :C)",
+                    {{"U", url}, {"C", text}});
+            }
+            transaction.Commit();
+        }
+        TURLViewForm v(*module);
+        QStringList searched;
+        for (const QString& base : bases) {
+            searched << anyCase(base);
+        }
+        searched << "news" + QString(QChar(0xA0)) << "a"
+                 << "Новости спорта";
+        for (const QString& name : searched) {
+            QStringList expected;
+            for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+                if (HasCategoryName(SplitCategoryNames(it.value()), name)) {
+                    expected << it.key();
+                }
+            }
+            expected.sort();
+            v.actRemoveFilterExecute();
+            v.FilterByCategory(name);
+            QStringList kept;
+            for (v.adsCommon->First(); !v.adsCommon->Eof(); v.adsCommon->Next()) {
+                const QString url = v.adsCommon->FieldByName("URL").AsString();
+                if (texts.contains(url)) {
+                    kept << url;
+                }
+            }
+            kept.sort();
+            QVERIFY2(kept == expected,
+                     qPrintable(QString("seed %1, name \"%2\": kept %3, expected %4")
+                                    .arg(seed)
+                                    .arg(name)
+                                    .arg(kept.join(' '), expected.join(' '))));
+        }
     }
 };
 

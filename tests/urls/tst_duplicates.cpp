@@ -180,6 +180,50 @@ private Q_SLOTS:
         QVERIFY(duplicates.Find({}).isEmpty());
     }
 
+    // The joined categories may take the whole field the catalogue declares: 4,000
+    // characters in one made now, 255 in an older one; past it the merge is refused with the
+    // record named, nothing cut.
+    void categoriesJoinUpToTheField_data() {
+        QTest::addColumn<bool>("older");
+        QTest::addColumn<int>("length");  // of each record's one name
+        QTest::addColumn<bool>("merged");
+        QTest::newRow("made now, 302 characters") << false << 150 << true;
+        QTest::newRow("made now, 4,000 characters") << false << 1999 << true;
+        QTest::newRow("made now, 4,002 characters") << false << 2000 << false;
+        QTest::newRow("made before, 255 characters") << true << 126 << true;
+        QTest::newRow("made before, 302 characters") << true << 150 << false;
+    }
+    void categoriesJoinUpToTheField() {
+        QFETCH(bool, older);
+        QFETCH(int, length);
+        QFETCH(bool, merged);
+        if (older) {
+            useOlderCategorySize();
+        }
+        const QString a(length, 'a');
+        const QString b(length, 'b');
+        cat->addUrl("http://example.org/", QString(), a);
+        cat->addUrl("https://example.org", QString(), b);
+        TDuplicates duplicates(module->ADOConnection);
+        const QVector<TDuplicateGroup> groups = duplicates.Find({});
+        QCOMPARE(groups.size(), 1);
+        QString refusal;
+        try {
+            duplicates.Merge(groups.first(), DefaultKept(groups.first()));
+        } catch (const EError& e) {
+            refusal = e.message();
+        }
+        QCOMPARE(refusal.isEmpty(), merged);
+        if (merged) {
+            QCOMPARE(cat->otherColumn("SELECT Category FROM SubjectURLs"),
+                     QStringList{b + "; " + a});
+        } else {
+            QVERIFY(refusal.contains("https://example.org"));
+            QVERIFY(refusal.contains(older ? "255" : "4000"));
+            QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 2);
+        }
+    }
+
     // Rules switched off split a group; a merge whose joined text would not fit changes
     // nothing and names the record.
     void rulesAndRefusal() {

@@ -561,13 +561,20 @@ private Q_SLOTS:
         QCOMPARE(memo->toPlainText(), QString(254, 'd'));
         QVERIFY(dialogs.shownTexts().last().contains("255"));
         d.RunCategoryDialog = [](const QString&, QString& result) {
-            result = QStringList(30, "Категория").join("; ");  // 327 characters
+            result = QStringList(401, "Категория").join("; ");  // 4,409 characters
             return true;
         };
         d.CategoryButtonClick();
         QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), QString());
         QCOMPARE(dialogs.shownTexts().size(), 3);
-        QVERIFY(dialogs.shownTexts().last().contains("255"));
+        QVERIFY(dialogs.shownTexts().last().contains("4000"));
+        const QString categories = QStringList(30, "Категория").join("; ");  // 327 characters
+        d.RunCategoryDialog = [&categories](const QString&, QString& result) {
+            result = categories;
+            return true;
+        };
+        d.CategoryButtonClick();
+        QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), categories);
         Child<QPushButton>(d, "OkButton")->click();
         QVERIFY(d.Saved);
         d.Finish();
@@ -575,6 +582,10 @@ private Q_SLOTS:
                            .arg(d.RecordKey.toString()))
                      .toString(),
                  address);
+        QCOMPARE(value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = '%1'")
+                           .arg(d.RecordKey.toString()))
+                     .toString(),
+                 categories);
     }
 
     void olderCatalogueKeepsItsLimit() {

@@ -240,6 +240,32 @@ QString backslashEscaped(const QString& pattern) {
     return out;
 }
 
+// "a HASITEM b" in the engine's form, before and after the two operands. The server splits
+// the text at ";" and line breaks and trims each piece of the characters up to the space;
+// the embedded engine has a function of the program for the same (SqliteProvider).
+const QString& hasItemOpening(bool server) {
+    static const QString sqlite = QStringLiteral("hasitem(");
+    static const QString postgres = QStringLiteral("EXISTS (SELECT 1 FROM regexp_split_to_table(");
+    return server ? postgres : sqlite;
+}
+const QString& hasItemMiddle(bool server) {
+    static const QString sqlite = QStringLiteral(", ");
+    static const QString postgres = [] {
+        QString blanks;
+        for (int c = 1; c <= 0x20; ++c) {
+            blanks += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+        }
+        return QStringLiteral(
+                   ", E'[;\\r\\n]') AS hasitem_piece(piece) WHERE "
+                   "lower(btrim(hasitem_piece.piece, E'%1')) = lower(CAST(")
+            .arg(blanks);
+    }();
+    return server ? postgres : sqlite;
+}
+QLatin1String hasItemClosing(bool server) {
+    return server ? QLatin1String(" AS text)))") : QLatin1String(")");
+}
+
 }  // namespace
 
 const TSqlNames::Kind* TSqlNames::find(QStringView name) const {
@@ -270,6 +296,20 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
         }
         likePattern = false;
     };
+    // The left operand of a HASITEM: the name last written, where it begins and ends in r.
+    int operandStart = -1;
+    int operandEnd = -1;
+    bool hasItemOpen = false;  // its right operand comes next
+    const auto operandDone = [&](int start) {
+        if (hasItemOpen) {
+            r += hasItemClosing(server);
+            hasItemOpen = false;
+            operandStart = -1;
+            return;
+        }
+        operandStart = start;
+        operandEnd = static_cast<int>(r.size());
+    };
     const auto addParameter = [&](const QString& name) {
         out.parameters << name;
         bool seen = false;
@@ -295,9 +335,11 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
             const int start = i;
             i = readQuoted(s, i, c, body, closed);
             const bool escaped = closed && likePattern && patternEnds(s, i) && hasLikeEscapes(body);
+            const int at = static_cast<int>(r.size());
             // An unterminated literal is passed on as it stands, so the engine reports it.
             r += closed ? singleQuoted(escaped ? backslashEscaped(body) : body) : s.mid(start);
             endPattern(i, escaped);
+            operandDone(at);
             continue;
         }
         if (c == QLatin1Char('[')) {
@@ -308,8 +350,10 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
                     const QString exact = names->exact(ident);
                     ident = exact.isEmpty() ? ident : exact;
                 }
+                const int at = static_cast<int>(r.size());
                 r += JetQuotedString(ident);
                 i = end + 1;
+                operandDone(at);
                 continue;
             }
         }
@@ -328,15 +372,19 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
             while (j < n && isIdentChar(s.at(j))) {
                 ++j;
             }
+            const int at = static_cast<int>(r.size());
             addParameter(s.mid(i + 1, j - i - 1));
             i = j;
             endPattern(i, false);
+            operandDone(at);
             continue;
         }
         if (c == QLatin1Char('?')) {
+            const int at = static_cast<int>(r.size());
             r += c;
             ++i;
             endPattern(i, false);
+            operandDone(at);
             continue;
         }
         if (isIdentChar(c)) {
@@ -355,6 +403,17 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
                 i = j;
                 continue;
             }
+            if (word.compare(QLatin1String("HASITEM"), Qt::CaseInsensitive) == 0 &&
+                operandStart >= 0 && !hasItemOpen &&
+                QStringView(r).mid(operandEnd).trimmed().isEmpty()) {
+                const QString left = r.mid(operandStart, operandEnd - operandStart);
+                r.truncate(operandStart);
+                r += hasItemOpening(server) + left + hasItemMiddle(server);
+                hasItemOpen = true;
+                i = skipBlanks(s, j);
+                continue;
+            }
+            const int at = static_cast<int>(r.size());
             const QString exact =
                 server && names && !word.front().isDigit() ? names->exact(word) : QString();
             if (exact.isEmpty()) {
@@ -368,6 +427,7 @@ TTranslatedSql TranslateJetSql(const QString& s, TSqlDialect dialect, const TSql
                     i = rewriteComparison(s, i, *kind, r);
                 }
             }
+            operandDone(at);
             continue;
         }
         r += c;

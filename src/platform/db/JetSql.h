@@ -29,7 +29,11 @@ struct TTranslatedSql {
 // double-quoted string literals (with "" inside) become single-quoted ones, {GUID}
 // literals become quoted text, [identifiers] become "identifiers", :Name parameters
 // become the engine's placeholders ("?" on SQLite, "$1", "$2", ... on the server, numbered in
-// the same pass) and LIKE becomes the engine's case-insensitive match. A LIKE pattern literal
+// the same pass) and LIKE becomes the engine's case-insensitive match. The program's own
+// "name HASITEM value" (a column name, then a literal or a parameter) holds when the text,
+// split at ";" and line breaks into pieces trimmed of the characters up to the space, has a
+// piece equal to value, letter case aside: a record's categories, read as the program reads
+// them. A LIKE pattern literal
 // may hold the escapes "[%]", "[_]" and "[[]" for the characters themselves.
 // On the server, LIKE has no escape character (as in Jet), a name is quoted in the spelling
 // names knows, and a column named in names compared with a number gets TRUE/FALSE or a

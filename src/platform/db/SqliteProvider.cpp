@@ -106,6 +106,44 @@ TLikePattern* makePattern(const char* s, std::size_t n, char32_t escape) {
     return pattern;
 }
 
+// hasitem(text, item), the Jet dialect's "text HASITEM item": whether the text, split at ";"
+// and line breaks into pieces trimmed of the characters up to the space, holds the item,
+// letter case aside. A null text holds nothing, so NOT gives true for it as on the server.
+void hasItemFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    // Bytes below 0x80 are whole characters in UTF-8: the pieces are found byte by byte.
+    const auto* item = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const auto itemSize = static_cast<std::size_t>(sqlite3_value_bytes(argv[1]));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const auto n = static_cast<std::size_t>(sqlite3_value_bytes(argv[0]));
+    const auto blank = [text](std::size_t i) {
+        return static_cast<unsigned char>(text[i]) <= 0x20;
+    };
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i <= n; ++i) {
+        if (i < n && text[i] != ';' && text[i] != '\r' && text[i] != '\n') {
+            continue;
+        }
+        std::size_t b = begin;
+        std::size_t e = i;
+        while (b < e && blank(b)) {
+            ++b;
+        }
+        while (e > b && blank(e - 1)) {
+            --e;
+        }
+        if (e > b && CompareFolded(text + b, e - b, item, itemSize) == 0) {
+            sqlite3_result_int(ctx, 1);
+            return;
+        }
+        begin = i + 1;
+    }
+    sqlite3_result_int(ctx, 0);
+}
+
 // like(pattern, text[, escape]): the engine calls LIKE this way round.
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
@@ -329,6 +367,7 @@ void TSqliteProvider::RegisterTextRules(sqlite3* db) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr);
     sqlite3_create_function(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "hasitem", 2, flags, nullptr, hasItemFunction, nullptr, nullptr);
     sqlite3_create_function(db, "new_guid", 0, SQLITE_UTF8, nullptr, newGuidFunction, nullptr,
                             nullptr);
 }
