@@ -74,13 +74,15 @@ private Q_SLOTS:
         QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
         v.OpenLink();
         QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
-        // A "mailto:" address has no "//" either; an already visited record is not updated.
+        // A "mailto:" address keeps its scheme; an already visited record is not updated.
+        QDesktopServices::setUrlHandler("mailto", &catcher, "open");
         cat->refuseWrites("AFTER UPDATE", QString(), "no update expected");
         QVERIFY(v.adsCommon->Locate("SubjectURLID", {keyB}, 0));
         v.OpenLink();
         QDesktopServices::unsetUrlHandler("http");
+        QDesktopServices::unsetUrlHandler("mailto");
         QCOMPARE(catcher.opened,
-                 (QList<QUrl>{QUrl("http://a.example"), QUrl("http://mailto:b@example.org")}));
+                 (QList<QUrl>{QUrl("http://a.example"), QUrl("mailto:b@example.org")}));
     }
 
     // Real mouse events on the grid's viewport, each to the widget under the pointer: two
