@@ -2244,6 +2244,16 @@ Database file: %2</translation>
         <source>База данных %1 занята другой программой (database is locked).</source>
         <translation>Another program holds the database %1 (database is locked).</translation>
     </message>
+    <message>
+        <source>%1 - не обычный файл (канал, устройство или сокет): это не база данных каталога.</source>
+        <translation>%1 is not a regular file (a pipe, a device or a socket): it is not a catalogue database.</translation>
+    </message>
+    <message>
+        <source>Ошибка чтения с диска при открытии базы данных %1: файл не удалось прочитать, сам он, возможно, цел.
+%2</source>
+        <translation>A disk read error while opening the database %1: the file could not be read; the file itself may be intact.
+%2</translation>
+    </message>
 </context>
 <context>
     <name>TURLViewForm</name>

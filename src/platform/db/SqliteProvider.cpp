@@ -377,6 +377,13 @@ void TSqliteProvider::fail(const QString& context) const {
     throw EDatabaseError(engine.isEmpty() ? context : context + QStringLiteral("\n") + engine);
 }
 
+QString TSqliteProvider::readErrorMessage(const QString& source, const QString& engine) {
+    // A failing disk is no damaged catalogue: the file may be whole once it reads.
+    return tr("Ошибка чтения с диска при открытии базы данных %1: файл не удалось прочитать, "
+              "сам он, возможно, цел.\n%2")
+        .arg(source, engine);
+}
+
 void TSqliteProvider::open(const TConnectionString& connection) {
     close();
     const QString source = connection.value(QStringLiteral("Data Source")).trimmed();
@@ -389,6 +396,13 @@ void TSqliteProvider::open(const TConnectionString& connection) {
     }
     if (info.isDir()) {
         throw EDatabaseError(tr("%1 - это папка, а не файл базы данных.").arg(source));
+    }
+    // A pipe, a device or a socket reads as nothing, which the engine would take for an
+    // empty database.
+    if (!info.isFile()) {
+        throw EDatabaseError(
+            tr("%1 - не обычный файл (канал, устройство или сокет): это не база данных каталога.")
+                .arg(source));
     }
     if (!info.isWritable() || !QFileInfo(info.absolutePath()).isWritable()) {
         throw EDatabaseError(
@@ -413,8 +427,12 @@ void TSqliteProvider::open(const TConnectionString& connection) {
             QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
         if (!db.open()) {
             const QString error = db.lastError().text();
+            const int code = db.lastError().nativeErrorCode().toInt();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connectionName);
+            if ((code & 0xFF) == SQLITE_IOERR) {
+                throw EDatabaseError(readErrorMessage(source, error));
+            }
             throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, error));
         }
         const QVariant h = db.driver()->handle();
@@ -432,12 +450,16 @@ void TSqliteProvider::open(const TConnectionString& connection) {
         TSqliteStatement probe(m_handle, "SELECT count(*) FROM sqlite_master");
         if (!probe.ok() || probe.step() != SQLITE_ROW) {
             const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
-            const bool busy = isBusy(sqlite3_extended_errcode(m_handle));
+            const int code = sqlite3_extended_errcode(m_handle);
+            const bool busy = isBusy(code);
             close();
             if (busy) {
                 throw EDatabaseError(
                     tr("База данных %1 занята другой программой (database is locked).")
                         .arg(source));
+            }
+            if ((code & 0xFF) == SQLITE_IOERR) {
+                throw EDatabaseError(readErrorMessage(source, engine));
             }
             throw EDatabaseError(
                 tr("Файл %1 не является базой данных SQLite.\n%2").arg(source, engine));

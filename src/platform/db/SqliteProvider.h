@@ -36,6 +36,8 @@ public:
     std::optional<qint64> changeStamp() override;
 
     sqlite3* handle() const { return m_handle; }
+    // What opening says when the disk fails to read the file.
+    static QString readErrorMessage(const QString& source, const QString& engine);
 
     // Registers the case-insensitive LIKE and NOCASE of the program on a handle.
     static void RegisterTextRules(sqlite3* db);
