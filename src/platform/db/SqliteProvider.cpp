@@ -466,9 +466,16 @@ void TSqliteProvider::open(const TConnectionString& connection) {
         }
     }
     RegisterTextRules(m_handle);
-    // WAL with full synchronisation: a reported commit survives a crash.
+    // WAL with full synchronisation: a reported commit survives a crash. The log is copied
+    // into the database every megabyte and cut back to a megabyte once copied: left to
+    // itself it keeps its largest size, which on a small disk leaves no room for the
+    // catalogue to grow.
     if (sqlite3_exec(m_handle, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(m_handle, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(m_handle, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(m_handle, "PRAGMA wal_autocheckpoint=256", nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_exec(m_handle, "PRAGMA journal_size_limit=1048576", nullptr, nullptr, nullptr) !=
+            SQLITE_OK) {
         const QString engine = isBusy(sqlite3_extended_errcode(m_handle))
                                    ? QStringLiteral("database is locked")
                                    : QString::fromUtf8(sqlite3_errmsg(m_handle));
