@@ -62,25 +62,36 @@ bool runs(qint64 pid, const QString& executable) {
 struct TInstanceList {
     int allowed = 0;
     QList<qint64> pids;
+    // There was something in the list's place that is not the program's own list: the
+    // copies it named are not known.
+    bool damaged = false;
 };
 
 // Anything but a small regular file of numbers reads as an empty list: the list is
 // rebuilt from the running processes anyway. Opened without following links and
 // without blocking, so a FIFO in its place cannot stop the start.
 TInstanceList readList(const QString& file) {
+    TInstanceList damaged;
+    damaged.damaged = true;
     const int fd =
         ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        return {};
+        struct stat st {};
+        return ::lstat(QFile::encodeName(file).constData(), &st) == 0 ? damaged : TInstanceList();
     }
     struct stat st {};
     QByteArray text;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxListBytes) {
+    const bool regular =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxListBytes;
+    if (regular) {
         text.resize(static_cast<int>(st.st_size));
         const ssize_t n = ::read(fd, text.data(), static_cast<size_t>(text.size()));
         text.resize(n < 0 ? 0 : static_cast<int>(n));
     }
     ::close(fd);
+    if (!regular) {
+        return damaged;
+    }
     TInstanceList list;
     bool first = true;
     for (const QByteArray& raw : text.split('\n')) {
@@ -91,7 +102,7 @@ TInstanceList readList(const QString& file) {
         bool ok = false;
         const qint64 n = line.toLongLong(&ok);
         if (!ok || n <= 0 || (first && n > kMaxAllowed)) {
-            return {};
+            return damaged;
         }
         if (first) {
             list.allowed = static_cast<int>(n);
@@ -201,7 +212,16 @@ TSingleInstance::TStartResult TSingleInstance::Start(int allowed) {
     if (list.allowed <= 0) {
         list.allowed = allowed;  // the first copy sets it; later ones leave it alone
     }
-    const bool allowedToRun = list.pids.size() < list.allowed;
+    // A damaged list says nothing of the copies running: one that answers on the socket
+    // counts, so its socket is never taken from under it.
+    const int unlisted = list.damaged && socketAnswers() ? 1 : 0;
+    const bool allowedToRun = list.pids.size() + unlisted < list.allowed;
+    if (unlisted > 0 && !allowedToRun) {
+        // The list is left as it is: written anew it would name no running copy, and the
+        // next start would take the socket.
+        lock.unlock();
+        return notifyFirstCopy() ? TStartResult::Activated : activationFailed();
+    }
     list.pids << self;
     writeList(ListFileName(), list);
     m_registered = true;
@@ -218,9 +238,10 @@ TSingleInstance::TStartResult TSingleInstance::Start(int allowed) {
     }
     lock.unlock();
     removeSelf();
-    if (notifyFirstCopy()) {
-        return TStartResult::Activated;
-    }
+    return notifyFirstCopy() ? TStartResult::Activated : activationFailed();
+}
+
+TSingleInstance::TStartResult TSingleInstance::activationFailed() {
     m_failure = QStringLiteral("%1: the running copy did not answer on %2 within %3 s")
                     .arg(m_executable, SocketName())
                     .arg(m_activationLimitMs / 1000.0);
@@ -289,6 +310,12 @@ void TSingleInstance::forget(QLocalSocket* socket) {
         m_clients.erase(it);
         socket->deleteLater();
     }
+}
+
+bool TSingleInstance::socketAnswers() const {
+    QLocalSocket socket;
+    socket.connectToServer(SocketName());
+    return socket.waitForConnected(500);
 }
 
 bool TSingleInstance::notifyFirstCopy() {

@@ -48,7 +48,10 @@ Q_SIGNALS:
 
 private:
     void removeSelf();
+    // Whether a copy listens on the socket now.
+    bool socketAnswers() const;
     bool notifyFirstCopy();
+    TStartResult activationFailed();
     bool listen();
     void acceptConnections();
     void forget(QLocalSocket* socket);

@@ -325,6 +325,38 @@ private Q_SLOTS:
         first.waitForFinished();
     }
 
+    // The list damaged while a copy runs: a later start still finds that copy by its
+    // socket and activates it, never taking the socket over.
+    void listDamagedWhileRunning_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("random bytes") << "garbage";
+        QTest::newRow("fifo") << "fifo";
+    }
+    void listDamagedWhileRunning() {
+        QFETCH(QString, kind);
+        const QString folder = runtimeFolder("running-" + kind);
+        const QString exe = copyProbe("running-" + kind);
+        const QString list = instanceIn(folder, exe)->ListFileName();
+        QProcess first;
+        first.setProcessEnvironment(withRuntime(folder));
+        output().remove(&first);
+        first.start(exe, {"30000"});
+        QVERIFY(waitForOutput(first, "first"));
+        QVERIFY(QFile::remove(list));
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
+        } else {
+            QFile f(list);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("\x8f\x02\xffrandom\n\x00", 12));
+        }
+        expectSecond(exe, folder);
+        QVERIFY(waitForOutput(first, "activated"));
+        expectSecond(exe, folder);
+        first.kill();
+        first.waitForFinished();
+    }
+
     // A lock nobody lets go of ends the start with a message and code 1, never a copy
     // that runs unguarded.
     void heldLockEndsTheStart() {
