@@ -129,6 +129,10 @@
         <source>запись удалена из каталога во время импорта</source>
         <translation>the record was deleted from the catalogue during the import</translation>
     </message>
+    <message>
+        <source>описание сокращено до %1 символов</source>
+        <translation>description shortened to %1 characters</translation>
+    </message>
 </context>
 <context>
     <name>LinkCheck</name>
@@ -146,6 +150,10 @@
     <message>
         <source>папка не создана</source>
         <translation>the folder could not be created</translation>
+    </message>
+    <message>
+        <source>это не обычный файл</source>
+        <translation>it is not a regular file</translation>
     </message>
 </context>
 <context>
@@ -181,6 +189,46 @@
     <message>
         <source>строка %1</source>
         <translation>line %1</translation>
+    </message>
+    <message>
+        <source>%1: категории длиннее %2 символов</source>
+        <translation>%1: categories longer than %2 characters</translation>
+    </message>
+    <message>
+        <source>неверные байты UTF-8</source>
+        <translation>invalid UTF-8 bytes</translation>
+    </message>
+    <message>
+        <source>неверные байты UTF-16</source>
+        <translation>invalid UTF-16 bytes</translation>
+    </message>
+    <message>
+        <source>байты, которых нет в кодировке %1</source>
+        <translation>bytes the encoding %1 does not have</translation>
+    </message>
+    <message>
+        <source>%1 в имени папки</source>
+        <translation>%1 in a folder&apos;s name</translation>
+    </message>
+    <message>
+        <source>Bookmarks</source>
+        <translation>Bookmarks</translation>
+    </message>
+    <message>
+        <source>Файл закладок %1 повреждён: %2 (байт %3).</source>
+        <translation>The bookmark file %1 is damaged: %2 (byte %3).</translation>
+    </message>
+    <message>
+        <source>нет корневых папок (roots)</source>
+        <translation>no root folders (roots)</translation>
+    </message>
+    <message>
+        <source>папки вложены слишком глубоко (%1)</source>
+        <translation>folders nested too deep (%1)</translation>
+    </message>
+    <message>
+        <source>папки вложены слишком глубоко</source>
+        <translation>folders nested too deep</translation>
     </message>
 </context>
 <context>
@@ -2318,8 +2366,12 @@ Database file: %2</translation>
         <translation>Do you really want to import all bookmarks from the file %1?</translation>
     </message>
     <message>
-        <source>Закладки браузеров Firefox, Chromium и Chrome не найдены.</source>
-        <translation>No Firefox, Chromium or Chrome bookmarks were found.</translation>
+        <source>Закладки браузеров Firefox, Chromium, Chrome, Brave, Vivaldi и Edge не найдены.</source>
+        <translation>No Firefox, Chromium, Chrome, Brave, Vivaldi or Edge bookmarks were found.</translation>
+    </message>
+    <message>
+        <source>Закладки браузера (places.sqlite Bookmarks)</source>
+        <translation>Browser bookmarks (places.sqlite Bookmarks)</translation>
     </message>
     <message>
         <source>Вы действительно хотите импортировать все закладки браузеров?

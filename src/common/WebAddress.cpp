@@ -23,18 +23,25 @@ TAddressToOpen AddressToOpen(const QString& text) {
             return result;
         }
     }
-    // A scheme is letters, digits, "+", "-", "." before a colon (RFC 3986, 3.1); "host:8080"
-    // is a host and a port, not a scheme, and "C:\dir" is a drive.
-    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):(?!\\d)"));
+    // A scheme is letters, digits, "+", "-", "." before a colon (RFC 3986, 3.1), and "C:\dir"
+    // is a drive. "example.org:8080" and "localhost:8080" are a host and a port; "tel:5551234"
+    // and "mailto:1234@example.org" are schemes.
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
+    static const QRegularExpression port(QStringLiteral("^[A-Za-z0-9.-]+:\\d+(?:[/?#]|$)"));
     static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:[\\\\/]"));
     if (drive.match(trimmed).hasMatch() || trimmed.startsWith(QLatin1Char('/')) ||
         trimmed.startsWith(QLatin1Char('\\')) || trimmed.startsWith(QLatin1Char('~')) ||
-        trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../"))) {
+        trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../")) ||
+        trimmed.startsWith(QLatin1String(".\\")) || trimmed.startsWith(QLatin1String("..\\"))) {
         result.refusal = QCoreApplication::translate("WebAddress", "путь к локальному файлу");
         return result;
     }
     const QRegularExpressionMatch match = scheme.match(trimmed);
-    if (!match.hasMatch()) {
+    const QString before = match.captured(1);
+    const bool hostAndPort = port.match(trimmed).hasMatch() &&
+                             (before.contains(QLatin1Char('.')) ||
+                              before.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0);
+    if (!match.hasMatch() || hostAndPort) {
         result.url = QStringLiteral("http://") + trimmed;
         return result;
     }

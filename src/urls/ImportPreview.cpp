@@ -51,8 +51,9 @@ QString whatOf(const TPreviewEntry& e, const QString& reason) {
 // Why an entry that was not chosen was not written: its verdict's reason, or that the user
 // unticked it.
 QString notChosenReason(const TPreviewEntry& e) {
-    return e.reason.isEmpty() ? QCoreApplication::translate("ImportPreview", "не отмечена")
-                              : e.reason;
+    return e.verdict == TImportVerdict::New || e.reason.isEmpty()
+               ? QCoreApplication::translate("ImportPreview", "не отмечена")
+               : e.reason;
 }
 
 void noteCategories(const QString& text, QStringList& names) {
@@ -65,9 +66,6 @@ void noteCategories(const QString& text, QStringList& names) {
 
 bool isHttps(const QString& url) {
     return startsWithScheme(url, "https:");
-}
-bool isHttp(const QString& url) {
-    return startsWithScheme(url, "http:");
 }
 
 QString tooLongReason(int limit) {
@@ -173,13 +171,16 @@ void TImportPreview::LoadExisting(TConnection& connection) {
     m_existingFragmentIsSame.reset();
     TDataSet ds;
     ds.SetConnection(&connection);
-    ds.SetCommandText(QStringLiteral("SELECT SubjectURLID, URL, Category FROM SubjectURLs"));
+    ds.SetCommandText(
+        QStringLiteral("SELECT SubjectURLID, URL, Category, Description FROM SubjectURLs"));
     ds.Open();
     const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
     const TField& url = ds.FieldByName(QStringLiteral("URL"));
     const TField& category = ds.FieldByName(QStringLiteral("Category"));
     m_maxURL = url.Size > 0 ? url.Size : std::numeric_limits<int>::max();
     m_maxCategory = category.Size > 0 ? category.Size : std::numeric_limits<int>::max();
+    const int description = ds.FieldByName(QStringLiteral("Description")).Size;
+    m_maxDescription = description > 0 ? description : std::numeric_limits<int>::max();
     const int count = ds.RecordCount();
     m_existingURLs.reserve(count);
     for (int pos = 0; pos < count; ++pos) {
@@ -208,26 +209,35 @@ bool TImportPreview::Choosable(const TPreviewEntry& entry) {
 QString TImportPreview::categoriesOf(const TImportedLink& link, const TNameSet& ignored,
                                      const QString& extra) const {
     QStringList names;
-    const auto add = [&names, &ignored](const QString& name) {
-        if (!name.isEmpty() && !ignored.contains(name) && !HasCategoryName(names, name)) {
+    const auto add = [&names](const QString& name) {
+        if (!name.isEmpty() && !HasCategoryName(names, name)) {
             names << name;
         }
     };
     for (const QString& name : SplitCategoryNames(link.Category)) {
         add(name);
     }
+    // The browsers' root folders are left out where they are roots; a folder of the same
+    // name deeper in the tree is the user's own.
+    qsizetype from = 0;
+    while (from < link.Folders.size() &&
+           ignored.contains(CategoryNameOfFolder(link.Folders.at(from)))) {
+        ++from;
+    }
     if (m_options.folders == TFolderCategories::FolderPath) {
         QStringList path;
-        for (const QString& folder : link.Folders) {
-            const QString name = CategoryNameOfFolder(folder);
-            if (!name.isEmpty() && !ignored.contains(name)) {
+        for (qsizetype i = from; i < link.Folders.size(); ++i) {
+            // A "/" inside one folder's name would read as a level of its own.
+            QString name = CategoryNameOfFolder(link.Folders.at(i));
+            name.replace(QLatin1Char('/'), QChar(0x2215));
+            if (!name.isEmpty()) {
                 path << name;
             }
         }
         add(path.join(QLatin1Char('/')));
     } else {
-        for (const QString& folder : link.Folders) {
-            add(CategoryNameOfFolder(folder));
+        for (qsizetype i = from; i < link.Folders.size(); ++i) {
+            add(CategoryNameOfFolder(link.Folders.at(i)));
         }
     }
     for (const QString& tag : link.Tags) {
@@ -303,7 +313,7 @@ void TImportPreview::Classify(const TImportOptions& options) {
         QVector<int>& members = it.value();
         // When an http and an https copy of one address meet, the https one is kept, as the
         // duplicates window keeps it.
-        if (members.size() > 1 && isHttp(m_entries.at(members.first()).url)) {
+        if (members.size() > 1 && !isHttps(m_entries.at(members.first()).url)) {
             for (int m = 1; m < members.size(); ++m) {
                 if (isHttps(m_entries.at(members.at(m)).url)) {
                     std::rotate(members.begin(), members.begin() + m, members.begin() + m + 1);
@@ -343,8 +353,7 @@ void TImportPreview::Classify(const TImportOptions& options) {
                 doubt = e.link.Damage;
                 verdict = TImportVerdict::Damaged;
             } else if (open.url.isEmpty() && !startsWithScheme(e.url, "javascript:")) {
-                doubt =
-                    ImportVerdictText(TImportVerdict::NotWeb) + QStringLiteral(": ") + open.refusal;
+                doubt = open.refusal;
                 verdict = TImportVerdict::NotWeb;
             }
             if (!doubt.isEmpty()) {
@@ -353,13 +362,22 @@ void TImportPreview::Classify(const TImportOptions& options) {
                     e.verdict = verdict;
                     e.reason = doubt;
                 } else {
-                    e.reason += QStringLiteral("; ") + doubt;
+                    e.reason += QStringLiteral("; ") + ImportVerdictText(verdict) +
+                                QStringLiteral(": ") + doubt;
                 }
             }
         }
         const bool byDefault =
             !doubtful && (e.verdict == TImportVerdict::New ||
                           (Choosable(e) && options.duplicates != TDuplicateAction::Skip));
+        // A title longer than the catalogue's field is shortened visibly, and said.
+        if (Choosable(e) && e.description.size() > m_maxDescription) {
+            e.description = e.description.left(m_maxDescription - 1) + QChar(0x2026);
+            const QString note =
+                QCoreApplication::translate("ImportPreview", "описание сокращено до %1 символов")
+                    .arg(m_maxDescription);
+            e.reason = e.reason.isEmpty() ? note : e.reason + QStringLiteral("; ") + note;
+        }
         const std::optional<bool>& own = m_userChoice.at(i);
         e.chosen = Choosable(e) && own.value_or(byDefault);
         ++m_counts[static_cast<int>(e.verdict)];
@@ -421,9 +439,11 @@ TImportResult TImportPreview::Write(
     QVector<QString> categories(m_entries.size());
     QVector<bool> visited(m_entries.size());
     QVector<bool> refused(m_entries.size());
+    QVector<QString> urls(m_entries.size());
     for (int i = 0; i < m_entries.size(); ++i) {
         categories[i] = m_entries.at(i).category;
         visited[i] = m_entries.at(i).link.Visited;
+        urls[i] = m_entries.at(i).url;
     }
     if (merge) {
         QHash<int, int> groupTarget;  // kept entry, the entry written for the group
@@ -450,14 +470,15 @@ TImportResult TImportPreview::Write(
             }
             categories[into] = joined;
             visited[into] = visited[into] || visited[i];
+            // The record written keeps an https copy's address over an http one.
+            if (isHttps(urls[i]) && !isHttps(urls[into])) {
+                urls[into] = urls[i];
+            }
             target[i] = into;
         }
     }
     struct TMerge {
         QVariant key;
-        QStringList names;
-        bool visited = false;
-        QString httpsURL;  // the address the record takes when it has only http
         QVector<int> entries;
     };
     QVector<TMerge> records;
@@ -474,14 +495,9 @@ TImportResult TImportPreview::Write(
         if (at < 0) {
             at = static_cast<int>(records.size());
             mergeIntoRecord.insert(id, at);
-            records.append({e.existingKey, {}, false, QString(), {}});
+            records.append({e.existingKey, {}});
         }
         records[at].entries.append(i);
-        noteCategories(e.category, records[at].names);
-        records[at].visited = records[at].visited || e.link.Visited;
-        if (isHttps(e.url) && records[at].httpsURL.isEmpty()) {
-            records[at].httpsURL = e.url;
-        }
     }
     TTransaction transaction(connection);
     TLinkImporter importer(connection);
@@ -504,7 +520,7 @@ TImportResult TImportPreview::Write(
             ++result.merged;
         } else if (!merge || e.verdict != TImportVerdict::Duplicate) {
             TImportedLink link = e.link;
-            link.URL = e.url;
+            link.URL = urls[i];
             link.Description = e.description;
             link.Category = categories[i];
             link.Visited = visited[i];
@@ -541,19 +557,34 @@ TImportResult TImportPreview::Write(
                                                   "запись удалена из каталога во время импорта"));
             continue;
         }
+        // Each entry joins as long as the record's field takes it: one that does not fit is
+        // refused alone, the others still join.
         QStringList names =
             SplitCategoryNames(current.FieldByName(QStringLiteral("Category")).AsString());
-        noteCategories(m.names.join(QStringLiteral("; ")), names);
-        const QString text = names.join(QStringLiteral("; "));
-        if (text.size() > m_maxCategory) {
-            refuseAll(tooLongReason(m_maxCategory));
+        QString url = current.FieldByName(QStringLiteral("URL")).AsString();
+        bool seen = current.FieldByName(QStringLiteral("Visited")).AsBoolean();
+        QStringList taken;
+        int joined = 0;
+        for (const int i : m.entries) {
+            const TPreviewEntry& e = m_entries.at(i);
+            QStringList more = names;
+            noteCategories(e.category, more);
+            if (more.join(QStringLiteral("; ")).size() > m_maxCategory) {
+                skip(whatOf(e, tooLongReason(m_maxCategory)));
+                continue;
+            }
+            names = more;
+            noteCategories(e.category, taken);
+            seen = seen || e.link.Visited;
+            if (isHttps(e.url) && !isHttps(url)) {
+                url = e.url;
+            }
+            ++joined;
+        }
+        if (joined == 0) {
             continue;
         }
-        QString url = current.FieldByName(QStringLiteral("URL")).AsString();
-        if (!m.httpsURL.isEmpty() && isHttp(url)) {
-            url = m.httpsURL;
-        }
-        const bool seen = current.FieldByName(QStringLiteral("Visited")).AsBoolean() || m.visited;
+        const QString text = names.join(QStringLiteral("; "));
         update.Parameters().ParamByName(QStringLiteral("URL")).SetValue(url);
         update.Parameters()
             .ParamByName(QStringLiteral("Category"))
@@ -561,8 +592,8 @@ TImportResult TImportPreview::Write(
         update.Parameters().ParamByName(QStringLiteral("Visited")).SetValue(seen);
         update.Parameters().ParamByName(QStringLiteral("Key")).SetValue(m.key);
         update.Execute();
-        result.merged += static_cast<int>(m.entries.size());
-        noteCategories(m.names.join(QStringLiteral("; ")), result.categories);
+        result.merged += joined;
+        noteCategories(taken.join(QStringLiteral("; ")), result.categories);
     }
     importer.Finish();
     transaction.Commit();

@@ -125,6 +125,7 @@ private:
     std::optional<bool> m_existingFragmentIsSame;          // the rule m_existing was made with
     int m_maxURL = 2048;
     int m_maxCategory = 4000;
+    int m_maxDescription = 255;
     TImportOptions m_options;
     int m_counts[kImportVerdicts] = {};
 };

@@ -50,7 +50,7 @@ QVariant TImportPreviewModel::data(const QModelIndex& index, int role) const {
         case 2:
             return e.category;
         case 3:
-            return e.verdict == TImportVerdict::New
+            return e.reason.isEmpty()
                        ? ImportVerdictText(e.verdict)
                        : ImportVerdictText(e.verdict) + QStringLiteral(": ") + e.reason;
     }

@@ -533,6 +533,12 @@ QString SafeFileName(const QString& name) {
 int ExportLinks(const TExportSource& source, const QString& target, const TExportOptions& options,
                 const TExportProgress& progress) {
     if (options.format != TExportFormat::UrlFolder) {
+        // A pipe or a device in the file's place would be replaced by a file of its name.
+        const QFileInfo existing(target);
+        if (existing.exists() && !existing.isFile()) {
+            throw EError(fileError(
+                target, QCoreApplication::translate("LinkExport", "это не обычный файл")));
+        }
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly)) {
             throw EError(fileError(target, file.errorString()));
@@ -570,7 +576,16 @@ int ExportLinks(const TExportSource& source, const QString& target, const TExpor
                 }
             }
         }
+        // Whatever fails below takes back the folders this record made, when empty; the
+        // folders above the first of them were there before and stay.
+        const auto takeBack = [&made, &folder]() {
+            for (QString left = folder; !made.isEmpty() && left.size() >= made.size();
+                 left = QFileInfo(left).path()) {
+                QDir().rmdir(left);
+            }
+        };
         if (!QDir().mkpath(folder)) {
+            takeBack();
             throw EError(
                 fileError(folder, QCoreApplication::translate("LinkExport", "папка не создана")));
         }
@@ -586,7 +601,9 @@ int ExportLinks(const TExportSource& source, const QString& target, const TExpor
         taken.insert(path.toCaseFolded());
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            throw EError(fileError(path, file.errorString()));
+            const QString reason = file.errorString();
+            takeBack();
+            throw EError(fileError(path, reason));
         }
         const QByteArray text =
             "[InternetShortcut]\r\nURL=" + shortcutAddress(r.URL).toUtf8() + "\r\n";
@@ -598,11 +615,7 @@ int ExportLinks(const TExportSource& source, const QString& target, const TExpor
             // Nothing half-written stays: the shortcut this record began goes, and with it
             // the folders it made, when they are empty.
             file.remove();
-            // The folders above the first one this record made were there before and stay.
-            for (QString left = folder; !made.isEmpty() && left.size() >= made.size();
-                 left = QFileInfo(left).path()) {
-                QDir().rmdir(left);
-            }
+            takeBack();
             throw EError(fileError(path, reason));
         }
         stepped(progress, i + 1, count);

@@ -20,7 +20,9 @@ const char16_t kCp1251[64] = {
     0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
 };
 
-QString decodeCp1251(const QByteArray& bytes) {
+}  // namespace
+
+QString DecodeWindows1251(const QByteArray& bytes) {
     QString out;
     out.reserve(bytes.size());
     for (const char b : bytes) {
@@ -35,6 +37,8 @@ QString decodeCp1251(const QByteArray& bytes) {
     }
     return out;
 }
+
+namespace {
 
 bool hasUtf16Bom(const QByteArray& b) {
     return b.size() >= 2 &&
@@ -95,13 +99,13 @@ QString DecodeText(const QByteArray& bytes) {
     }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8(bytes);
-    return utf8.hasError() ? decodeCp1251(bytes) : text;
+    return utf8.hasError() ? DecodeWindows1251(bytes) : text;
 }
 
 QString DecodeName(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8(bytes);
-    return utf8.hasError() ? decodeCp1251(bytes) : text;
+    return utf8.hasError() ? DecodeWindows1251(bytes) : text;
 }
 
 QString IniValue(const QString& text, const QString& section, const QString& key) {

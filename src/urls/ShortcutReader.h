@@ -19,6 +19,10 @@ bool ReadRegularFileAt(int folder, const QByteArray& name, qint64 limit, QByteAr
 // the bytes are not valid UTF-8.
 QString DecodeText(const QByteArray& bytes);
 
+// Bytes read as Windows-1251, each byte one character (0x98, which it leaves undefined,
+// U+FFFD).
+QString DecodeWindows1251(const QByteArray& bytes);
+
 // A file name's bytes: UTF-8 when they are valid UTF-8, otherwise Windows-1251.
 QString DecodeName(const QByteArray& bytes);
 

@@ -21,27 +21,9 @@
 
 namespace {
 
-// Bookmark files are larger than shortcuts, but not this large.
-constexpr qint64 kMaxBookmarkFile = 256LL * 1024 * 1024;
-
 QVector<TImportedLink> readBookmarkFile(const QString& fileName, TImportSink& importer) {
-    if (QFileInfo(fileName).fileName() == QLatin1String("places.sqlite")) {
-        return ReadFirefoxPlaces(fileName);
-    }
-    QByteArray bytes;
-    if (!ReadRegularFile(fileName, kMaxBookmarkFile, bytes)) {
-        throw EError(QCoreApplication::translate("TURLViewForm", "Не удалось прочитать файл %1")
-                         .arg(fileName));
-    }
-    if (QFileInfo(fileName).fileName() == QLatin1String("Bookmarks")) {
-        return ReadChromiumBookmarks(bytes);
-    }
-    if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
-        return ReadCsvLinks(DecodeText(bytes));
-    }
-    return ReadBookmarkHtml(DecodeText(bytes), [&importer](qint64 done, qint64 total) {
-        importer.Reading(done, total);
-    });
+    return ReadBookmarkFile(
+        fileName, [&importer](qint64 done, qint64 total) { importer.Reading(done, total); });
 }
 
 // Keeps the progress window of an import painted and its Cancel heard while the import
@@ -189,6 +171,7 @@ void TURLViewForm::actImportBookmarkFileExecute() {
     const QString file = Dialogs().openFileName(
         this, tr("Импорт закладок из файла"), QDir::homePath(),
         tr("Файл закладок (*.html *.htm)") + QStringLiteral(";;") + tr("Таблица CSV (*.csv)") +
+            QStringLiteral(";;") + tr("Закладки браузера (places.sqlite Bookmarks)") +
             QStringLiteral(";;") + tr("Любой файл (*)"));
     if (file.isEmpty() ||
         !ConfirmYesNo(
@@ -207,7 +190,9 @@ void TURLViewForm::actImportBookmarkFileExecute() {
 void TURLViewForm::actImportBrowserBookmarksExecute() {
     const QStringList files = BrowserBookmarkFiles(QDir::homePath());
     if (files.isEmpty()) {
-        ShowInformation(tr("Закладки браузеров Firefox, Chromium и Chrome не найдены."), this);
+        ShowInformation(
+            tr("Закладки браузеров Firefox, Chromium, Chrome, Brave, Vivaldi и Edge не найдены."),
+            this);
         return;
     }
     if (!ConfirmYesNo(tr("Вы действительно хотите импортировать все закладки браузеров?\n\n%1")
@@ -217,7 +202,15 @@ void TURLViewForm::actImportBrowserBookmarksExecute() {
     }
     runImport([&files](TImportSink& importer) {
         for (const QString& file : files) {
-            const QVector<TImportedLink> links = readBookmarkFile(file, importer);
+            // One profile's damaged or locked file leaves the others' bookmarks to import;
+            // it is named among the skipped entries with why.
+            QVector<TImportedLink> links;
+            try {
+                links = readBookmarkFile(file, importer);
+            } catch (const EError& e) {
+                importer.Skip(e.message());
+                continue;
+            }
             for (const TImportedLink& link : links) {
                 importer.Add(link);
             }

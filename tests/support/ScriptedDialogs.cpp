@@ -72,8 +72,10 @@ QString TScriptedDialogs::nextFile(const QString& kind, const QString& caption, 
 }
 
 QString TScriptedDialogs::openFileName(QWidget*, const QString& caption, const QString&,
-                                       const QString&) {
-    return nextFile(QStringLiteral("open"), caption);
+                                       const QString& filter) {
+    const QString file = nextFile(QStringLiteral("open"), caption);
+    m_shown.last().filter = filter;
+    return file;
 }
 
 QStringList TScriptedDialogs::openFileNames(QWidget*, const QString& caption, const QString&,

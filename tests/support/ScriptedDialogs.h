@@ -20,6 +20,7 @@ public:
         QString dir;     // a file dialog's proposed folder or file
         QString suffix;  // a save dialog's default suffix
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        QString filter = QString();  // an open dialog's file types
     };
 
     TScriptedDialogs();

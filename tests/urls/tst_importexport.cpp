@@ -157,14 +157,16 @@ private Q_SLOTS:
         TImportOptions options;
         options.extraCategory = TImportOptions::DatedCategory(QDate(2026, 12, 9));
         TImportPreview preview = previewOf(readHtml(html), options);
+        // A tag is the user's own even when it shares a root folder's name.
         QCOMPARE(preview.Entries().at(0).category,
-                 QStringLiteral("Работа; Идеи; Импорт 2026-12-09"));
+                 QStringLiteral("Работа; links; Идеи; Импорт 2026-12-09"));
         QCOMPARE(preview.Entries().at(1).category, QStringLiteral("Импорт 2026-12-09"));
         options.ignoredFolders = {"работа"};
         options.extraCategory.clear();
         preview.Classify(options);
+        // Only leading folders are roots: "Работа" under a kept root stays.
         QCOMPARE(preview.Entries().at(0).category,
-                 QStringLiteral("Bookmarks Toolbar; links; Идеи"));
+                 QStringLiteral("Bookmarks Toolbar; Работа; links; Идеи"));
         // Remembered between imports, but not the category of the day.
         options.duplicates = TDuplicateAction::Merge;
         options.extraCategory = "x";
@@ -312,10 +314,13 @@ private Q_SLOTS:
         QCOMPARE(result.added, int(records.size()));
         QVector<TExportRecord> expected = sortedByUrl(records);
         for (TExportRecord& r : expected) {
-            // A folder of shortcuts keeps neither descriptions nor the mark, a bookmark file
-            // not the mark.
+            // A folder of shortcuts keeps no mark, and a shortcut's name comes back as the
+            // description; a bookmark file keeps no mark.
             if (f == TExportFormat::UrlFolder) {
-                r.Description.clear();
+                const QString base = r.Description.simplified().isEmpty()
+                                         ? r.URL.section("//", -1).section('/', 0, 0)
+                                         : r.Description.simplified();
+                r.Description = SafeFileName(base);
             }
             if (f != TExportFormat::Csv) {
                 r.Visited = false;
