@@ -230,6 +230,22 @@
         <source>папки вложены слишком глубоко</source>
         <translation>folders nested too deep</translation>
     </message>
+    <message>
+        <source>в папке не закладка и не папка</source>
+        <translation>neither a bookmark nor a folder inside a folder</translation>
+    </message>
+    <message>
+        <source>содержимое папки записано не списком</source>
+        <translation>the folder&apos;s contents are not a list</translation>
+    </message>
+    <message>
+        <source>неизвестная запись (type «%1»)</source>
+        <translation>an unknown entry (type &quot;%1&quot;)</translation>
+    </message>
+    <message>
+        <source>кавычка не закрыта: в поле попал весь остаток файла</source>
+        <translation>a quote is never closed: the rest of the file went into this field</translation>
+    </message>
 </context>
 <context>
     <name>ReportWriter</name>

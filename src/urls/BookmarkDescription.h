@@ -2,12 +2,9 @@
 
 #include <QString>
 
-// The catalogue's Description field, and what a read link's description may hold.
-constexpr int kImportedDescriptionSize = 255;
-
 // A bookmark's description from its title and note: blanks simplified, " - " between them
 // unless one is empty, repeats the other, or the title is the note cut short with an
-// ellipsis; at most kImportedDescriptionSize characters.
+// ellipsis. Whole: the preview shortens what the catalogue cannot hold, and says so.
 QString BookmarkDescription(const QString& title, const QString& note);
 
 // The reason a separator is skipped.

@@ -4,6 +4,7 @@
 #include "urls/ShortcutReader.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -15,9 +16,11 @@ namespace {
 // it may be longer.
 constexpr qsizetype kHeadBytes = 4096;
 
-// A few bad sequences among many good ones are damage in a UTF-8 file; a Windows-1251 text
-// makes far more bad sequences than good ones.
-constexpr qsizetype kGoodPerBad = 4;
+// Bad sequences no more than good ones are damage in a UTF-8 file: a Windows-1251 text makes
+// far more bad sequences than good ones (its letters are almost never followed by a byte
+// that continues a UTF-8 sequence), while one bad byte in a file with a single accented
+// word must not turn the whole file into Windows-1251.
+constexpr qsizetype kGoodPerBad = 1;
 
 struct TUtf8Count {
     qsizetype bad = 0;
@@ -207,11 +210,19 @@ QString DeclaredCharset(const QByteArray& bytes) {
         if (token.kind != THtmlToken::StartTag || token.name != QLatin1String("meta")) {
             continue;
         }
-        QString charset = token.HasAttribute(QLatin1String("charset"))
-                              ? token.Attribute(QLatin1String("charset"))
-                              : charsetOfContent(token.Attribute(QLatin1String("content")));
+        // Only a declaration counts: <meta charset> or a Content-Type given as http-equiv; a
+        // description that mentions "charset=" is text.
+        const bool contentType =
+            token.Attribute(QLatin1String("http-equiv"))
+                .trimmed()
+                .compare(QLatin1String("content-type"), Qt::CaseInsensitive) == 0;
+        QString charset =
+            token.HasAttribute(QLatin1String("charset")) ? token.Attribute(QLatin1String("charset"))
+            : contentType ? charsetOfContent(token.Attribute(QLatin1String("content")))
+                          : QString();
         charset = charset.trimmed().toLower();
-        if (!charset.isEmpty()) {
+        static const QRegularExpression name(QStringLiteral("^[a-z0-9._:-]+$"));
+        if (!charset.isEmpty() && name.match(charset).hasMatch()) {
             return charset;
         }
     }

@@ -61,9 +61,28 @@ QVector<TImportedLink> ReadChromiumBookmarks(const QByteArray& json, const QStri
                 chain.Pop();
                 continue;
             }
-            const QJsonObject node = top.children.at(top.next++).toObject();
+            // What the walk cannot read is an entry skipped with its reason, never dropped.
+            const auto skipped = [&out](const QString& what, const QString& reason) {
+                TImportedLink link;
+                link.Source = what;
+                link.SkipReason = reason;
+                out.append(std::move(link));
+            };
+            const QJsonValue value = top.children.at(top.next++);
+            if (!value.isObject()) {
+                skipped(value.toString(), QCoreApplication::translate(
+                                              "LinkImport", "в папке не закладка и не папка"));
+                continue;
+            }
+            const QJsonObject node = value.toObject();
             const QString type = node.value(QLatin1String("type")).toString();
             const QString name = node.value(QLatin1String("name")).toString();
+            const QJsonValue children = node.value(QLatin1String("children"));
+            if (!children.isUndefined() && !children.isArray()) {
+                skipped(name, QCoreApplication::translate("LinkImport",
+                                                          "содержимое папки записано не списком"));
+                continue;
+            }
             if (type == QLatin1String("url")) {
                 TImportedLink link;
                 link.URL = node.value(QLatin1String("url")).toString();
@@ -72,10 +91,13 @@ QVector<TImportedLink> ReadChromiumBookmarks(const QByteArray& json, const QStri
                 }
                 link.Description = BookmarkDescription(name, QString());
                 out.append(std::move(link));
-            } else if (type == QLatin1String("folder") ||
-                       node.contains(QLatin1String("children"))) {
+            } else if (type == QLatin1String("folder") || children.isArray()) {
                 chain.Push(name);
-                stack.push_back({node.value(QLatin1String("children")).toArray(), 0});
+                stack.push_back({children.toArray(), 0});
+            } else {
+                skipped(name,
+                        QCoreApplication::translate("LinkImport", "неизвестная запись (type «%1»)")
+                            .arg(type));
             }
         }
     }

@@ -62,5 +62,11 @@ QVector<TImportedLink> ReadCsvLinks(const QString& text) {
                        seen == QLatin1String("yes") || seen == QStringLiteral("да");
         out.append(std::move(link));
     }
+    // A quote never closed takes the rest of the file into one field (RFC 4180 reads it so):
+    // the record it began in is marked, so the links swallowed are not lost without a word.
+    if (text.count(QLatin1Char('"')) % 2 != 0 && !out.isEmpty()) {
+        out.last().Damage = QCoreApplication::translate(
+            "LinkImport", "кавычка не закрыта: в поле попал весь остаток файла");
+    }
     return out;
 }

@@ -22,11 +22,11 @@ struct TModelLink {
 // Names that try every way a careless reader goes wrong.
 const QStringList& hostilePieces() {
     static const QStringList pieces = {
-        "a",     "Zeta",     "\"",      "'",         ">",          "<",       "&",
-        "&amp;", "&lt;b&gt;", "&nbsp",  "&#",        ";",          "a;b",     "Новости",
-        "Ёлка",  "--",       "<!--",    "-->",       "TAGS=\"x\"", "</A>",    "<DT>",
-        "</H3>", "<DL>",     "=",       "x=y",       "€",          "日本",    "\xF0\x9F\x98\x80",
-        "/",     "\\",       "<p>",     "<!DOCTYPE", "&#x41;",     "ä",       "]]>",
+        "a",     "Zeta",      "\"",    "'",         ">",          "<",    "&",
+        "&amp;", "&lt;b&gt;", "&nbsp", "&#",        ";",          "a;b",  "Новости",
+        "Ёлка",  "--",        "<!--",  "-->",       "TAGS=\"x\"", "</A>", "<DT>",
+        "</H3>", "<DL>",      "=",     "x=y",       "€",          "日本", "\xF0\x9F\x98\x80",
+        "/",     "\\",        "<p>",   "<!DOCTYPE", "&#x41;",     "ä",    "]]>",
     };
     return pieces;
 }
@@ -165,8 +165,8 @@ QByteArray utf8FileWithOneBadByte(const QStringList& titles, bool declared) {
         if (i == 1) {
             title += "\xFF";
         }
-        html += "<DT><A HREF=\"http://example.com/" + QByteArray::number(i) + "\">" + title +
-                "</A>\n";
+        html +=
+            "<DT><A HREF=\"http://example.com/" + QByteArray::number(i) + "\">" + title + "</A>\n";
     }
     return html + "</DL><p>\n";
 }
@@ -204,12 +204,10 @@ private Q_SLOTS:
         QTest::addRow("comment inside a title")
             << "<DT><A HREF=\"http://a/\">ti<!-- <A HREF=\"http://c/\">x</A> -->tle</A>"
             << QStringList{"http://a/ |  |  | title"};
-        QTest::addRow("single quotes")
-            << "<DT><A HREF='http://a/?q=\"1\"' TAGS='x,y'>t</A>"
-            << QStringList{"http://a/?q=\"1\" |  | x , y | t"};
-        QTest::addRow("unquoted values")
-            << "<DT><A HREF=http://a/?x=1&amp;y=2 TAGS=p,q>t</A>"
-            << QStringList{"http://a/?x=1&y=2 |  | p , q | t"};
+        QTest::addRow("single quotes") << "<DT><A HREF='http://a/?q=\"1\"' TAGS='x,y'>t</A>"
+                                       << QStringList{"http://a/?q=\"1\" |  | x , y | t"};
+        QTest::addRow("unquoted values") << "<DT><A HREF=http://a/?x=1&amp;y=2 TAGS=p,q>t</A>"
+                                         << QStringList{"http://a/?x=1&y=2 |  | p , q | t"};
         QTest::addRow("lower case and spaces round '='")
             << "<dt><a href = \"http://a/\" tags = \"k\">t</a>"
             << QStringList{"http://a/ |  | k | t"};
@@ -291,8 +289,8 @@ private Q_SLOTS:
         QTest::addColumn<QList<bool>>("damaged");
         const QByteArray a = "<DT><A HREF=\"http://a/\">Первая</A>\n";
         const QByteArray c = "<DT><A HREF=\"http://c/\">Третья</A>\n";
-        QTest::addRow("in an address")
-            << a + "<DT><A HREF=\"http://b/\xC3\">Вторая</A>\n" + c << QList<bool>{false, true, false};
+        QTest::addRow("in an address") << a + "<DT><A HREF=\"http://b/\xC3\">Вторая</A>\n" + c
+                                       << QList<bool>{false, true, false};
         QTest::addRow("in tags")
             << a + "<DT><A HREF=\"http://b/\" TAGS=\"x\xE2\x82\">Вторая</A>\n" + c
             << QList<bool>{false, true, false};
@@ -303,12 +301,16 @@ private Q_SLOTS:
             << a + "<!-- \xFF -->\n<DT><A HREF=\"http://b/\">Вторая</A>\n" + c
             << QList<bool>{false, false, false};
         QTest::addRow("in a sibling folder's name")
-            << a + "<DT><H3>Папка \x80</H3>\n<DL><p>\n<DT><A HREF=\"http://b/\">Вторая</A>\n"
-                   "</DL><p>\n" + c
+            << a +
+                   "<DT><H3>Папка \x80</H3>\n<DL><p>\n<DT><A HREF=\"http://b/\">Вторая</A>\n"
+                   "</DL><p>\n" +
+                   c
             << QList<bool>{false, true, false};
         QTest::addRow("in a folder's note")
-            << a + "<DT><H3>Папка</H3>\n<DD>о папке \x80\n<DL><p>\n"
-                   "<DT><A HREF=\"http://b/\">Вторая</A>\n</DL><p>\n" + c
+            << a +
+                   "<DT><H3>Папка</H3>\n<DD>о папке \x80\n<DL><p>\n"
+                   "<DT><A HREF=\"http://b/\">Вторая</A>\n</DL><p>\n" +
+                   c
             << QList<bool>{false, false, false};
     }
     void badByteSpoilsOnlyItsEntry() {
@@ -333,15 +335,17 @@ private Q_SLOTS:
     void chromiumOddChildrenAreNotDroppedSilently_data() {
         QTest::addColumn<QByteArray>("children");
         QTest::addRow("a string") << QByteArray("[\"http://x/\"]");
-        QTest::addRow("children not a list") << QByteArray("[{\"type\":\"folder\",\"name\":\"F\","
-                                                            "\"children\":{\"type\":\"url\","
-                                                            "\"url\":\"http://y/\"}}]");
+        QTest::addRow("children not a list") << QByteArray(
+            "[{\"type\":\"folder\",\"name\":\"F\","
+            "\"children\":{\"type\":\"url\","
+            "\"url\":\"http://y/\"}}]");
     }
     void chromiumOddChildrenAreNotDroppedSilently() {
         QFETCH(QByteArray, children);
-        const QByteArray json = "{\"roots\":{\"bookmark_bar\":{\"children\":[{\"type\":\"url\","
-                                "\"url\":\"http://a/\",\"name\":\"a\"}]},\"other\":{\"children\":" +
-                                children + "}}}";
+        const QByteArray json =
+            "{\"roots\":{\"bookmark_bar\":{\"children\":[{\"type\":\"url\","
+            "\"url\":\"http://a/\",\"name\":\"a\"}]},\"other\":{\"children\":" +
+            children + "}}}";
         QVector<TImportedLink> links;
         try {
             links = ReadChromiumBookmarks(json, "Bookmarks");
@@ -358,7 +362,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("encoding");
         const QByteArray body = "<DL><p><DT><A HREF=\"http://a/\">Новости и погода</A></DL>";
         QTest::addRow("commented-out declaration")
-            << "<!-- <META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\"> -->\n" +
+            << "<!-- <META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+               "charset=windows-1251\"> -->\n" +
                    body
             << "utf-8";
         QTest::addRow("charset= in a description's content")
@@ -366,8 +371,7 @@ private Q_SLOTS:
             << "utf-8";
         QTest::addRow("byte order mark over a declaration")
             << "\xEF\xBB\xBF<META CHARSET=\"windows-1251\">\n" + body << "utf-8";
-        QTest::addRow("unknown charset")
-            << "<META CHARSET=\"x-no-such\">\n" + body << "utf-8";
+        QTest::addRow("unknown charset") << "<META CHARSET=\"x-no-such\">\n" + body << "utf-8";
         QTest::addRow("single-quoted charset")
             << "<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=\"KOI8-R\"'>\n" + body
             << "koi8-r";
@@ -386,9 +390,10 @@ private Q_SLOTS:
     }
     void utf16LoneSurrogateSpoilsOnlyItsEntry() {
         QFETCH(bool, little);
-        const QString text = "<DL><p><DT><A HREF=\"http://a/\">Первая</A>\n"
-                             "<DT><A HREF=\"http://b/\">X@</A>\n"
-                             "<DT><A HREF=\"http://c/\">Третья</A>\n</DL>";
+        const QString text =
+            "<DL><p><DT><A HREF=\"http://a/\">Первая</A>\n"
+            "<DT><A HREF=\"http://b/\">X@</A>\n"
+            "<DT><A HREF=\"http://c/\">Третья</A>\n</DL>";
         QByteArray bytes = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
         for (const QChar c : text) {
             const char16_t u = c == QLatin1Char('@') ? char16_t(0xD800) : c.unicode();
@@ -432,21 +437,20 @@ private Q_SLOTS:
     // A title longer than the catalogue's field is not cut without a mark.
     void longTitleIsNotCutSilently_data() {
         QTest::addColumn<int>("length");
-        QTest::addRow("one over") << kImportedDescriptionSize + 1;
-        QTest::addRow("far over") << kImportedDescriptionSize * 4;
+        QTest::addRow("one over") << 255 + 1;
+        QTest::addRow("far over") << 255 * 4;
     }
     void longTitleIsNotCutSilently() {
         QFETCH(int, length);
         const QString title = QString(length, QLatin1Char('t'));
-        const QString html = header() + "<DT><A HREF=\"http://example.com/\">" + title +
-                             "</A>\n</DL><p>\n";
+        const QString html =
+            header() + "<DT><A HREF=\"http://example.com/\">" + title + "</A>\n</DL><p>\n";
         const QVector<TImportedLink> links = ReadBookmarkHtml(html);
         QCOMPARE(links.size(), 1);
         const QString& d = links[0].Description;
         QVERIFY2(d == title || d.endsWith(QChar(0x2026)),
-                 qPrintable(QStringLiteral("%1 characters of %2, no ellipsis")
-                                .arg(d.size())
-                                .arg(length)));
+                 qPrintable(
+                     QStringLiteral("%1 characters of %2, no ellipsis").arg(d.size()).arg(length)));
     }
 
     // Damaged Chromium JSON is an error naming the byte, never an empty result.
