@@ -33,6 +33,8 @@ TImportPreviewForm::TImportPreviewForm(TImportPreview& preview, const TImportOpt
     ui->AllowJavaScriptCheckBox->setChecked(options.allowJavaScript);
     ui->FragmentCheckBox->setChecked(options.fragmentIsSame);
     ui->ShortcutNameCheckBox->setChecked(options.shortcutNameAsDescription);
+    // The counts take the room the filter leaves, and wrap only when it is not enough.
+    ui->TopLayout->setStretchFactor(ui->CountsLabel, 1);
     m_model = new TImportPreviewModel(preview, this);
     ui->EntriesTableView->setModel(m_model);
     ui->EntriesTableView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
