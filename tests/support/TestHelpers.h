@@ -4,9 +4,21 @@
 
 #include <QList>
 #include <QObject>
+#include <QProcess>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
+
+// What Python's own modules (html.parser, csv) make of a file the program wrote: the
+// program's standard output, or what went wrong.
+inline QString python(const QString& program, const QString& file) {
+    QProcess p;
+    p.start(QStringLiteral("python3"), {QStringLiteral("-c"), program, file});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        return QStringLiteral("python failed: ") + QString::fromUtf8(p.readAllStandardError());
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
 
 // Collects the addresses the program hands to the desktop (QDesktopServices URL handler).
 class TUrlCatcher final : public QObject {

@@ -30,16 +30,6 @@ TImportedLink link(const QString& url, const QStringList& folders = {},
     return l;
 }
 
-// What Python's own modules make of a file we wrote.
-QString python(const QString& program, const QString& file) {
-    QProcess p;
-    p.start("python3", {"-c", program, file});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-        return "python failed: " + QString::fromUtf8(p.readAllStandardError());
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 // The size a file may grow to, lowered for a while: writes beyond it fail as on a full disk.
 class TFileSizeLimit final {
 public:

@@ -65,16 +65,6 @@ QVector<TExportRecord> sortedByUrl(QVector<TExportRecord> records) {
     return records;
 }
 
-// What Python's own modules make of a file we wrote.
-QString python(const QString& program, const QString& file) {
-    QProcess p;
-    p.start("python3", {"-c", program, file});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-        return "python failed: " + QString::fromUtf8(p.readAllStandardError());
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 }  // namespace
 
 class TestImportExport final : public QObject, TCatalogueFixture {
