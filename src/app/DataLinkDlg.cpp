@@ -2,6 +2,7 @@
 
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
+#include "platform/FileNames.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/Schema.h"
@@ -206,7 +207,7 @@ void TDataLinkDialog::BrowseButtonClick() {
 
 void TDataLinkDialog::CreateButtonClick() {
     const QString proposed = DefaultCatalogueFileName();
-    QDir().mkpath(QFileInfo(proposed).absolutePath());
+    MakeFolders(QFileInfo(proposed).absolutePath());
     const QString file =
         Dialogs().saveFileName(this, tr("Новая база данных"), proposed,
                                tr("Базы данных Linkarium (*.db *.sqlite);;Любой файл (*)"));

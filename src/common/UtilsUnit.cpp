@@ -4,12 +4,12 @@
 #include "common/ConstsUnit.h"
 #include "common/ProgramOptions.h"
 #include "common/ProgramPaths.h"
+#include "platform/FileNames.h"
 #include "platform/db/FieldTypes.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -61,7 +61,7 @@ QString LogDateTimeText(const QDateTime& when) {
 
 void AppendLogLine(const QString& fileName, quint32 tag, const QString& message) {
     // The state folder of an installed program may not exist yet.
-    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    MakeFolders(QFileInfo(fileName).absolutePath());
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         return;

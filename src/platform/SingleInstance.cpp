@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/FileNames.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -191,7 +193,7 @@ QString TSingleInstance::SocketName() const {
 }
 
 TSingleInstance::TStartResult TSingleInstance::Start(int allowed) {
-    QDir().mkpath(m_folder);
+    MakeFolders(m_folder);
     QLockFile lock(LockFileName());
     lock.setStaleLockTime(0);  // only a dead holder makes it stale, never its age
     if (!lockWithin(lock, m_lockLimitMs)) {

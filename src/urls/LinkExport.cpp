@@ -2,6 +2,7 @@
 
 #include "common/CsvText.h"
 #include "platform/Errors.h"
+#include "platform/FileNames.h"
 #include "platform/db/DataSet.h"
 #include "urls/Categories.h"
 
@@ -584,7 +585,7 @@ int ExportLinks(const TExportSource& source, const QString& target, const TExpor
                 QDir().rmdir(left);
             }
         };
-        if (!QDir().mkpath(folder)) {
+        if (!MakeFolders(folder)) {
             takeBack();
             throw EError(
                 fileError(folder, QCoreApplication::translate("LinkExport", "папка не создана")));

@@ -1,5 +1,6 @@
 #include "platform/registry/RegistryStore.h"
 
+#include "platform/FileNames.h"
 #include "platform/SqliteStatement.h"
 
 #include <QCoreApplication>
@@ -280,7 +281,7 @@ QString TRegistryStore::copyAside(const QString& stamp, TText& why) const {
     const QString base = QFileInfo(m_fileName).fileName() + QStringLiteral(".broken-") + stamp;
     for (const QString& folder :
          {QFileInfo(m_fileName).absolutePath(), StateFolder(), QDir::tempPath()}) {
-        if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        if (folder.isEmpty() || !MakeFolders(folder)) {
             continue;
         }
         const QString target = folder + QLatin1Char('/') + base;
@@ -338,8 +339,13 @@ bool TRegistryStore::keepAside(const TText& reason) {
 }
 
 bool TRegistryStore::openFile(int busyMs) {
+    const QString unreadable = UnreadablePathProblem(m_fileName);
+    if (!unreadable.isEmpty()) {
+        unusable(plain(unreadable));
+        return false;
+    }
     const QFileInfo info(m_fileName);
-    QDir().mkpath(info.absolutePath());
+    MakeFolders(info.absolutePath());
     const QByteArray path = QFile::encodeName(m_fileName);
     struct stat st {};
     if (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
