@@ -36,6 +36,11 @@ TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
     };
     connect(actEditCategoryList, &QAction::triggered, this,
             GuardedSlot(this, &TGeneralModule::EditListsExecute));
+    // Told once the save that met the error has finished, not in the middle of it.
+    connect(
+        &ADOConnection, &TConnection::StoredDespiteError, this,
+        [](const QString& message) { ShowError(message, QApplication::activeWindow()); },
+        Qt::QueuedConnection);
     if (connectNow) {
         Connect();
     }

@@ -270,6 +270,15 @@ void TDuplicates::Merge(const TDuplicateGroup& group, int kept) {
                 1) {
                 throw changed(group.records.at(i));
             }
+            // A merge is stored whole or not at all: one deleted record tells which.
+            const QString gone = group.records.at(i).key.toString();
+            m_connection.SetWitness([this, gone]() {
+                return m_connection
+                           .Value(QStringLiteral("SELECT count(*) FROM SubjectURLs WHERE "
+                                                 "SubjectURLID = :ID"),
+                                  {{QStringLiteral("ID"), gone}})
+                           .toLongLong() == 0;
+            });
         }
     });
 }

@@ -2,12 +2,14 @@
 
 #include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
+#include "platform/db/RowStore.h"
 #include "platform/db/SqliteProvider.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <utility>
 
 std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection) {
     const QString name = connection.provider();
@@ -202,6 +204,7 @@ const TTranslatedSql& TTranslationCache::For(const TConnection* connection, cons
 int TConnection::BeginTrans() {
     TDbProvider& p = Writer();
     if (m_level == 0) {
+        m_witness = nullptr;
         p.execute(p.beginSql(), {});
     } else {
         p.execute(QStringLiteral("SAVEPOINT lk_%1").arg(m_level), {});
@@ -215,7 +218,15 @@ void TConnection::CommitTrans() {
         throw EDatabaseError(tr("Нет активной транзакции."));
     }
     if (m_level == 1) {
-        p.execute(QStringLiteral("COMMIT"), {});
+        try {
+            p.execute(QStringLiteral("COMMIT"), {});
+        } catch (const EUnknownOutcomeError& e) {
+            // The engine has ended the transaction either way.
+            m_level = 0;
+            settleCommit(e);
+            return;
+        }
+        m_witness = nullptr;
     } else {
         p.execute(QStringLiteral("RELEASE SAVEPOINT lk_%1").arg(m_level - 1), {});
     }
@@ -230,6 +241,7 @@ void TConnection::RollbackTrans() {
     // The level drops even if the engine fails, so the program's count stays right.
     const int level = m_level--;
     if (level == 1) {
+        m_witness = nullptr;
         p.execute(QStringLiteral("ROLLBACK"), {});
     } else {
         p.execute(QStringLiteral("ROLLBACK TO SAVEPOINT lk_%1").arg(level - 1), {});
@@ -237,8 +249,57 @@ void TConnection::RollbackTrans() {
     }
 }
 
-qint64 TConnection::Execute(const QString& jetSql, const QVariantMap& params) {
-    const TTranslatedSql t = Translate(jetSql);
+void TConnection::SetWitness(std::function<bool()> stored) {
+    if (m_level > 0 && !m_witness) {
+        m_witness = std::move(stored);
+    }
+}
+
+void TConnection::settleCommit(const EUnknownOutcomeError& error) {
+    const std::function<bool()> stored = std::exchange(m_witness, nullptr);
+    // A fresh opening reads what the file holds, as the next start of the program will:
+    // whatever the old session believed, the change is stored or not there.
+    QString reopenError;
+    try {
+        dropLostSession();
+        Open();
+    } catch (const EError& e) {
+        reopenError = e.message();
+    }
+    std::optional<bool> found;
+    if (reopenError.isEmpty() && stored) {
+        try {
+            found = stored();
+        } catch (const EError& e) {
+            reopenError = e.message();
+        }
+    }
+    if (found == true) {
+        Q_EMIT StoredDespiteError(
+            tr("При сохранении диск или сервер сообщил об ошибке, но изменение сохранено: "
+               "каталог открыт заново и проверен. Проверьте диск.\n%1")
+                .arg(error.cause()));
+        return;
+    }
+    if (found == false) {
+        throw EDatabaseError(
+            tr("Изменение не сохранено: при сохранении диск или сервер сообщил об ошибке, "
+               "каталог открыт заново, изменения в нём нет.\n%1")
+                .arg(error.cause()));
+    }
+    const QString why =
+        reopenError.isEmpty()
+            ? QString()
+            : tr("\nКаталог не удалось открыть заново, чтобы проверить: %1").arg(reopenError);
+    throw EUnknownOutcomeError(
+        tr("При сохранении диск или сервер сообщил об ошибке: неизвестно, сохранено ли "
+           "изменение. Окно каталога покажет то, что в нём есть; проверьте, прежде чем "
+           "сохранять снова.\n%1%2")
+            .arg(error.cause(), why),
+        error.cause());
+}
+
+QVariantList TConnection::valuesFor(const TTranslatedSql& t, const QVariantMap& params) {
     QVariantList values;
     for (const QString& name : t.parameters) {
         bool found = false;
@@ -253,7 +314,20 @@ qint64 TConnection::Execute(const QString& jetSql, const QVariantMap& params) {
             throw EDatabaseError(tr("Параметр %1 не задан.").arg(name));
         }
     }
-    return Writer().execute(t.sql, values);
+    return values;
+}
+
+qint64 TConnection::Execute(const QString& jetSql, const QVariantMap& params) {
+    const TTranslatedSql t = Translate(jetSql);
+    return Writer().execute(t.sql, valuesFor(t, params));
+}
+
+QVariant TConnection::Value(const QString& jetSql, const QVariantMap& params) {
+    const TTranslatedSql t = Translate(jetSql);
+    const QVariantList values = valuesFor(t, params);
+    TRowStore rows;
+    Provider().query(t.sql, values)->fetchAll(rows);
+    return rows.size() > 0 && rows.columns() > 0 ? rows.cell(0, 0).variant() : QVariant();
 }
 
 void TConnection::RegisterDataSet(TDataSet* dataSet) {

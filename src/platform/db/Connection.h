@@ -42,12 +42,22 @@ public:
     std::function<void(TConnection&)> AfterConnect;
 
     int BeginTrans();
+    // A commit the engine cannot confirm is settled: the catalogue is opened afresh and the
+    // transaction's witness asked whether the change is stored. Stored: the commit returns
+    // and StoredDespiteError is signalled; not stored: an EDatabaseError says so; no witness
+    // or no fresh opening: EUnknownOutcomeError.
     void CommitTrans();
     void RollbackTrans();
     bool InTransaction() const { return m_level > 0; }
+    // How a writer tells whether the transaction under way is stored, once a fresh opening
+    // reads the file: a transaction is stored whole or not at all, so the first witness
+    // given in it decides. Outside a transaction it is not kept.
+    void SetWitness(std::function<bool()> stored);
 
     // Runs Jet SQL with named parameters; returns the rows changed.
     qint64 Execute(const QString& jetSql, const QVariantMap& params = {});
+    // The first value of the first row a Jet SQL query gives; null for no rows.
+    QVariant Value(const QString& jetSql, const QVariantMap& params = {});
 
     TDbProvider& Provider() const;
     // The engine for a statement that writes: datasets still reading a result read it to
@@ -68,11 +78,16 @@ Q_SIGNALS:
     // Another program has committed a change to the catalogue (on an engine that tells
     // without being asked); a burst of changes gives one signal, at most one a second.
     void ChangedElsewhere();
+    // The disk (or the server) reported an error at a commit, and a fresh opening found the
+    // change stored all the same: worth telling, since the disk may be failing.
+    void StoredDespiteError(const QString& message);
 
 private:
     void watchNotifications();
     void dropLostSession();
     void notificationsArrived();
+    void settleCommit(const EUnknownOutcomeError& error);
+    static QVariantList valuesFor(const TTranslatedSql& t, const QVariantMap& params);
 
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_notice;
@@ -85,6 +100,7 @@ private:
     QList<TDataSet*> m_dataSets;
     int m_level = 0;
     quint64 m_epoch = 0;
+    std::function<bool()> m_witness;
 };
 
 // One statement's translation, made once and kept while the connection's engine and its

@@ -222,8 +222,11 @@ private:
     int positionOf(TRowStore::RowId row) const;
     TRowStore::RowId currentRow() const;
     std::string buildRecord() const;
+    // Writes one row's change, in a transaction of its own when none is under way.
     void writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
                         QVariantList* returnedKey);
+    void writeRowChangeInTransaction(const TRowChange& change, const char* current,
+                                     QVariantList* returnedKey);
     QVariant cellValue(const TCellView& cell, const TField& field) const;
 
     void notifyChanged();

@@ -195,6 +195,19 @@ void TDataSet::Delete() {
 void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
                               QVariantList* returnedKey) {
     (void)row;
+    // A lone write commits by itself; in a transaction of its own, a commit the engine
+    // cannot confirm is settled from what the file holds, as every other commit is.
+    if (!m_connection || m_connection->InTransaction()) {
+        writeRowChangeInTransaction(change, current, returnedKey);
+        return;
+    }
+    TTransaction own(*m_connection);
+    writeRowChangeInTransaction(change, current, returnedKey);
+    own.Commit();
+}
+
+void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char* current,
+                                           QVariantList* returnedKey) {
     if (m_updateTable.isEmpty() || m_updatableColumns.isEmpty()) {
         throw EDatabaseError(tr("Набор данных нельзя изменить: неизвестна таблица"));
     }
@@ -243,6 +256,36 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
             .arg(locator, table, terms.join(QStringLiteral(" AND ")));
     };
 
+    // After a commit the engine could not confirm, whether the change is in the file: the
+    // row with these values is there (present) or is gone. Without a key nothing tells.
+    const auto witness = [&](const QVector<int>& columns, const QVariantList& values,
+                             bool present) {
+        if (m_keyColumns.isEmpty()) {
+            return;
+        }
+        QStringList terms;
+        QVariantList probeParams;
+        for (int i = 0; i < columns.size(); ++i) {
+            terms << columnName(columns[i]) + is + mark(probeParams);
+            probeParams << values.value(i);
+        }
+        const QString probe = QStringLiteral("SELECT count(*) FROM %1 WHERE %2")
+                                  .arg(table, terms.join(QStringLiteral(" AND ")));
+        TConnection* connection = m_connection;
+        connection->SetWitness([connection, probe, probeParams, present]() {
+            TRowStore rows;
+            connection->Provider().query(probe, probeParams)->fetchAll(rows);
+            const bool found = rows.size() == 1 && rows.cell(0, 0).variant().toLongLong() > 0;
+            return found == present;
+        });
+    };
+
+    const auto conflict = []() {
+        return EConflictError(
+            tr("Запись не найдена для изменения: её изменил или удалил другой пользователь "
+               "после того, как она была прочитана. Обновите данные и повторите изменение."));
+    };
+
     QString sql;
     QVariantList params;
     switch (change.kind) {
@@ -273,6 +316,9 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
             if (returnedKey && !returned.isEmpty()) {
                 *returnedKey = returned.first();
             }
+            if (!returned.isEmpty() && returned.first().size() == m_keyColumns.size()) {
+                witness(m_keyColumns, returned.first(), true);
+            }
             return;
         }
         case TChangeKind::Modified: {
@@ -292,18 +338,36 @@ void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, co
             const QString where = locate(changed, params);
             sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                       .arg(table, sets.join(QStringLiteral(", ")), where);
-            break;
+            // The row as it now reads: its key (perhaps changed) and the changed values.
+            QVector<int> columns = m_keyColumns;
+            for (int c : changed) {
+                if (!columns.contains(c)) {
+                    columns << c;
+                }
+            }
+            QVariantList values;
+            for (int c : columns) {
+                values << currentOf(c);
+            }
+            if (provider.execute(sql, params) != 1) {
+                throw conflict();
+            }
+            witness(columns, values, true);
+            return;
         }
         case TChangeKind::Deleted: {
             const QString where = locate({}, params);
             sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, where);
-            break;
+            QVariantList key;
+            for (int c : m_keyColumns) {
+                key << originalOf(c);
+            }
+            if (provider.execute(sql, params) != 1) {
+                throw conflict();
+            }
+            witness(m_keyColumns, key, false);
+            return;
         }
-    }
-    if (provider.execute(sql, params) != 1) {
-        throw EConflictError(
-            tr("Запись не найдена для изменения: её изменил или удалил другой пользователь "
-               "после того, как она была прочитана. Обновите данные и повторите изменение."));
     }
 }
 

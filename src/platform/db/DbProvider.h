@@ -32,6 +32,19 @@ public:
     using EDatabaseError::EDatabaseError;
 };
 
+// A commit the engine could not confirm: the disk failed while the change was written, or
+// the server went away while it ran. The change may be stored or not.
+class EUnknownOutcomeError final : public EDatabaseError {
+public:
+    // cause: the engine's own words, for a message that settles the outcome.
+    EUnknownOutcomeError(const QString& message, QString cause)
+        : EDatabaseError(message), m_cause(std::move(cause)) {}
+    const QString& cause() const { return m_cause; }
+
+private:
+    QString m_cause;
+};
+
 struct TColumnInfo {
     QString name;
     TFieldType type = TFieldType::Unknown;

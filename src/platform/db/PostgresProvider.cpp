@@ -520,10 +520,11 @@ void TPostgresProvider::fail(PGresult* result) {
     const bool transient = state && (qstrcmp(state, "40P01") == 0 || qstrcmp(state, "40001") == 0);
     PQclear(result);
     if (PQstatus(m_conn) != CONNECTION_OK) {
-        throw EDatabaseError(
+        throw EUnknownOutcomeError(
             tr("Соединение с сервером базы данных потеряно; выполнена ли команда, неизвестно. "
                "Следующая команда подключится заново.\n%1")
-                .arg(text));
+                .arg(text),
+            tr("Соединение с сервером базы данных потеряно.\n%1").arg(text));
     }
     if (transient) {
         throw ETransientError(text);

@@ -1,5 +1,6 @@
 #include "platform/db/Schema.h"
 
+#include "platform/FileNames.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/RowStore.h"
@@ -133,7 +134,11 @@ void CreateSqliteCatalogue(const QString& fileName) {
         throw EDatabaseError(
             QCoreApplication::translate("Schema", "Файл %1 уже существует.").arg(fileName));
     }
-    QDir().mkpath(info.absolutePath());
+    const QString unreadable = UnreadablePathProblem(fileName);
+    if (!unreadable.isEmpty()) {
+        throw EDatabaseError(unreadable);
+    }
+    MakeFolders(info.absolutePath());
     removeLeftovers(info);
     const QString building = buildingName(info, QCoreApplication::applicationPid());
     const QByteArray temp = QFile::encodeName(building);

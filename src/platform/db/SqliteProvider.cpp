@@ -1,5 +1,6 @@
 #include "platform/db/SqliteProvider.h"
 
+#include "platform/FileNames.h"
 #include "platform/SqliteStatement.h"
 #include "platform/db/FieldTypes.h"
 #include "platform/db/RowStore.h"
@@ -65,6 +66,19 @@ QString engineError(sqlite3* db) {
     }
     return QCoreApplication::translate("TSqliteProvider", "%1\nФайл базы данных: %2")
         .arg(message, QFile::decodeName(file));
+}
+
+// Whether running the statement commits a transaction: COMMIT or END, or a statement that
+// writes while no transaction is open. (The engine counts COMMIT as read-only.)
+bool committing(sqlite3_stmt* statement, bool autocommit) {
+    if (autocommit) {
+        return sqlite3_stmt_readonly(statement) == 0;
+    }
+    const char* sql = sqlite3_sql(statement);
+    while (sql && (*sql == ' ' || *sql == '\t' || *sql == '\n' || *sql == '\r')) {
+        ++sql;
+    }
+    return sql && (qstrnicmp(sql, "COMMIT", 6) == 0 || qstrnicmp(sql, "END", 3) == 0);
 }
 
 bool isBusy(int code) {
@@ -390,6 +404,10 @@ void TSqliteProvider::open(const TConnectionString& connection) {
     if (source.isEmpty()) {
         throw EDatabaseError(tr("Не указан файл базы данных."));
     }
+    const QString unreadable = UnreadablePathProblem(source);
+    if (!unreadable.isEmpty()) {
+        throw EDatabaseError(unreadable);
+    }
     const QFileInfo info(source);
     if (!info.exists()) {
         throw EDatabaseError(tr("Файл базы данных %1 не найден.").arg(source));
@@ -551,6 +569,10 @@ qint64 TSqliteProvider::execute(const QString& sql, const QVariantList& params,
             bindValue(raw, i, bound < params.size() ? params.at(bound) : QVariant());
             ++bound;
         }
+        // A statement that ends a transaction, or writes outside one, commits: an I/O error
+        // there may come after the change reached the log (a failed fsync), and the next
+        // opening of the file then finds it stored.
+        const bool commits = committing(raw, sqlite3_get_autocommit(m_handle) != 0);
         int rc;
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
             if (returned) {
@@ -562,6 +584,13 @@ qint64 TSqliteProvider::execute(const QString& sql, const QVariantList& params,
             }
         }
         if (rc != SQLITE_DONE) {
+            if (commits && (sqlite3_extended_errcode(m_handle) & 0xFF) == SQLITE_IOERR) {
+                const QString cause = engineError(m_handle);
+                throw EUnknownOutcomeError(tr("Ошибка записи на диск при сохранении: "
+                                              "неизвестно, сохранено ли изменение.\n%1")
+                                               .arg(cause),
+                                           cause);
+            }
             fail(tr("Ошибка при выполнении запроса к базе данных."));
         }
         changed += sqlite3_changes(m_handle);

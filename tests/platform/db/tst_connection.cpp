@@ -3,6 +3,7 @@
 #include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
+#include "support/FailingDisk.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
@@ -26,78 +27,6 @@ QByteArray digest(const QString& file) {
     }
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
-
-// A file system whose reads fail, as a dying disk's do: the engine's default VFS with every
-// read answered by an I/O error, for as long as it is installed.
-class TFailingReads final {
-public:
-    TFailingReads() {
-        m_real = sqlite3_vfs_find(nullptr);
-        m_vfs = *m_real;
-        m_vfs.zName = "linkarium-failing-reads";
-        m_vfs.szOsFile = static_cast<int>(sizeof(TFile)) + m_real->szOsFile;
-        m_vfs.pAppData = this;
-        m_vfs.xOpen = &TFailingReads::open;
-        sqlite3_vfs_register(&m_vfs, 1);
-    }
-    ~TFailingReads() {
-        sqlite3_vfs_unregister(&m_vfs);
-        sqlite3_vfs_register(m_real, 1);
-    }
-    TFailingReads(const TFailingReads&) = delete;
-    TFailingReads& operator=(const TFailingReads&) = delete;
-
-private:
-    struct TFile {
-        sqlite3_file base;
-        sqlite3_file* real;
-    };
-    static sqlite3_file* real(sqlite3_file* f) { return reinterpret_cast<TFile*>(f)->real; }
-    static int open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
-                    int* outFlags) {
-        auto* self = static_cast<TFailingReads*>(vfs->pAppData);
-        auto* f = reinterpret_cast<TFile*>(file);
-        f->real = reinterpret_cast<sqlite3_file*>(f + 1);
-        const int rc = self->m_real->xOpen(self->m_real, name, f->real, flags, outFlags);
-        f->base.pMethods = rc == SQLITE_OK ? &methods() : nullptr;
-        return rc;
-    }
-    static const sqlite3_io_methods& methods() {
-        static const sqlite3_io_methods m = {
-            1,
-            [](sqlite3_file* f) { return real(f)->pMethods->xClose(real(f)); },
-            [](sqlite3_file*, void*, int, sqlite3_int64) { return SQLITE_IOERR_READ; },
-            [](sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
-                return real(f)->pMethods->xWrite(real(f), b, n, o);
-            },
-            [](sqlite3_file* f, sqlite3_int64 n) {
-                return real(f)->pMethods->xTruncate(real(f), n);
-            },
-            [](sqlite3_file* f, int flags) { return real(f)->pMethods->xSync(real(f), flags); },
-            [](sqlite3_file* f, sqlite3_int64* n) {
-                return real(f)->pMethods->xFileSize(real(f), n);
-            },
-            [](sqlite3_file* f, int l) { return real(f)->pMethods->xLock(real(f), l); },
-            [](sqlite3_file* f, int l) { return real(f)->pMethods->xUnlock(real(f), l); },
-            [](sqlite3_file* f, int* out) {
-                return real(f)->pMethods->xCheckReservedLock(real(f), out);
-            },
-            [](sqlite3_file* f, int op, void* arg) {
-                return real(f)->pMethods->xFileControl(real(f), op, arg);
-            },
-            [](sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); },
-            [](sqlite3_file* f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); },
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr};
-        return m;
-    }
-    sqlite3_vfs* m_real = nullptr;
-    sqlite3_vfs m_vfs{};
-};
 
 QString errorOf(TConnection& c) {
     try {
@@ -161,7 +90,8 @@ private Q_SLOTS:
         CreateSqliteCatalogue(file);
         const QByteArray before = digest(file);
         {
-            const TFailingReads failing;
+            TFailingDisk failing;
+            failing.failReads = true;
             TConnection broken;
             broken.SetConnectionString("Data Source=" + file);
             error = errorOf(broken);

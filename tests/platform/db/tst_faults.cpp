@@ -1,12 +1,20 @@
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "support/FailingDisk.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
+#include "urls/Duplicates.h"
 
 #include <QtTest>
 
+#include <QDir>
+#include <QProcess>
+
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <csignal>
 
 namespace {
@@ -69,6 +77,195 @@ private Q_SLOTS:
         QCOMPARE(cat.otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 1);
         c.Execute("INSERT INTO SubjectURLs (URL) VALUES (\"after\")");
         QCOMPARE(cat.otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 2);
+    }
+
+    // A commit whose fsync fails may have reached the log all the same, and a later start
+    // finds it there. The program opens the catalogue afresh and asks the file: what it
+    // then says (stored, not stored, or unknown) is what a later start finds, whether the
+    // catalogue is open elsewhere or not, and only a disk that cannot be opened again (or a
+    // write that says nothing of what it wrote) leaves the outcome unknown.
+    void commitWhoseSyncFails_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("alone");
+        QTest::addColumn<bool>("diskDead");
+        for (const char* op : {"insert", "edit", "delete", "merge", "bare"}) {
+            for (const bool alone : {true, false}) {
+                for (const bool dead : {false, true}) {
+                    QTest::addRow("%s, %s, %s", op, alone ? "alone" : "open elsewhere",
+                                  dead ? "disk dead" : "syncs fail")
+                        << QString::fromLatin1(op) << alone << dead;
+                }
+            }
+        }
+    }
+    void commitWhoseSyncFails() {
+        QFETCH(QString, operation);
+        QFETCH(bool, alone);
+        QFETCH(bool, diskDead);
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.addUrl("http://a.example/", "old", QString());
+        cat.addUrl("https://a.example/", "old", QString());
+        cat.addUrl("http://b.example/", QString(), QString());
+        QString error;
+        bool unknown = false;
+        bool failed = false;
+        int storedNotices = 0;
+        {
+            TFailingDisk disk;
+            TConnection& c = cat.connection();
+            c.Close();
+            c.Open();  // through the failing disk
+            if (alone) {
+                cat.other().Close();
+            }
+            QObject::connect(&c, &TConnection::StoredDespiteError, &c,
+                             [&storedNotices](const QString&) { ++storedNotices; });
+            TDataSet ds;
+            ds.SetConnection(&c);
+            ds.SetCommandText("SELECT * FROM SubjectURLs ORDER BY URL");
+            ds.Open();
+            TDuplicates duplicates(c);
+            const QVector<TDuplicateGroup> groups = duplicates.Find({});
+            QCOMPARE(groups.size(), 1);
+            disk.failSyncs = true;
+            disk.failOpens = diskDead;
+            try {
+                if (operation == "insert") {
+                    ds.Insert();
+                    ds.FieldByName("URL").SetValue("http://new.example/");
+                    ds.Post();
+                } else if (operation == "edit") {
+                    QVERIFY(ds.Locate("URL", {"http://b.example/"}, {}));
+                    ds.Edit();
+                    ds.FieldByName("Description").SetValue("new");
+                    ds.Post();
+                } else if (operation == "delete") {
+                    QVERIFY(ds.Locate("URL", {"http://b.example/"}, {}));
+                    ds.Delete();
+                } else if (operation == "merge") {
+                    duplicates.Merge(groups.first(), DefaultKept(groups.first()));
+                } else {
+                    TTransaction t(c);
+                    c.Execute("INSERT INTO SubjectURLs (URL) VALUES ('http://new.example/')");
+                    t.Commit();
+                }
+            } catch (const EUnknownOutcomeError& e) {
+                unknown = true;
+                error = e.message();
+            } catch (const EDatabaseError& e) {
+                failed = true;
+                error = e.message();
+            }
+            QVERIFY(disk.failedSyncs > 0);
+            QCoreApplication::processEvents();
+            ds.Close();
+            c.Close();
+            cat.other().Close();
+        }
+        // A later start of the program, on a disk that works.
+        TConnection later;
+        later.SetConnectionString(cat.connectionString());
+        later.Open();
+        const auto count = [&later](const QString& where) {
+            return later.Value("SELECT count(*) FROM SubjectURLs WHERE " + where).toInt();
+        };
+        QCOMPARE(later.Value("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+        bool changed = false;
+        if (operation == "insert" || operation == "bare") {
+            changed = count("URL = 'http://new.example/'") == 1;
+        } else if (operation == "edit") {
+            changed = count("URL = 'http://b.example/' AND Description = 'new'") == 1;
+        } else if (operation == "delete") {
+            changed = count("URL = 'http://b.example/'") == 0;
+        } else {
+            changed = count("URL LIKE '%a.example/'") == 1;
+        }
+        if (unknown) {
+            QVERIFY2(error.contains("неизвестно, сохранено ли изменение"), qPrintable(error));
+        } else if (failed) {
+            QVERIFY2(!changed && error.contains("не сохранено"), qPrintable(error));
+        } else {
+            QVERIFY2(changed, "reported stored, found missing");
+            QCOMPARE(storedNotices, 1);
+        }
+        QCOMPARE(unknown, diskDead || operation == "bare");
+    }
+
+    // A folder whose name is not UTF-8 reads back with U+FFFD in it. The catalogue in it,
+    // a new catalogue and the settings there are refused with the path named; no folder
+    // with the mark in its name appears in its place. A name that really holds U+FFFD
+    // is used like any other.
+    void unreadableFolderNames_data() {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("Windows-1251 bytes") << QByteArray("\xea\xe0\xf2\xe0\xeb\xee\xe3") << false;
+        QTest::newRow("a lone continuation byte") << QByteArray("links\x80") << false;
+        QTest::newRow("a cut sequence") << QByteArray("\xd0") << false;
+        QTest::newRow("the mark itself, as UTF-8") << QByteArray("links\xef\xbf\xbd") << true;
+    }
+    void unreadableFolderNames() {
+        QFETCH(QByteArray, folder);
+        QFETCH(bool, usable);
+        TTestEnvironment env;
+        QTemporaryDir dir;
+        // Qt cannot name what is inside to remove it.
+        const struct TRemoveByBytes {
+            QString path;
+            ~TRemoveByBytes() { QProcess::execute("rm", {"-rf", "--", path}); }
+        } cleanup{dir.path()};
+        const QByteArray raw = QFile::encodeName(dir.path()) + '/' + folder;
+        QCOMPARE(::mkdir(raw.constData(), 0700), 0);
+        const QString shown = QFile::decodeName(raw);
+        // The catalogue is put there by its real bytes, as another program would.
+        {
+            TTestCatalogue source;
+            source.connection().Close();
+            source.other().Close();
+            QVERIFY(QFile::copy(source.fileName(), dir.filePath("made.db")));
+            QCOMPARE(::rename(QFile::encodeName(dir.filePath("made.db")).constData(),
+                              (raw + "/catalogue.db").constData()),
+                     0);
+        }
+        const QStringList before =
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+        TConnection c;
+        c.SetConnectionString("Provider=SQLite;Data Source=" + shown + "/catalogue.db");
+        QString error;
+        try {
+            c.Open();
+        } catch (const EDatabaseError& e) {
+            error = e.message();
+        }
+        QString created;
+        try {
+            CreateSqliteCatalogue(shown + "/sub/new.db");
+        } catch (const EDatabaseError& e) {
+            created = e.message();
+        }
+        TRegistryStore::instance().setFileName(shown + "/settings/settings.db");
+        TRegistry reg;
+        const bool saved = reg.OpenKey("Software\\Quorvel\\Linkarium\\Names", true) &&
+                           reg.WriteString("Kept", "yes");
+        const QString notice = TRegistryStore::instance().takeNotice();
+        TRegistryStore::instance().close();
+        if (usable) {
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QVERIFY2(created.isEmpty(), qPrintable(created));
+            QVERIFY(saved);
+            QVERIFY(QFileInfo::exists(shown + "/sub/new.db"));
+        } else {
+            for (const QString& message : {error, created, notice}) {
+                QVERIFY2(message.contains("не в кодировке UTF-8") && message.contains(shown),
+                         qPrintable(message));
+            }
+            QVERIFY(!saved);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+            struct stat st {};
+            QVERIFY(::stat((raw + "/catalogue.db").constData(), &st) == 0);
+            QCOMPARE(::stat((raw + "/sub").constData(), &st), -1);
+        }
     }
 
     // A settings write that finds the disk full fails, and the store keeps what it had.
