@@ -72,6 +72,7 @@ void TOptionsForm::LoadControls() {
     ui->CertificateEdit->setText(o.SMTPTrustedCertificate);
     ui->TimeOutSpinBox->setValue(o.SMTPTimeOut);
     ui->LinkTimeOutSpinBox->setValue(o.LinkCheckTimeOut);
+    ui->LinkHistorySpinBox->setValue(o.LinkCheckHistory);
     ui->MailLogCheckBox->setChecked(o.LogMail);
     ui->MailLogFileLabel->setText(
         tr("Файл протокола: %1").arg(QDir::toNativeSeparators(MailLogFileName())));
@@ -96,6 +97,7 @@ void TOptionsForm::OkButtonClick() {
     o.SMTPTrustedCertificate = ui->CertificateEdit->text().trimmed();
     o.SMTPTimeOut = ui->TimeOutSpinBox->value();
     o.LinkCheckTimeOut = ui->LinkTimeOutSpinBox->value();
+    o.LinkCheckHistory = ui->LinkHistorySpinBox->value();
     o.LogMail = ui->MailLogCheckBox->isChecked();
     o.CurrentLanguage = ui->LanguageComboBox->currentData().toInt();
     if (ui->LanguageComboBox->currentIndex() != m_rememberedIndex) {

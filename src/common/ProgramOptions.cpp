@@ -35,6 +35,9 @@ void LoadOptions(const QString& key) {
     if (const auto v = reg.ReadInteger(QStringLiteral("LinkCheckTimeOut")); v && *v > 0) {
         o.LinkCheckTimeOut = *v;
     }
+    if (const auto v = reg.ReadInteger(QStringLiteral("LinkCheckHistory")); v && *v > 0) {
+        o.LinkCheckHistory = *v;
+    }
     if (const auto v = reg.ReadBool(QStringLiteral("LogMail"))) {
         o.LogMail = *v;
     }
@@ -54,6 +57,7 @@ void SaveOptions(const QString& key) {
     reg.WriteString(QStringLiteral("DefaultCharSet"), o.DefaultCharSet);
     reg.WriteInteger(QStringLiteral("SMTPTimeOut"), o.SMTPTimeOut);
     reg.WriteInteger(QStringLiteral("LinkCheckTimeOut"), o.LinkCheckTimeOut);
+    reg.WriteInteger(QStringLiteral("LinkCheckHistory"), o.LinkCheckHistory);
     // Written only once used, so a store of an earlier version reads the same.
     const auto writeIfSet = [&reg](const char* name, const QString& value) {
         if (!value.isEmpty() || reg.ValueExists(QLatin1String(name))) {

@@ -19,6 +19,8 @@ struct TProgramOptions {
     bool LogMail = false;
     // Seconds a link check waits for a site's answer, each request.
     qint32 LinkCheckTimeOut = 15;
+    // Checks kept in the history of each address, the newest.
+    qint32 LinkCheckHistory = 20;
     qint32 CurrentLanguage = -1;
 };
 TProgramOptions& Options();

@@ -1,6 +1,7 @@
 #include "urls/LinkCheck.h"
 
 #include "common/Clock.h"
+#include "common/WebAddress.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -111,19 +111,12 @@ bool CalledDead(const QList<QPair<QDateTime, QString>>& earlier, const QDateTime
 }
 
 QUrl AddressToCheck(const QString& text) {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) {
+    // What opening the link would ask for, so that a check and a click agree: a text
+    // without a scheme gets http:// in front even when its query holds "//".
+    const QString full = AddressToOpen(text).url;
+    if (full.isEmpty()) {
         return QUrl();
     }
-    // The rule of opening a link: a text without "//" gets http:// in front; but one that
-    // begins with a scheme of its own ("mailto:", "javascript:") is no web address, while
-    // "host:8080/path" is one.
-    static const QRegularExpression ownScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:(?!\\d)"));
-    const bool slashes = trimmed.contains(QLatin1String("//"));
-    if (!slashes && ownScheme.match(trimmed).hasMatch()) {
-        return QUrl();
-    }
-    const QString full = slashes ? trimmed : QStringLiteral("http://") + trimmed;
     const QUrl url(full, QUrl::TolerantMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
@@ -140,11 +133,18 @@ struct TLinkChecker::TRequest {
     QSet<QUrl> seen;
     QNetworkReply* reply = nullptr;
     QTimer timer;
+    // The time the server has had so far, over HEAD, GET and every redirect; waiting for
+    // a turn on a host is not the server's time.
+    qint64 spentMs = 0;
+    QElapsedTimer sentAt;
     bool get = false;
     bool timedOut = false;
-    bool moved = false;
+    // Every redirect so far was permanent (301, 308).
+    bool permanent = true;
     int redirects = 0;
     int firstRedirect = 0;
+    // The codes of the chain, in order.
+    QList<int> codes;
     int status = 0;
     QUrl location;
 };
@@ -216,6 +216,22 @@ void TLinkChecker::pump() {
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     qint64 wake = -1;
+    // Requests in the middle of a chain (a redirect, a GET after HEAD) go first: they hold
+    // their place among all requests already, and only their host's limits hold them back.
+    for (auto it = m_hosts.begin(); it != m_hosts.end(); ++it) {
+        THost& h = it.value();
+        while (!h.waiting.empty() && h.active < Options.maxPerHost) {
+            if (h.nextStart > now) {
+                wake = wake < 0 ? h.nextStart : std::min(wake, h.nextStart);
+                break;
+            }
+            TRequest* r = h.waiting.front();
+            h.waiting.pop_front();
+            ++h.active;
+            h.nextStart = now + Options.hostDelayMs;
+            send(r);
+        }
+    }
     int looked = 0;
     while (m_requests.size() < Options.maxRequests && m_queued > 0 && looked < m_hostOrder.size()) {
         if (m_nextHost >= m_hostOrder.size()) {
@@ -223,7 +239,7 @@ void TLinkChecker::pump() {
         }
         const QString host = m_hostOrder.at(m_nextHost);
         THost& h = m_hosts[host];
-        if (h.pending.empty() && h.active == 0) {
+        if (h.pending.empty() && h.waiting.empty() && h.active == 0) {
             m_hosts.remove(host);
             m_hostOrder.removeAt(m_nextHost);
             continue;
@@ -252,7 +268,7 @@ void TLinkChecker::pump() {
         end(false);
         return;
     }
-    if (wake >= 0 && !m_pumpPlanned && m_requests.size() < Options.maxRequests) {
+    if (wake >= 0 && !m_pumpPlanned) {
         m_pumpPlanned = true;
         QTimer::singleShot(static_cast<int>(std::max<qint64>(1, wake - now)), this, [this]() {
             m_pumpPlanned = false;
@@ -318,11 +334,34 @@ void TLinkChecker::send(TRequest* r) {
         }
     });
     connect(reply, &QNetworkReply::finished, this, [this, r]() { answered(r); });
-    r->timer.start(Options.timeoutMs);
+    // A HEAD that is not answered leaves half of the time for the GET after it.
+    const qint64 left = Options.timeoutMs - r->spentMs;
+    r->timer.start(static_cast<int>(std::max<qint64>(
+        1,
+        r->get || r->redirects > 0 ? left : std::min<qint64>(left, (Options.timeoutMs + 1) / 2))));
+    r->sentAt.start();
+}
+
+void TLinkChecker::again(TRequest* r, const QUrl& url) {
+    // The next request of a chain waits for a turn on its own host, as a new link does.
+    auto old = m_hosts.find(r->host);
+    if (old != m_hosts.end()) {
+        --old->active;
+    }
+    r->url = url;
+    r->host = url.host().toLower();
+    auto it = m_hosts.find(r->host);
+    if (it == m_hosts.end()) {
+        it = m_hosts.insert(r->host, THost());
+        m_hostOrder << r->host;
+    }
+    it->waiting.push_back(r);
+    pump();
 }
 
 void TLinkChecker::answered(TRequest* r) {
     r->timer.stop();
+    r->spentMs += r->sentAt.elapsed();
     QNetworkReply* reply = r->reply;
     r->reply = nullptr;
     reply->deleteLater();
@@ -333,9 +372,9 @@ void TLinkChecker::answered(TRequest* r) {
     }
     TLinkCheckResult result;
     if (status == 0) {
-        if (!r->get && r->timedOut) {
+        if (!r->get && r->timedOut && r->spentMs < Options.timeoutMs) {
             r->get = true;
-            send(r);
+            again(r, r->url);
             return;
         }
         result.verdict = TLinkVerdict::Unreachable;
@@ -348,15 +387,16 @@ void TLinkChecker::answered(TRequest* r) {
     }
     if (!r->get && (status == 405 || status == 501)) {
         r->get = true;
-        send(r);
+        again(r, r->url);
         return;
     }
+    r->codes << status;
     if (isRedirect(status) && r->location.isValid() && !r->location.isEmpty()) {
         const QUrl next = r->url.resolved(r->location);
         if (r->redirects == 0) {
             r->firstRedirect = status;
-            r->moved = (status == 301 || status == 308);
         }
+        r->permanent = r->permanent && (status == 301 || status == 308);
         ++r->redirects;
         if (r->seen.contains(next)) {
             result.verdict = TLinkVerdict::Unreachable;
@@ -382,15 +422,27 @@ void TLinkChecker::answered(TRequest* r) {
             return;
         }
         r->seen.insert(next);
-        r->url = next;
-        send(r);
+        if (r->spentMs >= Options.timeoutMs) {
+            result.verdict = TLinkVerdict::Unreachable;
+            result.httpCode = status;
+            result.error =
+                tr("Сервер %1 не ответил за %2 с").arg(next.host()).arg(Options.timeoutMs / 1000.0);
+            finish(r, result);
+            return;
+        }
+        again(r, next);
         return;
     }
+    // Moved only when every hop was permanent and the end answers: a temporary hop may
+    // lead to a session's or a campaign's address, never one to keep.
     const QUrl original = AddressToCheck(r->link.url);
-    const bool moved = r->moved && r->url.adjusted(QUrl::StripTrailingSlash) !=
-                                       original.adjusted(QUrl::StripTrailingSlash);
+    const bool moved =
+        r->redirects > 0 && r->permanent &&
+        r->url.adjusted(QUrl::StripTrailingSlash) != original.adjusted(QUrl::StripTrailingSlash);
     result.verdict = VerdictOfAnswer(status, moved);
-    result.httpCode = moved ? r->firstRedirect : status;
+    // The code of the answer that decided: the first redirect of a moved link, the final
+    // answer otherwise (a 301 that ends in a 404 is a 404).
+    result.httpCode = result.verdict == TLinkVerdict::Moved ? r->firstRedirect : status;
     if (result.verdict == TLinkVerdict::ClientError ||
         result.verdict == TLinkVerdict::ServerError) {
         result.error = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
@@ -404,6 +456,15 @@ void TLinkChecker::finish(TRequest* r, TLinkCheckResult result) {
     result.checkedAt = Now();
     if (r->redirects > 0) {
         result.finalUrl = r->url.toString();
+        if (result.verdict != TLinkVerdict::Alive && result.verdict != TLinkVerdict::Moved) {
+            QStringList codes;
+            for (const int code : std::as_const(r->codes)) {
+                codes << QString::number(code);
+            }
+            const QString chain = tr("перенаправления: %1").arg(codes.join(QStringLiteral(" → ")));
+            result.error =
+                result.error.isEmpty() ? chain : result.error + QStringLiteral("; ") + chain;
+        }
     }
     m_requests.remove(r);
     auto host = m_hosts.find(r->host);

@@ -28,8 +28,8 @@ QString DeadLinkStatus();
 // link dead.
 bool IsFailedStatus(const QString& status);
 
-// The verdict of a check's final HTTP answer; moved: the chain began with a permanent
-// redirect (301, 308) to another address.
+// The verdict of a check's final HTTP answer; moved: every redirect of the chain was
+// permanent (301, 308) and it ended at another address.
 TLinkVerdict VerdictOfAnswer(int httpCode, bool moved);
 
 // A failed check calls its link dead only when the failures run back, with no other
@@ -98,11 +98,14 @@ private:
         int active = 0;
         qint64 nextStart = 0;
         std::deque<TLinkToCheck> pending;
+        // Requests of chains under way whose next request is for this host.
+        std::deque<TRequest*> waiting;
     };
 
     void pump();
     void begin(const TLinkToCheck& link, const QUrl& url);
     void send(TRequest* request);
+    void again(TRequest* request, const QUrl& url);
     void answered(TRequest* request);
     void finish(TRequest* request, TLinkCheckResult result);
     void end(bool cancelled);

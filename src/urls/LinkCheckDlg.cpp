@@ -1,6 +1,7 @@
 #include "urls/LinkCheckDlg.h"
 
 #include "common/DialogsUnit.h"
+#include "common/ProgramOptions.h"
 #include "ui_LinkCheckDlg.h"
 #include "urls/LinkCheckStore.h"
 
@@ -8,11 +9,15 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 // Writing each check alone would spend more in commits than the checks take; a batch
 // waits at most this long.
 constexpr int kFlushMs = 250;
 constexpr int kBatch = 200;
+// How often a write the catalogue refused is tried again.
+constexpr int kRetryMs = 5000;
 }  // namespace
 
 TLinkCheckForm::TLinkCheckForm(TConnection& connection, QWidget* parent)
@@ -63,28 +68,47 @@ void TLinkCheckForm::showCount() {
 void TLinkCheckForm::checked(const TLinkCheckResult& result) {
     ++m_counts[static_cast<int>(result.verdict)];
     m_waiting.append(result);
-    if (m_waiting.size() >= kBatch) {
+    // After a refused write the timer's slower turns try again, not every new answer.
+    if (m_waiting.size() >= kBatch && m_writeError.isEmpty()) {
         Flush();
     }
     showCount();
+}
+
+void TLinkCheckForm::KeepForWriting(QList<TLinkCheckResult> results) {
+    m_waiting = std::move(results) + m_waiting;
+}
+
+QList<TLinkCheckResult> TLinkCheckForm::TakeUnwritten() {
+    return std::exchange(m_waiting, {});
 }
 
 void TLinkCheckForm::Flush() {
     if (m_waiting.isEmpty()) {
         return;
     }
-    const QList<TLinkCheckResult> batch = std::move(m_waiting);
-    m_waiting.clear();
     QVariantList keys;
     try {
-        keys = TLinkCheckStore(m_connection).Save(batch);
-    } catch (...) {
-        m_flushTimer->stop();
-        Checker.disconnect(this);
-        Checker.Cancel();
-        hide();
-        throw;
+        TLinkCheckStore store(m_connection);
+        store.History = Options().LinkCheckHistory;
+        keys = store.Save(m_waiting);
+    } catch (const EError& e) {
+        // The checks stay to be written next time and the check goes on; the user is told
+        // once, not at every try.
+        const bool first = m_writeError.isEmpty();
+        m_writeError = e.message();
+        m_flushTimer->setInterval(kRetryMs);
+        if (first) {
+            throw EError(tr("Результаты проверки ссылок (%1) не записаны в каталог; проверка "
+                            "продолжается, и они будут записаны при следующей попытке.\n%2")
+                             .arg(m_waiting.size())
+                             .arg(e.message()));
+        }
+        return;
     }
+    m_waiting.clear();
+    m_writeError.clear();
+    m_flushTimer->setInterval(kFlushMs);
     m_written += static_cast<int>(keys.size());
     if (OnWritten && !keys.isEmpty()) {
         OnWritten(keys);
@@ -107,7 +131,11 @@ void TLinkCheckForm::finished(bool cancelled) {
     m_flushTimer->stop();
     showCount();
     hide();
-    Flush();
+    try {
+        Flush();
+    } catch (const EError&) {
+        // Said in the summary, with the checks kept for the next write.
+    }
     m_cancelled = m_cancelled || cancelled;
     if (OnFinished) {
         OnFinished(Summary());
@@ -129,6 +157,13 @@ QString TLinkCheckForm::Summary() const {
         if (m_counts[i] > 0) {
             text += QLatin1Char('\n') + tr("%1: %2").arg(tr(names[i])).arg(m_counts[i]);
         }
+    }
+    if (!m_waiting.isEmpty()) {
+        text += QLatin1Char('\n') +
+                tr("Не записаны в каталог результаты проверки: %1. Они будут записаны при "
+                   "следующей проверке ссылок в этом окне.\n%2")
+                    .arg(m_waiting.size())
+                    .arg(m_writeError);
     }
     if (Checker.Skipped() > 0) {
         text +=

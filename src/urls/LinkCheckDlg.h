@@ -34,8 +34,12 @@ public:
     void CancelButtonClick();
     // The counts in words: what was checked and what each verdict holds.
     QString Summary() const;
-    // Writes what is waiting; the check stops if the catalogue refuses.
+    // Writes what is waiting. When the catalogue refuses, the checks stay waiting and the
+    // check goes on; the first refusal in a row is reported (thrown), later ones are not.
     void Flush();
+    // Checks an earlier window could not write, to be written with this one's.
+    void KeepForWriting(QList<TLinkCheckResult> results);
+    QList<TLinkCheckResult> TakeUnwritten();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -52,4 +56,6 @@ private:
     int m_counts[6] = {};
     int m_written = 0;
     bool m_cancelled = false;
+    // The last refusal of a write, while the checks it refused are still waiting.
+    QString m_writeError;
 };

@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kUrlLength = 2048;
@@ -27,7 +29,9 @@ void openForKey(TDataSet& ds, TConnection& connection, const QString& jetSql, co
 QList<QPair<QDateTime, QString>> TLinkCheckStore::earlierChecks(const QVariant& key) {
     TDataSet ds;
     openForKey(ds, m_connection,
-               QStringLiteral("SELECT CheckedAt, Status FROM LinkChecks WHERE SubjectURLID = :ID"),
+               QStringLiteral("SELECT CheckedAt, Status FROM LinkChecks WHERE SubjectURLID = :ID "
+                              "ORDER BY CheckedAt DESC, CheckID DESC LIMIT %1")
+                   .arg(std::max(1, History)),
                key);
     QList<QPair<QDateTime, QString>> checks;
     const TField& at = ds.FieldByName(QStringLiteral("CheckedAt"));
@@ -53,11 +57,12 @@ QVariantList TLinkCheckStore::Save(const QList<TLinkCheckResult>& results) {
         const QVariant code = r.httpCode > 0 ? QVariant(r.httpCode) : QVariant();
         const qint64 changed = m_connection.Execute(
             QStringLiteral("UPDATE SubjectURLs SET LinkStatus = :Status, LinkCode = :Code, "
-                           "LinkChecked = :At WHERE SubjectURLID = :ID"),
+                           "LinkChecked = :At WHERE SubjectURLID = :ID AND URL = :URL"),
             {{QStringLiteral("Status"), status},
              {QStringLiteral("Code"), code},
              {QStringLiteral("At"), r.checkedAt},
-             {QStringLiteral("ID"), r.key.toString()}});
+             {QStringLiteral("ID"), r.key.toString()},
+             {QStringLiteral("URL"), r.url}});
         if (changed == 0) {
             continue;
         }
@@ -83,6 +88,12 @@ QVariantList TLinkCheckStore::Save(const QList<TLinkCheckResult>& results) {
              {QStringLiteral("Code"), code},
              {QStringLiteral("Final"), orNull(finalUrl)},
              {QStringLiteral("Error"), orNull(error)}});
+        m_connection.Execute(
+            QStringLiteral("DELETE FROM LinkChecks WHERE SubjectURLID = :ID AND CheckID NOT IN "
+                           "(SELECT CheckID FROM LinkChecks WHERE SubjectURLID = :ID ORDER BY "
+                           "CheckedAt DESC, CheckID DESC LIMIT %1)")
+                .arg(std::max(1, History)),
+            {{QStringLiteral("ID"), r.key.toString()}});
         written.append(r.key);
     }
     transaction.Commit();
@@ -117,13 +128,24 @@ QList<TMovedLink> TLinkCheckStore::MovedLinks(const QVariantList& keys) {
     return moved;
 }
 
-void TLinkCheckStore::AcceptNewAddresses(const QList<TMovedLink>& links) {
+QList<TMovedLink> TLinkCheckStore::AcceptNewAddresses(const QList<TMovedLink>& links) {
+    QList<TMovedLink> leftAlone;
     TTransaction transaction(m_connection);
     for (const TMovedLink& link : links) {
-        m_connection.Execute(
+        // Only over the address that was checked, and only while the record is still
+        // called moved: an address somebody changed since is theirs to keep.
+        const qint64 changed = m_connection.Execute(
             QStringLiteral("UPDATE SubjectURLs SET URL = :URL, LinkStatus = NULL, "
-                           "LinkCode = NULL, LinkChecked = NULL WHERE SubjectURLID = :ID"),
-            {{QStringLiteral("URL"), link.finalUrl}, {QStringLiteral("ID"), link.key.toString()}});
+                           "LinkCode = NULL, LinkChecked = NULL WHERE SubjectURLID = :ID AND "
+                           "URL = :Old AND LinkStatus = :Moved"),
+            {{QStringLiteral("URL"), link.finalUrl},
+             {QStringLiteral("ID"), link.key.toString()},
+             {QStringLiteral("Old"), link.url},
+             {QStringLiteral("Moved"), LinkStatusName(TLinkVerdict::Moved)}});
+        if (changed == 0) {
+            leftAlone.append(link);
+        }
     }
     transaction.Commit();
+    return leftAlone;
 }

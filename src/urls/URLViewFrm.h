@@ -113,4 +113,6 @@ private:
 
     QRect m_hotRect;
     std::unique_ptr<TLinkCheckForm> m_linkCheck;
+    // Checks the last window could not write, written with the next check's.
+    QList<TLinkCheckResult> m_unwrittenChecks;
 };

@@ -10,6 +10,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 // The link checks of the URL view, kept apart from its other roles.
 
 namespace {
@@ -41,7 +43,8 @@ QList<TLinkToCheck> TURLViewForm::chosenLinks(const QString& question) {
     const int count = adsCommon->RecordCount();
     links.reserve(count);
     for (int r = 0; r < count; ++r) {
-        links.append({adsCommon->ValueAt(r, key), adsCommon->DisplayTextAt(r, url)});
+        // The stored address, which a write of the check's result must still find.
+        links.append({adsCommon->ValueAt(r, key), adsCommon->ValueAt(r, url).toString()});
     }
     return links;
 }
@@ -66,7 +69,9 @@ void TURLViewForm::actCheckLinksExecute() {
     m_linkCheck->OnWritten = [this](const QVariantList& keys) {
         RefreshChanged(keys, QVariantList(), CurrentKey());
     };
+    m_linkCheck->KeepForWriting(std::exchange(m_unwrittenChecks, {}));
     m_linkCheck->OnFinished = [this](const QString& summary) {
+        m_unwrittenChecks = m_linkCheck->TakeUnwritten();
         // The window goes once its last call has returned.
         m_linkCheck.release()->deleteLater();
         // Shown from the event loop, not from inside the network's own call.
@@ -112,11 +117,29 @@ void TURLViewForm::actAcceptNewAddressesExecute() {
                       this, QMessageBox::No)) {
         return;
     }
-    THourglass hourglass;
-    store.AcceptNewAddresses(moved);
-    QVariantList changed;
-    for (const TMovedLink& link : moved) {
-        changed.append(link.key);
+    QList<TMovedLink> leftAlone;
+    {
+        THourglass hourglass;
+        leftAlone = store.AcceptNewAddresses(moved);
+        QVariantList changed;
+        for (const TMovedLink& link : moved) {
+            changed.append(link.key);
+        }
+        RefreshChanged(changed, QVariantList(), CurrentKey());
     }
-    RefreshChanged(changed, QVariantList(), CurrentKey());
+    if (!leftAlone.isEmpty()) {
+        QStringList names;
+        for (int i = 0; i < leftAlone.size() && i < kListed; ++i) {
+            names << leftAlone[i].url;
+        }
+        if (leftAlone.size() > kListed) {
+            names << tr("…и ещё %1").arg(leftAlone.size() - kListed);
+        }
+        ShowInformation(tr("Заменено адресов: %1. Не заменены (%2): эти записи изменены после "
+                           "проверки или удалены, их адреса оставлены как есть.\n\n%3")
+                            .arg(moved.size() - leftAlone.size())
+                            .arg(leftAlone.size())
+                            .arg(names.join(QLatin1Char('\n'))),
+                        this);
+    }
 }

@@ -239,12 +239,14 @@ private Q_SLOTS:
         Options().LogMail = true;
         Options().CurrentLanguage = 0;
         Options().SMTPTimeOut = 15;
+        Options().LinkCheckHistory = 7;
         SaveOptions(RegOptionsKey);
         TRegistry reg;
         QVERIFY(reg.OpenKeyReadOnly(RegOptionsKey));
-        QCOMPARE(reg.GetValueNames(),
-                 (QStringList{"SMTPServerAddress", "SMTPServerPort", "DefaultCharSet",
-                              "SMTPTimeOut", "LinkCheckTimeOut", "LogMail", "CurrentLanguage"}));
+        QCOMPARE(
+            reg.GetValueNames(),
+            (QStringList{"SMTPServerAddress", "SMTPServerPort", "DefaultCharSet", "SMTPTimeOut",
+                         "LinkCheckTimeOut", "LinkCheckHistory", "LogMail", "CurrentLanguage"}));
         QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPTimeOut")), std::optional<qint32>(15));
         // No security and no sign-in: none of their values is written.
         QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPServerPort")), std::optional<qint32>(65535));
@@ -256,6 +258,7 @@ private Q_SLOTS:
         QCOMPARE(Options().DefaultCharSet, QStringLiteral("koi8-r"));
         QCOMPARE(Options().LogMail, true);
         QCOMPARE(Options().CurrentLanguage, 0);
+        QCOMPARE(Options().LinkCheckHistory, 7);
     }
 
     void logLineFormat() {

@@ -32,7 +32,8 @@ namespace {
 // connection carries one request and is closed after the answer.
 //   /ok 200, /slow 200 after 60 ms, /head405 HEAD 405 and GET 200, /c1 > /c2 > /c3 > /final
 //   by 301, /temp 302 to /ok, /loop1 <> /loop2 by 302, /long/N 301 to /long/N+1,
-//   /code/NNN that status, /hang never answers.
+//   /code/NNN that status, /hang never answers, /go/NNN/rest by NNN to /rest, /away/NNN by
+//   NNN to another server's /slow (away).
 class TScriptedHttp final : public QObject {
 public:
     struct TSeen {
@@ -58,6 +59,8 @@ public:
     }
 
     bool listening = false;
+    // The server /away/NNN sends its requests to.
+    QString away;
     QList<TSeen> seen;
     int active = 0;
     int mostActive = 0;
@@ -112,6 +115,10 @@ private:
             answer(s, 302, p == "/loop1" ? "/loop2" : "/loop1", head);
         } else if (p.startsWith("/long/")) {
             answer(s, 301, "/long/" + QByteArray::number(p.mid(6).toInt() + 1), head);
+        } else if (p.startsWith("/go/")) {
+            answer(s, p.mid(4, 3).toInt(), r.path.mid(7), head);
+        } else if (p.startsWith("/away/")) {
+            answer(s, p.mid(6, 3).toInt(), away.toLatin1() + "/slow", head);
         } else if (p.startsWith("/code/")) {
             answer(s, p.mid(6).toInt(), QByteArray(), head);
         } else {
@@ -177,10 +184,11 @@ QDateTime day(double d) {
     return QDateTime(QDate(2026, 3, 1), QTime(9, 0)).addMSecs(static_cast<qint64>(d * 86400000));
 }
 
-TLinkCheckResult result(const QString& key, TLinkVerdict verdict, double when, int code = 0) {
+TLinkCheckResult result(const QString& key, const QString& url, TLinkVerdict verdict, double when,
+                        int code = 0) {
     TLinkCheckResult r;
     r.key = key;
-    r.url = QStringLiteral("x.example");
+    r.url = url;
     r.checkedAt = day(when);
     r.verdict = verdict;
     r.httpCode = code;
@@ -199,6 +207,14 @@ class TestLinkCheck final : public QObject, TCatalogueFixture {
         return cat
             ->otherValue("SELECT LinkStatus FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
             .toString();
+    }
+    // A check of the record's address as it stands.
+    TLinkCheckResult checkOf(const QString& key, TLinkVerdict verdict, double when, int code = 0) {
+        const QString url =
+            cat->otherValue("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
+                .toString();
+        return result(key, url.isEmpty() ? QStringLiteral("gone.example") : url, verdict, when,
+                      code);
     }
     int checks(const QString& key) {
         return cat->otherValue("SELECT COUNT(*) FROM LinkChecks WHERE SubjectURLID = '" + key + "'")
@@ -245,6 +261,21 @@ private Q_SLOTS:
         row("name that never resolves", "http://links.invalid/ok", TLinkVerdict::Unreachable, 0, "",
             "links.invalid");
         row("without a scheme", "%3/ok", TLinkVerdict::Alive, 200);
+        row("without a scheme, an address in the query", "%3/ok?next=http://x.example/",
+            TLinkVerdict::Alive, 200);
+        // Moved only when every hop is permanent and the end answers.
+        row("301 then 302 to a session address", "%1/go/301/go/302/ok?session=1",
+            TLinkVerdict::Alive, 200, "/ok?session=1");
+        row("302 then 301", "%1/go/302/go/301/ok", TLinkVerdict::Alive, 200, "/ok");
+        row("301 then 307", "%1/go/301/go/307/final", TLinkVerdict::Alive, 200, "/final");
+        row("301 then 308", "%1/go/301/go/308/final", TLinkVerdict::Moved, 301, "/final");
+        // The final answer decides the code, and the chain is said.
+        row("301 to a 404", "%1/go/301/code/404", TLinkVerdict::ClientError, 404, "/code/404",
+            "301 → 404");
+        row("308 to a 503", "%1/go/308/code/503", TLinkVerdict::ServerError, 503, "/code/503",
+            "308 → 503");
+        row("302 then 301 to a 410", "%1/go/302/go/301/code/410", TLinkVerdict::ClientError, 410,
+            "/code/410", "302 → 301 → 410");
     }
 
     void verdicts() {
@@ -336,6 +367,53 @@ private Q_SLOTS:
         QVERIFY2(most <= 8 && most >= 3, qPrintable(QString::number(most)));
     }
 
+    // The limits per host hold for every request: six hosts that all send their links on to
+    // one seventh by a redirect make no more than two requests to it at once.
+    void limitsFollowRedirects() {
+        TScriptedHttp target(QHostAddress(QStringLiteral("127.0.0.7")));
+        if (!target.listening) {
+            QSKIP("no loopback address 127.0.0.7 here");
+        }
+        std::vector<std::unique_ptr<TScriptedHttp>> servers;
+        QList<TLinkToCheck> links;
+        for (int h = 1; h <= 6; ++h) {
+            servers.push_back(
+                std::make_unique<TScriptedHttp>(QHostAddress(QStringLiteral("127.0.0.%1").arg(h))));
+            servers.back()->away = target.base();
+            for (int i = 0; i < 3; ++i) {
+                links.append({h * 100 + i, servers.back()->base() + "/away/30" +
+                                               QString::number(h % 2 ? 1 : 2)});
+            }
+        }
+        TLinkCheckOptions o = quick();
+        o.timeoutMs = 5000;
+        const QList<TLinkCheckResult> results = checkAll(links, o);
+        QCOMPARE(results.size(), links.size());
+        for (const auto& r : results) {
+            QVERIFY(r.verdict == TLinkVerdict::Alive || r.verdict == TLinkVerdict::Moved);
+        }
+        QCOMPARE(target.seen.size(), links.size());
+        QVERIFY2(target.mostActive <= 2, qPrintable(QString::number(target.mostActive)));
+    }
+
+    // A server that answers neither HEAD nor GET has the time limit once in all, which is
+    // what the message says.
+    void timeLimitIsForTheWholeCheck() {
+        TScriptedHttp http;
+        TLinkCheckOptions o = quick();
+        o.timeoutMs = 2000;
+        QElapsedTimer clock;
+        clock.start();
+        const QList<TLinkCheckResult> results = checkAll({{1, http.base() + "/hang"}}, o);
+        const qint64 took = clock.elapsed();
+        QCOMPARE(results.size(), 1);
+        QVERIFY2(results.first().error.contains("не ответил за 2 с"),
+                 qPrintable(results.first().error));
+        // Twice the limit was the fault; anything near once is right.
+        QVERIFY2(took < 3500, qPrintable(QString::number(took)));
+        QCOMPARE(http.seen.size(), 2);  // HEAD, then GET in the time left
+    }
+
     void calledDead_data() {
         QTest::addColumn<TChecks>("earlier");
         QTest::addColumn<double>("now");
@@ -370,19 +448,19 @@ private Q_SLOTS:
         const QString a = cat->addUrl("a.example", "A", QString());
         const QString gone = cat->addUrl("gone.example", "B", QString());
         TLinkCheckStore store(module->ADOConnection);
-        QCOMPARE(store.Save({result(a, TLinkVerdict::ServerError, 0, 500)}), QVariantList{a});
+        QCOMPARE(store.Save({checkOf(a, TLinkVerdict::ServerError, 0, 500)}), QVariantList{a});
         QCOMPARE(status(a), QStringLiteral("server error"));
-        store.Save({result(a, TLinkVerdict::Unreachable, 0.5)});
+        store.Save({checkOf(a, TLinkVerdict::Unreachable, 0.5)});
         QCOMPARE(status(a), QStringLiteral("unreachable"));
-        store.Save({result(a, TLinkVerdict::ClientError, 1.2, 404)});
+        store.Save({checkOf(a, TLinkVerdict::ClientError, 1.2, 404)});
         QCOMPARE(status(a), QStringLiteral("dead"));
         QCOMPARE(
             cat->otherValue("SELECT LinkCode FROM SubjectURLs WHERE SubjectURLID = '" + a + "'")
                 .toInt(),
             404);
-        store.Save({result(a, TLinkVerdict::Alive, 2, 200)});
+        store.Save({checkOf(a, TLinkVerdict::Alive, 2, 200)});
         QCOMPARE(status(a), QStringLiteral("alive"));
-        store.Save({result(a, TLinkVerdict::ServerError, 3.5, 500)});
+        store.Save({checkOf(a, TLinkVerdict::ServerError, 3.5, 500)});
         QCOMPARE(status(a), QStringLiteral("server error"));
         QCOMPARE(checks(a), 5);
         // The history keeps what each check found, not the record's conclusion.
@@ -398,11 +476,62 @@ private Q_SLOTS:
         QCOMPARE(record.FieldByName("LinkChecked").Value().toDateTime(), day(3.5));
         // A record deleted while its check ran gets no orphan check.
         cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + gone + "'");
-        QCOMPARE(store.Save({result(gone, TLinkVerdict::Alive, 1, 200),
-                             result(a, TLinkVerdict::Alive, 4, 200)}),
+        QCOMPARE(store.Save({checkOf(gone, TLinkVerdict::Alive, 1, 200),
+                             checkOf(a, TLinkVerdict::Alive, 4, 200)}),
                  QVariantList{a});
         QCOMPARE(checks(gone), 0);
         QCOMPARE(checks(a), 6);
+        // Only the newest checks stay, as many as the option says.
+        store.History = 4;
+        store.Save({checkOf(a, TLinkVerdict::Alive, 5, 200)});
+        QCOMPARE(cat->otherColumn("SELECT Status FROM LinkChecks WHERE SubjectURLID = '" + a +
+                                  "' ORDER BY CheckedAt"),
+                 (QStringList{"alive", "server error", "alive", "alive"}));
+    }
+
+    // A check belongs to the address it checked: a record given another address, by this
+    // program or another, starts with no status and no history, and a check of the old
+    // address that comes in afterwards is not written to it.
+    void checksBelongToTheirAddress_data() {
+        QTest::addColumn<bool>("byTheView");
+        QTest::newRow("changed elsewhere") << false;
+        QTest::newRow("changed by the program") << true;
+    }
+    void checksBelongToTheirAddress() {
+        QFETCH(bool, byTheView);
+        const QString a = cat->addUrl("http://old.example/", "A", QString());
+        const QString b = cat->addUrl("http://same.example/", "B", QString());
+        TLinkCheckStore store(module->ADOConnection);
+        const TLinkCheckResult late = checkOf(a, TLinkVerdict::ServerError, 0.5, 500);
+        store.Save(
+            {checkOf(a, TLinkVerdict::Moved, 0, 301), checkOf(b, TLinkVerdict::Alive, 0, 200)});
+        QCOMPARE(status(a), QStringLiteral("moved"));
+        if (byTheView) {
+            TDataSet ds;
+            ds.SetConnection(&module->ADOConnection);
+            ds.SetCommandText("SELECT * FROM SubjectURLs");
+            ds.Open();
+            QVERIFY(ds.Locate("SubjectURLID", {a}, 0));
+            ds.Edit();
+            ds.FieldByName("URL").SetValue("http://corrected.example/");
+            ds.Post();
+        } else {
+            cat->otherExec(
+                "UPDATE SubjectURLs SET URL = 'http://corrected.example/' WHERE SubjectURLID = '" +
+                a + "'");
+        }
+        QVERIFY(status(a).isEmpty());
+        QCOMPARE(checks(a), 0);
+        QVERIFY(cat->otherValue("SELECT LinkCode FROM SubjectURLs WHERE SubjectURLID = '" + a + "'")
+                    .isNull());
+        QCOMPARE(store.MovedLinks({a}).size(), 0);
+        QCOMPARE(store.Save({late}), QVariantList());
+        QVERIFY(status(a).isEmpty());
+        QCOMPARE(checks(a), 0);
+        // Other columns of a record leave its checks alone.
+        cat->otherExec("UPDATE SubjectURLs SET Description = 'X' WHERE SubjectURLID = '" + b + "'");
+        QCOMPARE(status(b), QStringLiteral("alive"));
+        QCOMPARE(checks(b), 1);
     }
 
     // A batch the catalogue refuses leaves nothing of itself behind.
@@ -413,8 +542,8 @@ private Q_SLOTS:
             cat->refuseWrites("BEFORE INSERT", QString(), "refused", "LinkChecks");
         TLinkCheckStore store(module->ADOConnection);
         QVERIFY_THROWS_EXCEPTION(EDatabaseError,
-                                 store.Save({result(a, TLinkVerdict::Alive, 0, 200),
-                                             result(b, TLinkVerdict::Alive, 0, 200)}));
+                                 store.Save({checkOf(a, TLinkVerdict::Alive, 0, 200),
+                                             checkOf(b, TLinkVerdict::Alive, 0, 200)}));
         cat->allowWrites(trigger, "LinkChecks");
         QVERIFY(
             cat->otherValue("SELECT LinkStatus FROM SubjectURLs WHERE SubjectURLID = '" + a + "'")
@@ -429,7 +558,7 @@ private Q_SLOTS:
         const QString b = cat->addUrl("b.example", "B", QString());
         TLinkCheckStore store(module->ADOConnection);
         store.Save(
-            {result(a, TLinkVerdict::Alive, 0, 200), result(b, TLinkVerdict::Alive, 0, 200)});
+            {checkOf(a, TLinkVerdict::Alive, 0, 200), checkOf(b, TLinkVerdict::Alive, 0, 200)});
         TURLViewForm v(*module);
         v.show();
         QVERIFY(v.adsCommon->Locate("SubjectURLID", {a}, 0));
@@ -454,18 +583,20 @@ private Q_SLOTS:
     void olderCatalogueIsUpgraded() {
         TConnection& c = cat->connection();
         cat->otherSchema(
-            "DROP TRIGGER SubjectURLs_delete_checks; DROP TABLE LinkChecks;"
+            "DROP TRIGGER SubjectURLs_delete_checks; DROP TRIGGER SubjectURLs_address_checks;"
+            " DROP TABLE LinkChecks;"
             " ALTER TABLE SubjectURLs DROP COLUMN LinkStatus;"
             " ALTER TABLE SubjectURLs DROP COLUMN LinkCode;"
             " ALTER TABLE SubjectURLs DROP COLUMN LinkChecked",
-            "DROP TABLE \"LinkChecks\"; ALTER TABLE \"SubjectURLs\" DROP COLUMN"
+            "DROP TRIGGER \"SubjectURLs_address_checks\" ON \"SubjectURLs\";"
+            " DROP TABLE \"LinkChecks\"; ALTER TABLE \"SubjectURLs\" DROP COLUMN"
             " \"LinkStatus\", DROP COLUMN \"LinkCode\", DROP COLUMN \"LinkChecked\"");
         QVERIFY(!cat->otherValue("SELECT COUNT(*) FROM LinkChecks").isValid());
         UpgradeCatalogue(c);
         UpgradeCatalogue(c);  // once is enough; again changes nothing
         QCOMPARE(cat->otherValue("SELECT COUNT(*) FROM LinkChecks").toInt(), 0);
         const QString a = cat->addUrl("a.example", "A", QString());
-        TLinkCheckStore(c).Save({result(a, TLinkVerdict::Alive, 0, 200)});
+        TLinkCheckStore(c).Save({checkOf(a, TLinkVerdict::Alive, 0, 200)});
         QCOMPARE(status(a), QStringLiteral("alive"));
         cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + a + "'");
         QCOMPARE(checks(a), 0);
@@ -611,6 +742,86 @@ private Q_SLOTS:
                  http.base() + "/ok");
         QVERIFY(v.adsCommon->Locate("SubjectURLID", {moved}, 0));
         QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), http.base() + "/final");
+    }
+
+    // A record whose address changed after its check, or which is gone, keeps what it has;
+    // the summary names it.
+    void acceptLeavesChangedRecordsAlone() {
+        TScriptedHttp http;
+        const QString kept = cat->addUrl(http.base() + "/c1", "A", QString());
+        const QString edited = cat->addUrl(http.base() + "/c2", "B", QString());
+        const QString deleted = cat->addUrl(http.base() + "/c3", "C", QString());
+        TURLViewForm v(*module);
+        v.show();
+        v.LinkCheckOptions = quick();
+        TScriptedDialogs dialogs;
+        dialogs.answer(QMessageBox::Yes);
+        v.actCheckLinks->trigger();
+        QTRY_VERIFY(!v.LinkCheckForm());
+        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        for (const QString& k : {kept, edited, deleted}) {
+            QCOMPARE(status(k), QStringLiteral("moved"));
+        }
+        // Between the search and the replacing another user corrects one and deletes one.
+        TLinkCheckStore store(module->ADOConnection);
+        const QList<TMovedLink> moved = store.MovedLinks({kept, edited, deleted});
+        QCOMPARE(moved.size(), 3);
+        cat->otherExec(
+            "UPDATE SubjectURLs SET URL = 'https://mine.example/' WHERE "
+            "SubjectURLID = '" +
+            edited + "'");
+        cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + deleted + "'");
+        const QList<TMovedLink> leftAlone = store.AcceptNewAddresses(moved);
+        QStringList names;
+        for (const TMovedLink& m : leftAlone) {
+            names << m.url;
+        }
+        QCOMPARE(names, (QStringList{http.base() + "/c2", http.base() + "/c3"}));
+        QCOMPARE(cat->otherValue("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '" + kept + "'")
+                     .toString(),
+                 http.base() + "/final");
+        QCOMPARE(
+            cat->otherValue("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '" + edited + "'")
+                .toString(),
+            QStringLiteral("https://mine.example/"));
+    }
+
+    // A write the catalogue refuses stops nothing: it is said once, the check goes on, its
+    // results wait, and the next check writes them; the commands stay usable.
+    void refusedWriteKeepsTheChecker() {
+        TScriptedHttp http;
+        const QString a = cat->addUrl(http.base() + "/ok?a", "A", QString());
+        const QString b = cat->addUrl(http.base() + "/c1", "B", QString());
+        const QString trigger =
+            cat->refuseWrites("BEFORE INSERT", QString(), "refused", "LinkChecks");
+        TURLViewForm v(*module);
+        v.show();
+        v.LinkCheckOptions = quick();
+        TScriptedDialogs dialogs;
+        dialogs.answer(QMessageBox::Yes);
+        v.actCheckLinks->trigger();
+        QTRY_VERIFY(!v.LinkCheckForm());
+        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        const QString summary = dialogs.shown().last().text;
+        QVERIFY2(summary.contains("Не записаны в каталог результаты проверки: 2") &&
+                     summary.contains("refused"),
+                 qPrintable(summary));
+        QCOMPARE(checks(a) + checks(b), 0);
+        cat->allowWrites(trigger, "LinkChecks");
+        // The next check of one record writes the two waiting as well.
+        dialogs.clear();
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {a}, 0));
+        dialogs.answer(QMessageBox::No);  // the current record only
+        v.actCheckLinks->trigger();
+        QVERIFY(v.LinkCheckForm());
+        QTRY_VERIFY(!v.LinkCheckForm());
+        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        QVERIFY2(!dialogs.shown().last().text.contains("Не записаны"),
+                 qPrintable(dialogs.shown().last().text));
+        QCOMPARE(checks(a), 2);
+        QCOMPARE(checks(b), 1);
+        QCOMPARE(status(b), QStringLiteral("moved"));
+        QTRY_VERIFY(v.actAcceptNewAddresses->isEnabled());
     }
 };
 

@@ -311,6 +311,28 @@ QString deleteTrigger(TSqlDialect dialect) {
         " DELETE FROM LinkChecks WHERE SubjectURLID = OLD.SubjectURLID; END;\n");
 }
 
+// A check belongs to the address it checked: a record given another address starts with no
+// status and no history, whoever changes it (a letter case of its own is another address).
+QString addressTrigger(TSqlDialect dialect) {
+    if (dialect == TSqlDialect::PostgreSQL) {
+        return QStringLiteral(
+            "CREATE OR REPLACE FUNCTION \"SubjectURLs_address_checks\"() RETURNS trigger"
+            " LANGUAGE plpgsql AS $$ BEGIN"
+            " DELETE FROM \"LinkChecks\" WHERE \"SubjectURLID\" = OLD.\"SubjectURLID\";"
+            " NEW.\"LinkStatus\" := NULL; NEW.\"LinkCode\" := NULL; NEW.\"LinkChecked\" := NULL;"
+            " RETURN NEW; END $$;\n"
+            "CREATE TRIGGER \"SubjectURLs_address_checks\" BEFORE UPDATE OF \"URL\" ON "
+            "\"SubjectURLs\" FOR EACH ROW WHEN (OLD.\"URL\"::text IS DISTINCT FROM "
+            "NEW.\"URL\"::text) EXECUTE FUNCTION \"SubjectURLs_address_checks\"();\n");
+    }
+    return QStringLiteral(
+        "CREATE TRIGGER SubjectURLs_address_checks AFTER UPDATE OF URL ON SubjectURLs"
+        " WHEN OLD.URL IS NOT NEW.URL COLLATE BINARY BEGIN"
+        " DELETE FROM LinkChecks WHERE SubjectURLID = OLD.SubjectURLID;"
+        " UPDATE SubjectURLs SET LinkStatus = NULL, LinkCode = NULL, LinkChecked = NULL"
+        " WHERE SubjectURLID = NEW.SubjectURLID; END;\n");
+}
+
 // Whether a statement in the engine's own dialect gives at least one row; false on error.
 bool hasRow(TConnection& connection, const QString& sql) {
     try {
@@ -339,7 +361,7 @@ QString LinkHealthSchema(TSqlDialect dialect) {
     for (const TLinkColumn& c : kLinkColumns) {
         sql += addColumn(dialect, c);
     }
-    return sql + checksTable(dialect) + deleteTrigger(dialect);
+    return sql + checksTable(dialect) + deleteTrigger(dialect) + addressTrigger(dialect);
 }
 
 // Each piece is looked for first, so that a catalogue another tool has partly changed (a
@@ -358,13 +380,18 @@ void UpgradeCatalogue(TConnection& connection) {
         sql += checksTable(dialect);
     }
     const bool pg = dialect == TSqlDialect::PostgreSQL;
-    if (!hasRow(connection,
-                pg ? QStringLiteral("SELECT 1 FROM pg_trigger WHERE tgname = "
-                                    "'SubjectURLs_delete_checks' AND tgrelid = "
-                                    "to_regclass('\"SubjectURLs\"')")
-                   : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND "
-                                    "name = 'SubjectURLs_delete_checks'"))) {
-        sql += deleteTrigger(dialect);
+    for (const auto& [name, trigger] :
+         {std::pair{QStringLiteral("SubjectURLs_delete_checks"), deleteTrigger(dialect)},
+          std::pair{QStringLiteral("SubjectURLs_address_checks"), addressTrigger(dialect)}}) {
+        if (!hasRow(connection, pg ? QStringLiteral("SELECT 1 FROM pg_trigger WHERE tgname = "
+                                                    "'%1' AND tgrelid = "
+                                                    "to_regclass('\"SubjectURLs\"')")
+                                         .arg(name)
+                                   : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = "
+                                                    "'trigger' AND name = '%1'")
+                                         .arg(name))) {
+            sql += trigger;
+        }
     }
     if (sql.isEmpty()) {
         return;
