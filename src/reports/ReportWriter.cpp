@@ -19,13 +19,17 @@ const QLatin1String kCrLf("\r\n");
 // The parser of the template pass refuses a line this long.
 constexpr int kMaxPageLine = 4096;
 constexpr int kCellWidth = 127;
+// Ends a page line where a text has no blank for it: a line break inside a tag that shows
+// nothing, so the text reads as it did.
+constexpr char kForcedBreak[] = "<span\r\n></span>";
+constexpr std::size_t kForcedBreakSize = sizeof kForcedBreak - 1;
 
 QString cellText(const TDataSet& dataSet, int position, const TField& field) {
     // Escaped first, so a record's text is shown and never read as markup; then its
     // line breaks become the page's.
-    QString text = HtmlText(field.FieldClass() == TFieldClass::Boolean
-                                ? CheckMarkText(dataSet.ValueAt(position, field))
-                                : dataSet.DisplayTextAt(position, field));
+    QString text = VisibleControls(HtmlText(field.FieldClass() == TFieldClass::Boolean
+                                                ? CheckMarkText(dataSet.ValueAt(position, field))
+                                                : dataSet.DisplayTextAt(position, field)));
     if (text.contains(QLatin1Char('\r'))) {
         text.replace(QLatin1String("\r\n"), QLatin1String("<br>\r\n"));
     }
@@ -40,6 +44,10 @@ const std::array<bool, 256>& specialBytes() {
         for (const char c : {'&', '<', '>', '"', '\r', '\n'}) {
             t[static_cast<unsigned char>(c)] = true;
         }
+        for (int c = 0; c < 0x20; ++c) {
+            t[static_cast<std::size_t>(c)] = true;
+        }
+        t[0x7F] = true;
         return t;
     }();
     return table;
@@ -52,6 +60,11 @@ constexpr std::uint64_t kHighs = 0x8080808080808080ull;
 inline bool hasByte(std::uint64_t w, unsigned char c) {
     const std::uint64_t v = w ^ (kOnes * c);
     return ((v - kOnes) & ~v & kHighs) != 0;
+}
+
+// Whether any of the eight bytes of w is below n (n at most 0x80; exact for "any").
+inline bool hasByteBelow(std::uint64_t w, unsigned char n) {
+    return ((w - kOnes * n) & ~w & kHighs) != 0;
 }
 
 // How many bytes of x have their high bit set, x having no other bit: the multiplication
@@ -77,8 +90,9 @@ TTextScan scanText(const unsigned char* p, const unsigned char* end) {
     std::uint64_t carry = 0;  // a lead ending the previous word, as byte 0's high bit
     const auto word = [&scan, &carry](std::uint64_t w) {
         scan.units += 8;
+        // Every byte below a blank (line ends, tabs, other controls) and DEL as well.
         scan.special = scan.special || hasByte(w, '&') || hasByte(w, '<') || hasByte(w, '>') ||
-                       hasByte(w, '"') || hasByte(w, '\r') || hasByte(w, '\n');
+                       hasByte(w, '"') || hasByteBelow(w, 0x20) || hasByte(w, 0x7F);
         if ((w & kHighs) == 0) {
             scan.wellFormed = scan.wellFormed && carry == 0;
             carry = 0;
@@ -103,8 +117,10 @@ TTextScan scanText(const unsigned char* p, const unsigned char* end) {
         word(qFromLittleEndian<std::uint64_t>(p));
     }
     if (p < end) {
-        // The last bytes padded with NULs, which are ASCII and counted out again.
-        unsigned char last[8] = {};
+        // The last bytes padded with blanks, which are ASCII, no special byte, and counted
+        // out again.
+        unsigned char last[8];
+        std::memset(last, ' ', sizeof last);
         const auto rest = static_cast<std::size_t>(end - p);
         std::memcpy(last, p, rest);
         word(qFromLittleEndian<std::uint64_t>(last));
@@ -197,9 +213,9 @@ private:
 };
 
 // Writes escaped UTF-8 text at q, breaking its runs as BreakLongLines does: a run counts
-// UTF-16 units, as the QString version does, so a four-byte character is two, and the check
-// falls between its two units too. The text is copied whole and its breaks made in place, so
-// q needs room for size + size / 2 + 1 bytes (every break turns one blank into two bytes).
+// UTF-16 units, as the QString version does, so a four-byte character is two. The text is
+// copied whole and its breaks made in place, so q needs room for size + size / 2 + 1 bytes
+// (a break turns one blank into two bytes, or adds a tag of 16 bytes after at least 126).
 char* breakRuns(const char* text, std::size_t size, char* q) {
     std::memcpy(q, text, size);
     char* end = q + size;
@@ -207,6 +223,8 @@ char* breakRuns(const char* text, std::size_t size, char* q) {
     std::size_t run = 0;
     char* blank = nullptr;
     std::size_t blankRun = 0;
+    char* entity = nullptr;  // the "&" of an entity the run is inside
+    std::size_t entityRun = 0;
     // The blank becomes CR LF; what follows it moves up one byte.
     const auto breakAtBlank = [&]() {
         std::memmove(blank + 1, blank, static_cast<std::size_t>(end - blank));
@@ -215,35 +233,52 @@ char* breakRuns(const char* text, std::size_t size, char* q) {
         ++end;
         ++q;
         run -= blankRun + 1;
+        if (entity) {
+            ++entity;
+            entityRun -= blankRun + 1;
+        }
         blank = nullptr;
+    };
+    // No blank in the run: the tag goes before the entity the run is in, or here.
+    const auto breakInTag = [&]() {
+        char* at = entity ? entity : q;
+        std::memmove(at + kForcedBreakSize, at, static_cast<std::size_t>(end - at));
+        std::memcpy(at, kForcedBreak, kForcedBreakSize);
+        end += kForcedBreakSize;
+        q += kForcedBreakSize;
+        run = entity ? run - entityRun : 0;
+        if (entity) {
+            entity = at + kForcedBreakSize;
+            entityRun = 0;
+        }
     };
     while (q < end) {
         const auto c = static_cast<unsigned char>(*q);
-        if (c < 0x80) {
-            if (c == '\r' || c == '\n' || c == '<') {
-                run = 0;
-                blank = nullptr;
-                ++q;
-                continue;
-            }
-            if (run + 1 >= kWidth && blank) {
-                breakAtBlank();
-            }
-            if (c == ' ') {
-                blank = q;
-                blankRun = run;
-            }
-            ++run;
+        if (c == '\r' || c == '\n' || c == '<') {
+            run = 0;
+            blank = nullptr;
+            entity = nullptr;
             ++q;
             continue;
         }
-        const int length = c >= 0xF0 ? 4 : (c >= 0xE0 ? 3 : 2);
-        for (int unit = length == 4 ? 2 : 1; unit > 0; --unit) {
-            if (run + 1 >= kWidth && blank) {
-                breakAtBlank();
-            }
-            ++run;
+        const int length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : (c >= 0xE0 ? 3 : 2);
+        const std::size_t units = length == 4 ? 2 : 1;
+        if (run + units >= kWidth && blank) {
+            breakAtBlank();
         }
+        if (run + units >= kWidth && !blank) {
+            breakInTag();
+        }
+        if (c == ' ') {
+            blank = q;
+            blankRun = run;
+        } else if (c == '&') {
+            entity = q;
+            entityRun = run;
+        } else if (c == ';') {
+            entity = nullptr;
+        }
+        run += units;
         q += length;
     }
     return end;
@@ -306,8 +341,15 @@ bool putCellText(const TCellView& cell, TPageCursor& page) {
                 }
                 escaped += '\r';
                 break;
-            default:
+            case '\t':
+            case '\n':
                 escaped += *q;
+                break;
+            default:
+                // Any other control shown as its picture (U+2400 + code, U+2421 for DEL):
+                // never written raw into the page.
+                escaped += "\xE2\x90";
+                escaped += static_cast<char>(*q == 0x7F ? 0xA1 : 0x80 + *q);
         }
     }
     escaped.append(plain, static_cast<std::size_t>(stop - plain));
@@ -343,30 +385,71 @@ QString HtmlText(const QString& text) {
     return text;
 }
 
+QString VisibleControls(const QString& text) {
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if ((c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || c == 0x7F) {
+            if (out.isEmpty()) {
+                out = text;
+            }
+            out[i] = QChar(c == 0x7F ? 0x2421 : 0x2400 + c);
+        }
+    }
+    return out.isEmpty() ? text : out;
+}
+
 QString BreakLongLines(const QString& text, int width) {
     if (text.size() < width) {
         return text;
     }
+    const QLatin1String forced(kForcedBreak);
     QString out;
-    out.reserve(text.size() + text.size() / width + 2);
+    out.reserve(text.size() + text.size() / width * forced.size() + 2);
     qsizetype runStart = 0;    // where the current run begins in out
     qsizetype lastBlank = -1;  // the last blank of the run, in out
-    for (const QChar c : text) {
+    qsizetype entity = -1;     // the "&" of an entity the run is inside, in out
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('<')) {
             out += c;
             runStart = out.size();
             lastBlank = -1;
+            entity = -1;
             continue;
         }
-        if (out.size() - runStart >= width - 1 && lastBlank >= 0) {
+        const int units =
+            c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        if (out.size() - runStart + units >= width && lastBlank >= 0) {
             out.replace(lastBlank, 1, kCrLf);
             runStart = lastBlank + 2;
             lastBlank = -1;
+            if (entity >= 0) {
+                ++entity;
+            }
+        }
+        if (out.size() - runStart + units >= width && lastBlank < 0) {
+            // No blank to end the line at: the line ends inside a tag that shows nothing,
+            // before the entity the run may be in, never inside a character.
+            const qsizetype at = entity >= 0 ? entity : out.size();
+            out.insert(at, forced);
+            runStart = at + forced.size();
+            if (entity >= 0) {
+                entity = runStart;
+            }
         }
         if (c == QLatin1Char(' ')) {
             lastBlank = out.size();
+        } else if (c == QLatin1Char('&')) {
+            entity = out.size();
+        } else if (c == QLatin1Char(';')) {
+            entity = -1;
         }
         out += c;
+        if (units == 2) {
+            out += text.at(++i);
+        }
     }
     return out;
 }

@@ -14,6 +14,9 @@ class TField;
 // becomes the line end (CR LF). A run without a blank stays whole: words and addresses
 // are never split. A text shorter than width is returned as is.
 QString BreakLongLines(const QString& text, int width);
+// Controls other than tab, CR and LF (NUL among them) as their pictures (U+2400 + code,
+// U+2421 for DEL): a record's text never puts a raw control into a page.
+QString VisibleControls(const QString& text);
 
 // A text as HTML shows it literally: "&", "<", ">" and '"' as entities.
 QString HtmlText(const QString& text);

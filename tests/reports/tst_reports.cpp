@@ -106,7 +106,8 @@ private Q_SLOTS:
     }
 
     // The page byte for byte: fields in dataset order, records in the view's order, texts
-    // escaped, a long word kept whole, empty cells as "&nbsp;"; the selection is stored
+    // escaped, a long word's lines ended inside a tag that shows nothing, empty cells as
+    // "&nbsp;"; the selection is stored
     // sorted and the current record stays.
     void pageOfTheView() {
         TURLViewForm v(*module);
@@ -129,7 +130,10 @@ private Q_SLOTS:
             "    <TH Align=\"left\"><font size=\"1\">URL</font></TH>\r\n"
             "    <TH Align=\"left\"><font size=\"1\">Категории</font></TH>\r\n"
             "    <TH Align=\"left\"><font size=\"1\">Описание</font></TH>\r\n  </TR></b>\r\n" +
-            rule + row("a.example", "Новости", longText) +
+            rule +
+            row("a.example", "Новости",
+                longText.left(126) + "<span\r\n></span>" + longText.mid(126, 126) +
+                    "<span\r\n></span>" + longText.mid(252)) +
             row("b.example", "&nbsp;", "x &lt; y &amp; &quot;z&quot;") + rule +
             "</Table>\r\n<p></p>\r\n\r\n" + kTail;
         QCOMPARE(page, expected);
@@ -182,6 +186,9 @@ private Q_SLOTS:
         QTest::newRow("break after a line end")
             << ("a\r\n" + QString("слово ").repeated(25) + "\r\n" + QString("ок ").repeated(30));
         QTest::newRow("no blank to break at") << QString("ы").repeated(250);
+        QTest::newRow("an entity where the line must end")
+            << (QString("x").repeated(124) + "&&&" + QString("y").repeated(120));
+        QTest::newRow("controls") << QString("a\x01b\tc\x1f\x7f d\x0b");
     }
     void cellsFromStoredBytesFollowTheTextRules() {
         QFETCH(QString, text);
@@ -191,7 +198,7 @@ private Q_SLOTS:
         ds.SetConnection(&cat->connection());
         ds.SetCommandText("SELECT * FROM SubjectURLs");
         ds.Open();
-        QString expected = HtmlText(text);
+        QString expected = VisibleControls(HtmlText(text));
         expected.replace("\r\n", "<br>\r\n");
         expected = BreakLongLines(expected, 127);
         if (expected.isEmpty()) {
@@ -223,6 +230,8 @@ private Q_SLOTS:
         QTest::newRow("F5") << QByteArray("F580808041424344");
         QTest::newRow("Cyrillic") << QByteArray("D0BFD180D0B8D0B2D0B5D18220D0BCD0B8D180");
         QTest::newRow("dash and emoji") << QByteArray("D0B0E28094D0B1F09F9880D0B2");
+        QTest::newRow("NUL") << QByteArray("4100420043444546474849");
+        QTest::newRow("NUL opening a step") << QByteArray("41424344454647480049");
     }
     void storedBytesReadAsTheTextRules() {
         LINKARIUM_SQLITE_ONLY();
@@ -237,9 +246,33 @@ private Q_SLOTS:
         ds.Open();
         const QByteArray table = WriteReportTable(ds, {&ds.FieldByName("Description")}, "T");
         QVERIFY(table.isValidUtf8());
-        const QString expected = HtmlText(QString::fromUtf8(QByteArray::fromHex(hex)));
+        const QString expected =
+            VisibleControls(HtmlText(QString::fromUtf8(QByteArray::fromHex(hex))));
         QVERIFY2(table.contains("<font size=\"1\">" + expected.toUtf8() + "</font>"),
                  table.constData());
+        QVERIFY(!table.contains('\0'));
+    }
+
+    // Any record the catalogue takes makes a page whose lines stay under the limit, with
+    // its text as it reads: a 2,048-character Cyrillic address (4 KB of UTF-8) and 4,000
+    // characters of categories without a blank.
+    void longestRecordsMakeAPage() {
+        cat->otherExec("DELETE FROM SubjectURLs");
+        const QString address = "http://пример.рф/" + QString("ж").repeated(2048 - 17);
+        const QString categories = QString("к").repeated(3000) + QString("x").repeated(1000);
+        cat->addUrl(address, "A", categories);
+        TURLViewForm v(*module);
+        v.show();
+        TScriptedDialogs dialogs;
+        const QString page = report(v, {"URL", "Категории"});
+        QVERIFY2(dialogs.unexpected() == 0, qPrintable(dialogs.shownTexts().join("\n")));
+        QVERIFY(!page.isEmpty());
+        const QString text = QString(page).remove("<span\r\n></span>");
+        QVERIFY(text.contains(address));
+        QVERIFY(text.contains(categories));
+        for (const QString& line : SplitPageLines(page)) {
+            QVERIFY2(line.toUtf8().size() < 1000, qPrintable(line.left(80)));
+        }
     }
 
     // A record being edited is posted before the page is written (an unchanged one is

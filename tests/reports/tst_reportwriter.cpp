@@ -14,15 +14,24 @@ private Q_SLOTS:
         const QString a300(300, QLatin1Char('a'));
         QTest::newRow("short") << "abc" << 127 << "abc";
         QTest::newRow("126 unchanged") << QString(126, 'x') << 127 << QString(126, 'x');
-        // The visible text never changes: a run without a blank is never split.
-        QTest::newRow("300 characters without a blank stay whole") << a300 << 127 << a300;
+        // A run without a blank ends its lines inside a tag that shows nothing.
+        const QString tag = "<span\r\n></span>";
+        QTest::newRow("300 characters without a blank")
+            << a300 << 127 << a300.left(126) + tag + a300.mid(126, 126) + tag + a300.mid(252);
+        QTest::newRow("an entity is never split")
+            << QString(124, 'x') + "&amp;y" << 127 << QString(124, 'x') + tag + "&amp;y";
+        QTest::newRow("a character of two units is never split")
+            << QString(125, 'x') + QString::fromUcs4(U"\U0001F600") + "y" << 127
+            << QString(125, 'x') + tag + QString::fromUcs4(U"\U0001F600") + "y";
         QTest::newRow("an address stays whole")
             << QString(120, 'x') + " Text015 https://example.org/" + QString(40, 'p') << 127
             << QString(120, 'x') + "\r\nText015 https://example.org/" + QString(40, 'p');
         QTest::newRow("the last blank of the run becomes the line end")
             << "aaa bbb ccc ddd" << 10 << "aaa bbb\r\nccc ddd";
         QTest::newRow("a long word after a blank")
-            << "ab " + QString(20, 'c') + " d" << 10 << "ab\r\n" + QString(20, 'c') + "\r\nd";
+            << "ab " + QString(20, 'c') + " d" << 10
+            << "ab\r\n" + QString(9, 'c') + "<span\r\n></span>" + QString(9, 'c') +
+                   "<span\r\n></span>" + QString(2, 'c') + " d";
         QString broken;
         for (int i = 0; i < 6; ++i) {
             broken += QString(50, 'b') + "<br>\r\n";
@@ -43,8 +52,15 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const QString broken = BreakLongLines(text, width);
         QCOMPARE(broken, expected);
-        // Only blanks became line ends.
-        QCOMPARE(QString(broken).replace("\r\n", " "), QString(text).replace("\r\n", " "));
+        // Only blanks became line ends, and the tags show nothing.
+        QCOMPARE(QString(broken).remove("<span\r\n></span>").replace("\r\n", " "),
+                 QString(text).replace("\r\n", " "));
+        // Every run between line ends and tags is under the width.
+        static const QRegularExpression runEnd("[<\r\n]");
+        for (const QString& run :
+             QString(broken).replace("<span\r\n></span>", "\n").split(runEnd)) {
+            QVERIFY2(run.size() < width, qPrintable(run));
+        }
     }
 
     void wordsWrapUnderTheWidth() {
