@@ -91,6 +91,17 @@ private Q_SLOTS:
                                               << "";
         QTest::newRow("empty") << "   "
                                << "";
+        // A mail program that honours "attach" sends a local file with the letter.
+        QTest::newRow("mail with attachment") << "mailto:a@example.org?attach=/etc/passwd"
+                                              << "";
+        QTest::newRow("mail with attachment, upper case")
+            << "MAILTO:a@example.org?subject=hi&Attachment=~/.ssh/id_rsa"
+            << "";
+        QTest::newRow("mail with encoded attachment")
+            << "mailto:a@example.org?body=x&att%61ch=file:///etc/passwd"
+            << "";
+        QTest::newRow("mail with a body") << "mailto:a@example.org?subject=a&body=attach%3Dno"
+                                          << "mailto:a@example.org?subject=a&body=attach%3Dno";
     }
     void addressToOpen() {
         QFETCH(QString, text);
