@@ -325,12 +325,15 @@ private Q_SLOTS:
         first.waitForFinished();
     }
 
-    // The list damaged while a copy runs: a later start still finds that copy by its
-    // socket and activates it, never taking the socket over.
+    // The list damaged, emptied or removed while a copy runs: a later start still finds
+    // that copy by its socket and activates it, never taking the socket over.
     void listDamagedWhileRunning_data() {
         QTest::addColumn<QString>("kind");
         QTest::newRow("random bytes") << "garbage";
         QTest::newRow("fifo") << "fifo";
+        QTest::newRow("emptied") << "empty";
+        QTest::newRow("removed") << "removed";
+        QTest::newRow("only the count") << "count only";
     }
     void listDamagedWhileRunning() {
         QFETCH(QString, kind);
@@ -345,7 +348,11 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(list));
         if (kind == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
-        } else {
+        } else if (kind == "empty" || kind == "count only") {
+            QFile f(list);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(kind == "empty" ? QByteArray() : QByteArray("1\n"));
+        } else if (kind == "garbage") {
             QFile f(list);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QByteArray("\x8f\x02\xffrandom\n\x00", 12));
