@@ -364,6 +364,35 @@ private Q_SLOTS:
         first.waitForFinished();
     }
 
+    // A runtime folder whose name is not UTF-8: no folder with U+FFFD in its name is made
+    // in its place, and copies still find each other.
+    void unreadableRuntimeFolder() {
+        const QString parent = runtimeFolder("unreadable-runtime");
+        const QString exe = copyProbe("unreadable-runtime-probe");
+        const bool wasSet = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(parent) + "/run\x80");
+        QProcess first;
+        output().remove(&first);
+        first.start(exe, {"20000"});
+        const bool started = waitForOutput(first, "first");
+        QProcess later;
+        later.start(exe, {"1000"});
+        const bool ended = later.waitForFinished(40000);
+        if (wasSet) {
+            qputenv("XDG_RUNTIME_DIR", saved);
+        } else {
+            qunsetenv("XDG_RUNTIME_DIR");
+        }
+        QVERIFY(started);
+        QVERIFY(ended);
+        QCOMPARE(later.readAllStandardOutput().trimmed(), QByteArray("second"));
+        QCOMPARE(QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+        first.kill();
+        first.waitForFinished();
+    }
+
     // A lock nobody lets go of ends the start with a message and code 1, never a copy
     // that runs unguarded.
     void heldLockEndsTheStart() {
