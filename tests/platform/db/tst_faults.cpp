@@ -427,6 +427,64 @@ private Q_SLOTS:
         }
     }
 
+    // A commit said not to be stored while another connection keeps the catalogue open,
+    // and then every copy of the program ends without closing it (a crash, a kill): the
+    // files as they are then, opened by a later start, do not hold the change.
+    void notStoredStaysSoAfterACrash() {
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.addUrl("http://c.example/", "old", QString());
+        QTemporaryDir crashed;
+        bool failed = false;
+        {
+            TFailingDisk disk;
+            TConnection& c = cat.connection();
+            c.Close();
+            c.Open();
+            TDataSet ds;
+            ds.SetConnection(&c);
+            ds.SetCommandText("SELECT * FROM SubjectURLs");
+            ds.Open();
+            QVERIFY(ds.Locate("URL", {"http://c.example/"}, {}));
+            ds.Edit();
+            ds.FieldByName("Description").SetValue("new");
+            disk.failSyncs = true;
+            try {
+                ds.Post();
+            } catch (const EUnknownOutcomeError&) {
+            } catch (const EDatabaseError&) {
+                failed = true;
+            }
+            disk.failSyncs = false;
+            // What is on the disk when the processes die: the catalogue and its log.
+            QVERIFY(QFile::copy(cat.fileName(), crashed.filePath("catalogue.db")));
+            QVERIFY(QFile::copy(cat.fileName() + "-wal", crashed.filePath("catalogue.db-wal")));
+            ds.Close();
+            c.Close();
+            cat.other().Close();
+        }
+        QVERIFY(failed);
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(crashed.filePath("catalogue.db")).constData(),
+                                 &db, SQLITE_OPEN_READWRITE, nullptr),
+                 SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        QCOMPARE(
+            sqlite3_prepare_v2(db, "SELECT count(*) FROM SubjectURLs WHERE Description = 'new'", -1,
+                               &st, nullptr),
+            SQLITE_OK);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        const int found = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        // The failed commit's frames stay in the log after its last confirmed one, hidden
+        // only by the index the other connection keeps; the next opening after a crash
+        // reads them back. Ending them needs the log emptied (a checkpoint that truncates
+        // it), which itself needs the disk to sync.
+        QEXPECT_FAIL("", "a commit reported not stored comes back after a crash", Continue);
+        QCOMPARE(found, 0);
+    }
+
     // A folder whose name is not UTF-8 reads back with U+FFFD in it. The catalogue in it,
     // a new catalogue and the settings there are refused with the path named; no folder
     // with the mark in its name appears in its place. A name that really holds U+FFFD
