@@ -4,6 +4,7 @@
 #include "app/ReInit.h"
 #include "common/DialogsUnit.h"
 #include "common/UtilsUnit.h"
+#include "platform/FileNames.h"
 #include "platform/SingleInstance.h"
 #include "platform/registry/RegistryStore.h"
 #include "urls/URLViewFrm.h"
@@ -16,6 +17,8 @@
 // in reverse order, so the view saves its state while the connection is still open.
 int main(int argc, char** argv) {
     TApplication::SetIdentity();
+    // The toolkit makes its runtime folder while the application object is built.
+    ForgetUnreadableRuntimeFolder();
     TApplication app(argc, argv);
     // A settings write that fails is said once, through the usual error display.
     TRegistryStore::instance().setWriteFailureHandler([](const QString& text) { ShowError(text); });

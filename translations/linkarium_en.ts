@@ -2572,5 +2572,9 @@ Reason: %2. Only web addresses (http, https, ftp) and mail (mailto) are opened.<
         <source>схема «%1:» не веб-адрес и не почта</source>
         <translation>the scheme &quot;%1:&quot; is neither web nor mail</translation>
     </message>
+    <message>
+        <source>письмо с вложенным файлом</source>
+        <translation>a letter with a file attached</translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QUrl>
 
 const QStringList& OpenableSchemes() {
     static const QStringList schemes = {QStringLiteral("http"), QStringLiteral("https"),
@@ -51,6 +52,23 @@ TAddressToOpen AddressToOpen(const QString& text) {
             QCoreApplication::translate("WebAddress", "схема «%1:» не веб-адрес и не почта")
                 .arg(match.captured(1));
         return result;
+    }
+    if (name == QLatin1String("mailto")) {
+        // Some mail programs take "attach=" as a file to send with the letter: an address
+        // from someone else's file would mail out a local file.
+        const QString query = trimmed.section(QLatin1Char('?'), 1);
+        static const QRegularExpression separators(QStringLiteral("[&?;]"));
+        for (const QString& field : query.split(separators, Qt::SkipEmptyParts)) {
+            const QString key =
+                QUrl::fromPercentEncoding(field.section(QLatin1Char('='), 0, 0).toUtf8())
+                    .trimmed()
+                    .toLower();
+            if (key == QLatin1String("attach") || key == QLatin1String("attachment")) {
+                result.refusal =
+                    QCoreApplication::translate("WebAddress", "письмо с вложенным файлом");
+                return result;
+            }
+        }
     }
     result.url = trimmed;
     return result;

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstdio>
+
 QString UnreadablePathProblem(const QString& path) {
     if (!path.contains(QChar::ReplacementCharacter)) {
         return QString();
@@ -37,4 +39,16 @@ bool MakeFolders(const QString& path) {
         return false;
     }
     return QDir().mkpath(path);
+}
+
+void ForgetUnreadableRuntimeFolder() {
+    const QByteArray bytes = qgetenv("XDG_RUNTIME_DIR");
+    // Valid UTF-8 reads back byte for byte; any other name comes back changed.
+    if (QString::fromUtf8(bytes).toUtf8() == bytes) {
+        return;
+    }
+    std::fprintf(stderr,
+                 "XDG_RUNTIME_DIR is not UTF-8 and cannot be used as it stands; "
+                 "the default runtime folder is used instead.\n");
+    qunsetenv("XDG_RUNTIME_DIR");
 }

@@ -12,3 +12,8 @@ QString UnreadablePathProblem(const QString& path);
 // Makes the folder and the folders above it, as QDir::mkpath does, but never one whose name
 // could not be read; false when it is not there afterwards.
 bool MakeFolders(const QString& path);
+
+// Before the application object exists: a runtime folder (XDG_RUNTIME_DIR) whose name is
+// not UTF-8 is forgotten, so the toolkit falls back to its own folder instead of making
+// one with U+FFFD in its name. Says so on standard error.
+void ForgetUnreadableRuntimeFolder();

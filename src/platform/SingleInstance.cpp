@@ -214,9 +214,10 @@ TSingleInstance::TStartResult TSingleInstance::Start(int allowed) {
     if (list.allowed <= 0) {
         list.allowed = allowed;  // the first copy sets it; later ones leave it alone
     }
-    // A damaged list says nothing of the copies running: one that answers on the socket
-    // counts, so its socket is never taken from under it.
-    const int unlisted = list.damaged && socketAnswers() ? 1 : 0;
+    // A damaged list says nothing of the copies running, and one naming none may have been
+    // emptied or removed under a running copy (or that copy could not write it): one that
+    // answers on the socket counts, so its socket is never taken from under it.
+    const int unlisted = (list.damaged || list.pids.isEmpty()) && socketAnswers() ? 1 : 0;
     const bool allowedToRun = list.pids.size() + unlisted < list.allowed;
     if (unlisted > 0 && !allowedToRun) {
         // The list is left as it is: written anew it would name no running copy, and the

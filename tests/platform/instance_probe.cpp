@@ -2,6 +2,7 @@
 // happened: "first" (runs; "activated" for each later start), "second" (exits 0), or
 // "failed" (exits 1).
 //   instance_probe <milliseconds to keep running> [descriptor limit] [lock limit ms]
+#include "platform/FileNames.h"
 #include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         rlimit limit{n, n};
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
+    ForgetUnreadableRuntimeFolder();
     QCoreApplication app(argc, argv);
     TSingleInstance instance(QCoreApplication::applicationFilePath());
     if (argc > 3) {

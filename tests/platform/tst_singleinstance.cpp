@@ -325,12 +325,15 @@ private Q_SLOTS:
         first.waitForFinished();
     }
 
-    // The list damaged while a copy runs: a later start still finds that copy by its
-    // socket and activates it, never taking the socket over.
+    // The list damaged, emptied or removed while a copy runs: a later start still finds
+    // that copy by its socket and activates it, never taking the socket over.
     void listDamagedWhileRunning_data() {
         QTest::addColumn<QString>("kind");
         QTest::newRow("random bytes") << "garbage";
         QTest::newRow("fifo") << "fifo";
+        QTest::newRow("emptied") << "empty";
+        QTest::newRow("removed") << "removed";
+        QTest::newRow("only the count") << "count only";
     }
     void listDamagedWhileRunning() {
         QFETCH(QString, kind);
@@ -345,7 +348,11 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(list));
         if (kind == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
-        } else {
+        } else if (kind == "empty" || kind == "count only") {
+            QFile f(list);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(kind == "empty" ? QByteArray() : QByteArray("1\n"));
+        } else if (kind == "garbage") {
             QFile f(list);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QByteArray("\x8f\x02\xffrandom\n\x00", 12));
@@ -353,6 +360,35 @@ private Q_SLOTS:
         expectSecond(exe, folder);
         QVERIFY(waitForOutput(first, "activated"));
         expectSecond(exe, folder);
+        first.kill();
+        first.waitForFinished();
+    }
+
+    // A runtime folder whose name is not UTF-8: no folder with U+FFFD in its name is made
+    // in its place, and copies still find each other.
+    void unreadableRuntimeFolder() {
+        const QString parent = runtimeFolder("unreadable-runtime");
+        const QString exe = copyProbe("unreadable-runtime-probe");
+        const bool wasSet = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(parent) + "/run\x80");
+        QProcess first;
+        output().remove(&first);
+        first.start(exe, {"20000"});
+        const bool started = waitForOutput(first, "first");
+        QProcess later;
+        later.start(exe, {"1000"});
+        const bool ended = later.waitForFinished(40000);
+        if (wasSet) {
+            qputenv("XDG_RUNTIME_DIR", saved);
+        } else {
+            qunsetenv("XDG_RUNTIME_DIR");
+        }
+        QVERIFY(started);
+        QVERIFY(ended);
+        QCOMPARE(later.readAllStandardOutput().trimmed(), QByteArray("second"));
+        QCOMPARE(QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
         first.kill();
         first.waitForFinished();
     }

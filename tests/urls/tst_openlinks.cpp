@@ -48,6 +48,10 @@ void hostileAddresses() {
     QTest::newRow("drive") << "C:\\Windows\\system32\\calc.exe";
     QTest::newRow("home") << "~/.bashrc";
     QTest::newRow("line break") << "http://example.org/\n--version";
+    QTest::newRow("tab in the scheme") << "java\tscript:alert(1)";
+    QTest::newRow("windows share") << "\\\\server\\share\\run.exe";
+    QTest::newRow("file with a host") << " file://server/etc/passwd";
+    QTest::newRow("second address on a new line") << "https://example.org/\r\nfile:///etc/passwd";
 }
 
 }  // namespace
@@ -91,6 +95,23 @@ private Q_SLOTS:
                                               << "";
         QTest::newRow("empty") << "   "
                                << "";
+        // A mail program that honours "attach" sends a local file with the letter.
+        QTest::newRow("mail with attachment") << "mailto:a@example.org?attach=/etc/passwd"
+                                              << "";
+        QTest::newRow("mail with attachment, upper case")
+            << "MAILTO:a@example.org?subject=hi&Attachment=~/.ssh/id_rsa"
+            << "";
+        QTest::newRow("mail with encoded attachment")
+            << "mailto:a@example.org?body=x&att%61ch=file:///etc/passwd"
+            << "";
+        QTest::newRow("dash after blanks") << "  -x.example/"
+                                           << "http://-x.example/";
+        QTest::newRow("encoded slashes") << "%2F%2Fserver/share"
+                                         << "http://%2F%2Fserver/share";
+        QTest::newRow("upper-case scheme, backslashes") << "HTTP:\\\\evil.example"
+                                                        << "HTTP:\\\\evil.example";
+        QTest::newRow("mail with a body") << "mailto:a@example.org?subject=a&body=attach%3Dno"
+                                          << "mailto:a@example.org?subject=a&body=attach%3Dno";
     }
     void addressToOpen() {
         QFETCH(QString, text);

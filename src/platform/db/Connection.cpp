@@ -204,7 +204,7 @@ const TTranslatedSql& TTranslationCache::For(const TConnection* connection, cons
 int TConnection::BeginTrans() {
     TDbProvider& p = Writer();
     if (m_level == 0) {
-        m_witness = nullptr;
+        m_witnesses.clear();
         p.execute(p.beginSql(), {});
     } else {
         p.execute(QStringLiteral("SAVEPOINT lk_%1").arg(m_level), {});
@@ -226,9 +226,13 @@ void TConnection::CommitTrans() {
             settleCommit(e);
             return;
         }
-        m_witness = nullptr;
+        m_witnesses.clear();
     } else {
         p.execute(QStringLiteral("RELEASE SAVEPOINT lk_%1").arg(m_level - 1), {});
+        // What the inner level wrote now stands or falls with the outer one.
+        for (auto& w : m_witnesses) {
+            w.first = std::min(w.first, m_level - 1);
+        }
     }
     --m_level;
 }
@@ -240,8 +244,11 @@ void TConnection::RollbackTrans() {
     }
     // The level drops even if the engine fails, so the program's count stays right.
     const int level = m_level--;
+    // The witnesses of what is undone would speak of writes no longer in the transaction.
+    m_witnesses.erase(std::remove_if(m_witnesses.begin(), m_witnesses.end(),
+                                     [level](const auto& w) { return w.first >= level; }),
+                      m_witnesses.end());
     if (level == 1) {
-        m_witness = nullptr;
         p.execute(QStringLiteral("ROLLBACK"), {});
     } else {
         p.execute(QStringLiteral("ROLLBACK TO SAVEPOINT lk_%1").arg(level - 1), {});
@@ -250,13 +257,13 @@ void TConnection::RollbackTrans() {
 }
 
 void TConnection::SetWitness(std::function<bool()> stored) {
-    if (m_level > 0 && !m_witness) {
-        m_witness = std::move(stored);
+    if (m_level > 0 && stored) {
+        m_witnesses.emplace_back(m_level, std::move(stored));
     }
 }
 
 void TConnection::settleCommit(const EUnknownOutcomeError& error) {
-    const std::function<bool()> stored = std::exchange(m_witness, nullptr);
+    const auto witnesses = std::exchange(m_witnesses, {});
     // A fresh opening reads what the file holds, as the next start of the program will:
     // whatever the old session believed, the change is stored or not there.
     QString reopenError;
@@ -267,10 +274,19 @@ void TConnection::settleCommit(const EUnknownOutcomeError& error) {
         reopenError = e.message();
     }
     std::optional<bool> found;
-    if (reopenError.isEmpty() && stored) {
+    if (reopenError.isEmpty() && !witnesses.empty()) {
         try {
-            found = stored();
+            for (const auto& w : witnesses) {
+                const bool here = w.second();
+                if (found && *found != here) {
+                    // Witnesses that disagree tell nothing.
+                    found.reset();
+                    break;
+                }
+                found = here;
+            }
         } catch (const EError& e) {
+            found.reset();
             reopenError = e.message();
         }
     }

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QSocketNotifier;
 class TDataSet;
@@ -50,8 +52,11 @@ public:
     void RollbackTrans();
     bool InTransaction() const { return m_level > 0; }
     // How a writer tells whether the transaction under way is stored, once a fresh opening
-    // reads the file: a transaction is stored whole or not at all, so the first witness
-    // given in it decides. Outside a transaction it is not kept.
+    // reads the file. A transaction is stored whole or not at all, yet a later write of the
+    // same transaction can make an earlier witness wrong (the row it saw inserted is
+    // deleted again), and a savepoint undone takes its witnesses with it: every witness
+    // kept is asked, and only when all agree is the answer known. Outside a transaction
+    // it is not kept.
     void SetWitness(std::function<bool()> stored);
 
     // Runs Jet SQL with named parameters; returns the rows changed.
@@ -100,7 +105,8 @@ private:
     QList<TDataSet*> m_dataSets;
     int m_level = 0;
     quint64 m_epoch = 0;
-    std::function<bool()> m_witness;
+    // The transaction's witnesses, each with the level it was given at.
+    std::vector<std::pair<int, std::function<bool()>>> m_witnesses;
 };
 
 // One statement's translation, made once and kept while the connection's engine and its

@@ -266,8 +266,20 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
         QStringList terms;
         QVariantList probeParams;
         for (int i = 0; i < columns.size(); ++i) {
-            terms << columnName(columns[i]) + is + mark(probeParams);
+            const int c = columns[i];
+            terms << columnName(c) + is + mark(probeParams);
             probeParams << values.value(i);
+            // A text column may ignore case ("Old" equals "OLD"): a change of letter case
+            // alone is told only by comparing the letters as they are.
+            const TFieldType type = m_columns[c].type;
+            if ((type == TFieldType::String || type == TFieldType::WideString ||
+                 type == TFieldType::Memo) &&
+                !values.value(i).isNull()) {
+                terms << (server ? QStringLiteral("CAST(%1 AS text) = CAST(%2 AS text)")
+                                 : QStringLiteral("%1 = %2 COLLATE BINARY"))
+                             .arg(columnName(c), mark(probeParams));
+                probeParams << values.value(i);
+            }
         }
         const QString probe = QStringLiteral("SELECT count(*) FROM %1 WHERE %2")
                                   .arg(table, terms.join(QStringLiteral(" AND ")));

@@ -1,3 +1,4 @@
+#include "app/GeneralUnit.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/Schema.h"
@@ -192,6 +193,298 @@ private Q_SLOTS:
         QCOMPARE(unknown, diskDead || operation == "bare");
     }
 
+    // What a failed commit is reported as matches what a later start finds, also when the
+    // first write of the transaction no longer tells: a change only in letter case (the
+    // column ignores case), a write undone by its savepoint, a row inserted and deleted
+    // again before the commit; and for a batch of several rows.
+    void settledCommitMatchesTheFile_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("alone");
+        QTest::addColumn<QString>("expected");
+        for (const bool alone : {true, false}) {
+            const char* where = alone ? "alone" : "open elsewhere";
+            QTest::addRow("case only, %s", where) << "case" << alone << "OLD";
+            QTest::addRow("savepoint undone, %s", where) << "savepoint" << alone << "new";
+            QTest::addRow("inserted and deleted, %s", where) << "churn" << alone << "new";
+            QTest::addRow("batch, %s", where) << "batch" << alone << "new";
+        }
+    }
+    void settledCommitMatchesTheFile() {
+        QFETCH(QString, operation);
+        QFETCH(bool, alone);
+        QFETCH(QString, expected);
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.addUrl("http://a.example/", "a", QString());
+        cat.addUrl("http://c.example/", "old", QString());
+        QString error;
+        bool unknown = false;
+        bool failed = false;
+        int storedNotices = 0;
+        {
+            TFailingDisk disk;
+            TConnection& c = cat.connection();
+            c.Close();
+            c.Open();
+            if (alone) {
+                cat.other().Close();
+            }
+            QObject::connect(&c, &TConnection::StoredDespiteError, &c,
+                             [&storedNotices](const QString&) { ++storedNotices; });
+            TDataSet ds;
+            ds.SetConnection(&c);
+            if (operation == "batch") {
+                ds.SetLockType(TLockType::BatchOptimistic);
+            }
+            ds.SetCommandText("SELECT * FROM SubjectURLs ORDER BY URL");
+            ds.Open();
+            const auto edit = [&ds](const QString& url, const QString& description) {
+                QVERIFY(ds.Locate("URL", {url}, {}));
+                ds.Edit();
+                ds.FieldByName("Description").SetValue(description);
+                ds.Post();
+            };
+            try {
+                if (operation == "case") {
+                    disk.failSyncs = true;
+                    edit("http://c.example/", "OLD");
+                } else if (operation == "batch") {
+                    edit("http://c.example/", "new");
+                    ds.Insert();
+                    ds.FieldByName("URL").SetValue("http://x.example/");
+                    ds.Post();
+                    disk.failSyncs = true;
+                    ds.UpdateBatch();
+                } else {
+                    TTransaction t(c);
+                    if (operation == "savepoint") {
+                        TTransaction inner(c);
+                        edit("http://a.example/", "inner");
+                    } else {
+                        ds.Insert();
+                        ds.FieldByName("URL").SetValue("http://x.example/");
+                        ds.Post();
+                        ds.Delete();
+                    }
+                    edit("http://c.example/", "new");
+                    disk.failSyncs = true;
+                    t.Commit();
+                }
+            } catch (const EUnknownOutcomeError& e) {
+                unknown = true;
+                error = e.message();
+            } catch (const EDatabaseError& e) {
+                failed = true;
+                error = e.message();
+            }
+            QVERIFY(disk.failedSyncs > 0);
+            QCoreApplication::processEvents();
+            ds.Close();
+            c.Close();
+            cat.other().Close();
+        }
+        TConnection later;
+        later.SetConnectionString(cat.connectionString());
+        later.Open();
+        const bool changed =
+            later.Value("SELECT Description FROM SubjectURLs WHERE URL = 'http://c.example/'")
+                .toString() == expected;
+        if (unknown) {
+            QVERIFY2(error.contains("неизвестно, сохранено ли изменение"), qPrintable(error));
+        } else if (failed) {
+            QVERIFY2(!changed, qPrintable("reported not stored, found stored: " + error));
+            QVERIFY2(error.contains("не сохранено"), qPrintable(error));
+        } else {
+            QVERIFY2(changed, "reported stored, found missing");
+            QCOMPARE(storedNotices, 1);
+        }
+    }
+
+    // After a failed commit is settled the window goes on: the same dataset, its edit kept
+    // when the change was not stored, saves again once the disk works, and a later start
+    // finds the second change.
+    void editingGoesOnAfterAFailedCommit_data() {
+        QTest::addColumn<bool>("alone");
+        QTest::addColumn<bool>("diskDead");
+        QTest::newRow("stored despite the error") << true << false;
+        QTest::newRow("not stored") << false << false;
+        QTest::newRow("unknown") << true << true;
+    }
+    void editingGoesOnAfterAFailedCommit() {
+        QFETCH(bool, alone);
+        QFETCH(bool, diskDead);
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.addUrl("http://a.example/", "a", QString());
+        cat.addUrl("http://c.example/", "c", QString());
+        {
+            TFailingDisk disk;
+            TConnection& c = cat.connection();
+            c.Close();
+            c.Open();
+            if (alone) {
+                cat.other().Close();
+            }
+            TDataSet ds;
+            ds.SetConnection(&c);
+            ds.SetCommandText("SELECT * FROM SubjectURLs ORDER BY URL");
+            ds.Open();
+            QVERIFY(ds.Locate("URL", {"http://a.example/"}, {}));
+            ds.Edit();
+            ds.FieldByName("Description").SetValue("first");
+            disk.failSyncs = true;
+            disk.failOpens = diskDead;
+            bool threw = false;
+            try {
+                ds.Post();
+            } catch (const EDatabaseError&) {
+                threw = true;
+            }
+            QCOMPARE(threw, !alone || diskDead);
+            disk.failSyncs = false;
+            disk.failOpens = false;
+            QCoreApplication::processEvents();
+            if (ds.State() == TDataSetState::Edit) {
+                try {
+                    ds.Post();  // the user saves again
+                } catch (const EConflictError&) {
+                    // When it is unknown whether the first save went in, a second one may
+                    // find the row changed already; the user gives it up.
+                    QVERIFY(diskDead);
+                    ds.Cancel();
+                }
+            }
+            QCOMPARE(ds.State(), TDataSetState::Browse);
+            QVERIFY(ds.Locate("URL", {"http://c.example/"}, {}));
+            ds.Edit();
+            ds.FieldByName("Description").SetValue("second");
+            ds.Post();
+            ds.Close();
+            c.Close();
+            cat.other().Close();
+        }
+        TConnection later;
+        later.SetConnectionString(cat.connectionString());
+        later.Open();
+        QCOMPARE(later.Value("SELECT Description FROM SubjectURLs WHERE URL = 'http://c.example/'")
+                     .toString(),
+                 QStringLiteral("second"));
+        if (!diskDead) {
+            QCOMPARE(
+                later.Value("SELECT Description FROM SubjectURLs WHERE URL = 'http://a.example/'")
+                    .toString(),
+                QStringLiteral("first"));
+        }
+    }
+
+    // The category list saved while its commit fails: the fresh opening that settles the
+    // commit opens the module's lists again, under the save that is still running. No
+    // crash, and what is said matches what a later start finds.
+    void categoryListSavedOnAFailingDisk_data() {
+        QTest::addColumn<bool>("alone");
+        QTest::newRow("alone") << true;
+        QTest::newRow("open elsewhere") << false;
+    }
+    void categoryListSavedOnAFailingDisk() {
+        QFETCH(bool, alone);
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        bool unknown = false;
+        bool failed = false;
+        {
+            TFailingDisk disk;
+            std::unique_ptr<TGeneralModule> module = cat.connectedModule();
+            if (alone) {
+                cat.other().Close();
+            }
+            TDataSet& list = module->adsCategoryList;
+            QVERIFY(list.Active());
+            list.Insert();
+            list.FieldByName("CategoryName").SetValue("Новая");
+            list.Post();
+            disk.failSyncs = true;
+            try {
+                list.UpdateBatch();
+            } catch (const EUnknownOutcomeError&) {
+                unknown = true;
+            } catch (const EDatabaseError&) {
+                failed = true;
+            }
+            QVERIFY(disk.failedSyncs > 0);
+            disk.failSyncs = false;
+            QVERIFY(list.Active());
+            module.reset();
+            cat.other().Close();
+        }
+        TConnection later;
+        later.SetConnectionString(cat.connectionString());
+        later.Open();
+        const bool stored =
+            later.Value("SELECT count(*) FROM CategoryList WHERE CategoryName = 'Новая'").toInt() ==
+            1;
+        if (!unknown) {
+            QCOMPARE(stored, !failed);
+        }
+    }
+
+    // A commit said not to be stored while another connection keeps the catalogue open,
+    // and then every copy of the program ends without closing it (a crash, a kill): the
+    // files as they are then, opened by a later start, do not hold the change.
+    void notStoredStaysSoAfterACrash() {
+        TTestEnvironment env;
+        TTestCatalogue cat;
+        cat.addUrl("http://c.example/", "old", QString());
+        QTemporaryDir crashed;
+        bool failed = false;
+        {
+            TFailingDisk disk;
+            TConnection& c = cat.connection();
+            c.Close();
+            c.Open();
+            TDataSet ds;
+            ds.SetConnection(&c);
+            ds.SetCommandText("SELECT * FROM SubjectURLs");
+            ds.Open();
+            QVERIFY(ds.Locate("URL", {"http://c.example/"}, {}));
+            ds.Edit();
+            ds.FieldByName("Description").SetValue("new");
+            disk.failSyncs = true;
+            try {
+                ds.Post();
+            } catch (const EUnknownOutcomeError&) {
+            } catch (const EDatabaseError&) {
+                failed = true;
+            }
+            disk.failSyncs = false;
+            // What is on the disk when the processes die: the catalogue and its log.
+            QVERIFY(QFile::copy(cat.fileName(), crashed.filePath("catalogue.db")));
+            QVERIFY(QFile::copy(cat.fileName() + "-wal", crashed.filePath("catalogue.db-wal")));
+            ds.Close();
+            c.Close();
+            cat.other().Close();
+        }
+        QVERIFY(failed);
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(crashed.filePath("catalogue.db")).constData(),
+                                 &db, SQLITE_OPEN_READWRITE, nullptr),
+                 SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        QCOMPARE(
+            sqlite3_prepare_v2(db, "SELECT count(*) FROM SubjectURLs WHERE Description = 'new'", -1,
+                               &st, nullptr),
+            SQLITE_OK);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        const int found = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        // The failed commit's frames stay in the log after its last confirmed one, hidden
+        // only by the index the other connection keeps; the next opening after a crash
+        // reads them back. Ending them needs the log emptied (a checkpoint that truncates
+        // it), which itself needs the disk to sync.
+        QEXPECT_FAIL("", "a commit reported not stored comes back after a crash", Continue);
+        QCOMPARE(found, 0);
+    }
+
     // A folder whose name is not UTF-8 reads back with U+FFFD in it. The catalogue in it,
     // a new catalogue and the settings there are refused with the path named; no folder
     // with the mark in its name appears in its place. A name that really holds U+FFFD
@@ -296,5 +589,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFaults)
+QTEST_MAIN(TestFaults)
 #include "tst_faults.moc"
