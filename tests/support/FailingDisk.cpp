@@ -30,7 +30,7 @@ const sqlite3_io_methods& methods() {
         },
         [](sqlite3_file* f, sqlite3_int64 n) { return real(f)->pMethods->xTruncate(real(f), n); },
         [](sqlite3_file* f, int flags) {
-            if (self(f)->disk->failSyncs) {
+            if (self(f)->disk->failSyncs || self(f)->disk->syncsToFail-- > 0) {
                 ++self(f)->disk->failedSyncs;
                 return SQLITE_IOERR_FSYNC;
             }

@@ -17,6 +17,8 @@ public:
 
     std::atomic<bool> failReads{false};
     std::atomic<bool> failSyncs{false};
+    // While above zero, the next syncs fail, one less each time: a disk that recovers.
+    std::atomic<int> syncsToFail{0};
     std::atomic<bool> failOpens{false};
     // How many syncs failed.
     std::atomic<int> failedSyncs{0};

@@ -290,6 +290,11 @@ void TConnection::settleCommit(const EUnknownOutcomeError& error) {
             reopenError = e.message();
         }
     }
+    if (found == false && !m_provider->forgetFailedCommit()) {
+        // Not there now, but it may come back: only a later start could say.
+        found.reset();
+        reopenError = tr("то, что осталось от неудавшейся записи, не удалось стереть");
+    }
     if (found == true) {
         Q_EMIT StoredDespiteError(
             tr("При сохранении диск или сервер сообщил об ошибке, но изменение сохранено: "
@@ -304,9 +309,7 @@ void TConnection::settleCommit(const EUnknownOutcomeError& error) {
                 .arg(error.cause()));
     }
     const QString why =
-        reopenError.isEmpty()
-            ? QString()
-            : tr("\nКаталог не удалось открыть заново, чтобы проверить: %1").arg(reopenError);
+        reopenError.isEmpty() ? QString() : tr("\nПроверить не удалось: %1").arg(reopenError);
     throw EUnknownOutcomeError(
         tr("При сохранении диск или сервер сообщил об ошибке: неизвестно, сохранено ли "
            "изменение. Окно каталога покажет то, что в нём есть; проверьте, прежде чем "

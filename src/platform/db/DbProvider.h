@@ -121,6 +121,9 @@ public:
     // Takes in what the engine has sent unasked, without waiting: changes made elsewhere
     // move the change stamp, an ended session shows as lost.
     virtual void poll() {}
+    // After a commit that failed was found not stored: makes sure nothing it left behind
+    // can come back at a later opening; false when that cannot be made sure of.
+    virtual bool forgetFailedCommit() { return true; }
 };
 
 // The provider a connection string names; an unknown one is an error.

@@ -624,6 +624,18 @@ QStringList TSqliteProvider::primaryKey(const QString& table) {
     return key;
 }
 
+bool TSqliteProvider::forgetFailedCommit() {
+    // The failed commit's pages may stay in the log after the last confirmed ones, hidden
+    // only by the index other connections keep in memory; an opening after a crash of them
+    // all would read them back. A checkpoint that empties the log ends them; it needs the
+    // disk to sync and no reader in the log.
+    if (!m_handle) {
+        return false;
+    }
+    TSqliteStatement checkpoint(m_handle, "PRAGMA wal_checkpoint(TRUNCATE)");
+    return checkpoint.ok() && checkpoint.step() == SQLITE_ROW && checkpoint.integer(0) == 0;
+}
+
 std::optional<qint64> TSqliteProvider::changeStamp() {
     // Per connection, data_version moves when another connection (in this process or
     // another) commits; what this connection writes leaves it as it is.

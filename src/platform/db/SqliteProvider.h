@@ -34,6 +34,7 @@ public:
     QString nullSafeEquals() const override { return QStringLiteral("IS"); }
     QString placeholder(int) const override { return QStringLiteral("?"); }
     std::optional<qint64> changeStamp() override;
+    bool forgetFailedCommit() override;
 
     sqlite3* handle() const { return m_handle; }
     // What opening says when the disk fails to read the file.

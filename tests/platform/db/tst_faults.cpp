@@ -88,13 +88,12 @@ private Q_SLOTS:
     void commitWhoseSyncFails_data() {
         QTest::addColumn<QString>("operation");
         QTest::addColumn<bool>("alone");
-        QTest::addColumn<bool>("diskDead");
+        QTest::addColumn<QString>("disk");
         for (const char* op : {"insert", "edit", "delete", "merge", "bare"}) {
             for (const bool alone : {true, false}) {
-                for (const bool dead : {false, true}) {
-                    QTest::addRow("%s, %s, %s", op, alone ? "alone" : "open elsewhere",
-                                  dead ? "disk dead" : "syncs fail")
-                        << QString::fromLatin1(op) << alone << dead;
+                for (const char* disk : {"syncs fail", "one sync fails", "disk dead"}) {
+                    QTest::addRow("%s, %s, %s", op, alone ? "alone" : "open elsewhere", disk)
+                        << QString::fromLatin1(op) << alone << QString::fromLatin1(disk);
                 }
             }
         }
@@ -102,7 +101,8 @@ private Q_SLOTS:
     void commitWhoseSyncFails() {
         QFETCH(QString, operation);
         QFETCH(bool, alone);
-        QFETCH(bool, diskDead);
+        QFETCH(QString, disk);
+        const bool diskDead = disk == "disk dead";
         TTestEnvironment env;
         TTestCatalogue cat;
         cat.addUrl("http://a.example/", "old", QString());
@@ -113,7 +113,7 @@ private Q_SLOTS:
         bool failed = false;
         int storedNotices = 0;
         {
-            TFailingDisk disk;
+            TFailingDisk failing;
             TConnection& c = cat.connection();
             c.Close();
             c.Open();  // through the failing disk
@@ -129,8 +129,9 @@ private Q_SLOTS:
             TDuplicates duplicates(c);
             const QVector<TDuplicateGroup> groups = duplicates.Find({});
             QCOMPARE(groups.size(), 1);
-            disk.failSyncs = true;
-            disk.failOpens = diskDead;
+            failing.failSyncs = disk != "one sync fails";
+            failing.syncsToFail = disk == "one sync fails" ? 1 : 0;
+            failing.failOpens = diskDead;
             try {
                 if (operation == "insert") {
                     ds.Insert();
@@ -158,7 +159,7 @@ private Q_SLOTS:
                 failed = true;
                 error = e.message();
             }
-            QVERIFY(disk.failedSyncs > 0);
+            QVERIFY(failing.failedSyncs > 0);
             QCoreApplication::processEvents();
             ds.Close();
             c.Close();
@@ -190,7 +191,9 @@ private Q_SLOTS:
             QVERIFY2(changed, "reported stored, found missing");
             QCOMPARE(storedNotices, 1);
         }
-        QCOMPARE(unknown, diskDead || operation == "bare");
+        // Not there while another program holds the catalogue is final only once the log
+        // that still holds the failed commit is emptied, which needs a disk that syncs.
+        QCOMPARE(unknown, diskDead || operation == "bare" || (!alone && disk == "syncs fail"));
     }
 
     // What a failed commit is reported as matches what a later start finds, also when the
@@ -430,7 +433,13 @@ private Q_SLOTS:
     // A commit said not to be stored while another connection keeps the catalogue open,
     // and then every copy of the program ends without closing it (a crash, a kill): the
     // files as they are then, opened by a later start, do not hold the change.
+    void notStoredStaysSoAfterACrash_data() {
+        QTest::addColumn<bool>("recovers");
+        QTest::newRow("the disk syncs again") << true;
+        QTest::newRow("syncs keep failing") << false;
+    }
     void notStoredStaysSoAfterACrash() {
+        QFETCH(bool, recovers);
         TTestEnvironment env;
         TTestCatalogue cat;
         cat.addUrl("http://c.example/", "old", QString());
@@ -448,7 +457,8 @@ private Q_SLOTS:
             QVERIFY(ds.Locate("URL", {"http://c.example/"}, {}));
             ds.Edit();
             ds.FieldByName("Description").SetValue("new");
-            disk.failSyncs = true;
+            disk.failSyncs = !recovers;
+            disk.syncsToFail = recovers ? 1 : 0;
             try {
                 ds.Post();
             } catch (const EUnknownOutcomeError&) {
@@ -463,7 +473,8 @@ private Q_SLOTS:
             c.Close();
             cat.other().Close();
         }
-        QVERIFY(failed);
+        // Said not stored only where it can be made sure of; unknown otherwise.
+        QCOMPARE(failed, recovers);
         sqlite3* db = nullptr;
         QCOMPARE(sqlite3_open_v2(QFile::encodeName(crashed.filePath("catalogue.db")).constData(),
                                  &db, SQLITE_OPEN_READWRITE, nullptr),
@@ -477,12 +488,12 @@ private Q_SLOTS:
         const int found = sqlite3_column_int(st, 0);
         sqlite3_finalize(st);
         sqlite3_close(db);
-        // The failed commit's frames stay in the log after its last confirmed one, hidden
-        // only by the index the other connection keeps; the next opening after a crash
-        // reads them back. Ending them needs the log emptied (a checkpoint that truncates
-        // it), which itself needs the disk to sync.
-        QEXPECT_FAIL("", "a commit reported not stored comes back after a crash", Continue);
-        QCOMPARE(found, 0);
+        // The failed commit's frames stayed in the log after its last confirmed one, hidden
+        // only by the index the other connection keeps; an opening after a crash would
+        // read them back had the log not been emptied.
+        if (failed) {
+            QCOMPARE(found, 0);
+        }
     }
 
     // A folder whose name is not UTF-8 reads back with U+FFFD in it. The catalogue in it,
