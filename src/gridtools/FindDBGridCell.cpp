@@ -5,7 +5,6 @@
 #include "platform/db/DataSet.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QPalette>
 
 bool LocateInGrid(const QString& text, TExDBGrid* grid) {
@@ -17,35 +16,13 @@ bool LocateInGrid(const QString& text, TExDBGrid* grid) {
     if (!field || !ds || !ds->Active()) {
         return false;
     }
-    if (field->FieldKind == TFieldKind::Data) {
-        return ds->Locate(field->FieldName, {text}, loCaseInsensitive | loPartialKey);
+    // The text as the column shows it, whatever the field's type: "40" finds the code 404
+    // and a half-typed date is no error.
+    const int found = ds->FindText({field}, text, 0, true, false);
+    if (found >= 0) {
+        ds->SetRecNo(found + 1);
     }
-    if (field->FieldKind != TFieldKind::Lookup) {
-        return false;
-    }
-    // A looked-up text can only be compared record by record; the window stays responsive.
-    const TBookmark old = ds->GetBookmark();
-    bool found = false;
-    ds->DisableControls();
-    try {
-        ds->First();
-        while (!ds->Eof()) {
-            if (field->DisplayText().left(text.size()).compare(text, Qt::CaseInsensitive) == 0) {
-                found = true;
-                break;
-            }
-            ds->Next();
-            QCoreApplication::processEvents();
-        }
-        if (!found && ds->BookmarkValid(old)) {
-            ds->GotoBookmark(old);
-        }
-    } catch (...) {
-        ds->EnableControls();
-        throw;
-    }
-    ds->EnableControls();
-    return found;
+    return found >= 0;
 }
 
 TFindDBGridCell::TFindDBGridCell(QWidget* parent) : QLineEdit(parent) {
