@@ -390,8 +390,31 @@ void TCommonViewForm::OpenDataSet() {
     try {
         adsCommon->Open();
     } catch (...) {
-        m_openFailed = true;
         const std::exception_ptr failure = std::current_exception();
+        // A stored sort naming a field the query no longer has: the rows show unsorted and
+        // only the sort is reported.
+        if (!sort.trimmed().isEmpty()) {
+            bool opened = false;
+            try {
+                adsCommon->Close();
+                adsCommon->SetSort(QString());
+                adsCommon->Open();
+                opened = true;
+            } catch (...) {
+                adsCommon->Close();
+            }
+            if (opened) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const EError& e) {
+                    throw EError(tr("Сохранённая сортировка «%1» не применена, записи показаны "
+                                    "без неё.\n%2")
+                                     .arg(sort, e.message()));
+                }
+            }
+        }
+        m_openFailed = true;
+        adsCommon->SetSort(QString());
         // The whole query with the filter off (the filter text is kept for the dialog);
         // the failure is reported once, whether or not this opens.
         try {

@@ -317,6 +317,30 @@ private Q_SLOTS:
         QVERIFY(!broken->adsCommon->Active());
     }
 
+    // A stored sort naming a field the query does not have: the view opens with its rows,
+    // and only the sort is reported, once.
+    void storedSortOfAMissingField() {
+        auto probe = openView();
+        const QString key = probe->GridKey();
+        probe.reset();
+        {
+            TRegistry reg;
+            QVERIFY(reg.OpenKey(key, true));
+            reg.WriteString("Sort", "Vanished DESC");
+        }
+        TScriptedDialogs dialogs;
+        auto v = openView();
+        QTRY_COMPARE(dialogs.shown().size(), 1);
+        QVERIFY2(dialogs.shown().first().text.contains("Vanished DESC"),
+                 qPrintable(dialogs.shown().first().text));
+        QVERIFY(v->adsCommon->Active());
+        QCOMPARE(v->adsCommon->RecordCount(), 4);
+        QVERIFY(v->adsCommon->Sort().isEmpty());
+        v->actSortDesc->trigger();  // the next sort works as ever
+        QVERIFY(!v->adsCommon->Sort().isEmpty());
+        QCOMPARE(dialogs.shown().size(), 1);
+    }
+
     void stateIsSavedWhileTheDataSetIsClosed() {
         auto v = openView();
         selectCell(*v, "Name", "alpha");
