@@ -3,9 +3,11 @@
 #include "common/ConstsUnit.h"
 #include "common/Desktop.h"
 #include "common/DialogsUnit.h"
+#include "common/LinkOpener.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InstallWaitPointer();
+    TLinkOpener::Install();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -3,6 +3,7 @@
 #include "app/DataLinkDlg.h"
 #include "common/ConstsUnit.h"
 #include "common/DialogsUnit.h"
+#include "common/LinkOpener.h"
 #include "common/UtilsUnit.h"
 #include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
@@ -41,6 +42,11 @@ TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
         &ADOConnection, &TConnection::StoredDespiteError, this,
         [](const QString& message) { ShowError(message, QApplication::activeWindow()); },
         Qt::QueuedConnection);
+    connect(&TLinkOpener::Instance(), &TLinkOpener::Failed, this,
+            [](const QString& url, const QString& reason) {
+                ShowError(tr("Адрес не открыт: %1\nПричина: %2.").arg(url, reason),
+                          QApplication::activeWindow());
+            });
     if (connectNow) {
         Connect();
     }

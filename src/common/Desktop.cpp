@@ -21,7 +21,7 @@ bool OpenURL(const QString& text) {
     return !url.isEmpty() && QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
 }
 
-void OpenURLOrThrow(const QString& text) {
+QString OpenURLOrThrow(const QString& text) {
     const TAddressToOpen open = AddressToOpen(text);
     if (open.url.isEmpty()) {
         throw EError(QCoreApplication::translate("UtilsUnit",
@@ -30,13 +30,15 @@ void OpenURLOrThrow(const QString& text) {
                                                  "(http, https, ftp) и почта (mailto).")
                          .arg(text.trimmed(), open.refusal));
     }
-    if (!QDesktopServices::openUrl(QUrl(open.url, QUrl::TolerantMode))) {
+    const QUrl url(open.url, QUrl::TolerantMode);
+    if (!QDesktopServices::openUrl(url)) {
         throw EError(QCoreApplication::translate("UtilsUnit",
                                                  "Не удалось открыть адрес в браузере: %1\n"
                                                  "Проверьте, какой браузер выбран в системе "
                                                  "по умолчанию.")
                          .arg(open.url));
     }
+    return url.toString(QUrl::FullyEncoded);
 }
 
 void InstallWaitPointer() {

@@ -10,8 +10,9 @@ QString URLToOpen(const QString& text);
 // mail address or the desktop could not start a program for it (the caller says so: a link
 // that was never opened is not marked visited).
 bool OpenURL(const QString& text);
-// OpenURL, with an EError naming the address and why it was not opened.
-void OpenURLOrThrow(const QString& text);
+// OpenURL, with an EError naming the address and why it was not opened. Returns the address
+// as handed to the opener, the one TLinkOpener::Failed names should the opener fail later.
+QString OpenURLOrThrow(const QString& text);
 
 // Puts the window system's wait pointer behind THourglass; once, when the application
 // starts.

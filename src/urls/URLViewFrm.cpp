@@ -3,6 +3,7 @@
 #include "common/CatalogueModule.h"
 #include "common/Desktop.h"
 #include "common/DialogsUnit.h"
+#include "common/LinkOpener.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/Command.h"
@@ -22,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 
 namespace {
 
@@ -102,6 +104,8 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     CommonExDBGrid->viewport()->setMouseTracking(true);
     CommonExDBGrid->viewport()->installEventFilter(this);
 
+    connect(&TLinkOpener::Instance(), &TLinkOpener::Failed, this,
+            [this](const QString& url, const QString&) { Guarded([&]() { openingFailed(url); }); });
     MarkVisited->setObjectName(QStringLiteral("MarkVisitedCommand"));
     MarkVisited->SetConnection(&module.ADOConnection);
     MarkVisited->SetCommandText(
@@ -295,7 +299,7 @@ void TURLViewForm::OpenLink() {
         return;
     }
     CommonExDBGrid->CloseInplaceEditor();
-    OpenURLOrThrow(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
+    const QString opened = OpenURLOrThrow(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
     TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
     // Only a user who may change the records leaves the visited mark.
     if (!visited.AsBoolean() && m_module.RecordsReadOnly.isEmpty()) {
@@ -303,7 +307,23 @@ void TURLViewForm::OpenLink() {
         MarkVisited->Execute();
         // The row shows the mark at once, without a re-query.
         adsCommon->RefreshCurrentValue(visited, true);
+        m_markedByOpening.insert(opened, CurrentKey());
+        // Past its watch the opener is taken to have worked.
+        QTimer::singleShot(TLinkOpener::Instance().WatchMs + 1000, this,
+                           [this, opened]() { m_markedByOpening.remove(opened); });
     }
+}
+
+void TURLViewForm::openingFailed(const QString& url) {
+    // The link was never opened: the mark it left goes, unless the user set it since.
+    const QVariant key = m_markedByOpening.take(url);
+    if (!key.isValid()) {
+        return;
+    }
+    m_module.ADOConnection.Execute(
+        QStringLiteral("UPDATE SubjectURLs SET Visited = 0 WHERE SubjectURLID = :ID"),
+        {{QStringLiteral("ID"), key}});
+    RefreshChanged({key}, {}, CurrentKey());
 }
 
 bool TURLViewForm::overLink(const QPoint& pos) const {

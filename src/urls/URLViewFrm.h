@@ -3,6 +3,7 @@
 #include "urls/LinkCheck.h"
 #include "views/CommonViewFrm.h"
 
+#include <QHash>
 #include <QRect>
 
 #include <functional>
@@ -112,7 +113,12 @@ private:
     QList<TLinkToCheck> chosenLinks(const QString& question);
 
     QRect m_hotRect;
+    void openingFailed(const QString& url);
+
     std::unique_ptr<TLinkCheckForm> m_linkCheck;
+    // Records this window marked visited on opening them, by the address handed over, until
+    // the opener fails or its watch ends.
+    QHash<QString, QVariant> m_markedByOpening;
     // Checks the last window could not write, written with the next check's.
     QList<TLinkCheckResult> m_unwrittenChecks;
 };

@@ -1,4 +1,5 @@
 #include "common/Desktop.h"
+#include "common/LinkOpener.h"
 #include "common/WebAddress.h"
 #include "platform/Errors.h"
 #include "platform/db/DataSet.h"
@@ -9,6 +10,8 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -167,6 +170,85 @@ private Q_SLOTS:
         v.findChild<QAction*>("actOpenLink")->trigger();
         QCOMPARE(all.catcher.opened.size(), 1);
         QCOMPARE(all.catcher.opened.first().toString(), QString("https://example.org/ok"));
+    }
+
+    // The opener runs without holding the window and is watched: one that fails at once
+    // (no browser could be run) is reported with the address, and the visited mark the
+    // opening left is taken back; one that works, or is still running when the watch ends
+    // (a browser in the foreground), leaves the mark. The opener gets the address alone.
+    void openerIsWatched_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("reason");  // empty: no failure
+        QTest::newRow("opened") << "exit 0"
+                                << "";
+        QTest::newRow("no program for it") << "exit 3"
+                                           << "не найдена программа";
+        QTest::newRow("the browser failed") << "exit 4"
+                                            << "не смогли открыть";
+        QTest::newRow("another failure") << "exit 1"
+                                         << "с кодом 1";
+        QTest::newRow("still running after the watch") << "sleep 2"
+                                                       << "";
+        QTest::newRow("killed") << "kill -9 $$"
+                                << "аварийно";
+    }
+    void openerIsWatched() {
+        QFETCH(QString, script);
+        QFETCH(QString, reason);
+        const QString key = cat->addUrl("https://example.org/a b?x=1&y=-z", "ссылка", "");
+        QTemporaryDir dir;
+        const QString opener = dir.filePath("opener");
+        const QString log = dir.filePath("args");
+        {
+            QFile f(opener);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(
+                QString("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '%1'; done\n%2\n")
+                    .arg(log, script)
+                    .toUtf8());
+        }
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        TLinkOpener& o = TLinkOpener::Instance();
+        o.Program = opener;
+        o.WatchMs = 1000;
+        TLinkOpener::Install();
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {key}, 0));
+        QSignalSpy failed(&o, &TLinkOpener::Failed);
+        v.findChild<QAction*>("actOpenLink")->trigger();
+        // At once, without waiting for the opener.
+        QCOMPARE(
+            cat->otherValue("SELECT Visited FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
+                .toInt(),
+            1);
+        QTRY_VERIFY(QFile::exists(log));
+        QTest::qWait(1500);  // past the watch
+        QFile args(log);
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(args.readAll()),
+                 QStringLiteral("https://example.org/a%20b?x=1&y=-z\n"));
+        if (reason.isEmpty()) {
+            QCOMPARE(failed.size(), 0);
+            QCOMPARE(dialogs.shownTexts().size(), 0);
+            QCOMPARE(v.adsCommon->FieldByName("Visited").AsBoolean(), true);
+        } else {
+            QCOMPARE(failed.size(), 1);
+            QCOMPARE(dialogs.shownTexts().size(), 1);
+            const QString shown = dialogs.shownTexts().first();
+            QVERIFY2(shown.contains("https://example.org/a%20b") && shown.contains(reason),
+                     qPrintable(shown));
+            QCOMPARE(cat->otherValue("SELECT Visited FROM SubjectURLs WHERE SubjectURLID = '" +
+                                     key + "'")
+                         .toInt(),
+                     0);
+            QVERIFY(v.adsCommon->Locate("SubjectURLID", {key}, 0));
+            QCOMPARE(v.adsCommon->FieldByName("Visited").AsBoolean(), false);
+        }
+        for (const QString& scheme : OpenableSchemes()) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
     }
 };
 

@@ -1,0 +1,72 @@
+#include "common/LinkOpener.h"
+
+#include "common/WebAddress.h"
+
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QUrl>
+
+#include <memory>
+
+TLinkOpener& TLinkOpener::Instance() {
+    // Never destroyed: an opener still running at exit (a browser started in the
+    // foreground) would be killed with its process object.
+    static TLinkOpener* const opener = new TLinkOpener;
+    return *opener;
+}
+
+void TLinkOpener::Install() {
+    for (const QString& scheme : OpenableSchemes()) {
+        QDesktopServices::setUrlHandler(scheme, &Instance(), "open");
+    }
+}
+
+void TLinkOpener::open(const QUrl& url) {
+    const QString address = url.toString(QUrl::FullyEncoded);
+    auto* process = new QProcess(this);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    connect(process, &QProcess::errorOccurred, this,
+            [this, process, address](QProcess::ProcessError e) {
+                if (e == QProcess::FailedToStart) {
+                    Q_EMIT Failed(
+                        address,
+                        tr("программа %1 не запускается: %2").arg(Program, process->errorString()));
+                    process->deleteLater();
+                }
+            });
+    connect(process, &QProcess::finished, this,
+            [this, process, address, clock](int, QProcess::ExitStatus) {
+                ended(process, address, clock->elapsed() < WatchMs);
+            });
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    // The address begins with its scheme, so the opener never reads it as an option.
+    process->start(Program, {address});
+}
+
+void TLinkOpener::ended(QProcess* process, const QString& url, bool watched) {
+    process->deleteLater();
+    if (!watched) {
+        return;
+    }
+    if (process->exitStatus() == QProcess::CrashExit) {
+        Q_EMIT Failed(url, tr("программа %1 завершилась аварийно").arg(Program));
+        return;
+    }
+    // The opener's own codes: 3 no program for the address, 4 it failed to open it.
+    switch (process->exitCode()) {
+        case 0:
+            return;
+        case 3:
+            Q_EMIT Failed(url, tr("не найдена программа, которая открывает такие адреса"));
+            return;
+        case 4:
+            Q_EMIT Failed(url, tr("браузер или почтовая программа не смогли открыть адрес"));
+            return;
+        default:
+            Q_EMIT Failed(
+                url,
+                tr("программа %1 завершилась с кодом %2").arg(Program).arg(process->exitCode()));
+    }
+}
