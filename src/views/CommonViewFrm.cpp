@@ -628,6 +628,7 @@ void TCommonViewForm::actSortExecute(int tag) {
     if (tag != 2 && !field) {
         return;
     }
+    CommonExDBGrid->CloseInplaceEditor();
     SortDataSet(*adsCommon, field, CommonExDBGrid, tag == 0);
 }
 

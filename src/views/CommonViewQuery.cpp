@@ -15,6 +15,9 @@ void TCommonViewForm::locateKey(const QVariant& key) {
 }
 
 void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
+    // An editor left open over a dataset opened anew would stand over another cell, and
+    // the grid's column with it; what it held was read already.
+    CommonExDBGrid->CloseInplaceEditor();
     THourglass hourglass;
     QCoreApplication::processEvents();
     const QString query = ComposeQuery(filter);

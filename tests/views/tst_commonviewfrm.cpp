@@ -230,6 +230,38 @@ private Q_SLOTS:
                  QStringLiteral("Name NOT LIKE \"%amm%\" OR Name IS NULL"));
     }
 
+    // A quick filter or a sort chosen while a cell's editor is open closes the editor
+    // first: the selected column stays, and the next filter works on it.
+    void editorOpenUnderAQuickFilter_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Name") << "Name"
+                              << "gamma";
+        QTest::newRow("Amount") << "Amount"
+                                << "alpha";
+        QTest::newRow("Price") << "Price"
+                               << "alpha";
+        QTest::newRow("Created") << "Created"
+                                 << "alpha";
+    }
+    void editorOpenUnderAQuickFilter() {
+        QFETCH(QString, field);
+        QFETCH(QString, name);
+        auto v = openView();
+        for (const auto& command : {v->actFilterBySelection, v->actSortDesc}) {
+            v->actRemoveFilter->trigger();
+            selectCell(*v, field, name);
+            v->CommonExDBGrid->edit(v->CommonExDBGrid->currentIndex());
+            QLineEdit* editor = v->CommonExDBGrid->InplaceEditor();
+            QVERIFY(editor);
+            editor->selectAll();
+            command->trigger();
+            QVERIFY(!v->CommonExDBGrid->InplaceEditor());
+            QCOMPARE(v->CommonExDBGrid->SelectedField()->FieldName, field);
+            QVERIFY(v->adsCommon->RecordCount() >= 1);
+        }
+    }
+
     void quickFilterNarrowsAnOrFilter() {
         auto v = openView();
         v->FilterText = "(Amount = 2) OR (Name = \"alpha\")";
