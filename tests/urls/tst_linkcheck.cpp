@@ -208,6 +208,14 @@ class TestLinkCheck final : public QObject, TCatalogueFixture {
             ->otherValue("SELECT LinkStatus FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
             .toString();
     }
+    // Checks every record of the view and waits for the summary.
+    static void checkEveryRecord(TURLViewForm& v, TScriptedDialogs& dialogs) {
+        dialogs.answer(QMessageBox::Yes);  // every record in view
+        v.actCheckLinks->trigger();
+        QTRY_VERIFY(!v.LinkCheckForm());
+        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+    }
+
     // A check of the record's address as it stands.
     TLinkCheckResult checkOf(const QString& key, TLinkVerdict verdict, double when, int code = 0) {
         const QString url =
@@ -718,10 +726,7 @@ private Q_SLOTS:
         v.show();
         v.LinkCheckOptions = quick();
         TScriptedDialogs dialogs;
-        dialogs.answer(QMessageBox::Yes);
-        v.actCheckLinks->trigger();
-        QTRY_VERIFY(!v.LinkCheckForm());
-        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        checkEveryRecord(v, dialogs);
         QCOMPARE(status(moved), QStringLiteral("moved"));
         dialogs.clear();
         dialogs.answer(QMessageBox::Yes);  // all in view
@@ -755,10 +760,7 @@ private Q_SLOTS:
         v.show();
         v.LinkCheckOptions = quick();
         TScriptedDialogs dialogs;
-        dialogs.answer(QMessageBox::Yes);
-        v.actCheckLinks->trigger();
-        QTRY_VERIFY(!v.LinkCheckForm());
-        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        checkEveryRecord(v, dialogs);
         for (const QString& k : {kept, edited, deleted}) {
             QCOMPARE(status(k), QStringLiteral("moved"));
         }
@@ -798,10 +800,7 @@ private Q_SLOTS:
         v.show();
         v.LinkCheckOptions = quick();
         TScriptedDialogs dialogs;
-        dialogs.answer(QMessageBox::Yes);
-        v.actCheckLinks->trigger();
-        QTRY_VERIFY(!v.LinkCheckForm());
-        QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
+        checkEveryRecord(v, dialogs);
         const QString summary = dialogs.shown().last().text;
         QVERIFY2(summary.contains("Не записаны в каталог результаты проверки: 2") &&
                      summary.contains("refused"),

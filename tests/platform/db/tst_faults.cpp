@@ -17,6 +17,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <csignal>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -40,6 +42,34 @@ private:
     rlimit m_saved{};
     void (*m_handler)(int) = nullptr;
 };
+
+// What a write said of itself: stored (nothing thrown), not stored (failed) or unknown.
+struct TSaid {
+    bool unknown = false;
+    bool failed = false;
+    QString error;
+};
+TSaid said(const std::function<void()>& write) {
+    TSaid s;
+    try {
+        write();
+    } catch (const EUnknownOutcomeError& e) {
+        s.unknown = true;
+        s.error = e.message();
+    } catch (const EDatabaseError& e) {
+        s.failed = true;
+        s.error = e.message();
+    }
+    return s;
+}
+
+// A later start of the program on the catalogue, on a disk that works.
+std::unique_ptr<TConnection> laterStart(const TTestCatalogue& cat) {
+    auto later = std::make_unique<TConnection>();
+    later->SetConnectionString(cat.connectionString());
+    later->Open();
+    return later;
+}
 
 }  // namespace
 
@@ -132,7 +162,7 @@ private Q_SLOTS:
             failing.failSyncs = disk != "one sync fails";
             failing.syncsToFail = disk == "one sync fails" ? 1 : 0;
             failing.failOpens = diskDead;
-            try {
+            const TSaid outcome = said([&]() {
                 if (operation == "insert") {
                     ds.Insert();
                     ds.FieldByName("URL").SetValue("http://new.example/");
@@ -152,13 +182,10 @@ private Q_SLOTS:
                     c.Execute("INSERT INTO SubjectURLs (URL) VALUES ('http://new.example/')");
                     t.Commit();
                 }
-            } catch (const EUnknownOutcomeError& e) {
-                unknown = true;
-                error = e.message();
-            } catch (const EDatabaseError& e) {
-                failed = true;
-                error = e.message();
-            }
+            });
+            unknown = outcome.unknown;
+            failed = outcome.failed;
+            error = outcome.error;
             QVERIFY(failing.failedSyncs > 0);
             QCoreApplication::processEvents();
             ds.Close();
@@ -166,9 +193,8 @@ private Q_SLOTS:
             cat.other().Close();
         }
         // A later start of the program, on a disk that works.
-        TConnection later;
-        later.SetConnectionString(cat.connectionString());
-        later.Open();
+        const std::unique_ptr<TConnection> laterOne = laterStart(cat);
+        TConnection& later = *laterOne;
         const auto count = [&later](const QString& where) {
             return later.Value("SELECT count(*) FROM SubjectURLs WHERE " + where).toInt();
         };
@@ -247,7 +273,7 @@ private Q_SLOTS:
                 ds.FieldByName("Description").SetValue(description);
                 ds.Post();
             };
-            try {
+            const TSaid outcome = said([&]() {
                 if (operation == "case") {
                     disk.failSyncs = true;
                     edit("http://c.example/", "OLD");
@@ -273,22 +299,18 @@ private Q_SLOTS:
                     disk.failSyncs = true;
                     t.Commit();
                 }
-            } catch (const EUnknownOutcomeError& e) {
-                unknown = true;
-                error = e.message();
-            } catch (const EDatabaseError& e) {
-                failed = true;
-                error = e.message();
-            }
+            });
+            unknown = outcome.unknown;
+            failed = outcome.failed;
+            error = outcome.error;
             QVERIFY(disk.failedSyncs > 0);
             QCoreApplication::processEvents();
             ds.Close();
             c.Close();
             cat.other().Close();
         }
-        TConnection later;
-        later.SetConnectionString(cat.connectionString());
-        later.Open();
+        const std::unique_ptr<TConnection> laterOne = laterStart(cat);
+        TConnection& later = *laterOne;
         const bool changed =
             later.Value("SELECT Description FROM SubjectURLs WHERE URL = 'http://c.example/'")
                 .toString() == expected;
@@ -366,9 +388,8 @@ private Q_SLOTS:
             c.Close();
             cat.other().Close();
         }
-        TConnection later;
-        later.SetConnectionString(cat.connectionString());
-        later.Open();
+        const std::unique_ptr<TConnection> laterOne = laterStart(cat);
+        TConnection& later = *laterOne;
         QCOMPARE(later.Value("SELECT Description FROM SubjectURLs WHERE URL = 'http://c.example/'")
                      .toString(),
                  QStringLiteral("second"));
@@ -419,9 +440,8 @@ private Q_SLOTS:
             module.reset();
             cat.other().Close();
         }
-        TConnection later;
-        later.SetConnectionString(cat.connectionString());
-        later.Open();
+        const std::unique_ptr<TConnection> laterOne = laterStart(cat);
+        TConnection& later = *laterOne;
         const bool stored =
             later.Value("SELECT count(*) FROM CategoryList WHERE CategoryName = 'Новая'").toInt() ==
             1;
