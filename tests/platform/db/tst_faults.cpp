@@ -138,9 +138,7 @@ private Q_SLOTS:
         cat.addUrl("http://a.example/", "old", QString());
         cat.addUrl("https://a.example/", "old", QString());
         cat.addUrl("http://b.example/", QString(), QString());
-        QString error;
-        bool unknown = false;
-        bool failed = false;
+        TSaid outcome;
         int storedNotices = 0;
         {
             TFailingDisk failing;
@@ -162,7 +160,7 @@ private Q_SLOTS:
             failing.failSyncs = disk != "one sync fails";
             failing.syncsToFail = disk == "one sync fails" ? 1 : 0;
             failing.failOpens = diskDead;
-            const TSaid outcome = said([&]() {
+            outcome = said([&]() {
                 if (operation == "insert") {
                     ds.Insert();
                     ds.FieldByName("URL").SetValue("http://new.example/");
@@ -183,9 +181,6 @@ private Q_SLOTS:
                     t.Commit();
                 }
             });
-            unknown = outcome.unknown;
-            failed = outcome.failed;
-            error = outcome.error;
             QVERIFY(failing.failedSyncs > 0);
             QCoreApplication::processEvents();
             ds.Close();
@@ -209,17 +204,19 @@ private Q_SLOTS:
         } else {
             changed = count("URL LIKE '%a.example/'") == 1;
         }
-        if (unknown) {
-            QVERIFY2(error.contains("неизвестно, сохранено ли изменение"), qPrintable(error));
-        } else if (failed) {
-            QVERIFY2(!changed && error.contains("не сохранено"), qPrintable(error));
+        if (outcome.unknown) {
+            QVERIFY2(outcome.error.contains("неизвестно, сохранено ли изменение"),
+                     qPrintable(outcome.error));
+        } else if (outcome.failed) {
+            QVERIFY2(!changed && outcome.error.contains("не сохранено"), qPrintable(outcome.error));
         } else {
             QVERIFY2(changed, "reported stored, found missing");
             QCOMPARE(storedNotices, 1);
         }
         // Not there while another program holds the catalogue is final only once the log
         // that still holds the failed commit is emptied, which needs a disk that syncs.
-        QCOMPARE(unknown, diskDead || operation == "bare" || (!alone && disk == "syncs fail"));
+        QCOMPARE(outcome.unknown,
+                 diskDead || operation == "bare" || (!alone && disk == "syncs fail"));
     }
 
     // What a failed commit is reported as matches what a later start finds, also when the
@@ -246,9 +243,7 @@ private Q_SLOTS:
         TTestCatalogue cat;
         cat.addUrl("http://a.example/", "a", QString());
         cat.addUrl("http://c.example/", "old", QString());
-        QString error;
-        bool unknown = false;
-        bool failed = false;
+        TSaid outcome;
         int storedNotices = 0;
         {
             TFailingDisk disk;
@@ -273,7 +268,7 @@ private Q_SLOTS:
                 ds.FieldByName("Description").SetValue(description);
                 ds.Post();
             };
-            const TSaid outcome = said([&]() {
+            outcome = said([&]() {
                 if (operation == "case") {
                     disk.failSyncs = true;
                     edit("http://c.example/", "OLD");
@@ -300,9 +295,6 @@ private Q_SLOTS:
                     t.Commit();
                 }
             });
-            unknown = outcome.unknown;
-            failed = outcome.failed;
-            error = outcome.error;
             QVERIFY(disk.failedSyncs > 0);
             QCoreApplication::processEvents();
             ds.Close();
@@ -314,11 +306,12 @@ private Q_SLOTS:
         const bool changed =
             later.Value("SELECT Description FROM SubjectURLs WHERE URL = 'http://c.example/'")
                 .toString() == expected;
-        if (unknown) {
-            QVERIFY2(error.contains("неизвестно, сохранено ли изменение"), qPrintable(error));
-        } else if (failed) {
-            QVERIFY2(!changed, qPrintable("reported not stored, found stored: " + error));
-            QVERIFY2(error.contains("не сохранено"), qPrintable(error));
+        if (outcome.unknown) {
+            QVERIFY2(outcome.error.contains("неизвестно, сохранено ли изменение"),
+                     qPrintable(outcome.error));
+        } else if (outcome.failed) {
+            QVERIFY2(!changed, qPrintable("reported not stored, found stored: " + outcome.error));
+            QVERIFY2(outcome.error.contains("не сохранено"), qPrintable(outcome.error));
         } else {
             QVERIFY2(changed, "reported stored, found missing");
             QCOMPARE(storedNotices, 1);
