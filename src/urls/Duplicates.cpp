@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QUrl>
 
 #include <algorithm>
 #include <tuple>
@@ -107,6 +108,47 @@ int DefaultKept(const TDuplicateGroup& group) {
         }
     }
     return 0;
+}
+
+QVector<TDuplicateRecord> TDuplicates::Holding(const QString& address, const TAddressRules& rules,
+                                               const QVariant& except) {
+    const QString normalized = NormalizedAddress(address, rules);
+    // Only records naming the host can hold the address: the server or the engine finds
+    // those, and the rules are asked of them alone. A host with a LIKE wildcard in it
+    // (none is legal) reads every record.
+    QString host = QUrl(normalized).host();
+    if (rules.leadingWww && host.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
+        host = host.mid(4);
+    }
+    const bool narrowed = !host.isEmpty() && !host.contains(QLatin1Char('%')) &&
+                          !host.contains(QLatin1Char('_')) && !host.contains(QLatin1Char('"'));
+    TDataSet ds;
+    ds.SetConnection(&m_connection);
+    ds.SetCommandText(
+        QStringLiteral(
+            "SELECT SubjectURLID, URL, Description, Category, Visited FROM SubjectURLs") +
+        (narrowed ? QStringLiteral(" WHERE URL LIKE :P") : QString()));
+    if (narrowed) {
+        ds.Parameters()
+            .ParamByName(QStringLiteral("P"))
+            .SetValue(QLatin1Char('%') + host + QLatin1Char('%'));
+    }
+    ds.Open();
+    const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
+    const TField& url = ds.FieldByName(QStringLiteral("URL"));
+    QVector<TDuplicateRecord> held;
+    for (int pos = 0; pos < ds.RecordCount(); ++pos) {
+        const QVariant k = ds.ValueAt(pos, key);
+        const QString text = ds.DisplayTextAt(pos, url);
+        if (k.toString().compare(except.toString(), Qt::CaseInsensitive) != 0 &&
+            NormalizedAddress(text, rules) == normalized) {
+            held.append({k, text,
+                         ds.DisplayTextAt(pos, ds.FieldByName(QStringLiteral("Description"))),
+                         ds.DisplayTextAt(pos, ds.FieldByName(QStringLiteral("Category"))),
+                         ds.ValueAt(pos, ds.FieldByName(QStringLiteral("Visited"))).toBool()});
+        }
+    }
+    return held;
 }
 
 QVector<TDuplicateGroup> TDuplicates::Find(const TAddressRules& rules) {

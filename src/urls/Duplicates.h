@@ -45,6 +45,9 @@ class TDuplicates final {
 public:
     explicit TDuplicates(TConnection& connection) : m_connection(connection) {}
 
+    // The records, other than except, whose address is the given one by the rules.
+    QVector<TDuplicateRecord> Holding(const QString& address, const TAddressRules& rules,
+                                      const QVariant& except);
     // Every group of two records or more, largest first, then by address.
     QVector<TDuplicateGroup> Find(const TAddressRules& rules);
     // Merges the group into the record at kept: its address stays, the categories of all

@@ -9,6 +9,7 @@
 #include "ui_EditURLDlg.h"
 #include "urls/Categories.h"
 #include "urls/CategoryDlg.h"
+#include "urls/Duplicates.h"
 
 #include <QKeyEvent>
 #include <QStyle>
@@ -80,6 +81,43 @@ void TEditURLForm::UpdateRecord() {
     // Line breaks are stored as CR LF, which the report turns into line breaks of its own.
     hand("Description", StoredLineBreaks(ui->DescriptionDBMemo->toPlainText()));
     hand("Category", TrimmedFieldText(ui->CategoryDBEdit->text()));
+}
+
+void TEditURLForm::PostRecord() {
+    // A new record whose address the catalogue holds already (by the rules the duplicate
+    // search starts with): the user may open the record there is instead.
+    if (adsCommon->State() == TDataSetState::Insert) {
+        const QString address = TrimmedFieldText(ui->URLDBEdit->text());
+        const QVector<TDuplicateRecord> held =
+            TDuplicates(m_module.ADOConnection).Holding(address, TAddressRules(), RecordKey);
+        if (!held.isEmpty()) {
+            QStringList lines;
+            for (int i = 0; i < held.size() && i < 5; ++i) {
+                lines << (held[i].description.isEmpty()
+                              ? held[i].url
+                              : tr("%1 — %2").arg(held[i].url, held[i].description));
+            }
+            if (held.size() > 5) {
+                lines << tr("…и ещё %1").arg(held.size() - 5);
+            }
+            switch (ConfirmYesNoCancel(
+                tr("Адрес %1 уже есть в каталоге:\n%2\n\nОткрыть существующую запись вместо "
+                   "новой?\n«Да» — открыть её, «Нет» — сохранить новую запись, «Отмена» — "
+                   "вернуться к записи.")
+                    .arg(address, lines.join(QLatin1Char('\n'))),
+                this)) {
+                case QMessageBox::Yes:
+                    OpenInstead = held.first().key;
+                    reject();
+                    Abort();
+                case QMessageBox::No:
+                    break;
+                default:
+                    Abort();
+            }
+        }
+    }
+    TCommonForm::PostRecord();
 }
 
 // The record's categories join the shared list in the transaction that stores the record,

@@ -25,10 +25,14 @@ public:
     // The category dialog, run on the current text; returns false on cancel. The real
     // dialog unless a test answers.
     std::function<bool(const QString& text, QString& result)> RunCategoryDialog;
+    // A record the catalogue held already with the address being added, which the user
+    // chose to open instead; invalid otherwise.
+    QVariant OpenInstead;
 
 protected:
     void OpenRecord(const QVariant& key) override;
     void UpdateRecord() override;
+    void PostRecord() override;
     void ApplyUpdates() override;
     bool CloseQuery() override { return true; }
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -121,10 +121,23 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
         Abort();
     };
     RunEditDialog = [this](const QVariant& key, QVariant& recordKey) {
-        TEditURLForm dialog(m_module, this);
-        dialog.Execute(key);
-        recordKey = dialog.RecordKey;
-        return dialog.Saved;
+        QVariant instead;
+        bool saved = false;
+        {
+            TEditURLForm dialog(m_module, this);
+            dialog.Execute(key);
+            recordKey = dialog.RecordKey;
+            saved = dialog.Saved;
+            instead = dialog.OpenInstead;
+        }
+        // The user chose the record the catalogue held already: it is opened, and shown in
+        // the window when the window shows it.
+        if (instead.isValid()) {
+            adsCommon->Locate(KeyFieldName, {instead}, 0);
+            QTimer::singleShot(0, this,
+                               [this, instead]() { Guarded([&]() { editRecord(instead); }); });
+        }
+        return saved;
     };
     const auto importCommand = [this](const char* name, const QString& caption,
                                       void (TURLViewForm::*handler)()) {

@@ -527,6 +527,51 @@ private Q_SLOTS:
                     .toBool());
     }
 
+    // Adding an address the catalogue holds already (by the duplicate rules) asks first:
+    // open the record there is, save the new one all the same, or go back to it.
+    void addingAnAddressHeldAlready_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("answer");  // 0: no question expected
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<bool>("openInstead");
+        const int yes = QMessageBox::Yes;
+        const int no = QMessageBox::No;
+        const int cancel = QMessageBox::Cancel;
+        QTest::newRow("open the one there is") << "HTTPS://www.A.example/" << yes << false << true;
+        QTest::newRow("save it all the same") << "http://a.example" << no << true << false;
+        QTest::newRow("back to the record") << "a.example/" << cancel << false << false;
+        QTest::newRow("a new address") << "a.example/other" << 0 << true << false;
+        QTest::newRow("a host that only contains it") << "aa.example" << 0 << true << false;
+    }
+    void addingAnAddressHeldAlready() {
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(bool, saved);
+        QFETCH(bool, openInstead);
+        TScriptedDialogs dialogs;
+        if (answer != 0) {
+            dialogs.answer(static_cast<QMessageBox::StandardButton>(answer));
+        }
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        Child<QLineEdit>(d, "URLDBEdit")->setText(typed);
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(dialogs.shownTexts().size(), answer != 0 ? 1 : 0);
+        if (answer != 0) {
+            QVERIFY2(dialogs.shownTexts().first().contains("a.example — Первая"),
+                     qPrintable(dialogs.shownTexts().first()));
+        }
+        QCOMPARE(d.Saved, saved);
+        QCOMPARE(d.OpenInstead.isValid(), openInstead);
+        if (openInstead) {
+            QCOMPARE(d.OpenInstead.toString(), keyA);
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+        }
+        d.Finish();
+        QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), saved ? 3 : 2);
+    }
+
     // Names typed into a record join the shared list when the record is stored, each once
     // and letter case aside; the list's own spelling stays.
     void savedRecordsNamesJoinTheList() {
