@@ -37,11 +37,8 @@ void TEditDBGridForm::LoadColumns(TExDBGrid& grid) {
     QListWidget* list = ui->ColumnsCheckListBox;
     list->clear();
     m_positions.clear();
+    // Every column, the hidden ones too: a key the program keeps out of sight included.
     for (int c : grid.ColumnOrder()) {
-        // A field the program keeps invisible is no column the user can show.
-        if (const TField* f = grid.ColumnField(c); f && !f->Visible) {
-            continue;
-        }
         m_positions << grid.ColumnPosition(c);
         auto* item = new QListWidgetItem(grid.ColumnTitle(c), list);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);

@@ -212,15 +212,13 @@ void TExDBGrid::SetDataSet(TDataSet* dataSet) {
     m_hiddenWidths.resize(ColumnCount());
     // Fields declared hidden start as hidden columns; the user may show them later.
     for (int c = 0; c < ColumnCount(); ++c) {
-        TField* f = ColumnField(c);
-        horizontalHeader()->setSectionHidden(c, f && !f->Visible);
+        horizontalHeader()->setSectionHidden(c, keptHidden(ColumnField(c)));
         applyDefaultWidth(c);
     }
     connect(m_model.get(), &QAbstractItemModel::columnsInserted, this,
             [this](const QModelIndex&, int first, int last) {
                 for (int c = first; c <= last; ++c) {
-                    TField* f = ColumnField(c);
-                    horizontalHeader()->setSectionHidden(c, f && !f->Visible);
+                    horizontalHeader()->setSectionHidden(c, keptHidden(ColumnField(c)));
                     m_widthChosen.insert(c, false);
                     applyDefaultWidth(c);
                 }
@@ -230,9 +228,10 @@ void TExDBGrid::SetDataSet(TDataSet* dataSet) {
         m_titles.resize(ColumnCount());
         m_hiddenWidths.resize(ColumnCount());
         m_widthChosen.resize(ColumnCount());
-        // A field the program keeps invisible (such as a key) never shows as a column.
+        // A field the program keeps invisible (such as a key) shows as a column only once
+        // the user has asked for it.
         for (int c = 0; c < ColumnCount(); ++c) {
-            if (TField* f = ColumnField(c); f && !f->Visible) {
+            if (keptHidden(ColumnField(c))) {
                 horizontalHeader()->setSectionHidden(c, true);
             }
             // Types and sizes are known once the dataset is open.
@@ -410,8 +409,22 @@ bool TExDBGrid::ColumnVisible(int column) const {
     return !horizontalHeader()->isSectionHidden(column);
 }
 
+bool TExDBGrid::keptHidden(const TField* field) const {
+    return field && !field->Visible && !m_shownInvisible.contains(field->FieldName);
+}
+
 void TExDBGrid::SetColumnVisible(int column, bool visible) {
-    if (column < 0 || column >= ColumnCount() || ColumnVisible(column) == visible) {
+    if (column < 0 || column >= ColumnCount()) {
+        return;
+    }
+    if (const TField* f = ColumnField(column); f && !f->Visible) {
+        if (visible) {
+            m_shownInvisible.insert(f->FieldName);
+        } else {
+            m_shownInvisible.remove(f->FieldName);
+        }
+    }
+    if (ColumnVisible(column) == visible) {
         return;
     }
     m_hiddenWidths.resize(ColumnCount());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QSet>
 #include <QTableView>
 #include <QVector>
 
@@ -113,6 +114,8 @@ private:
     void sectionResized(int logical, int oldSize, int newSize);
     void applyDefaultWidth(int column);
     void fillLastColumn();
+    // A field the program keeps invisible whose column the user has not asked to see.
+    bool keptHidden(const TField* field) const;
 
     TDataSet* m_dataSet = nullptr;
     std::unique_ptr<TDataSetModel> m_model;
@@ -125,4 +128,6 @@ private:
     bool m_filling = false;
     int m_filled = -1;  // the last visible column, widened to the edge
     int m_filledWidth = 0;
+    // Fields kept invisible whose columns the user has shown, by name.
+    QSet<QString> m_shownInvisible;
 };

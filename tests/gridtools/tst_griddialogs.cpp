@@ -435,11 +435,11 @@ private Q_SLOTS:
             TEditDBGridForm f;
             f.LoadColumns(grid);
             auto* list = Child<QListWidget>(f, "ColumnsCheckListBox");
-            // The invisible key is no column the user can show: it is not listed.
-            QCOMPARE(list->count(), grid.ColumnCount() - 1);
-            list->setCurrentRow(url - 1);
+            // Every column is listed, the key the program keeps hidden too.
+            QCOMPARE(list->count(), grid.ColumnCount());
+            list->setCurrentRow(url);
             f.MoveUp();
-            list->item(url - 2)->setCheckState(Qt::Unchecked);
+            list->item(url - 1)->setCheckState(Qt::Unchecked);
             Child<QLineEdit>(f, "ColumnEdit")->setText("  Адрес  ");
             f.OkButtonClick();  // Enter in the edit applies the title
             f.ApplyColumns(grid);
@@ -452,14 +452,14 @@ private Q_SLOTS:
             TEditDBGridForm f;
             f.LoadColumns(grid);
             auto* list = Child<QListWidget>(f, "ColumnsCheckListBox");
-            list->setCurrentRow(category - 1);
+            list->setCurrentRow(category);
             Child<QLineEdit>(f, "ColumnEdit")->setText("   ");
             f.ApplyTitle();  // blanks keep the old title
-            QCOMPARE(list->item(category - 1)->text(), QStringLiteral("Категории"));
+            QCOMPARE(list->item(category)->text(), QStringLiteral("Категории"));
             // Dropped below the last entry: just before the last.
             auto* drag = static_cast<TDragListWidget*>(list);
             drag->DropRow(drag, 0, -1);
-            QCOMPARE(list->item(list->count() - 2)->data(Qt::UserRole).toInt(), 1);
+            QCOMPARE(list->item(list->count() - 2)->data(Qt::UserRole).toInt(), 0);
             f.reject();  // Cancel leaves the grid alone
         }
         QCOMPARE(grid.ColumnPosition(1), 1);

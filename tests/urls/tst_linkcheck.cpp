@@ -629,9 +629,9 @@ private Q_SLOTS:
             offered << list->item(i)->text() +
                            (list->item(i)->checkState() == Qt::Checked ? "+" : "-");
         }
-        QCOMPARE(offered, (QStringList{"URL+", "Категории+", "Описание+", "Посещена-",
+        QCOMPARE(offered, (QStringList{"ID-", "URL+", "Категории+", "Описание+", "Посещена-",
                                        "Состояние ссылки-", "Код ответа-", "Проверена-"}));
-        list->item(4)->setCheckState(Qt::Checked);
+        list->item(5)->setCheckState(Qt::Checked);
         columns.ApplyColumns(*v.CommonExDBGrid);
         QVERIFY(v.CommonExDBGrid->ColumnVisible(v.adsCommon->FieldByName("LinkStatus").Index()));
         QVERIFY(v.MainMenu1->findChild<QMenu*>("mnuRecords")->actions().contains(v.actCheckLinks));

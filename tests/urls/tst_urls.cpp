@@ -204,6 +204,36 @@ private Q_SLOTS:
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 0);
     }
 
+    // The key the program keeps hidden is listed unticked in the column setup; ticked, it
+    // shows, and stays shown when the rows are read anew or filtered; unticked, it goes.
+    void hiddenKeyCanBeShown() {
+        TURLViewForm v(*module);
+        v.show();
+        TExDBGrid* g = v.CommonExDBGrid;
+        const int key = v.adsCommon->FieldByName("SubjectURLID").Index();
+        QVERIFY(!g->ColumnVisible(key));
+        for (const bool shown : {true, false}) {
+            TEditDBGridForm columns;
+            columns.LoadColumns(*g);
+            auto* list = columns.findChild<QListWidget*>("ColumnsCheckListBox");
+            const QList<QListWidgetItem*> item = list->findItems("ID", Qt::MatchExactly);
+            QCOMPARE(item.size(), 1);
+            QCOMPARE(item.first()->checkState(), shown ? Qt::Unchecked : Qt::Checked);
+            item.first()->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+            columns.ApplyColumns(*g);
+            QCOMPARE(g->ColumnVisible(key), shown);
+            v.actDataSetRequery->trigger();
+            QCOMPARE(g->ColumnVisible(key), shown);
+            QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+            g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
+            v.actFilterBySelection->trigger();
+            QCOMPARE(v.adsCommon->RecordCount(), 1);
+            QCOMPARE(g->ColumnVisible(key), shown);
+            v.actRemoveFilter->trigger();
+            QCOMPARE(g->ColumnVisible(key), shown);
+        }
+    }
+
     // The visited mark is data like any other column: offered in the column setup, shown as a
     // check mark, and one quick filter away from "the links not opened yet".
     void visitedMarkAsAColumn() {
