@@ -1,17 +1,33 @@
 #include "support/FailingDisk.h"
 
 namespace {
+struct TFaults {
+    std::atomic<bool> failReads{false};
+    std::atomic<bool> failSyncs{false};
+    std::atomic<int> syncsToFail{0};
+    std::atomic<bool> failOpens{false};
+    std::atomic<int> failedSyncs{0};
+    void clear() {
+        failReads = false;
+        failSyncs = false;
+        syncsToFail = 0;
+        failOpens = false;
+        failedSyncs = 0;
+    }
+};
+
+TFaults& faults() {
+    static TFaults f;
+    return f;
+}
+
 struct TFile {
     sqlite3_file base;
-    TFailingDisk* disk;
     sqlite3_file* real;
 };
 
-TFile* self(sqlite3_file* f) {
-    return reinterpret_cast<TFile*>(f);
-}
 sqlite3_file* real(sqlite3_file* f) {
-    return self(f)->real;
+    return reinterpret_cast<TFile*>(f)->real;
 }
 
 const sqlite3_io_methods& methods() {
@@ -20,7 +36,7 @@ const sqlite3_io_methods& methods() {
         3,
         [](sqlite3_file* f) { return real(f)->pMethods->xClose(real(f)); },
         [](sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
-            if (self(f)->disk->failReads) {
+            if (faults().failReads) {
                 return SQLITE_IOERR_READ;
             }
             return real(f)->pMethods->xRead(real(f), b, n, o);
@@ -30,8 +46,8 @@ const sqlite3_io_methods& methods() {
         },
         [](sqlite3_file* f, sqlite3_int64 n) { return real(f)->pMethods->xTruncate(real(f), n); },
         [](sqlite3_file* f, int flags) {
-            if (self(f)->disk->failSyncs || self(f)->disk->syncsToFail-- > 0) {
-                ++self(f)->disk->failedSyncs;
+            if (faults().failSyncs || faults().syncsToFail-- > 0) {
+                ++faults().failedSyncs;
                 return SQLITE_IOERR_FSYNC;
             }
             return real(f)->pMethods->xSync(real(f), flags);
@@ -65,34 +81,50 @@ const sqlite3_io_methods& methods() {
         }};
     return m;
 }
+
+// The real file system, and this one around it: made once, registered for good.
+struct TFileSystems {
+    sqlite3_vfs* real = nullptr;
+    sqlite3_vfs failing{};
+};
+
+TFileSystems& fileSystems() {
+    static TFileSystems systems = []() {
+        TFileSystems s;
+        s.real = sqlite3_vfs_find(nullptr);
+        s.failing = *s.real;
+        s.failing.zName = "linkarium-failing-disk";
+        s.failing.szOsFile = static_cast<int>(sizeof(TFile)) + s.real->szOsFile;
+        s.failing.xOpen = [](sqlite3_vfs*, const char* name, sqlite3_file* file, int flags,
+                             int* outFlags) {
+            auto* f = reinterpret_cast<TFile*>(file);
+            f->base.pMethods = nullptr;
+            if (faults().failOpens) {
+                return SQLITE_IOERR;
+            }
+            sqlite3_vfs* r = fileSystems().real;
+            f->real = reinterpret_cast<sqlite3_file*>(f + 1);
+            const int rc = r->xOpen(r, name, f->real, flags, outFlags);
+            f->base.pMethods = rc == SQLITE_OK ? &methods() : nullptr;
+            return rc;
+        };
+        return s;
+    }();
+    return systems;
+}
 }  // namespace
 
-TFailingDisk::TFailingDisk() {
-    m_real = sqlite3_vfs_find(nullptr);
-    m_vfs = *m_real;
-    m_vfs.zName = "linkarium-failing-disk";
-    m_vfs.szOsFile = static_cast<int>(sizeof(TFile)) + m_real->szOsFile;
-    m_vfs.pAppData = this;
-    m_vfs.xOpen = &TFailingDisk::open;
-    sqlite3_vfs_register(&m_vfs, 1);
+TFailingDisk::TFailingDisk()
+    : failReads(faults().failReads),
+      failSyncs(faults().failSyncs),
+      syncsToFail(faults().syncsToFail),
+      failOpens(faults().failOpens),
+      failedSyncs(faults().failedSyncs) {
+    faults().clear();
+    sqlite3_vfs_register(&fileSystems().failing, 1);
 }
 
 TFailingDisk::~TFailingDisk() {
-    sqlite3_vfs_unregister(&m_vfs);
-    sqlite3_vfs_register(m_real, 1);
-}
-
-int TFailingDisk::open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
-                       int* outFlags) {
-    auto* disk = static_cast<TFailingDisk*>(vfs->pAppData);
-    auto* f = reinterpret_cast<TFile*>(file);
-    f->base.pMethods = nullptr;
-    if (disk->failOpens) {
-        return SQLITE_IOERR;
-    }
-    f->disk = disk;
-    f->real = reinterpret_cast<sqlite3_file*>(f + 1);
-    const int rc = disk->m_real->xOpen(disk->m_real, name, f->real, flags, outFlags);
-    f->base.pMethods = rc == SQLITE_OK ? &methods() : nullptr;
-    return rc;
+    faults().clear();
+    sqlite3_vfs_register(fileSystems().real, 1);
 }
