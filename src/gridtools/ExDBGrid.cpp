@@ -194,6 +194,9 @@ void TExDBGrid::SetDataSet(TDataSet* dataSet) {
         return;
     }
     m_model = std::make_unique<TDataSetModel>(dataSet);
+    for (auto it = m_fieldRoles.cbegin(); it != m_fieldRoles.cend(); ++it) {
+        m_model->SetFieldRole(it.key(), it.value());
+    }
     m_model->SetEditable(true);
     m_model->HeaderOverride = [this](int section, int role) -> QVariant {
         if (role == Qt::DisplayRole && section < m_titles.size() && !m_titles[section].isNull()) {
@@ -407,6 +410,20 @@ void TExDBGrid::SetColumnWidth(int column, int width) {
 
 bool TExDBGrid::ColumnVisible(int column) const {
     return !horizontalHeader()->isSectionHidden(column);
+}
+
+void TExDBGrid::SetFieldRole(int role, const QString& fieldName) {
+    m_fieldRoles.insert(role, fieldName);
+    if (m_model) {
+        m_model->SetFieldRole(role, fieldName);
+    }
+}
+
+QStyleOptionViewItem TExDBGrid::CellOption(const QModelIndex& index) const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    return option;
 }
 
 bool TExDBGrid::keptHidden(const TField* field) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QSet>
 #include <QTableView>
@@ -100,6 +101,12 @@ public:
     // Refreshes the title images (after the sort changed).
     void UpdateTitles();
 
+    // A model role answering the named field's value in each row (see TDataSetModel), kept
+    // for every dataset the grid shows.
+    void SetFieldRole(int role, const QString& fieldName);
+    // The options a cell is painted with, its rectangle included.
+    QStyleOptionViewItem CellOption(const QModelIndex& index) const;
+
 Q_SIGNALS:
     void DblClick();
 
@@ -130,4 +137,5 @@ private:
     int m_filledWidth = 0;
     // Fields kept invisible whose columns the user has shown, by name.
     QSet<QString> m_shownInvisible;
+    QHash<int, QString> m_fieldRoles;
 };

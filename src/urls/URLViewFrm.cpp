@@ -32,34 +32,42 @@ const QColor kNotVisited(0, 0, 255);
 
 // Draws the address column as links: underlined, purple or blue by the visited mark,
 // and measures the current record's link into the view's hot rectangle.
+// The address column painted as a link, from the model alone: underlined, in the visited
+// or the unvisited colour, but for the current cell.
 class TLinkDelegate final : public TGridDelegate {
 public:
-    TLinkDelegate(TURLViewForm* view, TExDBGrid* grid)
-        : TGridDelegate(grid), m_view(view), m_grid(grid) {}
+    explicit TLinkDelegate(TExDBGrid* grid) : TGridDelegate(grid), m_grid(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyleOptionViewItem o = option;
-        initStyleOption(&o, index);
-        o.font.setUnderline(true);
+        QStyleOptionViewItem o = linkOption(option, index);
         const bool oneLine = FitCellText(o);
-        const bool selected = index == m_grid->currentIndex();
-        if (selected) {
-            const QFontMetrics fm(o.font);
-            m_view->SetHotRect(QRect(o.rect.left() + 2, o.rect.top() + 2,
-                                     fm.horizontalAdvance(o.text), fm.height()));
-        } else {
-            TDataSet* ds = m_grid->DataSet();
-            const TField* visited = ds ? ds->FindField(QStringLiteral("Visited")) : nullptr;
-            const bool seen = visited && ds->ValueAt(index.row(), *visited).toBool();
+        if (index != m_grid->currentIndex()) {
+            const bool seen = index.data(TURLViewForm::VisitedRole).toBool();
             o.palette.setColor(QPalette::Text, seen ? kVisited : kNotVisited);
             o.palette.setColor(QPalette::HighlightedText, seen ? kVisited : kNotVisited);
         }
         PaintCell(painter, o, oneLine);
     }
 
+    // Where the link's text stands in its cell, as painted.
+    QRect LinkRect(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+        QStyleOptionViewItem o = linkOption(option, index);
+        FitCellText(o);
+        const QFontMetrics fm(o.font);
+        return QRect(o.rect.left() + 2, o.rect.top() + 2, fm.horizontalAdvance(o.text),
+                     fm.height());
+    }
+
 private:
-    TURLViewForm* m_view;
+    QStyleOptionViewItem linkOption(const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        o.font.setUnderline(true);
+        return o;
+    }
+
     TExDBGrid* m_grid;
 };
 
@@ -100,7 +108,8 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     CommonExDBGrid->SetColumnWidth(1, 215);
     CommonExDBGrid->SetColumnWidth(2, 135);
     CommonExDBGrid->SetColumnWidth(3, 265);
-    CommonExDBGrid->setItemDelegateForColumn(1, new TLinkDelegate(this, CommonExDBGrid));
+    CommonExDBGrid->SetFieldRole(TURLViewForm::VisitedRole, QStringLiteral("Visited"));
+    CommonExDBGrid->setItemDelegateForColumn(1, new TLinkDelegate(CommonExDBGrid));
     CommonExDBGrid->viewport()->setMouseTracking(true);
     CommonExDBGrid->viewport()->installEventFilter(this);
 
@@ -339,10 +348,20 @@ void TURLViewForm::openingFailed(const QString& url) {
     RefreshChanged({key}, {}, CurrentKey());
 }
 
-bool TURLViewForm::overLink(const QPoint& pos) const {
-    const QModelIndex index = CommonExDBGrid->indexAt(pos);
+QRect TURLViewForm::HotRect() const {
+    // Only the current record's link is one to click: the rest of its row selects.
+    const QModelIndex index = CommonExDBGrid->currentIndex();
     const TField* field = index.isValid() ? CommonExDBGrid->ColumnField(index.column()) : nullptr;
-    return field && field->FieldName == QLatin1String("URL") && m_hotRect.contains(pos);
+    const auto* link =
+        dynamic_cast<const TLinkDelegate*>(CommonExDBGrid->itemDelegateForColumn(index.column()));
+    if (!field || field->FieldName != QLatin1String("URL") || !link) {
+        return QRect();
+    }
+    return link->LinkRect(CommonExDBGrid->CellOption(index), index);
+}
+
+bool TURLViewForm::overLink(const QPoint& pos) const {
+    return HotRect().contains(pos);
 }
 
 bool TURLViewForm::eventFilter(QObject* watched, QEvent* event) {

@@ -72,9 +72,10 @@ public:
     int ImportProgressDelayMs = 1000;
 
     // The area of the current record's link text in the grid, while the URL column is
-    // selected; where it last was otherwise.
-    QRect HotRect() const { return m_hotRect; }
-    void SetHotRect(const QRect& rect) { m_hotRect = rect; }
+    // selected; empty otherwise.
+    QRect HotRect() const;
+    // The grid model's answer, for every cell, of its row's visited mark.
+    static constexpr int VisitedRole = Qt::UserRole + 1;
     // Opens the current record's address and marks the record visited.
     void OpenLink();
     // The quick filter by one name of the selected Category cell, matching it as a whole
@@ -112,7 +113,6 @@ private:
     // when the user says so, those of every record in view; empty when cancelled.
     QList<TLinkToCheck> chosenLinks(const QString& question);
 
-    QRect m_hotRect;
     void openingFailed(const QString& url);
 
     std::unique_ptr<TLinkCheckForm> m_linkCheck;

@@ -265,6 +265,10 @@ private Q_SLOTS:
         };
         QCOMPARE(shown(0), QString());                 // a.example
         QCOMPARE(shown(1), QStringLiteral("\u2713"));  // c.example
+        // The link column is painted from the model: it answers each row's mark.
+        const int url = v.adsCommon->FieldByName("URL").Index();
+        QCOMPARE(g->model()->index(0, url).data(TURLViewForm::VisitedRole).toBool(), false);
+        QCOMPARE(g->model()->index(1, url).data(TURLViewForm::VisitedRole).toBool(), true);
         QCOMPARE(shown(2), QStringLiteral("\u2713"));  // mailto:
         QCOMPARE(g->model()->index(0, visited).data(Qt::TextAlignmentRole).toInt() &
                      Qt::AlignHorizontal_Mask,

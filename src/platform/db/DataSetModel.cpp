@@ -47,8 +47,12 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const {
                 Qt::AlignVCenter |
                 (mark ? Qt::AlignHCenter : (number ? Qt::AlignRight : Qt::AlignLeft)));
         }
-        default:
-            return QVariant();
+        default: {
+            const auto named = m_fieldRoles.constFind(role);
+            const TField* other =
+                named == m_fieldRoles.constEnd() ? nullptr : m_dataSet->FindField(*named);
+            return other ? m_dataSet->ValueAt(index.row(), *other) : QVariant();
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/db/DataSet.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 
 #include <functional>
 
@@ -18,6 +19,9 @@ public:
 
     // A grid's own titles and title images; an invalid answer falls back to the field's.
     std::function<QVariant(int section, int role)> HeaderOverride;
+    // A role whose answer, for any cell, is the value of the named field in the cell's row:
+    // a delegate that paints one column by another's value reads it here.
+    void SetFieldRole(int role, const QString& fieldName) { m_fieldRoles.insert(role, fieldName); }
     // Cells may open a (read-only) editor so that their text can be selected.
     void SetEditable(bool on) { m_editable = on; }
     Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -41,6 +45,7 @@ Q_SIGNALS:
 
 private:
     TDataSet* m_dataSet;
+    QHash<int, QString> m_fieldRoles;
     int m_rows = 0;
     int m_columns = 0;
     bool m_editable = false;
