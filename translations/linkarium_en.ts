@@ -40,6 +40,13 @@
     </message>
 </context>
 <context>
+    <name>FileNames</name>
+    <message>
+        <source>Путь %1 нельзя использовать: в имени папки или файла есть байты не в кодировке UTF-8, и прочитать имя верно не удалось (на их месте «�»). Программа не создаёт и не открывает вместо него другую папку. Переименуйте папку или выберите другой путь.</source>
+        <translation>The path %1 cannot be used: a folder or file name in it has bytes that are not UTF-8, and the name could not be read as it is (they show as &quot;�&quot;). The program does not create or open another folder in its place. Rename the folder or choose another path.</translation>
+    </message>
+</context>
+<context>
     <name>ImportPreview</name>
     <message>
         <source>новая</source>
@@ -642,6 +649,12 @@
         <source>(только чтение)</source>
         <translation>(read only)</translation>
     </message>
+    <message>
+        <source>Сохранённая сортировка «%1» не применена, записи показаны без неё.
+%2</source>
+        <translation>The saved sort &quot;%1&quot; was not applied; the records are shown without it.
+%2</translation>
+    </message>
 </context>
 <context>
     <name>TConnection</name>
@@ -664,6 +677,34 @@
     <message>
         <source>Параметр %1 не задан.</source>
         <translation>The parameter %1 has no value.</translation>
+    </message>
+    <message>
+        <source>то, что осталось от неудавшейся записи, не удалось стереть</source>
+        <translation>what the failed write left behind could not be erased</translation>
+    </message>
+    <message>
+        <source>При сохранении диск или сервер сообщил об ошибке, но изменение сохранено: каталог открыт заново и проверен. Проверьте диск.
+%1</source>
+        <translation>The disk or the server reported an error while saving, but the change is saved: the catalogue was opened anew and checked. Check the disk.
+%1</translation>
+    </message>
+    <message>
+        <source>Изменение не сохранено: при сохранении диск или сервер сообщил об ошибке, каталог открыт заново, изменения в нём нет.
+%1</source>
+        <translation>The change was not saved: the disk or the server reported an error while saving; the catalogue was opened anew and does not hold the change.
+%1</translation>
+    </message>
+    <message>
+        <source>
+Проверить не удалось: %1</source>
+        <translation>
+It could not be checked: %1</translation>
+    </message>
+    <message>
+        <source>При сохранении диск или сервер сообщил об ошибке: неизвестно, сохранено ли изменение. Окно каталога покажет то, что в нём есть; проверьте, прежде чем сохранять снова.
+%1%2</source>
+        <translation>The disk or the server reported an error while saving: it is not known whether the change was saved. The catalogue window will show what it holds; check before saving again.
+%1%2</translation>
     </message>
 </context>
 <context>
@@ -1355,6 +1396,26 @@ Go on without them? They keep their old names. &quot;No&quot; goes back to the l
         <source>Категории</source>
         <translation>Categories</translation>
     </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+    <message>
+        <source>…и ещё %1</source>
+        <translation>…and %1 more</translation>
+    </message>
+    <message>
+        <source>Адрес %1 уже есть в каталоге:
+%2
+
+Открыть существующую запись вместо новой?
+«Да» — открыть её, «Нет» — сохранить новую запись, «Отмена» — вернуться к записи.</source>
+        <translation>The address %1 is in the catalogue already:
+%2
+
+Open the existing record instead of the new one?
+&quot;Yes&quot; opens it, &quot;No&quot; saves the new record, &quot;Cancel&quot; goes back to the record.</translation>
+    </message>
 </context>
 <context>
     <name>TExportForm</name>
@@ -1479,6 +1540,12 @@ Go on without them? They keep their old names. &quot;No&quot; goes back to the l
     <message>
         <source>Cписок категорий</source>
         <translation>Category List</translation>
+    </message>
+    <message>
+        <source>Адрес не открыт: %1
+Причина: %2.</source>
+        <translation>The address was not opened: %1
+Reason: %2.</translation>
     </message>
 </context>
 <context>
@@ -1692,6 +1759,18 @@ Go on without them? They keep their old names. &quot;No&quot; goes back to the l
         <source>Не проверялись (file:, mailto: и другие не веб-адреса): %1</source>
         <translation>Not checked (file:, mailto: and other addresses not on the web): %1</translation>
     </message>
+    <message>
+        <source>Результаты проверки ссылок (%1) не записаны в каталог; проверка продолжается, и они будут записаны при следующей попытке.
+%2</source>
+        <translation>The link check results (%1) were not written to the catalogue; the check goes on, and they will be written at the next attempt.
+%2</translation>
+    </message>
+    <message>
+        <source>Не записаны в каталог результаты проверки: %1. Они будут записаны при следующей проверке ссылок в этом окне.
+%2</source>
+        <translation>Check results not written to the catalogue: %1. They will be written with the next link check in this window.
+%2</translation>
+    </message>
 </context>
 <context>
     <name>TLinkChecker</name>
@@ -1714,6 +1793,33 @@ Go on without them? They keep their old names. &quot;No&quot; goes back to the l
     <message>
         <source>Перенаправление на адрес, который не проверяется: %1</source>
         <translation>A redirect to an address that is not checked: %1</translation>
+    </message>
+    <message>
+        <source>перенаправления: %1</source>
+        <translation>redirects: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TLinkOpener</name>
+    <message>
+        <source>программа %1 не запускается: %2</source>
+        <translation>the program %1 cannot be started: %2</translation>
+    </message>
+    <message>
+        <source>программа %1 завершилась аварийно</source>
+        <translation>the program %1 crashed</translation>
+    </message>
+    <message>
+        <source>не найдена программа, которая открывает такие адреса</source>
+        <translation>no program that opens such addresses was found</translation>
+    </message>
+    <message>
+        <source>браузер или почтовая программа не смогли открыть адрес</source>
+        <translation>the browser or the mail program could not open the address</translation>
+    </message>
+    <message>
+        <source>программа %1 завершилась с кодом %2</source>
+        <translation>the program %1 ended with code %2</translation>
     </message>
 </context>
 <context>
@@ -1889,6 +1995,10 @@ Go on without them? They keep their old names. &quot;No&quot; goes back to the l
         <source>Ожидание ответа сайта, с:</source>
         <translation>Wait for a site&apos;s answer, s:</translation>
     </message>
+    <message>
+        <source>Хранить последних проверок каждого адреса:</source>
+        <translation>Checks kept for each address (newest):</translation>
+    </message>
 </context>
 <context>
     <name>TParameters</name>
@@ -1945,6 +2055,12 @@ Go on without them? They keep their old names. &quot;No&quot; goes back to the l
         <source>Соединение с сервером базы данных потеряно; выполнена ли команда, неизвестно. Следующая команда подключится заново.
 %1</source>
         <translation>The connection to the database server was lost; whether the command was carried out is unknown. The next command connects again.
+%1</translation>
+    </message>
+    <message>
+        <source>Соединение с сервером базы данных потеряно.
+%1</source>
+        <translation>The connection to the database server was lost.
 %1</translation>
     </message>
 </context>
@@ -2318,6 +2434,12 @@ Database file: %2</translation>
         <translation>A disk read error while opening the database %1: the file could not be read; the file itself may be intact.
 %2</translation>
     </message>
+    <message>
+        <source>Ошибка записи на диск при сохранении: неизвестно, сохранено ли изменение.
+%1</source>
+        <translation>A disk write error while saving: it is not known whether the change was saved.
+%1</translation>
+    </message>
 </context>
 <context>
     <name>TURLViewForm</name>
@@ -2340,10 +2462,6 @@ Database file: %2</translation>
     <message>
         <source>Импорт закладок браузера...</source>
         <translation>Import Browser Bookmarks...</translation>
-    </message>
-    <message>
-        <source>Не удалось прочитать файл %1</source>
-        <translation>Cannot read the file %1</translation>
     </message>
     <message>
         <source>Папка Избранного</source>
@@ -2522,6 +2640,14 @@ Database file: %2</translation>
     <message>
         <source>Записей экспортировано: %1 в %2.</source>
         <translation>Records exported: %1 to %2.</translation>
+    </message>
+    <message>
+        <source>Заменено адресов: %1. Не заменены (%2): эти записи изменены после проверки или удалены, их адреса оставлены как есть.
+
+%3</source>
+        <translation>Addresses replaced: %1. Not replaced (%2): these records were changed after the check or deleted; their addresses are left as they are.
+
+%3</translation>
     </message>
 </context>
 <context>
