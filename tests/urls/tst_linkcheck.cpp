@@ -404,6 +404,55 @@ private Q_SLOTS:
         QVERIFY2(target.mostActive <= 2, qPrintable(QString::number(target.mostActive)));
     }
 
+    // A cancel from a slot of the checker's own signals ends the check there and then: one
+    // Finished, nothing checked after it, whether the links wait for their host or not.
+    void cancelFromTheCheckersSignals_data() {
+        QTest::addColumn<bool>("onChecking");
+        QTest::addColumn<int>("hostDelayMs");
+        QTest::newRow("on Checking") << true << 0;
+        QTest::newRow("on Checking, links waiting for the host") << true << 200;
+        QTest::newRow("on Checked") << false << 0;
+        QTest::newRow("on Checked, links waiting for the host") << false << 200;
+    }
+    void cancelFromTheCheckersSignals() {
+        QFETCH(bool, onChecking);
+        QFETCH(int, hostDelayMs);
+        TScriptedHttp http;
+        TLinkCheckOptions o = quick();
+        o.hostDelayMs = hostDelayMs;
+        TLinkChecker checker;
+        checker.Options = o;
+        QList<bool> finished;
+        int checkedAfterCancel = 0;
+        bool cancelled = false;
+        connect(&checker, &TLinkChecker::Finished, this,
+                [&finished](bool c) { finished.append(c); });
+        connect(&checker, &TLinkChecker::Checked, this, [&](const TLinkCheckResult&) {
+            if (cancelled) {
+                ++checkedAfterCancel;
+            }
+            if (!onChecking && !cancelled) {
+                cancelled = true;
+                checker.Cancel();
+            }
+        });
+        connect(&checker, &TLinkChecker::Checking, this, [&](const QString&) {
+            if (onChecking && !cancelled) {
+                cancelled = true;
+                checker.Cancel();
+            }
+        });
+        checker.Start({{1, http.base() + "/go/301/ok"},
+                       {2, http.base() + "/ok"},
+                       {3, "http://links.invalid/"},
+                       {4, http.base() + "/slow"}});
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 5000);
+        QTest::qWait(300);
+        QCOMPARE(finished, QList<bool>{true});
+        QCOMPARE(checkedAfterCancel, 0);
+        QVERIFY(!checker.Running());
+    }
+
     // A server that answers neither HEAD nor GET has the time limit once in all, which is
     // what the message says.
     void timeLimitIsForTheWholeCheck() {
