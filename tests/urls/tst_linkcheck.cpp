@@ -284,6 +284,11 @@ private Q_SLOTS:
             "308 → 503");
         row("302 then 301 to a 410", "%1/go/302/go/301/code/410", TLinkVerdict::ClientError, 410,
             "/code/410", "302 → 301 → 410");
+        // Where a Location header may point.
+        row("redirect to ftp", "%1/go/301ftp://example.org/", TLinkVerdict::Unreachable, 301,
+            "/go/301ftp://example.org/", "не проверяется");
+        row("redirect without a place to go", "%1/go/301", TLinkVerdict::ClientError, 301);
+        row("Location without a scheme", "%1/go/308//%3/ok", TLinkVerdict::Moved, 308, "/ok");
     }
 
     void verdicts() {
