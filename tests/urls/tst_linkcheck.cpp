@@ -596,6 +596,30 @@ private Q_SLOTS:
         QCOMPARE(checks(b), 1);
     }
 
+    // An address changed in letter case alone is another address to the check: what was found
+    // for the old spelling is not written over the new one.
+    void checksKeepTheLetterCaseOfTheirAddress_data() {
+        QTest::addColumn<QString>("checked");
+        QTest::addColumn<QString>("changed");
+        QTest::newRow("path") << "http://old.example/Page"
+                              << "http://old.example/page";
+        QTest::newRow("query") << "http://old.example/?id=AbC"
+                               << "http://old.example/?id=abc";
+    }
+    void checksKeepTheLetterCaseOfTheirAddress() {
+        QFETCH(QString, checked);
+        QFETCH(QString, changed);
+        const QString a = cat->addUrl(checked, "A", QString());
+        TLinkCheckStore store(module->ADOConnection);
+        TLinkCheckResult late = checkOf(a, TLinkVerdict::ServerError, 0.5, 500);
+        late.url = checked;
+        cat->otherExec("UPDATE SubjectURLs SET URL = '" + changed + "' WHERE SubjectURLID = '" + a +
+                       "'");
+        QCOMPARE(store.Save({late}), QVariantList());
+        QVERIFY(status(a).isEmpty());
+        QCOMPARE(checks(a), 0);
+    }
+
     // A batch the catalogue refuses leaves nothing of itself behind.
     void batchIsAllOrNothing() {
         const QString a = cat->addUrl("a.example", "A", QString());
