@@ -4,8 +4,10 @@
 #include "common/Desktop.h"
 #include "common/DialogsUnit.h"
 #include "common/LinkOpener.h"
+#include "common/ProgramOptions.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
+#include "platform/Errors.h"
 #include "platform/db/Command.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
@@ -15,6 +17,7 @@
 #include "urls/ExportDlg.h"
 #include "urls/ImportPreviewDlg.h"
 #include "urls/LinkCheckDlg.h"
+#include "urls/LinkCheckStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -231,7 +234,19 @@ void TURLViewForm::FilterByCategory(const QString& name) {
     addQuickFilter(CategoryItemCondition(QStringLiteral("Category"), name), true);
 }
 
-TURLViewForm::~TURLViewForm() = default;
+TURLViewForm::~TURLViewForm() {
+    // Checks a refused write left for the next check in this window: one more try before
+    // they go with it. A check still running writes its own as its window goes.
+    if (!m_unwrittenChecks.isEmpty()) {
+        try {
+            TLinkCheckStore store(m_module.ADOConnection);
+            store.History = Options().LinkCheckHistory;
+            store.Save(m_unwrittenChecks);
+        } catch (const EError&) {
+            // Refused again: the summary said so, and a closing window has nobody to tell.
+        }
+    }
+}
 
 QString TURLViewForm::RecordName() const {
     return adsCommon->Active() && !adsCommon->IsEmpty()

@@ -900,6 +900,29 @@ private Q_SLOTS:
         QCOMPARE(status(b), QStringLiteral("moved"));
         QTRY_VERIFY(v.actAcceptNewAddresses->isEnabled());
     }
+
+    // Checks a refused write left waiting are written when the window closes, should the
+    // catalogue take them by then, rather than dropped with the window.
+    void closingTheViewWritesTheWaitingChecks() {
+        TScriptedHttp http;
+        const QString a = cat->addUrl(http.base() + "/ok?a", "A", QString());
+        const QString b = cat->addUrl(http.base() + "/c1", "B", QString());
+        const QString trigger =
+            cat->refuseWrites("BEFORE INSERT", QString(), "refused", "LinkChecks");
+        TScriptedDialogs dialogs;
+        {
+            TURLViewForm v(*module);
+            v.show();
+            v.LinkCheckOptions = quick();
+            checkEveryRecord(v, dialogs);
+            QVERIFY(dialogs.shown().last().text.contains("Не записаны в каталог"));
+            QCOMPARE(checks(a) + checks(b), 0);
+            cat->allowWrites(trigger, "LinkChecks");
+        }
+        QCOMPARE(checks(a), 1);
+        QCOMPARE(checks(b), 1);
+        QCOMPARE(status(b), QStringLiteral("moved"));
+    }
 };
 
 QTEST_MAIN(TestLinkCheck)
