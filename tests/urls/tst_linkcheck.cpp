@@ -458,6 +458,31 @@ private Q_SLOTS:
         QVERIFY(!checker.Running());
     }
 
+    // Many links to one host, some sent on to the same host on another port: all are
+    // checked, and the host never has more than its limit at once.
+    void manyLinksToOneHost() {
+        TScriptedHttp http;
+        TScriptedHttp other;
+        http.away = other.base();
+        QList<TLinkToCheck> links;
+        for (int i = 0; i < 300; ++i) {
+            links.append({i, http.base() + (i % 3 ? "/ok?" : "/away/301?") + QString::number(i)});
+        }
+        TLinkCheckOptions o = quick();
+        o.timeoutMs = 10000;
+        const QList<TLinkCheckResult> results = checkAll(links, o);
+        QCOMPARE(results.size(), links.size());
+        QSet<QString> keys;
+        for (const auto& r : results) {
+            QVERIFY2(r.verdict == TLinkVerdict::Alive || r.verdict == TLinkVerdict::Moved,
+                     qPrintable(r.error));
+            keys.insert(r.key.toString());
+        }
+        QCOMPARE(keys.size(), links.size());
+        QVERIFY2(http.mostActive <= 2, qPrintable(QString::number(http.mostActive)));
+        QVERIFY2(other.mostActive <= 2, qPrintable(QString::number(other.mostActive)));
+    }
+
     // A server that answers neither HEAD nor GET has the time limit once in all, which is
     // what the message says.
     void timeLimitIsForTheWholeCheck() {
