@@ -645,6 +645,36 @@ private Q_SLOTS:
         QCOMPARE(checks(a), 0);
     }
 
+    // Checks at one moment, in one batch or one after another: the history keeps the last
+    // written, and the record says the last.
+    void historyCapWithEqualTimes_data() {
+        QTest::addColumn<bool>("oneBatch");
+        QTest::newRow("one batch") << true;
+        QTest::newRow("one after another") << false;
+    }
+    void historyCapWithEqualTimes() {
+        QFETCH(bool, oneBatch);
+        const QString a = cat->addUrl("http://same-time.example/", "A", QString());
+        TLinkCheckStore store(module->ADOConnection);
+        store.History = 2;
+        const QList<TLinkCheckResult> batch{checkOf(a, TLinkVerdict::Alive, 1, 200),
+                                            checkOf(a, TLinkVerdict::ServerError, 1, 500),
+                                            checkOf(a, TLinkVerdict::ClientError, 1, 404)};
+        if (oneBatch) {
+            store.Save(batch);
+        } else {
+            for (const auto& r : batch) {
+                store.Save({r});
+            }
+        }
+        QCOMPARE(checks(a), 2);
+        QCOMPARE(cat->otherValue("SELECT COUNT(*) FROM LinkChecks WHERE SubjectURLID = '" + a +
+                                 "' AND Status = 'alive'")
+                     .toInt(),
+                 0);
+        QCOMPARE(status(a), QStringLiteral("client error"));
+    }
+
     // A batch the catalogue refuses leaves nothing of itself behind.
     void batchIsAllOrNothing() {
         const QString a = cat->addUrl("a.example", "A", QString());
