@@ -251,6 +251,31 @@ private Q_SLOTS:
         }
     }
 
+    // An opener that cannot be started is told, and the mark its opening left goes.
+    void openerThatCannotStart() {
+        const QString key = cat->addUrl("https://example.org/nostart", "ссылка", "");
+        QTemporaryDir dir;
+        TLinkOpener& o = TLinkOpener::Instance();
+        o.Program = dir.filePath("no-such-opener");
+        o.WatchMs = 1000;
+        TLinkOpener::Install();
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        QSignalSpy failed(&o, &TLinkOpener::Failed);
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {key}, 0));
+        v.findChild<QAction*>("actOpenLink")->trigger();
+        QTRY_COMPARE(failed.size(), 1);
+        QTest::qWait(100);
+        for (const QString& scheme : OpenableSchemes()) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+        QCOMPARE(
+            cat->otherValue("SELECT Visited FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
+                .toInt(),
+            0);
+    }
+
     // The same address opened twice before the watch is over, the first opener failing and
     // the second working: the record opened last by the working opener keeps its mark, the
     // one whose opener failed loses it.
