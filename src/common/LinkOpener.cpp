@@ -24,34 +24,40 @@ void TLinkOpener::Install() {
 
 void TLinkOpener::open(const QUrl& url) {
     const QString address = url.toString(QUrl::FullyEncoded);
+    const quint64 opening = ++m_lastOpening;
     auto* process = new QProcess(this);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     connect(process, &QProcess::errorOccurred, this,
-            [this, process, address](QProcess::ProcessError e) {
+            [this, process, opening, address](QProcess::ProcessError e) {
                 if (e == QProcess::FailedToStart) {
-                    Q_EMIT Failed(
-                        address,
+                    fail(
+                        opening, address,
                         tr("программа %1 не запускается: %2").arg(Program, process->errorString()));
                     process->deleteLater();
                 }
             });
     connect(process, &QProcess::finished, this,
-            [this, process, address, clock](int, QProcess::ExitStatus) {
-                ended(process, address, clock->elapsed() < WatchMs);
+            [this, process, opening, address, clock](int, QProcess::ExitStatus) {
+                ended(process, opening, address, clock->elapsed() < WatchMs);
             });
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     // The address begins with its scheme, so the opener never reads it as an option.
     process->start(Program, {address});
 }
 
-void TLinkOpener::ended(QProcess* process, const QString& url, bool watched) {
+void TLinkOpener::fail(quint64 opening, const QString& url, const QString& reason) {
+    Q_EMIT OpeningFailed(opening);
+    Q_EMIT Failed(url, reason);
+}
+
+void TLinkOpener::ended(QProcess* process, quint64 opening, const QString& url, bool watched) {
     process->deleteLater();
     if (!watched) {
         return;
     }
     if (process->exitStatus() == QProcess::CrashExit) {
-        Q_EMIT Failed(url, tr("программа %1 завершилась аварийно").arg(Program));
+        fail(opening, url, tr("программа %1 завершилась аварийно").arg(Program));
         return;
     }
     // The opener's own codes: 3 no program for the address, 4 it failed to open it.
@@ -59,14 +65,13 @@ void TLinkOpener::ended(QProcess* process, const QString& url, bool watched) {
         case 0:
             return;
         case 3:
-            Q_EMIT Failed(url, tr("не найдена программа, которая открывает такие адреса"));
+            fail(opening, url, tr("не найдена программа, которая открывает такие адреса"));
             return;
         case 4:
-            Q_EMIT Failed(url, tr("браузер или почтовая программа не смогли открыть адрес"));
+            fail(opening, url, tr("браузер или почтовая программа не смогли открыть адрес"));
             return;
         default:
-            Q_EMIT Failed(
-                url,
-                tr("программа %1 завершилась с кодом %2").arg(Program).arg(process->exitCode()));
+            fail(opening, url,
+                 tr("программа %1 завершилась с кодом %2").arg(Program).arg(process->exitCode()));
     }
 }

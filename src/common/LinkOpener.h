@@ -22,14 +22,23 @@ public:
     QString Program = QStringLiteral("xdg-open");
     int WatchMs = 5000;
 
+    // The number of the last opener started, counted from 1; OpeningFailed names it, so that
+    // one address opened twice is told apart.
+    quint64 LastOpening() const { return m_lastOpening; }
+
 public Q_SLOTS:
     // The name QDesktopServices calls by.
     void open(const QUrl& url);
 
 Q_SIGNALS:
     void Failed(const QString& url, const QString& reason);
+    // Sent before Failed, for the same opener.
+    void OpeningFailed(quint64 opening);
 
 private:
     TLinkOpener() = default;
-    void ended(QProcess* process, const QString& url, bool watched);
+    void ended(QProcess* process, quint64 opening, const QString& url, bool watched);
+    void fail(quint64 opening, const QString& url, const QString& reason);
+
+    quint64 m_lastOpening = 0;
 };

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QUrl>
 
 #include <algorithm>
 #include <tuple>
@@ -21,6 +20,29 @@ bool isTracking(const QString& parameter) {
     return name.startsWith(QLatin1String("utm_"), Qt::CaseInsensitive) ||
            name.compare(QLatin1String("fbclid"), Qt::CaseInsensitive) == 0 ||
            name.compare(QLatin1String("gclid"), Qt::CaseInsensitive) == 0;
+}
+
+// The host of an address in normal form ("scheme://authority..."), as written: without
+// the user, the port and an IPv6 literal's brackets.
+QString hostAsWritten(const QString& normalized) {
+    const int sep = normalized.indexOf(QLatin1String("://"));
+    if (sep < 0) {
+        return QString();
+    }
+    QString authority = normalized.mid(sep + 3);
+    for (int i = 0; i < authority.size(); ++i) {
+        const QChar c = authority.at(i);
+        if (c == QLatin1Char('/') || c == QLatin1Char('?') || c == QLatin1Char('#')) {
+            authority.truncate(i);
+            break;
+        }
+    }
+    authority = authority.mid(authority.lastIndexOf(QLatin1Char('@')) + 1);
+    if (authority.startsWith(QLatin1Char('['))) {
+        const int close = authority.indexOf(QLatin1Char(']'));
+        return close > 0 ? authority.mid(1, close - 1) : QString();
+    }
+    return authority.section(QLatin1Char(':'), 0, 0);
 }
 
 }  // namespace
@@ -115,8 +137,10 @@ QVector<TDuplicateRecord> TDuplicates::Holding(const QString& address, const TAd
     const QString normalized = NormalizedAddress(address, rules);
     // Only records naming the host can hold the address: the server or the engine finds
     // those, and the rules are asked of them alone. A host with a LIKE wildcard in it
-    // (none is legal) reads every record.
-    QString host = QUrl(normalized).host();
+    // (none is legal) reads every record. The host is taken as the normal form writes it:
+    // the rules compare texts, and QUrl would decode percent escapes and punycode, which
+    // the stored text need not hold.
+    QString host = hostAsWritten(normalized);
     if (rules.leadingWww && host.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
         host = host.mid(4);
     }

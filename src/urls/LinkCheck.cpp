@@ -196,6 +196,7 @@ void TLinkChecker::Cancel() {
     if (!m_running) {
         return;
     }
+    ++m_cancels;
     dropRequests();
     m_hosts.clear();
     m_hostOrder.clear();
@@ -215,6 +216,7 @@ void TLinkChecker::pump() {
         return;
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const quint64 cancels = m_cancels;
     qint64 wake = -1;
     // Requests in the middle of a chain (a redirect, a GET after HEAD) go first: they hold
     // their place among all requests already, and only their host's limits hold them back.
@@ -263,6 +265,9 @@ void TLinkChecker::pump() {
         ++m_nextHost;
         looked = 0;
         begin(link, AddressToCheck(link.url));
+        if (m_cancels != cancels) {
+            return;  // cancelled by a slot of Checking: the check has ended
+        }
     }
     if (m_requests.isEmpty() && m_queued == 0) {
         end(false);
@@ -292,7 +297,11 @@ void TLinkChecker::begin(const TLinkToCheck& link, const QUrl& url) {
         }
     });
     m_requests.insert(r);
+    const quint64 cancels = m_cancels;
     Q_EMIT Checking(url.toString());
+    if (m_cancels != cancels) {
+        return;  // the cancel dropped the request
+    }
     if (neverResolves(url.host())) {
         TLinkCheckResult result;
         result.verdict = TLinkVerdict::Unreachable;

@@ -123,4 +123,6 @@ private:
     int m_skipped = 0;
     bool m_running = false;
     bool m_pumpPlanned = false;
+    // Counts the cancels: a slot of Checking may cancel in the middle of a pump.
+    quint64 m_cancels = 0;
 };

@@ -24,6 +24,15 @@ void openForKey(TDataSet& ds, TConnection& connection, const QString& jetSql, co
     ds.Open();
 }
 
+// Whether the record holds exactly this address: the catalogue's "=" ignores letter case,
+// and an address changed in case alone is another address.
+bool holdsExactly(TConnection& connection, const QVariant& key, const QString& url) {
+    TDataSet record;
+    openForKey(record, connection,
+               QStringLiteral("SELECT URL FROM SubjectURLs WHERE SubjectURLID = :ID"), key);
+    return !record.IsEmpty() && record.FieldByName(QStringLiteral("URL")).AsString() == url;
+}
+
 }  // namespace
 
 QList<QPair<QDateTime, QString>> TLinkCheckStore::earlierChecks(const QVariant& key) {
@@ -49,6 +58,9 @@ QVariantList TLinkCheckStore::Save(const QList<TLinkCheckResult>& results) {
     }
     TTransaction transaction(m_connection);
     for (const TLinkCheckResult& r : results) {
+        if (!holdsExactly(m_connection, r.key, r.url)) {
+            continue;
+        }
         const QString verdict = LinkStatusName(r.verdict);
         QString status = verdict;
         if (IsFailedStatus(verdict) && CalledDead(earlierChecks(r.key), r.checkedAt)) {
@@ -132,6 +144,10 @@ QList<TMovedLink> TLinkCheckStore::AcceptNewAddresses(const QList<TMovedLink>& l
     QList<TMovedLink> leftAlone;
     TTransaction transaction(m_connection);
     for (const TMovedLink& link : links) {
+        if (!holdsExactly(m_connection, link.key, link.url)) {
+            leftAlone.append(link);
+            continue;
+        }
         // Only over the address that was checked, and only while the record is still
         // called moved: an address somebody changed since is theirs to keep.
         const qint64 changed = m_connection.Execute(

@@ -4,8 +4,10 @@
 #include "common/Desktop.h"
 #include "common/DialogsUnit.h"
 #include "common/LinkOpener.h"
+#include "common/ProgramOptions.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
+#include "platform/Errors.h"
 #include "platform/db/Command.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
@@ -15,6 +17,7 @@
 #include "urls/ExportDlg.h"
 #include "urls/ImportPreviewDlg.h"
 #include "urls/LinkCheckDlg.h"
+#include "urls/LinkCheckStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +27,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -113,8 +117,8 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     CommonExDBGrid->viewport()->setMouseTracking(true);
     CommonExDBGrid->viewport()->installEventFilter(this);
 
-    connect(&TLinkOpener::Instance(), &TLinkOpener::Failed, this,
-            [this](const QString& url, const QString&) { Guarded([&]() { openingFailed(url); }); });
+    connect(&TLinkOpener::Instance(), &TLinkOpener::OpeningFailed, this,
+            [this](quint64 opening) { Guarded([&]() { openingFailed(opening); }); });
     MarkVisited->setObjectName(QStringLiteral("MarkVisitedCommand"));
     MarkVisited->SetConnection(&module.ADOConnection);
     MarkVisited->SetCommandText(
@@ -239,7 +243,19 @@ void TURLViewForm::FilterByCategory(const QString& name) {
     addQuickFilter(CategoryItemCondition(QStringLiteral("Category"), name), true);
 }
 
-TURLViewForm::~TURLViewForm() = default;
+TURLViewForm::~TURLViewForm() {
+    // Checks a refused write left for the next check in this window: one more try before
+    // they go with it. A check still running writes its own as its window goes.
+    if (!m_unwrittenChecks.isEmpty()) {
+        try {
+            TLinkCheckStore store(m_module.ADOConnection);
+            store.History = Options().LinkCheckHistory;
+            store.Save(m_unwrittenChecks);
+        } catch (const EError&) {
+            // Refused again: the summary said so, and a closing window has nobody to tell.
+        }
+    }
+}
 
 QString TURLViewForm::RecordName() const {
     return adsCommon->Active() && !adsCommon->IsEmpty()
@@ -321,25 +337,46 @@ void TURLViewForm::OpenLink() {
         return;
     }
     CommonExDBGrid->CloseInplaceEditor();
-    const QString opened = OpenURLOrThrow(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
+    TLinkOpener& opener = TLinkOpener::Instance();
+    const quint64 before = opener.LastOpening();
+    OpenURLOrThrow(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
+    // Handed to this program's opener, which tells its failure, or to another handler.
+    const quint64 opening = opener.LastOpening() != before ? opener.LastOpening() : 0;
+    const QVariant key = CurrentKey();
     TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
+    bool watched = false;
     // Only a user who may change the records leaves the visited mark.
     if (!visited.AsBoolean() && m_module.RecordsReadOnly.isEmpty()) {
-        MarkVisited->Parameters().ParamByName(QStringLiteral("ID")).SetValue(CurrentKey());
+        MarkVisited->Parameters().ParamByName(QStringLiteral("ID")).SetValue(key);
         MarkVisited->Execute();
         // The row shows the mark at once, without a re-query.
         adsCommon->RefreshCurrentValue(visited, true);
-        m_markedByOpening.insert(opened, CurrentKey());
-        // Past its watch the opener is taken to have worked.
-        QTimer::singleShot(TLinkOpener::Instance().WatchMs + 1000, this,
-                           [this, opened]() { m_markedByOpening.remove(opened); });
+        watched = true;
+    } else {
+        // Opened again while the mark an earlier opening left waits on its opener: the mark
+        // goes only when every one of them fails.
+        watched = std::find(m_markedByOpening.cbegin(), m_markedByOpening.cend(), key) !=
+                  m_markedByOpening.cend();
+    }
+    if (watched && opening != 0) {
+        m_markedByOpening.insert(opening, key);
+        // Past its watch the opener is taken to have worked, and the mark stands.
+        QTimer::singleShot(opener.WatchMs + 1000, this, [this, opening]() {
+            const QVariant opened = m_markedByOpening.take(opening);
+            if (opened.isValid()) {
+                m_markedByOpening.removeIf(
+                    [&opened](const auto& marked) { return marked.value() == opened; });
+            }
+        });
     }
 }
 
-void TURLViewForm::openingFailed(const QString& url) {
-    // The link was never opened: the mark it left goes, unless the user set it since.
-    const QVariant key = m_markedByOpening.take(url);
-    if (!key.isValid()) {
+void TURLViewForm::openingFailed(quint64 opening) {
+    // The link was never opened: the mark it left goes, unless another opening of the
+    // record is still watched (it decides) or has worked.
+    const QVariant key = m_markedByOpening.take(opening);
+    if (!key.isValid() || std::find(m_markedByOpening.cbegin(), m_markedByOpening.cend(), key) !=
+                              m_markedByOpening.cend()) {
         return;
     }
     m_module.ADOConnection.Execute(

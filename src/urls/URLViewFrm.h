@@ -113,12 +113,13 @@ private:
     // when the user says so, those of every record in view; empty when cancelled.
     QList<TLinkToCheck> chosenLinks(const QString& question);
 
-    void openingFailed(const QString& url);
+    void openingFailed(quint64 opening);
 
     std::unique_ptr<TLinkCheckForm> m_linkCheck;
-    // Records this window marked visited on opening them, by the address handed over, until
-    // the opener fails or its watch ends.
-    QHash<QString, QVariant> m_markedByOpening;
+    // Records this window marked visited on opening them, by the opener's number, until the
+    // opener fails or its watch ends; a record opened again while its mark waits is listed
+    // under each opener.
+    QHash<quint64, QVariant> m_markedByOpening;
     // Checks the last window could not write, written with the next check's.
     QList<TLinkCheckResult> m_unwrittenChecks;
 };

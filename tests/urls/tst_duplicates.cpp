@@ -245,6 +245,46 @@ private Q_SLOTS:
         QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs").toInt(), 2);
     }
 
+    // The record the catalogue holds is found however its host was written, as long as the
+    // rules call the two addresses one; a host inside another host's name is not one.
+    void holdingFindsTheRecordHowAnyHostIsWritten_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<int>("held");
+        QTest::newRow("ASCII host case") << "HTTP://EXAMPLE.org/a"
+                                         << "http://example.org/a" << 1;
+        QTest::newRow("Cyrillic host case") << "http://ПРИМЕР.рф/a"
+                                            << "http://пример.рф/a" << 1;
+        QTest::newRow("IDN host as typed") << "http://пример.com/a"
+                                           << "http://пример.com/a" << 1;
+        QTest::newRow("punycode host as typed") << "http://xn--e1afmkfd.xn--p1ai/a"
+                                                << "http://xn--e1afmkfd.xn--p1ai/a" << 1;
+        QTest::newRow("percent-encoded host") << "http://ex%61mple.org/a"
+                                              << "http://ex%61mple.org/a" << 1;
+        QTest::newRow("wildcards in the host") << "http://a_b%c.example.org/"
+                                               << "http://a_b%c.example.org/" << 1;
+        QTest::newRow("IPv6 literal") << "http://[FE80::1]:8080/x"
+                                      << "http://[fe80::1]:8080/x" << 1;
+        QTest::newRow("no host") << "mailto:Someone@example.org"
+                                 << "mailto:someone@example.org" << 1;
+        QTest::newRow("host inside another") << "http://notexample.org/a"
+                                             << "http://example.org/a" << 0;
+        QTest::newRow("default port and www") << "http://www.example.org:80/a"
+                                              << "http://example.org/a" << 1;
+    }
+    void holdingFindsTheRecordHowAnyHostIsWritten() {
+        QFETCH(QString, stored);
+        QFETCH(QString, added);
+        QFETCH(int, held);
+        cat->addUrl(stored, "kept", QString());
+        TDuplicates duplicates(module->ADOConnection);
+        const QVector<TDuplicateRecord> found = duplicates.Holding(added, {}, QVariant());
+        QCOMPARE(found.size(), held);
+        if (held > 0) {
+            QCOMPARE(found.first().url, stored);
+        }
+    }
+
     // The window from the records menu: each rule shows what it does, a rule switched off
     // splits the group, the user picks the record to keep, and the view shows the result.
     void windowFromTheView() {

@@ -284,6 +284,11 @@ private Q_SLOTS:
             "308 → 503");
         row("302 then 301 to a 410", "%1/go/302/go/301/code/410", TLinkVerdict::ClientError, 410,
             "/code/410", "302 → 301 → 410");
+        // Where a Location header may point.
+        row("redirect to ftp", "%1/go/301ftp://example.org/", TLinkVerdict::Unreachable, 301,
+            "/go/301ftp://example.org/", "не проверяется");
+        row("redirect without a place to go", "%1/go/301", TLinkVerdict::ClientError, 301);
+        row("Location without a scheme", "%1/go/308//%3/ok", TLinkVerdict::Moved, 308, "/ok");
     }
 
     void verdicts() {
@@ -402,6 +407,80 @@ private Q_SLOTS:
         }
         QCOMPARE(target.seen.size(), links.size());
         QVERIFY2(target.mostActive <= 2, qPrintable(QString::number(target.mostActive)));
+    }
+
+    // A cancel from a slot of the checker's own signals ends the check there and then: one
+    // Finished, nothing checked after it, whether the links wait for their host or not.
+    void cancelFromTheCheckersSignals_data() {
+        QTest::addColumn<bool>("onChecking");
+        QTest::addColumn<int>("hostDelayMs");
+        QTest::newRow("on Checking") << true << 0;
+        QTest::newRow("on Checking, links waiting for the host") << true << 200;
+        QTest::newRow("on Checked") << false << 0;
+        QTest::newRow("on Checked, links waiting for the host") << false << 200;
+    }
+    void cancelFromTheCheckersSignals() {
+        QFETCH(bool, onChecking);
+        QFETCH(int, hostDelayMs);
+        TScriptedHttp http;
+        TLinkCheckOptions o = quick();
+        o.hostDelayMs = hostDelayMs;
+        TLinkChecker checker;
+        checker.Options = o;
+        QList<bool> finished;
+        int checkedAfterCancel = 0;
+        bool cancelled = false;
+        connect(&checker, &TLinkChecker::Finished, this,
+                [&finished](bool c) { finished.append(c); });
+        connect(&checker, &TLinkChecker::Checked, this, [&](const TLinkCheckResult&) {
+            if (cancelled) {
+                ++checkedAfterCancel;
+            }
+            if (!onChecking && !cancelled) {
+                cancelled = true;
+                checker.Cancel();
+            }
+        });
+        connect(&checker, &TLinkChecker::Checking, this, [&](const QString&) {
+            if (onChecking && !cancelled) {
+                cancelled = true;
+                checker.Cancel();
+            }
+        });
+        checker.Start({{1, http.base() + "/go/301/ok"},
+                       {2, http.base() + "/ok"},
+                       {3, "http://links.invalid/"},
+                       {4, http.base() + "/slow"}});
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 5000);
+        QTest::qWait(300);
+        QCOMPARE(finished, QList<bool>{true});
+        QCOMPARE(checkedAfterCancel, 0);
+        QVERIFY(!checker.Running());
+    }
+
+    // Many links to one host, some sent on to the same host on another port: all are
+    // checked, and the host never has more than its limit at once.
+    void manyLinksToOneHost() {
+        TScriptedHttp http;
+        TScriptedHttp other;
+        http.away = other.base();
+        QList<TLinkToCheck> links;
+        for (int i = 0; i < 300; ++i) {
+            links.append({i, http.base() + (i % 3 ? "/ok?" : "/away/301?") + QString::number(i)});
+        }
+        TLinkCheckOptions o = quick();
+        o.timeoutMs = 10000;
+        const QList<TLinkCheckResult> results = checkAll(links, o);
+        QCOMPARE(results.size(), links.size());
+        QSet<QString> keys;
+        for (const auto& r : results) {
+            QVERIFY2(r.verdict == TLinkVerdict::Alive || r.verdict == TLinkVerdict::Moved,
+                     qPrintable(r.error));
+            keys.insert(r.key.toString());
+        }
+        QCOMPARE(keys.size(), links.size());
+        QVERIFY2(http.mostActive <= 2, qPrintable(QString::number(http.mostActive)));
+        QVERIFY2(other.mostActive <= 2, qPrintable(QString::number(other.mostActive)));
     }
 
     // A server that answers neither HEAD nor GET has the time limit once in all, which is
@@ -540,6 +619,60 @@ private Q_SLOTS:
         cat->otherExec("UPDATE SubjectURLs SET Description = 'X' WHERE SubjectURLID = '" + b + "'");
         QCOMPARE(status(b), QStringLiteral("alive"));
         QCOMPARE(checks(b), 1);
+    }
+
+    // An address changed in letter case alone is another address to the check: what was found
+    // for the old spelling is not written over the new one.
+    void checksKeepTheLetterCaseOfTheirAddress_data() {
+        QTest::addColumn<QString>("checked");
+        QTest::addColumn<QString>("changed");
+        QTest::newRow("path") << "http://old.example/Page"
+                              << "http://old.example/page";
+        QTest::newRow("query") << "http://old.example/?id=AbC"
+                               << "http://old.example/?id=abc";
+    }
+    void checksKeepTheLetterCaseOfTheirAddress() {
+        QFETCH(QString, checked);
+        QFETCH(QString, changed);
+        const QString a = cat->addUrl(checked, "A", QString());
+        TLinkCheckStore store(module->ADOConnection);
+        TLinkCheckResult late = checkOf(a, TLinkVerdict::ServerError, 0.5, 500);
+        late.url = checked;
+        cat->otherExec("UPDATE SubjectURLs SET URL = '" + changed + "' WHERE SubjectURLID = '" + a +
+                       "'");
+        QCOMPARE(store.Save({late}), QVariantList());
+        QVERIFY(status(a).isEmpty());
+        QCOMPARE(checks(a), 0);
+    }
+
+    // Checks at one moment, in one batch or one after another: the history keeps the last
+    // written, and the record says the last.
+    void historyCapWithEqualTimes_data() {
+        QTest::addColumn<bool>("oneBatch");
+        QTest::newRow("one batch") << true;
+        QTest::newRow("one after another") << false;
+    }
+    void historyCapWithEqualTimes() {
+        QFETCH(bool, oneBatch);
+        const QString a = cat->addUrl("http://same-time.example/", "A", QString());
+        TLinkCheckStore store(module->ADOConnection);
+        store.History = 2;
+        const QList<TLinkCheckResult> batch{checkOf(a, TLinkVerdict::Alive, 1, 200),
+                                            checkOf(a, TLinkVerdict::ServerError, 1, 500),
+                                            checkOf(a, TLinkVerdict::ClientError, 1, 404)};
+        if (oneBatch) {
+            store.Save(batch);
+        } else {
+            for (const auto& r : batch) {
+                store.Save({r});
+            }
+        }
+        QCOMPARE(checks(a), 2);
+        QCOMPARE(cat->otherValue("SELECT COUNT(*) FROM LinkChecks WHERE SubjectURLID = '" + a +
+                                 "' AND Status = 'alive'")
+                     .toInt(),
+                 0);
+        QCOMPARE(status(a), QStringLiteral("client error"));
     }
 
     // A batch the catalogue refuses leaves nothing of itself behind.
@@ -821,6 +954,29 @@ private Q_SLOTS:
         QCOMPARE(checks(b), 1);
         QCOMPARE(status(b), QStringLiteral("moved"));
         QTRY_VERIFY(v.actAcceptNewAddresses->isEnabled());
+    }
+
+    // Checks a refused write left waiting are written when the window closes, should the
+    // catalogue take them by then, rather than dropped with the window.
+    void closingTheViewWritesTheWaitingChecks() {
+        TScriptedHttp http;
+        const QString a = cat->addUrl(http.base() + "/ok?a", "A", QString());
+        const QString b = cat->addUrl(http.base() + "/c1", "B", QString());
+        const QString trigger =
+            cat->refuseWrites("BEFORE INSERT", QString(), "refused", "LinkChecks");
+        TScriptedDialogs dialogs;
+        {
+            TURLViewForm v(*module);
+            v.show();
+            v.LinkCheckOptions = quick();
+            checkEveryRecord(v, dialogs);
+            QVERIFY(dialogs.shown().last().text.contains("Не записаны в каталог"));
+            QCOMPARE(checks(a) + checks(b), 0);
+            cat->allowWrites(trigger, "LinkChecks");
+        }
+        QCOMPARE(checks(a), 1);
+        QCOMPARE(checks(b), 1);
+        QCOMPARE(status(b), QStringLiteral("moved"));
     }
 };
 

@@ -250,6 +250,86 @@ private Q_SLOTS:
             QDesktopServices::unsetUrlHandler(scheme);
         }
     }
+
+    // An opener that cannot be started is told, and the mark its opening left goes.
+    void openerThatCannotStart() {
+        const QString key = cat->addUrl("https://example.org/nostart", "ссылка", "");
+        QTemporaryDir dir;
+        TLinkOpener& o = TLinkOpener::Instance();
+        o.Program = dir.filePath("no-such-opener");
+        o.WatchMs = 1000;
+        TLinkOpener::Install();
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        QSignalSpy failed(&o, &TLinkOpener::Failed);
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {key}, 0));
+        v.findChild<QAction*>("actOpenLink")->trigger();
+        QTRY_COMPARE(failed.size(), 1);
+        QTest::qWait(100);
+        for (const QString& scheme : OpenableSchemes()) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+        QCOMPARE(
+            cat->otherValue("SELECT Visited FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
+                .toInt(),
+            0);
+    }
+
+    // The same address opened twice before the watch is over, the first opener failing and
+    // the second working: the record opened last by the working opener keeps its mark, the
+    // one whose opener failed loses it.
+    void secondOpeningOfAnAddressWhileTheFirstFails_data() {
+        QTest::addColumn<bool>("twoRecords");
+        QTest::newRow("one record opened twice") << false;
+        QTest::newRow("two records of one address") << true;
+    }
+    void secondOpeningOfAnAddressWhileTheFirstFails() {
+        QFETCH(bool, twoRecords);
+        const QString first = cat->addUrl("https://example.org/twice", "первая", "");
+        const QString second =
+            twoRecords ? cat->addUrl("https://example.org/twice", "вторая", "") : first;
+        QTemporaryDir dir;
+        const QString opener = dir.filePath("opener");
+        const QString count = dir.filePath("count");
+        {
+            QFile f(opener);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            // The first call fails a little later, the second works.
+            f.write(QString("#!/bin/sh\nif [ -e '%1' ]; then exit 0; fi\n: > '%1'\n"
+                            "sleep 0.3\nexit 4\n")
+                        .arg(count)
+                        .toUtf8());
+        }
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        TLinkOpener& o = TLinkOpener::Instance();
+        o.Program = opener;
+        o.WatchMs = 1000;
+        TLinkOpener::Install();
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        QSignalSpy failed(&o, &TLinkOpener::Failed);
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {first}, 0));
+        v.findChild<QAction*>("actOpenLink")->trigger();
+        QTRY_VERIFY(QFile::exists(count));
+        QVERIFY(v.adsCommon->Locate("SubjectURLID", {second}, 0));
+        v.findChild<QAction*>("actOpenLink")->trigger();
+        QTRY_COMPARE(failed.size(), 1);
+        QTest::qWait(1500);  // past the watch
+        const auto visited = [this](const QString& key) {
+            return cat
+                ->otherValue("SELECT Visited FROM SubjectURLs WHERE SubjectURLID = '" + key + "'")
+                .toInt();
+        };
+        for (const QString& scheme : OpenableSchemes()) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+        QCOMPARE(visited(second), 1);
+        if (twoRecords) {
+            QCOMPARE(visited(first), 0);
+        }
+    }
 };
 
 QTEST_MAIN(TestOpenLinks)
