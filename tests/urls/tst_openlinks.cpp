@@ -57,6 +57,22 @@ void hostileAddresses() {
     QTest::newRow("second address on a new line") << "https://example.org/\r\nfile:///etc/passwd";
 }
 
+// Makes a shell script at path the program's opener, watched for a second; false when the
+// script cannot be written.
+bool useOpener(const QString& path, const QString& body) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(("#!/bin/sh\n" + body).toUtf8()) < 0) {
+        return false;
+    }
+    f.close();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    TLinkOpener& o = TLinkOpener::Instance();
+    o.Program = path;
+    o.WatchMs = 1000;
+    TLinkOpener::Install();
+    return true;
+}
+
 }  // namespace
 
 class TestOpenLinks final : public QObject, TCatalogueFixture {
@@ -199,19 +215,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString opener = dir.filePath("opener");
         const QString log = dir.filePath("args");
-        {
-            QFile f(opener);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(
-                QString("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '%1'; done\n%2\n")
-                    .arg(log, script)
-                    .toUtf8());
-        }
-        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(useOpener(opener,
+                          QString("for a in \"$@\"; do printf '%s\\n' \"$a\" >> '%1'; done\n%2\n")
+                              .arg(log, script)));
         TLinkOpener& o = TLinkOpener::Instance();
-        o.Program = opener;
-        o.WatchMs = 1000;
-        TLinkOpener::Install();
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
@@ -292,20 +299,11 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString opener = dir.filePath("opener");
         const QString count = dir.filePath("count");
-        {
-            QFile f(opener);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            // The first call fails a little later, the second works.
-            f.write(QString("#!/bin/sh\nif [ -e '%1' ]; then exit 0; fi\n: > '%1'\n"
-                            "sleep 0.3\nexit 4\n")
-                        .arg(count)
-                        .toUtf8());
-        }
-        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // The first call fails a little later, the second works.
+        QVERIFY(useOpener(
+            opener,
+            QString("if [ -e '%1' ]; then exit 0; fi\n: > '%1'\nsleep 0.3\nexit 4\n").arg(count)));
         TLinkOpener& o = TLinkOpener::Instance();
-        o.Program = opener;
-        o.WatchMs = 1000;
-        TLinkOpener::Install();
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
