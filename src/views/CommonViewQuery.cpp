@@ -2,11 +2,15 @@
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FilterTemplatesUnit.h"
 #include "platform/db/DataSet.h"
+#include "platform/registry/Registry.h"
 #include "views/CommonViewFrm.h"
 
 #include <QCoreApplication>
 
-// The view's query: a filter and sort applied, the rows read again after a command.
+#include <exception>
+
+// The view's query: opened with the stored filter and sort, a filter and sort applied, the
+// rows read again after a command.
 
 void TCommonViewForm::locateKey(const QVariant& key) {
     if (key.isValid() && !key.isNull() && !KeyFieldName.isEmpty()) {
@@ -102,4 +106,70 @@ void TCommonViewForm::RefreshChanged(const QVariantList& changed, const QVariant
         return;
     }
     UpdateCaption();
+}
+
+void TCommonViewForm::OpenDataSet() {
+    // After a failed opening only a new show tries again: closing the error box activates
+    // the window, and trying again there would show the box again, without end.
+    if (adsCommon->Active() || m_openFailed) {
+        return;
+    }
+    BaseSQL = DesignSQL;
+    bool applied = false;
+    QString sort;
+    TRegistry reg;
+    if (reg.OpenKeyReadOnly(GridKey())) {
+        if (const auto f = reg.ReadString(QStringLiteral("Filter"))) {
+            FilterText = *f;
+        }
+        applied = reg.ReadInteger(QStringLiteral("FilterApplied")).value_or(0) != 0;
+        sort = reg.ReadString(QStringLiteral("Sort")).value_or(QString());
+    }
+    adsCommon->SetCommandText(!FilterText.isEmpty() && applied ? ComposeQuery(FilterText)
+                                                               : BaseSQL);
+    BindFilterParameters(adsCommon->Parameters());
+    THourglass hourglass;
+    // Sorted as it opens; without a sort the first rows are painted before the rest is read.
+    adsCommon->SetSort(sort);
+    try {
+        adsCommon->Open();
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        // A stored sort naming a field the query no longer has: the rows show unsorted and
+        // only the sort is reported.
+        if (!sort.trimmed().isEmpty()) {
+            bool opened = false;
+            try {
+                adsCommon->Close();
+                adsCommon->SetSort(QString());
+                adsCommon->Open();
+                opened = true;
+            } catch (...) {
+                adsCommon->Close();
+            }
+            if (opened) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const EError& e) {
+                    throw EError(tr("Сохранённая сортировка «%1» не применена, записи показаны "
+                                    "без неё.\n%2")
+                                     .arg(sort, e.message()));
+                }
+            }
+        }
+        m_openFailed = true;
+        adsCommon->SetSort(QString());
+        // The whole query with the filter off (the filter text is kept for the dialog);
+        // the failure is reported once, whether or not this opens.
+        try {
+            adsCommon->Close();
+            adsCommon->SetCommandText(BaseSQL);
+            BindFilterParameters(adsCommon->Parameters());
+            adsCommon->Open();
+        } catch (...) {
+            adsCommon->Close();
+        }
+        std::rethrow_exception(failure);
+    }
+    // The sort does not reopen; the caption already counts the rows.
 }
