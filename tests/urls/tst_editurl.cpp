@@ -1,0 +1,280 @@
+#include "app/GeneralUnit.h"
+#include "common/ConstsUnit.h"
+#include "platform/db/DataSet.h"
+#include "platform/db/Schema.h"
+#include "support/CatalogueFixture.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "urls/EditURLDlg.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QtTest>
+
+#include "support/TestHelpers.h"
+
+// The record dialog: a new record, an address held already, texts too long for their
+// column, line breaks, and what Cancel and a deleted record do.
+class TestEditUrl final : public QObject, TCatalogueFixture {
+    Q_OBJECT
+
+    // The first of the two records every test starts with.
+    QString keyA;
+
+private Q_SLOTS:
+    void initTestCase() {
+        InitTestApplication();
+        LINKARIUM_REQUIRE_ENGINE();
+    }
+
+    void init() {
+        openCatalogue([this](TTestCatalogue& c) { keyA = AddTwoLinks(c).first; });
+    }
+    void cleanup() { closeCatalogue(); }
+
+    void editDialogNewRecord() {
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        auto* ok = Child<QPushButton>(d, "OkButton");
+        auto* go = Child<QToolButton>(d, "GoSpeedButton");
+        QVERIFY(!ok->isEnabled() && !go->isEnabled());
+        Child<QLineEdit>(d, "URLDBEdit")->setText("   ");
+        QVERIFY(!ok->isEnabled());
+        Child<QLineEdit>(d, "URLDBEdit")->setText("  new.example/x  ");
+        QVERIFY(ok->isEnabled() && go->isEnabled());
+        Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("   ");
+        Child<QLineEdit>(d, "CategoryDBEdit")->setText(" Работа ");
+        ok->click();
+        QVERIFY(d.Saved);
+        d.Finish();
+        const QString key = d.RecordKey.toString();
+        QCOMPARE(value(QString("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
+                     .toString(),
+                 QStringLiteral("new.example/x"));
+        QCOMPARE(
+            value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
+                .toString(),
+            QStringLiteral("Работа"));
+        QVERIFY(value(QString("SELECT Description IS NULL FROM SubjectURLs WHERE "
+                              "SubjectURLID = '%1'")
+                          .arg(key))
+                    .toBool());
+    }
+
+    // Adding an address the catalogue holds already (by the duplicate rules) asks first:
+    // open the record there is, save the new one all the same, or go back to it.
+    void addingAnAddressHeldAlready_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("answer");  // 0: no question expected
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<bool>("openInstead");
+        const int yes = QMessageBox::Yes;
+        const int no = QMessageBox::No;
+        const int cancel = QMessageBox::Cancel;
+        QTest::newRow("open the one there is") << "HTTPS://www.A.example/" << yes << false << true;
+        QTest::newRow("save it all the same") << "http://a.example" << no << true << false;
+        QTest::newRow("back to the record") << "a.example/" << cancel << false << false;
+        QTest::newRow("a new address") << "a.example/other" << 0 << true << false;
+        QTest::newRow("a host that only contains it") << "aa.example" << 0 << true << false;
+    }
+    void addingAnAddressHeldAlready() {
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(bool, saved);
+        QFETCH(bool, openInstead);
+        TScriptedDialogs dialogs;
+        if (answer != 0) {
+            dialogs.answer(static_cast<QMessageBox::StandardButton>(answer));
+        }
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        Child<QLineEdit>(d, "URLDBEdit")->setText(typed);
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(dialogs.shownTexts().size(), answer != 0 ? 1 : 0);
+        if (answer != 0) {
+            QVERIFY2(dialogs.shownTexts().first().contains("a.example — Первая"),
+                     qPrintable(dialogs.shownTexts().first()));
+        }
+        QCOMPARE(d.Saved, saved);
+        QCOMPARE(d.OpenInstead.isValid(), openInstead);
+        if (openInstead) {
+            QCOMPARE(d.OpenInstead.toString(), keyA);
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+        }
+        d.Finish();
+        QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), saved ? 3 : 2);
+    }
+
+    // Names typed into a record join the shared list when the record is stored, each once
+    // and letter case aside; the list's own spelling stays.
+    void savedRecordsNamesJoinTheList() {
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        Child<QLineEdit>(d, "URLDBEdit")->setText("new.example");
+        Child<QLineEdit>(d, "CategoryDBEdit")->setText("новости; Личное;; личное ; Дом");
+        Child<QPushButton>(d, "OkButton")->click();
+        QVERIFY(d.Saved);
+        d.Finish();
+        QStringList listed;
+        TDataSet& list = module->adsCategoryList;
+        for (list.First(); !list.Eof(); list.Next()) {
+            listed << list.FieldByName("CategoryName").AsString();
+        }
+        listed.sort(Qt::CaseInsensitive);
+        QCOMPARE(listed, (QStringList{"Дом", "Личное", "Новости", "Работа"}));
+        QCOMPARE(value("SELECT count(*) FROM CategoryList").toInt(), 4);
+    }
+
+    void editDialogOpenPageAndCancel() {
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            d.GoSpeedButtonClick();
+            d.reject();  // closes at once, asks nothing, saves nothing
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+            d.Finish();
+        }
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 0);
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            QTest::keyClick(Child<QLineEdit>(d, "URLDBEdit"), Qt::Key_Right, Qt::AltModifier);
+            Child<QPushButton>(d, "OkButton")->click();
+            QVERIFY(d.Saved);
+            d.Finish();
+        }
+        QDesktopServices::unsetUrlHandler("http");
+        QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
+        QCOMPARE(catcher.opened.size(), 2);
+    }
+
+    void editDialogUnchangedAndDeleted() {
+        TScriptedDialogs dialogs;
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            Child<QPushButton>(d, "OkButton")->click();
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QVERIFY(!d.Saved);
+            d.Finish();
+        }
+        cat->otherExec(QString("DELETE FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA));
+        TEditURLForm d(*module);
+        QVERIFY(!d.Prepare(keyA));
+        QCOMPARE(dialogs.shownTexts(), QStringList{"Запись была удалена."});
+    }
+
+    // Nothing the user typed or pasted is cut: text beyond a field is refused with a
+    // message that names the limit, and the limit is the catalogue's own.
+    void longTextsAreRefusedNeverCut() {
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        auto* url = Child<QLineEdit>(d, "URLDBEdit");
+        QVERIFY(url->toolTip().contains("2048"));
+        const QString address = "https://example.org/" + QString(280, 'a');
+        url->setText(address);
+        QCOMPARE(url->text(), address);
+        url->end(false);
+        url->insert(QString(2048 - address.size() + 1, 'b'));  // a paste one beyond
+        QCOMPARE(url->text(), address);
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().last().contains("2048"));
+        auto* memo = Child<QPlainTextEdit>(d, "DescriptionDBMemo");
+        memo->setPlainText(QString(254, 'd'));
+        memo->moveCursor(QTextCursor::End);
+        memo->insertPlainText("\n");  // stored as CR LF: 256 characters
+        QCOMPARE(memo->toPlainText(), QString(254, 'd'));
+        QVERIFY(dialogs.shownTexts().last().contains("255"));
+        d.RunCategoryDialog = [](const QString&, QString& result) {
+            result = QStringList(401, "Категория").join("; ");  // 4,409 characters
+            return true;
+        };
+        d.CategoryButtonClick();
+        QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), QString());
+        QCOMPARE(dialogs.shownTexts().size(), 3);
+        QVERIFY(dialogs.shownTexts().last().contains("4000"));
+        const QString categories = QStringList(30, "Категория").join("; ");  // 327 characters
+        d.RunCategoryDialog = [&categories](const QString&, QString& result) {
+            result = categories;
+            return true;
+        };
+        d.CategoryButtonClick();
+        QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), categories);
+        Child<QPushButton>(d, "OkButton")->click();
+        QVERIFY(d.Saved);
+        d.Finish();
+        QCOMPARE(value(QString("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '%1'")
+                           .arg(d.RecordKey.toString()))
+                     .toString(),
+                 address);
+        QCOMPARE(value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = '%1'")
+                           .arg(d.RecordKey.toString()))
+                     .toString(),
+                 categories);
+    }
+
+    void olderCatalogueKeepsItsLimit() {
+        module.reset();
+        if (TestEngine() == TTestEngine::SQLite) {
+            cat->otherExec("DROP TABLE SubjectURLs");
+            cat->otherExec(SqliteCatalogueSchema()
+                               .section(";\n", 0, 0)
+                               .replace("URL TEXT(2048)", "URL TEXT(150)"));
+        } else {
+            cat->otherExec("ALTER TABLE [SubjectURLs] DROP CONSTRAINT [SubjectURLs_URL_check]");
+            cat->otherExec("ALTER TABLE [SubjectURLs] ADD CHECK (char_length([URL]) <= 150)");
+        }
+        module = cat->connectedModule();
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(QVariant()));
+        auto* url = Child<QLineEdit>(d, "URLDBEdit");
+        url->setText("https://example.org/" + QString(280, 'a'));
+        QCOMPARE(url->text(), QString());
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(dialogs.shownTexts().first().contains("150"));
+        url->setText("https://example.org/" + QString(130, 'a'));  // exactly 150
+        QCOMPARE(url->text().size(), 150);
+    }
+
+    void descriptionLineBreaksAreCrLf() {
+        QString key;
+        {
+            TEditURLForm d(*module);
+            QVERIFY(d.Prepare(keyA));
+            Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("первая\nвторая");
+            Child<QPushButton>(d, "OkButton")->click();
+            QVERIFY(d.Saved);
+            key = d.RecordKey.toString();
+            d.Finish();
+        }
+        QCOMPARE(
+            value(QString("SELECT Description FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
+                .toString(),
+            QStringLiteral("первая\r\nвторая"));
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(keyA));
+        QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(),
+                 QStringLiteral("первая\nвторая"));
+        Child<QPushButton>(d, "OkButton")->click();  // nothing changed: nothing written
+        QVERIFY(!d.Saved);
+        d.Finish();
+    }
+
+    // The list cannot be written after OK: the error is shown, the added name stays pending
+    // and reaches the list with the next write.
+};
+
+QTEST_MAIN(TestEditUrl)
+#include "tst_editurl.moc"
