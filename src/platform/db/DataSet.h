@@ -127,8 +127,9 @@ public:
 
     bool Locate(const QString& fieldNames, const QVariantList& values, TLocateOptions options);
     // The position (from 0, in the current order) of the first record from `from` on, or
-    // back from it, whose value in one of the fields holds the text, letters of any case:
-    // anywhere in it or at its beginning; -1 for none. The current record stays.
+    // back from it, whose value in one of the fields holds the text, letters of any case and
+    // "ё" as "е": anywhere in it or at its beginning; -1 for none. Columns other than text
+    // by the text they show. The current record stays.
     int FindText(const QList<const TField*>& fields, const QString& text, int from, bool forward,
                  bool anywhere);
 

@@ -524,7 +524,9 @@ int TDataSet::FindText(const QList<const TField*>& fields, const QString& text, 
     const QByteArray utf8 = text.toUtf8();
     std::u32string folded;
     FoldUtf8(utf8.constData(), static_cast<std::size_t>(utf8.size()), folded);
-    const TFoldedNeedle needle = MakeFoldedNeedle(folded);
+    // "ё" and "е" are one letter to the search, as they are to the sort.
+    ReadYoAsYe(folded);
+    const TFoldedNeedle needle = MakeFoldedNeedle(folded, true);
     // Text columns searched anywhere lie side by side in a record: they are scanned as one
     // span, one pass a row instead of one a cell, each candidate checked within its cell.
     std::vector<int> span;
@@ -577,16 +579,18 @@ int TDataSet::FindText(const QList<const TField*>& fields, const QString& text, 
                 if (c.tag != TCellView::Text) {
                     continue;
                 }
-                const bool found = !anywhere ? StartsWithFolded(c.data, c.size, folded)
-                                             : ContainsFoldedText(c.data, c.size, folded);
+                const bool found = !anywhere ? StartsWithFolded(c.data, c.size, folded, true)
+                                             : ContainsFoldedText(c.data, c.size, folded, true);
                 if (found) {
                     return true;
                 }
                 continue;
             }
-            const QString shown = DisplayTextAt(pos, *f);
-            if (anywhere ? shown.contains(text, Qt::CaseInsensitive)
-                         : shown.startsWith(text, Qt::CaseInsensitive)) {
+            // Other columns by the text the grid shows, under the same rule.
+            const QByteArray shown = DisplayTextAt(pos, *f).toUtf8();
+            const auto size = static_cast<std::size_t>(shown.size());
+            if (anywhere ? ContainsFoldedText(shown.constData(), size, folded, true)
+                         : StartsWithFolded(shown.constData(), size, folded, true)) {
                 return true;
             }
         }

@@ -80,6 +80,15 @@ inline char32_t fold(char32_t c) {
     return QChar::toCaseFolded(c);
 }
 
+constexpr char32_t kYo = U'\u0451';
+constexpr char32_t kYe = U'\u0435';
+
+// The next character of a text, folded, and with yoAsYe "ё" read as "е".
+inline char32_t nextFolded(const unsigned char*& p, const unsigned char* end, bool yoAsYe) {
+    const char32_t c = *p < 0x80 ? foldAscii(*p++) : fold(decode(p, end));
+    return yoAsYe && c == kYo ? kYe : c;
+}
+
 }  // namespace
 
 void FoldUtf8(const char* s, std::size_t n, std::u32string& out) {
@@ -155,8 +164,8 @@ char* foldInto(const char* s, std::size_t n, char* o) {
             const char32_t cp = (char32_t(p[0] & 0x1F) << 6) | char32_t(p[1] & 0x3F);
             if (cp >= 0x80) {
                 char32_t c = bmp[cp];
-                if (YoAsYe && c == U'\u0451') {
-                    c = U'\u0435';
+                if (YoAsYe && c == kYo) {
+                    c = kYe;
                 }
                 o = c >= 0x80 && c < 0x800 ? put2(o, c) : put(o, c);
                 p += 2;
@@ -164,8 +173,8 @@ char* foldInto(const char* s, std::size_t n, char* o) {
             }
         }
         char32_t c = fold(decode(p, end));
-        if (YoAsYe && c == U'\u0451') {
-            c = U'\u0435';
+        if (YoAsYe && c == kYo) {
+            c = kYe;
         }
         o = put(o, c);
     }
@@ -228,13 +237,12 @@ int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb) 
 
 namespace {
 bool startsWithFoldedRange(const unsigned char* p, const unsigned char* end, const char32_t* want,
-                           const char32_t* wantEnd) {
+                           const char32_t* wantEnd, bool yoAsYe) {
     for (; want != wantEnd; ++want) {
         if (p >= end) {
             return false;
         }
-        const char32_t got = *p < 0x80 ? foldAscii(*p++) : fold(decode(p, end));
-        if (got != *want) {
+        if (nextFolded(p, end, yoAsYe) != *want) {
             return false;
         }
     }
@@ -242,15 +250,19 @@ bool startsWithFoldedRange(const unsigned char* p, const unsigned char* end, con
 }
 }  // namespace
 
-bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& prefix) {
+bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& prefix, bool yoAsYe) {
     const auto* p = reinterpret_cast<const unsigned char*>(s);
-    return startsWithFoldedRange(p, p + n, prefix.data(), prefix.data() + prefix.size());
+    return startsWithFoldedRange(p, p + n, prefix.data(), prefix.data() + prefix.size(), yoAsYe);
+}
+
+void ReadYoAsYe(std::u32string& folded) {
+    std::replace(folded.begin(), folded.end(), kYo, kYe);
 }
 
 bool MatchesFoldedAt(const char* s, std::size_t n, const TFoldedNeedle& needle) {
     const std::string& bytes = needle.utf8;
     if (bytes.empty()) {
-        return StartsWithFolded(s, n, needle.folded);
+        return StartsWithFolded(s, n, needle.folded, needle.yoAsYe);
     }
     const std::size_t most = std::min(n, bytes.size());
     std::size_t k = 0;
@@ -279,18 +291,16 @@ bool MatchesFoldedAt(const char* s, std::size_t n, const TFoldedNeedle& needle) 
     const std::uint32_t at = needle.offsetOf[c];
     const auto* p = reinterpret_cast<const unsigned char*>(s);
     return startsWithFoldedRange(p + at, p + n, needle.folded.data() + c,
-                                 needle.folded.data() + needle.folded.size());
+                                 needle.folded.data() + needle.folded.size(), needle.yoAsYe);
 }
 
-bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded) {
+bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded, bool yoAsYe) {
     if (folded.empty()) {
         return true;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(s);
     const auto* end = p + n;
-    const auto next = [end](const unsigned char*& q) {
-        return *q < 0x80 ? foldAscii(*q++) : fold(decode(q, end));
-    };
+    const auto next = [end, yoAsYe](const unsigned char*& q) { return nextFolded(q, end, yoAsYe); };
     while (p < end) {
         if (next(p) != folded.front()) {
             continue;
@@ -369,9 +379,14 @@ bool findableBytes(char32_t folded, std::vector<unsigned char>& starts, bool& by
 }
 }  // namespace
 
-TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded) {
+TFoldedNeedle MakeFoldedNeedle(const std::u32string& asked, bool yoAsYe) {
     TFoldedNeedle needle;
-    needle.folded = folded;
+    needle.folded = asked;
+    needle.yoAsYe = yoAsYe;
+    if (yoAsYe) {
+        ReadYoAsYe(needle.folded);
+    }
+    const std::u32string& folded = needle.folded;
     if (std::all_of(folded.begin(), folded.end(), [](char32_t c) { return fold(c) == c; })) {
         for (std::size_t i = 0; i < folded.size(); ++i) {
             needle.offsetOf.push_back(static_cast<std::uint32_t>(needle.utf8.size()));
@@ -391,6 +406,16 @@ TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded) {
         bool byLastByte = false;
         const int score = commonness(folded[i]);
         if (score < rarest && findableBytes(folded[i], starts, byLastByte)) {
+            if (yoAsYe && folded[i] == kYe) {
+                // The text's "ё" stands for it as well: the bytes that find either.
+                std::vector<unsigned char> yo;
+                findableBytes(kYo, yo, byLastByte);
+                for (const unsigned char b : yo) {
+                    if (std::find(starts.begin(), starts.end(), b) == starts.end()) {
+                        starts.push_back(b);
+                    }
+                }
+            }
             rarest = score;
             needle.starts = starts;
             needle.byLastByte = byLastByte;

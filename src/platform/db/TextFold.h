@@ -22,8 +22,13 @@ void AppendEncoded(const std::u32string& folded, std::string& out);
 void AppendSortKey(const char* s, std::size_t n, std::string& out);
 // <0, 0, >0 comparing the folded texts by code point.
 int CompareFolded(const char* a, std::size_t na, const char* b, std::size_t nb);
-// Whether the folded text begins with the already folded prefix.
-bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& foldedPrefix);
+// Whether the folded text begins with the already folded prefix. With yoAsYe, as for the
+// search box, "ё" in the text is read as "е" (the prefix must hold no "ё").
+bool StartsWithFolded(const char* s, std::size_t n, const std::u32string& foldedPrefix,
+                      bool yoAsYe = false);
+// Makes every "ё" of a folded text "е": the search box finds "ёлка" by "елка" and the
+// other way round, as the sort puts them together.
+void ReadYoAsYe(std::u32string& folded);
 // A folded text to look for inside others without folding them, by one of its characters
 // (the anchor, the rarest such): an ASCII one no other character folds to, found by a few
 // bytes (itself in either case, or the lead of an overlong form), or another one of the
@@ -34,13 +39,15 @@ struct TFoldedNeedle {
     bool byLastByte = false;
     std::uint32_t anchor = 0;  // its index in folded
     bool usable = false;
+    bool yoAsYe = false;  // "ё" in a text matches the needle's "е"
     // The folded needle as UTF-8 and, for each of its bytes, the character it belongs to:
     // a text already in folded form (most are, in lower case) is compared a byte at a time.
     std::string utf8;
     std::vector<std::uint32_t> charOf;
     std::vector<std::uint32_t> offsetOf;
 };
-TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded);
+// With yoAsYe the needle's "ё" is made "е", and a text's "ё" matches it.
+TFoldedNeedle MakeFoldedNeedle(const std::u32string& folded, bool yoAsYe = false);
 // Whether the folded text contains the needle (which must be usable): the answer a byte
 // search of both foldings gives.
 bool ContainsFolded(const char* s, std::size_t n, const TFoldedNeedle& needle);
@@ -68,7 +75,8 @@ private:
 };
 // Whether the text, folded, contains the folded needle; any needle (the fast search above
 // takes only some), one character decoded and folded at a time.
-bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded);
+bool ContainsFoldedText(const char* s, std::size_t n, const std::u32string& folded,
+                        bool yoAsYe = false);
 // Jet's LIKE on folded texts: "%" any run, "_" one character, escape (0 for none) takes
 // the next pattern character literally.
 bool LikeMatch(const std::u32string& text, const std::u32string& pattern, char32_t escape);

@@ -69,6 +69,50 @@ private Q_SLOTS:
         QCOMPARE(ds->FindText(adjacent, needle, 5001, true, true), half > 0 ? 39000 : 20000);
         QCOMPARE(ds->FindText(adjacent, needle, 38999, false, true), half > 0 ? 5000 : 20000);
     }
+
+    // "ё" and "е" are one letter to the search as to the sort, in either case, in text
+    // columns by their stored text and in others by the text shown, at the beginning or
+    // anywhere; on both engines, as each hands back its own text.
+    void yoAndYeAreOneLetter_data() {
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<bool>("anywhere");
+        QTest::addColumn<QStringList>("found");  // the descriptions, in sort order
+        const QStringList trees{"Ёлка", "елка", "ЕЛКА", "ёЛКА"};
+        QTest::newRow("ye finds both") << "елк" << false << trees;
+        QTest::newRow("yo finds both") << "ЁЛК" << false << trees;
+        QTest::newRow("anywhere") << "лка" << true << trees;
+        QTest::newRow("yo inside a word")
+            << "зелёный" << true << QStringList{"Зелёный лес", "ЗЕЛЕНЫЙ ЛУГ"};
+        QTest::newRow("one letter anywhere")
+            << "Ё" << true
+            << QStringList{"ЕЛКА", "Ёлка", "ёЛКА", "елка", "Зелёный лес", "ЗЕЛЕНЫЙ ЛУГ", "ЕЛь"};
+        QTest::newRow("other letters stay apart") << "эл" << false << QStringList{"Эль"};
+    }
+    void yoAndYeAreOneLetter() {
+        QFETCH(QString, needle);
+        QFETCH(bool, anywhere);
+        QFETCH(QStringList, found);
+        auto cat = std::make_unique<TTestCatalogue>();
+        for (const char* d :
+             {"Ёлка", "елка", "ЕЛКА", "ёЛКА", "Зелёный лес", "ЗЕЛЕНЫЙ ЛУГ", "Эль", "ЕЛь"}) {
+            cat->addUrl("x.example", QString::fromUtf8(d), QString());
+        }
+        auto ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText("SELECT * FROM SubjectURLs");
+        ds->Open();
+        ds->SetSort("SubjectURLID ASC");
+        const TField& description = ds->FieldByName("Description");
+        QStringList got;
+        for (int at = ds->FindText({&description}, needle, 0, true, anywhere); at >= 0;
+             at = ds->FindText({&description}, needle, at + 1, true, anywhere)) {
+            ds->SetRecNo(at + 1);
+            got << description.AsString();
+        }
+        got.sort();
+        found.sort();
+        QCOMPARE(got, found);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDataSetFind)
