@@ -1,14 +1,12 @@
 #include "platform/db/DataSet.h"
 
 #include "platform/db/TextFold.h"
+#include "platform/db/TextSearch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 
 // The client-side sort of the rows in memory, and Locate.
@@ -521,151 +519,36 @@ int TDataSet::FindText(const QList<const TField*>& fields, const QString& text, 
         return -1;
     }
     FetchRest();
-    const QByteArray utf8 = text.toUtf8();
-    std::u32string folded;
-    FoldUtf8(utf8.constData(), static_cast<std::size_t>(utf8.size()), folded);
-    // "ё" and "е" are one letter to the search, as they are to the sort.
-    ReadYoAsYe(folded);
-    const TFoldedNeedle needle = MakeFoldedNeedle(folded, true);
-    // Text columns searched anywhere lie side by side in a record: they are scanned as one
-    // span, one pass a row instead of one a cell, each candidate checked within its cell.
-    std::vector<int> span;
-    QList<const TField*> others;
+    std::vector<TSearchColumn> columns;
+    QList<const TField*> computed;
     for (const TField* f : fields) {
         if (f->FieldClass() == TFieldClass::Boolean) {
             continue;  // shown as a mark, not as a word to find
         }
-        if (anywhere && needle.usable && f->FieldKind == TFieldKind::Data &&
-            IsTextType(f->DataType)) {
-            span.push_back(f->m_column);
-        } else {
-            others << f;
+        if (f->FieldKind != TFieldKind::Data) {
+            computed << f;
+            continue;
         }
+        TSearchColumn c;
+        c.column = f->m_column;
+        if (!IsTextType(f->DataType)) {
+            c.kind = f->FieldClass() == TFieldClass::Integer    ? TSearchColumn::Integer
+                     : f->FieldClass() == TFieldClass::DateTime ? TSearchColumn::DateTime
+                                                                : TSearchColumn::Other;
+            c.shown = [this, f](const TCellView& cell) { return f->TextOf(cellValue(cell, *f)); };
+        }
+        columns.push_back(std::move(c));
     }
-    std::sort(span.begin(), span.end());
-    span.erase(std::unique(span.begin(), span.end()), span.end());
-    const auto spanHolds = [&](TRowStore::RowId row) {
-        const char* record = m_store.record(row);
-        const TCellView first = m_store.cellOf(record, span.front());
-        const TCellView last = m_store.cellOf(record, span.back());
-        const char* begin = first.data;
-        const auto n = static_cast<std::size_t>(last.data + last.size - begin);
-        TFoldedScan scan(begin, n, needle);
-        std::size_t start = 0;
-        while (scan.Next(start)) {
-            const char* at = begin + start;
-            for (const int column : span) {
-                const TCellView c = m_store.cellOf(record, column);
-                if (at >= c.data && at < c.data + c.size) {
-                    if (c.tag == TCellView::Text &&
-                        MatchesFoldedAt(at, static_cast<std::size_t>(c.data + c.size - at),
-                                        needle)) {
-                        return true;
-                    }
-                    break;
-                }
+    std::function<QStringList(int)> shownAt;
+    if (!computed.isEmpty()) {
+        shownAt = [this, computed](int pos) {
+            QStringList shown;
+            for (const TField* f : computed) {
+                shown << DisplayTextAt(pos, *f);
             }
-        }
-        return false;
-    };
-    const auto holds = [&](int pos) {
-        const TRowStore::RowId row = m_order[static_cast<std::size_t>(pos)];
-        if (!span.empty() && spanHolds(row)) {
-            return true;
-        }
-        for (const TField* f : others) {
-            if (f->FieldKind == TFieldKind::Data && IsTextType(f->DataType)) {
-                const TCellView c = m_store.cell(row, f->m_column);
-                if (c.tag != TCellView::Text) {
-                    continue;
-                }
-                const bool found = !anywhere ? StartsWithFolded(c.data, c.size, folded, true)
-                                             : ContainsFoldedText(c.data, c.size, folded, true);
-                if (found) {
-                    return true;
-                }
-                continue;
-            }
-            // Other columns by the text the grid shows, under the same rule.
-            const QByteArray shown = DisplayTextAt(pos, *f).toUtf8();
-            const auto size = static_cast<std::size_t>(shown.size());
-            if (anywhere ? ContainsFoldedText(shown.constData(), size, folded, true)
-                         : StartsWithFolded(shown.constData(), size, folded, true)) {
-                return true;
-            }
-        }
-        return false;
-    };
-    const int count = RecordCount();
-    const int step = forward ? 1 : -1;
-    if (from < 0 || from >= count) {
-        return -1;
+            return shown;
+        };
     }
-    const int total = forward ? count - from : from + 1;
-    // The k-th row from the start in the search's direction; the first that holds in
-    // [k0, k1), or -1.
-    const auto scanRange = [&](int k0, int k1) {
-        for (int k = k0; k < k1; ++k) {
-            const int pos = from + k * step;
-            // Rows in view order lie far apart once sorted: a row's offsets are asked for
-            // well ahead, and the rest of its record once they have come.
-            const int ahead = pos + 32 * step;
-            if (ahead >= 0 && ahead < count) {
-                m_store.prefetchRecord(m_order[static_cast<std::size_t>(ahead)]);
-            }
-            const int near = pos + 16 * step;
-            if (near >= 0 && near < count) {
-                m_store.prefetchWhole(m_order[static_cast<std::size_t>(near)]);
-            }
-            if (holds(pos)) {
-                return pos;
-            }
-        }
-        return -1;
-    };
-    // Most searches end near where they begin, so the first rows are read alone; a search
-    // that must read the whole view is shared by the processor's cores when it reads only
-    // stored texts, which nothing changes meanwhile.
-    constexpr int Alone = 4096;
-    constexpr int Chunk = 8192;
-    const int early = scanRange(0, std::min(total, Alone));
-    const unsigned cores = std::min(std::thread::hardware_concurrency(), 4u);
-    if (early >= 0 || total <= Alone) {
-        return early;
-    }
-    if (!others.empty() || cores < 2 || total < Alone + 4 * Chunk) {
-        return scanRange(Alone, total);
-    }
-    const int chunks = (total - Alone + Chunk - 1) / Chunk;
-    std::vector<int> found(static_cast<std::size_t>(chunks), -1);
-    std::atomic<int> next{0};
-    std::atomic<int> best{chunks};  // the first chunk known to hold a match
-    // Chunks are taken in order, and every chunk before the best is read to its end: the
-    // best one's first match is the first of all.
-    const auto work = [&]() {
-        for (int c = next++; c < chunks && c < best.load(); c = next++) {
-            const int k0 = Alone + c * Chunk;
-            const int hit = scanRange(k0, std::min(total, k0 + Chunk));
-            if (hit >= 0) {
-                found[static_cast<std::size_t>(c)] = hit;
-                int b = best.load();
-                while (c < b && !best.compare_exchange_weak(b, c)) {
-                }
-            }
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < cores; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer helpers: the rest is read by those there are
-        }
-    }
-    work();
-    for (std::thread& t : helpers) {
-        t.join();
-    }
-    const int b = best.load();
-    return b < chunks ? found[static_cast<std::size_t>(b)] : -1;
+    const TTextSearch search(m_store, text, anywhere, std::move(columns), std::move(shownAt));
+    return search.First(m_order, from, forward);
 }

@@ -136,14 +136,17 @@ QDateTime DateTimeFromDayNumber(double days) {
     return QDateTime(kDayZero.addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);
 }
 
+QString ShownTimeFormat() {
+    // Qt's long time format names the time zone; the program shows local time only.
+    QString timeFormat = QLocale().timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QLatin1Char('t'));
+    return timeFormat.trimmed();
+}
+
 QString DateTimeToStr(const QDateTime& when) {
-    const QLocale locale;
-    QString text = locale.toString(when.date(), QLocale::ShortFormat);
+    QString text = QLocale().toString(when.date(), QLocale::ShortFormat);
     if (when.time() != QTime(0, 0)) {
-        // Qt's long time format names the time zone; the program shows local time only.
-        QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-        timeFormat.remove(QLatin1Char('t'));
-        text += QLatin1Char(' ') + when.time().toString(timeFormat.trimmed());
+        text += QLatin1Char(' ') + when.time().toString(ShownTimeFormat());
     }
     return text;
 }

@@ -41,6 +41,8 @@ QDateTime DateTimeFromDayNumber(double days);
 // A date and time as the program shows it: the short date, and the long time unless it is
 // exactly midnight.
 QString DateTimeToStr(const QDateTime& when);
+// The format of the time DateTimeToStr writes after the date.
+QString ShownTimeFormat();
 
 // Two values are the same: nulls (and no value) only to each other.
 bool SameValue(const QVariant& a, const QVariant& b);

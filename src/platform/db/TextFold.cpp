@@ -379,6 +379,88 @@ bool findableBytes(char32_t folded, std::vector<unsigned char>& starts, bool& by
 }
 }  // namespace
 
+namespace {
+// The code points that fold to a character (the search box's "ё" folds to "е").
+std::vector<char32_t> formsOf(char32_t folded, bool yoAsYe) {
+    std::vector<char32_t> forms;
+    const char16_t* bmp = bmpFolding();
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        const char32_t f = c < 0x80 ? foldAscii(static_cast<unsigned char>(c)) : bmp[c];
+        if (f == folded || (yoAsYe && folded == kYe && f == kYo)) {
+            forms.push_back(c);
+        }
+    }
+    return forms;
+}
+
+// The bytes every form of the character before the anchor ends with, overlong forms (the
+// same six low bits after a longer lead) included; false beyond the BMP, left unfiltered.
+bool precedingBytes(char32_t folded, bool yoAsYe, std::array<bool, 256>& bytes) {
+    if (folded >= 0x10000) {
+        return false;
+    }
+    for (const char32_t c : formsOf(folded, yoAsYe)) {
+        char utf8[4];
+        const char* end = put(utf8, c);
+        bytes[static_cast<unsigned char>(end[-1])] = true;
+        bytes[0x80 | (c & 0x3F)] = true;
+    }
+    return true;
+}
+
+// How the character after the anchor is known (TFoldedNeedle::followingAt and the rest);
+// false beyond the BMP, left unfiltered.
+bool followingBytes(char32_t folded, bool yoAsYe, TFoldedNeedle& needle) {
+    if (folded >= 0x10000) {
+        return false;
+    }
+    const std::vector<char32_t> forms = formsOf(folded, yoAsYe);
+    if (forms.empty()) {
+        return false;
+    }
+    const auto length = [](char32_t c) { return c < 0x80 ? 1u : c < 0x800 ? 2u : 3u; };
+    const bool oneLength = std::all_of(
+        forms.begin(), forms.end(), [&](char32_t c) { return length(c) == length(forms.front()); });
+    for (const char32_t c : forms) {
+        char utf8[4];
+        const char* end = put(utf8, c);
+        needle.following[static_cast<unsigned char>(oneLength ? end[-1] : utf8[0])] = true;
+    }
+    // The leads of overlong forms: two bytes for ASCII, three and four for the rest.
+    std::vector<unsigned char> leads{0xE0, 0xF0};
+    if (length(forms.front()) == 1 || !oneLength) {
+        leads.push_back(0xC0);
+        leads.push_back(0xC1);
+    }
+    std::array<bool, 256>& leadBytes = oneLength ? needle.followingLeads : needle.following;
+    for (const unsigned char lead : leads) {
+        if (!oneLength || length(forms.front()) < 3 || lead == 0xF0) {
+            leadBytes[lead] = true;
+        }
+    }
+    needle.followingAt = oneLength ? length(forms.front()) : 1;
+    return true;
+}
+}  // namespace
+
+bool TByteSet::Assign(const std::vector<unsigned char>& bytes) {
+    count = 0;
+    for (const unsigned char b : bytes) {
+        const auto other = static_cast<unsigned char>(b ^ 0x20);
+        const bool pair = std::find(bytes.begin(), bytes.end(), other) != bytes.end();
+        if (pair && other < b) {
+            continue;  // taken with its pair
+        }
+        if (count == 8) {
+            return false;
+        }
+        std::memset(value[count], pair ? (b | 0x20) : b, 16);
+        std::memset(caseBit[count], pair ? 0x20 : 0, 16);
+        ++count;
+    }
+    return true;
+}
+
 TFoldedNeedle MakeFoldedNeedle(const std::u32string& asked, bool yoAsYe) {
     TFoldedNeedle needle;
     needle.folded = asked;
@@ -399,12 +481,13 @@ TFoldedNeedle MakeFoldedNeedle(const std::u32string& asked, bool yoAsYe) {
         return needle;  // a broken byte's character: left to the whole folding
     }
     // The rarest character the scan can find by its bytes is looked for; the match then
-    // begins that many characters before it.
+    // begins that many characters before it. One with a character after it counts as a
+    // little rarer: the scan passes over most of its places by that character.
     int rarest = std::numeric_limits<int>::max();
     std::vector<unsigned char> starts;
     for (std::size_t i = 0; i < folded.size(); ++i) {
         bool byLastByte = false;
-        const int score = commonness(folded[i]);
+        const int score = commonness(folded[i]) - (i + 1 < folded.size() ? 10 : 0);
         if (score < rarest && findableBytes(folded[i], starts, byLastByte)) {
             if (yoAsYe && folded[i] == kYe) {
                 // The text's "ё" stands for it as well: the bytes that find either.
@@ -423,24 +506,57 @@ TFoldedNeedle MakeFoldedNeedle(const std::u32string& asked, bool yoAsYe) {
             needle.usable = true;
         }
     }
+    if (needle.usable) {
+        const std::size_t a = needle.anchor;
+        needle.byFollowing = a + 1 < folded.size() && followingBytes(folded[a + 1], yoAsYe, needle);
+        needle.byPreceding = a > 0 && precedingBytes(folded[a - 1], yoAsYe, needle.preceding);
+        std::vector<unsigned char> following;
+        std::vector<unsigned char> followingLeads;
+        for (std::size_t b = 0; b < 256 && needle.byFollowing; ++b) {
+            if (needle.following[b]) {
+                following.push_back(static_cast<unsigned char>(b));
+            }
+            if (needle.followingLeads[b]) {
+                followingLeads.push_back(static_cast<unsigned char>(b));
+            }
+        }
+#if defined(__SSE2__)
+        std::vector<unsigned char> own;
+        std::vector<unsigned char> leads;
+        for (const unsigned char b : needle.starts) {
+            // An overlong lead is not followed by the next character but by its own rest.
+            (!needle.byLastByte && b >= 0x80 ? leads : own).push_back(b);
+        }
+        // The next character costs compares on every block: worth it where the anchor
+        // comes often.
+        const bool pairs = needle.byFollowing && commonness(needle.folded[needle.anchor]) >= 60 &&
+                           needle.follow.Assign(following) &&
+                           needle.followLeads.Assign(followingLeads);
+        if (!pairs) {
+            needle.follow.count = 0;
+            needle.followLeads.count = 0;
+        }
+        needle.blocks = needle.wanted.Assign(own) && needle.leads.Assign(leads) &&
+                        (needle.starts.size() > 1 || pairs);
+#endif
+    }
     return needle;
 }
 
-TFoldedScan::TFoldedScan(const char* s, std::size_t n, const TFoldedNeedle& needle)
-    : m_s(reinterpret_cast<const unsigned char*>(s)), m_n(n), m_needle(needle) {
-#if defined(__SSE2__)
-    m_blocks = needle.starts.size() > 1 && needle.starts.size() <= 8;
-    if (m_blocks) {
-        for (std::size_t k = 0; k < needle.starts.size(); ++k) {
-            std::memset(m_wanted[k], needle.starts[k], sizeof m_wanted[k]);
-        }
-    }
-#endif
+void TFoldedScan::Reset(const char* s, std::size_t n) {
+    m_s = reinterpret_cast<const unsigned char*>(s);
+    m_n = n;
+    m_at = 0;
+    m_base = 0;
+    m_mask = 0;
 }
+
+TFoldedScan::TFoldedScan(const char* s, std::size_t n, const TFoldedNeedle& needle)
+    : m_s(reinterpret_cast<const unsigned char*>(s)), m_n(n), m_needle(needle) {}
 
 bool TFoldedScan::nextHit(std::size_t& hit) {
     const std::vector<unsigned char>& starts = m_needle.starts;
-    if (starts.size() == 1) {
+    if (starts.size() == 1 && !m_needle.blocks) {
         // One byte to find, as for most letters beyond ASCII: the C library's search.
         const void* found =
             m_at < m_n ? std::memchr(m_s + m_at, starts.front(), m_n - m_at) : nullptr;
@@ -453,31 +569,49 @@ bool TFoldedScan::nextHit(std::size_t& hit) {
         return true;
     }
 #if defined(__SSE2__)
-    if (m_blocks) {
-        // Sixteen bytes compared with every start at once; the hits of a block are taken
-        // from its mask one by one, so a text full of candidates is still read once.
+    if (m_needle.blocks) {
+        // Sixteen bytes compared with every start at once, and the bytes where the next
+        // character is known with its bytes; the hits of a block are taken from its mask
+        // one by one, so a text full of candidates is still read once.
+        const auto any = [](__m128i bytes, const TByteSet& set) {
+            __m128i found = _mm_setzero_si128();
+            for (std::size_t k = 0; k < set.count; ++k) {
+                const auto* caseBit = reinterpret_cast<const __m128i*>(set.caseBit[k]);
+                const auto* value = reinterpret_cast<const __m128i*>(set.value[k]);
+                found = _mm_or_si128(found, _mm_cmpeq_epi8(_mm_or_si128(bytes, *caseBit), *value));
+            }
+            return found;
+        };
+        const std::size_t at = m_needle.followingAt;
         while (m_mask == 0) {
             if (m_at >= m_n) {
                 return false;
             }
             __m128i block;
+            __m128i next;
+            __m128i after;
             unsigned valid = 0xFFFFu;
-            if (m_at + 16 <= m_n) {
+            if (m_at + 16 + at <= m_n) {
                 block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_s + m_at));
+                next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_s + m_at + 1));
+                after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_s + m_at + at));
             } else {
-                // The last bytes, fewer than sixteen, in a padded block.
-                alignas(16) unsigned char last[16] = {};
+                // The last bytes in a padded block.
+                alignas(16) unsigned char last[48] = {};
                 std::memcpy(last, m_s + m_at, m_n - m_at);
                 block = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
-                valid = (1u << (m_n - m_at)) - 1u;
+                next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last + 1));
+                after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last + at));
+                if (m_n - m_at < 16) {
+                    valid = (1u << (m_n - m_at)) - 1u;
+                }
             }
-            __m128i found = _mm_setzero_si128();
-            for (std::size_t k = 0; k < starts.size(); ++k) {
-                found = _mm_or_si128(
-                    found,
-                    _mm_cmpeq_epi8(block,
-                                   _mm_load_si128(reinterpret_cast<const __m128i*>(m_wanted[k]))));
+            __m128i found = any(block, m_needle.wanted);
+            if (m_needle.follow.count > 0) {
+                found = _mm_and_si128(found, _mm_or_si128(any(after, m_needle.follow),
+                                                          any(next, m_needle.followLeads)));
             }
+            found = _mm_or_si128(found, any(block, m_needle.leads));
             m_mask = static_cast<unsigned>(_mm_movemask_epi8(found)) & valid;
             m_base = m_at;
             m_at += 16;
@@ -499,6 +633,15 @@ bool TFoldedScan::nextHit(std::size_t& hit) {
 bool TFoldedScan::Next(std::size_t& start) {
     std::size_t hit = 0;
     while (nextHit(hit)) {
+        // A byte of the anchor's ASCII form (not an overlong lead) or the anchor's last byte
+        // is followed by the next character.
+        if (m_needle.byFollowing && (m_needle.byLastByte || m_s[hit] < 0x80)) {
+            const std::size_t after = hit + m_needle.followingAt;
+            if (!(after < m_n && m_needle.following[m_s[after]]) &&
+                !(hit + 1 < m_n && m_needle.followingLeads[m_s[hit + 1]])) {
+                continue;
+            }
+        }
         std::size_t at = hit;
         if (m_needle.byLastByte) {
             // The character holding this byte begins at the nearest lead byte before it, at
@@ -514,6 +657,9 @@ bool TFoldedScan::Next(std::size_t& start) {
             if (at == m_n) {
                 continue;
             }
+        }
+        if (m_needle.byPreceding && (at == 0 || !m_needle.preceding[m_s[at - 1]])) {
+            continue;
         }
         // Back over the characters before the anchor. Inside a match every character is a
         // lead or ASCII byte and its continuation bytes, so this finds where it begins;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -33,13 +34,42 @@ void ReadYoAsYe(std::u32string& folded);
 // (the anchor, the rarest such): an ASCII one no other character folds to, found by a few
 // bytes (itself in either case, or the lead of an overlong form), or another one of the
 // BMP, found by the last byte of its forms. Usable when it has such a character.
+// Bytes compared sixteen at a time: each entry a byte, or two that differ only in the bit
+// of letter case (0x20), with that bit set before the compare.
+struct TByteSet {
+    alignas(16) unsigned char value[8][16] = {};
+    alignas(16) unsigned char caseBit[8][16] = {};
+    std::size_t count = 0;
+    // False when the bytes need more than eight entries.
+    bool Assign(const std::vector<unsigned char>& bytes);
+};
+
 struct TFoldedNeedle {
     std::u32string folded;
     std::vector<unsigned char> starts;  // the bytes the anchor begins with, or ends with
     bool byLastByte = false;
     std::uint32_t anchor = 0;  // its index in folded
     bool usable = false;
+    // The character after the anchor and the one before: a place whose neighbours cannot
+    // be forms of them is passed over without a closer look, as most places of a common
+    // letter are. The one after is known by the byte followingAt bytes after the anchor's
+    // last (the last byte of a form, where all its forms have one length; else the first),
+    // or by an overlong form's lead right after the anchor; the one before by its last.
+    bool byFollowing = false;
+    bool byPreceding = false;
+    std::size_t followingAt = 1;
+    std::array<bool, 256> following{};
+    std::array<bool, 256> followingLeads{};
+    std::array<bool, 256> preceding{};
     bool yoAsYe = false;  // "ё" in a text matches the needle's "е"
+    // For a scan sixteen bytes at a time (blocks): the starts that must be followed by the
+    // next character (the anchor's own bytes), the ones that need not (the leads of its
+    // overlong forms), and the next character's bytes where it is worth the compares.
+    bool blocks = false;
+    TByteSet wanted;
+    TByteSet leads;
+    TByteSet follow;
+    TByteSet followLeads;
     // The folded needle as UTF-8 and, for each of its bytes, the character it belongs to:
     // a text already in folded form (most are, in lower case) is compared a byte at a time.
     std::string utf8;
@@ -58,6 +88,8 @@ bool MatchesFoldedAt(const char* s, std::size_t n, const TFoldedNeedle& needle);
 class TFoldedScan {
 public:
     TFoldedScan(const char* s, std::size_t n, const TFoldedNeedle& needle);
+    // Starts over on another text.
+    void Reset(const char* s, std::size_t n);
     // The next place, false after the last.
     bool Next(std::size_t& start);
 
@@ -70,8 +102,6 @@ private:
     std::size_t m_at = 0;    // where the text is read on
     std::size_t m_base = 0;  // the block whose hits are left in m_mask
     unsigned m_mask = 0;
-    bool m_blocks = false;
-    alignas(16) unsigned char m_wanted[8][16] = {};
 };
 // Whether the text, folded, contains the folded needle; any needle (the fast search above
 // takes only some), one character decoded and folded at a time.

@@ -1,6 +1,7 @@
 #include "platform/db/DataSet.h"
 #include "support/TestCatalogue.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 class TestDataSetFind final : public QObject {
@@ -112,6 +113,104 @@ private Q_SLOTS:
         got.sort();
         found.sort();
         QCOMPARE(got, found);
+    }
+
+    // Numbers and check times are found by the text the grid shows, made here without
+    // asking for it row by row: the first match from random places, either way, in either
+    // mode, is the one a reading of every shown text gives, in locales whose dates hold
+    // month names, dots or AM/PM; the view is long enough to be read in storage order.
+    void shownTextsOfOtherColumns_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << "C";
+        QTest::newRow("ru_RU") << "ru_RU";
+        QTest::newRow("en_US") << "en_US";
+    }
+    void shownTextsOfOtherColumns() {
+        QFETCH(QString, locale);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&before]() { QLocale::setDefault(before); });
+        auto cat = std::make_unique<TTestCatalogue>();
+        QRandomGenerator random(20261211);
+        const QDateTime first(QDate(1999, 1, 1), QTime(0, 0));
+        const int rows = 6000;
+        cat->other().BeginTrans();
+        for (int i = 0; i < rows; ++i) {
+            const QString key = cat->addUrl("x.example", "d", QString());
+            const QVariant codes[] = {QVariant(), 200, 301, 404, 503, -1, 1234567};
+            QVariant when;
+            switch (random.bounded(4)) {
+                case 0:
+                    break;  // never checked
+                case 1:     // at midnight
+                    when = first.addDays(random.bounded(12000));
+                    break;
+                case 2:  // within the first second
+                    when = first.addDays(random.bounded(12000)).addMSecs(random.bounded(1000));
+                    break;
+                default:
+                    when = first.addDays(random.bounded(12000)).addSecs(random.bounded(86400));
+            }
+            cat->other().Execute(
+                "UPDATE SubjectURLs SET LinkCode = :c, LinkChecked = :t "
+                "WHERE SubjectURLID = :k",
+                {{"C", codes[random.bounded(7)]}, {"T", when}, {"K", key}});
+        }
+        cat->other().CommitTrans();
+        auto ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText("SELECT * FROM SubjectURLs");
+        ds->Open();
+        ds->SetSort("LinkChecked DESC");
+        const QList<const TField*> fields = {&ds->FieldByName("LinkCode"),
+                                             &ds->FieldByName("LinkChecked")};
+        QStringList shown;
+        for (int r = 0; r < rows; ++r) {
+            QString text;
+            for (const TField* f : fields) {
+                text += ds->DisplayTextAt(r, *f).toCaseFolded().replace("ё", "е") + '\n';
+            }
+            shown << text;
+        }
+        // Needles: pieces of shown texts, and of no text at all.
+        QStringList needles{"zz", "13:", " 0", "99", "-1", ".20", "pm", "jan", "дек", "0"};
+        for (int i = 0; i < 40; ++i) {
+            const QString s = ds->DisplayTextAt(random.bounded(rows), *fields[random.bounded(2)]);
+            const int at = s.isEmpty() ? 0 : random.bounded(s.size());
+            needles << s.mid(at, 1 + random.bounded(6));
+        }
+        for (const QString& needle : needles) {
+            if (needle.isEmpty()) {
+                continue;
+            }
+            const QString n = needle.toCaseFolded().replace("ё", "е");
+            for (const bool anywhere : {true, false}) {
+                const auto holds = [&](int r) {
+                    for (const QString& cell : shown[r].split('\n')) {
+                        if (anywhere ? cell.contains(n) : cell.startsWith(n)) {
+                            return true;
+                        }
+                    }
+                    return false;
+                };
+                for (const bool forward : {true, false}) {
+                    const int from = random.bounded(rows);
+                    int expected = -1;
+                    for (int r = from; r >= 0 && r < rows; r += forward ? 1 : -1) {
+                        if (holds(r)) {
+                            expected = r;
+                            break;
+                        }
+                    }
+                    QVERIFY2(ds->FindText(fields, needle, from, forward, anywhere) == expected,
+                             qPrintable(QString("%1 from %2 %3 %4")
+                                            .arg(needle)
+                                            .arg(from)
+                                            .arg(forward ? "forward" : "back")
+                                            .arg(anywhere ? "anywhere" : "beginning")));
+                }
+            }
+        }
     }
 };
 

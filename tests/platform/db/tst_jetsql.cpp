@@ -318,6 +318,9 @@ private Q_SLOTS:
         QTest::newRow("yo found as ye") << "Ёл" << true << true;
         QTest::newRow("ye alone") << "е" << true << true;
         QTest::newRow("found by ye") << "ео" << true << true;
+        QTest::newRow("yo before the anchor") << "ённ" << true << true;
+        QTest::newRow("kelvin after the anchor") << "nk" << true << false;
+        QTest::newRow("long s before the anchor") << "snw" << true << false;
         QTest::newRow("ye alone, yo apart") << "е" << true << false;
         QTest::newRow("yo after latin") << "nё" << true << true;
         QTest::newRow("yo apart") << "ёn" << true << false;
