@@ -1,6 +1,7 @@
 #include "CatalogueGenerator.h"
 
 #include "platform/SqliteStatement.h"
+#include "platform/db/FieldTypes.h"
 #include "platform/db/Schema.h"
 
 #include <QFile>
@@ -40,9 +41,17 @@ qint64 GenerateCatalogue(const QString& fileName, int rows, unsigned seed) {
     const auto pick = [&rng](const QStringList& l) {
         return l.at(static_cast<int>(rng() % static_cast<unsigned>(l.size())));
     };
+    // What a link check leaves: a status with its answer's code, or none for a host that
+    // did not answer.
+    const QList<QPair<QString, qint64>> checks = {
+        {QStringLiteral("alive"), 200},        {QStringLiteral("moved"), 301},
+        {QStringLiteral("client error"), 404}, {QStringLiteral("server error"), 503},
+        {QStringLiteral("restricted"), 403},   {QStringLiteral("unreachable"), 0}};
+    const QDateTime firstCheck(QDate(2026, 1, 1), QTime(0, 0));
     TSqliteStatement insert(db,
                             "INSERT INTO SubjectURLs(SubjectURLID, Description, URL, Visited, "
-                            "Category) VALUES(?1, ?2, ?3, ?4, ?5)");
+                            "Category, LinkStatus, LinkCode, LinkChecked) "
+                            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     qint64 raw = 0;
     for (int i = 0; i < rows; ++i) {
         QString url = QStringLiteral("https://") + pick(hosts) + QString::number(rng() % 5000) +
@@ -69,6 +78,24 @@ qint64 GenerateCatalogue(const QString& fileName, int rows, unsigned seed) {
         insert.bind(3, url);
         insert.bind(4, qint64(rng() % 4 == 0 ? 1 : 0));
         insert.bind(5, category);
+        // Every other link has been checked, some time in the year.
+        if (rng() % 2 == 0) {
+            const auto& check = checks.at(static_cast<int>(rng() % checks.size()));
+            insert.bind(6, check.first);
+            if (check.second != 0) {
+                insert.bind(7, check.second);
+            } else {
+                sqlite3_bind_null(insert.get(), 7);
+            }
+            sqlite3_bind_double(insert.get(), 8,
+                                DayNumber(firstCheck.addSecs(rng() % (365 * 86400))));
+            // The code and the time as the eight bytes each is held in.
+            raw += check.first.size() + (check.second != 0 ? 8 : 0) + 8;
+        } else {
+            for (int column : {6, 7, 8}) {
+                sqlite3_bind_null(insert.get(), column);
+            }
+        }
         insert.step();
         sqlite3_reset(insert.get());
         raw += key.toUtf8().size() + description.toUtf8().size() + url.toUtf8().size() + 1 +
