@@ -319,6 +319,26 @@
 %1
 %2</translation>
     </message>
+    <message>
+        <source>соединение зашифровано, сервер проверен</source>
+        <translation>encrypted connection, server verified</translation>
+    </message>
+    <message>
+        <source>соединение зашифровано, сертификат сервера проверен без его имени</source>
+        <translation>encrypted connection, server certificate verified without its name</translation>
+    </message>
+    <message>
+        <source>соединение зашифровано, сервер не проверен</source>
+        <translation>encrypted connection, server not verified</translation>
+    </message>
+    <message>
+        <source>соединение не зашифровано</source>
+        <translation>unencrypted connection</translation>
+    </message>
+    <message>
+        <source>База данных %1 на сервере %2 (%3)</source>
+        <translation>Database %1 on server %2 (%3)</translation>
+    </message>
 </context>
 <context>
     <name>TAboutForm</name>
@@ -2062,6 +2082,10 @@ Reason: %2.</translation>
 %1</source>
         <translation>The connection to the database server was lost.
 %1</translation>
+    </message>
+    <message>
+        <source>Указан корневой сертификат, но шифрование отключено: выберите режим с проверкой сертификата или уберите корневой сертификат.</source>
+        <translation>A root certificate is given but encryption is turned off: choose a mode that verifies the certificate or remove the root certificate.</translation>
     </message>
 </context>
 <context>

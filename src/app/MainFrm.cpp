@@ -9,6 +9,7 @@
 #include "common/DialogsUnit.h"
 #include "common/ExForm.h"
 #include "common/ProgramPaths.h"
+#include "platform/db/Schema.h"
 #include "settings/AboutDlg.h"
 #include "settings/WindowsListDlg.h"
 
@@ -166,6 +167,15 @@ void TMainForm::SetGeneralModule(TGeneralModule* module) {
     m_module = module;
     actSetDatabase->setEnabled(module != nullptr);
     if (module) {
+        // The caption names the open catalogue and says whether its server link is
+        // encrypted and the server checked.
+        const auto name = [this](const QString& catalogue) {
+            setWindowTitle(ApplicationTitle + QStringLiteral(" — ") + catalogue);
+        };
+        connect(module, &TCatalogueModule::CatalogueNamed, this, name);
+        if (module->ADOConnection.Connected()) {
+            name(CatalogueName(module->ADOConnection));
+        }
         m_settingsMenu->addSeparator();
         m_settingsMenu->addAction(module->actEditCategoryList);
     }

@@ -31,6 +31,7 @@ void TCatalogueModule::ADOConnectionAfterConnect() {
                                   "список категорий.");
     adsCategoryList.Close();
     adsCategoryList.Open();
+    Q_EMIT CatalogueNamed(CatalogueName(ADOConnection));
     CatalogueOpened();
 }
 

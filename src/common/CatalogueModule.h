@@ -35,6 +35,8 @@ Q_SIGNALS:
     // Records were rewritten on the program's own connection outside any view (a category
     // renamed, merged or removed from them): the views read their rows again.
     void RecordsRewritten();
+    // A catalogue was opened: where it is and, on a server, how the connection is protected.
+    void CatalogueNamed(const QString& name);
 
 protected:
     // A checked catalogue is open, its category list loaded.

@@ -280,7 +280,7 @@ private Q_SLOTS:
         QCOMPARE(cs.value("Busy Timeout"), QStringLiteral("100"));
         dlg.findChild<QPushButton*>("TestButton")->click();
         QCOMPARE(dialogs.shownTexts().last(),
-                 QStringLiteral("Проверка подключения прошла успешно."));
+                 "Проверка подключения прошла успешно.\nФайл базы данных: " + file);
         // Creating over an existing file is refused with a message; the file stays.
         dialogs.answerInput(file);
         dlg.findChild<QPushButton*>("CreateButton")->click();
@@ -490,8 +490,12 @@ private Q_SLOTS:
         dlg.findChild<QPushButton*>("CreateSchemaButton")->click();
         QVERIFY(dialogs.shownTexts().last().startsWith("Таблицы каталога созданы"));
         test->click();
-        QCOMPARE(dialogs.shownTexts().last(),
-                 QStringLiteral("Проверка подключения прошла успешно."));
+        // The server's own name for the database and itself, and how the link is protected.
+        const TConnectionString cs(empty.connectionString());
+        QCOMPARE(dialogs.shownTexts().last(), "Проверка подключения прошла успешно.\nБаза данных " +
+                                                  cs.value("Initial Catalog") + " на сервере " +
+                                                  cs.value("Data Source") +
+                                                  " (соединение зашифровано, сервер не проверен)");
         dlg.findChild<QPushButton*>("CreateSchemaButton")->click();
         QVERIFY(dialogs.shownTexts().last().contains("уже есть таблицы"));
         // A wrong password is the server's clear refusal, and never shown back.

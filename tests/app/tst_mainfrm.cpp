@@ -165,6 +165,8 @@ private Q_SLOTS:
         TMainForm form;
         form.SetGeneralModule(&module);
         form.show();
+        // The caption names the catalogue open, and the next one once it opens.
+        QVERIFY2(form.windowTitle().endsWith(first.fileName()), qPrintable(form.windowTitle()));
         auto view = makeView("Ссылки");
         view->show();
         form.actSetDatabase->trigger();  // cancelled: the same string back
@@ -173,6 +175,7 @@ private Q_SLOTS:
         QVERIFY(!view->isVisible());
         QVERIFY(form.isVisible());
         QCOMPARE(module.ADOConnection.ConnectionString(), second.connectionString());
+        QVERIFY2(form.windowTitle().endsWith(second.fileName()), qPrintable(form.windowTitle()));
         QVERIFY(dialogs.shown().isEmpty());
     }
 

@@ -74,6 +74,16 @@ protected:
     QVector<TColumnInfo> m_columns;
 };
 
+// Where a connection to a server leads and how it is protected, as the server and libpq
+// report it once connected (a service file may have named them).
+struct TServerLink {
+    QString host;  // the server, with its port
+    QString database;
+    bool encrypted = false;     // TLS
+    bool verified = false;      // the server's certificate checked against a root certificate
+    bool hostVerified = false;  // and its name checked against the certificate's
+};
+
 // One database engine behind TConnection. Statements arrive already in the engine's
 // dialect with its own placeholders (placeholder(n) for the n-th, from 1), one value per
 // placeholder; a new engine is one more implementation of this.
@@ -87,6 +97,8 @@ public:
     virtual bool isOpen() const = 0;
     // Open, but the other end has gone (a server that closed the session).
     virtual bool lost() const { return false; }
+    // The server an open connection leads to; none for a file.
+    virtual std::optional<TServerLink> serverLink() const { return std::nullopt; }
 
     virtual std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) = 0;
     // Runs one statement and returns the number of rows it changed; the rows of a

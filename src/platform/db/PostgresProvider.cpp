@@ -1,5 +1,6 @@
 #include "platform/db/PostgresProvider.h"
 
+#include "platform/db/PostgresOptions.h"
 #include "platform/db/RowStore.h"
 
 #include <QCoreApplication>
@@ -355,62 +356,6 @@ private:
     std::vector<TReadAs> m_readAs;
 };
 
-namespace {
-
-// libpq's TLS settings from the connection string: "SSL Mode" (disable, allow, prefer —
-// libpq's own default: TLS whenever the server offers it —, require, verify-ca,
-// verify-full) and "SSL Root Cert", the certificate authority to check the server's
-// certificate against. The driver passes options separated by ";", so a path holding one
-// cannot be passed and is refused rather than cut.
-// A value for the driver's options in single quotes, its quotes and backslashes escaped
-// (libpq's rule). The driver splits its options at ";", so a value holding one cannot be
-// passed: refused with refusal (its %1 the value) rather than cut.
-QString quotedOption(const QString& value, const QString& refusal) {
-    if (value.contains(QLatin1Char(';'))) {
-        throw EDatabaseError(refusal.arg(value));
-    }
-    QString quoted = value;
-    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
-QString serviceOption(const QString& service) {
-    if (service.isEmpty()) {
-        return QString();
-    }
-    return QStringLiteral(";service=") +
-           quotedOption(service, QCoreApplication::translate(
-                                     "TPostgresProvider", "Имя службы не может содержать «;»: %1"));
-}
-
-QString tlsOptions(const TConnectionString& connection) {
-    QString options;
-    const QString mode = connection.value(QStringLiteral("SSL Mode")).trimmed().toLower();
-    if (!mode.isEmpty()) {
-        static const QStringList modes = {
-            QStringLiteral("disable"), QStringLiteral("allow"),     QStringLiteral("prefer"),
-            QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
-        if (!modes.contains(mode)) {
-            throw EDatabaseError(
-                QCoreApplication::translate("TPostgresProvider", "Неизвестный режим шифрования: %1")
-                    .arg(mode));
-        }
-        options += QStringLiteral(";sslmode=") + mode;
-    }
-    const QString root = connection.value(QStringLiteral("SSL Root Cert")).trimmed();
-    if (!root.isEmpty()) {
-        options +=
-            QStringLiteral(";sslrootcert=") +
-            quotedOption(root, QCoreApplication::translate(
-                                   "TPostgresProvider",
-                                   "Путь к корневому сертификату не может содержать «;»: %1"));
-    }
-    return options;
-}
-
-}  // namespace
-
 TPostgresProvider::TPostgresProvider()
     : m_connectionName(QStringLiteral("linkarium-pgsql-") +
                        QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
@@ -421,6 +366,7 @@ TPostgresProvider::~TPostgresProvider() {
 
 void TPostgresProvider::open(const TConnectionString& connection) {
     close();
+    m_tlsMode = PostgresTlsMode(connection);
     const QString source = connection.value(QStringLiteral("Data Source")).trimmed();
     // A service (the connection string's "Service", else PGSERVICE) may name the server,
     // the database, the user and the password in the service file instead.
@@ -447,7 +393,8 @@ void TPostgresProvider::open(const TConnectionString& connection) {
         db.setPassword(connection.value(QStringLiteral("Password")));
         db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=Linkarium")
                                  .arg(kConnectTimeoutSeconds) +
-                             serviceOption(service) + tlsOptions(connection));
+                             PostgresServiceOption(service) +
+                             PostgresTlsOptions(connection, m_tlsMode));
         if (!db.open()) {
             const QString error = db.lastError().text();
             db = QSqlDatabase();
@@ -709,6 +656,27 @@ const TSqlNames* TPostgresProvider::sqlNames() {
 
 bool TPostgresProvider::lost() const {
     return m_conn && PQstatus(m_conn) != CONNECTION_OK;
+}
+
+std::optional<TServerLink> TPostgresProvider::serverLink() const {
+    if (!m_conn) {
+        return std::nullopt;
+    }
+    TServerLink link;
+    const QString host = QString::fromUtf8(PQhost(m_conn));
+    const QString port = QString::fromUtf8(PQport(m_conn));
+    // A socket folder is shown as it is; a name or address with its port.
+    link.host = host.startsWith(QLatin1Char('/')) || port.isEmpty()
+                    ? host
+                    : (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
+                                                       : host) +
+                          QLatin1Char(':') + port;
+    link.database = QString::fromUtf8(PQdb(m_conn));
+    link.encrypted = PQsslInUse(m_conn) == 1;
+    link.verified = link.encrypted && (m_tlsMode == QLatin1String("verify-ca") ||
+                                       m_tlsMode == QLatin1String("verify-full"));
+    link.hostVerified = link.verified && m_tlsMode == QLatin1String("verify-full");
+    return link;
 }
 
 int TPostgresProvider::backendPid() const {

@@ -24,6 +24,7 @@ public:
     void close() override;
     bool isOpen() const override { return m_conn != nullptr; }
     bool lost() const override;
+    std::optional<TServerLink> serverLink() const override;
 
     std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) override;
     qint64 execute(const QString& sql, const QVariantList& params,
@@ -66,6 +67,8 @@ private:
 
     QString m_connectionName;
     pg_conn* m_conn = nullptr;
+    // The TLS mode the connection was asked for, once a root certificate has raised it.
+    QString m_tlsMode;
     TSqlNames m_names;
     bool m_namesStale = true;
     qint64 m_changesElsewhere = 0;

@@ -237,6 +237,22 @@ void CreateServerCatalogue(TConnection& connection) {
 QString CatalogueName(const TConnection& connection) {
     const TConnectionString cs(connection.ConnectionString());
     const QString source = cs.value(QStringLiteral("Data Source"));
+    const std::optional<TServerLink> link =
+        connection.Connected() ? connection.Provider().serverLink() : std::nullopt;
+    if (link) {
+        // As the server names itself: a service file may have named it, not the string.
+        const char* security =
+            link->hostVerified
+                ? QT_TRANSLATE_NOOP("Schema", "соединение зашифровано, сервер проверен")
+            : link->verified
+                ? QT_TRANSLATE_NOOP(
+                      "Schema", "соединение зашифровано, сертификат сервера проверен без его имени")
+            : link->encrypted
+                ? QT_TRANSLATE_NOOP("Schema", "соединение зашифровано, сервер не проверен")
+                : QT_TRANSLATE_NOOP("Schema", "соединение не зашифровано");
+        return QCoreApplication::translate("Schema", "База данных %1 на сервере %2 (%3)")
+            .arg(link->database, link->host, QCoreApplication::translate("Schema", security));
+    }
     if (cs.provider().compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
         return QCoreApplication::translate("Schema", "База данных %1 на сервере %2")
             .arg(cs.value(QStringLiteral("Initial Catalog")), source);

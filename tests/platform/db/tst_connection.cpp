@@ -552,20 +552,42 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.Execute("INSERT INTO Numbers (N) VALUES (4)"));
     }
 
-    // TLS as libpq's settings say: the server's certificate checked against the right root
-    // certificate connects encrypted, against another one it is refused and the server named;
-    // "disable" connects in clear.
+    // TLS in every mode with the server's own root certificate, another one and none. A
+    // root certificate means the server is to be checked: it raises any mode that would go
+    // on unchecked (or in clear) to a full check, and contradicts "disable". What was
+    // reached, and how, is said in the catalogue's name, as the server and libpq report it.
     void serverTls_data() {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("expected");  // "on", "off", or a part of the error
-        QTest::newRow("verify-full, right root") << "SSL Mode=verify-full;SSL Root Cert=%1"
-                                                 << "on";
-        QTest::newRow("verify-full, other root") << "SSL Mode=verify-full;SSL Root Cert=%2"
-                                                 << "certificate verify failed";
-        QTest::newRow("prefer, as by default") << ""
-                                               << "on";
-        QTest::newRow("disable") << "SSL Mode=disable"
-                                 << "off";
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("root");      // "right", "other" or none
+        QTest::addColumn<QString>("expected");  // a part of the name, or of the error
+        const QString verified = "соединение зашифровано, сервер проверен";
+        const QString unchecked = "соединение зашифровано, сервер не проверен";
+        const QString failed = "certificate verify failed";
+        const QString contradiction = "Указан корневой сертификат, но шифрование отключено";
+        for (const QString mode : {"", "prefer", "allow", "require"}) {
+            QTest::addRow("%s, right root", qPrintable(mode)) << mode << "right" << verified;
+            QTest::addRow("%s, other root", qPrintable(mode)) << mode << "other" << failed;
+            // "allow" tries a link in clear first.
+            QTest::addRow("%s, no root", qPrintable(mode))
+                << mode << "" << (mode == "allow" ? "соединение не зашифровано" : unchecked);
+        }
+        QTest::newRow("verify-full, right root") << "verify-full"
+                                                 << "right" << verified;
+        QTest::newRow("verify-full, other root") << "verify-full"
+                                                 << "other" << failed;
+        QTest::newRow("verify-ca, right root")
+            << "verify-ca"
+            << "right"
+            << "соединение зашифровано, сертификат сервера проверен без его имени";
+        QTest::newRow("verify-ca, other root") << "verify-ca"
+                                               << "other" << failed;
+        QTest::newRow("disable, no root") << "disable"
+                                          << ""
+                                          << "соединение не зашифровано";
+        QTest::newRow("disable, right root") << "disable"
+                                             << "right" << contradiction;
+        QTest::newRow("disable, other root") << "disable"
+                                             << "other" << contradiction;
     }
     void serverTls() {
         if (TestEngine() != TTestEngine::PostgreSQL) {
@@ -575,7 +597,8 @@ private Q_SLOTS:
         if (ca.isEmpty()) {
             QSKIP("the test server's root certificate is not known (LINKARIUM_TEST_PG_CA)");
         }
-        QFETCH(QString, settings);
+        QFETCH(QString, mode);
+        QFETCH(QString, root);
         QFETCH(QString, expected);
         QTemporaryDir dir;
         const QString other = dir.filePath("other's ca.crt");  // a blank and a quote, quoted
@@ -583,21 +606,28 @@ private Q_SLOTS:
                                                "-days", "1", "-subj", "/CN=Someone else", "-keyout",
                                                dir.filePath("k"), "-out", other}),
                  0);
+        QString settings = qEnvironmentVariable("LINKARIUM_TEST_PG");
+        if (!mode.isEmpty()) {
+            settings += ";SSL Mode=" + mode;
+        }
+        if (!root.isEmpty()) {
+            settings += ";SSL Root Cert=\"" + (root == "right" ? ca : other) + "\"";
+        }
         TConnection c;
-        c.SetConnectionString(
-            qEnvironmentVariable("LINKARIUM_TEST_PG") + ";" +
-            QString(settings).replace("%1", ca).replace("%2", "\"" + other + "\""));
-        if (expected != "on" && expected != "off") {
+        c.SetConnectionString(settings);
+        if (!expected.startsWith("соединение")) {
             const QString error = errorOf(c);
-            QVERIFY2(error.contains(expected) && error.contains("127.0.0.1"), qPrintable(error));
+            QVERIFY2(error.contains(expected), qPrintable(error));
             return;
         }
         c.Open();
+        const QString name = CatalogueName(c);
+        QVERIFY2(name.endsWith("(" + expected + ")"), qPrintable(name));
         TDataSet ds;
         ds.SetConnection(&c);
         ds.SetCommandText("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()");
         ds.Open();
-        QCOMPARE(ds.Fields(0).AsBoolean(), expected == "on");
+        QCOMPARE(ds.Fields(0).AsBoolean(), !expected.contains("не зашифровано"));
     }
 
     // Without a password in the connection string the server's password comes from the
