@@ -694,6 +694,10 @@ private Q_SLOTS:
         c.SetConnectionString("Provider=PostgreSQL;Service=linkarium_team");
         QCOMPARE(errorOf(c), QString());
         QVERIFY(c.Connected());
+        // Named as the service resolved it, not by the string's blank names.
+        QVERIFY2(CatalogueName(c).startsWith("База данных " + full.value("Initial Catalog") +
+                                             " на сервере " + source + " ("),
+                 qPrintable(CatalogueName(c)));
         c.Close();
         c.SetConnectionString("Provider=PostgreSQL");
         QVERIFY(errorOf(c).contains("Не указан сервер"));
