@@ -2277,6 +2277,12 @@ Reason: %2.</translation>
         <translation>The message to %1 was not sent. The server %2 answered:
 %3</translation>
     </message>
+    <message>
+        <source>Письмо для %1 не отправлено:
+%2</source>
+        <translation>The message to %1 was not sent:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>TSendInfoForm</name>

@@ -52,7 +52,7 @@ QString TSMTPClient::command(const QString& text) {
         throw EError(SocketErrorText(10054));
     }
     if (ReplyNumber >= 400) {
-        throw EError(reply);
+        throw EServerReply(reply);
     }
     return reply;
 }
@@ -78,8 +78,11 @@ void TSMTPClient::Connect() {
     try {
         open();
         const QString greeting = readReply();
-        if (ReplyNumber >= 400 || greeting.isEmpty()) {
-            throw EError(greeting.isEmpty() ? QStringLiteral("Connection Failed") : greeting);
+        if (greeting.isEmpty()) {
+            throw EError(QStringLiteral("Connection Failed"));
+        }
+        if (ReplyNumber >= 400) {
+            throw EServerReply(greeting);
         }
         checkSingleLine(UserID);
         if (Security != TSecurity::None || !UserName.isEmpty()) {
@@ -178,7 +181,7 @@ void TSMTPClient::authenticate(const QStringList& capabilities) {
         if (OnAuthenticationFailed) {
             OnAuthenticationFailed(handled);
         }
-        return EError(QStringLiteral("Authentication failed: ") + reply.trimmed());
+        return EServerReply(QStringLiteral("Authentication failed: ") + reply.trimmed());
     };
     if (methods.contains(QStringLiteral("PLAIN"))) {
         // RFC 4616: authorization identity (none), user, password.
@@ -218,7 +221,7 @@ void TSMTPClient::Disconnect() {
     }
     close();
     if (ReplyNumber >= 340) {
-        throw EError(reply);
+        throw EServerReply(reply);
     }
 }
 

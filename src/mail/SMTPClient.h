@@ -17,6 +17,13 @@ class QSslSocket;
 // greeting (RFC 3207), or by TLS from the first byte (RFC 8314, port 465).
 enum class TSecurity { None = 0, StartTls = 1, Tls = 2 };
 
+// The server's own numbered reply refusing a command (RFC 5321 4.2), as it sent it; any
+// other EError of the client is the program's own refusal or a failed connection.
+class EServerReply final : public EError {
+public:
+    using EError::EError;
+};
+
 // A list of header lines "Name: value".
 class TExStringList final : public QStringList {
 public:

@@ -60,12 +60,16 @@ QString TReportMailer::firstRecipient() const {
     return SendSMTP.PostMessage.ToAddress.value(0);
 }
 
-void TReportMailer::failed(const QString& recipient, const QString& reason) {
+void TReportMailer::failed(const QString& recipient, const QString& reason, bool serverSaid) {
     if (SendSMTP.Cancelled) {
         return;  // the user stopped it and knows
     }
-    LastFailure = tr("Письмо для %1 не отправлено. Ответ сервера %2:\n%3")
-                      .arg(recipient, SendSMTP.Host, reason.trimmed());
+    // The server's own reply is named as such; the program's refusal or a lost connection
+    // is not passed off as one.
+    LastFailure = serverSaid
+                      ? tr("Письмо для %1 не отправлено. Ответ сервера %2:\n%3")
+                            .arg(recipient, SendSMTP.Host, reason.trimmed())
+                      : tr("Письмо для %1 не отправлено:\n%2").arg(recipient, reason.trimmed());
 }
 
 void TReportMailer::Cancel() {
@@ -104,10 +108,10 @@ void TReportMailer::SendMessage(const TMailingParameters& parameters, const QStr
         SendSMTP.SendMail();
     } catch (const EError& e) {
         log(QStringLiteral("Error ") + e.message());
-        failed(parameters.Recipient, e.message());
+        failed(parameters.Recipient, e.message(), dynamic_cast<const EServerReply*>(&e) != nullptr);
     } catch (const std::exception& e) {
         log(QStringLiteral("Error ") + QString::fromLocal8Bit(e.what()));
-        failed(parameters.Recipient, QString::fromLocal8Bit(e.what()));
+        failed(parameters.Recipient, QString::fromLocal8Bit(e.what()), false);
     }
     // A cancelled send must not wait for the server once more to say goodbye.
     if (SendSMTP.Cancelled) {

@@ -24,6 +24,7 @@ public:
 
 private:
     void log(const QString& message) const;
-    void failed(const QString& recipient, const QString& reason);
+    // serverSaid: the reason is the mail server's own reply.
+    void failed(const QString& recipient, const QString& reason, bool serverSaid);
     QString firstRecipient() const;
 };

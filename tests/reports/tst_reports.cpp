@@ -640,24 +640,54 @@ private Q_SLOTS:
     }
 
     // A refusal after the connection is shown to the user when the progress window has
-    // closed, with the recipient and the server's whole reply.
+    // closed, with the recipient and the server's whole reply; the program's own refusal
+    // is never passed off as the server's reply.
+    void failedSendIsShown_data() {
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<QString>("fromName");
+        QTest::addColumn<QStringList>("parts");
+        QTest::addColumn<bool>("serverSaid");
+        QTest::newRow("the server refuses")
+            << QStringList{"250 hi\r\n", "250 reset\r\n", "250 from\r\n",
+                           "250 to\r\n", "354 go on\r\n", "554-5.7.1 rejected\r\n554 as spam\r\n",
+                           "221 bye\r\n"}
+            << "Me" << QStringList{"Ответ сервера 127.0.0.1", "554-5.7.1 rejected", "554 as spam"}
+            << true;
+        // A sender's name that would start a second header line.
+        QTest::newRow("the program refuses")
+            << QStringList{"250 hi\r\n",    "250 reset\r\n",  "250 from\r\n", "250 to\r\n",
+                           "354 go on\r\n", "250 queued\r\n", "221 bye\r\n"}
+            << "Me\r\nBcc: someone@example.org" << QStringList{"Invalid line break in header"}
+            << false;
+    }
     void failedSendIsShown() {
+        QFETCH(QStringList, replies);
+        QFETCH(QString, fromName);
+        QFETCH(QStringList, parts);
+        QFETCH(bool, serverSaid);
         TScriptedDialogs dialogs;
         TFakeServer server;
-        server.replies = {"250 hi\r\n", "250 reset\r\n", "250 from\r\n",
-                          "250 to\r\n", "354 go on\r\n", "554-5.7.1 rejected\r\n554 as spam\r\n",
-                          "221 bye\r\n"};
+        for (const QString& r : replies) {
+            server.replies << r.toUtf8();
+        }
         Options().SMTPServerAddress = "127.0.0.1";
         Options().SMTPServerPort = server.port();
         TPreviewHTMLForm p;
         p.SetHTML(head("T") + kTail);
-        answerSendDialog(p);
+        p.RunSendDialog = [&fromName](TSendInfoForm&, TMailingParameters& m) {
+            m.Recipient = "you@example.org";
+            m.FromAddress = "me@example.org";
+            m.FromName = fromName;
+            return 2;
+        };
         p.actSendEMail->trigger();
         QCOMPARE(dialogs.shownTexts().size(), 1);
         const QString shown = dialogs.shownTexts().first();
-        QVERIFY2(shown.contains("you@example.org") && shown.contains("554-5.7.1 rejected") &&
-                     shown.contains("554 as spam"),
-                 qPrintable(shown));
+        QVERIFY2(shown.startsWith("Письмо для you@example.org не отправлено"), qPrintable(shown));
+        for (const QString& part : parts) {
+            QVERIFY2(shown.contains(part), qPrintable(shown));
+        }
+        QCOMPARE(shown.contains("Ответ сервера"), serverSaid);
         Options() = TProgramOptions();
     }
 
