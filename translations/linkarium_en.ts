@@ -413,6 +413,10 @@
         <source>Только чтение: у вашей роли на сервере нет права изменять список категорий.</source>
         <translation>Read only: your role on the server may not change the category list.</translation>
     </message>
+    <message>
+        <source>База данных %1 на сервере %2 создана с типом символов (LC_CTYPE) «%3»: сервер различает строчные и прописные буквы только латиницы, поэтому поиск по категориям, фильтры и проверка одинаковых имён категорий могут пропускать имена кириллицей. Создайте базу данных с типом символов UTF-8, например createdb -E UTF8 -l C.UTF-8 -T template0 (см. README), и перенесите в неё каталог.</source>
+        <translation>The database %1 on server %2 was created with the character type (LC_CTYPE) «%3»: the server tells capital from small letters of the Latin alphabet only, so category searches, filters and the check for equal category names may miss Cyrillic names. Create a database with a UTF-8 character type, e.g. createdb -E UTF8 -l C.UTF-8 -T template0 (see README), and move the catalogue into it.</translation>
+    </message>
 </context>
 <context>
     <name>TCategoryForm</name>

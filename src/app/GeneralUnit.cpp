@@ -139,6 +139,11 @@ bool TGeneralModule::SelectDatabase() {
 void TGeneralModule::CatalogueOpened() {
     actEditCategoryList->setEnabled(CategoriesReadOnly.isEmpty());
     actEditCategoryList->setToolTip(CategoriesReadOnly);
+    // Said once a session for each catalogue, not at every reconnection.
+    if (!ServerWarning.isEmpty() && !m_warned.contains(ADOConnection.ConnectionString())) {
+        m_warned.insert(ADOConnection.ConnectionString());
+        ShowInformation(ServerWarning);
+    }
     // Remembered at once, not only at exit: a session that ends by a crash or a kill
     // still opens this catalogue next time, and a store that cannot keep it says so now.
     WriteRegString(RegRootKey, RegConnectionValue, ADOConnection.ConnectionString());

@@ -3,6 +3,7 @@
 #include "common/CatalogueModule.h"
 
 #include <QAction>
+#include <QSet>
 
 #include <functional>
 #include <optional>
@@ -45,5 +46,7 @@ private:
     void requestTerminate();
 
     bool m_terminate = false;
+    // The catalogues whose server warning was shown this session.
+    QSet<QString> m_warned;
     bool m_firstStart = false;
 };

@@ -4,6 +4,8 @@
 #include "platform/db/NullBlankFields.h"
 #include "platform/db/Schema.h"
 
+#include <QRegularExpression>
+
 TCatalogueModule::TCatalogueModule(QObject* parent) : QObject(parent) {
     ADOConnection.setObjectName(QStringLiteral("ADOConnection"));
     adsCategoryList.setObjectName(QStringLiteral("adsCategoryList"));
@@ -29,6 +31,20 @@ void TCatalogueModule::ADOConnectionAfterConnect() {
                              ? QString()
                              : tr("Только чтение: у вашей роли на сервере нет права изменять "
                                   "список категорий.");
+    ServerWarning.clear();
+    const std::optional<TServerLink> link = provider.serverLink();
+    static const QRegularExpression utf8(QStringLiteral("utf-?8"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (link && !link->characterType.contains(utf8)) {
+        ServerWarning =
+            tr("База данных %1 на сервере %2 создана с типом символов (LC_CTYPE) «%3»: сервер "
+               "различает строчные и прописные буквы только латиницы, поэтому поиск по "
+               "категориям, фильтры и проверка одинаковых имён категорий могут пропускать "
+               "имена кириллицей. Создайте базу данных с типом символов UTF-8, например "
+               "createdb -E UTF8 -l C.UTF-8 -T template0 (см. README), и перенесите в неё "
+               "каталог.")
+                .arg(link->database, link->host, link->characterType);
+    }
     adsCategoryList.Close();
     adsCategoryList.Open();
     Q_EMIT CatalogueNamed(CatalogueName(ADOConnection));

@@ -20,6 +20,9 @@ public:
     // (the server's rights); empty when they may. Read at each opening.
     QString RecordsReadOnly;
     QString CategoriesReadOnly;
+    // What the user should know of the catalogue's server: a database whose character type
+    // folds the case of ASCII letters only. Empty when nothing. Read at each opening.
+    QString ServerWarning;
 
     // Checks the catalogue of the new connection and opens the category list on it; a
     // catalogue that fails the check fails the connection.

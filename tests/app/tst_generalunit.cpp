@@ -93,6 +93,35 @@ private Q_SLOTS:
         QVERIFY(dialogs.shown().isEmpty());
     }
 
+    // A server database whose character type folds ASCII letters only is named once a
+    // session with what to do; one with a UTF-8 type is not.
+    void serverCharacterTypeIsChecked() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestEnvironment env;
+        TTestCatalogue plain(TTestCatalogue::WithTables,
+                             "TEMPLATE template0 ENCODING 'UTF8' LC_CTYPE 'C' LC_COLLATE 'C'");
+        TTestCatalogue unicode;
+        TScriptedDialogs dialogs;
+        QStringList shown;
+        auto m = makeModule({}, &shown);
+        WriteRegString(RegRootKey, RegConnectionValue, plain.connectionString());
+        m->Connect();
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        const QString warning = dialogs.shownTexts().first();
+        QVERIFY2(warning.contains("LC_CTYPE) «C»") && warning.contains("C.UTF-8"),
+                 qPrintable(warning));
+        m->ADOConnection.Close();
+        m->ADOConnection.Open();
+        QCOMPARE(dialogs.shownTexts().size(), 1);  // not again
+        m->ADOConnection.Close();
+        m->ADOConnection.SetConnectionString(unicode.connectionString());
+        m->ADOConnection.Open();
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(m->ServerWarning.isEmpty());
+    }
+
     void failedStartEndsTheProgram_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QStringList>("answers");

@@ -64,7 +64,7 @@ QString TestEngineUnavailable() {
     return why;
 }
 
-TTestCatalogue::TTestCatalogue(TLayout layout) {
+TTestCatalogue::TTestCatalogue(TLayout layout, const QString& databaseOptions) {
     if (TestEngine() == TTestEngine::SQLite) {
         if (layout == WithTables) {
             CreateSqliteCatalogue(fileName());
@@ -76,7 +76,7 @@ TTestCatalogue::TTestCatalogue(TLayout layout) {
         static int made = 0;
         m_database =
             QStringLiteral("lk_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
-        admin().Execute(QStringLiteral("CREATE DATABASE %1").arg(m_database));
+        admin().Execute(QStringLiteral("CREATE DATABASE %1 %2").arg(m_database, databaseOptions));
         TConnectionString cs(serverString());
         cs.setValue(QStringLiteral("Initial Catalog"), m_database);
         m_connectionString = cs.toString();

@@ -36,7 +36,8 @@ QString TestEngineUnavailable();
 class TTestCatalogue final {
 public:
     enum TLayout { WithTables, Empty };
-    explicit TTestCatalogue(TLayout layout = WithTables);
+    // databaseOptions: what CREATE DATABASE is told on the server ("LC_CTYPE 'C' …").
+    explicit TTestCatalogue(TLayout layout = WithTables, const QString& databaseOptions = {});
     ~TTestCatalogue();
     TTestCatalogue(const TTestCatalogue&) = delete;
     TTestCatalogue& operator=(const TTestCatalogue&) = delete;

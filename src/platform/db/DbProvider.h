@@ -82,6 +82,9 @@ struct TServerLink {
     bool encrypted = false;     // TLS
     bool verified = false;      // the server's certificate checked against a root certificate
     bool hostVerified = false;  // and its name checked against the certificate's
+    // The database's character type (LC_CTYPE): the server folds the case of letters by
+    // it, so that one that is not a UTF-8 one folds ASCII letters only.
+    QString characterType;
 };
 
 // One database engine behind TConnection. Statements arrive already in the engine's

@@ -433,6 +433,13 @@ void TPostgresProvider::open(const TConnectionString& connection) {
                 .arg(customWait && wait >= 0 ? wait : kLockTimeoutMs),
             {}, nullptr);
     execute(QStringLiteral("LISTEN ") + changesChannel(), {}, nullptr);
+    {
+        TRowStore rows(1);
+        query(QStringLiteral("SELECT datctype FROM pg_database WHERE datname = current_database()"),
+              {})
+            ->fetchAll(rows);
+        m_characterType = rows.size() > 0 ? rows.cell(0, 0).text() : QString();
+    }
     m_namesStale = true;
     m_changesElsewhere = 0;
     m_announced = false;
@@ -676,6 +683,7 @@ std::optional<TServerLink> TPostgresProvider::serverLink() const {
     link.verified = link.encrypted && (m_tlsMode == QLatin1String("verify-ca") ||
                                        m_tlsMode == QLatin1String("verify-full"));
     link.hostVerified = link.verified && m_tlsMode == QLatin1String("verify-full");
+    link.characterType = m_characterType;
     return link;
 }
 

@@ -69,6 +69,7 @@ private:
     pg_conn* m_conn = nullptr;
     // The TLS mode the connection was asked for, once a root certificate has raised it.
     QString m_tlsMode;
+    QString m_characterType;
     TSqlNames m_names;
     bool m_namesStale = true;
     qint64 m_changesElsewhere = 0;
