@@ -132,6 +132,12 @@ void TEditURLForm::ApplyUpdates() {
         SplitCategoryNames(adsCommon->FieldByName(QStringLiteral("Category")).AsString()));
 }
 
+// Cancel closes the record at once, unless what the user typed was refused by the
+// catalogue (another user changed the record meanwhile): that is not dropped unasked.
+bool TEditURLForm::CloseQuery() {
+    return !adsCommon->UpdatesPending() || TCommonForm::CloseQuery();
+}
+
 void TEditURLForm::URLDBEditChange() {
     const bool address = !ui->URLDBEdit->text().trimmed().isEmpty();
     ui->OkButton->setEnabled(address);

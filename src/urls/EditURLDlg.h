@@ -34,7 +34,7 @@ protected:
     void UpdateRecord() override;
     void PostRecord() override;
     void ApplyUpdates() override;
-    bool CloseQuery() override { return true; }
+    bool CloseQuery() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

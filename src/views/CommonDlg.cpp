@@ -134,7 +134,8 @@ void TCommonForm::ApplyUpdates() {
 
 bool TCommonForm::IsModified() {
     UpdateRecord();
-    return adsCommon->Modified();
+    // A change posted but not stored (the catalogue refused it) is still the user's to keep.
+    return adsCommon->Modified() || adsCommon->UpdatesPending();
 }
 
 bool TCommonForm::Prepare(const QVariant& key) {
@@ -188,10 +189,11 @@ void TCommonForm::OkButtonClick() {
     try {
         const bool modified = IsModified();
         PostRecord();
+        saveInTransaction();
+        // Only a change that reached the catalogue counts as saved.
         if (modified) {
             Saved = true;
         }
-        saveInTransaction();
     } catch (...) {
         StartEdit();
         throw;

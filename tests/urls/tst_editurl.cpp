@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QtTest>
@@ -172,6 +173,39 @@ private Q_SLOTS:
         TEditURLForm d(*module);
         QVERIFY(!d.Prepare(keyA));
         QCOMPARE(dialogs.shownTexts(), QStringList{"Запись была удалена."});
+    }
+
+    // A record another user changed since it was read: OK reports the conflict and keeps
+    // the dialog open with the user's text, and closing it then asks before that text is
+    // dropped; it never goes without a word.
+    void conflictKeepsWhatWasTyped() {
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(keyA));
+        cat->otherExec(
+            QString("UPDATE SubjectURLs SET Description = 'Их' WHERE SubjectURLID = '%1'")
+                .arg(keyA));
+        Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("Мой текст");
+        Child<QPushButton>(d, "OkButton")->click();
+        QVERIFY2(dialogs.shownTexts().join('\n').contains("другой пользователь"),
+                 qPrintable(dialogs.shownTexts().join('\n')));
+        QVERIFY(!d.Saved);
+        QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(), "Мой текст");
+        dialogs.clear();
+        QSignalSpy closed(&d, &QDialog::finished);
+        dialogs.answer(QMessageBox::Cancel);  // back to the record
+        d.reject();
+        QCOMPARE(dialogs.shownTexts(), QStringList{"Сохранить изменения?"});
+        QCOMPARE(closed.size(), 0);
+        dialogs.answer(QMessageBox::No);
+        d.reject();
+        QCOMPARE(closed.size(), 1);
+        d.Finish();
+        QCOMPARE(
+            value(
+                QString("SELECT Description FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA))
+                .toString(),
+            QString("Их"));
     }
 
     // Nothing the user typed or pasted is cut: text beyond a field is refused with a
