@@ -316,6 +316,114 @@ private Q_SLOTS:
             }
         }
     }
+    // A long view, sorted, with rows changed and deleted since it was read, searched in
+    // several columns given in any order: the first match from random places, either way,
+    // is the one a reading of every shown text gives, whether the rows are read in the
+    // view's order or all of them in storage order.
+    void longViewAfterChanges() {
+        auto cat = std::make_unique<TTestCatalogue>();
+        QRandomGenerator random(20261214);
+        const QStringList words{"Ёлка",       "елка", "news", "NEWS", "ключ",    "K", "\u212A",
+                                "\u017F",     "st",   "ſt",   "é",    "E\u0301", "ß", "ẞ",
+                                "ΣΊΣΥΦΟΣ",    "ς",    "σ",    " ",    "/",       ".", "ok",
+                                "\U0001F600", "𐐀",    "𐐨",    "a",    "щ"};
+        const int rows = 9000;
+        cat->other().BeginTrans();
+        for (int i = 0; i < rows; ++i) {
+            QString parts[3];
+            for (QString& p : parts) {
+                const int n = random.bounded(5);
+                for (int k = 0; k < n; ++k) {
+                    p += words[random.bounded(words.size())];
+                }
+            }
+            cat->addUrl(parts[0], parts[1], parts[2], random.bounded(2) == 1);
+        }
+        cat->other().CommitTrans();
+        auto ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText("SELECT * FROM SubjectURLs");
+        ds->Open();
+        ds->SetSort("Description DESC,URL");
+        // Changes: some rows edited, some deleted.
+        for (int i = 0; i < 40; ++i) {
+            ds->SetRecNo(1 + random.bounded(ds->RecordCount()));
+            if (i % 3 == 0) {
+                ds->Delete();
+            } else {
+                ds->Edit();
+                ds->FieldByName("Description")
+                    .SetAsString(words[random.bounded(words.size())] + "ключ" +
+                                 words[random.bounded(6)]);
+                ds->Post();
+            }
+        }
+        // Rare texts far from either end, where the whole store is read.
+        const QStringList rare{"Ёжик/Kот", "ёЖИК/kот", "ЁЖИſт"};
+        for (int i = 0; i < 6; ++i) {
+            ds->SetRecNo(5500 + random.bounded(1000));
+            ds->Edit();
+            ds->FieldByName("Category").SetAsString(rare[i % rare.size()]);
+            ds->Post();
+        }
+        const int count = ds->RecordCount();
+        QCOMPARE(count, rows - 14);
+        int foundSome = 0;
+        const QList<const TField*> fields = {&ds->FieldByName("Category"),
+                                             &ds->FieldByName("Visited"), &ds->FieldByName("URL"),
+                                             &ds->FieldByName("Description")};
+        const auto fold = [](const QString& s) {
+            QString f;
+            for (const char32_t c : s.toUcs4()) {
+                const char32_t d = QChar::toCaseFolded(c);
+                f += QString::fromUcs4(&d, 1);
+            }
+            return f.replace(QString("ё"), QString("е"));
+        };
+        std::vector<QStringList> shown(static_cast<std::size_t>(count));
+        for (int r = 0; r < count; ++r) {
+            for (const TField* f : fields) {
+                if (f->FieldClass() != TFieldClass::Boolean) {
+                    shown[static_cast<std::size_t>(r)] << fold(ds->DisplayTextAt(r, *f));
+                }
+            }
+        }
+        QStringList needles{"ключ", "елк",  "k",    "s",   "st",  "ſt", "σ",    "ς",  "ß",
+                            "ss",   "true", "𐐨",    "😀",   "é",   "e",  "/",    "sk", "кл",
+                            "ежик", "/кот", "ик/к", "ЖИS", "жиſ", "/k", "ёжик/"};
+        for (int i = 0; i < 20; ++i) {
+            needles << words[random.bounded(words.size())] + words[random.bounded(words.size())];
+        }
+        for (const QString& needle : needles) {
+            const QString n = fold(needle);
+            for (const bool anywhere : {true, false}) {
+                for (const bool forward : {true, false}) {
+                    const int from =
+                        forward ? random.bounded(count / 8) : count - 1 - random.bounded(count / 8);
+                    int expected = -1;
+                    for (int r = from; r >= 0 && r < count && expected < 0; r += forward ? 1 : -1) {
+                        for (const QString& cell : shown[static_cast<std::size_t>(r)]) {
+                            if (anywhere ? cell.contains(n) : cell.startsWith(n)) {
+                                expected = r;
+                                break;
+                            }
+                        }
+                    }
+                    const int got = ds->FindText(fields, needle, from, forward, anywhere);
+                    foundSome += expected >= 0 && std::abs(expected - from) > 4096;
+                    QVERIFY2(got == expected,
+                             qPrintable(QString("'%1' from %2 %3 %4: %5, expected %6")
+                                            .arg(needle)
+                                            .arg(from)
+                                            .arg(forward ? "forward" : "back",
+                                                 anywhere ? "anywhere" : "beginning")
+                                            .arg(got)
+                                            .arg(expected)));
+                }
+            }
+        }
+        QVERIFY(foundSome > 0);  // some matches lie beyond the rows read in the view's order
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDataSetFind)
