@@ -172,6 +172,8 @@ std::u32string shownAlphabet(TSearchColumn::Kind kind) {
         for (int d = 0; d < 400; ++d) {
             sample += DateTimeToStr(QDateTime(first.addDays(d), QTime(d % 24, d % 60, d % 59, 1)));
         }
+        // A year before the first shows a sign (and some locales a mark before it).
+        sample += DateTimeToStr(QDateTime(QDate(-1, 1, 1), QTime(1, 1, 1, 1)));
     } else {
         return std::u32string();
     }

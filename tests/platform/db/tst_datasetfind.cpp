@@ -4,6 +4,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <ctime>
+
 class TestDataSetFind final : public QObject {
     Q_OBJECT
 
@@ -211,6 +213,216 @@ private Q_SLOTS:
                 }
             }
         }
+    }
+    // Check times are found by the text the grid shows in any locale and on days whose
+    // clock jumps, whatever the zone: the first match from every start, either way, is the
+    // one a reading of every shown text gives, for dates of odd years as well.
+    void shownDatesInZonesAndLocales_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QByteArray>("zone");
+        const char* zones[] = {"Europe/London", "America/Sao_Paulo"};
+        for (const char* locale : {"ru_RU", "en_US", "de_DE", "ar_EG", "ja_JP", "C"}) {
+            for (const char* zone : zones) {
+                QTest::newRow(qPrintable(QString("%1 %2").arg(locale, zone)))
+                    << QString(locale) << QByteArray(zone);
+            }
+        }
+    }
+    void shownDatesInZonesAndLocales() {
+        QFETCH(QString, locale);
+        QFETCH(QByteArray, zone);
+        const QByteArray zoneBefore = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&]() {
+            QLocale::setDefault(before);
+            if (zoneBefore.isNull()) {
+                qunsetenv("TZ");
+            } else {
+                qputenv("TZ", zoneBefore);
+            }
+            tzset();
+        });
+        auto cat = std::make_unique<TTestCatalogue>();
+        QRandomGenerator random(20261213);
+        // Days the clock jumps in either zone, and their neighbours; odd years.
+        const QDate days[] = {QDate(2021, 3, 28), QDate(2021, 10, 31), QDate(2018, 11, 4),
+                              QDate(2019, 2, 16), QDate(2019, 2, 17),  QDate(2018, 11, 3),
+                              QDate(2021, 3, 27), QDate(2021, 10, 30), QDate(2024, 2, 29),
+                              QDate(5, 6, 7),     QDate(999, 12, 31),  QDate(12345, 1, 2),
+                              QDate(-50, 3, 1)};
+        // The server's writer takes no year before the first.
+        const int dayCount =
+            static_cast<int>(std::size(days)) - (TestEngine() == TTestEngine::PostgreSQL ? 1 : 0);
+        const int rows = 600;
+        cat->other().BeginTrans();
+        for (int i = 0; i < rows; ++i) {
+            const QString key = cat->addUrl("x.example", "d", QString());
+            const QDate day = days[random.bounded(dayCount)];
+            QDateTime when(day, QTime(0, 0));
+            if (!when.isValid()) {
+                when = QDateTime(day, QTime(12, 0));  // a midnight the clock skips
+            }
+            switch (random.bounded(3)) {
+                case 0:
+                    break;
+                case 1:
+                    when = when.addSecs(random.bounded(86400));
+                    break;
+                default:
+                    when = when.addMSecs(random.bounded(4 * 3600 * 1000));
+            }
+            cat->other().Execute("UPDATE SubjectURLs SET LinkChecked = :t WHERE SubjectURLID = :k",
+                                 {{"T", when}, {"K", key}});
+        }
+        cat->other().CommitTrans();
+        auto ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText("SELECT * FROM SubjectURLs");
+        ds->Open();
+        const TField& checked = ds->FieldByName("LinkChecked");
+        QStringList shown;
+        for (int r = 0; r < rows; ++r) {
+            shown << ds->DisplayTextAt(r, checked).toCaseFolded().replace("ё", "е");
+        }
+        QStringList needles{"-", "0", ":", " 0", "0 ", "12", "00:00"};
+        for (int i = 0; i < 60; ++i) {
+            const QString s = ds->DisplayTextAt(random.bounded(rows), checked);
+            const int at = s.isEmpty() ? 0 : random.bounded(s.size());
+            needles << s.mid(at, 1 + random.bounded(5));
+        }
+        for (const QString& needle : needles) {
+            if (needle.isEmpty()) {
+                continue;
+            }
+            const QString n = needle.toCaseFolded().replace("ё", "е");
+            for (const bool anywhere : {true, false}) {
+                int expected = -1;
+                for (int r = 0; r < rows && expected < 0; ++r) {
+                    if (anywhere ? shown[r].contains(n) : shown[r].startsWith(n)) {
+                        expected = r;
+                    }
+                }
+                const int got = ds->FindText({&checked}, needle, 0, true, anywhere);
+                QVERIFY2(got == expected,
+                         qPrintable(QString("'%1' %2: found %3 (%4), expected %5 (%6)")
+                                        .arg(needle, anywhere ? "anywhere" : "beginning")
+                                        .arg(got)
+                                        .arg(got >= 0 ? shown[got] : QString())
+                                        .arg(expected)
+                                        .arg(expected >= 0 ? shown[expected] : QString())));
+            }
+        }
+    }
+    // A long view, sorted, with rows changed and deleted since it was read, searched in
+    // several columns given in any order: the first match from random places, either way,
+    // is the one a reading of every shown text gives, whether the rows are read in the
+    // view's order or all of them in storage order.
+    void longViewAfterChanges() {
+        auto cat = std::make_unique<TTestCatalogue>();
+        QRandomGenerator random(20261214);
+        const QStringList words{"Ёлка",       "елка", "news", "NEWS", "ключ",    "K", "\u212A",
+                                "\u017F",     "st",   "ſt",   "é",    "E\u0301", "ß", "ẞ",
+                                "ΣΊΣΥΦΟΣ",    "ς",    "σ",    " ",    "/",       ".", "ok",
+                                "\U0001F600", "𐐀",    "𐐨",    "a",    "щ"};
+        const int rows = 9000;
+        cat->other().BeginTrans();
+        for (int i = 0; i < rows; ++i) {
+            QString parts[3];
+            for (QString& p : parts) {
+                const int n = random.bounded(5);
+                for (int k = 0; k < n; ++k) {
+                    p += words[random.bounded(words.size())];
+                }
+            }
+            cat->addUrl(parts[0], parts[1], parts[2], random.bounded(2) == 1);
+        }
+        cat->other().CommitTrans();
+        auto ds = std::make_unique<TDataSet>();
+        ds->SetConnection(&cat->connection());
+        ds->SetCommandText("SELECT * FROM SubjectURLs");
+        ds->Open();
+        ds->SetSort("Description DESC,URL");
+        // Changes: some rows edited, some deleted.
+        for (int i = 0; i < 40; ++i) {
+            ds->SetRecNo(1 + random.bounded(ds->RecordCount()));
+            if (i % 3 == 0) {
+                ds->Delete();
+            } else {
+                ds->Edit();
+                ds->FieldByName("Description")
+                    .SetAsString(words[random.bounded(words.size())] + "ключ" +
+                                 words[random.bounded(6)]);
+                ds->Post();
+            }
+        }
+        // Rare texts far from either end, where the whole store is read.
+        const QStringList rare{"Ёжик/Kот", "ёЖИК/kот", "ЁЖИſт"};
+        for (int i = 0; i < 6; ++i) {
+            ds->SetRecNo(5500 + random.bounded(1000));
+            ds->Edit();
+            ds->FieldByName("Category").SetAsString(rare[i % rare.size()]);
+            ds->Post();
+        }
+        const int count = ds->RecordCount();
+        QCOMPARE(count, rows - 14);
+        int foundSome = 0;
+        const QList<const TField*> fields = {&ds->FieldByName("Category"),
+                                             &ds->FieldByName("Visited"), &ds->FieldByName("URL"),
+                                             &ds->FieldByName("Description")};
+        const auto fold = [](const QString& s) {
+            QString f;
+            for (const char32_t c : s.toUcs4()) {
+                const char32_t d = QChar::toCaseFolded(c);
+                f += QString::fromUcs4(&d, 1);
+            }
+            return f.replace(QString("ё"), QString("е"));
+        };
+        std::vector<QStringList> shown(static_cast<std::size_t>(count));
+        for (int r = 0; r < count; ++r) {
+            for (const TField* f : fields) {
+                if (f->FieldClass() != TFieldClass::Boolean) {
+                    shown[static_cast<std::size_t>(r)] << fold(ds->DisplayTextAt(r, *f));
+                }
+            }
+        }
+        QStringList needles{"ключ", "елк",  "k",    "s",   "st",  "ſt", "σ",    "ς",  "ß",
+                            "ss",   "true", "𐐨",    "😀",   "é",   "e",  "/",    "sk", "кл",
+                            "ежик", "/кот", "ик/к", "ЖИS", "жиſ", "/k", "ёжик/"};
+        for (int i = 0; i < 20; ++i) {
+            needles << words[random.bounded(words.size())] + words[random.bounded(words.size())];
+        }
+        for (const QString& needle : needles) {
+            const QString n = fold(needle);
+            for (const bool anywhere : {true, false}) {
+                for (const bool forward : {true, false}) {
+                    const int from =
+                        forward ? random.bounded(count / 8) : count - 1 - random.bounded(count / 8);
+                    int expected = -1;
+                    for (int r = from; r >= 0 && r < count && expected < 0; r += forward ? 1 : -1) {
+                        for (const QString& cell : shown[static_cast<std::size_t>(r)]) {
+                            if (anywhere ? cell.contains(n) : cell.startsWith(n)) {
+                                expected = r;
+                                break;
+                            }
+                        }
+                    }
+                    const int got = ds->FindText(fields, needle, from, forward, anywhere);
+                    foundSome += expected >= 0 && std::abs(expected - from) > 4096;
+                    QVERIFY2(got == expected,
+                             qPrintable(QString("'%1' from %2 %3 %4: %5, expected %6")
+                                            .arg(needle)
+                                            .arg(from)
+                                            .arg(forward ? "forward" : "back",
+                                                 anywhere ? "anywhere" : "beginning")
+                                            .arg(got)
+                                            .arg(expected)));
+                }
+            }
+        }
+        QVERIFY(foundSome > 0);  // some matches lie beyond the rows read in the view's order
     }
 };
 
