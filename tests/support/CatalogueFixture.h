@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 // The world of a catalogue test function: its own environment (home, settings), a new
 // catalogue on the engine under test, and the data module connected to it as at start.
@@ -39,6 +40,10 @@ protected:
         c.otherExec("INSERT INTO CategoryList(CategoryName) VALUES ('Новости'), ('Работа')");
         return {first, second};
     }
+    // A catalogue opened with AddTwoLinks's records, whose keys are keyA and keyB.
+    void openWithTwoLinks() {
+        openCatalogue([this](TTestCatalogue& c) { std::tie(keyA, keyB) = AddTwoLinks(c); });
+    }
 
     // The catalogue as an older program made it, with 255 characters of categories: the
     // table of records made anew, empty, and the module connected again.
@@ -64,4 +69,6 @@ protected:
     std::unique_ptr<TTestEnvironment> env;
     std::unique_ptr<TTestCatalogue> cat;
     std::unique_ptr<TGeneralModule> module;
+    QString keyA;
+    QString keyB;
 };

@@ -26,18 +26,13 @@
 class TestEditUrl final : public QObject, TCatalogueFixture {
     Q_OBJECT
 
-    // The first of the two records every test starts with.
-    QString keyA;
-
 private Q_SLOTS:
     void initTestCase() {
         InitTestApplication();
         LINKARIUM_REQUIRE_ENGINE();
     }
 
-    void init() {
-        openCatalogue([this](TTestCatalogue& c) { keyA = AddTwoLinks(c).first; });
-    }
+    void init() { openWithTwoLinks(); }
     void cleanup() { closeCatalogue(); }
 
     void editDialogNewRecord() {

@@ -43,17 +43,13 @@ namespace {}  // namespace
 class TestSharedCatalogue final : public QObject, TCatalogueFixture {
     Q_OBJECT
 
-    QString keyA;
-
 private Q_SLOTS:
     void initTestCase() {
         InitTestApplication();
         LINKARIUM_REQUIRE_ENGINE();
     }
 
-    void init() {
-        openCatalogue([this](TTestCatalogue& c) { keyA = AddTwoLinks(c).first; });
-    }
+    void init() { openWithTwoLinks(); }
     void cleanup() { closeCatalogue(); }
 
     // Another program's writes show when the user comes back to the window, the current

@@ -34,8 +34,6 @@
 #include <QUuid>
 #include <QtTest>
 
-#include <tuple>
-
 #include "support/TestHelpers.h"
 
 namespace {}  // namespace
@@ -43,18 +41,13 @@ namespace {}  // namespace
 class TestUrls final : public QObject, TCatalogueFixture {
     Q_OBJECT
 
-    QString keyA;
-    QString keyB;
-
 private Q_SLOTS:
     void initTestCase() {
         InitTestApplication();
         LINKARIUM_REQUIRE_ENGINE();
     }
 
-    void init() {
-        openCatalogue([this](TTestCatalogue& c) { std::tie(keyA, keyB) = AddTwoLinks(c); });
-    }
+    void init() { openWithTwoLinks(); }
     void cleanup() { closeCatalogue(); }
 
     void viewColumnsAndLinks() {

@@ -6,6 +6,62 @@
 
 #include <ctime>
 
+namespace {
+
+// A text folded as the search reads it: each character by its case folding, "ё" as "е".
+QString folded(const QString& s) {
+    QString f;
+    for (const char32_t c : s.toUcs4()) {
+        const char32_t d = QChar::toCaseFolded(c);
+        f += QString::fromUcs4(&d, 1);
+    }
+    return f.replace(QString("ё"), QString("е"));
+}
+
+// What a reading of every row finds in: the texts the fields show (Booleans, shown as a
+// mark, left out), folded, a list a row.
+std::vector<QStringList> shownRows(const TDataSet& ds, const QList<const TField*>& fields) {
+    std::vector<QStringList> shown(static_cast<std::size_t>(ds.RecordCount()));
+    for (int r = 0; r < ds.RecordCount(); ++r) {
+        for (const TField* f : fields) {
+            if (f->FieldClass() != TFieldClass::Boolean) {
+                shown[static_cast<std::size_t>(r)] << folded(ds.DisplayTextAt(r, *f));
+            }
+        }
+    }
+    return shown;
+}
+
+// Pieces of texts the fields show in random rows, up to `longest` characters.
+QStringList piecesOf(const TDataSet& ds, const QList<const TField*>& fields, int count, int longest,
+                     QRandomGenerator& random) {
+    QStringList pieces;
+    while (pieces.size() < count) {
+        const QString s = ds.DisplayTextAt(random.bounded(ds.RecordCount()),
+                                           *fields[random.bounded(int(fields.size()))]);
+        if (!s.isEmpty()) {
+            pieces << s.mid(random.bounded(s.size()), 1 + random.bounded(longest));
+        }
+    }
+    return pieces;
+}
+
+// The row a reading of every row from `from` on, or back from it, finds the needle in.
+int firstByReading(const std::vector<QStringList>& shown, const QString& needle, int from,
+                   bool forward, bool anywhere) {
+    const QString n = folded(needle);
+    for (int r = from; r >= 0 && r < int(shown.size()); r += forward ? 1 : -1) {
+        for (const QString& cell : shown[static_cast<std::size_t>(r)]) {
+            if (anywhere ? cell.contains(n) : cell.startsWith(n)) {
+                return r;
+            }
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 class TestDataSetFind final : public QObject {
     Q_OBJECT
 
@@ -166,45 +222,16 @@ private Q_SLOTS:
         ds->SetSort("LinkChecked DESC");
         const QList<const TField*> fields = {&ds->FieldByName("LinkCode"),
                                              &ds->FieldByName("LinkChecked")};
-        QStringList shown;
-        for (int r = 0; r < rows; ++r) {
-            QString text;
-            for (const TField* f : fields) {
-                text += ds->DisplayTextAt(r, *f).toCaseFolded().replace("ё", "е") + '\n';
-            }
-            shown << text;
-        }
+        const std::vector<QStringList> shown = shownRows(*ds, fields);
         // Needles: pieces of shown texts, and of no text at all.
         QStringList needles{"zz", "13:", " 0", "99", "-1", ".20", "pm", "jan", "дек", "0"};
-        for (int i = 0; i < 40; ++i) {
-            const QString s = ds->DisplayTextAt(random.bounded(rows), *fields[random.bounded(2)]);
-            const int at = s.isEmpty() ? 0 : random.bounded(s.size());
-            needles << s.mid(at, 1 + random.bounded(6));
-        }
+        needles << piecesOf(*ds, fields, 40, 6, random);
         for (const QString& needle : needles) {
-            if (needle.isEmpty()) {
-                continue;
-            }
-            const QString n = needle.toCaseFolded().replace("ё", "е");
             for (const bool anywhere : {true, false}) {
-                const auto holds = [&](int r) {
-                    for (const QString& cell : shown[r].split('\n')) {
-                        if (anywhere ? cell.contains(n) : cell.startsWith(n)) {
-                            return true;
-                        }
-                    }
-                    return false;
-                };
                 for (const bool forward : {true, false}) {
                     const int from = random.bounded(rows);
-                    int expected = -1;
-                    for (int r = from; r >= 0 && r < rows; r += forward ? 1 : -1) {
-                        if (holds(r)) {
-                            expected = r;
-                            break;
-                        }
-                    }
-                    QVERIFY2(ds->FindText(fields, needle, from, forward, anywhere) == expected,
+                    QVERIFY2(ds->FindText(fields, needle, from, forward, anywhere) ==
+                                 firstByReading(shown, needle, from, forward, anywhere),
                              qPrintable(QString("%1 from %2 %3 %4")
                                             .arg(needle)
                                             .arg(from)
@@ -283,36 +310,21 @@ private Q_SLOTS:
         ds->SetCommandText("SELECT * FROM SubjectURLs");
         ds->Open();
         const TField& checked = ds->FieldByName("LinkChecked");
-        QStringList shown;
-        for (int r = 0; r < rows; ++r) {
-            shown << ds->DisplayTextAt(r, checked).toCaseFolded().replace("ё", "е");
-        }
+        const std::vector<QStringList> shown = shownRows(*ds, {&checked});
         QStringList needles{"-", "0", ":", " 0", "0 ", "12", "00:00"};
-        for (int i = 0; i < 60; ++i) {
-            const QString s = ds->DisplayTextAt(random.bounded(rows), checked);
-            const int at = s.isEmpty() ? 0 : random.bounded(s.size());
-            needles << s.mid(at, 1 + random.bounded(5));
-        }
+        needles << piecesOf(*ds, {&checked}, 60, 5, random);
         for (const QString& needle : needles) {
-            if (needle.isEmpty()) {
-                continue;
-            }
-            const QString n = needle.toCaseFolded().replace("ё", "е");
             for (const bool anywhere : {true, false}) {
-                int expected = -1;
-                for (int r = 0; r < rows && expected < 0; ++r) {
-                    if (anywhere ? shown[r].contains(n) : shown[r].startsWith(n)) {
-                        expected = r;
-                    }
-                }
+                const int expected = firstByReading(shown, needle, 0, true, anywhere);
                 const int got = ds->FindText({&checked}, needle, 0, true, anywhere);
-                QVERIFY2(got == expected,
-                         qPrintable(QString("'%1' %2: found %3 (%4), expected %5 (%6)")
-                                        .arg(needle, anywhere ? "anywhere" : "beginning")
-                                        .arg(got)
-                                        .arg(got >= 0 ? shown[got] : QString())
-                                        .arg(expected)
-                                        .arg(expected >= 0 ? shown[expected] : QString())));
+                QVERIFY2(
+                    got == expected,
+                    qPrintable(QString("'%1' %2: found %3 (%4), expected %5 (%6)")
+                                   .arg(needle, anywhere ? "anywhere" : "beginning")
+                                   .arg(got)
+                                   .arg(got >= 0 ? shown[got].join('|') : QString())
+                                   .arg(expected)
+                                   .arg(expected >= 0 ? shown[expected].join('|') : QString())));
             }
         }
     }
@@ -372,22 +384,7 @@ private Q_SLOTS:
         const QList<const TField*> fields = {&ds->FieldByName("Category"),
                                              &ds->FieldByName("Visited"), &ds->FieldByName("URL"),
                                              &ds->FieldByName("Description")};
-        const auto fold = [](const QString& s) {
-            QString f;
-            for (const char32_t c : s.toUcs4()) {
-                const char32_t d = QChar::toCaseFolded(c);
-                f += QString::fromUcs4(&d, 1);
-            }
-            return f.replace(QString("ё"), QString("е"));
-        };
-        std::vector<QStringList> shown(static_cast<std::size_t>(count));
-        for (int r = 0; r < count; ++r) {
-            for (const TField* f : fields) {
-                if (f->FieldClass() != TFieldClass::Boolean) {
-                    shown[static_cast<std::size_t>(r)] << fold(ds->DisplayTextAt(r, *f));
-                }
-            }
-        }
+        const std::vector<QStringList> shown = shownRows(*ds, fields);
         QStringList needles{"ключ", "елк",  "k",    "s",   "st",  "ſt", "σ",    "ς",  "ß",
                             "ss",   "true", "𐐨",    "😀",   "é",   "e",  "/",    "sk", "кл",
                             "ежик", "/кот", "ик/к", "ЖИS", "жиſ", "/k", "ёжик/"};
@@ -395,20 +392,11 @@ private Q_SLOTS:
             needles << words[random.bounded(words.size())] + words[random.bounded(words.size())];
         }
         for (const QString& needle : needles) {
-            const QString n = fold(needle);
             for (const bool anywhere : {true, false}) {
                 for (const bool forward : {true, false}) {
                     const int from =
                         forward ? random.bounded(count / 8) : count - 1 - random.bounded(count / 8);
-                    int expected = -1;
-                    for (int r = from; r >= 0 && r < count && expected < 0; r += forward ? 1 : -1) {
-                        for (const QString& cell : shown[static_cast<std::size_t>(r)]) {
-                            if (anywhere ? cell.contains(n) : cell.startsWith(n)) {
-                                expected = r;
-                                break;
-                            }
-                        }
-                    }
+                    const int expected = firstByReading(shown, needle, from, forward, anywhere);
                     const int got = ds->FindText(fields, needle, from, forward, anywhere);
                     foundSome += expected >= 0 && std::abs(expected - from) > 4096;
                     QVERIFY2(got == expected,
