@@ -679,6 +679,10 @@
         <translation>The saved sort &quot;%1&quot; was not applied; the records are shown without it.
 %2</translation>
     </message>
+    <message>
+        <source>(нет связи с сервером)</source>
+        <translation>(no link to the server)</translation>
+    </message>
 </context>
 <context>
     <name>TConnection</name>

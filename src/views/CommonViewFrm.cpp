@@ -62,6 +62,7 @@ TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
             Guarded([this]() { RefreshIfChangedElsewhere(); });
         }
     });
+    connect(&module.ADOConnection, &TConnection::LinkChanged, this, [this]() { UpdateCaption(); });
     connect(&module, &TCatalogueModule::RecordsRewritten, this, [this]() {
         Guarded([this]() {
             if (adsCommon->Active()) {
@@ -397,6 +398,10 @@ void TCommonViewForm::UpdateCaption() {
     // Said once in the caption, not only in the tips of the commands turned off.
     if (!ReadOnlyReason().isEmpty()) {
         caption += QLatin1Char(' ') + tr("(только чтение)");
+    }
+    // The rows shown may be out of date until the server's session is opened again.
+    if (adsCommon->Connection() && adsCommon->Connection()->LinkDown()) {
+        caption += QLatin1Char(' ') + tr("(нет связи с сервером)");
     }
     setWindowTitle(caption);
 }

@@ -25,12 +25,20 @@ std::unique_ptr<TDbProvider> CreateProvider(const TConnectionString& connection)
             .arg(name));
 }
 
+namespace {
+// The first wait before a session the server ended is opened again, and the longest.
+constexpr int kFirstRelinkMs = 500;
+constexpr int kLongestRelinkMs = 30000;
+}  // namespace
+
 TConnection::TConnection(QObject* parent) : QObject(parent) {
     m_notice.setSingleShot(true);
     connect(&m_notice, &QTimer::timeout, this, [this]() {
         m_lastNotice.start();
         Q_EMIT ChangedElsewhere();
     });
+    m_relink.setSingleShot(true);
+    connect(&m_relink, &QTimer::timeout, this, &TConnection::relink);
 }
 
 TConnection::~TConnection() {
@@ -68,6 +76,39 @@ void TConnection::Open() {
     watchNotifications();
     if (AfterConnect) {
         AfterConnect(*this);
+    }
+    if (m_linkDown) {
+        setLinkDown(false);
+        // What the server holds now is read again by the views.
+        Q_EMIT ChangedElsewhere();
+    }
+}
+
+void TConnection::setLinkDown(bool down) {
+    m_linkDown = down;
+    if (down) {
+        m_relinkDelayMs = kFirstRelinkMs;
+        m_relink.start(m_relinkDelayMs);
+    } else {
+        m_relink.stop();
+    }
+    Q_EMIT LinkChanged(down);
+}
+
+void TConnection::relink() {
+    if (!m_linkDown) {
+        return;
+    }
+    try {
+        if (m_level == 0) {
+            ReconnectIfLost();
+        }
+    } catch (const std::exception&) {
+        // Not there yet: tried again later; the caption says the link is down meanwhile.
+    }
+    if (m_linkDown) {
+        m_relinkDelayMs = std::min(m_relinkDelayMs * 2, kLongestRelinkMs);
+        m_relink.start(m_relinkDelayMs);
     }
 }
 
@@ -119,8 +160,12 @@ void TConnection::notificationsArrived() {
     }
     const std::optional<qint64> stamp = m_provider->changeStamp();
     if (m_provider->lost()) {
-        // The socket stays readable at its end; the next command reconnects.
+        // The socket stays readable at its end: the session is opened again in the
+        // background (or by the next command, whichever comes first).
         m_notifier->setEnabled(false);
+        if (!m_linkDown) {
+            setLinkDown(true);
+        }
         return;
     }
     if (stamp == m_seenStamp) {
@@ -138,6 +183,8 @@ void TConnection::Close() {
     m_notifier = nullptr;
     m_notice.stop();
     m_reconnect = false;
+    m_relink.stop();
+    m_linkDown = false;
     // Datasets first: they belong to this connection's results.
     const QList<TDataSet*> dataSets = m_dataSets;
     for (TDataSet* d : dataSets) {

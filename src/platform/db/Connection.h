@@ -78,6 +78,9 @@ public:
 
     // The shortest time between two ChangedElsewhere signals.
     static constexpr int kChangeNoticeMs = 1000;
+    // The server ended the session while the program sat idle, and it has not been opened
+    // again yet: what the windows show may be out of date.
+    bool LinkDown() const { return m_linkDown; }
 
 Q_SIGNALS:
     // Another program has committed a change to the catalogue (on an engine that tells
@@ -86,11 +89,16 @@ Q_SIGNALS:
     // The disk (or the server) reported an error at a commit, and a fresh opening found the
     // change stored all the same: worth telling, since the disk may be failing.
     void StoredDespiteError(const QString& message);
+    // The server's session ended (down) or was opened again (up); an ended session is
+    // opened again in the background, waiting longer after each failure.
+    void LinkChanged(bool down);
 
 private:
     void watchNotifications();
     void dropLostSession();
     void notificationsArrived();
+    void relink();
+    void setLinkDown(bool down);
     void settleCommit(const EUnknownOutcomeError& error);
     static QVariantList valuesFor(const TTranslatedSql& t, const QVariantMap& params);
 
@@ -100,6 +108,9 @@ private:
     std::optional<qint64> m_seenStamp;
     // The server ended the session and opening it again has not succeeded yet.
     bool m_reconnect = false;
+    bool m_linkDown = false;
+    QTimer m_relink;
+    int m_relinkDelayMs = 0;
     QString m_connectionString;
     std::unique_ptr<TDbProvider> m_provider;
     QList<TDataSet*> m_dataSets;
