@@ -106,10 +106,17 @@ void TConnection::relink() {
     } catch (const std::exception&) {
         // Not there yet: tried again later; the caption says the link is down meanwhile.
     }
-    if (m_linkDown) {
-        m_relinkDelayMs = std::min(m_relinkDelayMs * 2, kLongestRelinkMs);
-        m_relink.start(m_relinkDelayMs);
+    if (!m_linkDown) {
+        return;
     }
+    if (Connected() && !Lost()) {
+        // Opened, but what was to follow the opening failed: the link is up all the same.
+        setLinkDown(false);
+        Q_EMIT ChangedElsewhere();
+        return;
+    }
+    m_relinkDelayMs = std::min(m_relinkDelayMs * 2, kLongestRelinkMs);
+    m_relink.start(m_relinkDelayMs);
 }
 
 void TConnection::ReconnectIfLost() {
