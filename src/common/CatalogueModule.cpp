@@ -45,8 +45,15 @@ void TCatalogueModule::ADOConnectionAfterConnect() {
                "каталог.")
                 .arg(link->database, link->host, link->characterType);
     }
-    adsCategoryList.Close();
-    adsCategoryList.Open();
+    // Opened again after the server ended the session: a category list the user is changing
+    // keeps the unsaved change (the connection has the views read the server again).
+    const bool userChanging =
+        adsCategoryList.Active() &&
+        (adsCategoryList.UpdatesPending() || adsCategoryList.State() != TDataSetState::Browse);
+    if (!userChanging) {
+        adsCategoryList.Close();
+        adsCategoryList.Open();
+    }
     Q_EMIT CatalogueNamed(CatalogueName(ADOConnection));
     CatalogueOpened();
 }

@@ -1,3 +1,4 @@
+#include "common/CatalogueModule.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
@@ -275,6 +276,50 @@ private Q_SLOTS:
         QTest::qWait(2000);  // several attempts to open it again meanwhile
         QVERIFY(c.LinkDown());
         QCOMPARE(link.size(), 1);
+    }
+
+    // The background opening runs the catalogue's own setup again: a category the user added
+    // and has not saved yet stays pending through it.
+    void categoryPendingThroughBackgroundReopening() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TOwnServer server;
+        QVERIFY(server.Start());
+        {
+            TConnection setup;
+            setup.SetConnectionString(server.connection);
+            setup.Open();
+            CreateServerCatalogue(setup);
+        }
+        TCatalogueModule module;
+        module.ADOConnection.SetConnectionString(server.connection);
+        module.ADOConnection.Open();
+        TDataSet& categories = module.adsCategoryList;
+        QVERIFY(categories.Active());
+        const int before = categories.RecordCount();
+        categories.Append();
+        categories.FieldByName("CategoryName").SetAsString("Несохранённая");
+        categories.Post();
+        QVERIFY(categories.UpdatesPending());
+        QSignalSpy link(&module.ADOConnection, &TConnection::LinkChanged);
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"restart", server.folder}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(link.size() >= 2, 30000);
+        QVERIFY(!module.ADOConnection.LinkDown());
+        QVERIFY(categories.Active());
+        QVERIFY(categories.UpdatesPending());
+        QCOMPARE(categories.RecordCount(), before + 1);
+        // Saved on the new session.
+        categories.UpdateBatch();
+        QVERIFY(!categories.UpdatesPending());
+        TConnection other;
+        other.SetConnectionString(server.connection);
+        other.Open();
+        TDataSet check;
+        check.SetConnection(&other);
+        check.SetCommandText("SELECT * FROM CategoryList WHERE CategoryName = 'Несохранённая'");
+        check.Open();
+        QCOMPARE(check.RecordCount(), 1);
     }
 };
 
