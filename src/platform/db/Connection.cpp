@@ -190,8 +190,10 @@ void TConnection::Close() {
     m_notifier = nullptr;
     m_notice.stop();
     m_reconnect = false;
-    m_relink.stop();
-    m_linkDown = false;
+    if (m_linkDown) {
+        // The listeners heard the link go down: they hear that it no longer is.
+        setLinkDown(false);
+    }
     // Datasets first: they belong to this connection's results.
     const QList<TDataSet*> dataSets = m_dataSets;
     for (TDataSet* d : dataSets) {

@@ -321,6 +321,30 @@ private Q_SLOTS:
         check.Open();
         QCOMPARE(check.RecordCount(), 1);
     }
+
+    // Closing a connection whose link is down tells the listeners the link is no longer
+    // down, so a caption that said so does not keep saying it for another catalogue.
+    void closingWhileLinkDownSaysSo() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TOwnServer server;
+        QVERIFY(server.Start());
+        TConnection c;
+        c.SetConnectionString(server.connection);
+        c.Open();
+        QSignalSpy link(&c, &TConnection::LinkChanged);
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"down", server.folder}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(c.LinkDown(), 10000);
+        c.Close();
+        QVERIFY(!c.LinkDown());
+        QCOMPARE(link.size(), 2);
+        QCOMPARE(link.last().at(0).toBool(), false);
+        // No attempt follows the closing.
+        QTest::qWait(1500);
+        QVERIFY(!c.Connected());
+        QCOMPARE(link.size(), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServerSession)
