@@ -345,6 +345,37 @@ private Q_SLOTS:
         QVERIFY(!c.Connected());
         QCOMPARE(link.size(), 2);
     }
+
+    // A restart inside a transaction: nothing opens again until it ends, then the link
+    // comes back by itself.
+    void restartInsideTransactionWaitsForItsEnd() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TOwnServer server;
+        QVERIFY(server.Start());
+        TConnection c;
+        c.SetConnectionString(server.connection);
+        c.Open();
+        CreateServerCatalogue(c);
+        QSignalSpy link(&c, &TConnection::LinkChanged);
+        c.BeginTrans();
+        c.Execute("INSERT INTO SubjectURLs (URL) VALUES ('lost.example')");
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"restart", server.folder}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(c.LinkDown(), 10000);
+        QTest::qWait(1500);
+        QVERIFY(c.InTransaction());
+        QVERIFY(c.LinkDown());
+        QVERIFY_THROWS_EXCEPTION(std::exception, c.CommitTrans());
+        QVERIFY(!c.InTransaction());
+        QTRY_VERIFY_WITH_TIMEOUT(!c.LinkDown(), 30000);
+        QCOMPARE(link.size(), 2);
+        TDataSet ds;
+        ds.SetConnection(&c);
+        ds.SetCommandText("SELECT * FROM SubjectURLs WHERE URL = 'lost.example'");
+        ds.Open();
+        QCOMPARE(ds.RecordCount(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServerSession)
