@@ -130,7 +130,16 @@ void TConnection::ReconnectIfLost() {
         }
         dropLostSession();
     }
-    Open();
+    try {
+        Open();
+    } catch (...) {
+        if (!Connected() && !m_linkDown) {
+            // Found by a command before the socket told: the link is down all the same, and
+            // the background tries again.
+            setLinkDown(true);
+        }
+        throw;
+    }
 }
 
 void TConnection::dropLostSession() {

@@ -376,6 +376,32 @@ private Q_SLOTS:
         ds.Open();
         QCOMPARE(ds.RecordCount(), 0);
     }
+
+    // A command that finds the session ended and cannot open it again says the link is down
+    // and leaves the background to keep trying.
+    void commandFindingServerDownReportsLink() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TOwnServer server;
+        QVERIFY(server.Start());
+        TConnection c;
+        c.SetConnectionString(server.connection);
+        c.Open();
+        CreateServerCatalogue(c);
+        QSignalSpy link(&c, &TConnection::LinkChanged);
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"down", server.folder}), 0);
+        // Before the event loop has seen the socket.
+        QVERIFY_THROWS_EXCEPTION(std::exception,
+                                 c.Execute("INSERT INTO SubjectURLs (URL) VALUES ('x.example')"));
+        QTRY_VERIFY_WITH_TIMEOUT(c.LinkDown(), 5000);
+        QCOMPARE(link.size(), 1);
+        // Up again: pg_ctl restart starts a stopped server.
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"restart", server.folder}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.LinkDown(), 40000);
+        QVERIFY(c.Connected() && !c.Lost());
+        QCOMPARE(link.size(), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServerSession)
