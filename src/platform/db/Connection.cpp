@@ -33,6 +33,9 @@ constexpr int kLongestRelinkMs = 30000;
 
 TConnection::TConnection(QObject* parent) : QObject(parent) {
     m_notice.setSingleShot(true);
+    // A coarse timer may fire up to a twentieth early: the notices would come closer
+    // together than the promised second.
+    m_notice.setTimerType(Qt::PreciseTimer);
     connect(&m_notice, &QTimer::timeout, this, [this]() {
         m_lastNotice.start();
         Q_EMIT ChangedElsewhere();
