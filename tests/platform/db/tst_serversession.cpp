@@ -31,6 +31,18 @@ struct TOwnServer {
         connection = lines.at(1);
         return true;
     }
+    // Starts it and opens c on it, with the catalogue's tables when asked.
+    bool StartAndOpen(TConnection& c, bool catalogue) {
+        if (!Start()) {
+            return false;
+        }
+        c.SetConnectionString(connection);
+        c.Open();
+        if (catalogue) {
+            CreateServerCatalogue(c);
+        }
+        return true;
+    }
     ~TOwnServer() {
         if (!folder.isEmpty()) {
             QProcess::execute(PG_CLUSTER_SCRIPT, {"stop", folder});
@@ -241,11 +253,8 @@ private Q_SLOTS:
             QSKIP("needs the PostgreSQL server");
         }
         TOwnServer server;
-        QVERIFY(server.Start());
         TConnection c;
-        c.SetConnectionString(server.connection);
-        c.Open();
-        CreateServerCatalogue(c);
+        QVERIFY(server.StartAndOpen(c, true));
         TDataSet ds;
         ds.SetConnection(&c);
         ds.SetCommandText("SELECT * FROM SubjectURLs");
@@ -329,10 +338,8 @@ private Q_SLOTS:
             QSKIP("needs the PostgreSQL server");
         }
         TOwnServer server;
-        QVERIFY(server.Start());
         TConnection c;
-        c.SetConnectionString(server.connection);
-        c.Open();
+        QVERIFY(server.StartAndOpen(c, false));
         QSignalSpy link(&c, &TConnection::LinkChanged);
         QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"down", server.folder}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(c.LinkDown(), 10000);
@@ -353,11 +360,8 @@ private Q_SLOTS:
             QSKIP("needs the PostgreSQL server");
         }
         TOwnServer server;
-        QVERIFY(server.Start());
         TConnection c;
-        c.SetConnectionString(server.connection);
-        c.Open();
-        CreateServerCatalogue(c);
+        QVERIFY(server.StartAndOpen(c, true));
         QSignalSpy link(&c, &TConnection::LinkChanged);
         c.BeginTrans();
         c.Execute("INSERT INTO SubjectURLs (URL) VALUES ('lost.example')");
@@ -384,11 +388,8 @@ private Q_SLOTS:
             QSKIP("needs the PostgreSQL server");
         }
         TOwnServer server;
-        QVERIFY(server.Start());
         TConnection c;
-        c.SetConnectionString(server.connection);
-        c.Open();
-        CreateServerCatalogue(c);
+        QVERIFY(server.StartAndOpen(c, true));
         QSignalSpy link(&c, &TConnection::LinkChanged);
         QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"down", server.folder}), 0);
         // Before the event loop has seen the socket.
