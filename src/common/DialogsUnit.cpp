@@ -18,6 +18,8 @@ public:
                                            QMessageBox::StandardButtons buttons,
                                            QMessageBox::StandardButton defaultButton) override {
         QMessageBox box(icon, caption, text, buttons, parent);
+        // Messages carry addresses, record texts and servers' replies: never read as markup.
+        box.setTextFormat(Qt::PlainText);
         box.setDefaultButton(defaultButton);
         box.adjustSize();
         PlaceOverOwner(&box);

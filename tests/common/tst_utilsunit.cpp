@@ -11,10 +11,13 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "support/TestHelpers.h"
@@ -24,6 +27,25 @@ class TestUtilsUnit final : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { InitTestApplication(); }
+
+    // A message holding what came from outside (a record's text, a server's reply) is shown
+    // as the text it is, never read as markup, in the program's real message box.
+    void messagesAreNeverMarkup() {
+        const QString text = "Ответ сервера: <b>550</b> <img src=\"file:///etc/passwd\">";
+        QString shown;
+        Qt::TextFormat format = Qt::RichText;
+        QTimer::singleShot(0, [&]() {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box) {
+                shown = box->text();
+                format = box->textFormat();
+                box->accept();
+            }
+        });
+        ShowError(text);
+        QCOMPARE(shown, text);
+        QCOMPARE(format, Qt::PlainText);
+    }
 
     void pluralForm_data() {
         QTest::addColumn<qint64>("n");
