@@ -4,10 +4,12 @@
 #include "common/Desktop.h"
 #include "common/DialogsUnit.h"
 #include "common/LinkOpener.h"
+#include "common/ServerWaitDlg.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InstallWaitPointer();
     TLinkOpener::Install();
+    InstallServerWaitWindow();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -5,6 +5,7 @@
 #include "platform/FileNames.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/db/PostgresOptions.h"
 #include "platform/db/Schema.h"
 #include "ui_DataLinkDlg.h"
 
@@ -117,6 +118,9 @@ void TDataLinkDialog::SetConnectionString(const QString& text) {
     }
     ui->EncryptionComboBox->setCurrentIndex(at);
     ui->RootCertEdit->setText(cs.value(QStringLiteral("SSL Root Cert")));
+    bool number = false;
+    const int seconds = cs.value(QStringLiteral("Command Timeout")).trimmed().toInt(&number);
+    ui->CommandTimeoutSpinBox->setValue(number ? seconds : kDefaultCommandTimeout);
     showPasswordSource();
 }
 
@@ -190,6 +194,12 @@ QString TDataLinkDialog::ConnectionString() const {
         cs.remove(QStringLiteral("SSL Root Cert"));
     } else {
         cs.setValue(QStringLiteral("SSL Root Cert"), root);
+    }
+    if (ui->CommandTimeoutSpinBox->value() == kDefaultCommandTimeout) {
+        cs.remove(QStringLiteral("Command Timeout"));
+    } else {
+        cs.setValue(QStringLiteral("Command Timeout"),
+                    QString::number(ui->CommandTimeoutSpinBox->value()));
     }
     return cs.toString();
 }

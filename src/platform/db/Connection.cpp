@@ -3,9 +3,11 @@
 #include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
 #include "platform/db/RowStore.h"
+#include "platform/db/ServerWait.h"
 #include "platform/db/SqliteProvider.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -29,6 +31,8 @@ namespace {
 // The first wait before a session the server ended is opened again, and the longest.
 constexpr int kFirstRelinkMs = 500;
 constexpr int kLongestRelinkMs = 30000;
+// How long an opening in the background may wait for the server.
+constexpr int kBackgroundOpenSeconds = 2;
 }  // namespace
 
 TConnection::TConnection(QObject* parent) : QObject(parent) {
@@ -69,7 +73,16 @@ void TConnection::Open() {
     if (m_connectionString.trimmed().isEmpty()) {
         throw EDatabaseError(tr("Не задана строка подключения к базе данных."));
     }
-    const TConnectionString cs(m_connectionString);
+    TConnectionString cs(m_connectionString);
+    if (m_background) {
+        // Tried again soon anyway: a server that does not answer within a moment is not
+        // waited for.
+        bool number = false;
+        const int limit = cs.value(QStringLiteral("Connect Timeout")).trimmed().toInt(&number);
+        if (!number || limit > kBackgroundOpenSeconds) {
+            cs.setValue(QStringLiteral("Connect Timeout"), QString::number(kBackgroundOpenSeconds));
+        }
+    }
     auto provider = CreateProvider(cs);
     provider->open(cs);
     m_provider = std::move(provider);
@@ -104,6 +117,9 @@ void TConnection::relink() {
     }
     try {
         if (m_level == 0) {
+            const TQuietServerWait quiet;
+            m_background = true;
+            const auto foreground = qScopeGuard([this]() { m_background = false; });
             ReconnectIfLost();
         }
     } catch (const std::exception&) {
@@ -410,6 +426,8 @@ qint64 TConnection::Execute(const QString& jetSql, const QVariantMap& params) {
 }
 
 QVariant TConnection::Value(const QString& jetSql, const QVariantMap& params) {
+    // A session found ended is opened again, as for any other command.
+    ReconnectIfLost();
     const TTranslatedSql t = Translate(jetSql);
     const QVariantList values = valuesFor(t, params);
     TRowStore rows;

@@ -109,6 +109,8 @@ private:
     // The server ended the session and opening it again has not succeeded yet.
     bool m_reconnect = false;
     bool m_linkDown = false;
+    // The session is being opened again in the background, not at the user's command.
+    bool m_background = false;
     QTimer m_relink;
     int m_relinkDelayMs = 0;
     QString m_connectionString;

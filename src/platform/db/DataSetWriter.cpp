@@ -228,6 +228,20 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
         return cell.variant();
     };
     const auto originalOf = [&](int c) { return bindable(c, m_store.cellOf(change.original, c)); };
+    // The others on the catalogue are told which rows changed, when one column keys them;
+    // a write left unnamed reaches them as a change of many rows.
+    const auto announce = [&](const QVariantList& keys) {
+        if (m_keyColumns.size() != 1) {
+            return;
+        }
+        QStringList texts;
+        for (const QVariant& k : keys) {
+            if (k.isValid() && !k.isNull()) {
+                texts << k.toString();
+            }
+        }
+        provider.noteChangedRows(m_updateTable, texts);
+    };
     const auto currentOf = [&](int c) { return bindable(c, m_store.cellOf(current, c)); };
 
     // Where the row is found: its key and the original values of the columns that
@@ -325,6 +339,9 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
             }
             QVector<QVariantList> returned;
             provider.execute(sql, params, &returned);
+            if (!returned.isEmpty()) {
+                announce(returned.first());
+            }
             if (returnedKey && !returned.isEmpty()) {
                 *returnedKey = returned.first();
             }
@@ -364,6 +381,10 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
             if (provider.execute(sql, params) != 1) {
                 throw conflict();
             }
+            if (m_keyColumns.size() == 1) {
+                // Under its old key and its new one, should the key have changed.
+                announce({originalOf(m_keyColumns.first()), currentOf(m_keyColumns.first())});
+            }
             witness(columns, values, true);
             return;
         }
@@ -377,6 +398,7 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
             if (provider.execute(sql, params) != 1) {
                 throw conflict();
             }
+            announce(key);
             witness(m_keyColumns, key, false);
             return;
         }

@@ -120,6 +120,21 @@ public:
     // A number that changes whenever another connection commits a change to the catalogue
     // (this connection's own writes leave it); none when the engine cannot tell.
     virtual std::optional<qint64> changeStamp() { return std::nullopt; }
+    // The write just run changed these rows of table (their keys as text): the others on
+    // the catalogue are told which, where the engine can tell them.
+    virtual void noteChangedRows(const QString& table, const QStringList& keys) {
+        (void)table;
+        (void)keys;
+    }
+    // The keys of table that other connections said they changed after change stamp since,
+    // up to upTo; none when any of them did not say which, or the engine cannot tell.
+    virtual std::optional<QStringList> keysChangedSince(qint64 since, qint64 upTo,
+                                                        const QString& table) const {
+        (void)since;
+        (void)upTo;
+        (void)table;
+        return std::nullopt;
+    }
     // Whether this connection's user may add, change and delete rows of the table (false
     // when the server's rights say no; true for a table it does not know).
     virtual bool mayChange(const QString& table) {

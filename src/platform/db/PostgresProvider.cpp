@@ -1,364 +1,54 @@
 #include "platform/db/PostgresProvider.h"
 
+#include "platform/db/PostgresCursor.h"
 #include "platform/db/PostgresOptions.h"
 #include "platform/db/RowStore.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QUuid>
 
 #include <libpq-fe.h>
+#include <sys/socket.h>
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// Type ids of the server's built-in types (pg_type.oid); they never change.
-enum : Oid {
-    kBoolOid = 16,
-    kByteaOid = 17,
-    kInt8Oid = 20,
-    kInt2Oid = 21,
-    kInt4Oid = 23,
-    kTextOid = 25,
-    kOidOid = 26,
-    kFloat4Oid = 700,
-    kFloat8Oid = 701,
-    kVarcharOid = 1043,
-    kDateOid = 1082,
-    kTimestampOid = 1114,
-    kTimestampTzOid = 1184,
-    kNumericOid = 1700,
-    kUuidOid = 2950,
-};
-
 constexpr int kMinimumServer = 130000;  // gen_random_uuid() and trusted extensions
 constexpr int kConnectTimeoutSeconds = 10;
+constexpr int kServerFirstMs = 2000;
 constexpr int kLockTimeoutMs = 5000;
+
+// A limit in whole seconds from the connection string, fallback when unset; anything but
+// a number from 1 to a day is refused rather than quietly replaced.
+int secondsSetting(const TConnectionString& connection, const QString& name, int fallback) {
+    const QString text = connection.value(name).trimmed();
+    if (text.isEmpty()) {
+        return fallback;
+    }
+    bool number = false;
+    const int seconds = text.toInt(&number);
+    if (!number || seconds < 1 || seconds > 24 * 3600) {
+        throw EDatabaseError(
+            QCoreApplication::translate("TPostgresProvider",
+                                        "Неверное время ожидания «%1» в строке подключения: нужно "
+                                        "число секунд от 1 до 86400.")
+                .arg(name + QLatin1Char('=') + text));
+    }
+    return seconds;
+}
 
 // The channel every program on the catalogue listens on and announces its writes to.
 QString changesChannel() {
     return QStringLiteral("linkarium_changes");
 }
 
-struct TResult {
-    PGresult* r;
-    explicit TResult(PGresult* result) : r(result) {}
-    ~TResult() { PQclear(r); }
-    TResult(const TResult&) = delete;
-    TResult& operator=(const TResult&) = delete;
-};
-
-// Parameter values as the server's text input; a byte array goes as binary bytea.
-class TParams final {
-public:
-    TParams(const QVariantList& params, int count) {
-        m_data.reserve(count);
-        for (int i = 0; i < count; ++i) {
-            const QVariant v = i < params.size() ? params.at(i) : QVariant();
-            m_types.push_back(0);
-            m_formats.push_back(0);
-            if (!v.isValid() || v.isNull()) {
-                m_data.emplace_back();
-                m_null.push_back(true);
-                continue;
-            }
-            m_null.push_back(false);
-            switch (v.typeId()) {
-                case QMetaType::Bool:
-                    m_data.push_back(v.toBool() ? "1" : "0");
-                    break;
-                case QMetaType::Double:
-                case QMetaType::Float:
-                    m_data.push_back(QByteArray::number(v.toDouble(), 'g', 17));
-                    break;
-                case QMetaType::QDate:
-                    m_data.push_back(v.toDate().toString(Qt::ISODate).toLatin1());
-                    break;
-                case QMetaType::QDateTime:
-                    m_data.push_back(v.toDateTime()
-                                         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
-                                         .toLatin1());
-                    break;
-                case QMetaType::QByteArray:
-                    m_data.push_back(v.toByteArray());
-                    m_types.back() = kByteaOid;
-                    m_formats.back() = 1;
-                    break;
-                default:
-                    m_data.push_back(v.toString().toUtf8());
-                    break;
-            }
-        }
-        for (int i = 0; i < count; ++i) {
-            m_values.push_back(m_null[i] ? nullptr : m_data[i].constData());
-            m_lengths.push_back(static_cast<int>(m_data[i].size()));
-        }
-    }
-    int size() const { return static_cast<int>(m_values.size()); }
-    const Oid* types() const { return m_types.data(); }
-    const char* const* values() const { return m_values.data(); }
-    const int* lengths() const { return m_lengths.data(); }
-    const int* formats() const { return m_formats.data(); }
-
-private:
-    std::vector<QByteArray> m_data;
-    std::vector<bool> m_null;
-    std::vector<Oid> m_types;
-    std::vector<const char*> m_values;
-    std::vector<int> m_lengths;
-    std::vector<int> m_formats;
-};
-
-QString errorText(const PGresult* result, const PGconn* conn) {
-    const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
-    if (const char* detail =
-            result ? PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL) : nullptr) {
-        text += QLatin1Char('\n') + QString::fromUtf8(detail).trimmed();
-    }
-    return text;
-}
-
-QByteArray decodeBytea(const char* text, int size) {
-    if (size >= 2 && text[0] == '\\' && text[1] == 'x') {
-        return QByteArray::fromHex(QByteArray::fromRawData(text + 2, size - 2));
-    }
-    return QByteArray(text, size);
-}
-
 }  // namespace
 
-// Reads a result one row at a time, so a million rows never stand twice in memory.
-class TPgCursor final : public TDbCursor {
-public:
-    TPgCursor(TPostgresProvider& provider, const QString& sql, const QVariantList& params)
-        : m_provider(provider), m_conn(provider.m_conn) {
-        const QByteArray text = sql.toUtf8();
-        const TParams p(params, static_cast<int>(params.size()));
-        if (!PQsendQueryParams(m_conn, text.constData(), p.size(), p.types(), p.values(),
-                               p.lengths(), p.formats(), 0)) {
-            provider.fail(nullptr);
-        }
-        m_sent = true;
-        PQsetSingleRowMode(m_conn);
-        m_pending = PQgetResult(m_conn);
-        const ExecStatusType status = m_pending ? PQresultStatus(m_pending) : PGRES_FATAL_ERROR;
-        if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-            PGresult* failed = m_pending;
-            m_pending = nullptr;
-            drain();
-            provider.fail(failed);
-        }
-        readDescriptors();
-    }
-
-    ~TPgCursor() override {
-        PQclear(m_pending);
-        drain();
-    }
-
-    void fetchAll(TRowStore& store) override {
-        const int n = m_columns.size();
-        store.reset(n);
-        TRowBuilder row;
-        while (m_pending) {
-            PGresult* r = m_pending;
-            m_pending = nullptr;
-            const TResult owner(r);
-            const ExecStatusType status = PQresultStatus(r);
-            if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-                drain();
-                throw EDatabaseError(errorText(r, m_conn));
-            }
-            for (int t = 0; t < PQntuples(r); ++t) {
-                row.begin(n);
-                for (int c = 0; c < n; ++c) {
-                    addCell(row, r, t, c);
-                }
-                store.append(row.record());
-            }
-            m_pending = PQgetResult(m_conn);
-        }
-        m_sent = false;
-        // Only now is the connection free to look up where the columns come from.
-        describe();
-    }
-
-private:
-    enum class TReadAs { Text, Integer, Real, Bool, DateTime, Blob };
-
-    struct TDescriptor {
-        Oid type;
-        int modifier;
-        Oid table;
-        int column;
-    };
-
-    void readDescriptors() {
-        const PGresult* r = m_pending;
-        const int n = PQnfields(r);
-        for (int c = 0; c < n; ++c) {
-            TColumnInfo info;
-            info.name = QString::fromUtf8(PQfname(r, c));
-            const Oid type = PQftype(r, c);
-            info.type = typeOf(type, PQfmod(r, c), info.size);
-            m_columns << info;
-            m_descriptors.push_back({type, PQfmod(r, c), PQftable(r, c), PQftablecol(r, c)});
-            m_readAs.push_back(readAs(info.type));
-        }
-    }
-
-    // The table, column and declared type of each result column that comes from a table.
-    void describe() {
-        for (int c = 0; c < m_columns.size(); ++c) {
-            const TDescriptor& d = m_descriptors[static_cast<std::size_t>(c)];
-            if (d.table == InvalidOid) {
-                continue;
-            }
-            const TPostgresProvider::TColumnOrigin o = m_provider.origin(d.table, d.column);
-            TColumnInfo& info = m_columns[c];
-            info.table = o.table;
-            info.column = o.column;
-            if (!o.declared.isEmpty()) {
-                int size = 0;
-                const TFieldType declared = FieldTypeFromDeclared(o.declared, &size);
-                if (declared != TFieldType::Unknown) {
-                    info.type = declared;
-                    info.size = size;
-                }
-            }
-        }
-    }
-
-    static TFieldType typeOf(Oid type, int modifier, int& size) {
-        switch (type) {
-            case kBoolOid:
-                return TFieldType::Boolean;
-            case kInt2Oid:
-                return TFieldType::SmallInt;
-            case kInt4Oid:
-            case kOidOid:
-                return TFieldType::Integer;
-            case kInt8Oid:
-                return TFieldType::LargeInt;
-            case kFloat4Oid:
-            case kFloat8Oid:
-            case kNumericOid:
-                return TFieldType::Float;
-            case kDateOid:
-            case kTimestampOid:
-            case kTimestampTzOid:
-                return TFieldType::DateTime;
-            case kByteaOid:
-                return TFieldType::Blob;
-            case kUuidOid:
-                size = 38;
-                return TFieldType::Guid;
-            case kVarcharOid:
-                if (modifier > 4) {
-                    size = modifier - 4;
-                    return TFieldType::WideString;
-                }
-                return TFieldType::Memo;
-            default:
-                return TFieldType::Memo;
-        }
-    }
-
-    // How a value of the server's own type is read, from the field type that type gives.
-    static TReadAs readAs(TFieldType type) {
-        switch (type) {
-            case TFieldType::Boolean:
-                return TReadAs::Bool;
-            case TFieldType::SmallInt:
-            case TFieldType::Integer:
-            case TFieldType::LargeInt:
-                return TReadAs::Integer;
-            case TFieldType::Float:
-                return TReadAs::Real;
-            case TFieldType::DateTime:
-                return TReadAs::DateTime;
-            case TFieldType::Blob:
-                return TReadAs::Blob;
-            default:
-                return TReadAs::Text;
-        }
-    }
-
-    void addCell(TRowBuilder& row, const PGresult* r, int t, int c) const {
-        if (PQgetisnull(r, t, c)) {
-            row.addNull();
-            return;
-        }
-        const char* v = PQgetvalue(r, t, c);
-        const int size = PQgetlength(r, t, c);
-        switch (m_readAs[static_cast<std::size_t>(c)]) {
-            case TReadAs::Bool:
-                row.addInteger(v[0] == 't' ? 1 : 0);
-                break;
-            case TReadAs::Integer:
-                row.addInteger(std::strtoll(v, nullptr, 10));
-                break;
-            case TReadAs::Real:
-                row.addReal(std::strtod(v, nullptr));
-                break;
-            case TReadAs::DateTime: {
-                // Stored like the embedded engine's dates: day numbers.
-                QString iso = QString::fromLatin1(v, size);
-                iso.replace(QLatin1Char(' '), QLatin1Char('T'));
-                QDateTime when = QDateTime::fromString(iso, Qt::ISODateWithMs);
-                if (!when.isValid()) {
-                    when = QDateTime(QDate::fromString(iso, Qt::ISODate), QTime(0, 0));
-                }
-                if (when.timeSpec() != Qt::LocalTime) {
-                    when = when.toLocalTime();
-                }
-                if (when.isValid()) {
-                    row.addReal(DayNumber(when));
-                } else {
-                    row.addText(v, static_cast<std::uint32_t>(size));  // infinity and the like
-                }
-                break;
-            }
-            case TReadAs::Blob: {
-                const QByteArray b = decodeBytea(v, size);
-                row.addBlob(b.constData(), static_cast<std::uint32_t>(b.size()));
-                break;
-            }
-            case TReadAs::Text:
-                row.addText(v, static_cast<std::uint32_t>(size));
-                break;
-        }
-    }
-
-    // Reads whatever the server still sends for this query, so the connection is free.
-    void drain() {
-        if (!m_sent) {
-            return;
-        }
-        while (PGresult* r = PQgetResult(m_conn)) {
-            PQclear(r);
-        }
-        m_sent = false;
-    }
-
-    TPostgresProvider& m_provider;
-    PGconn* m_conn;
-    PGresult* m_pending = nullptr;
-    bool m_sent = false;
-    std::vector<TDescriptor> m_descriptors;
-    std::vector<TReadAs> m_readAs;
-};
-
-TPostgresProvider::TPostgresProvider()
-    : m_connectionName(QStringLiteral("linkarium-pgsql-") +
-                       QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
+TPostgresProvider::TPostgresProvider() = default;
 
 TPostgresProvider::~TPostgresProvider() {
     close();
@@ -381,41 +71,34 @@ void TPostgresProvider::open(const TConnectionString& connection) {
         throw EDatabaseError(
             tr("Неверный порт сервера: %1").arg(source.section(QLatin1Char(':'), -1)));
     }
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
-        throw EDatabaseError(tr("Драйвер PostgreSQL для Qt не установлен."));
-    }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
-        db.setHostName(host);
-        db.setPort(port);
-        db.setDatabaseName(connection.value(QStringLiteral("Initial Catalog")).trimmed());
-        db.setUserName(connection.value(QStringLiteral("User ID")));
-        db.setPassword(connection.value(QStringLiteral("Password")));
-        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=Linkarium")
-                                 .arg(kConnectTimeoutSeconds) +
-                             PostgresServiceOption(service) +
-                             PostgresTlsOptions(connection, m_tlsMode));
-        if (!db.open()) {
-            const QString error = db.lastError().text();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            const QString server = !source.isEmpty()    ? source
-                                   : !service.isEmpty() ? service
-                                                        : qEnvironmentVariable("PGSERVICE");
-            throw EDatabaseError(
-                tr("Не удалось подключиться к серверу %1.\n%2").arg(server, error.trimmed()));
-        }
-        const QVariant h = db.driver()->handle();
-        // The driver names the handle after libpq's struct.
-        if (!h.isValid() ||
-            (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0)) {
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            throw EDatabaseError(tr("Драйвер PostgreSQL для Qt не установлен."));
-        }
-        m_conn = *static_cast<PGconn* const*>(h.constData());
-    }
+    m_server = !source.isEmpty()    ? source
+               : !service.isEmpty() ? service
+                                    : qEnvironmentVariable("PGSERVICE");
+    m_commandLimitMs =
+        secondsSetting(connection, QStringLiteral("Command Timeout"), kDefaultCommandTimeout) *
+        1000;
+    // Keep-alive probes after 10 s of silence, 3 of them 5 s apart, notice a server that
+    // has gone from the network while the program only listens; a write the peer never
+    // acknowledges ends the session after the command's limit.
+    TPgOptions options = {
+        {"host", host.toUtf8()},
+        {"port", port > 0 ? QByteArray::number(port) : QByteArray()},
+        {"dbname", connection.value(QStringLiteral("Initial Catalog")).trimmed().toUtf8()},
+        {"user", connection.value(QStringLiteral("User ID")).toUtf8()},
+        {"password", connection.value(QStringLiteral("Password")).toUtf8()},
+        {"service", service.toUtf8()},
+        {"application_name", "Linkarium"},
+        {"client_encoding", "UTF8"},
+        {"keepalives", "1"},
+        {"keepalives_idle", "10"},
+        {"keepalives_interval", "5"},
+        {"keepalives_count", "3"},
+        {"tcp_user_timeout", QByteArray::number(m_commandLimitMs)}};
+    AddPostgresTlsOptions(connection, m_tlsMode, options);
+    m_conn = ConnectToServer(
+        options, m_server,
+        secondsSetting(connection, QStringLiteral("Connect Timeout"), kConnectTimeoutSeconds) *
+            1000);
     if (PQserverVersion(m_conn) < kMinimumServer) {
         const QString version = QString::number(PQserverVersion(m_conn) / 10000);
         close();
@@ -429,8 +112,10 @@ void TPostgresProvider::open(const TConnectionString& connection) {
     bool customWait = false;
     const int wait = connection.value(QStringLiteral("Busy Timeout")).toInt(&customWait);
     execute(QStringLiteral("SET standard_conforming_strings = on; SET client_encoding = 'UTF8';"
-                           " SET DateStyle = 'ISO, YMD'; SET lock_timeout = %1")
-                .arg(customWait && wait >= 0 ? wait : kLockTimeoutMs),
+                           " SET DateStyle = 'ISO, YMD'; SET lock_timeout = %1;"
+                           " SET statement_timeout = %2")
+                .arg(customWait && wait >= 0 ? wait : kLockTimeoutMs)
+                .arg(m_commandLimitMs),
             {}, nullptr);
     execute(QStringLiteral("LISTEN ") + changesChannel(), {}, nullptr);
     {
@@ -442,28 +127,22 @@ void TPostgresProvider::open(const TConnectionString& connection) {
     }
     m_namesStale = true;
     m_changesElsewhere = 0;
-    m_announced = false;
+    m_heard.Clear();
+    m_announcement.Clear();
 }
 
 void TPostgresProvider::close() {
-    if (!m_conn && !QSqlDatabase::contains(m_connectionName)) {
+    if (!m_conn) {
         return;
     }
-    m_conn = nullptr;
+    PQfinish(std::exchange(m_conn, nullptr));
     m_relations.clear();
     m_names.columns.clear();
     m_namesStale = true;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isValid()) {
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(m_connectionName);
 }
 
 void TPostgresProvider::fail(PGresult* result) {
-    const QString text = errorText(result, m_conn);
+    const QString text = PgErrorText(result, m_conn);
     // An unknown table or column may be one somebody made since the names were read.
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     if (state && (qstrcmp(state, "42P01") == 0 || qstrcmp(state, "42703") == 0)) {
@@ -483,6 +162,16 @@ void TPostgresProvider::fail(PGresult* result) {
     if (transient) {
         throw ETransientError(text);
     }
+    // SQLSTATE 57014: the statement was cancelled, at the user's request or by the limit the
+    // server was given; a failed statement leaves nothing of its own behind.
+    if (state && qstrcmp(state, "57014") == 0) {
+        throw EDatabaseError(
+            m_gaveUp ? tr("Команда отменена.")
+                     : tr("Сервер %1 не выполнил команду за %2 с, и она отменена. Если команда "
+                          "должна идти дольше, увеличьте время ожидания в настройках "
+                          "подключения.")
+                           .arg(m_server, QString::number(m_commandLimitMs / 1000)));
+    }
     throw EDatabaseError(text);
 }
 
@@ -494,20 +183,90 @@ PGresult* TPostgresProvider::run(const QString& sql, const QVariantList& params)
         fail(nullptr);
     }
     const QByteArray text = sql.toUtf8();
+    m_callInTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
     // Without parameters a text may hold several statements (a schema, a setting list).
-    PGresult* r = nullptr;
+    int sent = 0;
     if (params.isEmpty()) {
-        r = PQexec(m_conn, text.constData());
+        sent = PQsendQuery(m_conn, text.constData());
     } else {
-        const TParams p(params, static_cast<int>(params.size()));
-        r = PQexecParams(m_conn, text.constData(), p.size(), p.types(), p.values(), p.lengths(),
-                         p.formats(), 0);
+        const TPgParams p(params, static_cast<int>(params.size()));
+        sent = PQsendQueryParams(m_conn, text.constData(), p.size(), p.types(), p.values(),
+                                 p.lengths(), p.formats(), 0);
+    }
+    if (!sent) {
+        fail(nullptr);
+    }
+    m_gaveUp = false;
+    // The last statement's result stands for the text, as PQexec's does; the server runs
+    // nothing after one that failed.
+    PGresult* r = nullptr;
+    try {
+        while (PGresult* next = nextResult()) {
+            PQclear(r);
+            r = next;
+        }
+    } catch (...) {
+        PQclear(r);
+        throw;
     }
     const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         fail(r);
     }
     return r;
+}
+
+PGresult* TPostgresProvider::nextResult() {
+    // The server is given the limit itself (statement_timeout) and a little longer to say
+    // so, which ends the statement cleanly, before the program gives it up.
+    const TPgWaitEnd end = AwaitServer(m_conn, m_server, m_commandLimitMs + kServerFirstMs);
+    if (end == TPgWaitEnd::GaveUp || end == TPgWaitEnd::TimedOut) {
+        abandon(end == TPgWaitEnd::GaveUp);
+    }
+    if (end == TPgWaitEnd::AnsweredGivenUp) {
+        m_gaveUp = true;
+    }
+    return PQgetResult(m_conn);
+}
+
+void TPostgresProvider::discardResults() noexcept {
+    try {
+        while (PGresult* r = nextResult()) {
+            PQclear(r);
+        }
+    } catch (...) {
+        // Given up: the session is ended and nothing is left to read.
+    }
+}
+
+void TPostgresProvider::abandon(bool gaveUp) {
+    // Inside a transaction, what was written before may be kept or not as well.
+    const bool unknown = m_writing || m_callInTransaction;
+    // The session cannot be used again with an answer still owed: its socket is shut, so
+    // that libpq and the program's listener both see it end, and the next command (or the
+    // background) opens a new one.
+    ::shutdown(PQsocket(m_conn), SHUT_RDWR);
+    PQconsumeInput(m_conn);
+    const QString seconds = QString::number((m_commandLimitMs + kServerFirstMs + 999) / 1000);
+    if (gaveUp && unknown) {
+        throw EUnknownOutcomeError(
+            tr("Команда отменена, но сервер %1 не ответил; выполнена ли команда, неизвестно. "
+               "Проверьте, прежде чем повторять.")
+                .arg(m_server),
+            tr("Сервер %1 не ответил.").arg(m_server));
+    }
+    if (gaveUp) {
+        throw EDatabaseError(tr("Чтение отменено: сервер %1 не отвечает.").arg(m_server));
+    }
+    if (unknown) {
+        throw EUnknownOutcomeError(
+            tr("Сервер %1 не ответил за %2 с; выполнена ли команда, неизвестно. Проверьте, "
+               "прежде чем повторять.")
+                .arg(m_server, seconds),
+            tr("Сервер %1 не ответил за %2 с.").arg(m_server, seconds));
+    }
+    throw EDatabaseError(
+        tr("Сервер %1 не ответил за %2 с: чтение прервано.").arg(m_server, seconds));
 }
 
 std::unique_ptr<TDbCursor> TPostgresProvider::query(const QString& sql,
@@ -518,45 +277,55 @@ std::unique_ptr<TDbCursor> TPostgresProvider::query(const QString& sql,
     if (PQstatus(m_conn) != CONNECTION_OK) {
         fail(nullptr);
     }
-    return std::make_unique<TPgCursor>(*this, sql, params);
+    return OpenPgCursor(*this, sql, params);
 }
 
 qint64 TPostgresProvider::execute(const QString& sql, const QVariantList& params,
                                   QVector<QVariantList>* returned) {
-    // A write announces itself on the catalogue's channel inside its own transaction, so
-    // that the other programs hear of it exactly when, and only if, it is committed.
+    // A write is announced on the catalogue's channel inside its own transaction, just
+    // before it commits, so that the other programs hear of it exactly when, and only if,
+    // it is committed, with the rows it changed where the writer named them.
     static const QRegularExpression write(QStringLiteral("^\\s*(INSERT|UPDATE|DELETE)\\b"),
                                           QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression backToSavepoint(QStringLiteral("^\\s*ROLLBACK\\s+TO\\b"),
-                                                    QRegularExpression::CaseInsensitiveOption);
-    const bool idle = m_conn && PQtransactionStatus(m_conn) == PQTRANS_IDLE;
-    if (idle) {
-        m_announced = false;
+    static const QRegularExpression commit(QStringLiteral("^\\s*(COMMIT|END)\\s*;?\\s*$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression rollback(QStringLiteral("^\\s*(ROLLBACK|ABORT)\\s*;?\\s*$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (!m_conn) {
+        return executeStatement(sql, params, returned);
     }
-    const QString notify = QStringLiteral("NOTIFY ") + changesChannel();
-    if (!m_conn || !write.match(sql).hasMatch()) {
+    const bool idle = PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    if (idle) {
+        m_announcement.Clear();
+    }
+    if (!write.match(sql).hasMatch()) {
+        const bool ends = commit.match(sql).hasMatch();
+        // A transaction an error has spoilt commits nothing (the server rolls it back), and
+        // takes no more statements.
+        if (ends && m_announcement.Pending() && PQtransactionStatus(m_conn) == PQTRANS_INTRANS) {
+            announce();
+        }
         const qint64 rows = executeStatement(sql, params, returned);
-        // The announcement may have gone with the savepoint's work.
-        if (backToSavepoint.match(sql).hasMatch()) {
-            m_announced = false;
+        if (ends || rollback.match(sql).hasMatch()) {
+            m_announcement.Clear();
         }
         return rows;
     }
     if (!idle) {
         const qint64 rows = executeStatement(sql, params, returned);
-        if (!m_announced) {
-            executeStatement(notify, {}, nullptr);
-            m_announced = true;
-        }
+        m_announcement.Wrote();
         return rows;
     }
     executeStatement(QStringLiteral("BEGIN"), {}, nullptr);
     try {
         const qint64 rows = executeStatement(sql, params, returned);
-        executeStatement(notify, {}, nullptr);
+        m_announcement.Wrote();
+        announce();
         executeStatement(QStringLiteral("COMMIT"), {}, nullptr);
+        m_announcement.Clear();
         return rows;
     } catch (...) {
+        m_announcement.Clear();
         if (m_conn && PQstatus(m_conn) == CONNECTION_OK &&
             PQtransactionStatus(m_conn) != PQTRANS_IDLE) {
             try {
@@ -569,9 +338,20 @@ qint64 TPostgresProvider::execute(const QString& sql, const QVariantList& params
     }
 }
 
+void TPostgresProvider::announce() {
+    executeStatement(QStringLiteral("SELECT pg_notify($1, $2)"),
+                     {changesChannel(), m_announcement.Payload()}, nullptr);
+}
+
 qint64 TPostgresProvider::executeStatement(const QString& sql, const QVariantList& params,
                                            QVector<QVariantList>* returned) {
-    const TResult r(run(sql, params));
+    struct TWriting {
+        bool& flag;
+        ~TWriting() { flag = false; }
+    };
+    m_writing = true;
+    const TWriting writing{m_writing};
+    const TPgResult r(run(sql, params));
     static const QRegularExpression ddl(QStringLiteral("^\\s*(CREATE|DROP|ALTER)\\b"),
                                         QRegularExpression::CaseInsensitiveOption);
     if (ddl.match(sql).hasMatch()) {
@@ -605,7 +385,7 @@ QStringList TPostgresProvider::primaryKey(const QString& table) {
     if (!m_conn) {
         return key;
     }
-    const TResult r(
+    const TPgResult r(
         run(QStringLiteral("SELECT a.attname FROM pg_index i JOIN pg_attribute a"
                            " ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey)"
                            " WHERE i.indrelid = to_regclass(quote_ident($1)) AND i.indisprimary"
@@ -633,7 +413,7 @@ const TSqlNames* TPostgresProvider::sqlNames() {
         " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
         " WHERE n.nspname = ANY (current_schemas(false)) AND c.relkind IN ('r','v','m','p','f')");
     {
-        const TResult r(run(
+        const TPgResult r(run(
             QStringLiteral("SELECT a.attname, format_type(COALESCE(NULLIF(t.typbasetype, 0),"
                            " t.oid), NULL) FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
                            " JOIN (SELECT c.oid") +
@@ -695,7 +475,7 @@ void TPostgresProvider::loadRelation(unsigned table) {
     // Kept only once complete: a failed look-up is tried again next time.
     QHash<int, TColumnOrigin> columns;
     // A text column's length lives in its CHECK constraint; citext has no length of its own.
-    const TResult r(run(
+    const TPgResult r(run(
         QStringLiteral(
             "SELECT c.relname, c.relkind, a.attnum, a.attname, format_type(a.atttypid, "
             "a.atttypmod),"
@@ -722,12 +502,13 @@ void TPostgresProvider::loadRelation(unsigned table) {
     }
     // A view over one table writes to that table, column by column of the same name, as
     // the server's own updatable views do.
-    const TResult base(run(QStringLiteral("SELECT DISTINCT d.refobjid FROM pg_rewrite w"
-                                          " JOIN pg_depend d ON d.objid = w.oid"
-                                          " AND d.classid = 'pg_rewrite'::regclass"
-                                          " AND d.refclassid = 'pg_class'::regclass"
-                                          " WHERE w.ev_class = $1::oid AND d.refobjid <> $2::oid"),
-                           {QString::number(table), QString::number(table)}));
+    const TPgResult base(
+        run(QStringLiteral("SELECT DISTINCT d.refobjid FROM pg_rewrite w"
+                           " JOIN pg_depend d ON d.objid = w.oid"
+                           " AND d.classid = 'pg_rewrite'::regclass"
+                           " AND d.refclassid = 'pg_class'::regclass"
+                           " WHERE w.ev_class = $1::oid AND d.refobjid <> $2::oid"),
+            {QString::number(table), QString::number(table)}));
     QHash<int, TColumnOrigin> baseColumns;
     if (PQntuples(base.r) == 1) {
         const unsigned baseTable =

@@ -55,6 +55,7 @@ void TPostgresProvider::poll() {
     while (PGnotify* notice = PQnotifies(m_conn)) {
         if (notice->be_pid != own) {
             ++m_changesElsewhere;
+            m_heard.Heard(m_changesElsewhere, QString::fromUtf8(notice->extra));
         }
         PQfreemem(notice);
     }
