@@ -12,6 +12,8 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <exception>
+
 // Where a record view opens and how far it reaches when maximised, kept apart from the
 // window's other roles.
 
@@ -105,7 +107,21 @@ void TCommonViewForm::RefreshIfChangedElsewhere() {
         adsCommon->ChangedElsewhere()) {
         // The current record stays where it was in the window, not only in view.
         const int offset = CommonExDBGrid->CurrentRowOffset();
-        RefreshAndLocate(CurrentKey());
+        // Just the rows the others named, when they named them all.
+        bool named = false;
+        if (!KeyFieldName.isEmpty()) {
+            TDataSet::TControlsGuard controls(*adsCommon);
+            try {
+                named = adsCommon->RefreshChangedElsewhere(KeyFieldName);
+            } catch (const std::exception&) {
+                named = false;  // the whole query says what went wrong, if anything did
+            }
+        }
+        if (named) {
+            UpdateCaption();
+        } else {
+            RefreshAndLocate(CurrentKey());
+        }
         CommonExDBGrid->SetCurrentRowOffset(offset);
     }
 }

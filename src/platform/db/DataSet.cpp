@@ -3,6 +3,7 @@
 #include "platform/db/Connection.h"
 
 #include <algorithm>
+#include <utility>
 
 TDataSet::TDataSet(QObject* parent) : QObject(parent) {}
 
@@ -80,6 +81,38 @@ bool TDataSet::ChangedElsewhere() const {
     return Active() && m_changeStamp && m_connection->Connected() &&
            (m_connection->Epoch() != m_openEpoch ||
             m_connection->Provider().changeStamp() != m_changeStamp);
+}
+
+bool TDataSet::RefreshChangedElsewhere(const QString& keyField) {
+    if (!Active() || !m_changeStamp || !m_connection->Connected() ||
+        m_connection->Epoch() != m_openEpoch) {
+        return false;
+    }
+    const TField* key = FindField(keyField);
+    if (!key || key->FieldKind != TFieldKind::Data || key->m_column < 0) {
+        return false;
+    }
+    TDbProvider& provider = m_connection->Provider();
+    const std::optional<qint64> now = provider.changeStamp();
+    if (!now) {
+        return false;
+    }
+    const std::optional<QStringList> keys =
+        provider.keysChangedSince(*m_changeStamp, *now, m_columns[key->m_column].table);
+    if (!keys) {
+        return false;
+    }
+    QVariantList changed;
+    for (const QString& k : *keys) {
+        changed << k;
+    }
+    // Read as of now: the rows named are read again, and nothing else changed since.
+    const std::optional<qint64> before = std::exchange(m_changeStamp, now);
+    if (!RefreshRows(keyField, changed, {}, QVariant())) {
+        m_changeStamp = before;
+        return false;
+    }
+    return true;
 }
 
 bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,

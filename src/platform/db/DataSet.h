@@ -102,6 +102,9 @@ public:
     // when that cannot be vouched for: not browsing, cached updates pending, no such key
     // field, too many keys, or another connection changed the catalogue since the dataset
     // was opened (or the engine cannot tell).
+    // Reads again just the rows other programs said they changed since this dataset read,
+    // when every one of them said which; false when the whole query is to be read again.
+    bool RefreshChangedElsewhere(const QString& keyField);
     bool RefreshRows(const QString& keyField, const QVariantList& changed,
                      const QVariantList& created = {}, const QVariant& go = QVariant());
 

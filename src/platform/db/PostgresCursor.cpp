@@ -140,6 +140,7 @@ public:
                     addCell(row, r, t, c);
                 }
                 store.append(row.record());
+                ++m_provider.m_rowsRead;
             }
             m_pending = nextOrDiscard();
         }

@@ -53,6 +53,9 @@ public:
 
     // The server's backend process, for a test that ends the session from outside.
     int backendPid() const;
+    // Rows read from the server since the provider was made, for a test or a benchmark
+    // that counts what a refresh reads.
+    quint64 rowsRead() const { return m_rowsRead; }
 
     QString placeholder(int number) const override {
         return QLatin1Char('$') + QString::number(number);
@@ -103,6 +106,7 @@ private:
     TChangeAnnouncement m_announcement;
     // What the others told.
     TChangeLog m_heard;
+    quint64 m_rowsRead = 0;
     // Columns of the relations seen in results, by relation id then column number.
     QHash<unsigned, QHash<int, TColumnOrigin>> m_relations;
 };
