@@ -1,11 +1,12 @@
 // Measures Linkarium's database layer on generated catalogues and prints one line per
 // figure, "name value unit", with the target beside it; exits non-zero when one is missed.
 //
-//   bench_linkarium <work folder> [linkcheck|hostile|export|view100k|search]
+//   bench_linkarium <work folder> [linkcheck|hostile|export|view100k|search|notices]
 //   (only those figures; export and view100k on catalogues an earlier whole run made)
 #include "CatalogueGenerator.h"
 #include "ImportExportBench.h"
 #include "LinkCheckBench.h"
+#include "NoticeBench.h"
 #include "ReaderBench.h"
 #include "SearchBench.h"
 
@@ -628,6 +629,21 @@ int main(int argc, char** argv) {
     if (argc > 2 && qstrcmp(argv[2], "linkcheck") == 0) {
         benchLinkCheck(dir);
         std::printf("%d passed, %d failed\n", passed, missed);
+        return missed == 0 ? 0 : 1;
+    }
+    if (argc > 2 && qstrcmp(argv[2], "notices") == 0) {
+        const QString server = qEnvironmentVariable("LINKARIUM_BENCH_PG");
+        if (server.isEmpty()) {
+            std::printf("notices skipped: LINKARIUM_BENCH_PG names no server\n");
+            return 0;
+        }
+        const TNoticeFigures f = MeasureServerNotices(server, 200000, 30);
+        report("server_notices_longest_gap_200k", f.longestGapMs, "ms",
+               QStringLiteral("< 50 ms; %1 writes, %2 notices, %3 rows read per notice")
+                   .arg(f.writes)
+                   .arg(f.notices)
+                   .arg(f.rowsPerNotice, 0, 'f', 1),
+               f.longestGapMs < 50 && f.records == 200000 && f.notices > 0);
         return missed == 0 ? 0 : 1;
     }
     if (argc > 2 && qstrcmp(argv[2], "hostile") == 0) {

@@ -108,7 +108,9 @@ bool TDataSet::RefreshChangedElsewhere(const QString& keyField) {
     }
     // Read as of now: the rows named are read again, and nothing else changed since.
     const std::optional<qint64> before = std::exchange(m_changeStamp, now);
-    if (!RefreshRows(keyField, changed, {}, QVariant())) {
+    // Rows without a sort have no order of the server's to keep to: a row read again keeps
+    // its place, a new one comes last.
+    if (!refreshRows(keyField, changed, {}, QVariant(), true)) {
         m_changeStamp = before;
         return false;
     }
@@ -117,6 +119,11 @@ bool TDataSet::RefreshChangedElsewhere(const QString& keyField) {
 
 bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
                            const QVariantList& created, const QVariant& go) {
+    return refreshRows(keyField, changed, created, go, false);
+}
+
+bool TDataSet::refreshRows(const QString& keyField, const QVariantList& changed,
+                           const QVariantList& created, const QVariant& go, bool anyOrder) {
     // Beyond a few keys one reading of the whole query is as quick.
     constexpr int kMaxKeys = 64;
     const TField* key = FindField(keyField);
@@ -125,7 +132,7 @@ bool TDataSet::RefreshRows(const QString& keyField, const QVariantList& changed,
     if (m_state != TDataSetState::Browse || !m_changes.empty() || !key ||
         key->FieldKind != TFieldKind::Data || key->m_column < 0 || keys.size() > kMaxKeys ||
         !m_changeStamp || ChangedElsewhere() ||
-        (m_sort.isEmpty() && !m_connection->Provider().stableOrder())) {
+        (m_sort.isEmpty() && !anyOrder && !m_connection->Provider().stableOrder())) {
         return false;
     }
     if (keys.isEmpty()) {

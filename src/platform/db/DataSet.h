@@ -102,11 +102,11 @@ public:
     // when that cannot be vouched for: not browsing, cached updates pending, no such key
     // field, too many keys, or another connection changed the catalogue since the dataset
     // was opened (or the engine cannot tell).
+    bool RefreshRows(const QString& keyField, const QVariantList& changed,
+                     const QVariantList& created = {}, const QVariant& go = QVariant());
     // Reads again just the rows other programs said they changed since this dataset read,
     // when every one of them said which; false when the whole query is to be read again.
     bool RefreshChangedElsewhere(const QString& keyField);
-    bool RefreshRows(const QString& keyField, const QVariantList& changed,
-                     const QVariantList& created = {}, const QVariant& go = QVariant());
 
     // -- navigation
     void First();
@@ -197,6 +197,11 @@ public:
 
 private:
     friend class TField;
+
+    // RefreshRows; anyOrder: rows without a sort may keep their places on an engine whose
+    // unsorted order is its own.
+    bool refreshRows(const QString& keyField, const QVariantList& changed,
+                     const QVariantList& created, const QVariant& go, bool anyOrder);
 
     enum class TChangeKind { Modified, Inserted, Deleted };
     struct TRowChange {

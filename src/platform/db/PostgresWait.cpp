@@ -137,7 +137,9 @@ PGconn* ConnectToServer(const TPgOptions& options, const QString& server, int li
 }
 
 TPgWaitEnd AwaitServer(PGconn* conn, const QString& server, int limitMs) {
-    if (!PQconsumeInput(conn) || !PQisBusy(conn)) {
+    // What is already read is looked at first: reading the socket moves the unread rest of
+    // libpq's buffer each time, which row by row would cost the square of a large result.
+    if (!PQisBusy(conn) || !PQconsumeInput(conn) || !PQisBusy(conn)) {
         return TPgWaitEnd::Answered;
     }
     TWaitTurns turns(server);

@@ -149,11 +149,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("write");
         QTest::addColumn<int>("rowsRead");  // -1: the whole query is to be read
         QTest::addColumn<QStringList>("urls");
-        QTest::newRow("edit") << "edit" << 1 << QStringList{"a.example", "c.example", "z.example"};
+        QTest::addColumn<bool>("sorted");
+        QTest::newRow("edit") << "edit" << 1 << QStringList{"a.example", "c.example", "z.example"}
+                              << true;
+        // Without a sort the server keeps no order: the row read again keeps its place.
+        QTest::newRow("edit, unsorted")
+            << "edit" << 1 << QStringList{"a.example", "z.example", "c.example"} << false;
         QTest::newRow("add") << "add" << 1
-                             << QStringList{"a.example", "b.example", "c.example", "d.example"};
-        QTest::newRow("delete") << "delete" << 0 << QStringList{"a.example", "c.example"};
-        QTest::newRow("command") << "command" << -1 << QStringList{};
+                             << QStringList{"a.example", "b.example", "c.example", "d.example"}
+                             << true;
+        QTest::newRow("add, unsorted")
+            << "add" << 1 << QStringList{"a.example", "b.example", "c.example", "d.example"}
+            << false;
+        QTest::newRow("delete") << "delete" << 0 << QStringList{"a.example", "c.example"} << true;
+        QTest::newRow("command") << "command" << -1 << QStringList{} << true;
     }
     void keyedNoticeReadsJustTheChangedRows() {
         if (TestEngine() != TTestEngine::PostgreSQL) {
@@ -162,6 +171,7 @@ private Q_SLOTS:
         QFETCH(QString, write);
         QFETCH(int, rowsRead);
         QFETCH(QStringList, urls);
+        QFETCH(bool, sorted);
         TTestCatalogue cat;
         for (const QString url : {"a.example", "b.example", "c.example"}) {
             cat.addUrl(url, "", QString());
@@ -170,8 +180,17 @@ private Q_SLOTS:
         TDataSet ds;
         ds.SetConnection(&mine);
         ds.SetCommandText("SELECT * FROM SubjectURLs");
-        ds.SetSort("URL");
+        if (sorted) {
+            ds.SetSort("URL");
+        }
         ds.Open();
+        QStringList first;
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            first << ds.FieldByName("URL").AsString();
+        }
+        if (!sorted && first != QStringList{"a.example", "b.example", "c.example"}) {
+            QSKIP("the server gave the rows in another order than they were written");
+        }
         QVERIFY(ds.Locate("URL", {"c.example"}, 0));
         TDataSet theirs;
         theirs.SetConnection(&cat.other());
