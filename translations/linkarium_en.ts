@@ -1194,6 +1194,10 @@ It could not be checked: %1</translation>
         <source>Запись не найдена для изменения: её изменил или удалил другой пользователь после того, как она была прочитана. Обновите данные и повторите изменение.</source>
         <translation>Row cannot be located for updating: another user changed or deleted it since it was last read. Refresh the data and make the change again.</translation>
     </message>
+    <message>
+        <source>Запись не удалена: её изменил или удалил другой пользователь после того, как она была прочитана. Обновите данные и, если нужно, удалите её снова.</source>
+        <translation>The record was not deleted: another user changed or deleted it since it was last read. Refresh the data and delete it again if you still want to.</translation>
+    </message>
 </context>
 <context>
     <name>TDuplicatesForm</name>

@@ -144,6 +144,11 @@ public:
     void Post();
     void Cancel();
     void Delete();
+    // Deletes the current row in the catalogue where it still holds the values read, in a
+    // transaction of its own when none is under way; a row another connection has changed
+    // or deleted since stays as it is there (EConflictError). The row stays here too, for a
+    // reading again to remove: for views that delete through the catalogue, not the rows.
+    void DeleteInCatalogue();
     // The database already holds this value for the current row (a statement of the
     // program wrote it): the row in memory takes it without a pending change, and the
     // controls repaint the row. No re-query, so the order is left as it is.

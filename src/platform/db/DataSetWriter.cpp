@@ -192,6 +192,16 @@ void TDataSet::Delete() {
     notifyScrolled();
 }
 
+void TDataSet::DeleteInCatalogue() {
+    checkBrowse();
+    FetchRest();
+    if (m_order.empty()) {
+        throw EDatabaseError(tr("Нет записи для удаления"));
+    }
+    const TRowStore::RowId row = currentRow();
+    writeRowChange(row, {TChangeKind::Deleted, m_store.record(row)}, nullptr, nullptr);
+}
+
 void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
                               QVariantList* returnedKey) {
     (void)row;
@@ -292,7 +302,12 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
         });
     };
 
-    const auto conflict = []() {
+    const auto conflict = [&change]() {
+        if (change.kind == TChangeKind::Deleted) {
+            return EConflictError(
+                tr("Запись не удалена: её изменил или удалил другой пользователь после того, "
+                   "как она была прочитана. Обновите данные и, если нужно, удалите её снова."));
+        }
         return EConflictError(
             tr("Запись не найдена для изменения: её изменил или удалил другой пользователь "
                "после того, как она была прочитана. Обновите данные и повторите изменение."));
@@ -368,7 +383,9 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
             return;
         }
         case TChangeKind::Deleted: {
-            const QString where = locate({}, params);
+            // The user chose to delete the record as it was read: a row another user has
+            // changed since, in any column, is not the one they meant, and stays.
+            const QString where = locate(m_updatableColumns, params);
             sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, where);
             QVariantList key;
             for (int c : m_keyColumns) {
