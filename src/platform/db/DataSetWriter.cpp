@@ -240,26 +240,36 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
     const auto originalOf = [&](int c) { return bindable(c, m_store.cellOf(change.original, c)); };
     const auto currentOf = [&](int c) { return bindable(c, m_store.cellOf(current, c)); };
 
+    // A column still holds the value read. The server keeps a time to the microsecond and
+    // the program reads it to the millisecond: a time written finer by another tool is the
+    // one read when it is within that millisecond.
+    const auto holdsOriginal = [&](int c, QVariantList& params) {
+        const QVariant value = originalOf(c);
+        const QString term =
+            server && m_columns[c].type == TFieldType::DateTime && !value.isNull()
+                ? QStringLiteral("abs(extract(epoch FROM %1 - CAST(%2 AS timestamp))) < 0.001")
+                      .arg(columnName(c), mark(params))
+                : columnName(c) + is + mark(params);
+        params << value;
+        return term;
+    };
     // Where the row is found: its key and the original values of the columns that
     // changed, or without a key every original value of the one first such row.
     const auto locate = [&](const QVector<int>& changed, QVariantList& params) {
         QStringList terms;
         if (!m_keyColumns.isEmpty()) {
             for (int c : m_keyColumns) {
-                terms << columnName(c) + is + mark(params);
-                params << originalOf(c);
+                terms << holdsOriginal(c, params);
             }
             for (int c : changed) {
                 if (!m_keyColumns.contains(c)) {
-                    terms << columnName(c) + is + mark(params);
-                    params << originalOf(c);
+                    terms << holdsOriginal(c, params);
                 }
             }
             return terms.join(QStringLiteral(" AND "));
         }
         for (int c : m_updatableColumns) {
-            terms << columnName(c) + is + mark(params);
-            params << originalOf(c);
+            terms << holdsOriginal(c, params);
         }
         const QString locator = provider.rowLocator();
         return QStringLiteral("%1 IN (SELECT %1 FROM %2 WHERE %3 LIMIT 1)")

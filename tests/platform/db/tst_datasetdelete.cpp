@@ -99,6 +99,20 @@ private Q_SLOTS:
             cat->otherValue("SELECT count(*) FROM SubjectURLs WHERE URL = 'b.example'").toInt(), 1);
         QVERIFY(!cat->connection().InTransaction());
     }
+
+    // A time another tool wrote finer than the program reads it (to the microsecond, or a
+    // day fraction of more digits) is still the value read: the delete goes through.
+    void finerTimeWrittenElsewhereStillMatches() {
+        cat->otherSchema(
+            "UPDATE SubjectURLs SET LinkChecked = 46085.123456789012 WHERE URL = "
+            "'a.example'",
+            "UPDATE \"SubjectURLs\" SET \"LinkChecked\" = "
+            "'2026-03-04 05:06:07.123456' WHERE \"URL\" = 'a.example'");
+        auto ds = openAt(TLockType::Optimistic);
+        QVERIFY(ds);
+        ds->Delete();
+        QCOMPARE(held(), 0);
+    }
 };
 
 QTEST_MAIN(TestDataSetDelete)
