@@ -204,6 +204,9 @@ private:
     struct TRowChange {
         TChangeKind kind;
         const char* original;  // the record as read; null for an inserted row
+        // A row this dataset inserted: the catalogue filled in values it never read back,
+        // so only its key tells it.
+        bool unread = false;
     };
     struct TSortKey {
         int column;
@@ -251,7 +254,8 @@ private:
     TRowStore m_store;
     std::vector<TRowStore::RowId> m_order;
     std::unordered_map<TRowStore::RowId, TRowChange> m_changes;
-    std::unordered_set<TRowStore::RowId> m_dead;  // inserted rows later cancelled
+    std::unordered_set<TRowStore::RowId> m_dead;    // inserted rows later cancelled
+    std::unordered_set<TRowStore::RowId> m_unread;  // rows inserted here, not read since
     int m_pos = -1;
     bool m_bof = true;
     bool m_eof = true;

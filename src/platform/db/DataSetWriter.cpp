@@ -118,6 +118,7 @@ void TDataSet::Post() {
                 m_dead.insert(row);
                 throw;
             }
+            m_unread.insert(row);
         } else {
             m_store.append(record);
         }
@@ -175,11 +176,13 @@ void TDataSet::Delete() {
             m_dead.insert(row);
         } else if (it != m_changes.end()) {
             it->second.kind = TChangeKind::Deleted;
+            it->second.unread = m_unread.count(row) > 0;
         } else {
-            m_changes[row] = {TChangeKind::Deleted, m_store.record(row)};
+            m_changes[row] = {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0};
         }
     } else {
-        writeRowChange(row, {TChangeKind::Deleted, m_store.record(row)}, nullptr, nullptr);
+        writeRowChange(row, {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0},
+                       nullptr, nullptr);
         m_dead.insert(row);
     }
     m_order.erase(m_order.begin() + m_pos);
@@ -199,7 +202,8 @@ void TDataSet::DeleteInCatalogue() {
         throw EDatabaseError(tr("Нет записи для удаления"));
     }
     const TRowStore::RowId row = currentRow();
-    writeRowChange(row, {TChangeKind::Deleted, m_store.record(row)}, nullptr, nullptr);
+    writeRowChange(row, {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0},
+                   nullptr, nullptr);
 }
 
 void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
@@ -395,7 +399,8 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
         case TChangeKind::Deleted: {
             // The user chose to delete the record as it was read: a row another user has
             // changed since, in any column, is not the one they meant, and stays.
-            const QString where = locate(m_updatableColumns, params);
+            const QString where =
+                locate(change.unread ? QVector<int>() : m_updatableColumns, params);
             sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, where);
             QVariantList key;
             for (int c : m_keyColumns) {
@@ -451,6 +456,8 @@ void TDataSet::UpdateBatch() {
     for (const auto& c : m_changes) {
         if (c.second.kind == TChangeKind::Deleted) {
             m_dead.insert(c.first);
+        } else if (c.second.kind == TChangeKind::Inserted) {
+            m_unread.insert(c.first);
         }
     }
     m_changes.clear();
