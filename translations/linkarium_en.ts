@@ -1194,6 +1194,10 @@ It could not be checked: %1</translation>
         <source>Запись не найдена для изменения: её изменил или удалил другой пользователь после того, как она была прочитана. Обновите данные и повторите изменение.</source>
         <translation>Row cannot be located for updating: another user changed or deleted it since it was last read. Refresh the data and make the change again.</translation>
     </message>
+    <message>
+        <source>Запись не удалена: её изменил или удалил другой пользователь после того, как она была прочитана. Обновите данные и, если нужно, удалите её снова.</source>
+        <translation>The record was not deleted: another user changed or deleted it since it was last read. Refresh the data and delete it again if you still want to.</translation>
+    </message>
 </context>
 <context>
     <name>TDuplicatesForm</name>
@@ -1443,6 +1447,30 @@ Go on without them? They keep their old names. &quot;No&quot; goes back to the l
 
 Open the existing record instead of the new one?
 &quot;Yes&quot; opens it, &quot;No&quot; saves the new record, &quot;Cancel&quot; goes back to the record.</translation>
+    </message>
+    <message>
+        <source>Закрыть запись? Ваш текст, показанный под полями, не будет сохранён.</source>
+        <translation>Close the record? Your text shown under the fields will not be saved.</translation>
+    </message>
+    <message>
+        <source>Эту запись удалил другой пользователь, пока вы её правили.
+«Да» — сохранить ваш текст как новую запись, «Нет» — продолжить правку.</source>
+        <translation>Another user deleted this record while you were editing it.
+&quot;Yes&quot; saves your text as a new record, &quot;No&quot; goes on editing.</translation>
+    </message>
+    <message>
+        <source>Эту запись изменил другой пользователь, пока вы её правили.
+«Да» — показать его версию, а ваш текст оставить под каждым полем, где он другой; «Нет» — продолжить правку.</source>
+        <translation>Another user changed this record while you were editing it.
+&quot;Yes&quot; shows their version and keeps your text under each field where it differs; &quot;No&quot; goes on editing.</translation>
+    </message>
+    <message>
+        <source>Запись была удалена.</source>
+        <translation>The record has been deleted.</translation>
+    </message>
+    <message>
+        <source>Ваш текст: %1</source>
+        <translation>Your text: %1</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include "common/DialogsUnit.h"
 #include "common/TextUnit.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/FieldTypes.h"
 #include "platform/db/NullBlankFields.h"
 #include "ui_EditURLDlg.h"
 #include "urls/Categories.h"
@@ -12,6 +13,7 @@
 #include "urls/Duplicates.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStyle>
 #include <QUuid>
 
@@ -49,6 +51,8 @@ void TEditURLForm::OpenRecord(const QVariant& key) {
             .SetValue(QUuid::createUuid().toString(QUuid::WithBraces).toUpper());
     }
     RecordKey = adsCommon->FieldByName(QStringLiteral("SubjectURLID")).Value();
+    // A new record has nothing read that another user could have changed.
+    m_read = adsCommon->State() == TDataSetState::Insert ? QVariantList() : readValues();
     loadControls();
     // The catalogue's own sizes: 2,048 for addresses in new catalogues, 150 in older ones.
     LimitToField(ui->URLDBEdit, adsCommon->FieldByName(QStringLiteral("URL")), tr("URL"));
@@ -132,10 +136,135 @@ void TEditURLForm::ApplyUpdates() {
         SplitCategoryNames(adsCommon->FieldByName(QStringLiteral("Category")).AsString()));
 }
 
-// Cancel closes the record at once, unless what the user typed was refused by the
-// catalogue (another user changed the record meanwhile): that is not dropped unasked.
+QVariantList TEditURLForm::readValues() const {
+    QVariantList values;
+    for (int i = 0; i < adsCommon->FieldCount(); ++i) {
+        values << adsCommon->Fields(i).Value();
+    }
+    return values;
+}
+
+bool TEditURLForm::textsTyped() {
+    if (adsCommon->State() != TDataSetState::Edit && adsCommon->State() != TDataSetState::Insert) {
+        return false;
+    }
+    const auto differs = [this](const char* name, const QString& text) {
+        return adsCommon->FieldByName(QLatin1String(name)).AsString() != text;
+    };
+    return differs("URL", TrimmedFieldText(ui->URLDBEdit->text())) ||
+           differs("Description", StoredLineBreaks(ui->DescriptionDBMemo->toPlainText())) ||
+           differs("Category", TrimmedFieldText(ui->CategoryDBEdit->text()));
+}
+
+// Cancel closes the record at once when nothing was typed (the visited mark alone is no
+// text); what the user typed, or was refused by the catalogue, or kept beside the fields
+// from before a reading again, is never dropped unasked.
 bool TEditURLForm::CloseQuery() {
-    return !adsCommon->UpdatesPending() || TCommonForm::CloseQuery();
+    if (adsCommon->UpdatesPending() || textsTyped()) {
+        return TCommonForm::CloseQuery();
+    }
+    const bool kept = !ui->URLYoursLabel->isHidden() || !ui->DescriptionYoursLabel->isHidden() ||
+                      !ui->CategoryYoursLabel->isHidden();
+    return !kept || ConfirmYesNo(tr("Закрыть запись? Ваш текст, показанный под полями, не будет "
+                                    "сохранён."),
+                                 this, QMessageBox::No);
+}
+
+bool TEditURLForm::ResolveConflict() {
+    if (m_read.isEmpty()) {
+        return false;
+    }
+    TDataSet now;
+    now.SetConnection(&m_module.ADOConnection);
+    now.SetCommandText(adsCommon->CommandText());
+    now.Parameters().ParamByName(QStringLiteral("ID")).DataType = TFieldType::Guid;
+    now.Parameters().ParamByName(QStringLiteral("ID")).SetValue(RecordKey);
+    now.Open();
+    if (now.IsEmpty()) {
+        if (ConfirmYesNo(tr("Эту запись удалил другой пользователь, пока вы её правили.\n"
+                            "«Да» — сохранить ваш текст как новую запись, «Нет» — продолжить "
+                            "правку."),
+                         this)) {
+            saveAsNew();
+        }
+        return true;
+    }
+    bool changed = false;
+    for (int i = 0; i < now.FieldCount() && i < m_read.size(); ++i) {
+        changed = changed || !SameValue(now.Fields(i).Value(), m_read[i]);
+    }
+    if (!changed) {
+        return false;  // the record is as it was read: the error is about something else
+    }
+    if (ConfirmYesNo(tr("Эту запись изменил другой пользователь, пока вы её правили.\n"
+                        "«Да» — показать его версию, а ваш текст оставить под каждым полем, где "
+                        "он другой; «Нет» — продолжить правку."),
+                     this)) {
+        reloadKeepingTyped();
+    }
+    return true;
+}
+
+void TEditURLForm::reloadKeepingTyped() {
+    const QString url = ui->URLDBEdit->text();
+    const QString description = ui->DescriptionDBMemo->toPlainText();
+    const QString category = ui->CategoryDBEdit->text();
+    // Only the user's own changes are kept beside: a text as it was read is no one's.
+    const auto typed = [this](const char* name, const QString& stored) {
+        const int at = adsCommon->FieldByName(QLatin1String(name)).Index();
+        return m_read.value(at).toString() != stored;
+    };
+    const bool urlTyped = typed("URL", TrimmedFieldText(url));
+    const bool descriptionTyped = typed("Description", StoredLineBreaks(description));
+    const bool categoryTyped = typed("Category", TrimmedFieldText(category));
+    const TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
+    const bool marked = visited.AsBoolean() && !m_read.value(visited.Index()).toBool();
+    adsCommon->CancelBatch();
+    adsCommon->Close();
+    adsCommon->Open();
+    if (adsCommon->IsEmpty()) {
+        // Deleted as well, since: the user's text stays in the fields, for a new record.
+        adsCommon->Append();
+        adsCommon->FieldByName(QStringLiteral("SubjectURLID")).SetValue(RecordKey);
+        ShowInformation(tr("Запись была удалена."), this);
+        return;
+    }
+    m_read = readValues();
+    StartEdit();
+    loadControls();
+    // Opened in the browser here: the mark stays the user's.
+    TField& mark = adsCommon->FieldByName(QStringLiteral("Visited"));
+    if (marked && !mark.AsBoolean()) {
+        mark.SetValue(true);
+    }
+    const auto keep = [this](QLabel* label, bool mine, const QString& text, const QString& theirs) {
+        label->setText(tr("Ваш текст: %1").arg(text));
+        label->setVisible(mine && text.trimmed() != theirs.trimmed());
+    };
+    keep(ui->URLYoursLabel, urlTyped, url, ui->URLDBEdit->text());
+    keep(ui->DescriptionYoursLabel, descriptionTyped, description,
+         ui->DescriptionDBMemo->toPlainText());
+    keep(ui->CategoryYoursLabel, categoryTyped, category, ui->CategoryDBEdit->text());
+}
+
+void TEditURLForm::saveAsNew() {
+    UpdateRecord();
+    // The link checks went with the old record: the new one starts without any.
+    QVector<std::pair<QString, QVariant>> values;
+    for (const char* name :
+         {"SubjectURLID", "SubjectID", "URL", "Description", "Category", "Visited"}) {
+        values.append({QLatin1String(name), adsCommon->FieldByName(QLatin1String(name)).Value()});
+    }
+    adsCommon->CancelBatch();
+    adsCommon->Close();
+    adsCommon->Open();
+    adsCommon->Append();
+    for (const auto& v : values) {
+        if (!v.second.isNull()) {
+            adsCommon->FieldByName(v.first).SetValue(v.second);
+        }
+    }
+    OkButtonClick();
 }
 
 void TEditURLForm::URLDBEditChange() {

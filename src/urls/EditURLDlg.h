@@ -35,10 +35,22 @@ protected:
     void PostRecord() override;
     void ApplyUpdates() override;
     bool CloseQuery() override;
+    bool ResolveConflict() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void loadControls();
+    // The record's values as read, one per field, to tell another user's change from them.
+    QVariantList readValues() const;
+    // A control's text differs from its field's value: the user typed it.
+    bool textsTyped();
+    // Reads the record again: the fields take its values as they are now, and the user's
+    // own text stays beside each field where it is different.
+    void reloadKeepingTyped();
+    // The record is gone: what the user has becomes a new record of the same key, saved.
+    void saveAsNew();
+
+    QVariantList m_read;
 
     std::unique_ptr<Ui::TEditURLForm> ui;
 };

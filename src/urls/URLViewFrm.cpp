@@ -300,12 +300,6 @@ void TURLViewForm::editRecord(const QVariant& key) {
     }
 }
 
-void TURLViewForm::DeleteRecord(const QVariant& key) {
-    m_module.ADOConnection.Execute(
-        QStringLiteral("DELETE FROM SubjectURLs WHERE SubjectURLID = %1").arg(key.toString()));
-    TCommonViewForm::DeleteRecord(key);
-}
-
 void TURLViewForm::CopyRecord(const QVariant& key, QVariant& newKey) {
     TCommonViewForm::CopyRecord(key, newKey);
     m_module.ADOConnection.Execute(

@@ -98,7 +98,6 @@ protected:
     void IdleUpdate() override;
     QString ReadOnlyReason() const override;
     QString RecordName() const override;
-    void DeleteRecord(const QVariant& key) override;
     void CopyRecord(const QVariant& key, QVariant& newKey) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

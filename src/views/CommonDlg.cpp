@@ -194,6 +194,12 @@ void TCommonForm::OkButtonClick() {
         if (modified) {
             Saved = true;
         }
+    } catch (const EConflictError&) {
+        StartEdit();
+        if (!ResolveConflict()) {
+            throw;
+        }
+        return;
     } catch (...) {
         StartEdit();
         throw;

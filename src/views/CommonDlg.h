@@ -42,6 +42,10 @@ protected:
     virtual void UpdateRecord() {}
     // Whether the dialog may close without OK; the base asks about unsaved changes.
     virtual bool CloseQuery();
+    // OK found the record changed or deleted by another user since it was read; the
+    // changes are still pending and the record is in edit again. True when the dialog has
+    // settled it with the user; false leaves the error to be shown, as the base does.
+    virtual bool ResolveConflict() { return false; }
 
     // Holds a text control to the field's size: the limit is shown in its tooltip, and an
     // edit or a paste beyond it is undone with a message that names the limit, so nothing

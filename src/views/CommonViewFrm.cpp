@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -618,6 +619,7 @@ int TCommonViewForm::CommonExDBGridGetImageIndex(int column) const {
 
 void TCommonViewForm::adsCommonBeforeDelete() {
     // The record is named, and "Нет" is the default: Enter alone deletes nothing.
+    const QScopedValueRollback<bool> deleting(m_deleting, true);
     QString text = tr("Вы действительно хотите удалить данную запись?");
     const QString name = RecordName();
     if (!name.isEmpty()) {
@@ -633,12 +635,22 @@ void TCommonViewForm::adsCommonBeforeDelete() {
 
 void TCommonViewForm::DeleteCurrentRecord() {
     QCoreApplication::processEvents();
-    TTransaction transaction(m_module.ADOConnection);
-    {
-        TDataSet::TControlsGuard controls(*adsCommon);
-        DeleteRecord(CurrentKey());
+    const QVariant key = CurrentKey();
+    try {
+        TTransaction transaction(m_module.ADOConnection);
+        {
+            TDataSet::TControlsGuard controls(*adsCommon);
+            // The user confirmed the record as the grid shows it: one another user has
+            // changed or deleted since is left alone.
+            adsCommon->DeleteInCatalogue();
+            DeleteRecord(key);
+        }
+        transaction.Commit();
+    } catch (const EConflictError&) {
+        // The grid shows what there is now, for the user to decide again beside the message.
+        RefreshChanged({key}, {}, key);
+        throw;
     }
-    transaction.Commit();
 }
 
 void TCommonViewForm::DeleteRecord(const QVariant& key) {

@@ -153,6 +153,8 @@ protected:
     // The current record in words for the delete confirmation; empty names none.
     virtual QString RecordName() const;
     virtual void DeleteCurrentRecord();
+    // After the current record, of this key, is deleted in the catalogue: what else the
+    // view deletes with it, and the grid's reading again.
     virtual void DeleteRecord(const QVariant& key);
     virtual void CopyRecord(const QVariant& key, QVariant& newKey);
     // Registers value lists with the filter dialog; nothing in the base.
@@ -203,4 +205,5 @@ private:
     bool m_inSizing = false;
     bool m_placedOnce = false;
     bool m_openFailed = false;
+    bool m_deleting = false;  // from the question to the delete of the record it named
 };

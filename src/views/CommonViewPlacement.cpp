@@ -101,9 +101,10 @@ void TCommonViewForm::changeEvent(QEvent* event) {
 
 void TCommonViewForm::RefreshIfChangedElsewhere() {
     // Another program's writes, shown when the user comes back to the window; an edit
-    // under way is left alone (its save finds any conflict).
+    // under way is left alone (its save finds any conflict), and so is a delete, which
+    // removes the record as the user confirmed it and reads the rows again after.
     m_module.RefreshCategoryListIfChanged();
-    if (adsCommon->Active() && adsCommon->State() == TDataSetState::Browse &&
+    if (!m_deleting && adsCommon->Active() && adsCommon->State() == TDataSetState::Browse &&
         adsCommon->ChangedElsewhere()) {
         // The current record stays where it was in the window, not only in view.
         const int offset = CommonExDBGrid->CurrentRowOffset();

@@ -10,6 +10,7 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -25,6 +26,12 @@
 // column, line breaks, and what Cancel and a deleted record do.
 class TestEditUrl final : public QObject, TCatalogueFixture {
     Q_OBJECT
+
+    QString descriptionOf(const QString& key) {
+        return value(QString("SELECT Description FROM SubjectURLs WHERE SubjectURLID = '%1'")
+                         .arg(key))
+            .toString();
+    }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -170,10 +177,10 @@ private Q_SLOTS:
         QCOMPARE(dialogs.shownTexts(), QStringList{"Запись была удалена."});
     }
 
-    // A record another user changed since it was read: OK reports the conflict and keeps
-    // the dialog open with the user's text, and closing it then asks before that text is
-    // dropped; it never goes without a word.
-    void conflictKeepsWhatWasTyped() {
+    // A record another user changed since it was read: OK says so and asks. "No" keeps
+    // editing with the user's text as it is, and OK asks again; closing then asks before
+    // that text is dropped; it never goes without a word.
+    void conflictKeepEditing() {
         TScriptedDialogs dialogs;
         TEditURLForm d(*module);
         QVERIFY(d.Prepare(keyA));
@@ -181,11 +188,16 @@ private Q_SLOTS:
             QString("UPDATE SubjectURLs SET Description = 'Их' WHERE SubjectURLID = '%1'")
                 .arg(keyA));
         Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("Мой текст");
-        Child<QPushButton>(d, "OkButton")->click();
-        QVERIFY2(dialogs.shownTexts().join('\n').contains("другой пользователь"),
-                 qPrintable(dialogs.shownTexts().join('\n')));
-        QVERIFY(!d.Saved);
-        QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(), "Мой текст");
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            dialogs.answer(QMessageBox::No);
+            Child<QPushButton>(d, "OkButton")->click();
+            QCOMPARE(dialogs.shownTexts().size(), attempt + 1);
+            QVERIFY2(dialogs.shownTexts().last().contains("изменил другой пользователь"),
+                     qPrintable(dialogs.shownTexts().last()));
+            QVERIFY(!d.Saved);
+            QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(), "Мой текст");
+            QVERIFY(Child<QLabel>(d, "DescriptionYoursLabel")->isHidden());
+        }
         dialogs.clear();
         QSignalSpy closed(&d, &QDialog::finished);
         dialogs.answer(QMessageBox::Cancel);  // back to the record
@@ -195,12 +207,122 @@ private Q_SLOTS:
         dialogs.answer(QMessageBox::No);
         d.reject();
         QCOMPARE(closed.size(), 1);
+        QCOMPARE(dialogs.unexpected(), 0);
+        d.Finish();
+        QCOMPARE(descriptionOf(keyA), QString("Их"));
+    }
+
+    // "Yes" reads the record again: the fields show the other user's version, and under each
+    // field where the user's own text is different it stays, to be copied back; the record
+    // then saves. Closing with only that text beside asks first.
+    void conflictReloadKeepsYoursBeside() {
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(keyA));
+        cat->otherExec(QString("UPDATE SubjectURLs SET Description = 'Их', URL = 'a.example/их' "
+                               "WHERE SubjectURLID = '%1'")
+                           .arg(keyA));
+        auto* memo = Child<QPlainTextEdit>(d, "DescriptionDBMemo");
+        memo->setPlainText("Мой\nтекст");
+        Child<QLineEdit>(d, "CategoryDBEdit")->setText("Моя");
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        d.GoSpeedButtonClick();  // the page opened here stays marked visited
+        QDesktopServices::unsetUrlHandler("http");
+        dialogs.answer(QMessageBox::Yes);
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY(!d.Saved);
+        // The other user's values, the address included, which the user had not touched.
+        QCOMPARE(memo->toPlainText(), "Их");
+        QCOMPARE(Child<QLineEdit>(d, "URLDBEdit")->text(), "a.example/их");
+        QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), "Новости");
+        const QList<std::pair<const char*, QString>> beside = {
+            {"URLYoursLabel", QString()},
+            {"DescriptionYoursLabel", "Ваш текст: Мой\nтекст"},
+            {"CategoryYoursLabel", "Ваш текст: Моя"},
+        };
+        for (const auto& b : beside) {
+            auto* label = Child<QLabel>(d, b.first);
+            QCOMPARE(label->isHidden(), b.second.isEmpty());
+            if (!b.second.isEmpty()) {
+                QCOMPARE(label->text(), b.second);
+                QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+            }
+        }
+        QSignalSpy closed(&d, &QDialog::finished);
+        dialogs.answer(QMessageBox::No);
+        d.reject();
+        QCOMPARE(closed.size(), 0);
+        QVERIFY(dialogs.shownTexts().last().contains("Ваш текст"));
+        memo->setPlainText("Их и мой");
+        Child<QPushButton>(d, "OkButton")->click();
+        QVERIFY(d.Saved);
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(dialogs.unexpected(), 0);
+        d.Finish();
+        QCOMPARE(descriptionOf(keyA), QString("Их и мой"));
+        QCOMPARE(value(QString("SELECT URL || '|' || Category FROM SubjectURLs WHERE "
+                               "SubjectURLID = '%1'")
+                           .arg(keyA))
+                     .toString(),
+                 QString("a.example/их|Новости"));
+        QCOMPARE(
+            value(QString("SELECT Visited FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA))
+                .toInt(),
+            1);
+    }
+
+    // A record another user deleted while it was edited: "Yes" saves what the user has as a
+    // new record, "No" keeps editing with nothing written.
+    void conflictWithDeletedRecord_data() {
+        QTest::addColumn<bool>("saveAsNew");
+        QTest::newRow("saved as new") << true;
+        QTest::newRow("keep editing") << false;
+    }
+    void conflictWithDeletedRecord() {
+        QFETCH(bool, saveAsNew);
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(keyA));
+        cat->otherExec(QString("DELETE FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA));
+        Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("Мой текст");
+        dialogs.answer(saveAsNew ? QMessageBox::Yes : QMessageBox::No);
+        Child<QPushButton>(d, "OkButton")->click();
+        QCOMPARE(dialogs.shownTexts().size(), 1);
+        QVERIFY2(dialogs.shownTexts().first().contains("удалил другой пользователь"),
+                 qPrintable(dialogs.shownTexts().first()));
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(d.Saved, saveAsNew);
+        QCOMPARE(d.result(), saveAsNew ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(), "Мой текст");
+        d.Finish();
+        QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), saveAsNew ? 2 : 1);
+        if (saveAsNew) {
+            QCOMPARE(descriptionOf(keyA), QString("Мой текст"));
+        }
+    }
+
+    // Cancel after typing asks first, and "No" drops the text only then.
+    void cancelAfterTypingAsks() {
+        TScriptedDialogs dialogs;
+        TEditURLForm d(*module);
+        QVERIFY(d.Prepare(keyA));
+        QSignalSpy closed(&d, &QDialog::finished);
+        Child<QLineEdit>(d, "CategoryDBEdit")->setText("Другая");
+        dialogs.answer(QMessageBox::Cancel);
+        d.reject();
+        QCOMPARE(dialogs.shownTexts(), QStringList{"Сохранить изменения?"});
+        QCOMPARE(closed.size(), 0);
+        dialogs.answer(QMessageBox::No);
+        d.reject();
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(dialogs.unexpected(), 0);
         d.Finish();
         QCOMPARE(
-            value(
-                QString("SELECT Description FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA))
+            value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA))
                 .toString(),
-            QString("Их"));
+            QString("Новости"));
     }
 
     // Nothing the user typed or pasted is cut: text beyond a field is refused with a

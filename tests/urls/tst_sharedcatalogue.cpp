@@ -77,6 +77,44 @@ private Q_SLOTS:
         QVERIFY(!v.adsCommon->ChangedElsewhere());
     }
 
+    // The user deletes the record as the grid shows it: one another user has changed or
+    // deleted since is left as it is, the user is told, and the grid shows what there is.
+    void deleteLeavesWhatAnotherChanged_data() {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<int>("left");
+        QTest::newRow("changed") << "UPDATE SubjectURLs SET Description = 'Их' WHERE URL = "
+                                    "'a.example'"
+                                 << 1;
+        QTest::newRow("deleted") << "DELETE FROM SubjectURLs WHERE URL = 'a.example'" << 0;
+    }
+    void deleteLeavesWhatAnotherChanged() {
+        QFETCH(QString, meanwhile);
+        QFETCH(int, left);
+        TScriptedDialogs dialogs;
+        TURLViewForm v(*module);
+        v.show();
+        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        const int rows = v.adsCommon->RecordCount();
+        cat->otherExec(meanwhile);
+        dialogs.answer(QMessageBox::Yes);
+        v.actDataSetDelete->trigger();
+        QCOMPARE(dialogs.shownTexts().size(), 2);
+        QVERIFY2(dialogs.shownTexts().last().contains("другой пользователь"),
+                 qPrintable(dialogs.shownTexts().last()));
+        QCOMPARE(value("SELECT count(*) FROM SubjectURLs WHERE URL = 'a.example'").toInt(), left);
+        QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 1 + left);
+        QCOMPARE(v.adsCommon->RecordCount(), rows - 1 + left);
+        if (left) {
+            QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("a.example"));
+            QCOMPARE(v.adsCommon->FieldByName("Description").AsString(), QStringLiteral("Их"));
+            // Read again, it is the user's to delete.
+            dialogs.answer(QMessageBox::Yes);
+            v.actDataSetDelete->trigger();
+            QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 1);
+        }
+        QCOMPARE(dialogs.unexpected(), 0);
+    }
+
     // On a server the view follows another program's writes while the user looks at it: the
     // new row shows without a click, the current record stays current at the same height in
     // the window; while a dialog is open over the view nothing moves under it.

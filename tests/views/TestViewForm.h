@@ -36,11 +36,6 @@ public:
     }
 
 protected:
-    void DeleteRecord(const QVariant& key) override {
-        m_module.ADOConnection.Execute(QStringLiteral("DELETE FROM Items WHERE ID = ") +
-                                       key.toString());
-        TCommonViewForm::DeleteRecord(key);
-    }
     void CopyRecord(const QVariant& key, QVariant& newKey) override {
         TCommonViewForm::CopyRecord(key, newKey);
         m_module.ADOConnection.Execute(

@@ -214,6 +214,7 @@ bool TDataSet::refreshRows(const QString& keyField, const QVariantList& changed,
         if (it != old.end()) {
             row = it->second;
             m_store.replace(row, m_store.store(bytes));
+            m_unread.erase(row);
             old.erase(it);
         } else {
             row = m_store.append(bytes);
@@ -327,6 +328,7 @@ void TDataSet::Close() {
     m_order.shrink_to_fit();
     m_changes.clear();
     m_dead.clear();
+    m_unread.clear();
     m_buffer.clear();
     m_pos = -1;
     m_bof = m_eof = true;

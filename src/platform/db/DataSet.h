@@ -147,6 +147,11 @@ public:
     void Post();
     void Cancel();
     void Delete();
+    // Deletes the current row in the catalogue where it still holds the values read, in a
+    // transaction of its own when none is under way; a row another connection has changed
+    // or deleted since stays as it is there (EConflictError). The row stays here too, for a
+    // reading again to remove: for views that delete through the catalogue, not the rows.
+    void DeleteInCatalogue();
     // The database already holds this value for the current row (a statement of the
     // program wrote it): the row in memory takes it without a pending change, and the
     // controls repaint the row. No re-query, so the order is left as it is.
@@ -207,6 +212,9 @@ private:
     struct TRowChange {
         TChangeKind kind;
         const char* original;  // the record as read; null for an inserted row
+        // A row this dataset inserted: the catalogue filled in values it never read back,
+        // so only its key tells it.
+        bool unread = false;
     };
     struct TSortKey {
         int column;
@@ -254,7 +262,8 @@ private:
     TRowStore m_store;
     std::vector<TRowStore::RowId> m_order;
     std::unordered_map<TRowStore::RowId, TRowChange> m_changes;
-    std::unordered_set<TRowStore::RowId> m_dead;  // inserted rows later cancelled
+    std::unordered_set<TRowStore::RowId> m_dead;    // inserted rows later cancelled
+    std::unordered_set<TRowStore::RowId> m_unread;  // rows inserted here, not read since
     int m_pos = -1;
     bool m_bof = true;
     bool m_eof = true;

@@ -63,6 +63,7 @@ void TDataSet::Open() {
     findUpdateTarget(m_columns);
     m_changes.clear();
     m_dead.clear();
+    m_unread.clear();
     m_state = TDataSetState::Browse;
     if (!done) {
         m_cursor = std::move(cursor);

@@ -118,6 +118,7 @@ void TDataSet::Post() {
                 m_dead.insert(row);
                 throw;
             }
+            m_unread.insert(row);
         } else {
             m_store.append(record);
         }
@@ -175,11 +176,13 @@ void TDataSet::Delete() {
             m_dead.insert(row);
         } else if (it != m_changes.end()) {
             it->second.kind = TChangeKind::Deleted;
+            it->second.unread = m_unread.count(row) > 0;
         } else {
-            m_changes[row] = {TChangeKind::Deleted, m_store.record(row)};
+            m_changes[row] = {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0};
         }
     } else {
-        writeRowChange(row, {TChangeKind::Deleted, m_store.record(row)}, nullptr, nullptr);
+        writeRowChange(row, {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0},
+                       nullptr, nullptr);
         m_dead.insert(row);
     }
     m_order.erase(m_order.begin() + m_pos);
@@ -190,6 +193,17 @@ void TDataSet::Delete() {
     m_eof = m_order.empty();
     notifyChanged();
     notifyScrolled();
+}
+
+void TDataSet::DeleteInCatalogue() {
+    checkBrowse();
+    FetchRest();
+    if (m_order.empty()) {
+        throw EDatabaseError(tr("Нет записи для удаления"));
+    }
+    const TRowStore::RowId row = currentRow();
+    writeRowChange(row, {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0},
+                   nullptr, nullptr);
 }
 
 void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
@@ -244,26 +258,36 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
     };
     const auto currentOf = [&](int c) { return bindable(c, m_store.cellOf(current, c)); };
 
+    // A column still holds the value read. The server keeps a time to the microsecond and
+    // the program reads it to the millisecond: a time written finer by another tool is the
+    // one read when it is within that millisecond.
+    const auto holdsOriginal = [&](int c, QVariantList& params) {
+        const QVariant value = originalOf(c);
+        const QString term =
+            server && m_columns[c].type == TFieldType::DateTime && !value.isNull()
+                ? QStringLiteral("abs(extract(epoch FROM %1 - CAST(%2 AS timestamp))) < 0.001")
+                      .arg(columnName(c), mark(params))
+                : columnName(c) + is + mark(params);
+        params << value;
+        return term;
+    };
     // Where the row is found: its key and the original values of the columns that
     // changed, or without a key every original value of the one first such row.
     const auto locate = [&](const QVector<int>& changed, QVariantList& params) {
         QStringList terms;
         if (!m_keyColumns.isEmpty()) {
             for (int c : m_keyColumns) {
-                terms << columnName(c) + is + mark(params);
-                params << originalOf(c);
+                terms << holdsOriginal(c, params);
             }
             for (int c : changed) {
                 if (!m_keyColumns.contains(c)) {
-                    terms << columnName(c) + is + mark(params);
-                    params << originalOf(c);
+                    terms << holdsOriginal(c, params);
                 }
             }
             return terms.join(QStringLiteral(" AND "));
         }
         for (int c : m_updatableColumns) {
-            terms << columnName(c) + is + mark(params);
-            params << originalOf(c);
+            terms << holdsOriginal(c, params);
         }
         const QString locator = provider.rowLocator();
         return QStringLiteral("%1 IN (SELECT %1 FROM %2 WHERE %3 LIMIT 1)")
@@ -306,7 +330,12 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
         });
     };
 
-    const auto conflict = []() {
+    const auto conflict = [&change]() {
+        if (change.kind == TChangeKind::Deleted) {
+            return EConflictError(
+                tr("Запись не удалена: её изменил или удалил другой пользователь после того, "
+                   "как она была прочитана. Обновите данные и, если нужно, удалите её снова."));
+        }
         return EConflictError(
             tr("Запись не найдена для изменения: её изменил или удалил другой пользователь "
                "после того, как она была прочитана. Обновите данные и повторите изменение."));
@@ -389,7 +418,10 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
             return;
         }
         case TChangeKind::Deleted: {
-            const QString where = locate({}, params);
+            // The user chose to delete the record as it was read: a row another user has
+            // changed since, in any column, is not the one they meant, and stays.
+            const QString where =
+                locate(change.unread ? QVector<int>() : m_updatableColumns, params);
             sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, where);
             QVariantList key;
             for (int c : m_keyColumns) {
@@ -446,6 +478,8 @@ void TDataSet::UpdateBatch() {
     for (const auto& c : m_changes) {
         if (c.second.kind == TChangeKind::Deleted) {
             m_dead.insert(c.first);
+        } else if (c.second.kind == TChangeKind::Inserted) {
+            m_unread.insert(c.first);
         }
     }
     m_changes.clear();
