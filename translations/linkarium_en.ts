@@ -1151,6 +1151,18 @@ It could not be checked: %1</translation>
         <source>Пароль из службы «%1» или из файла %2.</source>
         <translation>The password comes from the service “%1” or the file %2.</translation>
     </message>
+    <message>
+        <source>&amp;Ждать ответа сервера:</source>
+        <translation>Server &amp;wait limit:</translation>
+    </message>
+    <message>
+        <source>Команда, на которую сервер не ответил за это время, отменяется и сообщается как невыполненная.</source>
+        <translation>A command the server has not answered within this time is cancelled and reported as not done.</translation>
+    </message>
+    <message>
+        <source> с</source>
+        <translation> s</translation>
+    </message>
 </context>
 <context>
     <name>TDataSet</name>
@@ -2074,10 +2086,6 @@ Reason: %2.</translation>
         <translation>No database server given.</translation>
     </message>
     <message>
-        <source>Драйвер PostgreSQL для Qt не установлен.</source>
-        <translation>The Qt PostgreSQL driver is not installed.</translation>
-    </message>
-    <message>
         <source>Не удалось подключиться к серверу %1.
 %2</source>
         <translation>Cannot connect to the server %1.
@@ -2100,14 +2108,6 @@ Reason: %2.</translation>
         <translation>Unknown encryption mode: %1</translation>
     </message>
     <message>
-        <source>Путь к корневому сертификату не может содержать «;»: %1</source>
-        <translation>The path of the root certificate cannot contain &quot;;&quot;: %1</translation>
-    </message>
-    <message>
-        <source>Имя службы не может содержать «;»: %1</source>
-        <translation>A service name cannot contain “;”: %1</translation>
-    </message>
-    <message>
         <source>Соединение с сервером базы данных потеряно; выполнена ли команда, неизвестно. Следующая команда подключится заново.
 %1</source>
         <translation>The connection to the database server was lost; whether the command was carried out is unknown. The next command connects again.
@@ -2122,6 +2122,54 @@ Reason: %2.</translation>
     <message>
         <source>Указан корневой сертификат, но шифрование отключено: выберите режим с проверкой сертификата или уберите корневой сертификат.</source>
         <translation>A root certificate is given but encryption is turned off: choose a mode that verifies the certificate or remove the root certificate.</translation>
+    </message>
+    <message>
+        <source>Неверное время ожидания «%1» в строке подключения: нужно число секунд от 1 до 86400.</source>
+        <translation>Invalid time limit “%1” in the connection string: a number of seconds from 1 to 86400 is needed.</translation>
+    </message>
+    <message>
+        <source>Команда отменена.</source>
+        <translation>The command was cancelled.</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не выполнил команду за %2 с, и она отменена. Если команда должна идти дольше, увеличьте время ожидания в настройках подключения.</source>
+        <translation>Server %1 did not finish the command within %2 s, and it was cancelled. If the command needs longer, raise the wait limit in the connection settings.</translation>
+    </message>
+    <message>
+        <source>Команда отменена, но сервер %1 не ответил; выполнена ли команда, неизвестно. Проверьте, прежде чем повторять.</source>
+        <translation>The command was cancelled, but server %1 did not answer; whether the command was carried out is unknown. Check before repeating it.</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не ответил.</source>
+        <translation>Server %1 did not answer.</translation>
+    </message>
+    <message>
+        <source>Чтение отменено: сервер %1 не отвечает.</source>
+        <translation>Reading cancelled: server %1 does not answer.</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не ответил за %2 с; выполнена ли команда, неизвестно. Проверьте, прежде чем повторять.</source>
+        <translation>Server %1 did not answer within %2 s; whether the command was carried out is unknown. Check before repeating it.</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не ответил за %2 с.</source>
+        <translation>Server %1 did not answer within %2 s.</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не ответил за %2 с: чтение прервано.</source>
+        <translation>Server %1 did not answer within %2 s: reading stopped.</translation>
+    </message>
+    <message>
+        <source>Недостаточно памяти.</source>
+        <translation>Out of memory.</translation>
+    </message>
+    <message>
+        <source>Подключение к серверу %1 отменено.</source>
+        <translation>Connecting to server %1 was cancelled.</translation>
+    </message>
+    <message>
+        <source>Сервер не ответил за %1 с.</source>
+        <translation>The server did not answer within %1 s.</translation>
     </message>
 </context>
 <context>
@@ -2413,6 +2461,25 @@ Reason: %2.</translation>
     <message>
         <source>Поле &quot;%1&quot; не может содержать перевод строки.</source>
         <translation>The field &quot;%1&quot; cannot contain a line break.</translation>
+    </message>
+</context>
+<context>
+    <name>TServerWaitDialog</name>
+    <message>
+        <source>Ожидание сервера</source>
+        <translation>Waiting for the server</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Команда отменяется: сервер %1 получил просьбу об отмене (ожидание %2 с)…</source>
+        <translation>Cancelling: server %1 has been asked to cancel the command (waiting %2 s)…</translation>
+    </message>
+    <message>
+        <source>Сервер %1 выполняет команду (ожидание %2 с)…</source>
+        <translation>Server %1 is working on the command (waiting %2 s)…</translation>
     </message>
 </context>
 <context>
