@@ -62,8 +62,8 @@ private Q_SLOTS:
     void activationDuringWaitStartsNoSecondCall_data() {
         QTest::addColumn<bool>("sessionEnds");
         QTest::newRow("session goes on") << false;
-        // The server ends the session meanwhile: the reading opens a new one and ends the
-        // old one, whose call is still being waited for.
+        // The server ends the session meanwhile: the reading opens a new one and frees the
+        // old one, whose call is still being waited for on memory no longer its own.
         QTest::newRow("session ended") << true;
     }
     void activationDuringWaitStartsNoSecondCall() {
@@ -104,10 +104,9 @@ private Q_SLOTS:
         }
         form.waiting = false;
         QVERIFY2(error.isEmpty() || sessionEnds, qPrintable(error));
-        QVERIFY2(form.readsDuringWait == 0,
-                 qPrintable(QString("%1 reads inside the wait: %2")
-                                .arg(form.readsDuringWait)
-                                .arg(form.errors.join(" / "))));
+        QVERIFY2(form.readsDuringWait == 0, qPrintable(QString("%1 reads inside the wait: %2")
+                                                           .arg(form.readsDuringWait)
+                                                           .arg(form.errors.join(" / "))));
     }
 };
 

@@ -104,8 +104,7 @@ private Q_SLOTS:
             } else if (what == 1) {
                 theirs.FieldByName("Description").SetValue(QString("text %1").arg(++made));
             } else {
-                theirs.FieldByName("Visited").SetValue(
-                    !theirs.FieldByName("Visited").AsBoolean());
+                theirs.FieldByName("Visited").SetValue(!theirs.FieldByName("Visited").AsBoolean());
             }
             theirs.Post();
         };
@@ -206,10 +205,11 @@ private Q_SLOTS:
                 }
                 now = shown(ds);
             } while (now != expected && clock.elapsed() < 3000);
-            QVERIFY2(now == expected, qPrintable(QString("batch %1 (kind %2):\nshown %3\nfresh %4")
-                                                     .arg(batch)
-                                                     .arg(kind)
-                                                     .arg(now.join("\n  "), expected.join("\n  "))));
+            QVERIFY2(now == expected,
+                     qPrintable(QString("batch %1 (kind %2):\nshown %3\nfresh %4")
+                                    .arg(batch)
+                                    .arg(kind)
+                                    .arg(now.join("\n  "), expected.join("\n  "))));
         }
         QVERIFY(keyed > 0);
     }
