@@ -1,0 +1,114 @@
+#include "common/ServerWaitDlg.h"
+#include "platform/db/Connection.h"
+#include "platform/db/PostgresProvider.h"
+#include "support/TestCatalogue.h"
+
+#include <QtTest>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace {
+
+// A window that reads from the catalogue each time it becomes the active one, as a view
+// does to show what changed while the user was elsewhere.
+class TReadsWhenActive final : public QWidget {
+public:
+    explicit TReadsWhenActive(TConnection& c) : m_connection(c) {}
+    bool waiting = false;  // a call of the test's own is under way
+    int readsDuringWait = 0;
+    QStringList errors;
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QWidget::changeEvent(event);
+        if (event->type() != QEvent::ActivationChange || !isActiveWindow()) {
+            return;
+        }
+        if (waiting) {
+            ++readsDuringWait;
+        }
+        try {
+            m_connection.Value("SELECT count(*) FROM SubjectURLs");
+        } catch (const EError& e) {
+            errors << e.message();
+        }
+    }
+
+private:
+    TConnection& m_connection;
+};
+
+struct TWaitWindowInstalled {
+    TServerWaitWindow window;
+    TWaitWindowInstalled() { SetServerWait(&window); }
+    ~TWaitWindowInstalled() { SetServerWait(nullptr); }
+};
+
+}  // namespace
+
+// While a call waits for the server, nothing the windows do may start a second call on
+// the same session: libpq has one call in flight at a time.
+class TestServerWaitNesting final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { LINKARIUM_REQUIRE_ENGINE(); }
+
+    // The window manager makes the program's window the active one (the user clicked it, or
+    // closed another program) while a call waits, before the waiting window is up: the
+    // window's reading on activation must not run inside the wait.
+    void activationDuringWaitStartsNoSecondCall_data() {
+        QTest::addColumn<bool>("sessionEnds");
+        QTest::newRow("session goes on") << false;
+        // The server ends the session meanwhile: the reading opens a new one and frees the
+        // old one, whose call is still being waited for on memory no longer its own.
+        QTest::newRow("session ended") << true;
+    }
+    void activationDuringWaitStartsNoSecondCall() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        QFETCH(bool, sessionEnds);
+        TTestCatalogue cat;
+        TConnection& c = cat.connection();
+        c.Value("SELECT count(*) FROM SubjectURLs");
+        TReadsWhenActive form(c);
+        form.show();
+        QWidget elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        const TWaitWindowInstalled installed;
+        const int pid = static_cast<TPostgresProvider&>(c.Provider()).backendPid();
+        // What the window system says once the program turns its event loop.
+        QMetaObject::invokeMethod(
+            &form,
+            [&form, pid, sessionEnds]() {
+                if (sessionEnds) {
+                    ::kill(pid, SIGTERM);
+                    for (int i = 0; i < 100 && ::kill(pid, 0) == 0; ++i) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    }
+                }
+                form.activateWindow();
+            },
+            Qt::QueuedConnection);
+        form.waiting = true;
+        QString error;
+        try {
+            c.Value("SELECT pg_sleep(0.6)");
+        } catch (const EError& e) {
+            error = e.message();
+        }
+        form.waiting = false;
+        QVERIFY2(error.isEmpty() || sessionEnds, qPrintable(error));
+        QVERIFY2(form.readsDuringWait == 0, qPrintable(QString("%1 reads inside the wait: %2")
+                                                           .arg(form.readsDuringWait)
+                                                           .arg(form.errors.join(" / "))));
+    }
+};
+
+QTEST_MAIN(TestServerWaitNesting)
+#include "tst_serverwaitnesting.moc"
