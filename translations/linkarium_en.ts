@@ -734,6 +734,10 @@ It could not be checked: %1</translation>
         <translation>The disk or the server reported an error while saving: it is not known whether the change was saved. The catalogue window will show what it holds; check before saving again.
 %1%2</translation>
     </message>
+    <message>
+        <source>Соединение с базой данных занято другой командой программы; повторите, когда она закончится.</source>
+        <translation>The database connection is busy with another command of the program; repeat when it has finished.</translation>
+    </message>
 </context>
 <context>
     <name>TDBGridFilterForm</name>
@@ -2170,6 +2174,10 @@ Reason: %2.</translation>
     <message>
         <source>Сервер не ответил за %1 с.</source>
         <translation>The server did not answer within %1 s.</translation>
+    </message>
+    <message>
+        <source>Сервер %1 ещё выполняет другую команду программы; повторите, когда она закончится.</source>
+        <translation>Server %1 is still working on another command of the program; repeat when it has finished.</translation>
     </message>
 </context>
 <context>

@@ -4,8 +4,6 @@
 #include "platform/db/NullBlankFields.h"
 #include "platform/db/Schema.h"
 
-#include <QRegularExpression>
-
 TCatalogueModule::TCatalogueModule(QObject* parent) : QObject(parent) {
     ADOConnection.setObjectName(QStringLiteral("ADOConnection"));
     adsCategoryList.setObjectName(QStringLiteral("adsCategoryList"));
@@ -33,9 +31,7 @@ void TCatalogueModule::ADOConnectionAfterConnect() {
                                   "список категорий.");
     ServerWarning.clear();
     const std::optional<TServerLink> link = provider.serverLink();
-    static const QRegularExpression utf8(QStringLiteral("utf-?8"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    if (link && !link->characterType.contains(utf8)) {
+    if (link && !link->foldsEveryLetter()) {
         ServerWarning =
             tr("База данных %1 на сервере %2 создана с типом символов (LC_CTYPE) «%3»: сервер "
                "различает строчные и прописные буквы только латиницы, поэтому поиск по "

@@ -48,6 +48,13 @@ TServerWaitWindow::TServerWaitWindow() = default;
 TServerWaitWindow::~TServerWaitWindow() = default;
 
 bool TServerWaitWindow::Waiting(const QString& server, qint64 elapsedMs) {
+    if (!m_held) {
+        m_held = std::make_unique<TEventsHeldBack>([this](QObject* watched) {
+            const auto* widget = qobject_cast<const QWidget*>(watched);
+            return m_dialog && widget &&
+                   (widget == m_dialog.get() || m_dialog->isAncestorOf(widget));
+        });
+    }
     QEventLoop::ProcessEventsFlags flags =
         QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers;
     if (elapsedMs >= kShownAfterMs) {
@@ -64,6 +71,8 @@ bool TServerWaitWindow::Waiting(const QString& server, qint64 elapsedMs) {
 
 void TServerWaitWindow::Finished() {
     m_dialog.reset();
+    // What was held back reaches its windows now.
+    m_held.reset();
 }
 
 void InstallServerWaitWindow() {

@@ -34,7 +34,8 @@ private:
 // Keeps the windows painting while a server call waits, and puts up TServerWaitDialog
 // after a second. Until then the user's input waits in the queue; the window shown takes it
 // itself, as a modal window, so nothing the user does can start a second call meanwhile.
-// Timers and socket notifiers wait as well: the work they start would need the server too.
+// Timers and socket notifiers wait as well: the work they start would need the server too,
+// and so do the windows' activations (TEventsHeldBack).
 class TServerWaitWindow final : public TServerWait {
 public:
     TServerWaitWindow();
@@ -44,6 +45,7 @@ public:
 
 private:
     std::unique_ptr<TServerWaitDialog> m_dialog;
+    std::unique_ptr<TEventsHeldBack> m_held;
 };
 
 // Installs the waiting window for every server call of the program.

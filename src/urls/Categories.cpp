@@ -98,11 +98,18 @@ QString CategoryItemCondition(const QString& field, const QString& name) {
 
 QVector<TCategoryRecords::TRead> TCategoryRecords::candidates(const QString& name) {
     // The engine finds the texts holding the name anywhere, the split rule decides for each.
+    // A server that folds the case of Latin letters only would miss the name written in
+    // other letters in another case: there every record with categories is read.
+    const std::optional<TServerLink> link = m_connection.Provider().serverLink();
+    const QString condition =
+        link && !link->foldsEveryLetter()
+            ? QStringLiteral("Category IS NOT NULL")
+            : QStringLiteral("Category LIKE ") +
+                  JetQuotedString(QLatin1Char('%') + LikeEscaped(name) + QLatin1Char('%'));
     TDataSet ds;
     ds.SetConnection(&m_connection);
-    ds.SetCommandText(
-        QStringLiteral("SELECT SubjectURLID, URL, Category FROM SubjectURLs WHERE Category LIKE ") +
-        JetQuotedString(QLatin1Char('%') + LikeEscaped(name) + QLatin1Char('%')));
+    ds.SetCommandText(QStringLiteral("SELECT SubjectURLID, URL, Category FROM SubjectURLs WHERE ") +
+                      condition);
     ds.Open();
     const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));
     const TField& url = ds.FieldByName(QStringLiteral("URL"));

@@ -237,6 +237,24 @@ private Q_SLOTS:
     }
 
     // Another user changes a record's categories between the rename's reading and its
+    // A database whose character type folds Latin letters only: a rename still reaches the
+    // records holding the name in other letters in another case, and counts them.
+    void renameOnAServerThatFoldsLatinOnly() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestCatalogue latin(TTestCatalogue::WithTables,
+                             "TEMPLATE template0 ENCODING 'UTF8' LC_CTYPE 'C' LC_COLLATE 'C'");
+        latin.addUrl("a.example", "", "новости; Спорт");
+        latin.addUrl("b.example", "", "НОВОСТИ");
+        latin.addUrl("c.example", "", "Новости спорта");
+        TCategoryRecords records(latin.connection());
+        QCOMPARE(records.RecordsUsing("Новости", {}), 2);
+        QCOMPARE(records.Apply({{"Новости", "Медиа"}}), 2);
+        QCOMPARE(latin.otherColumn("SELECT Category FROM SubjectURLs ORDER BY URL"),
+                 (QStringList{"Медиа; Спорт", "Медиа", "Новости спорта"}));
+    }
+
     // writing: the rename is made on what the record holds now, the other change kept; a
     // record deleted meanwhile is left alone.
     void renameKeepsChangesMadeMeanwhile() {

@@ -7,6 +7,7 @@
 #include "gridtools/FindDBGridCell.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/PostgresProvider.h"
 #include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
 #include "reports/ReportWriter.h"
@@ -157,6 +158,32 @@ private Q_SLOTS:
         v.RefreshIfChangedElsewhere();
         QCOMPARE(v.adsCommon->RecordCount(), before + 2);
         QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("m40.example"));
+    }
+
+    // The server ends the window's session while the user only looks: the caption says the
+    // view may be out of date until the program, by itself, has the link back, and then
+    // shows what was written meanwhile.
+    void viewCaptionFollowsTheLink() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TURLViewForm v(*module);
+        v.resize(800, 400);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        const int before = v.adsCommon->RecordCount();
+        QStringList captions;
+        connect(&module->ADOConnection, &TConnection::LinkChanged, &v,
+                [&captions, &v]() { captions << v.windowTitle(); });
+        const int pid =
+            static_cast<TPostgresProvider&>(module->ADOConnection.Provider()).backendPid();
+        QCOMPARE(cat->otherValue(QString("SELECT pg_terminate_backend(%1)").arg(pid)).toInt(), 1);
+        cat->addUrl("meanwhile.example", "", QString());
+        QTRY_COMPARE_WITH_TIMEOUT(captions.size(), 2, 10000);
+        QVERIFY2(captions.at(0).endsWith("(нет связи с сервером)"), qPrintable(captions.at(0)));
+        QVERIFY2(!captions.at(1).contains("нет связи"), qPrintable(captions.at(1)));
+        QTRY_COMPARE(v.adsCommon->RecordCount(), before + 1);
+        QVERIFY(!v.windowTitle().contains("нет связи"));
     }
 
     // Rights on the server: a role that may only read gets a program that offers no

@@ -66,7 +66,16 @@ void TConnection::SetConnectionString(const QString& text) {
     m_connectionString = text;
 }
 
+void TConnection::refuseWhileBusy() const {
+    if (Busy()) {
+        throw EDatabaseError(
+            tr("Соединение с базой данных занято другой командой программы; повторите, когда "
+               "она закончится."));
+    }
+}
+
 void TConnection::Open() {
+    refuseWhileBusy();
     if (Connected()) {
         return;
     }
@@ -84,7 +93,11 @@ void TConnection::Open() {
         }
     }
     auto provider = CreateProvider(cs);
-    provider->open(cs);
+    {
+        m_opening = true;
+        const auto opened = qScopeGuard([this]() { m_opening = false; });
+        provider->open(cs);
+    }
     m_provider = std::move(provider);
     m_level = 0;
     m_reconnect = false;
@@ -93,7 +106,7 @@ void TConnection::Open() {
     if (AfterConnect) {
         AfterConnect(*this);
     }
-    if (m_linkDown) {
+    if (m_linkDown && !m_background) {
         setLinkDown(false);
         // What the server holds now is read again by the views.
         Q_EMIT ChangedElsewhere();
@@ -115,6 +128,11 @@ void TConnection::relink() {
     if (!m_linkDown) {
         return;
     }
+    if (Busy()) {
+        // A wait on the connection is under way; tried again later.
+        m_relink.start(m_relinkDelayMs);
+        return;
+    }
     try {
         if (m_level == 0) {
             const TQuietServerWait quiet;
@@ -129,7 +147,9 @@ void TConnection::relink() {
         return;
     }
     if (Connected() && !Lost()) {
-        // Opened, but what was to follow the opening failed: the link is up all the same.
+        // Open again (perhaps with what was to follow the opening failed: the link is up all
+        // the same). The views read what the server holds now, for the user, outside the
+        // background's quiet wait.
         setLinkDown(false);
         Q_EMIT ChangedElsewhere();
         return;
@@ -142,6 +162,8 @@ void TConnection::ReconnectIfLost() {
     if (m_level > 0 || (!m_provider && !m_reconnect)) {
         return;
     }
+    // An ended session under a wait is still the wait's: it is not freed from inside it.
+    refuseWhileBusy();
     if (m_provider) {
         m_provider->poll();
         if (!m_provider->lost()) {

@@ -38,6 +38,8 @@ public:
     bool Connected() const { return m_provider && m_provider->isOpen(); }
     // Connected, but the server has ended the session: only opening again helps.
     bool Lost() const { return Connected() && m_provider->lost(); }
+    // A call or an opening is being waited for, the windows' events turning meanwhile.
+    bool Busy() const { return m_opening || (m_provider && m_provider->busy()); }
 
     // Called after every successful opening; an error thrown here goes to Open's caller,
     // and the connection stays open.
@@ -111,6 +113,9 @@ private:
     bool m_linkDown = false;
     // The session is being opened again in the background, not at the user's command.
     bool m_background = false;
+    bool m_opening = false;
+    // Refuses to start anything on the connection from inside a wait on it.
+    void refuseWhileBusy() const;
     QTimer m_relink;
     int m_relinkDelayMs = 0;
     QString m_connectionString;

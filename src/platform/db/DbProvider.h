@@ -85,6 +85,11 @@ struct TServerLink {
     // The database's character type (LC_CTYPE): the server folds the case of letters by
     // it, so that one that is not a UTF-8 one folds ASCII letters only.
     QString characterType;
+    // Whether the server folds the case of every letter, not only of Latin ones.
+    bool foldsEveryLetter() const {
+        return characterType.contains(QLatin1String("utf-8"), Qt::CaseInsensitive) ||
+               characterType.contains(QLatin1String("utf8"), Qt::CaseInsensitive);
+    }
 };
 
 // One database engine behind TConnection. Statements arrive already in the engine's
@@ -100,6 +105,9 @@ public:
     virtual bool isOpen() const = 0;
     // Open, but the other end has gone (a server that closed the session).
     virtual bool lost() const { return false; }
+    // A call is being waited for, the windows' events turning meanwhile: nothing may start
+    // another call on the connection, nor close it.
+    virtual bool busy() const { return false; }
     // The server an open connection leads to; none for a file.
     virtual std::optional<TServerLink> serverLink() const { return std::nullopt; }
 

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <libpq-fe.h>
 #include <sys/socket.h>
@@ -176,6 +177,7 @@ void TPostgresProvider::fail(PGresult* result) {
 }
 
 PGresult* TPostgresProvider::run(const QString& sql, const QVariantList& params) {
+    refuseNested();
     if (!m_conn) {
         throw EDatabaseError(tr("Нет соединения с базой данных."));
     }
@@ -216,9 +218,21 @@ PGresult* TPostgresProvider::run(const QString& sql, const QVariantList& params)
     return r;
 }
 
+void TPostgresProvider::refuseNested() const {
+    // libpq has one call in flight on a connection; what the windows started while the
+    // program waited for the server is refused, never mixed into it.
+    if (m_waiting > 0) {
+        throw EDatabaseError(tr("Сервер %1 ещё выполняет другую команду программы; повторите, "
+                                "когда она закончится.")
+                                 .arg(m_server));
+    }
+}
+
 PGresult* TPostgresProvider::nextResult() {
     // The server is given the limit itself (statement_timeout) and a little longer to say
     // so, which ends the statement cleanly, before the program gives it up.
+    ++m_waiting;
+    const auto waited = qScopeGuard([this]() { --m_waiting; });
     const TPgWaitEnd end = AwaitServer(m_conn, m_server, m_commandLimitMs + kServerFirstMs);
     if (end == TPgWaitEnd::GaveUp || end == TPgWaitEnd::TimedOut) {
         abandon(end == TPgWaitEnd::GaveUp);
@@ -271,6 +285,7 @@ void TPostgresProvider::abandon(bool gaveUp) {
 
 std::unique_ptr<TDbCursor> TPostgresProvider::query(const QString& sql,
                                                     const QVariantList& params) {
+    refuseNested();
     if (!m_conn) {
         throw EDatabaseError(tr("Нет соединения с базой данных."));
     }

@@ -26,6 +26,7 @@ public:
     void close() override;
     bool isOpen() const override { return m_conn != nullptr; }
     bool lost() const override;
+    bool busy() const override { return m_waiting > 0; }
     std::optional<TServerLink> serverLink() const override;
 
     std::unique_ptr<TDbCursor> query(const QString& sql, const QVariantList& params) override;
@@ -94,6 +95,10 @@ private:
     // answer leaves its outcome unknown.
     bool m_writing = false;
     bool m_callInTransaction = false;
+    // Waits for the server under way (the windows' events turning meanwhile).
+    int m_waiting = 0;
+    // Refuses a call started from inside the wait for another.
+    void refuseNested() const;
     // The user gave up the call under way, and the server answered the cancel request.
     bool m_gaveUp = false;
     // The TLS mode the connection was asked for, once a root certificate has raised it.

@@ -33,7 +33,8 @@ int TPostgresProvider::notificationSocket() const {
 }
 
 void TPostgresProvider::poll() {
-    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
+    // Inside a wait the call's own reading takes in whatever comes.
+    if (!m_conn || m_waiting > 0 || PQstatus(m_conn) != CONNECTION_OK) {
         return;
     }
     // Reading the end of the session (a server shut down, a session ended from outside)

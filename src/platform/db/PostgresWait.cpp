@@ -35,6 +35,8 @@ public:
     TWaitTurns& operator=(const TWaitTurns&) = delete;
 
     qint64 elapsed() const { return m_clock.elapsed(); }
+    // How long the server has to answer a cancel request before the call is given up.
+    int cancelGraceMs() const { return m_wait && m_wait->Background() ? 0 : kCancelGraceMs; }
     // One more turn of the window; true once the user has given up.
     bool gaveUp() {
         if (!m_wait) {
@@ -161,7 +163,7 @@ TPgWaitEnd AwaitServer(PGconn* conn, const QString& server, int limitMs) {
             sendCancel(conn);
             cancelledAt = elapsed;
         }
-        if (cancelledAt >= 0 && elapsed - cancelledAt >= kCancelGraceMs) {
+        if (cancelledAt >= 0 && elapsed - cancelledAt >= turns.cancelGraceMs()) {
             return gaveUp ? TPgWaitEnd::GaveUp : TPgWaitEnd::TimedOut;
         }
     }

@@ -2,11 +2,16 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace {
 TServerWait*& installed() {
     static TServerWait* wait = nullptr;
     return wait;
 }
+
+// How long the background may keep the user's input waiting, all its calls together.
+constexpr qint64 kBackgroundBudgetMs = 2000;
 }  // namespace
 
 void SetServerWait(TServerWait* wait) {
@@ -17,8 +22,47 @@ TServerWait* ServerWait() {
     return installed();
 }
 
+TEventsHeldBack::TEventsHeldBack(std::function<bool(QObject*)> allowed)
+    : m_allowed(std::move(allowed)) {
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        application->installEventFilter(this);
+    }
+}
+
+TEventsHeldBack::~TEventsHeldBack() {
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        application->removeEventFilter(this);
+    }
+    for (const auto& held : m_held) {
+        if (held.first) {
+            QCoreApplication::postEvent(held.first, new QEvent(held.second));
+        }
+    }
+}
+
+bool TEventsHeldBack::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::ActivationChange && type != QEvent::WindowActivate &&
+        type != QEvent::WindowDeactivate && type != QEvent::ApplicationActivate &&
+        type != QEvent::ApplicationDeactivate) {
+        return false;
+    }
+    if (m_allowed && m_allowed(watched)) {
+        return false;
+    }
+    // One of each kind per object is enough: the window reads its state when it gets it.
+    const auto same = [&](const auto& held) {
+        return held.first == watched && held.second == type;
+    };
+    if (std::none_of(m_held.begin(), m_held.end(), same)) {
+        m_held.emplace_back(watched, type);
+    }
+    return true;
+}
+
 TQuietServerWait::TQuietServerWait() : m_previous(ServerWait()) {
     SetServerWait(this);
+    m_clock.start();
 }
 
 TQuietServerWait::~TQuietServerWait() {
@@ -33,5 +77,5 @@ bool TQuietServerWait::Waiting(const QString& server, qint64 elapsedMs) {
                                         QEventLoop::ExcludeSocketNotifiers |
                                         QEventLoop::X11ExcludeTimers);
     }
-    return false;
+    return m_clock.elapsed() >= kBackgroundBudgetMs;
 }
