@@ -51,6 +51,19 @@ bool TEventsHeldBack::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     // One of each kind per object is enough: the window reads its state when it gets it.
+    // Of a window's (or the program's) activation and deactivation only the last holds: the
+    // other one, held before it, would leave the object in a state it is no longer in.
+    const QEvent::Type opposite =
+        type == QEvent::WindowActivate          ? QEvent::WindowDeactivate
+        : type == QEvent::WindowDeactivate      ? QEvent::WindowActivate
+        : type == QEvent::ApplicationActivate   ? QEvent::ApplicationDeactivate
+        : type == QEvent::ApplicationDeactivate ? QEvent::ApplicationActivate
+                                                : QEvent::None;
+    m_held.erase(std::remove_if(m_held.begin(), m_held.end(),
+                                [&](const auto& held) {
+                                    return held.first == watched && held.second == opposite;
+                                }),
+                 m_held.end());
     const auto same = [&](const auto& held) {
         return held.first == watched && held.second == type;
     };
