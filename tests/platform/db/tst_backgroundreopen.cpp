@@ -197,6 +197,50 @@ private Q_SLOTS:
                  qPrintable(QString("the program waited %1 ms in the background").arg(worst)));
     }
 
+    // The server goes on letting each reopening session in and then saying nothing: the
+    // reopenings repeat, further and further apart, and all of them together keep the
+    // program's input off for a few seconds at most over half a minute.
+    void silentServerRepeatedly() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TConnectionString cs(qEnvironmentVariable("LINKARIUM_TEST_PG"));
+        QString host;
+        int port = -1;
+        QVERIFY(SplitServerAddress(cs.value("Data Source"), host, port));
+        TRelay relay(host, port);
+        cs.setValue("Data Source", QString("127.0.0.1:%1").arg(relay.Port()));
+        cs.setValue("SSL Mode", "disable");
+        cs.remove("SSL Root Cert");
+        TConnection c;
+        c.SetConnectionString(cs.toString());
+        c.Open();
+        QSignalSpy link(&c, &TConnection::LinkChanged);
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 held = 0;
+        int stalls = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&]() {
+            const qint64 gap = clock.elapsed() - last;
+            last = clock.elapsed();
+            if (gap > 200) {
+                held += gap;
+                ++stalls;
+            }
+        });
+        relay.Hold();
+        const int pid = static_cast<TPostgresProvider&>(c.Provider()).backendPid();
+        QCOMPARE(::kill(pid, SIGTERM), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!link.isEmpty(), 10000);
+        clock.start();
+        tick.start(20);
+        QTest::qWait(30000);
+        QVERIFY2(
+            held <= 5000,
+            qPrintable(QString("input held %1 ms in %2 stalls over 30 s").arg(held).arg(stalls)));
+    }
+
     // Once the session is open again the views read their rows anew, for the user, who
     // sees that they wait and may give up a read that takes long, as at any other time.
     void readsAfterReopeningShowTheWait() {
