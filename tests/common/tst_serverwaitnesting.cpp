@@ -18,6 +18,7 @@ public:
     explicit TReadsWhenActive(TConnection& c) : m_connection(c) {}
     bool waiting = false;  // a call of the test's own is under way
     int readsDuringWait = 0;
+    int reads = 0;
     QStringList errors;
 
 protected:
@@ -29,6 +30,7 @@ protected:
         if (waiting) {
             ++readsDuringWait;
         }
+        ++reads;
         try {
             m_connection.Value("SELECT count(*) FROM SubjectURLs");
         } catch (const EError& e) {
@@ -107,6 +109,10 @@ private Q_SLOTS:
         QVERIFY2(form.readsDuringWait == 0, qPrintable(QString("%1 reads inside the wait: %2")
                                                            .arg(form.readsDuringWait)
                                                            .arg(form.errors.join(" / "))));
+        // The activation held back reaches the window once the wait is over, and the window
+        // reads then.
+        QTRY_VERIFY(form.reads > 0);
+        QVERIFY(form.isActiveWindow());
     }
 };
 
