@@ -114,6 +114,39 @@ private Q_SLOTS:
         QTRY_VERIFY(form.reads > 0);
         QVERIFY(form.isActiveWindow());
     }
+
+    // Something the program does while a call waits closes the connection: the session
+    // waited for is not freed under the wait; the call ends, with or without an error, and
+    // the next command works.
+    void closedDuringWait() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestCatalogue cat;
+        TConnection& c = cat.connection();
+        c.Value("SELECT count(*) FROM SubjectURLs");
+        const TWaitWindowInstalled installed;
+        QString closeError;
+        QMetaObject::invokeMethod(
+            &c,
+            [&c, &closeError]() {
+                try {
+                    c.Close();
+                } catch (const EError& e) {
+                    closeError = e.message();
+                }
+            },
+            Qt::QueuedConnection);
+        QString error;
+        try {
+            c.Value("SELECT pg_sleep(0.4)");
+        } catch (const EError& e) {
+            error = e.message();
+        }
+        Q_UNUSED(closeError);
+        QCOMPARE(c.Value("SELECT count(*) FROM SubjectURLs").toInt(),
+                 cat.otherValue("SELECT count(*) FROM SubjectURLs").toInt());
+    }
 };
 
 QTEST_MAIN(TestServerWaitNesting)
