@@ -236,6 +236,8 @@ void TConnection::notificationsArrived() {
 }
 
 void TConnection::Close() {
+    // The session a call waits for is the wait's: it is not freed from inside it.
+    refuseWhileBusy();
     delete m_notifier;
     m_notifier = nullptr;
     m_notice.stop();
