@@ -1,5 +1,6 @@
 #include "common/ServerWaitDlg.h"
 #include "platform/db/Connection.h"
+#include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
 #include "support/TestCatalogue.h"
 
@@ -115,35 +116,49 @@ private Q_SLOTS:
         QVERIFY(form.isActiveWindow());
     }
 
-    // Something the program does while a call waits closes the connection: the session
-    // waited for is not freed under the wait; the call ends, with or without an error, and
-    // the next command works.
+    // Something the program does while a call waits closes the connection, or the dataset
+    // being read: the session and the result waited for are not freed under the wait; the
+    // call ends, with or without an error, and the next command works.
+    void closedDuringWait_data() {
+        QTest::addColumn<bool>("dataSet");
+        QTest::newRow("connection") << false;
+        QTest::newRow("dataset being read") << true;
+    }
     void closedDuringWait() {
         if (TestEngine() != TTestEngine::PostgreSQL) {
             QSKIP("needs the PostgreSQL server");
         }
+        QFETCH(bool, dataSet);
         TTestCatalogue cat;
         TConnection& c = cat.connection();
         c.Value("SELECT count(*) FROM SubjectURLs");
+        TDataSet ds;
+        ds.SetConnection(&c);
+        ds.SetCommandText("SELECT 1 AS One, pg_sleep(0.4) AS Slept");
         const TWaitWindowInstalled installed;
-        QString closeError;
         QMetaObject::invokeMethod(
             &c,
-            [&c, &closeError]() {
+            [&c, &ds, dataSet]() {
                 try {
-                    c.Close();
-                } catch (const EError& e) {
-                    closeError = e.message();
+                    if (dataSet) {
+                        ds.Close();
+                    } else {
+                        c.Close();
+                    }
+                } catch (const EError&) {
+                    // Refusing is one way not to free what the wait uses.
                 }
             },
             Qt::QueuedConnection);
-        QString error;
         try {
-            c.Value("SELECT pg_sleep(0.4)");
-        } catch (const EError& e) {
-            error = e.message();
+            if (dataSet) {
+                ds.Open();
+            } else {
+                c.Value("SELECT pg_sleep(0.4)");
+            }
+        } catch (const EError&) {
+            // Ending the call with an error is another.
         }
-        Q_UNUSED(closeError);
         QCOMPARE(c.Value("SELECT count(*) FROM SubjectURLs").toInt(),
                  cat.otherValue("SELECT count(*) FROM SubjectURLs").toInt());
     }
