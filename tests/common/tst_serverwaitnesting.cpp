@@ -162,6 +162,70 @@ private Q_SLOTS:
         QCOMPARE(c.Value("SELECT count(*) FROM SubjectURLs").toInt(),
                  cat.otherValue("SELECT count(*) FROM SubjectURLs").toInt());
     }
+
+    // A call given up inside a transaction, the session given up with it or not: the
+    // commands that follow, one after the other, are answered for what they are, never as
+    // though a call were still under way.
+    void afterAGivenUpCallNothingIsBusy_data() {
+        QTest::addColumn<bool>("background");
+        QTest::addColumn<bool>("commit");
+        QTest::newRow("cancelled, commit") << false << true;
+        QTest::newRow("cancelled, rollback") << false << false;
+        QTest::newRow("session given up, commit") << true << true;
+        QTest::newRow("session given up, rollback") << true << false;
+    }
+    void afterAGivenUpCallNothingIsBusy() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        QFETCH(bool, background);
+        QFETCH(bool, commit);
+        TTestCatalogue cat;
+        TConnection& c = cat.connection();
+        c.Value("SELECT count(*) FROM SubjectURLs");
+        // Gives the call up after a moment, as the user or the background's budget does.
+        struct TGivesUp final : public TServerWait {
+            bool background = false;
+            bool Waiting(const QString&, qint64 elapsedMs) override { return elapsedMs > 150; }
+            void Finished() override {}
+            bool Background() const override { return background; }
+        } wait;
+        wait.background = background;
+        c.BeginTrans();
+        c.Execute("UPDATE SubjectURLs SET Visited = True");
+        SetServerWait(&wait);
+        QString given;
+        try {
+            c.Value("SELECT pg_sleep(3)");
+        } catch (const EError& e) {
+            given = e.message();
+        }
+        SetServerWait(nullptr);
+        QVERIFY(!given.isEmpty());
+        QStringList errors;
+        const auto step = [&](const std::function<void()>& f) {
+            try {
+                f();
+            } catch (const EError& e) {
+                errors << e.message();
+            }
+        };
+        step([&]() {
+            if (commit) {
+                c.CommitTrans();
+            } else {
+                c.RollbackTrans();
+            }
+        });
+        step([&]() { c.Value("SELECT count(*) FROM SubjectURLs"); });
+        for (const QString& e : errors) {
+            QVERIFY2(!e.contains(QString::fromUtf8("ещё выполняет")) &&
+                         !e.contains(QString::fromUtf8("занято")),
+                     qPrintable(e));
+        }
+        // The command after it works, on a session opened again if need be.
+        QCOMPARE(c.Value("SELECT 7").toInt(), 7);
+    }
 };
 
 QTEST_MAIN(TestServerWaitNesting)
