@@ -226,6 +226,43 @@ private Q_SLOTS:
         // The command after it works, on a session opened again if need be.
         QCOMPARE(c.Value("SELECT 7").toInt(), 7);
     }
+
+    // While a call waits on one connection, something the program does makes a short call
+    // on another one, which has a wait of its own: when that one ends, the activations held
+    // back since the first began still wait for the first.
+    void callOnAnotherConnectionInsideTheWait() {
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TTestCatalogue cat;
+        TConnection& c = cat.connection();
+        c.Value("SELECT count(*) FROM SubjectURLs");
+        cat.otherValue("SELECT count(*) FROM SubjectURLs");
+        TReadsWhenActive form(c);
+        form.show();
+        QWidget elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        const TWaitWindowInstalled installed;
+        QMetaObject::invokeMethod(
+            &form, [&form]() { form.activateWindow(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &form, [&cat]() { cat.other().Value("SELECT pg_sleep(0.2)"); }, Qt::QueuedConnection);
+        form.waiting = true;
+        QString error;
+        try {
+            c.Value("SELECT pg_sleep(0.8)");
+        } catch (const EError& e) {
+            error = e.message();
+        }
+        form.waiting = false;
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY2(form.readsDuringWait == 0, qPrintable(QString("%1 reads inside the wait: %2")
+                                                           .arg(form.readsDuringWait)
+                                                           .arg(form.errors.join(" / "))));
+        QTRY_VERIFY(form.reads > 0);
+    }
 };
 
 QTEST_MAIN(TestServerWaitNesting)
