@@ -2482,12 +2482,12 @@ Reason: %2.</translation>
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>Команда отменяется: сервер %1 получил просьбу об отмене (ожидание %2 с)…</source>
-        <translation>Cancelling: server %1 has been asked to cancel the command (waiting %2 s)…</translation>
+        <source>Сервер %1 получил просьбу отменить команду; ожидание его ответа: %2 с…</source>
+        <translation>Server %1 has been asked to cancel the command; waiting for its answer: %2 s…</translation>
     </message>
     <message>
-        <source>Сервер %1 выполняет команду (ожидание %2 с)…</source>
-        <translation>Server %1 is working on the command (waiting %2 s)…</translation>
+        <source>Ожидание ответа сервера %1: %2 с…</source>
+        <translation>Waiting for server %1 to answer: %2 s…</translation>
     </message>
 </context>
 <context>

@@ -22,9 +22,8 @@ TServerWaitDialog::~TServerWaitDialog() = default;
 
 void TServerWaitDialog::Show(const QString& server, qint64 elapsedMs) {
     const QString text =
-        m_cancelAsked
-            ? tr("Команда отменяется: сервер %1 получил просьбу об отмене (ожидание %2 с)…")
-            : tr("Сервер %1 выполняет команду (ожидание %2 с)…");
+        m_cancelAsked ? tr("Сервер %1 получил просьбу отменить команду; ожидание его ответа: %2 с…")
+                      : tr("Ожидание ответа сервера %1: %2 с…");
     ui->WaitLabel->setText(text.arg(server).arg(elapsedMs / 1000));
     if (!isVisible()) {
         show();

@@ -31,6 +31,8 @@ namespace {
 // The first wait before a session the server ended is opened again, and the longest.
 constexpr int kFirstRelinkMs = 500;
 constexpr int kLongestRelinkMs = 30000;
+// The wait after a reopening that a silent server made use up its time.
+constexpr int kAfterSilentServerMs = 15000;
 // How long an opening in the background may wait for the server.
 constexpr int kBackgroundOpenSeconds = 2;
 }  // namespace
@@ -133,11 +135,16 @@ void TConnection::relink() {
         m_relink.start(m_relinkDelayMs);
         return;
     }
+    // The reopening held the user's input for as long as it may.
+    bool heldInput = false;
     try {
         if (m_level == 0) {
             const TQuietServerWait quiet;
             m_background = true;
-            const auto foreground = qScopeGuard([this]() { m_background = false; });
+            const auto foreground = qScopeGuard([this, &quiet, &heldInput]() {
+                m_background = false;
+                heldInput = quiet.Exhausted();
+            });
             ReconnectIfLost();
         }
     } catch (const std::exception&) {
@@ -154,7 +161,12 @@ void TConnection::relink() {
         Q_EMIT ChangedElsewhere();
         return;
     }
+    // A server that lets a session in and then says nothing costs the user a moment at
+    // each try: it is tried again only after a long while.
     m_relinkDelayMs = std::min(m_relinkDelayMs * 2, kLongestRelinkMs);
+    if (heldInput) {
+        m_relinkDelayMs = std::max(m_relinkDelayMs, kAfterSilentServerMs);
+    }
     m_relink.start(m_relinkDelayMs);
 }
 

@@ -90,5 +90,6 @@ bool TQuietServerWait::Waiting(const QString& server, qint64 elapsedMs) {
                                         QEventLoop::ExcludeSocketNotifiers |
                                         QEventLoop::X11ExcludeTimers);
     }
-    return m_clock.elapsed() >= kBackgroundBudgetMs;
+    m_exhausted = m_exhausted || m_clock.elapsed() >= kBackgroundBudgetMs;
+    return m_exhausted;
 }

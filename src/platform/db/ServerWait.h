@@ -60,9 +60,12 @@ public:
     bool Waiting(const QString& server, qint64 elapsedMs) override;
     void Finished() override {}
     bool Background() const override { return true; }
+    // Its time ran out: it gave a call up.
+    bool Exhausted() const { return m_exhausted; }
 
 private:
     TServerWait* m_previous;
+    bool m_exhausted = false;
     TEventsHeldBack m_held;
     QElapsedTimer m_clock;
 };
