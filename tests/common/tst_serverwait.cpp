@@ -43,19 +43,23 @@ public:
         m_clock.start();
         queue();
     }
-    ~TLoopWatch() { m_stopped = true; }
+    ~TLoopWatch() { *m_alive = false; }
     qint64 Worst() const { return m_worst; }
     bool SawWindow() const { return m_sawWindow; }
 
 private:
     void queue() {
+        // A turn queued before the watch ended finds it gone and does nothing.
         QMetaObject::invokeMethod(
-            qApp, [this, alive = m_alive]() { turn(*alive); }, Qt::QueuedConnection);
+            qApp,
+            [this, alive = m_alive]() {
+                if (*alive) {
+                    turn();
+                }
+            },
+            Qt::QueuedConnection);
     }
-    void turn(bool alive) {
-        if (!alive || m_stopped) {
-            return;
-        }
+    void turn() {
         const qint64 now = m_clock.elapsed();
         m_worst = std::max(m_worst, now - m_last);
         m_last = now;
@@ -75,7 +79,6 @@ private:
     qint64 m_worst = 0;
     bool m_pressCancel;
     bool m_sawWindow = false;
-    bool m_stopped = false;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

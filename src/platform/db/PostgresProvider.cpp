@@ -152,6 +152,10 @@ void TPostgresProvider::fail(PGresult* result) {
     }
     // SQLSTATE 40P01: the server broke a deadlock; 40001: a serialisation failure.
     const bool transient = state && (qstrcmp(state, "40P01") == 0 || qstrcmp(state, "40001") == 0);
+    // SQLSTATE 57014: the statement was cancelled, at the user's request or by the limit the
+    // server was given; a failed statement leaves nothing of its own behind.
+    const bool cancelled = state && qstrcmp(state, "57014") == 0;
+    // The state lives in the result: read before it goes.
     PQclear(result);
     if (PQstatus(m_conn) != CONNECTION_OK) {
         throw EUnknownOutcomeError(
@@ -163,9 +167,7 @@ void TPostgresProvider::fail(PGresult* result) {
     if (transient) {
         throw ETransientError(text);
     }
-    // SQLSTATE 57014: the statement was cancelled, at the user's request or by the limit the
-    // server was given; a failed statement leaves nothing of its own behind.
-    if (state && qstrcmp(state, "57014") == 0) {
+    if (cancelled) {
         throw EDatabaseError(
             m_gaveUp ? tr("Команда отменена.")
                      : tr("Сервер %1 не выполнил команду за %2 с, и она отменена. Если команда "
