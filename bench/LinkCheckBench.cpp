@@ -1,5 +1,7 @@
 #include "LinkCheckBench.h"
 
+#include "LoopGapMeter.h"
+
 #include "platform/db/Command.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
@@ -115,21 +117,15 @@ TLinkCheckFigures MeasureLinkCheck(const QString& folder, int links, int hosts, 
     TLinkCheckForm form(connection);
     QEventLoop loop;
     form.OnFinished = [&loop](const QString&) { loop.quit(); };
-    QElapsedTimer turn;
-    QTimer beat;
-    beat.setInterval(5);
-    QObject::connect(&beat, &QTimer::timeout, [&]() {
-        figures.longestGapMs = std::max(figures.longestGapMs, turn.nsecsElapsed() / 1e6 - 5);
-        turn.start();
-    });
     QElapsedTimer t;
     t.start();
-    turn.start();
-    beat.start();
-    form.Start(toCheck);
-    loop.exec();
+    {
+        const TLoopGapMeter gaps;
+        form.Start(toCheck);
+        loop.exec();
+        figures.longestGapMs = gaps.LongestMs();
+    }
     figures.seconds = t.nsecsElapsed() / 1e9;
-    beat.stop();
 
     TDataSet counts;
     counts.SetConnection(&connection);

@@ -1,5 +1,7 @@
 #include "NoticeBench.h"
 
+#include "LoopGapMeter.h"
+
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
 #include "platform/db/Connection.h"
@@ -110,18 +112,10 @@ TNoticeFigures MeasureServerNotices(const QString& server, int records, int seco
         QObject::connect(&module.ADOConnection, &TConnection::ChangedElsewhere,
                          [&figures]() { ++figures.notices; });
         TWriter writer(cs.toString(), seconds);
-        QElapsedTimer turn;
-        QTimer beat;
-        beat.setInterval(5);
-        QObject::connect(&beat, &QTimer::timeout, [&]() {
-            figures.longestGapMs = std::max(figures.longestGapMs, turn.nsecsElapsed() / 1e6 - 5);
-            turn.start();
-        });
+        const TLoopGapMeter gaps;
         QEventLoop loop;
         QObject::connect(&writer, &QThread::finished, &loop, &QEventLoop::quit);
         writer.start();
-        turn.start();
-        beat.start();
         loop.exec();
         // The last notice comes up to a second after the last write.
         QElapsedTimer tail;
@@ -129,7 +123,7 @@ TNoticeFigures MeasureServerNotices(const QString& server, int records, int seco
         while (tail.elapsed() < 1500) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         }
-        beat.stop();
+        figures.longestGapMs = gaps.LongestMs();
         if (!writer.error.isEmpty()) {
             std::printf("notice writer failed: %s\n", qPrintable(writer.error));
         }

@@ -1,6 +1,6 @@
-#include "common/ServerWaitDlg.h"
 #include "platform/db/Connection.h"
 #include "platform/db/PostgresProvider.h"
+#include "support/ServerWaitInstalled.h"
 #include "support/TestCatalogue.h"
 
 #include <QElapsedTimer>
@@ -80,13 +80,6 @@ private:
     bool m_pressCancel;
     bool m_sawWindow = false;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-};
-
-// The waiting window installed for one test, the program's default taken back after.
-struct TWaitWindowInstalled {
-    TServerWaitWindow window;
-    TWaitWindowInstalled() { SetServerWait(&window); }
-    ~TWaitWindowInstalled() { SetServerWait(nullptr); }
 };
 
 QString errorOf(const std::function<void()>& call, bool* unknownOutcome = nullptr) {

@@ -1,7 +1,7 @@
-#include "common/ServerWaitDlg.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
+#include "support/ServerWaitInstalled.h"
 #include "support/TestCatalogue.h"
 
 #include <QtTest>
@@ -41,12 +41,6 @@ protected:
 
 private:
     TConnection& m_connection;
-};
-
-struct TWaitWindowInstalled {
-    TServerWaitWindow window;
-    TWaitWindowInstalled() { SetServerWait(&window); }
-    ~TWaitWindowInstalled() { SetServerWait(nullptr); }
 };
 
 }  // namespace
