@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTranslator>
 #include <QtTest>
 
@@ -495,6 +496,7 @@ private Q_SLOTS:
                 !reg.WriteInteger(QStringLiteral("parent") + QString::number(i), i)) {
                 ++failures;
             }
+            QThread::msleep(20);  // as often as the second process writes
         }
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), 0);
