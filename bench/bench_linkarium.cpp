@@ -36,6 +36,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -185,6 +186,8 @@ public:
         return QString();
     }
     bool printerDialog(QWidget*, QPrinter&, bool) override { return false; }
+    // Each of the program's windows is accepted as the program filled it.
+    int execDialog(QDialog&) override { return QDialog::Accepted; }
 };
 
 // The imports into a copy of the 100k catalogue, through the view's commands.

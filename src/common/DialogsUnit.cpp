@@ -66,6 +66,7 @@ public:
         QPrintDialog dialog(&printer, parent);
         return dialog.exec() == QDialog::Accepted;
     }
+    int execDialog(QDialog& dialog) override { return dialog.exec(); }
 };
 
 TUserDialogs*& installed() {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -35,6 +36,9 @@ public:
                                       const QString& dir) = 0;
     // The print dialog, or the page setup dialog; true when the user confirmed it.
     virtual bool printerDialog(QWidget* parent, QPrinter& printer, bool pageSetup) = 0;
+    // One of the program's own modal windows, built and filled by its caller; returns how
+    // it was closed (QDialog::Accepted, Rejected or the value given to done()).
+    virtual int execDialog(QDialog& dialog) = 0;
 };
 
 // The dialogs in force; tests install their own and put nullptr back afterwards.

@@ -1,5 +1,6 @@
 #include "support/ScriptedDialogs.h"
 
+#include <QDialog>
 #include <QPrinter>
 
 TScriptedDialogs::TScriptedDialogs() {
@@ -21,6 +22,7 @@ QStringList TScriptedDialogs::shownTexts() const {
 void TScriptedDialogs::clear() {
     m_answers.clear();
     m_printers.clear();
+    m_windows.clear();
     m_shown.clear();
     m_unexpected = 0;
 }
@@ -112,4 +114,19 @@ bool TScriptedDialogs::printerDialog(QWidget*, QPrinter& printer, bool pageSetup
         printer.setOutputFileName(file);
     }
     return true;
+}
+
+int TScriptedDialogs::execDialog(QDialog& dialog) {
+    m_shown.append({QStringLiteral("window"),
+                    QMessageBox::NoIcon,
+                    dialog.objectName(),
+                    dialog.windowTitle(),
+                    {},
+                    {},
+                    {}});
+    if (m_windows.isEmpty()) {
+        ++m_unexpected;
+        return QDialog::Rejected;
+    }
+    return m_windows.dequeue()(dialog);
 }

@@ -5,6 +5,8 @@
 #include <QQueue>
 #include <QVariant>
 
+#include <functional>
+
 // Answers the program's message boxes, input boxes and file dialogs from a script set up
 // in advance, and records what was shown. An unscripted call answers Cancel (or an empty
 // result) and is recorded as unexpected. Installs itself while it lives.
@@ -12,7 +14,8 @@ class TScriptedDialogs final : public TUserDialogs {
 public:
     struct TShown {
         QString kind;  // "message", "input", "open", "openMany", "save", "directory", "print",
-                       // "pageSetup"
+                       // "pageSetup", "window" (caption: its objectName,
+                       // text: its title)
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QString caption;
         QString text;
@@ -32,11 +35,15 @@ public:
     void answerFiles(const QStringList& files) { m_answers.enqueue(files); }
     // The next print or page setup dialog is confirmed; a print goes to this PDF file.
     void answerPrinter(const QString& pdfFile = QString()) { m_printers.enqueue(pdfFile); }
+    // The next of the program's own windows is answered by this: it sees the real window,
+    // filled as the program filled it, sets its widgets (found by objectName) and returns
+    // how the window closes. A window nobody answers is rejected and recorded as unexpected.
+    void answerDialog(std::function<int(QDialog&)> answer) { m_windows.enqueue(std::move(answer)); }
 
     const QList<TShown>& shown() const { return m_shown; }
     QStringList shownTexts() const;
     int unexpected() const { return m_unexpected; }
-    int pending() const { return m_answers.size() + m_printers.size(); }
+    int pending() const { return m_answers.size() + m_printers.size() + m_windows.size(); }
     void clear();
 
     QMessageBox::StandardButton messageBox(QWidget* parent, QMessageBox::Icon icon,
@@ -53,6 +60,7 @@ public:
                          const QString& filter, const QString& defaultSuffix) override;
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override;
     bool printerDialog(QWidget* parent, QPrinter& printer, bool pageSetup) override;
+    int execDialog(QDialog& dialog) override;
 
 private:
     QVariant next();
@@ -61,6 +69,7 @@ private:
 
     QQueue<QVariant> m_answers;
     QQueue<QString> m_printers;
+    QQueue<std::function<int(QDialog&)>> m_windows;
     QList<TShown> m_shown;
     int m_unexpected = 0;
 };
