@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QHeaderView>
 
 #include <algorithm>
 
@@ -73,7 +74,7 @@ QList<TKeystrokeFigure> MeasureSearchKeystrokes(TURLViewForm& view) {
          QStringLiteral("the address's beginning, stored order")});
 
     // Sorted by the description, as a user's click on its title sorts it.
-    grid.OnTitleClick(column(view, "Description"));
+    Q_EMIT grid.horizontalHeader()->sectionClicked(column(view, "Description"));
     grid.SetSelectedIndex(column(view, "URL"));
     searchMode(view, false, false);
     figures.append(

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     }
     mainForm->SetGeneralModule(module.get());
     auto urlView = std::make_unique<TURLViewForm>(*module);
-    urlView->SetExitAction(mainForm->actClose);
+    urlView->SetExitAction(mainForm->CloseAction());
     mainForm->SetURLView(urlView.get());
     urlView->show();
     const int code = app.exec();

@@ -53,7 +53,7 @@ std::optional<QString> TDataLinkDialog::Edit(QWidget* parent, const QString& old
     // The fields as shown, rebuilt: OK without an edit gives the old string, never a
     // rewritten one that would count as another database.
     const QString shown = dialog.ConnectionString();
-    if (dialog.exec() != QDialog::Accepted) {
+    if (Dialogs().execDialog(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }
     const QString chosen = dialog.ConnectionString();

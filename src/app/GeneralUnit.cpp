@@ -17,25 +17,11 @@ constexpr int kCategoryListTag = 8;
 }
 
 TGeneralModule::TGeneralModule(QObject* parent, bool connectNow)
-    : TCatalogueModule(parent), actEditCategoryList(new QAction(tr("Список категорий..."), this)) {
+    : TCatalogueModule(parent), m_editCategoryList(new QAction(tr("Список категорий..."), this)) {
     setObjectName(QStringLiteral("GeneralModule"));
-    actEditCategoryList->setObjectName(QStringLiteral("actEditCategoryList"));
-    actEditCategoryList->setData(kCategoryListTag);
-    RunListEditor = [this](TDataSet& dataSet, const QString& field, const QString& caption) {
-        TEditDictionaryForm form(QApplication::activeWindow());
-        form.setWindowTitle(caption);
-        // The category list is the one list the records carry names of.
-        TCategoryRecords records(ADOConnection);
-        form.SetRecords(&records);
-        const bool ok = form.Run(dataSet, field);
-        if (ok && !form.RecordChanges().isEmpty()) {
-            Q_EMIT RecordsRewritten();
-        }
-    };
-    EditConnectionString = [this](const QString& old) {
-        return TDataLinkDialog::Edit(QApplication::activeWindow(), old, m_firstStart);
-    };
-    connect(actEditCategoryList, &QAction::triggered, this,
+    m_editCategoryList->setObjectName(QStringLiteral("actEditCategoryList"));
+    m_editCategoryList->setData(kCategoryListTag);
+    connect(m_editCategoryList, &QAction::triggered, this,
             GuardedSlot(this, &TGeneralModule::EditListsExecute));
     // Told once the save that met the error has finished, not in the middle of it.
     connect(
@@ -89,7 +75,8 @@ void TGeneralModule::Connect() {
 bool TGeneralModule::SelectDatabase() {
     const QString old = ADOConnection.ConnectionString();
     try {
-        const std::optional<QString> chosen = EditConnectionString(old);
+        const std::optional<QString> chosen =
+            TDataLinkDialog::Edit(QApplication::activeWindow(), old, m_firstStart);
         // The same string opens again when the server had ended the session; Cancel never
         // counts as a choice.
         if (chosen && (*chosen != old || ADOConnection.Lost())) {
@@ -137,8 +124,8 @@ bool TGeneralModule::SelectDatabase() {
 }
 
 void TGeneralModule::CatalogueOpened() {
-    actEditCategoryList->setEnabled(CategoriesReadOnly.isEmpty());
-    actEditCategoryList->setToolTip(CategoriesReadOnly);
+    m_editCategoryList->setEnabled(CategoriesReadOnly.isEmpty());
+    m_editCategoryList->setToolTip(CategoriesReadOnly);
     // Said once a session for each catalogue, not at every reconnection.
     if (!ServerWarning.isEmpty() && !m_warned.contains(ADOConnection.ConnectionString())) {
         m_warned.insert(ADOConnection.ConnectionString());
@@ -156,15 +143,23 @@ void TGeneralModule::SaveConnectionString() {
 }
 
 void TGeneralModule::EditListsExecute() {
-    if (actEditCategoryList->data().toInt() != kCategoryListTag || !RunListEditor) {
+    if (m_editCategoryList->data().toInt() != kCategoryListTag) {
         return;
     }
+    TEditDictionaryForm form(QApplication::activeWindow());
     // The first letter of the caption is the Latin capital C.
-    RunListEditor(adsCategoryList, QStringLiteral("CategoryName"), tr("Cписок категорий"));
+    form.setWindowTitle(tr("Cписок категорий"));
+    // The category list is the one list the records carry names of.
+    TCategoryRecords records(ADOConnection);
+    form.SetRecords(&records);
+    const bool ok = form.Run(adsCategoryList, QStringLiteral("CategoryName"));
+    if (ok && !form.RecordChanges().isEmpty()) {
+        Q_EMIT RecordsRewritten();
+    }
 }
 
 void TGeneralModule::EditCategoryList() {
-    actEditCategoryList->trigger();
+    m_editCategoryList->trigger();
 }
 
 void TGeneralModule::requestTerminate() {

@@ -5,9 +5,6 @@
 #include <QAction>
 #include <QSet>
 
-#include <functional>
-#include <optional>
-
 // The shared data module: the catalogue module, wired to the application. It reads the
 // stored connection string at creation and connects, asks for another catalogue when
 // that fails, remembers each catalogue it opens, and owns the category list command.
@@ -18,13 +15,8 @@ public:
     explicit TGeneralModule(QObject* parent = nullptr, bool connectNow = true);
     ~TGeneralModule() override;
 
-    QAction* actEditCategoryList;
-
-    // How a connection string is edited; the data-link dialog unless a test answers. No
-    // string: cancelled.
-    std::function<std::optional<QString>(const QString& old)> EditConnectionString;
-    // The list editor, run on a dataset, its name field and a caption.
-    std::function<void(TDataSet&, const QString&, const QString&)> RunListEditor;
+    // "Список категорий...", which the main window puts in its "Настройка" menu.
+    QAction* EditCategoryListAction() const { return m_editCategoryList; }
 
     void Connect();
     bool SelectDatabase();
@@ -45,6 +37,7 @@ protected:
 private:
     void requestTerminate();
 
+    QAction* m_editCategoryList;
     bool m_terminate = false;
     // The catalogues whose server warning was shown this session.
     QSet<QString> m_warned;

@@ -72,51 +72,51 @@ QVector<QPixmap> MakeBannerFrames() {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(ApplicationTitle);
-    actClose = makeAction("actClose", tr("Выход"), &TMainForm::actCloseExecute);
-    actURLDictionary =
+    m_close = makeAction("actClose", tr("Выход"), &TMainForm::actCloseExecute);
+    m_urlDictionary =
         makeAction("actURLDictionary", tr("URL..."), &TMainForm::actURLDictionaryExecute);
-    actURLDictionary->setToolTip(tr("Linkarium"));
-    actURLDictionary->setStatusTip(tr("Linkarium"));
-    actURLDictionary->setEnabled(false);
-    actWindowsList =
+    m_urlDictionary->setToolTip(tr("Linkarium"));
+    m_urlDictionary->setStatusTip(tr("Linkarium"));
+    m_urlDictionary->setEnabled(false);
+    QAction* windowsList =
         makeAction("actWindowsList", tr("Список окон..."), &TMainForm::actWindowsListExecute);
-    actWindowsList->setShortcut(QKeySequence(Qt::ALT | Qt::Key_0));
-    actPreferences =
+    windowsList->setShortcut(QKeySequence(Qt::ALT | Qt::Key_0));
+    QAction* preferences =
         makeAction("actPreferences", tr("Настройки..."), &TMainForm::actPreferencesExecute);
-    actSetDatabase = makeAction("actSetDatabase", tr("Подключение к базе..."),
-                                &TMainForm::actSetDatabaseExecute);
-    actSetDatabase->setEnabled(false);
-    actAbout = makeAction("actAbout", tr("О программе..."), &TMainForm::actAboutExecute);
-    actHelpContents =
+    m_setDatabase = makeAction("actSetDatabase", tr("Подключение к базе..."),
+                               &TMainForm::actSetDatabaseExecute);
+    m_setDatabase->setEnabled(false);
+    QAction* about = makeAction("actAbout", tr("О программе..."), &TMainForm::actAboutExecute);
+    QAction* helpContents =
         makeAction("actHelpContents", tr("Содержание..."), &TMainForm::actHelpContentsExecute);
-    actHelpContents->setShortcut(QKeySequence(Qt::Key_F1));
-    actHelpTopicSearch = makeAction("actHelpTopicSearch", tr("Поиск темы..."),
-                                    &TMainForm::actHelpTopicSearchExecute);
+    helpContents->setShortcut(QKeySequence(Qt::Key_F1));
+    QAction* helpTopicSearch = makeAction("actHelpTopicSearch", tr("Поиск темы..."),
+                                          &TMainForm::actHelpTopicSearchExecute);
 
     auto* bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("MainMenu"));
     setMenuBar(bar);
     QMenu* file = makeMenu("mnuFile", tr("&Файл"), 0);
-    file->addAction(actClose);
+    file->addAction(m_close);
     QMenu* modules = makeMenu("mnuModules", tr("&Модули"), 1);
     // The item reads "Linkarium..." while the command itself is called "URL...".
     auto* urlItem = new QAction(tr("Linkarium..."), modules);
     urlItem->setObjectName(QStringLiteral("mnuURLDictionary"));
-    connect(urlItem, &QAction::triggered, actURLDictionary, &QAction::trigger);
-    connect(actURLDictionary, &QAction::enabledChanged, urlItem, &QAction::setEnabled);
-    urlItem->setEnabled(actURLDictionary->isEnabled());
+    connect(urlItem, &QAction::triggered, m_urlDictionary, &QAction::trigger);
+    connect(m_urlDictionary, &QAction::enabledChanged, urlItem, &QAction::setEnabled);
+    urlItem->setEnabled(m_urlDictionary->isEnabled());
     modules->addAction(urlItem);
     modules->addSeparator();
-    modules->addAction(actWindowsList);
+    modules->addAction(windowsList);
     m_settingsMenu = makeMenu("mnuSettings", tr("&Настройка"), 3);
-    m_settingsMenu->addAction(actPreferences);
+    m_settingsMenu->addAction(preferences);
     m_settingsMenu->addSeparator();
-    m_settingsMenu->addAction(actSetDatabase);
+    m_settingsMenu->addAction(m_setDatabase);
     QMenu* helpMenu = makeMenu("mnuHelp", tr("&Справка"), 3);
-    helpMenu->addAction(actHelpContents);
-    helpMenu->addAction(actHelpTopicSearch);
+    helpMenu->addAction(helpContents);
+    helpMenu->addAction(helpTopicSearch);
     helpMenu->addSeparator();
-    helpMenu->addAction(actAbout);
+    helpMenu->addAction(about);
     m_merger = new TMenuMerger(this, bar, {file, modules, m_settingsMenu, helpMenu});
 
     m_banner = new QLabel(this);
@@ -165,7 +165,7 @@ void TMainForm::FormCreate() {
 
 void TMainForm::SetGeneralModule(TGeneralModule* module) {
     m_module = module;
-    actSetDatabase->setEnabled(module != nullptr);
+    m_setDatabase->setEnabled(module != nullptr);
     if (module) {
         // The caption names the open catalogue and says whether its server link is
         // encrypted and the server checked.
@@ -177,13 +177,13 @@ void TMainForm::SetGeneralModule(TGeneralModule* module) {
             name(CatalogueName(module->ADOConnection));
         }
         m_settingsMenu->addSeparator();
-        m_settingsMenu->addAction(module->actEditCategoryList);
+        m_settingsMenu->addAction(module->EditCategoryListAction());
     }
 }
 
 void TMainForm::SetURLView(QWidget* view) {
     m_urlView = view;
-    actURLDictionary->setEnabled(view != nullptr);
+    m_urlDictionary->setEnabled(view != nullptr);
 }
 
 void TMainForm::ShowHelpFor(QWidget* window) {

@@ -26,14 +26,8 @@ public:
     void SetURLView(QWidget* view);
     TMenuMerger* MenuMerger() const { return m_merger; }
 
-    QAction* actClose;
-    QAction* actURLDictionary;
-    QAction* actWindowsList;
-    QAction* actPreferences;
-    QAction* actSetDatabase;
-    QAction* actAbout;
-    QAction* actHelpContents;
-    QAction* actHelpTopicSearch;
+    // "Выход", which the URL view offers in its own menu as well.
+    QAction* CloseAction() const { return m_close; }
 
     QString HelpFile() const { return m_helpFile; }
     int BannerFrame() const { return m_bannerFrame; }
@@ -64,6 +58,9 @@ private:
     QMenu* makeMenu(const char* name, const QString& caption, int group);
     THelpForm* help();
 
+    QAction* m_close = nullptr;
+    QAction* m_urlDictionary = nullptr;
+    QAction* m_setDatabase = nullptr;
     TGeneralModule* m_module = nullptr;
     QPointer<QWidget> m_urlView;
     QMenu* m_settingsMenu = nullptr;

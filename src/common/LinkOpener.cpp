@@ -28,22 +28,22 @@ void TLinkOpener::open(const QUrl& url) {
     auto* process = new QProcess(this);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    connect(process, &QProcess::errorOccurred, this,
-            [this, process, opening, address](QProcess::ProcessError e) {
-                if (e == QProcess::FailedToStart) {
-                    fail(
-                        opening, address,
-                        tr("программа %1 не запускается: %2").arg(Program, process->errorString()));
-                    process->deleteLater();
-                }
-            });
+    connect(
+        process, &QProcess::errorOccurred, this,
+        [this, process, opening, address](QProcess::ProcessError e) {
+            if (e == QProcess::FailedToStart) {
+                fail(opening, address,
+                     tr("программа %1 не запускается: %2").arg(m_program, process->errorString()));
+                process->deleteLater();
+            }
+        });
     connect(process, &QProcess::finished, this,
             [this, process, opening, address, clock](int, QProcess::ExitStatus) {
-                ended(process, opening, address, clock->elapsed() < WatchMs);
+                ended(process, opening, address, clock->elapsed() < m_watchMs);
             });
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     // The address begins with its scheme, so the opener never reads it as an option.
-    process->start(Program, {address});
+    process->start(m_program, {address});
 }
 
 void TLinkOpener::fail(quint64 opening, const QString& url, const QString& reason) {
@@ -57,7 +57,7 @@ void TLinkOpener::ended(QProcess* process, quint64 opening, const QString& url, 
         return;
     }
     if (process->exitStatus() == QProcess::CrashExit) {
-        fail(opening, url, tr("программа %1 завершилась аварийно").arg(Program));
+        fail(opening, url, tr("программа %1 завершилась аварийно").arg(m_program));
         return;
     }
     // The opener's own codes: 3 no program for the address, 4 it failed to open it.
@@ -72,6 +72,6 @@ void TLinkOpener::ended(QProcess* process, quint64 opening, const QString& url, 
             return;
         default:
             fail(opening, url,
-                 tr("программа %1 завершилась с кодом %2").arg(Program).arg(process->exitCode()));
+                 tr("программа %1 завершилась с кодом %2").arg(m_program).arg(process->exitCode()));
     }
 }

@@ -19,8 +19,9 @@ public:
     static void Install();
 
     // The opener program and how long it is watched; tests stand in their own.
-    QString Program = QStringLiteral("xdg-open");
-    int WatchMs = 5000;
+    void SetProgram(const QString& program) { m_program = program; }
+    void SetWatchMs(int ms) { m_watchMs = ms; }
+    int WatchMs() const { return m_watchMs; }
 
     // The number of the last opener started, counted from 1; OpeningFailed names it, so that
     // one address opened twice is told apart.
@@ -40,5 +41,7 @@ private:
     void ended(QProcess* process, quint64 opening, const QString& url, bool watched);
     void fail(quint64 opening, const QString& url, const QString& reason);
 
+    QString m_program = QStringLiteral("xdg-open");
+    int m_watchMs = 5000;
     quint64 m_lastOpening = 0;
 };

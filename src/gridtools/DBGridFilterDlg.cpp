@@ -49,7 +49,7 @@ TDBGridFilterForm::TDBGridFilterForm(QWidget* parent)
     connect(ui->BooleanComboBox, &QComboBox::currentTextChanged, this,
             guard(&TDBGridFilterForm::BooleanComboBoxChange));
     connect(ui->ConnectComboBox, &QComboBox::currentIndexChanged, this,
-            [this]() { JustRemoved = false; });
+            [this]() { m_justRemoved = false; });
     connect(ui->AddButton, &QPushButton::clicked, this, guard(&TDBGridFilterForm::AddButtonClick));
     connect(ui->RemoveButton, &QPushButton::clicked, this,
             guard(&TDBGridFilterForm::RemoveButtonClick));
@@ -99,9 +99,9 @@ const TDBGridFilterForm::TValueList* TDBGridFilterForm::valueListOf(const TField
 // Only integer fields read a list as a coding; for others a list just offers choices.
 TValueLists TDBGridFilterForm::templateLists() const {
     TValueLists lists;
-    if (DataSet) {
-        for (int i = 0; i < DataSet->FieldCount(); ++i) {
-            const TField& f = DataSet->Fields(i);
+    if (m_dataSet) {
+        for (int i = 0; i < m_dataSet->FieldCount(); ++i) {
+            const TField& f = m_dataSet->Fields(i);
             if (f.FieldClass() == TFieldClass::Integer) {
                 if (const TValueList* l = valueListOf(&f)) {
                     lists.Add(f.FieldName, l->items);
@@ -202,7 +202,7 @@ void TDBGridFilterForm::SetFilterText(const QString& text) {
         const QString& word = part.Connector;
         const QString& condition = part.Condition;
         const QString name = condition.section(QLatin1Char(' '), 0, 0);
-        TField* field = DataSet ? DataSet->FindField(name) : nullptr;
+        TField* field = m_dataSet ? m_dataSet->FindField(name) : nullptr;
         if (!field) {
             // A group such as "(A) OR (B)" that a quick filter narrowed: one row it cannot
             // split, never dropped.
@@ -231,23 +231,23 @@ void TDBGridFilterForm::fillStoredList() {
     QListWidget* list = ui->StoredQueriesListView;
     const QSignalBlocker block(list);
     list->clear();
-    for (const QString& entry : StoredFilters) {
+    for (const QString& entry : m_storedFilters) {
         auto* item = new QListWidgetItem(entry.section(QLatin1Char('='), 0, 0), list);
         item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
 }
 
 void TDBGridFilterForm::Prepare() {
-    LoadValuesList(StoredFilters, FiltersKey);
+    LoadValuesList(m_storedFilters, m_filtersKey);
     fillStoredList();
-    if (!StoredFilters.isEmpty()) {
+    if (!m_storedFilters.isEmpty()) {
         ui->StoredQueriesListView->setCurrentRow(0);
     }
     const QSignalBlocker block(ui->FieldComboBox);
     ui->FieldComboBox->clear();
-    if (DataSet) {
-        for (int i = 0; i < DataSet->FieldCount(); ++i) {
-            TField& f = DataSet->Fields(i);
+    if (m_dataSet) {
+        for (int i = 0; i < m_dataSet->FieldCount(); ++i) {
+            TField& f = m_dataSet->Fields(i);
             if (!f.Visible || f.FieldKind != TFieldKind::Data) {
                 continue;
             }
@@ -266,7 +266,7 @@ bool TDBGridFilterForm::Execute() {
     if (exec() != QDialog::Accepted) {
         return false;
     }
-    SaveValuesList(StoredFilters, FiltersKey);
+    SaveValuesList(m_storedFilters, m_filtersKey);
     return true;
 }
 
@@ -311,7 +311,7 @@ void TDBGridFilterForm::FieldComboBoxChange() {
     if (list && !list->freeList) {
         ui->ValueEdit->setText(ui->BooleanComboBox->currentText());
     }
-    JustRemoved = false;
+    m_justRemoved = false;
 }
 
 void TDBGridFilterForm::ConditionComboBoxChange() {
@@ -321,7 +321,7 @@ void TDBGridFilterForm::ConditionComboBoxChange() {
     ui->ValueEdit->setEnabled(needsValue && shown);
     ui->BooleanComboBox->setEnabled(needsValue && shown);
     ui->AddButton->setEnabled(shown && (!needsValue || !ui->ValueEdit->text().isEmpty()));
-    JustRemoved = false;
+    m_justRemoved = false;
 }
 
 void TDBGridFilterForm::ValueEditChange() {
@@ -336,7 +336,7 @@ void TDBGridFilterForm::ValueEditChange() {
                 ui->BooleanComboBox->findText(text, Qt::MatchFixedString));
         }
     }
-    JustRemoved = false;
+    m_justRemoved = false;
 }
 
 void TDBGridFilterForm::BooleanComboBoxChange() {
@@ -344,7 +344,7 @@ void TDBGridFilterForm::BooleanComboBoxChange() {
     ui->ValueEdit->setText(ui->BooleanComboBox->currentText());
     ui->AddButton->setEnabled(!ui->ValueEdit->text().isEmpty() &&
                               ui->ConditionComboBox->currentIndex() >= 0);
-    JustRemoved = false;
+    m_justRemoved = false;
 }
 
 void TDBGridFilterForm::AddButtonClick() {
@@ -411,7 +411,7 @@ void TDBGridFilterForm::RemoveButtonClick() {
         ui->ConnectComboBox->setCurrentIndex(-1);
         ui->ConnectComboBox->setEnabled(false);
     }
-    JustRemoved = true;
+    m_justRemoved = true;
 }
 
 void TDBGridFilterForm::ClearButtonClick() {
@@ -422,7 +422,7 @@ void TDBGridFilterForm::ClearButtonClick() {
 }
 
 bool TDBGridFilterForm::ConfirmPendingCriterion(bool pageSwitch) {
-    if (!ui->AddButton->isEnabled() || JustRemoved) {
+    if (!ui->AddButton->isEnabled() || m_justRemoved) {
         return true;
     }
     switch (ConfirmYesNoCancel(tr("Добавить введённый ниже критерий в фильтр?"), this)) {
@@ -515,10 +515,10 @@ bool AskNewFilterName(QWidget* parent, const TValuesList& saved, QString& name) 
 
 void TDBGridFilterForm::StoreQueryButtonClick() {
     QString name;
-    if (!AskNewFilterName(this, StoredFilters, name)) {
+    if (!AskNewFilterName(this, m_storedFilters, name)) {
         return;
     }
-    StoredFilters << name + QLatin1Char('=') + GetFilterText();
+    m_storedFilters << name + QLatin1Char('=') + GetFilterText();
     fillStoredList();
     QListWidget* list = ui->StoredQueriesListView;
     list->clearSelection();
@@ -528,10 +528,10 @@ void TDBGridFilterForm::StoreQueryButtonClick() {
 
 void TDBGridFilterForm::LoadQueryButtonClick() {
     const int row = ui->StoredQueriesListView->currentRow();
-    if (row < 0 || row >= StoredFilters.size()) {
+    if (row < 0 || row >= m_storedFilters.size()) {
         return;
     }
-    const QString& entry = StoredFilters[row];
+    const QString& entry = m_storedFilters[row];
     SetFilterText(entry.mid(entry.indexOf(QLatin1Char('=')) + 1));
     ui->PageControl->setCurrentIndex(0);
 }
@@ -546,16 +546,16 @@ void TDBGridFilterForm::RenameQueryButtonClick() {
 
 void TDBGridFilterForm::StoredQueriesListViewEdited(int row, const QString& newName) {
     m_editingName = false;
-    if (row < 0 || row >= StoredFilters.size()) {
+    if (row < 0 || row >= m_storedFilters.size()) {
         return;
     }
     const QString name = newName.trimmed();
     bool taken = name.isEmpty() || refusedFilterName(name, this);
-    for (const QString& entry : StoredFilters) {
+    for (const QString& entry : m_storedFilters) {
         taken =
             taken || entry.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0;
     }
-    QString& entry = StoredFilters[row];
+    QString& entry = m_storedFilters[row];
     if (!taken) {
         entry = name + QLatin1Char('=') + entry.mid(entry.indexOf(QLatin1Char('=')) + 1);
     }
@@ -578,7 +578,7 @@ void TDBGridFilterForm::RemoveQueryButtonClick() {
     std::sort(rows.begin(), rows.end());
     const int next = rows.last() + 1 - rows.size();
     for (int i = rows.size() - 1; i >= 0; --i) {
-        StoredFilters.removeAt(rows[i]);
+        m_storedFilters.removeAt(rows[i]);
     }
     fillStoredList();
     if (list->count() > 0) {

@@ -29,10 +29,11 @@ public:
     explicit TDBGridFilterForm(QWidget* parent = nullptr);
     ~TDBGridFilterForm() override;
 
-    TDataSet* DataSet = nullptr;
-    QString FiltersKey;
-    TValuesList StoredFilters;
-    bool JustRemoved = false;
+    // The dataset whose fields the criteria name, and where its filters are saved.
+    void SetDataSet(TDataSet* dataSet) { m_dataSet = dataSet; }
+    void SetFiltersKey(const QString& key) { m_filtersKey = key; }
+    // The saved filters as "name=filter text", changed here until "Применить" stores them.
+    const TValuesList& StoredFilters() const { return m_storedFilters; }
 
     // Items are separated by CR LF; a free list only suggests, a fixed one is the choice.
     // A field keeps the first list it is given.
@@ -84,6 +85,11 @@ private:
     void pageChanged(int index);
 
     std::unique_ptr<Ui::TDBGridFilterForm> ui;
+    TDataSet* m_dataSet = nullptr;
+    QString m_filtersKey;
+    TValuesList m_storedFilters;
+    // A criterion just taken out of the list back into the editor is not asked about.
+    bool m_justRemoved = false;
     QHash<QString, TValueList> m_valueLists;
     int m_page = 0;
     bool m_switching = false;

@@ -22,17 +22,17 @@ TField* fieldOf(const QListWidgetItem* item) {
 TDBGridSortForm::TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TDBGridSortForm>()), m_images(images) {
     ui->setupUi(this);
-    actAddOne = new QAction(QStringLiteral(">"), this);
-    actAddOne->setObjectName(QStringLiteral("actAddOne"));
-    actAddOne->setToolTip(tr("Добавить"));
-    actAddOne->setShortcut(QKeySequence(Qt::Key_Right));
-    actRemoveOne = new QAction(QStringLiteral("<"), this);
-    actRemoveOne->setObjectName(QStringLiteral("actRemoveOne"));
-    actRemoveOne->setToolTip(tr("Удалить"));
-    actRemoveOne->setShortcut(QKeySequence(Qt::Key_Left));
-    addActions({actAddOne, actRemoveOne});
-    ui->AddOneButton->setDefaultAction(actAddOne);
-    ui->RemoveOneButton->setDefaultAction(actRemoveOne);
+    m_addOne = new QAction(QStringLiteral(">"), this);
+    m_addOne->setObjectName(QStringLiteral("actAddOne"));
+    m_addOne->setToolTip(tr("Добавить"));
+    m_addOne->setShortcut(QKeySequence(Qt::Key_Right));
+    m_removeOne = new QAction(QStringLiteral("<"), this);
+    m_removeOne->setObjectName(QStringLiteral("actRemoveOne"));
+    m_removeOne->setToolTip(tr("Удалить"));
+    m_removeOne->setShortcut(QKeySequence(Qt::Key_Left));
+    addActions({m_addOne, m_removeOne});
+    ui->AddOneButton->setDefaultAction(m_addOne);
+    ui->RemoveOneButton->setDefaultAction(m_removeOne);
     ui->AvailableListView->setSortingEnabled(true);
     for (QListWidget* list : {static_cast<QListWidget*>(ui->AvailableListView),
                               static_cast<QListWidget*>(ui->SortListView)}) {
@@ -42,13 +42,9 @@ TDBGridSortForm::TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent)
         connect(list, &QListWidget::itemSelectionChanged, this, &TDBGridSortForm::UpdateButtons);
     }
     // The sort list takes rows from both lists; the available list only gives them back.
-    ui->SortListView->AcceptFrom = [this](const QObject* source) {
-        return source == ui->SortListView || source == ui->AvailableListView;
-    };
-    ui->AvailableListView->AcceptFrom = [this](const QObject* source) {
-        return source == ui->SortListView;
-    };
-    const auto dropped = [this](TDragListWidget*, int) {
+    ui->SortListView->AcceptDropsFrom({ui->SortListView, ui->AvailableListView});
+    ui->AvailableListView->AcceptDropsFrom({ui->SortListView});
+    const auto dropped = [this]() {
         for (QListWidget* list : {static_cast<QListWidget*>(ui->AvailableListView),
                                   static_cast<QListWidget*>(ui->SortListView)}) {
             for (int r = 0; r < list->count(); ++r) {
@@ -57,10 +53,10 @@ TDBGridSortForm::TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent)
         }
         UpdateButtons();
     };
-    ui->SortListView->OnDropped = dropped;
-    ui->AvailableListView->OnDropped = dropped;
-    connect(actAddOne, &QAction::triggered, this, &TDBGridSortForm::AddOne);
-    connect(actRemoveOne, &QAction::triggered, this, &TDBGridSortForm::RemoveOne);
+    connect(ui->SortListView, &TDragListWidget::dropped, this, dropped);
+    connect(ui->AvailableListView, &TDragListWidget::dropped, this, dropped);
+    connect(m_addOne, &QAction::triggered, this, &TDBGridSortForm::AddOne);
+    connect(m_removeOne, &QAction::triggered, this, &TDBGridSortForm::RemoveOne);
     connect(ui->AddAllButton, &QToolButton::clicked, this, &TDBGridSortForm::AddAll);
     connect(ui->RemoveAllButton, &QToolButton::clicked, this, &TDBGridSortForm::RemoveAll);
     connect(ui->AvailableListView, &QListWidget::itemDoubleClicked, this, &TDBGridSortForm::AddOne);
@@ -215,9 +211,9 @@ void TDBGridSortForm::FlipDirection() {
 }
 
 void TDBGridSortForm::UpdateButtons() {
-    actAddOne->setEnabled(!ui->AvailableListView->selectedItems().isEmpty());
+    m_addOne->setEnabled(!ui->AvailableListView->selectedItems().isEmpty());
     ui->AddAllButton->setEnabled(ui->AvailableListView->count() > 0);
-    actRemoveOne->setEnabled(!ui->SortListView->selectedItems().isEmpty());
+    m_removeOne->setEnabled(!ui->SortListView->selectedItems().isEmpty());
     ui->FlipDirectionButton->setEnabled(!ui->SortListView->selectedItems().isEmpty());
     ui->RemoveAllButton->setEnabled(ui->SortListView->count() > 0);
 }

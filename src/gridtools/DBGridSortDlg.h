@@ -25,9 +25,6 @@ public:
     explicit TDBGridSortForm(const QVector<QIcon>& images, QWidget* parent = nullptr);
     ~TDBGridSortForm() override;
 
-    QAction* actAddOne;
-    QAction* actRemoveOne;
-
     // Runs the dialog; on OK the dataset's sort text is replaced. True on OK.
     bool Execute(TDataSet& dataSet);
 
@@ -58,4 +55,6 @@ private:
 
     std::unique_ptr<Ui::TDBGridSortForm> ui;
     QVector<QIcon> m_images;
+    QAction* m_addOne;
+    QAction* m_removeOne;
 };

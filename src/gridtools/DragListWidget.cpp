@@ -11,7 +11,7 @@ TDragListWidget::TDragListWidget(QWidget* parent) : QListWidget(parent) {
 }
 
 void TDragListWidget::dragEnterEvent(QDragEnterEvent* event) {
-    if (AcceptFrom && AcceptFrom(event->source())) {
+    if (m_sources.contains(event->source())) {
         event->setDropAction(Qt::MoveAction);
         event->accept();
     } else {
@@ -20,7 +20,7 @@ void TDragListWidget::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TDragListWidget::dragMoveEvent(QDragMoveEvent* event) {
-    if (AcceptFrom && AcceptFrom(event->source())) {
+    if (m_sources.contains(event->source())) {
         event->setDropAction(Qt::MoveAction);
         event->accept();
     } else {
@@ -32,15 +32,13 @@ int TDragListWidget::DropRow(TDragListWidget* source, int from, int under) {
     if (!source || from < 0 || from >= source->count()) {
         return -1;
     }
-    if (InsertBeforeTarget && source == this) {
+    if (m_insertBeforeTarget && source == this) {
         const int target = under < 0 ? count() - 1 : under;
         insertItem(target, source->item(from)->clone());
         delete takeItem(target <= from ? from + 1 : from);
         setCurrentRow(target);
         item(target)->setSelected(true);
-        if (OnDropped) {
-            OnDropped(source, target);
-        }
+        Q_EMIT dropped(source, target);
         return target;
     }
     int at = under;
@@ -57,15 +55,13 @@ int TDragListWidget::DropRow(TDragListWidget* source, int from, int under) {
     const int newRow = row(copy);
     setCurrentRow(newRow);
     copy->setSelected(true);
-    if (OnDropped) {
-        OnDropped(source, newRow);
-    }
+    Q_EMIT dropped(source, newRow);
     return newRow;
 }
 
 void TDragListWidget::dropEvent(QDropEvent* event) {
     auto* source = qobject_cast<TDragListWidget*>(event->source());
-    if (!source || !AcceptFrom || !AcceptFrom(source)) {
+    if (!source || !m_sources.contains(source)) {
         event->ignore();
         return;
     }

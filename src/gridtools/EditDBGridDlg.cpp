@@ -17,11 +17,9 @@ TEditDBGridForm::TEditDBGridForm(QWidget* parent)
     QListWidget* list = ui->ColumnsCheckListBox;
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     // Only drags that start in the list itself; below the last entry means onto it.
-    ui->ColumnsCheckListBox->AcceptFrom = [this](const QObject* source) {
-        return source == ui->ColumnsCheckListBox;
-    };
-    ui->ColumnsCheckListBox->InsertBeforeTarget = true;
-    ui->ColumnsCheckListBox->OnDropped = [this](TDragListWidget*, int) { EntryChosen(); };
+    ui->ColumnsCheckListBox->AcceptDropsFrom({ui->ColumnsCheckListBox});
+    ui->ColumnsCheckListBox->SetInsertBeforeTarget(true);
+    connect(ui->ColumnsCheckListBox, &TDragListWidget::dropped, this, [this]() { EntryChosen(); });
     connect(list, &QListWidget::currentRowChanged, this, [this](int) { EntryChosen(); });
     connect(ui->UpBitBtn, &QToolButton::clicked, this, &TEditDBGridForm::MoveUp);
     connect(ui->DownBitBtn, &QToolButton::clicked, this, &TEditDBGridForm::MoveDown);

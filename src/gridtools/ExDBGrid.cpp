@@ -167,16 +167,11 @@ TExDBGrid::TExDBGrid(QWidget* parent) : QTableView(parent) {
     h->setMinimumSectionSize(0);
     h->setFixedHeight(kTitleRowHeight + 1);
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    connect(h, &QHeaderView::sectionClicked, this, [this](int logical) {
-        if (OnTitleClick) {
-            Guarded([this, logical]() { OnTitleClick(logical); });
-        }
-    });
+    connect(h, &QHeaderView::sectionClicked, this,
+            [this](int logical) { Guarded([this, logical]() { Q_EMIT titleClicked(logical); }); });
     connect(h, &QHeaderView::sectionMoved, this, [this](int, int from, int to) {
         fillLastColumn();
-        if (OnColumnMoved) {
-            Guarded([this, from, to]() { OnColumnMoved(from, to); });
-        }
+        Guarded([this, from, to]() { Q_EMIT columnMoved(from, to); });
     });
     connect(h, &QHeaderView::sectionResized, this, &TExDBGrid::sectionResized);
 }
@@ -202,10 +197,10 @@ void TExDBGrid::SetDataSet(TDataSet* dataSet) {
         if (role == Qt::DisplayRole && section < m_titles.size() && !m_titles[section].isNull()) {
             return m_titles[section];
         }
-        if (role == Qt::DecorationRole && OnGetImageIndex) {
-            const int image = OnGetImageIndex(section);
-            if (image >= 0 && image < Images.size()) {
-                return Images[image];
+        if (role == Qt::DecorationRole) {
+            const int image = TitleImageIndex(section);
+            if (image >= 0 && image < m_images.size()) {
+                return m_images[image];
             }
         }
         return QVariant();
@@ -490,9 +485,13 @@ void TExDBGrid::sectionResized(int logical, int oldSize, int newSize) {
         m_resizing = false;
     }
     fillLastColumn();
-    if (OnResizeColumn) {
-        Guarded([this, logical]() { OnResizeColumn(logical); });
-    }
+    Guarded([this, logical]() { Q_EMIT columnResized(logical); });
+}
+
+int TExDBGrid::TitleImageIndex(int column) const {
+    int image = -1;
+    Q_EMIT titleImageWanted(column, image);
+    return image;
 }
 
 int TExDBGrid::SelectedIndex() const {
@@ -595,17 +594,6 @@ void TExDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& pr
         Guarded([this, &current]() { m_dataSet->SetRecNo(current.row() + 1); });
         m_following = false;
     }
-}
-
-bool TExDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
-    if (trigger != QAbstractItemView::NoEditTriggers && index.isValid() && OnGetCanEdit) {
-        bool canEdit = editTriggers() != QAbstractItemView::NoEditTriggers;
-        OnGetCanEdit(index.column(), canEdit);
-        if (!canEdit) {
-            return false;
-        }
-    }
-    return QTableView::edit(index, trigger, event);
 }
 
 void TExDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -6,7 +6,6 @@
 #include <QTableView>
 #include <QVector>
 
-#include <functional>
 #include <memory>
 
 #include <QStyledItemDelegate>
@@ -57,7 +56,11 @@ public:
     TDataSet* DataSet() const { return m_dataSet; }
 
     void SetDragReorder(bool on);
-    QVector<QIcon> Images;
+    // The images a title can show; which one a title shows is asked of titleImageWanted.
+    void SetImages(const QVector<QIcon>& images) { m_images = images; }
+    const QVector<QIcon>& Images() const { return m_images; }
+    // The index of the image column's title shows, -1 for none.
+    int TitleImageIndex(int column) const;
 
     // Column i is field i of the dataset.
     int ColumnCount() const;
@@ -78,7 +81,6 @@ public:
     int SelectedIndex() const;  // the selected column, -1 without one
     void SetSelectedIndex(int column);
     TField* SelectedField() const;
-    using QTableView::edit;
     // The open in-place editor of the selected cell, or null.
     // Closes the in-place editor, if one is open, without a change.
     void CloseInplaceEditor();
@@ -92,12 +94,6 @@ public:
     void SaveColumns(const QString& key) const;
     void LoadColumns(const QString& key);
 
-    std::function<int(int column)> OnGetImageIndex;
-    std::function<void(int column)> OnResizeColumn;
-    std::function<void(int column, bool& canEdit)> OnGetCanEdit;
-    std::function<void(int column)> OnTitleClick;
-    std::function<void(int from, int to)> OnColumnMoved;
-
     // Refreshes the title images (after the sort changed).
     void UpdateTitles();
 
@@ -109,11 +105,17 @@ public:
 
 Q_SIGNALS:
     void DblClick();
+    // The title of column was clicked, resized or dragged to another place.
+    void titleClicked(int column);
+    void columnResized(int column);
+    void columnMoved(int from, int to);
+    // Asked each time a title is painted, so the answer must come at once: a receiver
+    // connected directly sets image (it starts as -1, none) to an index into Images.
+    void titleImageWanted(int column, int& image) const;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -138,4 +140,5 @@ private:
     // Fields kept invisible whose columns the user has shown, by name.
     QSet<QString> m_shownInvisible;
     QHash<int, QString> m_fieldRoles;
+    QVector<QIcon> m_images;
 };

@@ -55,7 +55,7 @@ void SortDataSet(TDataSet& dataSet, TField* field, TExDBGrid* grid, bool ascendi
     finishEdit(dataSet);
     const TBookmark bookmark = dataSet.GetBookmark();
     if (!field) {
-        TDBGridSortForm form(grid ? grid->Images : MakeSortMarkImages(),
+        TDBGridSortForm form(grid ? grid->Images() : MakeSortMarkImages(),
                              grid ? grid->window() : QApplication::activeWindow());
         form.Execute(dataSet);
     } else {

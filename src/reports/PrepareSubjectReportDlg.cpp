@@ -67,7 +67,7 @@ TPrepareSubjectReportForm::~TPrepareSubjectReportForm() = default;
 
 void TPrepareSubjectReportForm::LoadSelection() {
     m_selection =
-        SplitCommaText(ReadRegString(RegistryKey, QStringLiteral("ReportSelected"), QString()));
+        SplitCommaText(ReadRegString(m_registryKey, QStringLiteral("ReportSelected"), QString()));
     std::sort(m_selection.begin(), m_selection.end(), lessNoCase);
 }
 
@@ -184,7 +184,7 @@ bool TPrepareSubjectReportForm::Confirm() {
     }
     std::sort(selection.begin(), selection.end(), lessNoCase);
     m_selection = selection;
-    WriteRegString(RegistryKey, QStringLiteral("ReportSelected"), CommaText(selection));
+    WriteRegString(m_registryKey, QStringLiteral("ReportSelected"), CommaText(selection));
     return true;
 }
 

@@ -26,7 +26,8 @@ public:
     explicit TPrepareSubjectReportForm(QWidget* parent = nullptr);
     ~TPrepareSubjectReportForm() override;
 
-    QString RegistryKey;
+    // The view's key, under which its choice is kept.
+    void SetRegistryKey(const QString& key) { m_registryKey = key; }
 
     void LoadSelection();
     void FillTree(TDataSet& dataSet, const QString& title);
@@ -53,4 +54,5 @@ private:
     std::unique_ptr<Ui::TPrepareSubjectReportForm> ui;
     QIcon m_stateImages[4];
     QStringList m_selection;
+    QString m_registryKey;
 };

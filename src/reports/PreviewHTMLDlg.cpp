@@ -23,6 +23,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <functional>
+
 TPreviewHTMLForm::TPreviewHTMLForm(QWidget* parent)
     : QDialog(parent),
       ui(std::make_unique<Ui::TPreviewHTMLForm>()),
@@ -30,9 +32,6 @@ TPreviewHTMLForm::TPreviewHTMLForm(QWidget* parent)
     ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
     setWindowState(Qt::WindowMaximized);
-    RunSendDialog = [](TSendInfoForm& dialog, TMailingParameters& parameters) {
-        return dialog.Execute(parameters);
-    };
     // Page setup proposes 15 mm on every side.
     m_printer->setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     createActions();
@@ -48,12 +47,12 @@ void TPreviewHTMLForm::zoomTo(int level) {
 TPreviewHTMLForm::~TPreviewHTMLForm() = default;
 
 void TPreviewHTMLForm::createActions() {
-    ToolBar = new QToolBar(this);
-    ToolBar->setObjectName(QStringLiteral("ToolBar"));
-    ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    ui->MainLayout->insertWidget(0, ToolBar);
-    const auto make = [this](const char* name, const QString& hint, const QIcon& icon,
-                             void (TPreviewHTMLForm::*handler)()) {
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ui->MainLayout->insertWidget(0, bar);
+    const auto make = [this, bar](const char* name, const QString& hint, const QIcon& icon,
+                                  void (TPreviewHTMLForm::*handler)()) {
         auto* a = new QAction(icon, hint, this);
         a->setObjectName(QLatin1String(name));
         a->setToolTip(hint);
@@ -61,42 +60,42 @@ void TPreviewHTMLForm::createActions() {
         connect(a, &QAction::triggered, this,
                 [this, handler]() { Guarded([this, handler]() { (this->*handler)(); }); });
         addAction(a);
-        ToolBar->addAction(a);
+        bar->addAction(a);
         return a;
     };
     const auto themed = [this](const char* theme, QStyle::StandardPixmap fallback) {
         return QIcon::fromTheme(QLatin1String(theme), style()->standardIcon(fallback));
     };
-    actSendEMail = make("actSendEMail", tr("Отправить сообщение"),
-                        ThemeOrDrawnIcon("mail-send", TDrawnIcon::Envelope),
-                        &TPreviewHTMLForm::actSendEMailExecute);
-    actSendEMail->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    actSaveHTML =
+    auto* sendEMail = make("actSendEMail", tr("Отправить сообщение"),
+                           ThemeOrDrawnIcon("mail-send", TDrawnIcon::Envelope),
+                           &TPreviewHTMLForm::actSendEMailExecute);
+    sendEMail->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    auto* saveHTML =
         make("actSaveHTML", tr("Сохранить"), themed("document-save", QStyle::SP_DialogSaveButton),
              &TPreviewHTMLForm::actSaveHTMLExecute);
-    actSaveHTML->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
-    ToolBar->addSeparator();
-    actPageSetup = make("actPageSetup", tr("Параметры страницы"),
-                        ThemeOrDrawnIcon("document-page-setup", TDrawnIcon::PageSetup),
-                        &TPreviewHTMLForm::actPageSetupExecute);
-    actPrint =
+    saveHTML->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
+    bar->addSeparator();
+    make("actPageSetup", tr("Параметры страницы"),
+         ThemeOrDrawnIcon("document-page-setup", TDrawnIcon::PageSetup),
+         &TPreviewHTMLForm::actPageSetupExecute);
+    auto* print =
         make("actPrint", tr("Печать"), ThemeOrDrawnIcon("document-print", TDrawnIcon::Printer),
              &TPreviewHTMLForm::actPrintExecute);
-    actPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    ToolBar->addSeparator();
-    actPriorSection =
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    bar->addSeparator();
+    m_priorSection =
         make("actPriorSection", tr("Предыдущие записи"),
              themed("go-previous", QStyle::SP_ArrowBack), &TPreviewHTMLForm::showPriorSection);
-    actPriorSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
-    m_sectionLabel = new QLabel(ToolBar);
+    m_priorSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    m_sectionLabel = new QLabel(bar);
     m_sectionLabel->setObjectName(QStringLiteral("SectionLabel"));
     m_sectionLabel->setContentsMargins(6, 0, 6, 0);
-    m_sectionAction = ToolBar->addWidget(m_sectionLabel);
-    actNextSection =
+    m_sectionAction = bar->addWidget(m_sectionLabel);
+    m_nextSection =
         make("actNextSection", tr("Следующие записи"), themed("go-next", QStyle::SP_ArrowForward),
              &TPreviewHTMLForm::showNextSection);
-    actNextSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
-    m_sectionSeparator = ToolBar->addSeparator();
+    m_nextSection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    m_sectionSeparator = bar->addSeparator();
     const auto zoom = [this](const char* name, const QString& hint, const QList<QKeySequence>& keys,
                              const std::function<void()>& step) {
         auto* a = new QAction(hint, this);
@@ -105,22 +104,21 @@ void TPreviewHTMLForm::createActions() {
         a->setShortcutContext(Qt::WindowShortcut);
         connect(a, &QAction::triggered, this, step);
         addAction(a);
-        return a;
     };
-    actZoomIn =
-        zoom("actZoomIn", tr("Крупнее"),
-             {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-             [this]() { zoomTo(m_zoom + 1); });
-    actZoomOut = zoom("actZoomOut", tr("Мельче"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
-                      [this]() { zoomTo(m_zoom - 1); });
-    actZoomReset = zoom("actZoomReset", tr("Обычный размер"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
-                        [this]() { zoomTo(DefaultZoom); });
-    auto* close = new QToolButton(ToolBar);
+    // The page's size on the screen only; what is printed, saved or sent is unchanged.
+    zoom("actZoomIn", tr("Крупнее"),
+         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+         [this]() { zoomTo(m_zoom + 1); });
+    zoom("actZoomOut", tr("Мельче"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+         [this]() { zoomTo(m_zoom - 1); });
+    zoom("actZoomReset", tr("Обычный размер"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+         [this]() { zoomTo(DefaultZoom); });
+    auto* close = new QToolButton(bar);
     close->setObjectName(QStringLiteral("CloseButton"));
     close->setText(tr("Закрыть"));
     close->setAutoRaise(true);
     connect(close, &QToolButton::clicked, this, &QDialog::accept);
-    ToolBar->addWidget(close);
+    bar->addWidget(close);
 }
 
 void TPreviewHTMLForm::SetHTML(const QString& text) {
@@ -148,8 +146,8 @@ void TPreviewHTMLForm::ShowSection(int section) {
     const int count = SectionCount();
     m_section = qBound(0, section, count - 1);
     const bool parted = count > 1;
-    actPriorSection->setVisible(parted);
-    actNextSection->setVisible(parted);
+    m_priorSection->setVisible(parted);
+    m_nextSection->setVisible(parted);
     m_sectionAction->setVisible(parted);
     m_sectionSeparator->setVisible(parted);
     if (!parted) {
@@ -166,8 +164,8 @@ void TPreviewHTMLForm::ShowSection(int section) {
     showPage(html);
     m_sectionLabel->setText(
         tr("Записи %1–%2 из %3").arg(first + 1).arg(last).arg(m_parts.Rows.size()));
-    actPriorSection->setEnabled(m_section > 0);
-    actNextSection->setEnabled(m_section < count - 1);
+    m_priorSection->setEnabled(m_section > 0);
+    m_nextSection->setEnabled(m_section < count - 1);
 }
 
 void TPreviewHTMLForm::showPriorSection() {
@@ -204,7 +202,7 @@ void TPreviewHTMLForm::SavePage(const QString& page, const QString& fileName) {
 }
 
 QString TPreviewHTMLForm::ProposedFileName() const {
-    QString name = ReportTitle.trimmed();
+    QString name = m_reportTitle.trimmed();
     for (QChar& c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 32) {
             c = QLatin1Char('_');
@@ -265,7 +263,7 @@ void TPreviewHTMLForm::actSendEMailExecute() {
     {
         TSendInfoForm dialog(this);
         dialog.SetAllAllowed(false);
-        choice = RunSendDialog(dialog, MailingParameters);
+        choice = dialog.Execute(m_mailing);
     }
     if (choice == 0) {
         return;
@@ -273,17 +271,18 @@ void TPreviewHTMLForm::actSendEMailExecute() {
     TShowProgressForm progress(this);
     progress.setWindowTitle(tr("Рассылка"));
     progress.SetMaximum(1);
-    progress.OnWork = [this](TShowProgressForm& p) { SendOne(p); };
-    progress.OnCancel = [this]() { Mailer.Cancel(); };
+    connect(&progress, &TShowProgressForm::working, this,
+            [this, &progress]() { SendOne(progress); });
+    connect(&progress, &TShowProgressForm::cancelled, this, [this]() { m_mailer.Cancel(); });
     progress.exec();
     QCoreApplication::processEvents();
     // The log has it too; the user, who may not keep a log, is told here.
-    if (!Mailer.LastFailure.isEmpty()) {
-        ShowError(Mailer.LastFailure, this);
+    if (!m_mailer.LastFailure.isEmpty()) {
+        ShowError(m_mailer.LastFailure, this);
     }
 }
 
 void TPreviewHTMLForm::SendOne(TShowProgressForm& progress) {
-    Mailer.SendMessage(MailingParameters, m_produced);
+    m_mailer.SendMessage(m_mailing, m_produced);
     progress.StepProgress();
 }

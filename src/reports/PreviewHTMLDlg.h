@@ -6,14 +6,11 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <memory>
 
 class QAction;
 class QLabel;
 class QPrinter;
-class QToolBar;
-class TSendInfoForm;
 class TShowProgressForm;
 
 namespace Ui {
@@ -27,31 +24,15 @@ public:
     explicit TPreviewHTMLForm(QWidget* parent = nullptr);
     ~TPreviewHTMLForm() override;
 
-    QAction* actSendEMail;
-    QAction* actSaveHTML;
-    QAction* actPageSetup;
-    QAction* actPrint;
-    QAction* actPriorSection;
-    QAction* actNextSection;
-    // The page's size on the screen only; what is printed, saved or sent is unchanged.
-    QAction* actZoomIn;
-    QAction* actZoomOut;
-    QAction* actZoomReset;
-    QToolBar* ToolBar;
     // Steps above the browser's own size: the report's "font size=1" cells are readable.
     static constexpr int DefaultZoom = 3;
     int Zoom() const { return m_zoom; }
     QPrinter& Printer() { return *m_printer; }
 
     // The view's title: the file name "Сохранить" proposes.
-    QString ReportTitle;
-
-    // Kept between two sends of the same preview.
-    TMailingParameters MailingParameters;
-    TReportMailer Mailer;
-
-    // Runs the mailing parameters dialog; tests answer it instead.
-    std::function<int(TSendInfoForm&, TMailingParameters&)> RunSendDialog;
+    void SetReportTitle(const QString& title) { m_reportTitle = title; }
+    // What sends the page; its tag marks the sends in the mail log.
+    const TReportMailer& Mailer() const { return m_mailer; }
 
     // The page as handed over; the text after the template pass is what is shown and mailed.
     void SetHTML(const QString& text);
@@ -84,15 +65,21 @@ private:
     void showPage(const QString& html);
     void showPriorSection();
     void showNextSection();
+    void zoomTo(int level);
 
     std::unique_ptr<Ui::TPreviewHTMLForm> ui;
     std::unique_ptr<QPrinter> m_printer;
+    QString m_reportTitle;
+    // Kept between two sends of the same preview.
+    TMailingParameters m_mailing;
+    TReportMailer m_mailer;
     QString m_html;
     QString m_produced;
     TReportParts m_parts;
     int m_section = 0;
     int m_zoom = 0;
-    void zoomTo(int level);
+    QAction* m_priorSection = nullptr;
+    QAction* m_nextSection = nullptr;
     QLabel* m_sectionLabel = nullptr;
     QAction* m_sectionAction = nullptr;
     QAction* m_sectionSeparator = nullptr;

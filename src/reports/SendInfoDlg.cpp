@@ -127,7 +127,7 @@ bool TSendInfoForm::SendButtonClick() {
 
 int TSendInfoForm::Execute(TMailingParameters& parameters) {
     Prepare(parameters);
-    if (exec() != QDialog::Accepted) {
+    if (Dialogs().execDialog(*this) != QDialog::Accepted) {
         return 0;
     }
     return Confirm();

@@ -27,17 +27,15 @@ int TShowProgressForm::Maximum() const {
 }
 
 void TShowProgressForm::StepProgress() {
-    ui->ProgressBar->setValue(qMin(ui->ProgressBar->value() + Step, ui->ProgressBar->maximum()));
+    ui->ProgressBar->setValue(qMin(ui->ProgressBar->value() + 1, ui->ProgressBar->maximum()));
 }
 
 void TShowProgressForm::CancelButtonClick() {
-    if (Cancelled || !ConfirmYesNo(tr("Прервать текущую операцию?"), this)) {
+    if (m_cancelled || !ConfirmYesNo(tr("Прервать текущую операцию?"), this)) {
         return;
     }
-    Cancelled = true;
-    if (OnCancel) {
-        OnCancel();
-    }
+    m_cancelled = true;
+    Q_EMIT cancelled();
 }
 
 // Esc and the close box mean the same as the button; the window itself closes only when
@@ -56,9 +54,7 @@ void TShowProgressForm::TimerTimer() {
     }
     m_timer->stop();
     m_working = true;
-    if (OnWork) {
-        Guarded([this]() { OnWork(*this); });
-    }
+    Guarded([this]() { Q_EMIT working(); });
     m_working = false;
     accept();
 }

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <memory>
 
 class QTimer;
@@ -12,23 +11,23 @@ class TShowProgressForm;
 }
 
 // A small modal window that runs one piece of work once it is on screen and closes itself
-// when the work ends; "Отмена" asks and then raises Cancelled for the work to read.
+// when the work ends; "Отмена" asks and then signals the cancel to the work.
 class TShowProgressForm final : public QDialog {
     Q_OBJECT
 public:
     explicit TShowProgressForm(QWidget* parent = nullptr);
     ~TShowProgressForm() override;
 
-    std::function<void(TShowProgressForm&)> OnWork;
-    // Called when the user confirmed the cancel, while the work runs.
-    std::function<void()> OnCancel;
-    bool Cancelled = false;
-    int Step = 1;
-
     void SetMaximum(int maximum);
     int Maximum() const;
     void StepProgress();
     void CancelButtonClick();
+
+Q_SIGNALS:
+    // The work, run once the window is on screen; the window closes when it returns.
+    void working();
+    // The user confirmed the cancel while the work runs.
+    void cancelled();
 
 protected:
     void reject() override;
@@ -39,4 +38,5 @@ private:
     std::unique_ptr<Ui::TShowProgressForm> ui;
     QTimer* m_timer;
     bool m_working = false;
+    bool m_cancelled = false;
 };

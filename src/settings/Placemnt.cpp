@@ -15,6 +15,9 @@ namespace {
 
 enum TShowCmd { swNormal = 1, swMinimized = 2, swMaximized = 3 };
 
+// The version of the stored values; a placement stored by an older one is not restored.
+constexpr int kFormVersion = 0;
+
 // Positions are kept relative to the primary screen's work area, as the desktop's own
 // coordinates are: the same reference when saving and restoring, wherever the window
 // lies. (A window's own screen at restore time is not yet where it will be.)
@@ -79,10 +82,10 @@ TFormPlacement::TFormPlacement(QWidget* window) : QObject(window), m_window(wind
 TFormPlacement::~TFormPlacement() = default;
 
 QString TFormPlacement::SectionKey() const {
-    const QString section = !IniSection.isEmpty() || !m_window
-                                ? IniSection
+    const QString section = !m_iniSection.isEmpty() || !m_window
+                                ? m_iniSection
                                 : QString::fromLatin1(m_window->metaObject()->className());
-    return IniFileName + QLatin1Char('\\') + section;
+    return m_iniFileName + QLatin1Char('\\') + section;
 }
 
 QString TFormPlacement::ScreenSuffix() const {
@@ -97,7 +100,7 @@ int TFormPlacement::PixelsPerInch() const {
 }
 
 bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_window && Active) {
+    if (watched == m_window) {
         if (event->type() == QEvent::Show && !event->spontaneous()) {
             Guarded([this]() { RestorePlacement(); });
         }
@@ -106,7 +109,7 @@ bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormPlacement::WindowDestroying() {
-    if (!Active || m_saved) {
+    if (m_saved) {
         return;
     }
     m_destroying = true;
@@ -120,12 +123,10 @@ void TFormPlacement::RestorePlacement() {
     if (reg.OpenKeyReadOnly(SectionKey())) {
         const int version =
             reg.ReadString(QStringLiteral("FormVersion")).value_or(QString()).toInt();
-        if (version >= Version) {
+        if (version >= kFormVersion) {
             restoreGeometry();
             m_restored = true;
-            if (OnRestorePlacement) {
-                OnRestorePlacement();
-            }
+            Q_EMIT placementRestored();
         }
     }
     m_restored = true;
@@ -218,7 +219,7 @@ void TFormPlacement::SavePlacement() {
                              .arg(normal.top() - origin.y())
                              .arg(normal.left() - origin.x() + normal.width())
                              .arg(normal.top() - origin.y() + normal.height());
-    reg.WriteString(QStringLiteral("FormVersion"), QString::number(Version));
+    reg.WriteString(QStringLiteral("FormVersion"), QString::number(kFormVersion));
     reg.WriteString(QStringLiteral("Flags"), QStringLiteral("0"));
     reg.WriteString(QStringLiteral("ShowCmd"), QString::number(showCmd));
     reg.WriteString(QStringLiteral("PixelsPerInch"), QString::number(PixelsPerInch()));
@@ -228,8 +229,6 @@ void TFormPlacement::SavePlacement() {
     reg.WriteString(QStringLiteral("NormPos"), norm);
     reg.WriteString(QStringLiteral("Visible"),
                     m_destroying ? QStringLiteral("1") : QStringLiteral("0"));
-    if (OnSavePlacement) {
-        OnSavePlacement();
-    }
+    Q_EMIT placementSaved();
     m_saved = true;
 }

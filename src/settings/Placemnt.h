@@ -5,8 +5,6 @@
 #include <QRect>
 #include <QString>
 
-#include <functional>
-
 class QWidget;
 
 // Keeps a window's position, size and state under a registry key: restored whenever the
@@ -20,13 +18,10 @@ public:
     explicit TFormPlacement(QWidget* window);
     ~TFormPlacement() override;
 
-    QString IniFileName = QStringLiteral("Software\\Quorvel\\Linkarium");
-    QString IniSection;  // the window's class name when empty
-    int Version = 0;
-    bool Active = true;
-
-    std::function<void()> OnRestorePlacement;
-    std::function<void()> OnSavePlacement;
+    // The registry key the window's section lies under, and the section: the window's
+    // class name when empty.
+    void SetIniFileName(const QString& key) { m_iniFileName = key; }
+    void SetIniSection(const QString& section) { m_iniSection = section; }
 
     QString SectionKey() const;
     void RestorePlacement();
@@ -43,6 +38,12 @@ public:
     QString ScreenSuffix() const;
     int PixelsPerInch() const;
 
+Q_SIGNALS:
+    // After a stored placement was put back, and after the placement was stored: the
+    // window adds its own values under SectionKey.
+    void placementRestored();
+    void placementSaved();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -50,6 +51,8 @@ private:
     void restoreGeometry();
 
     QPointer<QWidget> m_window;
+    QString m_iniFileName = QStringLiteral("Software\\Quorvel\\Linkarium");
+    QString m_iniSection;
     bool m_restored = false;
     bool m_hadPlacement = false;
     bool m_saved = false;

@@ -355,7 +355,7 @@ void TURLViewForm::OpenLink() {
     if (watched && opening != 0) {
         m_markedByOpening.insert(opening, key);
         // Past its watch the opener is taken to have worked, and the mark stands.
-        QTimer::singleShot(opener.WatchMs + 1000, this, [this, opening]() {
+        QTimer::singleShot(opener.WatchMs() + 1000, this, [this, opening]() {
             const QVariant opened = m_markedByOpening.take(opening);
             if (opened.isValid()) {
                 m_markedByOpening.removeIf(

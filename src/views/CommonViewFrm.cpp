@@ -74,13 +74,11 @@ TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
 
     CommonExDBGrid->SetDataSet(adsCommon);
     CommonExDBGrid->SetDragReorder(true);
-    CommonExDBGrid->Images = MakeSortMarkImages();
-    CommonExDBGrid->OnGetImageIndex = [this](int column) {
-        return CommonExDBGridGetImageIndex(column);
-    };
-    CommonExDBGrid->OnTitleClick = [this](int column) {
-        ToggleColumnSort(*CommonExDBGrid, column);
-    };
+    CommonExDBGrid->SetImages(MakeSortMarkImages());
+    connect(CommonExDBGrid, &TExDBGrid::titleImageWanted, this,
+            [this](int column, int& image) { image = CommonExDBGridGetImageIndex(column); });
+    connect(CommonExDBGrid, &TExDBGrid::titleClicked, this,
+            [this](int column) { ToggleColumnSort(*CommonExDBGrid, column); });
 
     // A million rows are painted from their first screen on; the count comes with the last.
     adsCommon->SetFetchInSlices(true);
@@ -89,8 +87,10 @@ TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
     adsCommon->OnFetchError = [](TDataSet&, const std::exception& e) { ShowException(e); };
     adsCommon->AfterClose = [this](TDataSet&) { setWindowTitle(ViewTitle()); };
     adsCommon->BeforeDelete = [this](TDataSet&) { adsCommonBeforeDelete(); };
-    FormPlacement->OnSavePlacement = [this]() { FormPlacementSavePlacement(); };
-    FormPlacement->OnRestorePlacement = [this]() { FormPlacementRestorePlacement(); };
+    connect(FormPlacement, &TFormPlacement::placementSaved, this,
+            [this]() { FormPlacementSavePlacement(); });
+    connect(FormPlacement, &TFormPlacement::placementRestored, this,
+            [this]() { FormPlacementRestorePlacement(); });
 
     createActions();
     createMenus();
@@ -338,9 +338,9 @@ void TCommonViewForm::AddFileCommand(QAction* command) {
 }
 
 void TCommonViewForm::FormCreate() {
-    FormPlacement->IniFileName = RegRootKey;
+    FormPlacement->SetIniFileName(RegRootKey);
     // The section is the view's class; taken now, while the derived class is alive.
-    FormPlacement->IniSection = QString::fromLatin1(metaObject()->className());
+    FormPlacement->SetIniSection(QString::fromLatin1(metaObject()->className()));
     RebuildFiltersMenu();
     DesignSQL = BaseSQL;
 }
@@ -475,8 +475,8 @@ void TCommonViewForm::PrepareFilterDialog(TDBGridFilterForm&) {}
 
 bool TCommonViewForm::RunFilterDialog() {
     TDBGridFilterForm dialog(this);
-    dialog.FiltersKey = FiltersKey();
-    dialog.DataSet = adsCommon;
+    dialog.SetFiltersKey(FiltersKey());
+    dialog.SetDataSet(adsCommon);
     PrepareFilterDialog(dialog);
     dialog.SetFilterText(FilterText);
     if (!dialog.Execute()) {

@@ -28,7 +28,7 @@ private:
 void TCommonViewForm::actShowReportExecute() {
     const TReportFieldsScope scope(ReportFields);
     TPrepareSubjectReportForm dialog(this);
-    dialog.RegistryKey = ViewKey();
+    dialog.SetRegistryKey(ViewKey());
     dialog.LoadSelection();
     dialog.FillTree(*adsCommon, ViewTitle());
     const bool confirmed = RunReportDialog ? RunReportDialog(dialog) : dialog.Execute();
@@ -38,7 +38,7 @@ void TCommonViewForm::actShowReportExecute() {
     QCoreApplication::processEvents();
     dialog.GetSelectedFields(ReportFields);
     TPreviewHTMLForm preview(this);
-    preview.ReportTitle = ViewTitle();
+    preview.SetReportTitle(ViewTitle());
     {
         const THourglass hourglass;
         preview.SetHTML(BuildReport());

@@ -3,7 +3,9 @@
 #include "app/OptionsDlg.h"
 #include "platform/db/Connection.h"
 #include "support/TestEnvironment.h"
+#include "support/TestHelpers.h"
 
+#include <QAction>
 #include <QTabWidget>
 #include <QTranslator>
 #include <QtTest>
@@ -26,7 +28,8 @@ private Q_SLOTS:
         TMainForm form;
         QCOMPARE(form.MenuMerger()->Captions(),
                  (QStringList{"&File", "&Modules", "&Setup", "&Help"}));
-        QCOMPARE(form.actSetDatabase->text(), QStringLiteral("Database Connection..."));
+        QCOMPARE(Child<QAction>(form, "actSetDatabase")->text(),
+                 QStringLiteral("Database Connection..."));
         TOptionsForm options;
         QCOMPARE(options.windowTitle(), QStringLiteral("Settings"));
         QCOMPARE(options.findChild<QTabWidget*>("PageControl")->tabText(1), QStringLiteral("Mail"));

@@ -11,6 +11,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
+#include "support/TestHelpers.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -35,14 +36,43 @@ QString storedConnection() {
 class TestGeneralUnit final : public QObject {
     Q_OBJECT
 
-    // A module whose data-link dialog answers from a list and records what it was shown.
-    std::unique_ptr<TGeneralModule> makeModule(QStringList answers, QStringList* shown) {
-        auto m = std::make_unique<TGeneralModule>(nullptr, false);
-        m->EditConnectionString = [answers, shown](const QString& old) mutable {
-            shown->append(old);
-            return answers.isEmpty() ? old : answers.takeFirst();
-        };
-        return m;
+    // A module that connects only when told to.
+    static std::unique_ptr<TGeneralModule> makeModule() {
+        return std::make_unique<TGeneralModule>(nullptr, false);
+    }
+
+    // The next data-link dialog: shown receives the string it came up with, and answer (as
+    // if typed into its fields) is taken with OK; no answer is OK on what it shows, and
+    // std::nullopt is Cancel.
+    static void answerDataLink(TScriptedDialogs& dialogs, std::optional<QString> answer,
+                               QStringList* shown = nullptr) {
+        dialogs.answerDialog([answer, shown](QDialog& d) {
+            auto& link = dynamic_cast<TDataLinkDialog&>(d);
+            if (shown) {
+                shown->append(link.ConnectionString());
+            }
+            if (!answer) {
+                return int(QDialog::Rejected);
+            }
+            if (!answer->isNull()) {
+                link.SetConnectionString(*answer);
+            }
+            return int(QDialog::Accepted);
+        });
+    }
+    static void answerDataLinkUnchanged(TScriptedDialogs& dialogs, QStringList* shown = nullptr) {
+        answerDataLink(dialogs, QString(), shown);
+    }
+
+    // The texts of the message boxes shown, the data-link dialogs left out.
+    static QStringList boxTexts(const TScriptedDialogs& dialogs) {
+        QStringList texts;
+        for (const TScriptedDialogs::TShown& s : dialogs.shown()) {
+            if (s.kind != "window") {
+                texts << s.text;
+            }
+        }
+        return texts;
     }
 
 private Q_SLOTS:
@@ -57,19 +87,22 @@ private Q_SLOTS:
         cat.otherExec("INSERT INTO CategoryList(CategoryName) VALUES('Новости')");
         TScriptedDialogs dialogs;
         QStringList shown;
-        auto m = makeModule({cat.connectionString()}, &shown);
+        auto m = makeModule();
         bool greeted = false;
-        const auto answer = m->EditConnectionString;
-        m->EditConnectionString = [&](const QString& old) {
-            greeted = m->FirstStart();
-            return answer(old);
-        };
+        dialogs.answerDialog([&](QDialog& d) {
+            auto& link = dynamic_cast<TDataLinkDialog&>(d);
+            greeted = m->FirstStart() && !Child<QLabel>(d, "WelcomeLabel")->isHidden();
+            shown << link.ConnectionString();
+            link.SetConnectionString(cat.connectionString());
+            return int(QDialog::Accepted);
+        });
         Guarded([&]() { m->Connect(); });
         // Nothing has failed on a first start: the choice comes without an error box.
-        QVERIFY(dialogs.shownTexts().isEmpty());
+        QVERIFY(boxTexts(dialogs).isEmpty());
+        QCOMPARE(dialogs.unexpected(), 0);
         QVERIFY(greeted);
         QVERIFY(!m->FirstStart());
-        QCOMPARE(shown, QStringList{QString()});  // no preset
+        QCOMPARE(shown, QStringList{TDataLinkDialog().ConnectionString()});  // no preset
         QVERIFY(m->ADOConnection.Connected());
         QVERIFY(m->adsCategoryList.Active());
         QCOMPARE(m->adsCategoryList.RecordCount(), 1);
@@ -85,12 +118,10 @@ private Q_SLOTS:
         TTestCatalogue cat;
         WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
         TScriptedDialogs dialogs;
-        QStringList shown;
-        auto m = makeModule({}, &shown);
+        auto m = makeModule();
         m->Connect();
         QVERIFY(m->ADOConnection.Connected());
-        QVERIFY(shown.isEmpty());
-        QVERIFY(dialogs.shown().isEmpty());
+        QVERIFY(dialogs.shown().isEmpty());  // no data-link dialog, no box
     }
 
     // A server database whose character type folds ASCII letters only is named once a
@@ -104,8 +135,7 @@ private Q_SLOTS:
                              "TEMPLATE template0 ENCODING 'UTF8' LC_CTYPE 'C' LC_COLLATE 'C'");
         TTestCatalogue unicode;
         TScriptedDialogs dialogs;
-        QStringList shown;
-        auto m = makeModule({}, &shown);
+        auto m = makeModule();
         WriteRegString(RegRootKey, RegConnectionValue, plain.connectionString());
         m->Connect();
         QCOMPARE(dialogs.shownTexts().size(), 1);
@@ -143,12 +173,18 @@ private Q_SLOTS:
                            stored == "<empty>" ? QString() : stored);
         }
         TScriptedDialogs dialogs;
-        QStringList shown;
-        auto m = makeModule(answers, &shown);
+        for (const QString& answer : answers) {
+            answerDataLink(dialogs, answer);
+        }
+        if (answers.isEmpty()) {
+            answerDataLinkUnchanged(dialogs);
+        }
+        auto m = makeModule();
         Guarded([&]() { m->Connect(); });
         QVERIFY(m->TerminateRequested());
         QVERIFY(!m->ADOConnection.Connected());
-        const QStringList texts = dialogs.shownTexts();
+        QCOMPARE(dialogs.unexpected(), 0);
+        const QStringList texts = boxTexts(dialogs);
         QCOMPARE(texts.size(), boxes);
         // A stored string that fails keeps its error box; a first start has none.
         const int first = stored.isEmpty() ? 0 : 1;
@@ -173,9 +209,12 @@ private Q_SLOTS:
         WriteRegString(RegRootKey, RegConnectionValue, first.connectionString());
         TScriptedDialogs dialogs;
         QStringList shown;
-        auto m = makeModule(
-            {first.connectionString(), "Data Source=/nonexistent/y.db", second.connectionString()},
-            &shown);
+        for (const QString& answer :
+             {first.connectionString(), QStringLiteral("Data Source=/nonexistent/y.db"),
+              second.connectionString()}) {
+            answerDataLink(dialogs, answer, &shown);
+        }
+        auto m = makeModule();
         m->Connect();
         // Cancel (the same string back) changes nothing.
         QCOMPARE(m->SelectDatabase(), false);
@@ -191,7 +230,7 @@ private Q_SLOTS:
         QVERIFY(m->ADOConnection.Connected());
         QCOMPARE(m->ADOConnection.ConnectionString(), first.connectionString());
         QVERIFY(!m->TerminateRequested());
-        QVERIFY(dialogs.shown().isEmpty());
+        QVERIFY(boxTexts(dialogs).isEmpty());
         // A working choice: connected, the list reopened on it.
         QCOMPARE(m->SelectDatabase(), true);
         QCOMPARE(m->adsCategoryList.RecordCount(), 2);
@@ -209,8 +248,9 @@ private Q_SLOTS:
         TTestEnvironment env;
         TTestCatalogue cat;
         WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
-        QStringList shown;
-        auto m = makeModule({"Provider=SQLite;Data Source=" + env.path("missing.db")}, &shown);
+        TScriptedDialogs dialogs;
+        answerDataLink(dialogs, "Provider=SQLite;Data Source=" + env.path("missing.db"));
+        auto m = makeModule();
         m->Connect();
         TDataSet view;
         view.SetConnection(&m->ADOConnection);
@@ -223,9 +263,10 @@ private Q_SLOTS:
         QVERIFY(m->adsCategoryList.Active());
         QCOMPARE(closings, 0);
         QCOMPARE(m->ADOConnection.ConnectionString(), cat.connectionString());
-        m->EditConnectionString = [](const QString&) { return std::optional<QString>(); };
+        answerDataLink(dialogs, std::nullopt);
         QCOMPARE(m->SelectDatabase(), false);
         QVERIFY(view.Active());
+        QCOMPARE(dialogs.unexpected(), 0);
     }
 
     void dataLinkDialogOkWithoutAnEditGivesTheOldString_data() {
@@ -255,10 +296,10 @@ private Q_SLOTS:
         cat.otherExec("DROP VIEW vCategoryList");
         WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
         TScriptedDialogs dialogs;
-        QStringList shown;
-        auto m = makeModule({}, &shown);
+        answerDataLinkUnchanged(dialogs);
+        auto m = makeModule();
         Guarded([&]() { m->Connect(); });
-        QVERIFY(dialogs.shownTexts().first().contains("vCategoryList"));
+        QVERIFY(boxTexts(dialogs).first().contains("vCategoryList"));
         QVERIFY(m->TerminateRequested());
     }
 
@@ -266,8 +307,7 @@ private Q_SLOTS:
         TTestEnvironment env;
         TTestCatalogue cat;
         WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
-        QStringList shown;
-        auto m = makeModule({}, &shown);
+        auto m = makeModule();
         m->Connect();
         TDataSet& list = m->adsCategoryList;
         list.Append();
@@ -288,8 +328,8 @@ private Q_SLOTS:
         const QVector<QIcon> images = MakeSortMarkImages();
         QCOMPARE(images.size(), 2 * SortMarkPlaces);
         QVERIFY(!images[0].isNull() && !images[1].isNull());
-        QCOMPARE(m.actEditCategoryList->text(), QStringLiteral("Список категорий..."));
-        QCOMPARE(m.actEditCategoryList->data().toInt(), 8);
+        QCOMPARE(m.EditCategoryListAction()->text(), QStringLiteral("Список категорий..."));
+        QCOMPARE(m.EditCategoryListAction()->data().toInt(), 8);
     }
 
     void dataLinkDialogKeepsOtherSettingsAndCreates() {
@@ -331,8 +371,7 @@ private Q_SLOTS:
         cat.otherExec("INSERT INTO CategoryList(CategoryName) VALUES('Новости')");
         WriteRegString(RegRootKey, RegConnectionValue, cat.connectionString());
         TScriptedDialogs dialogs;
-        QStringList shown;
-        auto m = makeModule({}, &shown);
+        auto m = makeModule();
         m->Connect();
         const int pid = static_cast<TPostgresProvider&>(m->ADOConnection.Provider()).backendPid();
         cat.otherValue(QString("SELECT pg_terminate_backend(%1)").arg(pid));
@@ -345,11 +384,10 @@ private Q_SLOTS:
         QVERIFY(!m->ADOConnection.Lost());
         QVERIFY(static_cast<TPostgresProvider&>(m->ADOConnection.Provider()).backendPid() != pid);
         QCOMPARE(m->adsCategoryList.RecordCount(), 1);
-        const auto answer = m->EditConnectionString;
-        m->EditConnectionString = [](const QString&) { return std::optional<QString>(); };
+        answerDataLink(dialogs, std::nullopt);
         QCOMPARE(m->SelectDatabase(), false);  // Cancel: the connection stays
         QVERIFY(m->ADOConnection.Connected());
-        m->EditConnectionString = answer;
+        answerDataLinkUnchanged(dialogs);
         QCOMPARE(m->SelectDatabase(), false);  // the same string: nothing to open again
         QVERIFY(!m->ADOConnection.Lost());
         QCOMPARE(m->adsCategoryList.RecordCount(), 1);
@@ -465,19 +503,21 @@ private Q_SLOTS:
         QFile::remove(proposed);
         dialogs.answerFiles({proposed});
         QString welcome;
-        QTimer::singleShot(0, [&welcome]() {
-            QWidget* dialog = QApplication::activeModalWidget();
-            QVERIFY(dialog);
-            auto* label = dialog->findChild<QLabel*>("WelcomeLabel");
-            welcome = label->isVisible() ? label->text() : QString();
-            auto* create = dialog->findChild<QPushButton*>("CreateButton");
-            QVERIFY(create->isDefault());
+        bool createIsDefault = false;
+        dialogs.answerDialog([&](QDialog& d) {
+            auto* label = Child<QLabel>(d, "WelcomeLabel");
+            welcome = label->isHidden() ? QString() : label->text();
+            auto* create = Child<QPushButton>(d, "CreateButton");
+            createIsDefault = create->isDefault();
             create->click();
+            return d.result();
         });
         const auto chosen = TDataLinkDialog::Edit(nullptr, QString(), true);
         QVERIFY(welcome.contains("Создать..."));
-        QCOMPARE(dialogs.shown().size(), 1);  // the save dialog, no box after it
-        QCOMPARE(dialogs.shown().first().dir, proposed);
+        QVERIFY(createIsDefault);
+        // The data-link dialog, then the save dialog, no box after it.
+        QCOMPARE(dialogs.shown().size(), 2);
+        QCOMPARE(dialogs.shown().at(1).dir, proposed);
         QVERIFY(chosen.has_value());
         QCOMPARE(TConnectionString(*chosen).value("Data Source"), proposed);
         TConnection c;

@@ -1,3 +1,4 @@
+#include "app/DataLinkDlg.h"
 #include "app/GeneralUnit.h"
 #include "app/HelpFrm.h"
 #include "app/MainFrm.h"
@@ -14,6 +15,7 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
@@ -65,9 +67,10 @@ private Q_SLOTS:
         QVERIFY(banner);
         QCOMPARE(banner->pixmap().size(), QSize(640, 30));
         QCOMPARE(banner->alignment(), Qt::AlignCenter);  // centred over the bar's width
-        QCOMPARE(form.actWindowsList->shortcut(), QKeySequence(Qt::ALT | Qt::Key_0));
-        QCOMPARE(form.actHelpContents->shortcut(), QKeySequence(Qt::Key_F1));
-        QCOMPARE(form.actURLDictionary->text(), QStringLiteral("URL..."));
+        QCOMPARE(Child<QAction>(form, "actWindowsList")->shortcut(),
+                 QKeySequence(Qt::ALT | Qt::Key_0));
+        QCOMPARE(Child<QAction>(form, "actHelpContents")->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(Child<QAction>(form, "actURLDictionary")->text(), QStringLiteral("URL..."));
         QVERIFY(form.HelpFile().endsWith(".html"));
         QCOMPARE(form.MenuMerger()->Captions(), kOwnMenus);
     }
@@ -159,8 +162,13 @@ private Q_SLOTS:
         WriteRegString(RegRootKey, RegConnectionValue, first.connectionString());
         TScriptedDialogs dialogs;
         TGeneralModule module(nullptr, false);
-        QStringList answers = {first.connectionString(), second.connectionString()};
-        module.EditConnectionString = [&answers](const QString&) { return answers.takeFirst(); };
+        // The data-link dialog answered, as if typed into its fields.
+        for (const QString& answer : {first.connectionString(), second.connectionString()}) {
+            dialogs.answerDialog([answer](QDialog& d) {
+                dynamic_cast<TDataLinkDialog&>(d).SetConnectionString(answer);
+                return int(QDialog::Accepted);
+            });
+        }
         module.Connect();
         TMainForm form;
         form.SetGeneralModule(&module);
@@ -169,14 +177,18 @@ private Q_SLOTS:
         QVERIFY2(form.windowTitle().endsWith(first.fileName()), qPrintable(form.windowTitle()));
         auto view = makeView("Ссылки");
         view->show();
-        form.actSetDatabase->trigger();  // cancelled: the same string back
+        Child<QAction>(form, "actSetDatabase")->trigger();  // cancelled: the same string back
         QVERIFY(view->isVisible());
-        form.actSetDatabase->trigger();
+        Child<QAction>(form, "actSetDatabase")->trigger();
         QVERIFY(!view->isVisible());
         QVERIFY(form.isVisible());
         QCOMPARE(module.ADOConnection.ConnectionString(), second.connectionString());
         QVERIFY2(form.windowTitle().endsWith(second.fileName()), qPrintable(form.windowTitle()));
-        QVERIFY(dialogs.shown().isEmpty());
+        // The two data-link dialogs and no box.
+        QCOMPARE(dialogs.shown().size(), 2);
+        QCOMPARE(dialogs.shown().at(0).caption, QStringLiteral("TDataLinkDialog"));
+        QCOMPARE(dialogs.shown().at(1).caption, QStringLiteral("TDataLinkDialog"));
+        QCOMPARE(dialogs.pending(), 0);
     }
 
     void languageFilesAreTriedInOrder() {

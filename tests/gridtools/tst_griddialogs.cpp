@@ -10,6 +10,7 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,8 +62,8 @@ class TestGridDialogs final : public QObject {
 
     std::unique_ptr<TDBGridFilterForm> filterForm() {
         auto f = std::make_unique<TDBGridFilterForm>();
-        f->DataSet = ds.get();
-        f->FiltersKey = "Software\\Quorvel\\Linkarium\\TView\\Filters";
+        f->SetDataSet(ds.get());
+        f->SetFiltersKey("Software\\Quorvel\\Linkarium\\TView\\Filters");
         f->Prepare();
         return f;
     }
@@ -283,7 +284,7 @@ private Q_SLOTS:
         QCOMPARE(Child<QComboBox>(*f, "ConditionComboBox")->currentText(),
                  QStringLiteral("содержит"));
         QCOMPARE(Child<QLineEdit>(*f, "ValueEdit")->text(), QStringLiteral("news"));
-        QVERIFY(f->JustRemoved);
+        QVERIFY(f->ConfirmPendingCriterion(false));   // the row taken back is not asked about
         Child<QPushButton>(*f, "OkButton")->click();  // no question right after removing
         QCOMPARE(f->result(), int(QDialog::Accepted));
         QVERIFY(dialogs.shown().isEmpty());
@@ -313,7 +314,7 @@ private Q_SLOTS:
         t2.SetCommandText("SELECT * FROM T2");
         t2.Open();
         TDBGridFilterForm f;
-        f.DataSet = &t2;
+        f.SetDataSet(&t2);
         f.Prepare();
         criterion(f, "N", "равно", "abc");
         Child<QPushButton>(f, "AddButton")->click();
@@ -333,23 +334,24 @@ private Q_SLOTS:
         dialogs.answerInput("a=b");      // would be read back split: refused with a message
         dialogs.answerInput("ab");
         Child<QPushButton>(*f, "StoreQueryButton")->click();
-        QCOMPARE(f->StoredFilters, (QStringList{"Новости=(URL IS NULL)", "ab=(Visited = :True)"}));
+        QCOMPARE(f->StoredFilters(),
+                 (QStringList{"Новости=(URL IS NULL)", "ab=(Visited = :True)"}));
         f->StoredQueriesListViewEdited(1, " НОВОСТИ ");  // taken: the old name stays
-        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("ab=(Visited = :True)"));
+        QCOMPARE(f->StoredFilters().at(1), QStringLiteral("ab=(Visited = :True)"));
         f->StoredQueriesListViewEdited(1, "x=y");  // refused with the message
-        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("ab=(Visited = :True)"));
+        QCOMPARE(f->StoredFilters().at(1), QStringLiteral("ab=(Visited = :True)"));
         f->StoredQueriesListViewEdited(1, " Посещённые ");
-        QCOMPARE(f->StoredFilters.at(1), QStringLiteral("Посещённые=(Visited = :True)"));
+        QCOMPARE(f->StoredFilters().at(1), QStringLiteral("Посещённые=(Visited = :True)"));
         auto* stored = Child<QListWidget>(*f, "StoredQueriesListView");
         stored->setCurrentRow(0);
         Child<QPushButton>(*f, "LoadQueryButton")->click();
         QCOMPARE(rows(*f), QStringList{"|URL|пусто|"});
         stored->selectAll();
         Child<QPushButton>(*f, "RemoveQueryButton")->click();
-        QVERIFY(f->StoredFilters.isEmpty());
+        QVERIFY(f->StoredFilters().isEmpty());
         // Only "Применить" writes the list; an empty list removes the key.
         QVERIFY(TRegistry().KeyExists("Software\\Quorvel\\Linkarium\\TView\\Filters"));
-        SaveValuesList(f->StoredFilters, f->FiltersKey);
+        SaveValuesList(f->StoredFilters(), "Software\\Quorvel\\Linkarium\\TView\\Filters");
         QVERIFY(!TRegistry().KeyExists("Software\\Quorvel\\Linkarium\\TView\\Filters"));
         const QString equals = "Название фильтра не может содержать знак \"=\".";
         QCOMPARE(dialogs.shownTexts(),
@@ -387,7 +389,7 @@ private Q_SLOTS:
         QCOMPARE(f.SortText(), QStringLiteral("URL ASC,Description DESC,Category ASC"));
         f.RemoveAll();
         QCOMPARE(f.SortText(), QString());
-        QVERIFY(!f.actRemoveOne->isEnabled());
+        QVERIFY(!f.findChild<QAction*>("actRemoveOne")->isEnabled());
     }
 
     // Tab into a list with rows and no selection: its first row is selected, and the
@@ -406,7 +408,7 @@ private Q_SLOTS:
         QCOMPARE(available->selectedItems().size(), 1);
         QCOMPARE(available->currentRow(), 0);
         const QString first = available->item(0)->text();
-        QVERIFY(f.actAddOne->isEnabled());
+        QVERIFY(f.findChild<QAction*>("actAddOne")->isEnabled());
         QTest::keyClick(available, Qt::Key_Right);
         QCOMPARE(f.SortListView()->count(), 1);
         QCOMPARE(f.SortListView()->item(0)->text(), first);

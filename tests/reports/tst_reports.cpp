@@ -14,14 +14,19 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
+#include "support/TestHelpers.h"
 #include "urls/URLViewFrm.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTextBrowser>
@@ -101,13 +106,25 @@ class TestReports final : public QObject, TCatalogueFixture {
         return table.mid(from, table.indexOf("</font></TD>", from) - from);
     }
 
-    // The mailing dialog answered: from me@example.org to you@example.org, this record.
-    static void answerSendDialog(TPreviewHTMLForm& p) {
-        p.RunSendDialog = [](TSendInfoForm&, TMailingParameters& m) {
-            m.Recipient = "you@example.org";
-            m.FromAddress = "me@example.org";
-            return 2;
-        };
+    // The mailing dialog answered: from me@example.org (and fromName) to you@example.org,
+    // this record, with that subject; offered receives the recipient and subject the
+    // dialog came up with.
+    static void answerSendDialog(TScriptedDialogs& dialogs, const QString& subject = QString(),
+                                 const QString& fromName = QString(),
+                                 QList<QStringList>* offered = nullptr) {
+        dialogs.answerDialog([=](QDialog& d) {
+            auto* to = Child<QLineEdit>(d, "ToEdit");
+            auto* subjectBox = Child<QComboBox>(d, "SubjectComboBox");
+            if (offered) {
+                *offered << QStringList{to->text(), subjectBox->currentText()};
+            }
+            Child<QRadioButton>(d, "CurrentRadioButton")->setChecked(true);
+            to->setText("you@example.org");
+            Child<QComboBox>(d, "FromAddressComboBox")->setCurrentText("me@example.org");
+            Child<QComboBox>(d, "FromComboBox")->setCurrentText(fromName);
+            subjectBox->setCurrentText(subject);
+            return int(QDialog::Accepted);
+        });
     }
 
 private Q_SLOTS:
@@ -381,7 +398,7 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         TPrepareSubjectReportForm d(&v);
-        d.RegistryKey = kViewKey;
+        d.SetRegistryKey(kViewKey);
         d.LoadSelection();
         d.FillTree(*v.adsCommon, "Title");
         QTreeWidgetItem* root = d.Root();
@@ -429,7 +446,7 @@ private Q_SLOTS:
         TDataSet ds;
         ds.AddField("Hidden").Visible = false;
         TPrepareSubjectReportForm d;
-        d.RegistryKey = kViewKey;
+        d.SetRegistryKey(kViewKey);
         d.LoadSelection();
         d.FillTree(ds, "T");
         d.UpdatePreviewButton();
@@ -455,8 +472,8 @@ private Q_SLOTS:
         QDir().mkpath(dir);
         dialogs.answerFiles({dir + "/report"});
         dialogs.answerFiles({dir + "/report.txt"});
-        p.actSaveHTML->trigger();
-        p.actSaveHTML->trigger();
+        Child<QAction>(p, "actSaveHTML")->trigger();
+        Child<QAction>(p, "actSaveHTML")->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
         const QString saved = readAll(dir + "/report.htm");
         QVERIFY(saved.contains("<#secret>"));
@@ -465,7 +482,7 @@ private Q_SLOTS:
         QCOMPARE(readAll(dir + "/report.txt"), saved);
         // The dialog adds ".htm" itself, and proposes the title in the documents folder.
         QCOMPARE(dialogs.shown().first().suffix, QStringLiteral("htm"));
-        p.ReportTitle = "Linkarium / ссылки";
+        p.SetReportTitle("Linkarium / ссылки");
         const QFileInfo proposed(p.ProposedFileName());
         QCOMPARE(proposed.fileName(), QStringLiteral("Linkarium _ ссылки.htm"));
         QVERIFY(proposed.dir().exists());
@@ -477,7 +494,7 @@ private Q_SLOTS:
         dialogs.answerFiles({dir + "/report"});
         dialogs.answer(QMessageBox::No);
         p.SetHTML(head("T") + "<p>other</p>\n" + kTail);
-        p.actSaveHTML->trigger();
+        Child<QAction>(p, "actSaveHTML")->trigger();
         QCOMPARE(dialogs.shown().last().text,
                  "Файл " + dir + "/report.htm уже существует. Заменить его?");
         QCOMPARE(readAll(dir + "/report.htm"), saved);
@@ -531,17 +548,17 @@ private Q_SLOTS:
         QCOMPARE(label->text(), QStringLiteral("Записи 1–1000 из 2500"));
         QVERIFY(p.ShownText().contains("Head") && p.ShownText().contains("row1000."));
         QVERIFY(!p.ShownText().contains("row1001."));
-        QVERIFY(!p.actPriorSection->isEnabled());
-        p.actNextSection->trigger();
-        p.actNextSection->trigger();
+        QVERIFY(!Child<QAction>(p, "actPriorSection")->isEnabled());
+        Child<QAction>(p, "actNextSection")->trigger();
+        Child<QAction>(p, "actNextSection")->trigger();
         QCOMPARE(label->text(), QStringLiteral("Записи 2001–2500 из 2500"));
         QVERIFY(p.ShownText().contains("Head") && p.ShownText().contains("row2500."));
         QVERIFY(!p.ShownText().contains("row2000."));
-        QVERIFY(!p.actNextSection->isEnabled());
+        QVERIFY(!Child<QAction>(p, "actNextSection")->isEnabled());
         QCOMPARE(p.ProducedText(), page + "\r\n");
         p.SetHTML(head("T") + kTail);
         QCOMPARE(p.SectionCount(), 1);
-        QVERIFY(!p.actNextSection->isVisible());
+        QVERIFY(!Child<QAction>(p, "actNextSection")->isVisible());
     }
 
     void previewImageFromCurrentDirectory() {
@@ -576,9 +593,9 @@ private Q_SLOTS:
         p.SetHTML(page);
         const QString pdf = env->path("report.pdf");
         dialogs.answerPrinter();
-        p.actPageSetup->trigger();
+        Child<QAction>(p, "actPageSetup")->trigger();
         dialogs.answerPrinter(pdf);
-        p.actPrint->trigger();
+        Child<QAction>(p, "actPrint")->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
         QProcess text;
         text.start(pdftotext, {pdf, "-"});
@@ -609,29 +626,24 @@ private Q_SLOTS:
         Options().LogMail = false;
         TPreviewHTMLForm p;
         p.SetHTML(head("T") + "<p>one<#secret>two</p>" + kTail);
-        QList<TMailingParameters> seen;
-        p.RunSendDialog = [&seen](TSendInfoForm&, TMailingParameters& m) {
-            seen << m;
-            m.Recipient = "you@example.org";
-            m.FromAddress = "me@example.org";
-            m.Subject = "Report " + QString::number(seen.size());
-            return 2;
-        };
-        p.actSendEMail->trigger();
+        QList<QStringList> seen;  // recipient, subject
+        answerSendDialog(dialogs, "Report 1", QString(), &seen);
+        Child<QAction>(p, "actSendEMail")->trigger();
         QCOMPARE(seen.size(), 1);
-        QVERIFY(seen.at(0).Recipient.isEmpty());
+        QVERIFY(seen.at(0).at(0).isEmpty());
         QVERIFY2(server.message.contains("Subject: Report 1"),
                  qPrintable(dialogs.shownTexts().join('|')));
         QVERIFY(server.message.contains("Content-Type: text/html; charset=utf-8\r\n"));
         QVERIFY(server.message.contains("<p>onetwo</p>"));
         QVERIFY(!QFile::exists(MailLogFileName()));
         Options().LogMail = true;
-        p.actSendEMail->trigger();
-        QCOMPARE(seen.at(1).Subject, QStringLiteral("Report 1"));
-        QCOMPARE(seen.at(1).Recipient, QStringLiteral("you@example.org"));
+        answerSendDialog(dialogs, "Report 2", QString(), &seen);
+        Child<QAction>(p, "actSendEMail")->trigger();
+        QCOMPARE(seen.at(1).at(1), QStringLiteral("Report 1"));
+        QCOMPARE(seen.at(1).at(0), QStringLiteral("you@example.org"));
         const QString log = readAll(MailLogFileName());
         const QString tag =
-            QStringLiteral("%1").arg(p.Mailer.SendTag, 8, 16, QLatin1Char('0')).toUpper();
+            QStringLiteral("%1").arg(p.Mailer().SendTag, 8, 16, QLatin1Char('0')).toUpper();
         QVERIFY2(log.contains(tag + " Connected to host 127.0.0.1. User ID: "), qPrintable(log));
         QVERIFY(log.contains(tag + " Sending message to \"you@example.org\".\r\n"));
         QVERIFY(log.contains(tag + " Message sent successfully.\r\n"));
@@ -674,15 +686,11 @@ private Q_SLOTS:
         Options().SMTPServerPort = server.port();
         TPreviewHTMLForm p;
         p.SetHTML(head("T") + kTail);
-        p.RunSendDialog = [&fromName](TSendInfoForm&, TMailingParameters& m) {
-            m.Recipient = "you@example.org";
-            m.FromAddress = "me@example.org";
-            m.FromName = fromName;
-            return 2;
-        };
-        p.actSendEMail->trigger();
-        QCOMPARE(dialogs.shownTexts().size(), 1);
-        const QString shown = dialogs.shownTexts().first();
+        answerSendDialog(dialogs, QString(), fromName);
+        Child<QAction>(p, "actSendEMail")->trigger();
+        QCOMPARE(dialogs.shownTexts().size(), 2);  // the mailing dialog, then the failure
+        QCOMPARE(dialogs.shown().first().caption, QStringLiteral("TSendInfoForm"));
+        const QString shown = dialogs.shownTexts().last();
         QVERIFY2(shown.startsWith("Письмо для you@example.org не отправлено"), qPrintable(shown));
         for (const QString& part : parts) {
             QVERIFY2(shown.contains(part), qPrintable(shown));
@@ -703,7 +711,7 @@ private Q_SLOTS:
         Options().LogMail = true;
         TPreviewHTMLForm p;
         p.SetHTML(head("T") + kTail);
-        answerSendDialog(p);
+        answerSendDialog(dialogs);
         QString caption;
         int maximum = 0;
         QTimer press;
@@ -718,10 +726,11 @@ private Q_SLOTS:
             }
         });
         press.start();
-        p.actSendEMail->trigger();
+        Child<QAction>(p, "actSendEMail")->trigger();
         QCOMPARE(caption, QStringLiteral("Рассылка"));
         QCOMPARE(maximum, 1);
-        QCOMPARE(dialogs.shownTexts(), QStringList{"Прервать текущую операцию?"});
+        QCOMPARE(dialogs.shownTexts(),
+                 (QStringList{"Параметры почтовой рассылки", "Прервать текущую операцию?"}));
         QVERIFY2(readAll(MailLogFileName()).contains(" Error Socket readln aborted\r\n"),
                  qPrintable(readAll(MailLogFileName())));
         Options() = TProgramOptions();

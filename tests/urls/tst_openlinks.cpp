@@ -67,8 +67,8 @@ bool useOpener(const QString& path, const QString& body) {
     f.close();
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     TLinkOpener& o = TLinkOpener::Instance();
-    o.Program = path;
-    o.WatchMs = 1000;
+    o.SetProgram(path);
+    o.SetWatchMs(1000);
     TLinkOpener::Install();
     return true;
 }
@@ -263,8 +263,8 @@ private Q_SLOTS:
         const QString key = cat->addUrl("https://example.org/nostart", "ссылка", "");
         QTemporaryDir dir;
         TLinkOpener& o = TLinkOpener::Instance();
-        o.Program = dir.filePath("no-such-opener");
-        o.WatchMs = 1000;
+        o.SetProgram(dir.filePath("no-such-opener"));
+        o.SetWatchMs(1000);
         TLinkOpener::Install();
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);

@@ -228,8 +228,8 @@ private Q_SLOTS:
         QVERIFY(m.ADOConnection.Connected());
         QCOMPARE(m.RecordsReadOnly.isEmpty(), editsRecords);
         QVERIFY(m.CategoriesReadOnly.contains("список категорий"));
-        QVERIFY(!m.actEditCategoryList->isEnabled());
-        QCOMPARE(m.actEditCategoryList->toolTip(), m.CategoriesReadOnly);
+        QVERIFY(!m.EditCategoryListAction()->isEnabled());
+        QCOMPARE(m.EditCategoryListAction()->toolTip(), m.CategoriesReadOnly);
 
         TURLViewForm v(m);
         v.show();

@@ -509,7 +509,7 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         TDBGridFilterForm f;
-        f.DataSet = v.adsCommon;
+        f.SetDataSet(v.adsCommon);
         v.PrepareFilterDialog(f);
         f.Prepare();
         auto* fields = Child<QComboBox>(f, "FieldComboBox");

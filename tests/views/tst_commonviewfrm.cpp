@@ -274,7 +274,7 @@ private Q_SLOTS:
         QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"alpha"});
         // The advanced filter dialog keeps the group as one row and writes it back whole.
         TDBGridFilterForm dialog(v.get());
-        dialog.DataSet = v->adsCommon;
+        dialog.SetDataSet(v->adsCommon);
         dialog.Prepare();
         dialog.SetFilterText(v->FilterText);
         QCOMPARE(dialog.RowCount(), 2);
@@ -539,17 +539,17 @@ private Q_SLOTS:
         const int name = v->adsCommon->FieldByName("Name").Index();
         const int amount = v->adsCommon->FieldByName("Amount").Index();
         selectCell(*v, "Name", "alpha");
-        v->CommonExDBGrid->OnTitleClick(name);
+        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(name);
         QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
         QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("alpha"));
-        QCOMPARE(v->CommonExDBGrid->OnGetImageIndex(name), 1);
-        v->CommonExDBGrid->OnTitleClick(name);
+        QCOMPARE(v->CommonExDBGrid->TitleImageIndex(name), 1);
+        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(name);
         QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name ASC"));
-        QCOMPARE(v->CommonExDBGrid->OnGetImageIndex(name), 0);
-        QCOMPARE(v->CommonExDBGrid->OnGetImageIndex(amount), -1);
-        v->CommonExDBGrid->OnTitleClick(name);
+        QCOMPARE(v->CommonExDBGrid->TitleImageIndex(name), 0);
+        QCOMPARE(v->CommonExDBGrid->TitleImageIndex(amount), -1);
+        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(name);
         QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
-        v->CommonExDBGrid->OnTitleClick(amount);
+        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(amount);
         QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Amount DESC"));
     }
 
@@ -564,11 +564,11 @@ private Q_SLOTS:
         const QPoint onName(h->sectionViewportPosition(name) + 5, h->height() / 2);
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, onName);
         QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
-        QCOMPARE(g->OnGetImageIndex(name), SortMarkIndex(1, true));
+        QCOMPARE(g->TitleImageIndex(name), SortMarkIndex(1, true));
         QVERIFY(!g->model()->headerData(name, Qt::Horizontal, Qt::DecorationRole).isNull());
         v->adsCommon->SetSort("Name ASC, Amount DESC");
-        QCOMPARE(g->OnGetImageIndex(name), SortMarkIndex(1, false));
-        QCOMPARE(g->OnGetImageIndex(amount), SortMarkIndex(2, true));
+        QCOMPARE(g->TitleImageIndex(name), SortMarkIndex(1, false));
+        QCOMPARE(g->TitleImageIndex(amount), SortMarkIndex(2, true));
         QCOMPARE(SortMarkIndex(2, true), 3);
         QCOMPARE(SortMarkIndex(SortMarkPlaces + 1, false), -1);
         QVERIFY(!g->model()->headerData(amount, Qt::Horizontal, Qt::DecorationRole).isNull());
@@ -652,7 +652,7 @@ private Q_SLOTS:
         const int name = v->adsCommon->FieldByName("Name").Index();
         const int before = g->ColumnWidth(name);
         int resized = -1;
-        g->OnResizeColumn = [&resized](int c) { resized = c; };
+        QObject::connect(g, &TExDBGrid::columnResized, [&resized](int c) { resized = c; });
         g->horizontalHeader()->resizeSection(name, 1);
         QVERIFY(!g->ColumnVisible(name));
         QCOMPARE(resized, name);
