@@ -35,9 +35,10 @@ constexpr TBookmark kNoBookmark = -1;
 // with declared fields, navigation, a client-side sort, Locate, bookmarks, the states
 // browse/edit/insert with before/after events, named parameters and optionally cached
 // (batch-optimistic) updates written in one transaction. It keeps the rows, their order,
-// the current record and the pending changes; its collaborators read the result
-// (TRowFetcher), order it (TRowSort), find records in it (TRecordSearch), read changed
-// keys again (TRowRefresh) and write the changes to the catalogue (TRowWriter).
+// the current record and its edit; its collaborators read the result (TRowFetcher), order
+// it (TRowSort), find records in it (TRecordSearch), read changed keys again
+// (TRowRefresh), keep the changes not yet written (TPendingChanges), write changes to the
+// catalogue (TRowWriter) and tell the grids (TDataSetObservers).
 class TDataSet final : public QObject {
     Q_OBJECT
 public:
