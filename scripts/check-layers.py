@@ -5,6 +5,9 @@
 - A file of the core library includes no header that only the gui library compiles.
 - The core library links neither Qt Widgets nor Qt Gui.
 - No source file is longer than 800 lines.
+- The database providers (src/platform/db/SqliteProvider*, Postgres*, DbProvider*) include
+  no Qt SQL header (<QSqlDatabase> or any other <QSql...>): they speak to the engines' own
+  client libraries, and the program ships without Qt's database plugins.
 """
 
 import os
@@ -32,6 +35,9 @@ FLOORS = {
 MAX_LINES = 800
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SOURCE_DIRS = ("src", "tests", "bench", "fuzz")
+DB = os.path.join(SRC, "platform", "db")
+PROVIDER = re.compile(r"^(SqliteProvider|Postgres|DbProvider)")
+QT_SQL = re.compile(r'^\s*#\s*include\s+[<"](?:QtSql/)?(?:QSql\w*|QtSql)(?:\.h)?[>"]')
 
 
 def folder_of(path):
@@ -91,6 +97,13 @@ def main():
                 problems.append("%s: %s includes %s, which is not below it" % (where, here, there))
             if path in core and target in gui:
                 problems.append("%s: the core includes %s, a gui file" % (where, match.group(1)))
+    for path in sources(DB):
+        if not PROVIDER.match(os.path.basename(path)):
+            continue
+        for number, line in enumerate(open(path, encoding="utf-8"), 1):
+            if QT_SQL.match(line):
+                problems.append("%s:%d: a database provider includes Qt SQL (%s)"
+                                % (os.path.relpath(path, ROOT), number, line.strip()))
     for _, words in cmake_blocks("target_link_libraries", "linkarium_core"):
         for word in words:
             if word in ("Qt6::Gui", "Qt6::Widgets", "Qt6::PrintSupport", "linkarium_gui"):

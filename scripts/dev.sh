@@ -6,7 +6,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
 
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev
           libpq-dev qt6-l10n-tools qt6-translations-l10n sqlite3 xvfb xauth fonts-dejavu-core)
 
 install_missing() {

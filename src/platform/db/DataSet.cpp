@@ -1,14 +1,23 @@
 #include "platform/db/DataSet.h"
 
 #include "platform/db/Connection.h"
+#include "platform/db/RecordSearch.h"
+#include "platform/db/RowRefresh.h"
+#include "platform/db/RowSort.h"
+
+#include <QtGlobal>
 
 #include <algorithm>
 #include <utility>
 
-TDataSet::TDataSet(QObject* parent) : QObject(parent) {}
+TDataSet::TDataSet(QObject* parent)
+    : QObject(parent),
+      m_fetch(m_store, m_order,
+              [this](bool done, std::exception_ptr failure) { sliceRead(done, failure); }),
+      m_writer(m_store, m_columns) {}
 
 TDataSet::~TDataSet() {
-    m_observers.clear();
+    m_observers.Clear();
     m_state = TDataSetState::Inactive;
     if (m_connection) {
         m_connection->UnregisterDataSet(this);
@@ -75,6 +84,97 @@ void TDataSet::fire(const TEvent& event) {
 
 // ---------------------------------------------------------------- opening
 
+void TDataSet::Open() {
+    if (Active()) {
+        return;
+    }
+    if (!m_connection) {
+        throw EDatabaseError(tr("Набор данных не связан с соединением"));
+    }
+    const TTranslatedSql& sql = m_translation.For(m_connection, m_commandText);
+    const QVariantList values = m_parameters.ValuesFor(sql.parameters);
+    m_connection->ReconnectIfLost();
+    // Taken before the read: a change committed during it shows as a newer stamp.
+    m_changeStamp = m_connection->Provider().changeStamp();
+    m_openEpoch = m_connection->Epoch();
+    std::unique_ptr<TDbCursor> cursor = m_connection->Provider().query(sql.sql, values);
+    // A sorted view needs every row before its first one is known.
+    const bool done = m_fetch.ReadFirst(*cursor, m_fetchInSlices && m_sort.isEmpty());
+    m_columns = cursor->columns();
+    try {
+        bindFields(m_columns);
+        sortOf(m_sort);  // a sort naming no field fails the opening, not half of it
+    } catch (...) {
+        m_store.reset(0);
+        m_columns.clear();
+        throw;
+    }
+    m_writer.FindTarget(m_connection->Provider());
+    m_pending.Clear();
+    m_state = TDataSetState::Browse;
+    if (!done) {
+        m_fetch.Continue(std::move(cursor));
+    }
+    rebuildOrder();
+    resetCursor();
+    notifyChanged();
+    fire(AfterOpen);
+    if (done && Active()) {
+        fire(AfterFetch);
+    }
+}
+
+int TDataSet::RecordCount() const {
+    const_cast<TDataSet*>(this)->FetchRest();
+    return LoadedCount();
+}
+
+void TDataSet::FetchRest() {
+    if (!Fetching()) {
+        return;
+    }
+    try {
+        m_fetch.ReadRest();
+    } catch (...) {
+        // The caller hears of it; the rows read stay, and the result is not read further.
+        endFetch();
+        throw;
+    }
+    endFetch();
+}
+
+void TDataSet::sliceRead(bool done, std::exception_ptr failure) {
+    if (done) {
+        // The cursor goes before anybody hears of a failure: a failed statement stepped
+        // again would start its result over.
+        endFetch();
+        if (failure) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const std::exception& e) {
+                if (OnFetchError) {
+                    OnFetchError(*this, e);
+                } else {
+                    qWarning("%s", e.what());
+                }
+            }
+        }
+        return;
+    }
+    m_eof = m_order.empty();
+    if (m_fetch.NoticeDue()) {
+        notifyAppended();
+    }
+    m_fetch.Resume();
+}
+
+void TDataSet::endFetch() {
+    m_fetch.Stop();
+    m_eof = m_order.empty();
+    notifyAppended();
+    fire(AfterFetch);
+}
+
 bool TDataSet::ChangedElsewhere() const {
     // Nothing is heard of the changes made while a session was down: rows read through an
     // earlier opening of the connection count as changed.
@@ -129,7 +229,7 @@ bool TDataSet::refreshRows(const QString& keyField, const QVariantList& changed,
     const TField* key = FindField(keyField);
     const QVariantList keys = changed + created;
     FetchRest();
-    if (m_state != TDataSetState::Browse || !m_changes.empty() || !key ||
+    if (m_state != TDataSetState::Browse || !m_pending.Empty() || !key ||
         key->FieldKind != TFieldKind::Data || key->m_column < 0 || keys.size() > kMaxKeys ||
         !m_changeStamp || ChangedElsewhere() ||
         (m_sort.isEmpty() && !anyOrder && !m_connection->Provider().stableOrder())) {
@@ -138,102 +238,16 @@ bool TDataSet::refreshRows(const QString& keyField, const QVariantList& changed,
     if (keys.isEmpty()) {
         return true;
     }
-    const int keyColumn = key->m_column;
-    QString jetSql = QStringLiteral("SELECT * FROM (%1) lk_refresh WHERE lk_refresh.[%2] IN (")
-                         .arg(m_commandText, m_columns[keyColumn].name);
-    TParameters parameters = m_parameters;
-    QStringList names;
-    for (int i = 0; i < parameters.Count(); ++i) {
-        names << parameters.Items(i).Name;
-    }
-    for (int i = 0; i < keys.size(); ++i) {
-        const QString name = QStringLiteral("lk_key%1").arg(i);
-        jetSql += (i ? QStringLiteral(", :") : QStringLiteral(":")) + name;
-        names << name;
-    }
-    jetSql += QLatin1Char(')');
-    parameters.Refresh(names);
-    for (int i = 0; i < keys.size(); ++i) {
-        parameters.ParamByName(QStringLiteral("lk_key%1").arg(i)).SetValue(keys[i]);
-    }
-    TTranslationCache translation;
-    const TTranslatedSql& sql = translation.For(m_connection, jetSql);
-    TRowStore fresh;
-    m_connection->Provider().query(sql.sql, parameters.ValuesFor(sql.parameters))->fetchAll(fresh);
-    if (fresh.columns() != m_store.columns()) {
-        return false;
-    }
-    const auto keyOf = [keyColumn](const TRowStore& store, TRowStore::RowId row) {
-        const TCellView cell = store.cell(row, keyColumn);
-        return cell.tag == TCellView::Text ? std::string(cell.data, cell.size)
-                                           : cell.variant().toString().toStdString();
-    };
-    // The rows now held for the changed keys. A command changes the current record or
-    // its neighbour (a deleted one's), so those are looked at first; a key not found
-    // there is looked for in every row, in the store's own order, where its records lie.
-    std::unordered_map<std::string, TRowStore::RowId> old;
-    std::vector<std::string> missing;
-    for (const QVariant& k : changed) {
-        missing.push_back(k.toString().toStdString());
-    }
-    const auto take = [&](TRowStore::RowId row) {
-        const std::string k = keyOf(m_store, row);
-        const auto it = std::find(missing.begin(), missing.end(), k);
-        if (it != missing.end()) {
-            old.emplace(k, row);
-            missing.erase(it);
-        }
-    };
-    for (int p = std::max(m_pos - 1, 0); p <= m_pos + 1 && p < LoadedCount(); ++p) {
-        take(m_order[static_cast<std::size_t>(p)]);
-    }
-    for (std::size_t r = 0; r < m_store.size() && !missing.empty(); ++r) {
-        const auto row = static_cast<TRowStore::RowId>(r);
-        if (!m_dead.count(row)) {
-            take(row);
-        }
-    }
-    // Out of the order, and in again where the sort puts them; a row read again keeps
-    // its identity, so bookmarks and its place among equal sort values stay as a new
-    // opening gives them. Nothing is pending, so every live row is in the order.
     const bool hadRow = m_pos >= 0;
     const TRowStore::RowId current = currentRow();
-    for (const auto& entry : old) {
-        m_order.erase(std::find(m_order.begin(), m_order.end(), entry.second));
+    TRowRefresh refresh(m_store, m_order, m_pending);
+    const TRowRefresh::TQuery query{m_connection, m_commandText, m_parameters, key->m_column,
+                                    m_columns[key->m_column].name};
+    std::optional<TRowStore::RowId> goRow;
+    if (!refresh.Refresh(query, changed, created, m_pos, sortOf(m_sort), go, goRow)) {
+        return false;
     }
-    const std::vector<TSortKey> sortKeys = parseSort(m_sort);
-    const std::string goKey = go.isValid() ? go.toString().toStdString() : std::string();
-    bool goRead = false;
-    TRowStore::RowId goRow = 0;
-    for (std::size_t r = 0; r < fresh.size(); ++r) {
-        const auto freshRow = static_cast<TRowStore::RowId>(r);
-        const std::string bytes = fresh.recordBytes(freshRow);
-        const std::string k = keyOf(fresh, freshRow);
-        TRowStore::RowId row;
-        const auto it = old.find(k);
-        if (it != old.end()) {
-            row = it->second;
-            m_store.replace(row, m_store.store(bytes));
-            m_unread.erase(row);
-            old.erase(it);
-        } else {
-            row = m_store.append(bytes);
-        }
-        if (!goKey.empty() && k == goKey) {
-            goRead = true;
-            goRow = row;
-        }
-        m_order.insert(std::lower_bound(m_order.begin(), m_order.end(), row,
-                                        [&](TRowStore::RowId x, TRowStore::RowId y) {
-                                            return rowBefore(sortKeys, x, y);
-                                        }),
-                       row);
-    }
-    // Rows the query no longer gives are gone for good, also for a later rebuild.
-    for (const auto& gone : old) {
-        m_dead.insert(gone.second);
-    }
-    const int at = goRead ? positionOf(goRow) : (hadRow ? positionOf(current) : -1);
+    const int at = goRow ? positionOf(*goRow) : (hadRow ? positionOf(current) : -1);
     m_pos = at >= 0 ? at : std::min(std::max(m_pos, 0), LoadedCount() - 1);
     m_bof = m_pos <= 0;
     m_eof = m_order.empty();
@@ -279,56 +293,16 @@ void TDataSet::bindFields(const QVector<TColumnInfo>& columns) {
     }
 }
 
-void TDataSet::findUpdateTarget(const QVector<TColumnInfo>& columns) {
-    m_updateTable.clear();
-    m_keyColumns.clear();
-    m_updatableColumns.clear();
-    for (int i = 0; i < columns.size(); ++i) {
-        const TColumnInfo& c = columns[i];
-        if (c.table.isEmpty() || c.column.isEmpty()) {
-            continue;
-        }
-        if (m_updateTable.isEmpty()) {
-            m_updateTable = c.table;
-        }
-        if (c.table.compare(m_updateTable, Qt::CaseInsensitive) == 0) {
-            m_updatableColumns << i;
-        }
-    }
-    if (m_updateTable.isEmpty()) {
-        return;
-    }
-    const QStringList key = m_connection->Provider().primaryKey(m_updateTable);
-    for (const QString& k : key) {
-        int found = -1;
-        for (int i : m_updatableColumns) {
-            if (columns[i].column.compare(k, Qt::CaseInsensitive) == 0) {
-                found = i;
-            }
-        }
-        if (found < 0) {
-            m_keyColumns.clear();  // part of the key is not in the result: find rows by values
-            break;
-        }
-        m_keyColumns << found;
-    }
-}
-
 void TDataSet::Close() {
     if (!Active()) {
         return;
     }
     m_state = TDataSetState::Inactive;
-    m_cursor.reset();
-    if (m_fetchTimer) {
-        m_fetchTimer->stop();
-    }
+    m_fetch.Stop();
     m_store.reset(0);
     m_order.clear();
     m_order.shrink_to_fit();
-    m_changes.clear();
-    m_dead.clear();
-    m_unread.clear();
+    m_pending.Clear();
     m_buffer.clear();
     m_pos = -1;
     m_bof = m_eof = true;
@@ -435,6 +409,76 @@ void TDataSet::SetRecNo(int recNo) {
     moveTo(recNo - 1, false, false);
 }
 
+// ---------------------------------------------------------------- order and search
+
+void TDataSet::SetSort(const QString& sort) {
+    if (!Active()) {
+        m_sort = sort;
+        return;
+    }
+    checkBrowse();
+    // Rows still arriving come in the order of the query, which is what no sort asks for.
+    if (Fetching() && sort.trimmed().isEmpty() && m_sort.trimmed().isEmpty()) {
+        return;
+    }
+    FetchRest();
+    const TRowSort order = sortOf(sort);  // an unknown field leaves the old order in place
+    m_sort = sort;
+    const bool hasRow = m_pos >= 0;
+    const TRowStore::RowId row = currentRow();
+    order.Apply(m_store, m_order);
+    m_pos = hasRow ? positionOf(row) : -1;
+    m_bof = m_pos <= 0;
+    m_eof = m_order.empty();
+    notifyChanged();
+    notifyScrolled();
+}
+
+void TDataSet::rebuildOrder() {
+    m_order.clear();
+    m_order.reserve(m_store.size());
+    for (std::size_t r = 0; r < m_store.size(); ++r) {
+        const auto row = static_cast<TRowStore::RowId>(r);
+        if (m_pending.Hidden(row)) {
+            continue;
+        }
+        m_order.push_back(row);
+    }
+    sortOf(m_sort).Apply(m_store, m_order);
+}
+
+TRowSort TDataSet::sortOf(const QString& sort) const {
+    return TRowSort(sort, [this](const QString& name) { return FindField(name); });
+}
+
+bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
+                      TLocateOptions options) {
+    checkBrowse();
+    const TRecordSearch search(*this, m_store, m_order);
+    int at = search.Locate(fieldNames, values, options);
+    // While the rest is read, the rows held are the result's first in its order (there is
+    // no sort then): a hit among them is the answer a full search gives.
+    if (at < 0 && Fetching()) {
+        FetchRest();
+        at = search.Locate(fieldNames, values, options);
+    }
+    if (at < 0) {
+        return false;
+    }
+    moveTo(at, false, false);
+    return true;
+}
+
+int TDataSet::FindText(const QList<const TField*>& fields, const QString& text, int from,
+                       bool forward, bool anywhere) {
+    checkBrowse();
+    if (text.isEmpty() || fields.isEmpty()) {
+        return -1;
+    }
+    FetchRest();
+    return TRecordSearch(*this, m_store, m_order).FindText(fields, text, from, forward, anywhere);
+}
+
 TRowStore::RowId TDataSet::currentRow() const {
     return m_pos < 0 ? 0 : m_order[static_cast<std::size_t>(m_pos)];
 }
@@ -466,41 +510,6 @@ void TDataSet::GotoBookmark(TBookmark bookmark) {
 
 // ---------------------------------------------------------------- reading
 
-QVariant TDataSet::cellValue(const TCellView& cell, const TField& field) const {
-    if (cell.isNull()) {
-        return QVariant();
-    }
-    switch (field.FieldClass()) {
-        case TFieldClass::Boolean:
-            if (cell.tag == TCellView::Text) {
-                const QString t = cell.text().trimmed();
-                return t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
-                       (t.toLongLong() != 0);
-            }
-            return cell.real() != 0.0;
-        case TFieldClass::DateTime:
-            if (cell.tag == TCellView::Text) {
-                return QDateTime::fromString(cell.text(), Qt::ISODate);
-            }
-            return DateTimeFromDayNumber(cell.real());
-        case TFieldClass::Integer:
-            return cell.integer();
-        case TFieldClass::Float:
-            if (field.DataType == TFieldType::LargeInt && cell.tag == TCellView::Integer) {
-                return cell.integer();
-            }
-            return cell.real();
-        case TFieldClass::Blob:
-            return cell.tag == TCellView::Text ? QVariant(QByteArray(cell.data, int(cell.size)))
-                                               : cell.variant();
-        default:
-            if (cell.tag == TCellView::Text) {
-                return cell.text();
-            }
-            return cell.variant().toString();
-    }
-}
-
 TCellView TDataSet::CellAt(int position, const TField& field) const {
     if (!Active() || field.m_column < 0 || position < 0 || position >= LoadedCount()) {
         return TCellView();
@@ -519,7 +528,7 @@ QVariant TDataSet::ValueAt(int position, const TField& field) const {
             if (current && (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)) {
                 return m_buffer.value(field.m_column);
             }
-            return cellValue(CellAt(pos, field), field);
+            return field.ValueOf(CellAt(pos, field));
         case TFieldKind::Calculated: {
             if (!OnCalcFields) {
                 return QVariant();
@@ -537,34 +546,8 @@ QVariant TDataSet::ValueAt(int position, const TField& field) const {
             self->m_pos = saved;
             return field.m_calculated;
         }
-        case TFieldKind::Lookup: {
-            if (!field.LookupDataSet || !field.LookupDataSet->Active()) {
-                return QVariant();
-            }
-            const QStringList keys = field.KeyFields.split(QLatin1Char(';'));
-            const QStringList lookupKeys = field.LookupKeyFields.split(QLatin1Char(';'));
-            if (keys.size() != lookupKeys.size()) {
-                return QVariant();
-            }
-            QVariantList keyValues;
-            for (const QString& k : keys) {
-                keyValues << ValueAt(pos, FieldByName(k.trimmed()));
-            }
-            TDataSet& lookup = *field.LookupDataSet;
-            const TField& result = lookup.FieldByName(field.LookupResultField);
-            for (int r = 0; r < lookup.RecordCount(); ++r) {
-                bool match = true;
-                for (int k = 0; k < lookupKeys.size() && match; ++k) {
-                    match =
-                        SameValue(lookup.ValueAt(r, lookup.FieldByName(lookupKeys[k].trimmed())),
-                                  keyValues[k]);
-                }
-                if (match) {
-                    return lookup.ValueAt(r, result);
-                }
-            }
-            return QVariant();
-        }
+        case TFieldKind::Lookup:
+            return field.LookedUp(pos);
     }
     return QVariant();
 }
@@ -587,56 +570,224 @@ QString TDataSet::DisplayTextAt(int position, const TField& field) const {
     return c.tag == TCellView::Text ? c.text() : field.TextOf(ValueAt(position, field));
 }
 
-// ---------------------------------------------------------------- controls
+// ---------------------------------------------------------------- changes
 
-void TDataSet::DisableControls() {
-    ++m_disabled;
+void TDataSet::Edit() {
+    checkActive();
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert) {
+        return;
+    }
+    // A change lands among all the rows, and its writing needs the connection.
+    FetchRest();
+    if (m_order.empty()) {
+        throw EDatabaseError(tr("Нет записи для редактирования"));
+    }
+    fire(BeforeEdit);
+    m_buffer.clear();
+    for (int c = 0; c < m_columns.size(); ++c) {
+        const TField* f = nullptr;
+        for (const auto& field : m_fields) {
+            if (field->m_column == c) {
+                f = field.get();
+            }
+        }
+        const TCellView cell = m_store.cell(currentRow(), c);
+        m_buffer << (f ? f->ValueOf(cell) : cell.variant());
+    }
+    m_touched.fill(false, m_columns.size());
+    m_modified = false;
+    m_state = TDataSetState::Edit;
+    notifyRecord(m_pos);
 }
 
-void TDataSet::EnableControls() {
-    if (m_disabled > 0 && --m_disabled == 0 && m_changedWhileDisabled) {
-        m_changedWhileDisabled = false;
+void TDataSet::Insert() {
+    checkBrowse();
+    FetchRest();
+    fire(BeforeInsert);
+    m_buffer.clear();
+    for (int c = 0; c < m_columns.size(); ++c) {
+        m_buffer << QVariant();
+    }
+    m_touched.fill(true, m_columns.size());
+    m_modified = false;
+    m_state = TDataSetState::Insert;
+    notifyRecord(m_pos);
+}
+
+void TDataSet::Append() {
+    checkBrowse();
+    if (!m_order.empty()) {
+        moveTo(LoadedCount() - 1, false, true);
+    }
+    Insert();
+}
+
+void TDataSet::RefreshCurrentValue(const TField& field, const QVariant& value) {
+    checkBrowse();
+    if (m_pos < 0 || field.Column() < 0) {
+        return;
+    }
+    const TRowStore::RowId row = currentRow();
+    TRowBuilder b;
+    b.begin(m_columns.size());
+    for (int c = 0; c < m_columns.size(); ++c) {
+        b.addVariant(c == field.Column() ? value : m_store.cell(row, c).variant());
+    }
+    m_store.replace(row, m_store.store(b.record()));
+    notifyRecord(m_pos);
+}
+
+std::string TDataSet::buildRecord() const {
+    TRowBuilder b;
+    b.begin(m_columns.size());
+    for (int c = 0; c < m_buffer.size(); ++c) {
+        // A column nobody set keeps its stored value exactly (a Boolean stored as -1 stays).
+        b.addVariant(m_state == TDataSetState::Edit && !m_touched.value(c)
+                         ? m_store.cell(currentRow(), c).variant()
+                         : m_buffer[c]);
+    }
+    return b.record();
+}
+
+void TDataSet::Post() {
+    checkActive();
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert) {
+        return;
+    }
+    fire(BeforePost);
+    const std::string record = buildRecord();
+    if (m_state == TDataSetState::Edit) {
+        const TRowStore::RowId row = currentRow();
+        const char* before = m_store.record(row);
+        const char* stored = m_store.store(record);
+        if (m_lockType == TLockType::BatchOptimistic) {
+            m_pending.HoldEdit(row, before);
+        } else {
+            m_writer.Write(m_connection, {TChangeKind::Modified, before}, stored, nullptr);
+        }
+        m_store.replace(row, stored);
+        m_state = TDataSetState::Browse;
+        notifyRecord(m_pos);
+    } else {
+        QVariantList returnedKey;
+        if (m_lockType != TLockType::BatchOptimistic) {
+            m_store.append(record);
+            const auto row = static_cast<TRowStore::RowId>(m_store.size() - 1);
+            try {
+                m_writer.Write(m_connection, {TChangeKind::Inserted, nullptr}, m_store.record(row),
+                               &returnedKey);
+            } catch (...) {
+                m_pending.Gone(row);
+                throw;
+            }
+            m_pending.Inserted(row);
+        } else {
+            m_store.append(record);
+        }
+        const auto row = static_cast<TRowStore::RowId>(m_store.size() - 1);
+        if (m_lockType == TLockType::BatchOptimistic) {
+            m_pending.HoldInsert(row);
+        } else if (!returnedKey.isEmpty()) {
+            const QVector<int>& keyColumns = m_writer.KeyColumns();
+            for (int k = 0; k < keyColumns.size() && k < returnedKey.size(); ++k) {
+                m_buffer[keyColumns[k]] = returnedKey[k];
+            }
+            m_store.replace(row, m_store.store(buildRecord()));
+        }
+        const int at = m_pos < 0 ? 0 : (m_eof ? LoadedCount() : m_pos);
+        m_order.insert(m_order.begin() + at, row);
+        m_state = TDataSetState::Browse;
+        m_pos = at;
+        m_bof = false;
+        m_eof = false;
         notifyChanged();
         notifyScrolled();
     }
+    m_buffer.clear();
+    m_modified = false;
 }
 
-void TDataSet::AddObserver(TDataSetObserver* observer) {
-    if (!m_observers.contains(observer)) {
-        m_observers.append(observer);
-    }
-}
-
-void TDataSet::RemoveObserver(TDataSetObserver* observer) {
-    m_observers.removeAll(observer);
-}
-
-void TDataSet::notifyChanged() {
-    if (m_disabled > 0) {
-        m_changedWhileDisabled = true;
+void TDataSet::Cancel() {
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert) {
         return;
     }
-    for (TDataSetObserver* o : m_observers) {
-        o->DataSetChanged();
-    }
+    m_state = TDataSetState::Browse;
+    m_buffer.clear();
+    m_modified = false;
+    notifyRecord(m_pos);
 }
 
-void TDataSet::notifyRecord(int position) {
-    if (m_disabled > 0) {
-        m_changedWhileDisabled = true;
+void TDataSet::Delete() {
+    checkActive();
+    if (m_state == TDataSetState::Insert) {
+        Cancel();
         return;
     }
-    for (TDataSetObserver* o : m_observers) {
-        o->RecordChanged(position);
+    if (m_state == TDataSetState::Edit) {
+        Cancel();
     }
+    FetchRest();
+    if (m_order.empty()) {
+        throw EDatabaseError(tr("Нет записи для удаления"));
+    }
+    fire(BeforeDelete);
+    const TRowStore::RowId row = currentRow();
+    if (m_lockType == TLockType::BatchOptimistic) {
+        m_pending.HoldDelete(row, m_store.record(row));
+    } else {
+        m_writer.Write(m_connection,
+                       {TChangeKind::Deleted, m_store.record(row), m_pending.Unread(row)}, nullptr,
+                       nullptr);
+        m_pending.Gone(row);
+    }
+    m_order.erase(m_order.begin() + m_pos);
+    if (m_pos >= LoadedCount()) {
+        m_pos = LoadedCount() - 1;
+    }
+    m_bof = m_pos <= 0;
+    m_eof = m_order.empty();
+    notifyChanged();
+    notifyScrolled();
 }
 
-void TDataSet::notifyScrolled() {
-    if (m_disabled > 0) {
-        m_changedWhileDisabled = true;
+void TDataSet::DeleteInCatalogue() {
+    checkBrowse();
+    FetchRest();
+    if (m_order.empty()) {
+        throw EDatabaseError(tr("Нет записи для удаления"));
+    }
+    const TRowStore::RowId row = currentRow();
+    m_writer.Write(m_connection, {TChangeKind::Deleted, m_store.record(row), m_pending.Unread(row)},
+                   nullptr, nullptr);
+}
+
+void TDataSet::UpdateBatch() {
+    checkBrowse();
+    if (m_pending.Empty()) {
         return;
     }
-    for (TDataSetObserver* o : m_observers) {
-        o->Scrolled(m_pos);
+    m_writer.WriteBatch(*m_connection, m_pending.Changes());
+    m_pending.Written();
+    notifyChanged();
+}
+
+void TDataSet::CancelBatch() {
+    checkActive();
+    Cancel();
+    if (m_pending.Empty()) {
+        return;
     }
+    const bool hasRow = m_pos >= 0;
+    const TRowStore::RowId row = currentRow();
+    m_pending.Revert(m_store);
+    rebuildOrder();
+    const int p = hasRow ? positionOf(row) : -1;
+    if (p >= 0) {
+        m_pos = p;
+    } else {
+        resetCursor();
+    }
+    m_eof = m_order.empty();
+    notifyChanged();
+    notifyScrolled();
 }

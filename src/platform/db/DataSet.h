@@ -1,23 +1,25 @@
 #pragma once
 
 #include "platform/db/Connection.h"
+#include "platform/db/DataSetObservers.h"
 #include "platform/db/DbProvider.h"
 #include "platform/db/Field.h"
 #include "platform/db/Parameters.h"
+#include "platform/db/PendingChanges.h"
+#include "platform/db/RowFetcher.h"
 #include "platform/db/RowStore.h"
+#include "platform/db/RowWriter.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 class TConnection;
+class TRowSort;
 
 enum class TDataSetState { Inactive, Browse, Edit, Insert };
 enum class TLockType { Optimistic, BatchOptimistic };
@@ -28,27 +30,15 @@ using TLocateOptions = int;
 using TBookmark = qint64;  // a row's identity; -1 for none
 constexpr TBookmark kNoBookmark = -1;
 
-// Told about changes of a dataset so that a grid can follow it.
-class TDataSetObserver {
-public:
-    virtual ~TDataSetObserver() = default;
-    // Rows or fields changed as a whole (open, close, sort, insert, delete, re-query).
-    virtual void DataSetChanged() = 0;
-    // The record at this position changed its values.
-    virtual void RecordChanged(int position) = 0;
-    // The current record moved.
-    virtual void Scrolled(int position) = 0;
-    // More rows of the result arrived after the last one held; nothing else changed.
-    virtual void RowsAppended() { DataSetChanged(); }
-};
-
 // The static-cursor dataset every view and dialog uses: a query read whole into memory
 // (optionally in slices between the events of the program, first rows first),
 // with declared fields, navigation, a client-side sort, Locate, bookmarks, the states
 // browse/edit/insert with before/after events, named parameters and optionally cached
-// (batch-optimistic) updates written in one transaction. The cursor and the fields are in
-// DataSet.cpp, the client-side sort and Locate in DataSetSort.cpp, the changes and the
-// cached-update writer in DataSetWriter.cpp.
+// (batch-optimistic) updates written in one transaction. It keeps the rows, their order,
+// the current record and its edit; its collaborators read the result (TRowFetcher), order
+// it (TRowSort), find records in it (TRecordSearch), read changed keys again
+// (TRowRefresh), keep the changes not yet written (TPendingChanges), write changes to the
+// catalogue (TRowWriter) and tell the grids (TDataSetObservers).
 class TDataSet final : public QObject {
     Q_OBJECT
 public:
@@ -81,7 +71,7 @@ public:
     // Only for an opening without a sort; otherwise, and by default, Open reads all.
     void SetFetchInSlices(bool on) { m_fetchInSlices = on; }
     // Rows of the result are still to come.
-    bool Fetching() const { return m_cursor != nullptr; }
+    bool Fetching() const { return m_fetch.Fetching(); }
     void FetchRest();
     void Open();
     void Close();
@@ -158,13 +148,18 @@ public:
     void RefreshCurrentValue(const TField& field, const QVariant& value);
     void UpdateBatch();
     void CancelBatch();
-    bool UpdatesPending() const { return !m_changes.empty(); }
+    bool UpdatesPending() const { return !m_pending.Empty(); }
     // A field was set since the current edit or insert began.
     bool Modified() const { return m_modified; }
 
     // -- controls
-    void DisableControls();
-    void EnableControls();
+    void DisableControls() { m_observers.Disable(); }
+    void EnableControls() {
+        if (m_observers.Enable()) {
+            notifyChanged();
+            notifyScrolled();
+        }
+    }
     // Suspends the controls for one scope, on every path out of it.
     class TControlsGuard {
     public:
@@ -176,8 +171,8 @@ public:
     private:
         TDataSet& m_ds;
     };
-    void AddObserver(TDataSetObserver* observer);
-    void RemoveObserver(TDataSetObserver* observer);
+    void AddObserver(TDataSetObserver* observer) { m_observers.Add(observer); }
+    void RemoveObserver(TDataSetObserver* observer) { m_observers.Remove(observer); }
 
     // -- reading any row by position, without moving the cursor (for grids)
     TCellView CellAt(int position, const TField& field) const;
@@ -196,9 +191,9 @@ public:
     std::function<void(TDataSet&, const std::exception&)> OnFetchError;
 
     // Open on a result whose rows can be written back.
-    bool CanModify() const { return Active() && !m_updateTable.isEmpty(); }
+    bool CanModify() const { return Active() && !m_writer.Table().isEmpty(); }
     // The table changes are written to, as found at opening ("" when not updatable).
-    QString UpdateTable() const { return m_updateTable; }
+    QString UpdateTable() const { return m_writer.Table(); }
 
 private:
     friend class TField;
@@ -208,47 +203,24 @@ private:
     bool refreshRows(const QString& keyField, const QVariantList& changed,
                      const QVariantList& created, const QVariant& go, bool anyOrder);
 
-    enum class TChangeKind { Modified, Inserted, Deleted };
-    struct TRowChange {
-        TChangeKind kind;
-        const char* original;  // the record as read; null for an inserted row
-        // A row this dataset inserted: the catalogue filled in values it never read back,
-        // so only its key tells it.
-        bool unread = false;
-    };
-    struct TSortKey {
-        int column;
-        bool descending;
-        bool text;
-    };
-
-    void fetchSlice();
+    void sliceRead(bool done, std::exception_ptr failure);
     void endFetch();
-    void notifyAppended();
+    void notifyAppended() { m_observers.RowsAppended(); }
     void checkActive() const;
     void checkBrowse();
     void bindFields(const QVector<TColumnInfo>& columns);
-    void findUpdateTarget(const QVector<TColumnInfo>& columns);
     void resetCursor();
     void moveTo(int position, bool bof, bool eof);
     void rebuildOrder();
-    void applySort();
-    std::vector<TSortKey> parseSort(const QString& sort) const;
-    // Row a before row b in the sort the keys describe; ties in the order the rows came.
-    bool rowBefore(const std::vector<TSortKey>& keys, TRowStore::RowId a, TRowStore::RowId b) const;
+    // The order a sort text asks for; a name that is no data field throws.
+    TRowSort sortOf(const QString& sort) const;
     int positionOf(TRowStore::RowId row) const;
     TRowStore::RowId currentRow() const;
     std::string buildRecord() const;
-    // Writes one row's change, in a transaction of its own when none is under way.
-    void writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
-                        QVariantList* returnedKey);
-    void writeRowChangeInTransaction(const TRowChange& change, const char* current,
-                                     QVariantList* returnedKey);
-    QVariant cellValue(const TCellView& cell, const TField& field) const;
 
-    void notifyChanged();
-    void notifyRecord(int position);
-    void notifyScrolled();
+    void notifyChanged() { m_observers.Changed(); }
+    void notifyRecord(int position) { m_observers.RecordChanged(position); }
+    void notifyScrolled() { m_observers.Scrolled(m_pos); }
     void fire(const TEvent& event);
 
     TConnection* m_connection = nullptr;
@@ -261,9 +233,7 @@ private:
     QVector<TColumnInfo> m_columns;
     TRowStore m_store;
     std::vector<TRowStore::RowId> m_order;
-    std::unordered_map<TRowStore::RowId, TRowChange> m_changes;
-    std::unordered_set<TRowStore::RowId> m_dead;    // inserted rows later cancelled
-    std::unordered_set<TRowStore::RowId> m_unread;  // rows inserted here, not read since
+    TPendingChanges m_pending;
     int m_pos = -1;
     bool m_bof = true;
     bool m_eof = true;
@@ -277,15 +247,8 @@ private:
     quint64 m_openEpoch = 0;
 
     bool m_fetchInSlices = false;
-    std::unique_ptr<TDbCursor> m_cursor;  // while rows are still to come
-    QTimer* m_fetchTimer = nullptr;
-    QElapsedTimer m_fetchNotice;  // since observers last heard of new rows
+    TRowFetcher m_fetch;
+    TRowWriter m_writer;
 
-    QString m_updateTable;
-    QVector<int> m_keyColumns;
-    QVector<int> m_updatableColumns;
-
-    QList<TDataSetObserver*> m_observers;
-    int m_disabled = 0;
-    bool m_changedWhileDisabled = false;
+    TDataSetObservers m_observers;
 };

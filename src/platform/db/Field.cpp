@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/db/DataSet.h"
+#include "platform/db/RowStore.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -179,4 +180,67 @@ void TField::SetValue(const QVariant& value) {
 QString CheckMarkText(const QVariant& value) {
     return value.isValid() && !value.isNull() && value.toBool() ? QStringLiteral("\u2713")
                                                                 : QString();
+}
+
+QVariant TField::ValueOf(const TCellView& cell) const {
+    if (cell.isNull()) {
+        return QVariant();
+    }
+    switch (FieldClass()) {
+        case TFieldClass::Boolean:
+            if (cell.tag == TCellView::Text) {
+                const QString t = cell.text().trimmed();
+                return t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+                       (t.toLongLong() != 0);
+            }
+            return cell.real() != 0.0;
+        case TFieldClass::DateTime:
+            if (cell.tag == TCellView::Text) {
+                return QDateTime::fromString(cell.text(), Qt::ISODate);
+            }
+            return DateTimeFromDayNumber(cell.real());
+        case TFieldClass::Integer:
+            return cell.integer();
+        case TFieldClass::Float:
+            if (DataType == TFieldType::LargeInt && cell.tag == TCellView::Integer) {
+                return cell.integer();
+            }
+            return cell.real();
+        case TFieldClass::Blob:
+            return cell.tag == TCellView::Text ? QVariant(QByteArray(cell.data, int(cell.size)))
+                                               : cell.variant();
+        default:
+            if (cell.tag == TCellView::Text) {
+                return cell.text();
+            }
+            return cell.variant().toString();
+    }
+}
+
+QVariant TField::LookedUp(int position) const {
+    if (!LookupDataSet || !LookupDataSet->Active()) {
+        return QVariant();
+    }
+    const QStringList keys = KeyFields.split(QLatin1Char(';'));
+    const QStringList lookupKeys = LookupKeyFields.split(QLatin1Char(';'));
+    if (keys.size() != lookupKeys.size()) {
+        return QVariant();
+    }
+    QVariantList keyValues;
+    for (const QString& k : keys) {
+        keyValues << m_dataSet->ValueAt(position, m_dataSet->FieldByName(k.trimmed()));
+    }
+    TDataSet& lookup = *LookupDataSet;
+    const TField& result = lookup.FieldByName(LookupResultField);
+    for (int r = 0; r < lookup.RecordCount(); ++r) {
+        bool match = true;
+        for (int k = 0; k < lookupKeys.size() && match; ++k) {
+            match = SameValue(lookup.ValueAt(r, lookup.FieldByName(lookupKeys[k].trimmed())),
+                              keyValues[k]);
+        }
+        if (match) {
+            return lookup.ValueAt(r, result);
+        }
+    }
+    return QVariant();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 
 class TDataSet;
+struct TCellView;
 
 enum class TFieldKind { Data, Calculated, Lookup };
 
@@ -62,6 +63,10 @@ public:
     // A value converted to the field's type; conversion failures throw the platform's
     // conversion message.
     QVariant Converted(const QVariant& value) const;
+    // A stored cell of the field's column, as the field's type reads it.
+    QVariant ValueOf(const TCellView& cell) const;
+    // A lookup field's value for the record at this position of its dataset.
+    QVariant LookedUp(int position) const;
 
     int Column() const { return m_column; }
 

@@ -9,14 +9,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QUrl>
 #include <QUuid>
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -368,12 +365,14 @@ private:
 
 }  // namespace
 
-TSqliteProvider::TSqliteProvider()
-    : m_connectionName(QStringLiteral("linkarium-sqlite-") +
-                       QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
-
 TSqliteProvider::~TSqliteProvider() {
     close();
+}
+
+void TSqliteProvider::THandleCloser::operator()(sqlite3* db) const {
+    // Statements the provider still holds are finalized before; any other makes the
+    // handle wait for it rather than fail.
+    sqlite3_close_v2(db);
 }
 
 void TSqliteProvider::RegisterTextRules(sqlite3* db) {
@@ -426,52 +425,27 @@ void TSqliteProvider::open(const TConnectionString& connection) {
         throw EDatabaseError(
             tr("Файл базы данных %1 или его папка доступны только для чтения.").arg(source));
     }
-    m_fileName = info.absoluteFilePath();
+    const QString fileName = info.absoluteFilePath();
     // The engine takes an empty file for an empty database and writes into it; whatever
     // the user meant to open, it is not a catalogue, and it stays as it was.
-    if (info.size() == 0 && QFileInfo(m_fileName + QStringLiteral("-wal")).size() == 0) {
+    if (info.size() == 0 && QFileInfo(fileName + QStringLiteral("-wal")).size() == 0) {
         throw EDatabaseError(tr("Файл %1 пуст: это не база данных каталога.").arg(source));
     }
 
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        // mode=rw: a missing file is an error, never a new empty database.
-        db.setDatabaseName(QUrl::fromLocalFile(m_fileName).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw"));
-        bool customWait = false;
-        const int wait = connection.value(QStringLiteral("Busy Timeout")).toInt(&customWait);
-        m_busyTimeout = customWait && wait >= 0 ? wait : kBusyTimeoutMs;
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
-        if (!db.open()) {
-            const QString error = db.lastError().text();
-            const int code = db.lastError().nativeErrorCode().toInt();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            if ((code & 0xFF) == SQLITE_IOERR) {
-                throw EDatabaseError(readErrorMessage(source, error));
-            }
-            throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, error));
-        }
-        const QVariant h = db.driver()->handle();
-        if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) {
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            throw EDatabaseError(tr("Драйвер SQLite недоступен."));
-        }
-        m_handle = *static_cast<sqlite3* const*>(h.constData());
-    }
-    sqlite3_busy_timeout(m_handle, m_busyTimeout);
+    bool customWait = false;
+    const int wait = connection.value(QStringLiteral("Busy Timeout")).toInt(&customWait);
+    m_busyTimeout = customWait && wait >= 0 ? wait : kBusyTimeoutMs;
+    // The handle closes itself on every refusal below; only a catalogue that passed them
+    // all becomes the provider's.
+    THandle db = openHandle(source, fileName);
+    sqlite3_busy_timeout(db.get(), m_busyTimeout);
     // Reading first: a file that is not a database is refused before anything is written.
     {
-        TSqliteStatement probe(m_handle, "SELECT count(*) FROM sqlite_master");
+        TSqliteStatement probe(db.get(), "SELECT count(*) FROM sqlite_master");
         if (!probe.ok() || probe.step() != SQLITE_ROW) {
-            const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
-            const int code = sqlite3_extended_errcode(m_handle);
-            const bool busy = isBusy(code);
-            close();
-            if (busy) {
+            const QString engine = QString::fromUtf8(sqlite3_errmsg(db.get()));
+            const int code = sqlite3_extended_errcode(db.get());
+            if (isBusy(code)) {
                 throw EDatabaseError(
                     tr("База данных %1 занята другой программой (database is locked).")
                         .arg(source));
@@ -483,27 +457,49 @@ void TSqliteProvider::open(const TConnectionString& connection) {
                 tr("Файл %1 не является базой данных SQLite.\n%2").arg(source, engine));
         }
     }
-    RegisterTextRules(m_handle);
+    RegisterTextRules(db.get());
     // WAL with full synchronisation: a reported commit survives a crash. The log is copied
     // into the database every megabyte and cut back to a megabyte once copied: left to
     // itself it keeps its largest size, which on a small disk leaves no room for the
     // catalogue to grow.
-    if (sqlite3_exec(m_handle, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(m_handle, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(m_handle, "PRAGMA wal_autocheckpoint=256", nullptr, nullptr, nullptr) !=
-            SQLITE_OK ||
-        sqlite3_exec(m_handle, "PRAGMA journal_size_limit=1048576", nullptr, nullptr, nullptr) !=
-            SQLITE_OK) {
-        const QString engine = isBusy(sqlite3_extended_errcode(m_handle))
-                                   ? QStringLiteral("database is locked")
-                                   : QString::fromUtf8(sqlite3_errmsg(m_handle));
-        close();
-        throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, engine));
+    for (const char* pragma :
+         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA wal_autocheckpoint=256",
+          "PRAGMA journal_size_limit=1048576"}) {
+        if (sqlite3_exec(db.get(), pragma, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            const QString engine = isBusy(sqlite3_extended_errcode(db.get()))
+                                       ? QStringLiteral("database is locked")
+                                       : QString::fromUtf8(sqlite3_errmsg(db.get()));
+            throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, engine));
+        }
     }
+    m_handle = db.release();
+}
+
+TSqliteProvider::THandle TSqliteProvider::openHandle(const QString& source,
+                                                     const QString& fileName) {
+    // Read-write without create: a missing file is an error, never a new empty database.
+    // One thread uses a connection at a time, and no cache is shared with other connections.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &raw, flags, nullptr);
+    THandle db(raw);
+    if (!db) {
+        throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2")
+                                 .arg(source, QString::fromUtf8(sqlite3_errstr(rc))));
+    }
+    if (rc != SQLITE_OK) {
+        const QString error = QString::fromUtf8(sqlite3_errmsg(db.get()));
+        if ((sqlite3_extended_errcode(db.get()) & 0xFF) == SQLITE_IOERR) {
+            throw EDatabaseError(readErrorMessage(source, error));
+        }
+        throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2").arg(source, error));
+    }
+    sqlite3_extended_result_codes(db.get(), 1);
+    return db;
 }
 
 void TSqliteProvider::close() {
-    if (!m_handle && !QSqlDatabase::contains(m_connectionName)) {
+    if (!m_handle) {
         return;
     }
     // The engine will not close with statements still prepared.
@@ -511,14 +507,7 @@ void TSqliteProvider::close() {
         sqlite3_finalize(cached.second);
     }
     m_statements.clear();
-    m_handle = nullptr;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isValid()) {
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(m_connectionName);
+    THandleCloser()(std::exchange(m_handle, nullptr));
 }
 
 std::unique_ptr<TDbCursor> TSqliteProvider::query(const QString& sql, const QVariantList& params) {

@@ -4,20 +4,23 @@
 
 #include <QCoreApplication>
 
+#include <memory>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-// The embedded engine: a catalogue file opened through Qt SQL, read and written through
-// the engine's C API on the driver's handle. The file must exist and be a database; it
-// is never created or changed by opening it, except that it is switched to WAL.
+// The embedded engine: a catalogue file opened, read and written through the engine's C API. The
+// file must exist and be a database; it is never created or changed by opening it, except that it
+// is switched to WAL.
 class TSqliteProvider final : public TDbProvider {
     Q_DECLARE_TR_FUNCTIONS(TSqliteProvider)
 
 public:
-    TSqliteProvider();
+    TSqliteProvider() = default;
     ~TSqliteProvider() override;
+    TSqliteProvider(const TSqliteProvider&) = delete;
+    TSqliteProvider& operator=(const TSqliteProvider&) = delete;
 
     TSqlDialect dialect() const override { return TSqlDialect::SQLite; }
     void open(const TConnectionString& connection) override;
@@ -44,10 +47,14 @@ public:
     static void RegisterTextRules(sqlite3* db);
 
 private:
+    struct THandleCloser {
+        void operator()(sqlite3* db) const;
+    };
+    using THandle = std::unique_ptr<sqlite3, THandleCloser>;
+    // An engine handle on an existing catalogue file, or the refusal to open it.
+    static THandle openHandle(const QString& source, const QString& fileName);
     [[noreturn]] void fail(const QString& context) const;
 
-    QString m_connectionName;
-    QString m_fileName;
     sqlite3* m_handle = nullptr;
     // Prepared statements of recent single-statement texts, newest first.
     static constexpr std::size_t kCachedStatements = 8;

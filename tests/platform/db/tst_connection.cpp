@@ -100,6 +100,18 @@ private Q_SLOTS:
                      !error.contains("не является базой"),
                  qPrintable(error));
         QCOMPARE(digest(file), before);
+        // The disk refuses the file itself: the engine's handle goes with the refusal.
+        {
+            TFailingDisk failing;
+            failing.failOpens = true;
+            TConnection broken;
+            broken.SetConnectionString("Data Source=" + file);
+            error = errorOf(broken);
+            QVERIFY(!broken.Connected());
+        }
+        QVERIFY2(error.contains("Ошибка чтения с диска") && error.contains(file),
+                 qPrintable(error));
+        QCOMPARE(digest(file), before);
         TConnection again;
         again.SetConnectionString("Data Source=" + file);
         QCOMPARE(errorOf(again), QString());

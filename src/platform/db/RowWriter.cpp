@@ -1,232 +1,72 @@
-#include "platform/db/DataSet.h"
+#include "platform/db/RowWriter.h"
 
 #include "platform/db/Connection.h"
 #include "platform/db/JetSql.h"
 
 #include <QCoreApplication>
 
-// Changes to the rows: editing in memory, and the cached-update writer that sends them to
-// the catalogue.
+#include <algorithm>
 
-void TDataSet::Edit() {
-    checkActive();
-    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert) {
+TRowWriter::TRowWriter(TRowStore& store, const QVector<TColumnInfo>& columns)
+    : m_store(store), m_columns(columns) {}
+
+void TRowWriter::FindTarget(TDbProvider& provider) {
+    const QVector<TColumnInfo>& columns = m_columns;
+    m_table.clear();
+    m_keyColumns.clear();
+    m_updatableColumns.clear();
+    for (int i = 0; i < columns.size(); ++i) {
+        const TColumnInfo& c = columns[i];
+        if (c.table.isEmpty() || c.column.isEmpty()) {
+            continue;
+        }
+        if (m_table.isEmpty()) {
+            m_table = c.table;
+        }
+        if (c.table.compare(m_table, Qt::CaseInsensitive) == 0) {
+            m_updatableColumns << i;
+        }
+    }
+    if (m_table.isEmpty()) {
         return;
     }
-    // A change lands among all the rows, and its writing needs the connection.
-    FetchRest();
-    if (m_order.empty()) {
-        throw EDatabaseError(tr("Нет записи для редактирования"));
-    }
-    fire(BeforeEdit);
-    m_buffer.clear();
-    for (int c = 0; c < m_columns.size(); ++c) {
-        const TField* f = nullptr;
-        for (const auto& field : m_fields) {
-            if (field->m_column == c) {
-                f = field.get();
+    const QStringList key = provider.primaryKey(m_table);
+    for (const QString& k : key) {
+        int found = -1;
+        for (int i : m_updatableColumns) {
+            if (columns[i].column.compare(k, Qt::CaseInsensitive) == 0) {
+                found = i;
             }
         }
-        const TCellView cell = m_store.cell(currentRow(), c);
-        m_buffer << (f ? cellValue(cell, *f) : cell.variant());
-    }
-    m_touched.fill(false, m_columns.size());
-    m_modified = false;
-    m_state = TDataSetState::Edit;
-    notifyRecord(m_pos);
-}
-
-void TDataSet::Insert() {
-    checkBrowse();
-    FetchRest();
-    fire(BeforeInsert);
-    m_buffer.clear();
-    for (int c = 0; c < m_columns.size(); ++c) {
-        m_buffer << QVariant();
-    }
-    m_touched.fill(true, m_columns.size());
-    m_modified = false;
-    m_state = TDataSetState::Insert;
-    notifyRecord(m_pos);
-}
-
-void TDataSet::Append() {
-    checkBrowse();
-    if (!m_order.empty()) {
-        moveTo(LoadedCount() - 1, false, true);
-    }
-    Insert();
-}
-
-void TDataSet::RefreshCurrentValue(const TField& field, const QVariant& value) {
-    checkBrowse();
-    if (m_pos < 0 || field.Column() < 0) {
-        return;
-    }
-    const TRowStore::RowId row = currentRow();
-    TRowBuilder b;
-    b.begin(m_columns.size());
-    for (int c = 0; c < m_columns.size(); ++c) {
-        b.addVariant(c == field.Column() ? value : m_store.cell(row, c).variant());
-    }
-    m_store.replace(row, m_store.store(b.record()));
-    notifyRecord(m_pos);
-}
-
-std::string TDataSet::buildRecord() const {
-    TRowBuilder b;
-    b.begin(m_columns.size());
-    for (int c = 0; c < m_buffer.size(); ++c) {
-        // A column nobody set keeps its stored value exactly (a Boolean stored as -1 stays).
-        b.addVariant(m_state == TDataSetState::Edit && !m_touched.value(c)
-                         ? m_store.cell(currentRow(), c).variant()
-                         : m_buffer[c]);
-    }
-    return b.record();
-}
-
-void TDataSet::Post() {
-    checkActive();
-    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert) {
-        return;
-    }
-    fire(BeforePost);
-    const std::string record = buildRecord();
-    if (m_state == TDataSetState::Edit) {
-        const TRowStore::RowId row = currentRow();
-        const char* before = m_store.record(row);
-        const char* stored = m_store.store(record);
-        if (m_lockType == TLockType::BatchOptimistic) {
-            if (!m_changes.count(row)) {
-                m_changes[row] = {TChangeKind::Modified, before};
-            }
-        } else {
-            writeRowChange(row, {TChangeKind::Modified, before}, stored, nullptr);
+        if (found < 0) {
+            m_keyColumns.clear();  // part of the key is not in the result: find rows by values
+            break;
         }
-        m_store.replace(row, stored);
-        m_state = TDataSetState::Browse;
-        notifyRecord(m_pos);
-    } else {
-        QVariantList returnedKey;
-        if (m_lockType != TLockType::BatchOptimistic) {
-            m_store.append(record);
-            const auto row = static_cast<TRowStore::RowId>(m_store.size() - 1);
-            try {
-                writeRowChange(row, {TChangeKind::Inserted, nullptr}, m_store.record(row),
-                               &returnedKey);
-            } catch (...) {
-                m_dead.insert(row);
-                throw;
-            }
-            m_unread.insert(row);
-        } else {
-            m_store.append(record);
-        }
-        const auto row = static_cast<TRowStore::RowId>(m_store.size() - 1);
-        if (m_lockType == TLockType::BatchOptimistic) {
-            m_changes[row] = {TChangeKind::Inserted, nullptr};
-        } else if (!returnedKey.isEmpty()) {
-            for (int k = 0; k < m_keyColumns.size() && k < returnedKey.size(); ++k) {
-                m_buffer[m_keyColumns[k]] = returnedKey[k];
-            }
-            m_store.replace(row, m_store.store(buildRecord()));
-        }
-        const int at = m_pos < 0 ? 0 : (m_eof ? LoadedCount() : m_pos);
-        m_order.insert(m_order.begin() + at, row);
-        m_state = TDataSetState::Browse;
-        m_pos = at;
-        m_bof = false;
-        m_eof = false;
-        notifyChanged();
-        notifyScrolled();
+        m_keyColumns << found;
     }
-    m_buffer.clear();
-    m_modified = false;
 }
 
-void TDataSet::Cancel() {
-    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert) {
-        return;
-    }
-    m_state = TDataSetState::Browse;
-    m_buffer.clear();
-    m_modified = false;
-    notifyRecord(m_pos);
-}
-
-void TDataSet::Delete() {
-    checkActive();
-    if (m_state == TDataSetState::Insert) {
-        Cancel();
-        return;
-    }
-    if (m_state == TDataSetState::Edit) {
-        Cancel();
-    }
-    FetchRest();
-    if (m_order.empty()) {
-        throw EDatabaseError(tr("Нет записи для удаления"));
-    }
-    fire(BeforeDelete);
-    const TRowStore::RowId row = currentRow();
-    if (m_lockType == TLockType::BatchOptimistic) {
-        const auto it = m_changes.find(row);
-        if (it != m_changes.end() && it->second.kind == TChangeKind::Inserted) {
-            m_changes.erase(it);
-            m_dead.insert(row);
-        } else if (it != m_changes.end()) {
-            it->second.kind = TChangeKind::Deleted;
-            it->second.unread = m_unread.count(row) > 0;
-        } else {
-            m_changes[row] = {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0};
-        }
-    } else {
-        writeRowChange(row, {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0},
-                       nullptr, nullptr);
-        m_dead.insert(row);
-    }
-    m_order.erase(m_order.begin() + m_pos);
-    if (m_pos >= LoadedCount()) {
-        m_pos = LoadedCount() - 1;
-    }
-    m_bof = m_pos <= 0;
-    m_eof = m_order.empty();
-    notifyChanged();
-    notifyScrolled();
-}
-
-void TDataSet::DeleteInCatalogue() {
-    checkBrowse();
-    FetchRest();
-    if (m_order.empty()) {
-        throw EDatabaseError(tr("Нет записи для удаления"));
-    }
-    const TRowStore::RowId row = currentRow();
-    writeRowChange(row, {TChangeKind::Deleted, m_store.record(row), m_unread.count(row) > 0},
-                   nullptr, nullptr);
-}
-
-void TDataSet::writeRowChange(TRowStore::RowId row, const TRowChange& change, const char* current,
-                              QVariantList* returnedKey) {
-    (void)row;
+void TRowWriter::Write(TConnection* connection, const TRowChange& change, const char* current,
+                       QVariantList* returnedKey) const {
     // A lone write commits by itself; in a transaction of its own, a commit the engine
     // cannot confirm is settled from what the file holds, as every other commit is.
-    if (!m_connection || m_connection->InTransaction()) {
-        writeRowChangeInTransaction(change, current, returnedKey);
+    if (!connection || connection->InTransaction()) {
+        writeInTransaction(connection, change, current, returnedKey);
         return;
     }
-    TTransaction own(*m_connection);
-    writeRowChangeInTransaction(change, current, returnedKey);
+    TTransaction own(*connection);
+    writeInTransaction(connection, change, current, returnedKey);
     own.Commit();
 }
 
-void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char* current,
-                                           QVariantList* returnedKey) {
-    if (m_updateTable.isEmpty() || m_updatableColumns.isEmpty()) {
-        throw EDatabaseError(tr("Набор данных нельзя изменить: неизвестна таблица"));
+void TRowWriter::writeInTransaction(TConnection* connection, const TRowChange& change,
+                                    const char* current, QVariantList* returnedKey) const {
+    if (m_table.isEmpty() || m_updatableColumns.isEmpty()) {
+        throw EDatabaseError(QCoreApplication::translate(
+            "TDataSet", "Набор данных нельзя изменить: неизвестна таблица"));
     }
-    TDbProvider& provider = m_connection->Writer();
-    const QString table = JetQuotedString(m_updateTable);
+    TDbProvider& provider = connection->Writer();
+    const QString table = JetQuotedString(m_table);
     // The next placeholder: parameters are numbered in the order they are added.
     const auto mark = [&provider](const QVariantList& params) {
         return provider.placeholder(static_cast<int>(params.size()) + 1);
@@ -254,7 +94,7 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
                 texts << k.toString();
             }
         }
-        provider.noteChangedRows(m_updateTable, texts);
+        provider.noteChangedRows(m_table, texts);
     };
     const auto currentOf = [&](int c) { return bindable(c, m_store.cellOf(current, c)); };
 
@@ -321,7 +161,6 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
         }
         const QString probe = QStringLiteral("SELECT count(*) FROM %1 WHERE %2")
                                   .arg(table, terms.join(QStringLiteral(" AND ")));
-        TConnection* connection = m_connection;
         connection->SetWitness([connection, probe, probeParams, present]() {
             TRowStore rows;
             connection->Provider().query(probe, probeParams)->fetchAll(rows);
@@ -332,13 +171,15 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
 
     const auto conflict = [&change]() {
         if (change.kind == TChangeKind::Deleted) {
-            return EConflictError(
-                tr("Запись не удалена: её изменил или удалил другой пользователь после того, "
-                   "как она была прочитана. Обновите данные и, если нужно, удалите её снова."));
+            return EConflictError(QCoreApplication::translate(
+                "TDataSet",
+                "Запись не удалена: её изменил или удалил другой пользователь после того, "
+                "как она была прочитана. Обновите данные и, если нужно, удалите её снова."));
         }
-        return EConflictError(
-            tr("Запись не найдена для изменения: её изменил или удалил другой пользователь "
-               "после того, как она была прочитана. Обновите данные и повторите изменение."));
+        return EConflictError(QCoreApplication::translate(
+            "TDataSet",
+            "Запись не найдена для изменения: её изменил или удалил другой пользователь "
+            "после того, как она была прочитана. Обновите данные и повторите изменение."));
     };
 
     QString sql;
@@ -437,26 +278,22 @@ void TDataSet::writeRowChangeInTransaction(const TRowChange& change, const char*
     }
 }
 
-void TDataSet::UpdateBatch() {
-    checkBrowse();
-    if (m_changes.empty()) {
-        return;
-    }
+void TRowWriter::WriteBatch(TConnection& connection, const TRowChanges& changes) {
     std::vector<TRowStore::RowId> rows;
-    rows.reserve(m_changes.size());
-    for (const auto& c : m_changes) {
+    rows.reserve(changes.size());
+    for (const auto& c : changes) {
         rows.push_back(c.first);
     }
     std::sort(rows.begin(), rows.end());
     std::vector<std::pair<TRowStore::RowId, QVariantList>> keys;
     {
-        TTransaction transaction(*m_connection);
+        TTransaction transaction(connection);
         for (TRowStore::RowId row : rows) {
-            const TRowChange& change = m_changes.at(row);
+            const TRowChange& change = changes.at(row);
             QVariantList key;
-            writeRowChange(row, change,
-                           change.kind == TChangeKind::Deleted ? nullptr : m_store.record(row),
-                           change.kind == TChangeKind::Inserted ? &key : nullptr);
+            Write(&connection, change,
+                  change.kind == TChangeKind::Deleted ? nullptr : m_store.record(row),
+                  change.kind == TChangeKind::Inserted ? &key : nullptr);
             if (!key.isEmpty()) {
                 keys.emplace_back(row, key);
             }
@@ -475,41 +312,4 @@ void TDataSet::UpdateBatch() {
         }
         m_store.replace(k.first, m_store.store(b.record()));
     }
-    for (const auto& c : m_changes) {
-        if (c.second.kind == TChangeKind::Deleted) {
-            m_dead.insert(c.first);
-        } else if (c.second.kind == TChangeKind::Inserted) {
-            m_unread.insert(c.first);
-        }
-    }
-    m_changes.clear();
-    notifyChanged();
-}
-
-void TDataSet::CancelBatch() {
-    checkActive();
-    Cancel();
-    if (m_changes.empty()) {
-        return;
-    }
-    const bool hasRow = m_pos >= 0;
-    const TRowStore::RowId row = currentRow();
-    for (const auto& c : m_changes) {
-        if (c.second.kind == TChangeKind::Inserted) {
-            m_dead.insert(c.first);
-        } else {
-            m_store.replace(c.first, c.second.original);
-        }
-    }
-    m_changes.clear();
-    rebuildOrder();
-    const int p = hasRow ? positionOf(row) : -1;
-    if (p >= 0) {
-        m_pos = p;
-    } else {
-        resetCursor();
-    }
-    m_eof = m_order.empty();
-    notifyChanged();
-    notifyScrolled();
 }

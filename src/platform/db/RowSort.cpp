@@ -1,7 +1,10 @@
-#include "platform/db/DataSet.h"
+#include "platform/db/RowSort.h"
 
+#include "platform/db/DbProvider.h"
+#include "platform/db/Field.h"
 #include "platform/db/TextFold.h"
-#include "platform/db/TextSearch.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstring>
@@ -9,10 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 
-// The client-side sort of the rows in memory, and Locate.
-
-std::vector<TDataSet::TSortKey> TDataSet::parseSort(const QString& sort) const {
-    std::vector<TSortKey> keys;
+TRowSort::TRowSort(const QString& sort, const TFieldFinder& findField) {
     const QStringList parts = sort.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString& part : parts) {
         QString name = part.trimmed();
@@ -30,54 +30,16 @@ std::vector<TDataSet::TSortKey> TDataSet::parseSort(const QString& sort) const {
         if (name.isEmpty()) {
             continue;
         }
-        const TField* f = FindField(name);
+        const TField* f = findField(name);
         if (!f || f->FieldKind != TFieldKind::Data) {
-            throw EDatabaseError(tr("Поле '%1' не найдено").arg(name));
+            throw EDatabaseError(
+                QCoreApplication::translate("TDataSet", "Поле '%1' не найдено").arg(name));
         }
         const TFieldClass c = f->FieldClass();
         const bool text = c == TFieldClass::Text || c == TFieldClass::Guid ||
                           c == TFieldClass::Memo || c == TFieldClass::Other;
-        keys.push_back({f->m_column, descending, text});
+        m_keys.push_back({f->Column(), descending, text});
     }
-    return keys;
-}
-
-void TDataSet::SetSort(const QString& sort) {
-    if (!Active()) {
-        m_sort = sort;
-        return;
-    }
-    checkBrowse();
-    // Rows still arriving come in the order of the query, which is what no sort asks for.
-    if (Fetching() && sort.trimmed().isEmpty() && m_sort.trimmed().isEmpty()) {
-        return;
-    }
-    FetchRest();
-    parseSort(sort);  // an unknown field leaves the old order in place
-    m_sort = sort;
-    const bool hasRow = m_pos >= 0;
-    const TRowStore::RowId row = currentRow();
-    applySort();
-    m_pos = hasRow ? positionOf(row) : -1;
-    m_bof = m_pos <= 0;
-    m_eof = m_order.empty();
-    notifyChanged();
-    notifyScrolled();
-}
-
-void TDataSet::rebuildOrder() {
-    m_order.clear();
-    m_order.reserve(m_store.size());
-    for (std::size_t r = 0; r < m_store.size(); ++r) {
-        const auto row = static_cast<TRowStore::RowId>(r);
-        const auto it = m_changes.find(row);
-        if ((it != m_changes.end() && it->second.kind == TChangeKind::Deleted) ||
-            m_dead.count(row)) {
-            continue;
-        }
-        m_order.push_back(row);
-    }
-    applySort();
 }
 
 namespace {
@@ -241,10 +203,6 @@ std::vector<std::uint32_t> textRanks(const TRowStore& store, int column) {
     return ranks;
 }
 
-}  // namespace
-
-namespace {
-
 // Ranks the rows by one numeric column: equal values share a rank, nulls rank 0.
 std::vector<std::uint32_t> numberRanks(const TRowStore& store, int column) {
     const std::size_t rows = store.size();
@@ -270,13 +228,13 @@ std::vector<std::uint32_t> numberRanks(const TRowStore& store, int column) {
 
 }  // namespace
 
-void TDataSet::applySort() {
-    const std::vector<TSortKey> keys = parseSort(m_sort);
+void TRowSort::Apply(const TRowStore& store, std::vector<TRowStore::RowId>& order) const {
+    const std::vector<TKey>& keys = m_keys;
     if (keys.empty()) {
         // The order of the query: rows arrive in it, so after an opening there is nothing
         // to sort, and a sort of a sorted million is not free.
-        if (!std::is_sorted(m_order.begin(), m_order.end())) {
-            std::sort(m_order.begin(), m_order.end());
+        if (!std::is_sorted(order.begin(), order.end())) {
+            std::sort(order.begin(), order.end());
         }
         return;
     }
@@ -291,8 +249,8 @@ void TDataSet::applySort() {
     for (std::size_t k = 0; k < keys.size(); ++k) {
         TKeyColumn& col = columns[k];
         col.descending = keys[k].descending;
-        col.ranks = keys[k].text ? textRanks(m_store, keys[k].column)
-                                 : numberRanks(m_store, keys[k].column);
+        col.ranks =
+            keys[k].text ? textRanks(store, keys[k].column) : numberRanks(store, keys[k].column);
         for (std::uint32_t r : col.ranks) {
             col.top = std::max(col.top, r);
         }
@@ -310,8 +268,8 @@ void TDataSet::applySort() {
     }
     if (compact) {
         std::vector<std::pair<std::uint64_t, TRowStore::RowId>> items;
-        items.reserve(m_order.size());
-        for (TRowStore::RowId row : m_order) {
+        items.reserve(order.size());
+        for (TRowStore::RowId row : order) {
             std::uint64_t composite = 0;
             for (const TKeyColumn& col : columns) {
                 const std::uint32_t r = col.ranks[row];
@@ -322,7 +280,7 @@ void TDataSet::applySort() {
         }
         std::sort(items.begin(), items.end());
         for (std::size_t i = 0; i < items.size(); ++i) {
-            m_order[i] = items[i].second;
+            order[i] = items[i].second;
         }
         return;
     }
@@ -334,12 +292,11 @@ void TDataSet::applySort() {
         }
         return a < b;
     };
-    std::sort(m_order.begin(), m_order.end(), compare);
+    std::sort(order.begin(), order.end(), compare);
 }
 
-bool TDataSet::rowBefore(const std::vector<TSortKey>& keys, TRowStore::RowId a,
-                         TRowStore::RowId b) const {
-    // The same order applySort gives by ranks: nulls lowest, texts by their sort keys,
+bool TRowSort::Before(const TRowStore& store, TRowStore::RowId a, TRowStore::RowId b) const {
+    // The same order Apply gives by ranks: nulls lowest, texts by their sort keys,
     // numbers by value, a descending key reversed, ties by arrival.
     std::string keyA;
     std::string keyB;
@@ -352,9 +309,9 @@ bool TDataSet::rowBefore(const std::vector<TSortKey>& keys, TRowStore::RowId a,
             AppendSortKey(t.constData(), static_cast<std::size_t>(t.size()), out);
         }
     };
-    for (const TSortKey& key : keys) {
-        const TCellView x = m_store.cell(a, key.column);
-        const TCellView y = m_store.cell(b, key.column);
+    for (const TKey& key : m_keys) {
+        const TCellView x = store.cell(a, key.column);
+        const TCellView y = store.cell(b, key.column);
         int c = 0;
         if (x.isNull() || y.isNull()) {
             c = x.isNull() == y.isNull() ? 0 : (x.isNull() ? -1 : 1);
@@ -372,183 +329,4 @@ bool TDataSet::rowBefore(const std::vector<TSortKey>& keys, TRowStore::RowId a,
         }
     }
     return a < b;
-}
-
-bool TDataSet::Locate(const QString& fieldNames, const QVariantList& values,
-                      TLocateOptions options) {
-    checkBrowse();
-    const QStringList names = fieldNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    if (names.size() != values.size() || names.isEmpty()) {
-        throw EDatabaseError(tr("Число полей и значений поиска не совпадает"));
-    }
-    struct TProbe {
-        const TField* field;
-        QVariant value;
-        bool null;
-        std::u32string folded;  // for text fields
-        QByteArray utf8;        // for case-sensitive text
-    };
-    std::vector<TProbe> probes;
-    for (int i = 0; i < names.size(); ++i) {
-        const TField& f = FieldByName(names[i].trimmed());
-        TProbe p{&f, values[i], !values[i].isValid() || values[i].isNull(), {}, {}};
-        if (!p.null && IsTextType(f.DataType) && f.FieldKind == TFieldKind::Data) {
-            p.utf8 = values[i].toString().toUtf8();
-            FoldUtf8(p.utf8.constData(), static_cast<std::size_t>(p.utf8.size()), p.folded);
-        } else if (!p.null) {
-            p.value = f.Converted(values[i]);
-        }
-        probes.push_back(std::move(p));
-    }
-    const bool caseless = options & loCaseInsensitive;
-    const bool partial = options & loPartialKey;
-    bool byRow = true;  // every probe reads a stored column: rows can be tested in any order
-    for (const TProbe& p : probes) {
-        byRow = byRow && p.field->FieldKind == TFieldKind::Data;
-    }
-    const auto matches = [&](int pos, TRowStore::RowId row) {
-        for (const TProbe& p : probes) {
-            const bool data = p.field->FieldKind == TFieldKind::Data;
-            if (data && IsTextType(p.field->DataType) && !p.null) {
-                const TCellView c = m_store.cell(row, p.field->m_column);
-                if (c.tag != TCellView::Text) {
-                    return false;
-                }
-                if (caseless) {
-                    if (partial) {
-                        if (!StartsWithFolded(c.data, c.size, p.folded)) {
-                            return false;
-                        }
-                    } else if (CompareFolded(c.data, c.size, p.utf8.constData(),
-                                             static_cast<std::size_t>(p.utf8.size())) != 0) {
-                        return false;
-                    }
-                } else {
-                    const auto n = static_cast<std::uint32_t>(p.utf8.size());
-                    if (partial
-                            ? (c.size < n || std::memcmp(c.data, p.utf8.constData(), n) != 0)
-                            : (c.size != n || std::memcmp(c.data, p.utf8.constData(), n) != 0)) {
-                        return false;
-                    }
-                }
-                continue;
-            }
-            const QVariant v = data ? cellValue(m_store.cell(row, p.field->m_column), *p.field)
-                                    : ValueAt(pos, *p.field);
-            const bool vNull = !v.isValid() || v.isNull();
-            if (p.null || vNull) {
-                if (p.null != vNull) {
-                    return false;
-                }
-                continue;
-            }
-            if (IsTextType(p.field->DataType)) {
-                const QString a = v.toString();
-                const QString b = p.value.toString();
-                const Qt::CaseSensitivity cs = caseless ? Qt::CaseInsensitive : Qt::CaseSensitive;
-                if (partial ? !a.startsWith(b, cs) : a.compare(b, cs) != 0) {
-                    return false;
-                }
-            } else if (!SameValue(v, p.value)) {
-                return false;
-            }
-        }
-        return true;
-    };
-    // While the rest is read, the rows held are the result's first in its order (there is
-    // no sort then): a hit among them is the answer a full search gives.
-    const auto search = [&]() {
-        const int count = LoadedCount();
-        if (byRow) {
-            // A search box mostly finds what it looks for among the first rows: those are
-            // tried first, in the current order.
-            const int early = std::min(count, 2048);
-            for (int pos = 0; pos < early; ++pos) {
-                if (matches(pos, m_order[static_cast<std::size_t>(pos)])) {
-                    moveTo(pos, false, false);
-                    return true;
-                }
-            }
-            if (early == count) {
-                return false;
-            }
-            // Then the rows in storage order, which walks memory once, and the first hit in
-            // the current order. A search that finds nothing never leaves that pass.
-            std::vector<bool> hit(m_store.size(), false);
-            bool any = false;
-            for (std::size_t r = 0; r < m_store.size(); ++r) {
-                m_store.prefetchRecord(static_cast<TRowStore::RowId>(r + 16));
-                for (const TProbe& p : probes) {
-                    m_store.prefetchCell(static_cast<TRowStore::RowId>(r + 8), p.field->m_column);
-                }
-                if (matches(-1, static_cast<TRowStore::RowId>(r))) {
-                    hit[r] = true;
-                    any = true;
-                }
-            }
-            for (int pos = 0; any && pos < count; ++pos) {
-                if (hit[m_order[static_cast<std::size_t>(pos)]]) {
-                    moveTo(pos, false, false);
-                    return true;
-                }
-            }
-            return false;
-        }
-        for (int pos = 0; pos < count; ++pos) {
-            if (matches(pos, m_order[static_cast<std::size_t>(pos)])) {
-                moveTo(pos, false, false);
-                return true;
-            }
-        }
-        return false;
-    };
-    if (search()) {
-        return true;
-    }
-    if (!Fetching()) {
-        return false;
-    }
-    FetchRest();
-    return search();
-}
-
-int TDataSet::FindText(const QList<const TField*>& fields, const QString& text, int from,
-                       bool forward, bool anywhere) {
-    checkBrowse();
-    if (text.isEmpty() || fields.isEmpty()) {
-        return -1;
-    }
-    FetchRest();
-    std::vector<TSearchColumn> columns;
-    QList<const TField*> computed;
-    for (const TField* f : fields) {
-        if (f->FieldClass() == TFieldClass::Boolean) {
-            continue;  // shown as a mark, not as a word to find
-        }
-        if (f->FieldKind != TFieldKind::Data) {
-            computed << f;
-            continue;
-        }
-        TSearchColumn c;
-        c.column = f->m_column;
-        if (!IsTextType(f->DataType)) {
-            c.kind = f->FieldClass() == TFieldClass::Integer    ? TSearchColumn::Integer
-                     : f->FieldClass() == TFieldClass::DateTime ? TSearchColumn::DateTime
-                                                                : TSearchColumn::Other;
-            c.shown = [this, f](const TCellView& cell) { return f->TextOf(cellValue(cell, *f)); };
-        }
-        columns.push_back(std::move(c));
-    }
-    std::function<QStringList(int)> shownAt;
-    if (!computed.isEmpty()) {
-        shownAt = [this, computed](int pos) {
-            QStringList shown;
-            for (const TField* f : computed) {
-                shown << DisplayTextAt(pos, *f);
-            }
-            return shown;
-        };
-    }
-    const TTextSearch search(m_store, text, anywhere, std::move(columns), std::move(shownAt));
-    return search.First(m_order, from, forward);
 }
