@@ -1,7 +1,7 @@
 #include "urls/BookmarkEncoding.h"
 
 #include "urls/HtmlTokenizer.h"
-#include "urls/ShortcutReader.h"
+#include "urls/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
