@@ -1,7 +1,7 @@
 #include "FuzzInput.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "urls/BookmarkEncoding.h"
-#include "urls/HtmlEntities.h"
 #include "urls/HtmlTokenizer.h"
 #include "urls/LinkImport.h"
 

@@ -1,5 +1,5 @@
 #include "FuzzInput.h"
-#include "urls/ShortcutReader.h"
+#include "urls/TextFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = FuzzBytes(data, size);

@@ -1,4 +1,6 @@
-#include "mail/SMTPClient.h"
+#include "mail/SocketClient.h"
+
+#include "platform/Errors.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -2,6 +2,7 @@
 
 #include "gridtools/FilterTemplatesUnit.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "platform/db/DataSet.h"
 
 #include <QCoreApplication>
@@ -27,9 +28,9 @@ constexpr std::size_t kForcedBreakSize = sizeof kForcedBreak - 1;
 QString cellText(const TDataSet& dataSet, int position, const TField& field) {
     // Escaped first, so a record's text is shown and never read as markup; then its
     // line breaks become the page's.
-    QString text = VisibleControls(HtmlText(field.FieldClass() == TFieldClass::Boolean
-                                                ? CheckMarkText(dataSet.ValueAt(position, field))
-                                                : dataSet.DisplayTextAt(position, field)));
+    QString text = VisibleControls(HtmlEscaped(field.FieldClass() == TFieldClass::Boolean
+                                                   ? CheckMarkText(dataSet.ValueAt(position, field))
+                                                   : dataSet.DisplayTextAt(position, field)));
     if (text.contains(QLatin1Char('\r'))) {
         text.replace(QLatin1String("\r\n"), QLatin1String("<br>\r\n"));
     }
@@ -84,7 +85,7 @@ struct TTextScan {
 // (10xxxxxx) adds no unit, a lead byte of four (11110xxx) one more. Text of ASCII and two-byte
 // sequences (Latin, Cyrillic, Greek) is shown well-formed in the same pass: each continuation
 // follows a lead of two (C2..DF) and each such lead has one. Anything else leaves wellFormed
-// false and the exact test to wellFormedUtf8.
+// false and the exact test to IsUtf8.
 TTextScan scanText(const unsigned char* p, const unsigned char* end) {
     TTextScan scan;
     std::uint64_t carry = 0;  // a lead ending the previous word, as byte 0's high bit
@@ -128,53 +129,6 @@ TTextScan scanText(const unsigned char* p, const unsigned char* end) {
     }
     scan.wellFormed = scan.wellFormed && carry == 0;
     return scan;
-}
-
-// Whether the bytes are UTF-8 as QString::fromUtf8 decodes it without a replacement: no
-// overlong form, no surrogate, nothing past U+10FFFF. ASCII goes eight bytes at a time.
-bool wellFormedUtf8(const unsigned char* p, const unsigned char* end) {
-    while (p < end) {
-        std::uint64_t w;
-        if (end - p >= 8 && (std::memcpy(&w, p, sizeof w), (w & kHighs) == 0)) {
-            p += 8;
-            continue;
-        }
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        if (c >= 0xC2 && c < 0xE0 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
-            p += 2;  // Cyrillic, Greek, accented Latin
-            continue;
-        }
-        int n;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            n = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 3;
-            low = c == 0xE0 ? 0xA0 : 0x80;
-            high = c == 0xED ? 0x9F : 0xBF;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 4;
-            low = c == 0xF0 ? 0x90 : 0x80;
-            high = c == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (end - p < n || p[1] < low || p[1] > high) {
-            return false;
-        }
-        for (int i = 2; i < n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        p += n;
-    }
-    return true;
 }
 
 // Writes the page through a pointer into the array's spare room, which is what the table's
@@ -299,7 +253,8 @@ bool putCellText(const TCellView& cell, TPageCursor& page) {
     const auto* p = reinterpret_cast<const unsigned char*>(cell.data);
     const auto* end = p + cell.size;
     const TTextScan scan = scanText(p, end);
-    if (scan.high && !scan.wellFormed && !wellFormedUtf8(p, end)) {
+    if (scan.high && !scan.wellFormed &&
+        !IsUtf8(QByteArrayView(cell.data, static_cast<qsizetype>(cell.size)))) {
         return false;
     }
     if (!scan.special) {
@@ -322,19 +277,11 @@ bool putCellText(const TCellView& cell, TPageCursor& page) {
         }
         escaped.append(plain, static_cast<std::size_t>(q - plain));
         plain = q + 1;
+        if (const char* entity = HtmlEntityOf(*q)) {
+            escaped += entity;
+            continue;
+        }
         switch (*q) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
             case '\r':
                 if (lineBreaks && q + 1 < stop && q[1] == '\n') {
                     escaped += "<br>";
@@ -374,16 +321,6 @@ bool needsQuotes(const QString& item) {
 }
 
 }  // namespace
-
-QString HtmlText(const QString& text) {
-    for (const QChar c : text) {
-        if (c == QLatin1Char('&') || c == QLatin1Char('<') || c == QLatin1Char('>') ||
-            c == QLatin1Char('"')) {
-            return text.toHtmlEscaped();
-        }
-    }
-    return text;
-}
 
 QString VisibleControls(const QString& text) {
     QString out;
@@ -481,13 +418,13 @@ void appendReportTable(TDataSet& dataSet, const QList<TField*>& fields, const QS
     out +=
         "<Table Width=\"100%\" CellSpacing=0 Border=0>\r\n  <Caption>\r\n"
         "    <p align=\"left\"><b><font size=\"3\">";
-    appendText(out, HtmlText(title));
+    appendText(out, HtmlEscaped(title));
     out +=
         "</font></b>\r\n    <hr size=\"3\" color=\"#000000\" noshade>\r\n"
         "  </Caption>\r\n  <b><TR VAlign=\"top\">\r\n";
     for (const TField* f : shown) {
         out += "    <TH Align=\"left\"><font size=\"1\">";
-        appendText(out, HtmlText(f->Title()));
+        appendText(out, HtmlEscaped(f->Title()));
         out += "</font></TH>\r\n";
     }
     out += "  </TR></b>\r\n";
@@ -546,7 +483,7 @@ QByteArray BuildReportPage(TDataSet& dataSet, const QList<TField*>& fields, cons
         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
     appendText(page, charset);
     page += "\">\r\n<title>";
-    appendText(page, HtmlText(title));
+    appendText(page, HtmlEscaped(title));
     page += "</title>\r\n</head>\r\n\r\n<body>\r\n<font face=\"Arial\">\r\n\r\n";
     appendReportTable(dataSet, fields, title, page);
     page += "</font>\r\n</body>\r\n\r\n</html>";

@@ -18,9 +18,6 @@ QString BreakLongLines(const QString& text, int width);
 // U+2421 for DEL): a record's text never puts a raw control into a page.
 QString VisibleControls(const QString& text);
 
-// A text as HTML shows it literally: "&", "<", ">" and '"' as entities.
-QString HtmlText(const QString& text);
-
 // The report table (UTF-8) of the records the dataset holds, in its order, for the fields of
 // fields that the dataset has (in dataset order); empty when there is no field or no record.
 // A pending edit is posted (or cancelled when unchanged) first; the current record stays.

@@ -1,7 +1,8 @@
 #include "urls/BookmarkEncoding.h"
 
+#include "platform/Text.h"
 #include "urls/HtmlTokenizer.h"
-#include "urls/ShortcutReader.h"
+#include "urls/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -54,24 +55,10 @@ TUtf8Count decodeUtf8(const QByteArray& bytes, qsizetype from, TDecodedText* out
             ++i;
             continue;
         }
-        int need = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        char32_t code = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            need = 1;
-            code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            need = 2;
-            code = c & 0x0F;
-            lo = c == 0xE0 ? 0xA0 : 0x80;
-            hi = c == 0xED ? 0x9F : 0xBF;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            need = 3;
-            code = c & 0x07;
-            lo = c == 0xF0 ? 0x90 : 0x80;
-            hi = c == 0xF4 ? 0x8F : 0xBF;
-        }
+        unsigned char lo;
+        unsigned char hi;
+        const int need = Utf8Continuations(c, lo, hi);  // -1 when c leads no sequence
+        char32_t code = c & (0x7Fu >> (need + 1));      // the lead's bits of the code point
         qsizetype j = i + 1;
         bool whole = need > 0;
         for (int k = 0; k < need; ++k, ++j) {

@@ -4,7 +4,7 @@
 #include "urls/ChromiumBookmarks.h"
 #include "urls/CsvLinkReader.h"
 #include "urls/FirefoxPlaces.h"
-#include "urls/ShortcutReader.h"
+#include "urls/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "urls/BrowserProfiles.h"
 
-#include "urls/ShortcutReader.h"
+#include "urls/TextFiles.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,6 +2,7 @@
 
 #include "urls/FolderChain.h"
 #include "urls/ShortcutReader.h"
+#include "urls/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>

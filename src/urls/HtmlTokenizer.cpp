@@ -1,6 +1,6 @@
 #include "urls/HtmlTokenizer.h"
 
-#include "urls/HtmlEntities.h"
+#include "platform/Text.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "common/CsvText.h"
 #include "platform/Errors.h"
 #include "platform/FileNames.h"
+#include "platform/Text.h"
 #include "platform/db/DataSet.h"
 #include "urls/Categories.h"
 
@@ -53,49 +54,17 @@ private:
     QByteArray m_buffer;
 };
 
-// Text for HTML: the markup characters as entities, line breaks as blanks (a bookmark's
+// Text for HTML: the markup characters as entities; CR, LF and tab as character references
+// in an attribute (as AppendHtmlEscaped writes them) and as blanks elsewhere (a bookmark's
 // title is one line).
-void appendEscaped(QString& out, const QString& text, bool attribute) {
-    bool plain = true;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == '&' || u == '<' || u == '>' || u == '"' || u == '\r' || u == '\n' || u == '\t') {
-            plain = false;
-            break;
-        }
-    }
-    if (plain) {
-        out += text;
-        return;
-    }
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-            case '&':
-                out += QStringLiteral("&amp;");
-                break;
-            case '<':
-                out += QStringLiteral("&lt;");
-                break;
-            case '>':
-                out += QStringLiteral("&gt;");
-                break;
-            case '"':
-                out += QStringLiteral("&quot;");
-                break;
-            case '\r':
-            case '\n':
-            case '\t':
-                out += attribute ? QStringLiteral("&#%1;").arg(c.unicode()) : QStringLiteral(" ");
-                break;
-            default:
-                out += c;
-        }
-    }
-}
-
 QString escaped(const QString& text, bool attribute) {
-    QString out;
-    appendEscaped(out, text, attribute);
+    QString out = HtmlEscaped(text);
+    for (const char16_t c : {u'\r', u'\n', u'\t'}) {
+        if (out.contains(QChar(c))) {
+            out.replace(QChar(c), attribute ? QStringLiteral("&#%1;").arg(static_cast<int>(c))
+                                            : QStringLiteral(" "));
+        }
+    }
     return out;
 }
 
@@ -105,6 +74,20 @@ void stepped(const TExportProgress& progress, int done, int total) {
     }
 }
 
+// Whether a well-formed sequence of two or three bytes is a blank: U+0085, U+00A0, U+1680,
+// U+2000 to U+200A, U+2028, U+2029, U+202F, U+205F or U+3000.
+bool unicodeBlank(const unsigned char* p, int length) {
+    if (length == 2) {
+        return p[0] == 0xC2 && (p[1] == 0x85 || p[1] == 0xA0);
+    }
+    const unsigned char c = p[0];
+    return (c == 0xE1 && p[1] == 0x9A && p[2] == 0x80) ||
+           (c == 0xE2 && p[1] == 0x80 &&
+            (p[2] <= 0x8A || p[2] == 0xA8 || p[2] == 0xA9 || p[2] == 0xAF)) ||
+           (c == 0xE2 && p[1] == 0x81 && p[2] == 0x9F) ||
+           (c == 0xE3 && p[1] == 0x80 && p[2] == 0x80);
+}
+
 // Whether the bytes are well-formed UTF-8 of one- to three-byte characters with no blank
 // beyond ASCII: then a UTF-16 unit is a character, and ASCII blanks are all that a title's
 // simplification changes, so the bytes can be written as they are.
@@ -112,59 +95,21 @@ bool plainUtf8(QByteArrayView text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
-        const unsigned char c = *p;
-        if (c < 0x80) {
+        if (*p < 0x80) {
             ++p;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            if (end - p < 2 || (p[1] & 0xC0) != 0x80 ||
-                (c == 0xC2 && (p[1] == 0x85 || p[1] == 0xA0))) {
-                return false;
-            }
-            p += 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
-                (c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) ||
-                (c == 0xE1 && p[1] == 0x9A && p[2] == 0x80) ||
-                (c == 0xE2 && p[1] == 0x80 &&
-                 (p[2] <= 0x8A || p[2] == 0xA8 || p[2] == 0xA9 || p[2] == 0xAF)) ||
-                (c == 0xE2 && p[1] == 0x81 && p[2] == 0x9F) ||
-                (c == 0xE3 && p[1] == 0x80 && p[2] == 0x80)) {
-                return false;  // not UTF-8, or a blank such as U+00A0, U+2003, U+3000
-            }
-            p += 3;
-        } else {
+            continue;
+        }
+        const int length = Utf8SequenceLength(p, end);
+        if (length == 0 || length == 4 || unicodeBlank(p, length)) {
             return false;
         }
+        p += length;
     }
     return true;
 }
 
 bool asciiBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The bytes with the markup characters as entities (and, in an attribute, the blanks
-// that are not spaces as character references).
-void appendEscapedBytes(QByteArray& out, QByteArrayView text) {
-    // Runs without markup characters go in whole.
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text.at(i);
-        const char* entity = c == '&'    ? "&amp;"
-                             : c == '<'  ? "&lt;"
-                             : c == '>'  ? "&gt;"
-                             : c == '"'  ? "&quot;"
-                             : c == '\r' ? "&#13;"
-                             : c == '\n' ? "&#10;"
-                             : c == '\t' ? "&#9;"
-                                         : nullptr;
-        if (entity) {
-            out.append(text.data() + run, i - run);
-            out.append(entity);
-            run = i + 1;
-        }
-    }
-    out.append(text.data() + run, text.size() - run);
 }
 
 // The byte form of writeLink below, for plain texts; false to leave the record to it.
@@ -233,24 +178,24 @@ bool writeLinkBytes(QByteArray& line, const TExportBytes& r, const QByteArray& a
         begin = i + 1;
     }
     line += "        <DT><A HREF=\"";
-    appendEscapedBytes(line, r.URL);
+    AppendHtmlEscaped(line, r.URL);
     line += "\" ADD_DATE=\"";
     line += addDate;
     if (!tags.isEmpty()) {
         line += "\" TAGS=\"";
-        appendEscapedBytes(line, tags);
+        AppendHtmlEscaped(line, tags);
     }
     line += "\">";
     if (cut) {
-        appendEscapedBytes(line, title.first(cutAt));
+        AppendHtmlEscaped(line, title.first(cutAt));
         line += "\xE2\x80\xA6";  // U+2026
     } else {
-        appendEscapedBytes(line, title);
+        AppendHtmlEscaped(line, title);
     }
     line += "</A>\n";
     if (cut) {
         line += "        <DD>";
-        appendEscapedBytes(line, title);
+        AppendHtmlEscaped(line, title);
         line += '\n';
     }
     return true;
@@ -273,19 +218,19 @@ void writeLink(TChunkWriter& w, const TExportRecord& r, const QString& addDate) 
     QString line;
     line.reserve(r.URL.size() + title.size() * (cut ? 2 : 1) + tags.size() + 64);
     line += QLatin1String("        <DT><A HREF=\"");
-    appendEscaped(line, r.URL, true);
+    line += escaped(r.URL, true);
     line += QLatin1String("\" ADD_DATE=\"");
     line += addDate;
     if (!tags.isEmpty()) {
         line += QLatin1String("\" TAGS=\"");
-        appendEscaped(line, tags, true);
+        line += escaped(tags, true);
     }
     line += QLatin1String("\">");
-    appendEscaped(line, cut ? title.left(kTitleMax - 1) + QChar(0x2026) : title, false);
+    line += escaped(cut ? title.left(kTitleMax - 1) + QChar(0x2026) : title, false);
     line += QLatin1String("</A>\n");
     if (cut) {
         line += QLatin1String("        <DD>");
-        appendEscaped(line, title, false);
+        line += escaped(title, false);
         line += QLatin1Char('\n');
     }
     w.add(line);

@@ -2,6 +2,7 @@
 #include "common/ProgramOptions.h"
 #include "common/ProgramPaths.h"
 #include "common/UtilsUnit.h"
+#include "platform/Text.h"
 #include "platform/db/DataSet.h"
 #include "platform/registry/Registry.h"
 #include "reports/PrepareSubjectReportDlg.h"
@@ -84,7 +85,7 @@ class TestReports final : public QObject, TCatalogueFixture {
     // The cell the text rules make of a description: escaped, controls shown, CR LF as a
     // line break of the page, long runs broken.
     static QString cellByTheRules(const QString& text) {
-        QString cell = VisibleControls(HtmlText(text));
+        QString cell = VisibleControls(HtmlEscaped(text));
         cell.replace("\r\n", "<br>\r\n");
         cell = BreakLongLines(cell, 127);
         return cell.isEmpty() ? QStringLiteral("&nbsp;") : cell;
@@ -282,7 +283,7 @@ private Q_SLOTS:
             QString whole = cell;
             // A line ended at a blank is the one place a blank became CR LF.
             whole.remove("<span\r\n></span>").replace("\r\n", " ");
-            const QString escaped = VisibleControls(HtmlText(text)).replace("\r\n", "<br> ");
+            const QString escaped = VisibleControls(HtmlEscaped(text)).replace("\r\n", "<br> ");
             QVERIFY2(whole == escaped || (escaped.isEmpty() && whole == "&nbsp;"),
                      shown.constData());
         }
@@ -324,7 +325,7 @@ private Q_SLOTS:
         const QByteArray table = WriteReportTable(ds, {&ds.FieldByName("Description")}, "T");
         QVERIFY(table.isValidUtf8());
         const QString expected =
-            VisibleControls(HtmlText(QString::fromUtf8(QByteArray::fromHex(hex))));
+            VisibleControls(HtmlEscaped(QString::fromUtf8(QByteArray::fromHex(hex))));
         QVERIFY2(table.contains("<font size=\"1\">" + expected.toUtf8() + "</font>"),
                  table.constData());
         QVERIFY(!table.contains('\0'));

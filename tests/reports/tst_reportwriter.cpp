@@ -76,21 +76,6 @@ private Q_SLOTS:
         QCOMPARE(lines.join(' '), text);
     }
 
-    void htmlText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("html");
-        QTest::newRow("plain") << "Новости дня"
-                               << "Новости дня";
-        QTest::newRow("markup shown as text")
-            << "Новости 'дня' & <b>HTML</b> \"q\""
-            << "Новости 'дня' &amp; &lt;b&gt;HTML&lt;/b&gt; &quot;q&quot;";
-    }
-    void htmlText() {
-        QFETCH(QString, text);
-        QFETCH(QString, html);
-        QCOMPARE(HtmlText(text), html);
-    }
-
     void commaText_data() {
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<QString>("text");
