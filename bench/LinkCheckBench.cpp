@@ -116,7 +116,7 @@ TLinkCheckFigures MeasureLinkCheck(const QString& folder, int links, int hosts, 
 
     TLinkCheckForm form(connection);
     QEventLoop loop;
-    form.OnFinished = [&loop](const QString&) { loop.quit(); };
+    QObject::connect(&form, &TLinkCheckForm::Finished, &loop, &QEventLoop::quit);
     QElapsedTimer t;
     t.start();
     {

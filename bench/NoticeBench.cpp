@@ -4,6 +4,7 @@
 
 #include "app/GeneralUnit.h"
 #include "common/ConstsUnit.h"
+#include "common/UtilsUnit.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/DataSet.h"
@@ -11,6 +12,7 @@
 #include "platform/db/Schema.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/ViewParts.h"
 #include "urls/URLViewFrm.h"
 
 #include <QApplication>
@@ -103,10 +105,10 @@ TNoticeFigures MeasureServerNotices(const QString& server, int records, int seco
         TURLViewForm view(module);
         view.resize(1000, 700);
         view.show();
-        while (view.adsCommon->Fetching()) {
+        while (ViewData(view).Fetching()) {
             QCoreApplication::processEvents();
         }
-        figures.records = view.adsCommon->RecordCount();
+        figures.records = ViewData(view).RecordCount();
         const auto& provider = static_cast<TPostgresProvider&>(module.ADOConnection.Provider());
         const quint64 rowsBefore = provider.rowsRead();
         QObject::connect(&module.ADOConnection, &TConnection::ChangedElsewhere,

@@ -3,6 +3,7 @@
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FindDBGridCell.h"
 #include "platform/db/DataSet.h"
+#include "support/ViewParts.h"
 #include "urls/URLViewFrm.h"
 
 #include <QAction>
@@ -16,7 +17,7 @@ double WorstKeystroke(TURLViewForm& view, const QString& typed, const QString& m
     for (int i = 1; i <= typed.size() + 1; ++i) {
         QElapsedTimer t;
         t.start();
-        view.ViewFindDBGridCell->setText(i <= typed.size() ? typed.left(i) : missing);
+        ViewFindBox(view).setText(i <= typed.size() ? typed.left(i) : missing);
         worst = std::max(worst, t.nsecsElapsed() / 1e6);
     }
     return worst;
@@ -25,22 +26,22 @@ double WorstKeystroke(TURLViewForm& view, const QString& typed, const QString& m
 namespace {
 
 int column(TURLViewForm& view, const char* name) {
-    return view.adsCommon->FieldByName(QLatin1String(name)).Index();
+    return ViewData(view).FieldByName(QLatin1String(name)).Index();
 }
 
 // Begins with or anywhere, in the selected column or in every one shown; the box is
 // emptied first, as a mode switched with text in the box searches at once.
 void searchMode(TURLViewForm& view, bool anywhere, bool allColumns) {
-    view.ViewFindDBGridCell->clear();
-    view.actFindAnywhere->setChecked(anywhere);
-    view.actFindAllColumns->setChecked(allColumns);
+    ViewFindBox(view).clear();
+    ViewAction(view, "actFindAnywhere")->setChecked(anywhere);
+    ViewAction(view, "actFindAllColumns")->setChecked(allColumns);
 }
 
 }  // namespace
 
 QList<TKeystrokeFigure> MeasureSearchKeystrokes(TURLViewForm& view) {
     QList<TKeystrokeFigure> figures;
-    TExDBGrid& grid = *view.CommonExDBGrid;
+    TExDBGrid& grid = ViewGrid(view);
     // Two letters common in the catalogue's texts that no record holds side by side: every
     // place the rarer one stands is a candidate to check.
     const auto twoLetters = [&view]() {
@@ -66,7 +67,7 @@ QList<TKeystrokeFigure> MeasureSearchKeystrokes(TURLViewForm& view) {
         }
     }
 
-    view.adsCommon->SetSort(QString());
+    ViewData(view).SetSort(QString());
     searchMode(view, false, false);
     figures.append(
         {"find_keystroke_1m",

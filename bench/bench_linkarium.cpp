@@ -9,6 +9,7 @@
 #include "NoticeBench.h"
 #include "ReaderBench.h"
 #include "SearchBench.h"
+#include "YesDialogs.h"
 
 #include "app/GeneralUnit.h"
 #include "app/MainFrm.h"
@@ -27,6 +28,7 @@
 #include "reports/PreviewHTMLDlg.h"
 #include "reports/ReportWriter.h"
 #include "support/HostileImports.h"
+#include "support/ViewParts.h"
 #include "urls/Duplicates.h"
 #include "urls/EditURLDlg.h"
 #include "urls/ImportPreview.h"
@@ -163,34 +165,6 @@ void benchMatchMask() {
 
 using TBenchView = TURLViewForm;
 
-// Answers Yes to every question, as a user does, and names the file an open dialog asks for.
-class TYesDialogs final : public TUserDialogs {
-public:
-    QString file;
-    QMessageBox::StandardButton messageBox(QWidget*, QMessageBox::Icon, const QString&,
-                                           const QString&, QMessageBox::StandardButtons,
-                                           QMessageBox::StandardButton) override {
-        return QMessageBox::Yes;
-    }
-    bool inputQuery(QWidget*, const QString&, const QString&, QString&) override { return false; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return file;
-    }
-    QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override {
-        return {file};
-    }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&,
-                         const QString&) override {
-        return QString();
-    }
-    QString existingDirectory(QWidget*, const QString&, const QString&) override {
-        return QString();
-    }
-    bool printerDialog(QWidget*, QPrinter&, bool) override { return false; }
-    // Each of the program's windows is accepted as the program filled it.
-    int execDialog(QDialog&) override { return QDialog::Accepted; }
-};
-
 // The imports into a copy of the 100k catalogue, through the view's commands.
 void benchImport(const QString& dataDir, const QString& file100k) {
     const QString home = dataDir + QStringLiteral("/import-home");
@@ -218,21 +192,23 @@ void benchImport(const QString& dataDir, const QString& file100k) {
     // The preview accepted as shown; the time to it is the reading and the verdicts.
     QElapsedTimer run;
     double toPreview = 0;
-    view.RunImportPreview = [&](TImportPreview&, const TImportOptions&) {
+    yes.window = [&](QDialog&) {
         toPreview = run.nsecsElapsed() / 1e9;
-        return true;
+        return int(QDialog::Accepted);
     };
     run.start();
-    const double shortcuts = seconds([&view]() { view.actImportFromFavorites->trigger(); });
+    const double shortcuts =
+        seconds([&view]() { ViewAction(view, "actImportFromFavorites")->trigger(); });
     report("import_url_files_10k", shortcuts, "s", QStringLiteral("< 3 s"),
-           shortcuts < 3 && view.adsCommon->RecordCount() == 110000);
+           shortcuts < 3 && ViewData(view).RecordCount() == 110000);
     yes.file = home + QStringLiteral("/bookmarks.html");
     run.start();
-    const double bookmarks = seconds([&view]() { view.actImportBookmarkFile->trigger(); });
+    const double bookmarks =
+        seconds([&view]() { ViewAction(view, "actImportBookmarkFile")->trigger(); });
     report("import_preview_50k", toPreview, "s", QStringLiteral("< 3 s to the preview shown"),
            toPreview < 3);
     report("import_bookmark_html_50k", bookmarks, "s", QStringLiteral("< 3 s"),
-           bookmarks < 3 && view.adsCommon->RecordCount() == 160000);
+           bookmarks < 3 && ViewData(view).RecordCount() == 160000);
     SetDialogs(nullptr);
     qputenv("HOME", savedHome);
 }
@@ -287,7 +263,7 @@ double painted(TBenchView& view, F&& command) {
     QElapsedTimer t;
     t.start();
     command();
-    view.CommonExDBGrid->viewport()->repaint();
+    ViewGrid(view).viewport()->repaint();
     QCoreApplication::processEvents();
     return t.nsecsElapsed() / 1e9;
 }
@@ -295,10 +271,10 @@ double painted(TBenchView& view, F&& command) {
 // The report of the whole 100k view: its page text against the sqlite3 shell writing the
 // same rows as HTML, and the command from the confirmed field choice to the painted preview.
 void benchReport(TBenchView& view, const QString& file100k) {
-    view.ViewFindDBGridCell->setText(QString());
+    ViewFindBox(view).setText(QString());
     QList<TField*> fields;
     for (const char* name : {"URL", "Category", "Description"}) {
-        fields << &view.adsCommon->FieldByName(QLatin1String(name));
+        fields << &ViewData(view).FieldByName(QLatin1String(name));
     }
     // A tenth of a second either way is within this machine's noise: both sides take turns
     // five times and their medians are compared.
@@ -307,7 +283,7 @@ void benchReport(TBenchView& view, const QString& file100k) {
     for (int round = 0; round < 5; ++round) {
         QByteArray page;
         texts << seconds(
-            [&]() { page = BuildReportPage(*view.adsCommon, fields, view.ViewTitle()); });
+            [&]() { page = BuildReportPage(ViewData(view), fields, view.ViewTitle()); });
         QProcess shell;
         shell.setStandardOutputFile(QProcess::nullDevice());
         htmls << seconds([&]() {
@@ -319,16 +295,20 @@ void benchReport(TBenchView& view, const QString& file100k) {
     }
     reportRatio("report_page_100k", median(texts), median(htmls), "sqlite3 -html, median of 5",
                 1.2);
-    view.RunReportDialog = [](TPrepareSubjectReportForm& d) {
-        d.ToggleNode(d.Root());
-        return d.Confirm();
-    };
-    view.ShowPreview = [](TPreviewHTMLForm& preview) {
-        preview.show();
-        preview.repaint();
+    TYesDialogs yes;
+    yes.window = [](QDialog& window) {
+        if (auto* selection = qobject_cast<TPrepareSubjectReportForm*>(&window)) {
+            selection->ToggleNode(selection->Root());
+            return int(QDialog::Accepted);
+        }
+        window.show();
+        window.repaint();
         QCoreApplication::processEvents();
+        return int(QDialog::Rejected);
     };
+    SetDialogs(&yes);
     const double shown = seconds([&view]() { view.actShowReportExecute(); });
+    SetDialogs(nullptr);
     report("report_shown_100k", shown, "s", QStringLiteral("< 3 s"), shown < 3);
 }
 
@@ -348,7 +328,7 @@ void benchStartup(const char* name, const QString& file) {
         TURLViewForm view(module);
         mainForm.SetURLView(&view);
         view.show();
-        view.CommonExDBGrid->viewport()->repaint();
+        ViewGrid(view).viewport()->repaint();
         QCoreApplication::processEvents();
         const double startup = t.nsecsElapsed() / 1e9;
         report(name, startup * 1000, "ms", QStringLiteral("< 150 ms"), startup < 0.15);
@@ -358,7 +338,7 @@ void benchStartup(const char* name, const QString& file) {
 
 // Events processed until the view's rows are all read.
 void waitLoaded(TBenchView& view) {
-    while (view.adsCommon->Fetching()) {
+    while (ViewData(view).Fetching()) {
         QCoreApplication::processEvents();
     }
 }
@@ -367,12 +347,12 @@ void waitLoaded(TBenchView& view) {
 // another place and paints the rows there. A first drag over other places draws the
 // glyphs once, as the first seconds of any session do; its worst frame is given too.
 void benchScroll(TBenchView& view) {
-    QScrollBar* bar = view.CommonExDBGrid->verticalScrollBar();
+    QScrollBar* bar = ViewGrid(view).verticalScrollBar();
     const auto frame = [&](qint64 at) {
         QElapsedTimer t;
         t.start();
         bar->setValue(static_cast<int>(at));
-        view.CommonExDBGrid->viewport()->repaint();
+        ViewGrid(view).viewport()->repaint();
         QCoreApplication::processEvents();
         return t.nsecsElapsed() / 1e6;
     };
@@ -422,16 +402,17 @@ void benchViews(const QString& file, const QString& file100k, double openWhole) 
         std::printf("view_loaded_1m %.3f s\t(the rest read behind the painted grid)\n",
                     open + loaded);
         benchScroll(view);
-        const int url = view.adsCommon->FieldByName(QStringLiteral("URL")).Index();
-        const double click = painted(
-            view, [&]() { Q_EMIT view.CommonExDBGrid->horizontalHeader()->sectionClicked(url); });
+        const int url = ViewData(view).FieldByName(QStringLiteral("URL")).Index();
+        const double click = painted(view, [&]() { Q_EMIT ViewGrid(view).horizontalHeader()->sectionClicked(url); });
         report("view_title_click_sort_1m", click, "s", QStringLiteral("< 1.5 s"), click < 1.5);
-        view.CommonExDBGrid->SetSelectedIndex(
-            view.adsCommon->FieldByName(QStringLiteral("Category")).Index());
-        const double filter = painted(view, [&view]() { view.actFilterBySelection->trigger(); });
+        ViewGrid(view).SetSelectedIndex(
+            ViewData(view).FieldByName(QStringLiteral("Category")).Index());
+        const double filter =
+            painted(view, [&view]() { ViewAction(view, "actFilterBySelection")->trigger(); });
         std::printf("view_quick_filter_1m %.3f s\t(%d rows)\n", filter,
-                    view.adsCommon->RecordCount());
-        const double remove = painted(view, [&view]() { view.actRemoveFilter->trigger(); });
+                    ViewData(view).RecordCount());
+        const double remove =
+            painted(view, [&view]() { ViewAction(view, "actRemoveFilter")->trigger(); });
         reportRatio("view_remove_filter_1m", remove, openWhole, "the query's opening", 1.2);
         const double removeLoaded = seconds([&view]() { waitLoaded(view); });
         std::printf("view_remove_filter_loaded_1m %.3f s\t(every record in)\n",
@@ -439,28 +420,28 @@ void benchViews(const QString& file, const QString& file100k, double openWhole) 
         benchSearch(view);
 
         // The URL dialog filled in without its modal loop, as a user would fill it.
-        view.RunEditDialog = [&module, &view](const QVariant& key, QVariant& recordKey) {
-            TEditURLForm dialog(module, &view);
-            dialog.Prepare(key);
+        TYesDialogs yes;
+        yes.window = [](QDialog& dialog) {
             dialog.findChild<QLineEdit*>(QStringLiteral("URLDBEdit"))
                 ->setText(QStringLiteral("https://bench.example/") +
                           QString::number(QRandomGenerator::global()->generate()));
-            dialog.OkButtonClick();
-            dialog.Finish();
-            recordKey = dialog.RecordKey;
-            return dialog.Saved;
+            static_cast<TEditURLForm&>(dialog).OkButtonClick();
+            return dialog.result();
         };
-        TYesDialogs yes;
         SetDialogs(&yes);
         // Each command ends back on its record in the painted grid.
-        const double add = painted(view, [&view]() { view.actDataSetInsert->trigger(); });
+        const double add =
+            painted(view, [&view]() { ViewAction(view, "actDataSetInsert")->trigger(); });
         report("record_add_1m", add * 1000, "ms", QStringLiteral("< 50 ms"), add < 0.05);
-        const double edit = painted(view, [&view]() { view.actDataSetEdit->trigger(); });
+        const double edit =
+            painted(view, [&view]() { ViewAction(view, "actDataSetEdit")->trigger(); });
         report("record_edit_1m", edit * 1000, "ms", QStringLiteral("< 50 ms"), edit < 0.05);
-        const double duplicate = painted(view, [&view]() { view.actDuplicateRecord->trigger(); });
+        const double duplicate =
+            painted(view, [&view]() { ViewAction(view, "actDuplicateRecord")->trigger(); });
         report("record_duplicate_1m", duplicate * 1000, "ms", QStringLiteral("< 50 ms"),
                duplicate < 0.05);
-        const double erase = painted(view, [&view]() { view.actDataSetDelete->trigger(); });
+        const double erase =
+            painted(view, [&view]() { ViewAction(view, "actDataSetDelete")->trigger(); });
         report("record_delete_1m", erase * 1000, "ms", QStringLiteral("< 50 ms"), erase < 0.05);
         SetDialogs(nullptr);
     }
@@ -476,21 +457,20 @@ void benchView100k(TGeneralModule& module, const QString& file100k) {
     view.show();
     // Typed into a view whose records are all in, as its caption then says.
     waitLoaded(view);
-    view.CommonExDBGrid->SetSelectedIndex(
-        view.adsCommon->FieldByName(QStringLiteral("URL")).Index());
+    ViewGrid(view).SetSelectedIndex(ViewData(view).FieldByName(QStringLiteral("URL")).Index());
     const double worst =
         WorstKeystroke(view, QStringLiteral("https://news4"), QStringLiteral("нет-такого"));
     report("find_keystroke_100k", worst, "ms", QStringLiteral("< 16 ms per keystroke"), worst < 16);
-    view.actFindAnywhere->setChecked(true);
-    view.actFindAllColumns->setChecked(true);
-    view.ViewFindDBGridCell->clear();
+    ViewAction(view, "actFindAnywhere")->setChecked(true);
+    ViewAction(view, "actFindAllColumns")->setChecked(true);
+    ViewFindBox(view).clear();
     const double worstAnywhere =
         WorstKeystroke(view, QStringLiteral("программ-не"), QStringLiteral("программ-нет"));
     report("find_anywhere_keystroke_100k", worstAnywhere, "ms",
            QStringLiteral("< 16 ms per keystroke, every column"), worstAnywhere < 16);
-    view.actFindAllColumns->setChecked(false);
-    view.actFindAnywhere->setChecked(false);
-    view.ViewFindDBGridCell->clear();
+    ViewAction(view, "actFindAllColumns")->setChecked(false);
+    ViewAction(view, "actFindAnywhere")->setChecked(false);
+    ViewFindBox(view).clear();
     benchReport(view, file100k);
 }
 

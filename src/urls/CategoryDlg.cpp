@@ -178,7 +178,7 @@ bool TCategoryForm::Run(const QString& text, QString& result) {
     bool ok = false;
     try {
         Prepare(text);
-        ok = exec() == QDialog::Accepted;
+        ok = Dialogs().execDialog(*this) == QDialog::Accepted;
     } catch (...) {
         m_module.adsCategoryList.CancelBatch();
         throw;

@@ -23,60 +23,56 @@ TEditURLForm::TEditURLForm(TCatalogueModule& module, QWidget* parent)
     BindButtons(ui->OkButton, ui->CancelButton);
     ui->GoSpeedButton->setIcon(QIcon::fromTheme(QStringLiteral("internet-web-browser"),
                                                 style()->standardIcon(QStyle::SP_ArrowRight)));
-    adsCommon->SetCommandText(QStringLiteral("SELECT * FROM SubjectURLs WHERE SubjectURLID = :ID"));
-    adsCommon->Parameters().ParamByName(QStringLiteral("ID")).DataType = TFieldType::Guid;
-    adsCommon->BeforePost = [](TDataSet& ds) { NullBlankFields(ds); };
+    DataSet().SetCommandText(QStringLiteral("SELECT * FROM SubjectURLs WHERE SubjectURLID = :ID"));
+    DataSet().Parameters().ParamByName(QStringLiteral("ID")).DataType = TFieldType::Guid;
+    DataSet().BeforePost = [](TDataSet& ds) { NullBlankFields(ds); };
     connect(ui->URLDBEdit, &QLineEdit::textChanged, this, &TEditURLForm::URLDBEditChange);
     connect(ui->GoSpeedButton, &QToolButton::clicked, this,
             GuardedSlot(this, &TEditURLForm::GoSpeedButtonClick));
     connect(ui->CategoryButton, &QPushButton::clicked, this,
             GuardedSlot(this, &TEditURLForm::CategoryButtonClick));
     ui->URLDBEdit->installEventFilter(this);
-    RunCategoryDialog = [this](const QString& text, QString& result) {
-        TCategoryForm form(m_module, this);
-        form.SetRecordAddress(TrimmedFieldText(ui->URLDBEdit->text()));
-        return form.Run(text, result);
-    };
     URLDBEditChange();
 }
 
 TEditURLForm::~TEditURLForm() = default;
 
 void TEditURLForm::OpenRecord(const QVariant& key) {
-    adsCommon->Parameters().ParamByName(QStringLiteral("ID")).SetValue(key);
-    adsCommon->Open();
+    DataSet().Parameters().ParamByName(QStringLiteral("ID")).SetValue(key);
+    DataSet().Open();
     if (!key.isValid() || key.isNull()) {
-        adsCommon->Append();
-        adsCommon->FieldByName(QStringLiteral("SubjectURLID"))
+        DataSet().Append();
+        DataSet()
+            .FieldByName(QStringLiteral("SubjectURLID"))
             .SetValue(QUuid::createUuid().toString(QUuid::WithBraces).toUpper());
     }
-    RecordKey = adsCommon->FieldByName(QStringLiteral("SubjectURLID")).Value();
+    SetRecordKey(DataSet().FieldByName(QStringLiteral("SubjectURLID")).Value());
     // A new record has nothing read that another user could have changed.
-    m_read = adsCommon->State() == TDataSetState::Insert ? QVariantList() : readValues();
+    m_read = DataSet().State() == TDataSetState::Insert ? QVariantList() : readValues();
     loadControls();
     // The catalogue's own sizes: 2,048 for addresses in new catalogues, 150 in older ones.
-    LimitToField(ui->URLDBEdit, adsCommon->FieldByName(QStringLiteral("URL")), tr("URL"));
-    LimitToField(ui->DescriptionDBMemo, adsCommon->FieldByName(QStringLiteral("Description")),
+    LimitToField(ui->URLDBEdit, DataSet().FieldByName(QStringLiteral("URL")), tr("URL"));
+    LimitToField(ui->DescriptionDBMemo, DataSet().FieldByName(QStringLiteral("Description")),
                  tr("Описание"));
-    LimitToField(ui->CategoryDBEdit, adsCommon->FieldByName(QStringLiteral("Category")),
+    LimitToField(ui->CategoryDBEdit, DataSet().FieldByName(QStringLiteral("Category")),
                  tr("Категории"));
     URLDBEditChange();
 }
 
 void TEditURLForm::loadControls() {
-    ui->URLDBEdit->setText(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
+    ui->URLDBEdit->setText(DataSet().FieldByName(QStringLiteral("URL")).AsString());
     ui->DescriptionDBMemo->setPlainText(
-        ShownLineBreaks(adsCommon->FieldByName(QStringLiteral("Description")).AsString()));
-    ui->CategoryDBEdit->setText(adsCommon->FieldByName(QStringLiteral("Category")).AsString());
+        ShownLineBreaks(DataSet().FieldByName(QStringLiteral("Description")).AsString()));
+    ui->CategoryDBEdit->setText(DataSet().FieldByName(QStringLiteral("Category")).AsString());
 }
 
 void TEditURLForm::UpdateRecord() {
-    if (adsCommon->State() != TDataSetState::Edit && adsCommon->State() != TDataSetState::Insert) {
+    if (DataSet().State() != TDataSetState::Edit && DataSet().State() != TDataSetState::Insert) {
         return;
     }
     // Only what changed is set, so an untouched record counts as unmodified.
     const auto hand = [this](const char* name, const QString& text) {
-        TField& f = adsCommon->FieldByName(QLatin1String(name));
+        TField& f = DataSet().FieldByName(QLatin1String(name));
         if (f.AsString() != text) {
             f.SetValue(text);
         }
@@ -90,10 +86,10 @@ void TEditURLForm::UpdateRecord() {
 void TEditURLForm::PostRecord() {
     // A new record whose address the catalogue holds already (by the rules the duplicate
     // search starts with): the user may open the record there is instead.
-    if (adsCommon->State() == TDataSetState::Insert) {
+    if (DataSet().State() == TDataSetState::Insert) {
         const QString address = TrimmedFieldText(ui->URLDBEdit->text());
         const QVector<TDuplicateRecord> held =
-            TDuplicates(m_module.ADOConnection).Holding(address, TAddressRules(), RecordKey);
+            TDuplicates(m_module.ADOConnection).Holding(address, TAddressRules(), RecordKey());
         if (!held.isEmpty()) {
             QStringList lines;
             for (int i = 0; i < held.size() && i < 5; ++i) {
@@ -111,7 +107,7 @@ void TEditURLForm::PostRecord() {
                     .arg(address, lines.join(QLatin1Char('\n'))),
                 this)) {
                 case QMessageBox::Yes:
-                    OpenInstead = held.first().key;
+                    m_openInstead = held.first().key;
                     reject();
                     Abort();
                 case QMessageBox::No:
@@ -133,23 +129,23 @@ void TEditURLForm::ApplyUpdates() {
     }
     AddMissingCategories(
         m_module.adsCategoryList,
-        SplitCategoryNames(adsCommon->FieldByName(QStringLiteral("Category")).AsString()));
+        SplitCategoryNames(DataSet().FieldByName(QStringLiteral("Category")).AsString()));
 }
 
 QVariantList TEditURLForm::readValues() const {
     QVariantList values;
-    for (int i = 0; i < adsCommon->FieldCount(); ++i) {
-        values << adsCommon->Fields(i).Value();
+    for (int i = 0; i < DataSet().FieldCount(); ++i) {
+        values << DataSet().Fields(i).Value();
     }
     return values;
 }
 
 bool TEditURLForm::textsTyped() {
-    if (adsCommon->State() != TDataSetState::Edit && adsCommon->State() != TDataSetState::Insert) {
+    if (DataSet().State() != TDataSetState::Edit && DataSet().State() != TDataSetState::Insert) {
         return false;
     }
     const auto differs = [this](const char* name, const QString& text) {
-        return adsCommon->FieldByName(QLatin1String(name)).AsString() != text;
+        return DataSet().FieldByName(QLatin1String(name)).AsString() != text;
     };
     return differs("URL", TrimmedFieldText(ui->URLDBEdit->text())) ||
            differs("Description", StoredLineBreaks(ui->DescriptionDBMemo->toPlainText())) ||
@@ -160,7 +156,7 @@ bool TEditURLForm::textsTyped() {
 // text); what the user typed, or was refused by the catalogue, or kept beside the fields
 // from before a reading again, is never dropped unasked.
 bool TEditURLForm::CloseQuery() {
-    if (adsCommon->UpdatesPending() || textsTyped()) {
+    if (DataSet().UpdatesPending() || textsTyped()) {
         return TCommonForm::CloseQuery();
     }
     const bool kept = !ui->URLYoursLabel->isHidden() || !ui->DescriptionYoursLabel->isHidden() ||
@@ -176,9 +172,9 @@ bool TEditURLForm::ResolveConflict() {
     }
     TDataSet now;
     now.SetConnection(&m_module.ADOConnection);
-    now.SetCommandText(adsCommon->CommandText());
+    now.SetCommandText(DataSet().CommandText());
     now.Parameters().ParamByName(QStringLiteral("ID")).DataType = TFieldType::Guid;
-    now.Parameters().ParamByName(QStringLiteral("ID")).SetValue(RecordKey);
+    now.Parameters().ParamByName(QStringLiteral("ID")).SetValue(RecordKey());
     now.Open();
     if (now.IsEmpty()) {
         if (ConfirmYesNo(tr("Эту запись удалил другой пользователь, пока вы её правили.\n"
@@ -211,21 +207,21 @@ void TEditURLForm::reloadKeepingTyped() {
     const QString category = ui->CategoryDBEdit->text();
     // Only the user's own changes are kept beside: a text as it was read is no one's.
     const auto typed = [this](const char* name, const QString& stored) {
-        const int at = adsCommon->FieldByName(QLatin1String(name)).Index();
+        const int at = DataSet().FieldByName(QLatin1String(name)).Index();
         return m_read.value(at).toString() != stored;
     };
     const bool urlTyped = typed("URL", TrimmedFieldText(url));
     const bool descriptionTyped = typed("Description", StoredLineBreaks(description));
     const bool categoryTyped = typed("Category", TrimmedFieldText(category));
-    const TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
+    const TField& visited = DataSet().FieldByName(QStringLiteral("Visited"));
     const bool marked = visited.AsBoolean() && !m_read.value(visited.Index()).toBool();
-    adsCommon->CancelBatch();
-    adsCommon->Close();
-    adsCommon->Open();
-    if (adsCommon->IsEmpty()) {
+    DataSet().CancelBatch();
+    DataSet().Close();
+    DataSet().Open();
+    if (DataSet().IsEmpty()) {
         // Deleted as well, since: the user's text stays in the fields, for a new record.
-        adsCommon->Append();
-        adsCommon->FieldByName(QStringLiteral("SubjectURLID")).SetValue(RecordKey);
+        DataSet().Append();
+        DataSet().FieldByName(QStringLiteral("SubjectURLID")).SetValue(RecordKey());
         ShowInformation(tr("Запись была удалена."), this);
         return;
     }
@@ -233,7 +229,7 @@ void TEditURLForm::reloadKeepingTyped() {
     StartEdit();
     loadControls();
     // Opened in the browser here: the mark stays the user's.
-    TField& mark = adsCommon->FieldByName(QStringLiteral("Visited"));
+    TField& mark = DataSet().FieldByName(QStringLiteral("Visited"));
     if (marked && !mark.AsBoolean()) {
         mark.SetValue(true);
     }
@@ -253,15 +249,15 @@ void TEditURLForm::saveAsNew() {
     QVector<std::pair<QString, QVariant>> values;
     for (const char* name :
          {"SubjectURLID", "SubjectID", "URL", "Description", "Category", "Visited"}) {
-        values.append({QLatin1String(name), adsCommon->FieldByName(QLatin1String(name)).Value()});
+        values.append({QLatin1String(name), DataSet().FieldByName(QLatin1String(name)).Value()});
     }
-    adsCommon->CancelBatch();
-    adsCommon->Close();
-    adsCommon->Open();
-    adsCommon->Append();
+    DataSet().CancelBatch();
+    DataSet().Close();
+    DataSet().Open();
+    DataSet().Append();
     for (const auto& v : values) {
         if (!v.second.isNull()) {
-            adsCommon->FieldByName(v.first).SetValue(v.second);
+            DataSet().FieldByName(v.first).SetValue(v.second);
         }
     }
     OkButtonClick();
@@ -279,16 +275,18 @@ void TEditURLForm::GoSpeedButtonClick() {
     }
     // Marked only once the browser has it.
     OpenURLOrThrow(ui->URLDBEdit->text());
-    TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
+    TField& visited = DataSet().FieldByName(QStringLiteral("Visited"));
     if (!visited.AsBoolean()) {
-        adsCommon->Edit();
+        DataSet().Edit();
         visited.SetValue(true);
     }
 }
 
 void TEditURLForm::CategoryButtonClick() {
     QString result;
-    if (RunCategoryDialog && RunCategoryDialog(ui->CategoryDBEdit->text(), result)) {
+    TCategoryForm form(m_module, this);
+    form.SetRecordAddress(TrimmedFieldText(ui->URLDBEdit->text()));
+    if (form.Run(ui->CategoryDBEdit->text(), result)) {
         ui->CategoryDBEdit->setText(result);
     }
 }

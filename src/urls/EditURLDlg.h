@@ -2,7 +2,6 @@
 
 #include "views/CommonDlg.h"
 
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -22,12 +21,9 @@ public:
     void GoSpeedButtonClick();
     void CategoryButtonClick();
 
-    // The category dialog, run on the current text; returns false on cancel. The real
-    // dialog unless a test answers.
-    std::function<bool(const QString& text, QString& result)> RunCategoryDialog;
     // A record the catalogue held already with the address being added, which the user
     // chose to open instead; invalid otherwise.
-    QVariant OpenInstead;
+    const QVariant& OpenInstead() const { return m_openInstead; }
 
 protected:
     void OpenRecord(const QVariant& key) override;
@@ -51,6 +47,7 @@ private:
     void saveAsNew();
 
     QVariantList m_read;
+    QVariant m_openInstead;
 
     std::unique_ptr<Ui::TEditURLForm> ui;
 };

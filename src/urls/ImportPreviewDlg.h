@@ -31,6 +31,8 @@ public:
     void SaveReportButtonClick();
     QString CountsText() const;
     TImportPreviewModel& Model() { return *m_model; }
+    // The entries shown, as the import read them.
+    const TImportPreview& Preview() const { return m_preview; }
 
 private:
     std::unique_ptr<Ui::TImportPreviewForm> ui;

@@ -27,42 +27,42 @@ TLinkCheckForm::TLinkCheckForm(TConnection& connection, QWidget* parent)
       m_flushTimer(new QTimer(this)) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("LinkCheckForm"));
-    Checker.setObjectName(QStringLiteral("LinkChecker"));
+    m_checker.setObjectName(QStringLiteral("LinkChecker"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_flushTimer->setInterval(kFlushMs);
     connect(m_flushTimer, &QTimer::timeout, this, GuardedSlot(this, &TLinkCheckForm::Flush));
     connect(ui->CancelButton, &QPushButton::clicked, this,
             GuardedSlot(this, &TLinkCheckForm::CancelButtonClick));
-    connect(&Checker, &TLinkChecker::Checking, this, [this](const QString& url) {
+    connect(&m_checker, &TLinkChecker::Checking, this, [this](const QString& url) {
         ui->URLLabel->setText(
             ui->URLLabel->fontMetrics().elidedText(url, Qt::ElideMiddle, ui->URLLabel->width()));
     });
-    connect(&Checker, &TLinkChecker::Checked, this,
+    connect(&m_checker, &TLinkChecker::Checked, this,
             [this](const TLinkCheckResult& result) { Guarded([&]() { checked(result); }); });
-    connect(&Checker, &TLinkChecker::Finished, this,
+    connect(&m_checker, &TLinkChecker::Finished, this,
             [this](bool cancelled) { Guarded([&]() { finished(cancelled); }); });
 }
 
 TLinkCheckForm::~TLinkCheckForm() {
     // Disconnected first: a cancel from here must not call back into a view going away;
     // what was checked is still written.
-    OnWritten = nullptr;
-    OnFinished = nullptr;
-    Checker.disconnect(this);
-    Checker.Cancel();
+    disconnect(this, &TLinkCheckForm::Written, nullptr, nullptr);
+    disconnect(this, &TLinkCheckForm::Finished, nullptr, nullptr);
+    m_checker.disconnect(this);
+    m_checker.Cancel();
     Guarded([this]() { Flush(); });
 }
 
 void TLinkCheckForm::Start(const QList<TLinkToCheck>& links) {
     ui->ProgressBar->setMaximum(static_cast<int>(links.size()));
     m_flushTimer->start();
-    Checker.Start(links);
+    m_checker.Start(links);
     showCount();
 }
 
 void TLinkCheckForm::showCount() {
-    ui->CountLabel->setText(tr("Проверено %1 из %2").arg(Checker.Done()).arg(Checker.Total()));
-    ui->ProgressBar->setValue(Checker.Done());
+    ui->CountLabel->setText(tr("Проверено %1 из %2").arg(m_checker.Done()).arg(m_checker.Total()));
+    ui->ProgressBar->setValue(m_checker.Done());
 }
 
 void TLinkCheckForm::checked(const TLinkCheckResult& result) {
@@ -110,18 +110,18 @@ void TLinkCheckForm::Flush() {
     m_writeError.clear();
     m_flushTimer->setInterval(kFlushMs);
     m_written += static_cast<int>(keys.size());
-    if (OnWritten && !keys.isEmpty()) {
-        OnWritten(keys);
+    if (!keys.isEmpty()) {
+        Q_EMIT Written(keys);
     }
 }
 
 void TLinkCheckForm::CancelButtonClick() {
     m_cancelled = true;
-    Checker.Cancel();
+    m_checker.Cancel();
 }
 
 void TLinkCheckForm::closeEvent(QCloseEvent* event) {
-    if (Checker.Running()) {
+    if (m_checker.Running()) {
         Guarded([this]() { CancelButtonClick(); });
     }
     event->accept();
@@ -137,16 +137,14 @@ void TLinkCheckForm::finished(bool cancelled) {
         // Said in the summary, with the checks kept for the next write.
     }
     m_cancelled = m_cancelled || cancelled;
-    if (OnFinished) {
-        OnFinished(Summary());
-    }
+    Q_EMIT Finished(Summary());
 }
 
 QString TLinkCheckForm::Summary() const {
     QString text = m_cancelled ? tr("Проверка ссылок прервана.") : tr("Проверка ссылок закончена.");
     text += QLatin1Char('\n') + tr("Проверено ссылок: %1 из %2.")
-                                    .arg(Checker.Done() - Checker.Skipped())
-                                    .arg(Checker.Total());
+                                    .arg(m_checker.Done() - m_checker.Skipped())
+                                    .arg(m_checker.Total());
     const char* const names[] = {QT_TR_NOOP("Живы"),
                                  QT_TR_NOOP("С ограниченным доступом"),
                                  QT_TR_NOOP("Перемещены"),
@@ -165,10 +163,9 @@ QString TLinkCheckForm::Summary() const {
                     .arg(m_waiting.size())
                     .arg(m_writeError);
     }
-    if (Checker.Skipped() > 0) {
-        text +=
-            QLatin1Char('\n') +
-            tr("Не проверялись (file:, mailto: и другие не веб-адреса): %1").arg(Checker.Skipped());
+    if (m_checker.Skipped() > 0) {
+        text += QLatin1Char('\n') + tr("Не проверялись (file:, mailto: и другие не веб-адреса): %1")
+                                        .arg(m_checker.Skipped());
     }
     return text;
 }

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QVariantList>
 
-#include <functional>
 #include <memory>
 
 class QTimer;
@@ -24,11 +23,9 @@ public:
     TLinkCheckForm(TConnection& connection, QWidget* parent = nullptr);
     ~TLinkCheckForm() override;
 
-    TLinkChecker Checker;
-    // Told the keys of the records a batch wrote, for the view to show them anew.
-    std::function<void(const QVariantList& keys)> OnWritten;
-    // Told the summary once the check is over, by itself or cancelled.
-    std::function<void(const QString& summary)> OnFinished;
+    // The checker at work, its limits set before Start.
+    TLinkChecker& Checker() { return m_checker; }
+    const TLinkChecker& Checker() const { return m_checker; }
 
     void Start(const QList<TLinkToCheck>& links);
     void CancelButtonClick();
@@ -41,6 +38,12 @@ public:
     void KeepForWriting(QList<TLinkCheckResult> results);
     QList<TLinkCheckResult> TakeUnwritten();
 
+Q_SIGNALS:
+    // The keys of the records a batch wrote, for the view to show them anew.
+    void Written(const QVariantList& keys);
+    // The summary, once the check is over, by itself or cancelled.
+    void Finished(const QString& summary);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -50,6 +53,7 @@ private:
     void showCount();
 
     std::unique_ptr<Ui::TLinkCheckForm> ui;
+    TLinkChecker m_checker;
     TConnection& m_connection;
     QTimer* m_flushTimer;
     QList<TLinkCheckResult> m_waiting;

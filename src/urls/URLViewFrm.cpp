@@ -1,33 +1,26 @@
 #include "urls/URLViewFrm.h"
 
 #include "common/CatalogueModule.h"
-#include "common/Desktop.h"
 #include "common/DialogsUnit.h"
-#include "common/LinkOpener.h"
-#include "common/ProgramOptions.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
-#include "platform/Errors.h"
-#include "platform/db/Command.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "urls/Categories.h"
 #include "urls/DuplicatesDlg.h"
 #include "urls/EditURLDlg.h"
-#include "urls/ExportDlg.h"
-#include "urls/ImportPreviewDlg.h"
+#include "urls/ImportExportCommands.h"
+#include "urls/LinkCheckCommands.h"
 #include "urls/LinkCheckDlg.h"
-#include "urls/LinkCheckStore.h"
+#include "urls/VisitedLinks.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QTimer>
-#include <algorithm>
 
 namespace {
 
@@ -78,12 +71,16 @@ private:
 }  // namespace
 
 TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
-    : TCommonViewForm(module, parent), MarkVisited(new TCommand(this)) {
+    : TCommonViewForm(module, parent),
+      m_visitedLinks(std::make_unique<TVisitedLinks>(*this, DataSet(), Grid(), module)),
+      m_linkCommands(std::make_unique<TLinkCheckCommands>(*this, DataSet(), module)),
+      m_importExport(std::make_unique<TImportExportCommands>(*this, DataSet(), module)) {
     setObjectName(QStringLiteral("URLViewForm"));
     setWindowTitle(QStringLiteral("Linkarium"));
-    BaseSQL = QStringLiteral("SELECT * FROM SubjectURLs");
-    KeyFieldName = QStringLiteral("SubjectURLID");
-    adsCommon->SetCommandText(BaseSQL);
+    SetBaseSQL(QStringLiteral("SELECT * FROM SubjectURLs"));
+    SetKeyFieldName(QStringLiteral("SubjectURLID"));
+    TDataSet& records = DataSet();
+    records.SetCommandText(QStringLiteral("SELECT * FROM SubjectURLs"));
     const struct {
         const char* name;
         const char* title;
@@ -99,109 +96,56 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
         {"LinkChecked", QT_TR_NOOP("Проверена"), true},
     };
     for (const auto& f : fields) {
-        TField& field = adsCommon->AddField(QLatin1String(f.name));
+        TField& field = records.AddField(QLatin1String(f.name));
         field.DisplayLabel = tr(f.title);
         field.Visible = f.visible;
     }
+    TExDBGrid& grid = Grid();
     // The visited mark and the link check's columns are there to be shown in the column
     // setup; a layout the user saved decides after the first run.
     for (const char* name : {"Visited", "LinkStatus", "LinkCode", "LinkChecked"}) {
-        CommonExDBGrid->SetColumnVisible(adsCommon->FieldByName(QLatin1String(name)).Index(),
-                                         false);
+        grid.SetColumnVisible(records.FieldByName(QLatin1String(name)).Index(), false);
     }
-    CommonExDBGrid->SetColumnWidth(1, 215);
-    CommonExDBGrid->SetColumnWidth(2, 135);
-    CommonExDBGrid->SetColumnWidth(3, 265);
-    CommonExDBGrid->SetFieldRole(TURLViewForm::VisitedRole, QStringLiteral("Visited"));
-    CommonExDBGrid->setItemDelegateForColumn(1, new TLinkDelegate(CommonExDBGrid));
-    CommonExDBGrid->viewport()->setMouseTracking(true);
-    CommonExDBGrid->viewport()->installEventFilter(this);
-
-    connect(&TLinkOpener::Instance(), &TLinkOpener::OpeningFailed, this,
-            [this](quint64 opening) { Guarded([&]() { openingFailed(opening); }); });
-    MarkVisited->setObjectName(QStringLiteral("MarkVisitedCommand"));
-    MarkVisited->SetConnection(&module.ADOConnection);
-    MarkVisited->SetCommandText(
-        QStringLiteral("UPDATE SubjectURLs SET Visited = 1 WHERE SubjectURLID = :ID"));
+    grid.SetColumnWidth(1, 215);
+    grid.SetColumnWidth(2, 135);
+    grid.SetColumnWidth(3, 265);
+    grid.SetFieldRole(TURLViewForm::VisitedRole, QStringLiteral("Visited"));
+    grid.setItemDelegateForColumn(1, new TLinkDelegate(&grid));
+    grid.viewport()->setMouseTracking(true);
+    grid.viewport()->installEventFilter(this);
 
     // Records change only in the dialog; the dataset's own insert and edit never happen.
-    adsCommon->BeforeInsert = [this](TDataSet&) {
+    records.BeforeInsert = [this](TDataSet&) {
         editRecord(QVariant());
         Abort();
     };
-    adsCommon->BeforeEdit = [this](TDataSet&) {
+    records.BeforeEdit = [this](TDataSet&) {
         editRecord(CurrentKey());
         Abort();
     };
-    RunEditDialog = [this](const QVariant& key, QVariant& recordKey) {
-        QVariant instead;
-        bool saved = false;
-        {
-            TEditURLForm dialog(m_module, this);
-            dialog.Execute(key);
-            recordKey = dialog.RecordKey;
-            saved = dialog.Saved;
-            instead = dialog.OpenInstead;
-        }
-        // The user chose the record the catalogue held already: it is opened, and shown in
-        // the window when the window shows it.
-        if (instead.isValid()) {
-            adsCommon->Locate(KeyFieldName, {instead}, 0);
-            QTimer::singleShot(0, this,
-                               [this, instead]() { Guarded([&]() { editRecord(instead); }); });
-        }
-        return saved;
-    };
-    const auto importCommand = [this](const char* name, const QString& caption,
-                                      void (TURLViewForm::*handler)()) {
-        auto* a = new QAction(caption, this);
-        a->setObjectName(QLatin1String(name));
-        connect(a, &QAction::triggered, this,
-                [this, handler]() { Guarded([this, handler]() { (this->*handler)(); }); });
-        AddFileCommand(a);
-        return a;
-    };
-    actImportFromFavorites = importCommand("actImportFromFavorites", tr("Импорт из Избранного..."),
-                                           &TURLViewForm::actImportFromFavoritesExecute);
-    actImportBookmarkFile =
-        importCommand("actImportBookmarkFile", tr("Импорт закладок из файла..."),
-                      &TURLViewForm::actImportBookmarkFileExecute);
+    actImportFromFavorites = fileCommand("actImportFromFavorites", tr("Импорт из Избранного..."),
+                                         &TURLViewForm::actImportFromFavoritesExecute);
+    actImportBookmarkFile = fileCommand("actImportBookmarkFile", tr("Импорт закладок из файла..."),
+                                        &TURLViewForm::actImportBookmarkFileExecute);
     actImportBrowserBookmarks =
-        importCommand("actImportBrowserBookmarks", tr("Импорт закладок браузера..."),
-                      &TURLViewForm::actImportBrowserBookmarksExecute);
-    actExport = importCommand("actExport", tr("Экспорт..."), &TURLViewForm::actExportExecute);
-    RunImportPreview = [this](TImportPreview& preview, const TImportOptions& options) {
-        TImportPreviewForm form(preview, options, this);
-        return form.exec() == QDialog::Accepted;
-    };
-    RunExportDialog = [](TExportForm& form) { return form.exec() == QDialog::Accepted; };
+        fileCommand("actImportBrowserBookmarks", tr("Импорт закладок браузера..."),
+                    &TURLViewForm::actImportBrowserBookmarksExecute);
+    actExport = fileCommand("actExport", tr("Экспорт..."), &TURLViewForm::actExportExecute);
     actOpenLink = new QAction(tr("Открыть ссылку"), this);
     actOpenLink->setObjectName(QStringLiteral("actOpenLink"));
     actOpenLink->setIcon(QIcon::fromTheme(QStringLiteral("internet-web-browser"),
                                           style()->standardIcon(QStyle::SP_ArrowForward)));
     connect(actOpenLink, &QAction::triggered, this, GuardedSlot(this, &TURLViewForm::OpenLink));
-    actCheckLinks = new QAction(tr("Проверить ссылки..."), this);
-    actCheckLinks->setObjectName(QStringLiteral("actCheckLinks"));
-    connect(actCheckLinks, &QAction::triggered, this,
-            GuardedSlot(this, &TURLViewForm::actCheckLinksExecute));
-    actAcceptNewAddresses = new QAction(tr("Принять новые адреса"), this);
-    actAcceptNewAddresses->setObjectName(QStringLiteral("actAcceptNewAddresses"));
-    connect(actAcceptNewAddresses, &QAction::triggered, this,
-            GuardedSlot(this, &TURLViewForm::actAcceptNewAddressesExecute));
-    QAction* first = CommonPopupMenu->actions().value(0);
-    CommonPopupMenu->insertAction(first, actOpenLink);
-    CommonPopupMenu->insertSeparator(first);
+    AddLeadingPopupCommand(actOpenLink);
     // Enter on an address opens it, as its click does; elsewhere it edits the record.
-    CommonExDBGrid->installEventFilter(this);
+    grid.installEventFilter(this);
     FormCreate();
-    AddRecordCommand(actCheckLinks);
-    AddRecordCommand(actAcceptNewAddresses);
-    actFindDuplicates = new QAction(tr("Найти дубликаты..."), this);
-    actFindDuplicates->setObjectName(QStringLiteral("actFindDuplicates"));
-    connect(actFindDuplicates, &QAction::triggered, this,
-            GuardedSlot(this, &TURLViewForm::actFindDuplicatesExecute));
-    AddRecordCommand(actFindDuplicates);
-    RunDuplicatesDialog = [](TDuplicatesForm& d) { d.exec(); };
+    actCheckLinks = recordCommand("actCheckLinks", tr("Проверить ссылки..."),
+                                  &TURLViewForm::actCheckLinksExecute);
+    actAcceptNewAddresses = recordCommand("actAcceptNewAddresses", tr("Принять новые адреса"),
+                                          &TURLViewForm::actAcceptNewAddressesExecute);
+    actFindDuplicates = recordCommand("actFindDuplicates", tr("Найти дубликаты..."),
+                                      &TURLViewForm::actFindDuplicatesExecute);
     mnuFilterByCategory = new QMenu(tr("Фильтровать по категории"), this);
     mnuFilterByCategory->setObjectName(QStringLiteral("mnuFilterByCategory"));
     mnuFilterByCategory->menuAction()->setObjectName(QStringLiteral("actFilterByCategory"));
@@ -211,10 +155,30 @@ TURLViewForm::TURLViewForm(TCatalogueModule& module, QWidget* parent)
     setGeometry(0, 76, 630, 400);
 }
 
+QAction* TURLViewForm::fileCommand(const char* name, const QString& caption,
+                                   void (TURLViewForm::*handler)()) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QLatin1String(name));
+    connect(a, &QAction::triggered, this, GuardedSlot(this, handler));
+    AddFileCommand(a);
+    return a;
+}
+
+QAction* TURLViewForm::recordCommand(const char* name, const QString& caption,
+                                     void (TURLViewForm::*handler)()) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QLatin1String(name));
+    connect(a, &QAction::triggered, this, GuardedSlot(this, handler));
+    AddRecordCommand(a);
+    return a;
+}
+
+TURLViewForm::~TURLViewForm() = default;
+
 QStringList TURLViewForm::CategoryFilterNames() const {
-    const TField* f = CommonExDBGrid->SelectedField();
+    const TField* f = Grid().SelectedField();
     if (!f || f->FieldName.compare(QLatin1String("Category"), Qt::CaseInsensitive) != 0 ||
-        !adsCommon->Active() || adsCommon->IsEmpty()) {
+        !DataSet().Active() || DataSet().IsEmpty()) {
         return {};
     }
     return SplitCategoryNames(f->AsString());
@@ -233,7 +197,7 @@ void TURLViewForm::FillCategoryFilterMenu() {
 
 void TURLViewForm::actFindDuplicatesExecute() {
     TDuplicatesForm form(m_module.ADOConnection, this);
-    RunDuplicatesDialog(form);
+    Dialogs().execDialog(form);
     if (form.Merged() > 0) {
         RefreshAndLocate(CurrentKey());
     }
@@ -243,40 +207,26 @@ void TURLViewForm::FilterByCategory(const QString& name) {
     addQuickFilter(CategoryItemCondition(QStringLiteral("Category"), name), true);
 }
 
-TURLViewForm::~TURLViewForm() {
-    // Checks a refused write left for the next check in this window: one more try before
-    // they go with it. A check still running writes its own as its window goes.
-    if (!m_unwrittenChecks.isEmpty()) {
-        try {
-            TLinkCheckStore store(m_module.ADOConnection);
-            store.History = Options().LinkCheckHistory;
-            store.Save(m_unwrittenChecks);
-        } catch (const EError&) {
-            // Refused again: the summary said so, and a closing window has nobody to tell.
-        }
-    }
-}
-
 QString TURLViewForm::RecordName() const {
-    return adsCommon->Active() && !adsCommon->IsEmpty()
-               ? adsCommon->FieldByName(QStringLiteral("URL")).AsString()
+    return DataSet().Active() && !DataSet().IsEmpty()
+               ? DataSet().FieldByName(QStringLiteral("URL")).AsString()
                : QString();
 }
 
 bool TURLViewForm::urlColumnSelected() const {
-    const TField* field = CommonExDBGrid->ColumnField(CommonExDBGrid->SelectedIndex());
+    const TField* field = Grid().ColumnField(Grid().SelectedIndex());
     return field && field->FieldName == QLatin1String("URL");
 }
 
 void TURLViewForm::IdleUpdate() {
     mnuFilterByCategory->menuAction()->setEnabled(!CategoryFilterNames().isEmpty());
-    const bool open = adsCommon->Active();
+    const bool open = DataSet().Active();
     const QString readOnly = ReadOnlyReason();
     const bool writable = open && readOnly.isEmpty();
-    actOpenLink->setEnabled(open && !adsCommon->IsEmpty());
+    actOpenLink->setEnabled(open && !DataSet().IsEmpty());
     // A link check stores what it found.
-    EnableWriting(actCheckLinks, writable && !adsCommon->IsEmpty(), readOnly);
-    EnableWriting(actAcceptNewAddresses, writable && !adsCommon->IsEmpty() && !m_linkCheck,
+    EnableWriting(actCheckLinks, writable && !DataSet().IsEmpty(), readOnly);
+    EnableWriting(actAcceptNewAddresses, writable && !DataSet().IsEmpty() && !LinkCheckForm(),
                   readOnly);
     EnableWriting(actImportFromFavorites, writable, readOnly);
     EnableWriting(actImportBookmarkFile, writable, readOnly);
@@ -292,7 +242,22 @@ QString TURLViewForm::ReadOnlyReason() const {
 
 void TURLViewForm::editRecord(const QVariant& key) {
     QVariant recordKey;
-    if (RunEditDialog(key, recordKey)) {
+    QVariant instead;
+    bool saved = false;
+    {
+        TEditURLForm dialog(m_module, this);
+        dialog.Execute(key);
+        recordKey = dialog.RecordKey();
+        saved = dialog.Saved();
+        instead = dialog.OpenInstead();
+    }
+    // The user chose the record the catalogue held already: it is opened, and shown in the
+    // window when the window shows it.
+    if (instead.isValid()) {
+        DataSet().Locate(KeyFieldName(), {instead}, 0);
+        QTimer::singleShot(0, this, [this, instead]() { Guarded([&]() { editRecord(instead); }); });
+    }
+    if (saved) {
         // A new record's key is one the program has just made.
         const bool added = key.isNull() || !key.isValid();
         RefreshChanged(added ? QVariantList() : QVariantList{recordKey},
@@ -327,68 +292,59 @@ void TURLViewForm::PrepareFilterDialog(TDBGridFilterForm& dialog) {
 }
 
 void TURLViewForm::OpenLink() {
-    if (adsCommon->IsEmpty()) {
-        return;
-    }
-    CommonExDBGrid->CloseInplaceEditor();
-    TLinkOpener& opener = TLinkOpener::Instance();
-    const quint64 before = opener.LastOpening();
-    OpenURLOrThrow(adsCommon->FieldByName(QStringLiteral("URL")).AsString());
-    // Handed to this program's opener, which tells its failure, or to another handler.
-    const quint64 opening = opener.LastOpening() != before ? opener.LastOpening() : 0;
-    const QVariant key = CurrentKey();
-    TField& visited = adsCommon->FieldByName(QStringLiteral("Visited"));
-    bool watched = false;
-    // Only a user who may change the records leaves the visited mark.
-    if (!visited.AsBoolean() && m_module.RecordsReadOnly.isEmpty()) {
-        MarkVisited->Parameters().ParamByName(QStringLiteral("ID")).SetValue(key);
-        MarkVisited->Execute();
-        // The row shows the mark at once, without a re-query.
-        adsCommon->RefreshCurrentValue(visited, true);
-        watched = true;
-    } else {
-        // Opened again while the mark an earlier opening left waits on its opener: the mark
-        // goes only when every one of them fails.
-        watched = std::find(m_markedByOpening.cbegin(), m_markedByOpening.cend(), key) !=
-                  m_markedByOpening.cend();
-    }
-    if (watched && opening != 0) {
-        m_markedByOpening.insert(opening, key);
-        // Past its watch the opener is taken to have worked, and the mark stands.
-        QTimer::singleShot(opener.WatchMs() + 1000, this, [this, opening]() {
-            const QVariant opened = m_markedByOpening.take(opening);
-            if (opened.isValid()) {
-                m_markedByOpening.removeIf(
-                    [&opened](const auto& marked) { return marked.value() == opened; });
-            }
-        });
-    }
+    m_visitedLinks->OpenLink();
 }
 
-void TURLViewForm::openingFailed(quint64 opening) {
-    // The link was never opened: the mark it left goes, unless another opening of the
-    // record is still watched (it decides) or has worked.
-    const QVariant key = m_markedByOpening.take(opening);
-    if (!key.isValid() || std::find(m_markedByOpening.cbegin(), m_markedByOpening.cend(), key) !=
-                              m_markedByOpening.cend()) {
-        return;
-    }
-    m_module.ADOConnection.Execute(
-        QStringLiteral("UPDATE SubjectURLs SET Visited = 0 WHERE SubjectURLID = :ID"),
-        {{QStringLiteral("ID"), key}});
-    RefreshChanged({key}, {}, CurrentKey());
+void TURLViewForm::actCheckLinksExecute() {
+    m_linkCommands->CheckLinks();
+}
+
+void TURLViewForm::actAcceptNewAddressesExecute() {
+    m_linkCommands->AcceptNewAddresses();
+}
+
+void TURLViewForm::SetLinkCheckOptions(const TLinkCheckOptions& options) {
+    m_linkCommands->SetOptions(options);
+}
+
+TLinkCheckForm* TURLViewForm::LinkCheckForm() const {
+    return m_linkCommands->Running();
+}
+
+void TURLViewForm::actImportFromFavoritesExecute() {
+    m_importExport->ImportFromFavorites();
+}
+
+void TURLViewForm::actImportBookmarkFileExecute() {
+    m_importExport->ImportBookmarkFile();
+}
+
+void TURLViewForm::actImportBrowserBookmarksExecute() {
+    m_importExport->ImportBrowserBookmarks();
+}
+
+void TURLViewForm::actExportExecute() {
+    m_importExport->Export();
+}
+
+QString TURLViewForm::FavoritesFolder() {
+    return m_importExport->FavoritesFolder();
+}
+
+void TURLViewForm::SetImportProgressDelayMs(int ms) {
+    m_importExport->SetProgressDelayMs(ms);
 }
 
 QRect TURLViewForm::HotRect() const {
     // Only the current record's link is one to click: the rest of its row selects.
-    const QModelIndex index = CommonExDBGrid->currentIndex();
-    const TField* field = index.isValid() ? CommonExDBGrid->ColumnField(index.column()) : nullptr;
+    const QModelIndex index = Grid().currentIndex();
+    const TField* field = index.isValid() ? Grid().ColumnField(index.column()) : nullptr;
     const auto* link =
-        dynamic_cast<const TLinkDelegate*>(CommonExDBGrid->itemDelegateForColumn(index.column()));
+        dynamic_cast<const TLinkDelegate*>(Grid().itemDelegateForColumn(index.column()));
     if (!field || field->FieldName != QLatin1String("URL") || !link) {
         return QRect();
     }
-    return link->LinkRect(CommonExDBGrid->CellOption(index), index);
+    return link->LinkRect(Grid().CellOption(index), index);
 }
 
 bool TURLViewForm::overLink(const QPoint& pos) const {
@@ -396,12 +352,11 @@ bool TURLViewForm::overLink(const QPoint& pos) const {
 }
 
 bool TURLViewForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == CommonExDBGrid &&
+    if (watched == &Grid() &&
         (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            key->modifiers() == Qt::NoModifier && urlColumnSelected() &&
-            !CommonExDBGrid->IsEditing()) {
+            key->modifiers() == Qt::NoModifier && urlColumnSelected() && !Grid().IsEditing()) {
             // Taken from the edit command's shortcut, then handled as the key itself.
             event->accept();
             if (event->type() == QEvent::KeyPress) {
@@ -410,19 +365,19 @@ bool TURLViewForm::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (watched == CommonExDBGrid->viewport()) {
+    if (watched == Grid().viewport()) {
         if (event->type() == QEvent::MouseMove) {
             const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
             if (overLink(pos)) {
-                CommonExDBGrid->viewport()->setCursor(Qt::PointingHandCursor);
+                Grid().viewport()->setCursor(Qt::PointingHandCursor);
             } else {
-                CommonExDBGrid->viewport()->unsetCursor();
+                Grid().viewport()->unsetCursor();
             }
         } else if (event->type() == QEvent::MouseButtonRelease) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (mouse->button() == Qt::LeftButton &&
-                CommonExDBGrid->viewport()->cursor().shape() == Qt::PointingHandCursor &&
-                CommonExDBGrid->indexAt(mouse->position().toPoint()).isValid()) {
+                Grid().viewport()->cursor().shape() == Qt::PointingHandCursor &&
+                Grid().indexAt(mouse->position().toPoint()).isValid()) {
                 Guarded([this]() { OpenLink(); });
                 // The grid never sees this release: it would open its editor on the
                 // selected cell a moment later, and the next click would land in it.

@@ -3,19 +3,14 @@
 #include "urls/LinkCheck.h"
 #include "views/CommonViewFrm.h"
 
-#include <QHash>
 #include <QRect>
 
-#include <functional>
 #include <memory>
 
-class TCommand;
-class TDuplicatesForm;
-class TExportForm;
-class TImportPreview;
-class TImportSink;
+class TImportExportCommands;
+class TLinkCheckCommands;
 class TLinkCheckForm;
-struct TImportOptions;
+class TVisitedLinks;
 
 // The catalogue itself: the record view over SubjectURLs. Its address column is drawn as a
 // link (purple once visited, blue before); a click on the current record's link opens the
@@ -27,19 +22,6 @@ public:
     explicit TURLViewForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TURLViewForm() override;
 
-    TCommand* MarkVisited;
-    QAction* actImportFromFavorites;
-    QAction* actImportBookmarkFile;
-    QAction* actImportBrowserBookmarks;
-    QAction* actExport;
-    // "Открыть ссылку": the grid's context menu, and Enter on an address.
-    QAction* actOpenLink;
-    QAction* actCheckLinks;
-    QAction* actAcceptNewAddresses;
-    QAction* actFindDuplicates;
-    // The names of the current record's categories, each a quick filter.
-    QMenu* mnuFilterByCategory;
-
     // Checks the links of the current record or of every record in view (the user says
     // which) in a window of its own, while the view stays usable; the view shows each
     // record's new status as its check is written.
@@ -48,9 +30,9 @@ public:
     // lead now, after a confirmation that lists them.
     void actAcceptNewAddressesExecute();
     // Limits of the link check; a time limit of 0 is the program option's.
-    TLinkCheckOptions LinkCheckOptions{0};
+    void SetLinkCheckOptions(const TLinkCheckOptions& options);
     // The running check's window; null when none runs.
-    TLinkCheckForm* LinkCheckForm() const { return m_linkCheck.get(); }
+    TLinkCheckForm* LinkCheckForm() const;
 
     // Imports: Internet shortcuts of the Favorites folder, a bookmark or CSV file, the
     // bookmarks of the user's browsers. Each reads everything first and shows what it would
@@ -59,17 +41,13 @@ public:
     void actImportFromFavoritesExecute();
     void actImportBookmarkFileExecute();
     void actImportBrowserBookmarksExecute();
-    // Shows the preview; true to write. The modal window unless a test answers.
-    std::function<bool(TImportPreview& preview, const TImportOptions& options)> RunImportPreview;
     // The records in view or all of them to a bookmark file, a CSV file or a folder of
     // shortcuts.
     void actExportExecute();
-    // Runs the export window; true to export. The modal window unless a test answers.
-    std::function<bool(TExportForm& form)> RunExportDialog;
     // $HOME/Favorites when it exists; otherwise the folder the user chooses (empty: none).
     QString FavoritesFolder();
-    // How long an import runs before its progress window shows; tests make it 0.
-    int ImportProgressDelayMs = 1000;
+    // How long an import or export runs before its progress window shows (a second).
+    void SetImportProgressDelayMs(int ms);
 
     // The area of the current record's link text in the grid, while the URL column is
     // selected; empty otherwise.
@@ -83,13 +61,7 @@ public:
     QStringList CategoryFilterNames() const;
     void FillCategoryFilterMenu();
     void actFindDuplicatesExecute();
-    // Runs the duplicates window; tests answer it in advance.
-    std::function<void(TDuplicatesForm&)> RunDuplicatesDialog;
     void FilterByCategory(const QString& name);
-
-    // Runs the URL dialog for a key (null: a new record); answers whether a modified record
-    // was saved and its key. The modal dialog unless a test answers.
-    std::function<bool(const QVariant& key, QVariant& recordKey)> RunEditDialog;
 
     // The category names, offered as a free list for the field Category.
     void PrepareFilterDialog(TDBGridFilterForm& dialog) override;
@@ -102,23 +74,27 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QAction* fileCommand(const char* name, const QString& caption, void (TURLViewForm::*handler)());
+    QAction* recordCommand(const char* name, const QString& caption,
+                           void (TURLViewForm::*handler)());
+    // Runs the URL dialog for a key (null: a new record); the view reads again what it saved.
     void editRecord(const QVariant& key);
     bool urlColumnSelected() const;
-    // Runs one import under the hourglass with a progress window for long ones, then
-    // re-queries, locates the former record and reports the counts.
-    void runImport(const std::function<void(TImportSink&)>& import);
     bool overLink(const QPoint& pos) const;
-    // The keys and addresses a command on records works on: the current record's or,
-    // when the user says so, those of every record in view; empty when cancelled.
-    QList<TLinkToCheck> chosenLinks(const QString& question);
 
-    void openingFailed(quint64 opening);
+    std::unique_ptr<TVisitedLinks> m_visitedLinks;
+    std::unique_ptr<TLinkCheckCommands> m_linkCommands;
+    std::unique_ptr<TImportExportCommands> m_importExport;
 
-    std::unique_ptr<TLinkCheckForm> m_linkCheck;
-    // Records this window marked visited on opening them, by the opener's number, until the
-    // opener fails or its watch ends; a record opened again while its mark waits is listed
-    // under each opener.
-    QHash<quint64, QVariant> m_markedByOpening;
-    // Checks the last window could not write, written with the next check's.
-    QList<TLinkCheckResult> m_unwrittenChecks;
+    QAction* actImportFromFavorites;
+    QAction* actImportBookmarkFile;
+    QAction* actImportBrowserBookmarks;
+    QAction* actExport;
+    // "Открыть ссылку": the grid's context menu, and Enter on an address.
+    QAction* actOpenLink;
+    QAction* actCheckLinks;
+    QAction* actAcceptNewAddresses;
+    QAction* actFindDuplicates;
+    // The names of the current record's categories, each a quick filter.
+    QMenu* mnuFilterByCategory;
 };

@@ -92,10 +92,10 @@ void TCommonForm::LimitToField(QPlainTextEdit* memo, const TField& field, const 
 }
 
 TCommonForm::TCommonForm(TCatalogueModule& module, QWidget* parent)
-    : TExForm(parent), adsCommon(new TDataSet(this)), m_module(module) {
-    adsCommon->setObjectName(QStringLiteral("adsCommon"));
-    adsCommon->SetConnection(&module.ADOConnection);
-    adsCommon->SetLockType(TLockType::BatchOptimistic);
+    : TExForm(parent), m_module(module), m_dataSet(new TDataSet(this)) {
+    m_dataSet->setObjectName(QStringLiteral("adsCommon"));
+    m_dataSet->SetConnection(&module.ADOConnection);
+    m_dataSet->SetLockType(TLockType::BatchOptimistic);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
 }
@@ -112,30 +112,30 @@ void TCommonForm::BindButtons(QPushButton* ok, QPushButton* cancel) {
 void TCommonForm::OpenRecord(const QVariant&) {}
 
 void TCommonForm::StartEdit() {
-    if (adsCommon->CanModify() && adsCommon->State() == TDataSetState::Browse &&
-        !adsCommon->IsEmpty()) {
-        adsCommon->Edit();
+    if (m_dataSet->CanModify() && m_dataSet->State() == TDataSetState::Browse &&
+        !m_dataSet->IsEmpty()) {
+        m_dataSet->Edit();
     }
 }
 
 void TCommonForm::PostRecord() {
-    if (adsCommon->State() == TDataSetState::Edit || adsCommon->State() == TDataSetState::Insert) {
-        adsCommon->Post();
+    if (m_dataSet->State() == TDataSetState::Edit || m_dataSet->State() == TDataSetState::Insert) {
+        m_dataSet->Post();
     }
 }
 
 void TCommonForm::CloseRecord() {
-    adsCommon->Close();
+    m_dataSet->Close();
 }
 
 void TCommonForm::ApplyUpdates() {
-    adsCommon->UpdateBatch();
+    m_dataSet->UpdateBatch();
 }
 
 bool TCommonForm::IsModified() {
     UpdateRecord();
     // A change posted but not stored (the catalogue refused it) is still the user's to keep.
-    return adsCommon->Modified() || adsCommon->UpdatesPending();
+    return m_dataSet->Modified() || m_dataSet->UpdatesPending();
 }
 
 bool TCommonForm::Prepare(const QVariant& key) {
@@ -148,7 +148,7 @@ bool TCommonForm::Prepare(const QVariant& key) {
             throw;
         }
     }
-    if (adsCommon->IsEmpty() && adsCommon->State() != TDataSetState::Insert) {
+    if (m_dataSet->IsEmpty() && m_dataSet->State() != TDataSetState::Insert) {
         CloseRecord();
         ShowInformation(tr("Запись была удалена."), this);
         return false;
@@ -167,7 +167,7 @@ bool TCommonForm::Execute(const QVariant& key) {
     }
     bool ok = false;
     try {
-        ok = exec() == QDialog::Accepted;
+        ok = Dialogs().execDialog(*this) == QDialog::Accepted;
     } catch (...) {
         Finish();
         throw;
@@ -192,7 +192,7 @@ void TCommonForm::OkButtonClick() {
         saveInTransaction();
         // Only a change that reached the catalogue counts as saved.
         if (modified) {
-            Saved = true;
+            m_saved = true;
         }
     } catch (const EConflictError&) {
         StartEdit();

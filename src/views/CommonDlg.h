@@ -20,9 +20,9 @@ public:
     explicit TCommonForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TCommonForm() override;
 
-    TDataSet* adsCommon;
-    QVariant RecordKey;
-    bool Saved = false;
+    // The key of the record the dialog works on, and whether OK saved a change to it.
+    const QVariant& RecordKey() const { return m_recordKey; }
+    bool Saved() const { return m_saved; }
 
     bool Execute(const QVariant& key);
     // The steps of Execute without the modal loop, for tests: false when the record is gone.
@@ -57,11 +57,18 @@ protected:
     void BindButtons(QPushButton* ok, QPushButton* cancel);
     void done(int result) override;
 
+    // The record being edited, for the derived dialog.
+    TDataSet& DataSet() const { return *m_dataSet; }
+    void SetRecordKey(const QVariant& key) { m_recordKey = key; }
+
     TCatalogueModule& m_module;
 
 private:
     void saveInTransaction();
 
+    TDataSet* m_dataSet;
+    QVariant m_recordKey;
+    bool m_saved = false;
     QPushButton* m_ok = nullptr;
     bool m_closing = false;
 };

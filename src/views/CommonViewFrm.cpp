@@ -6,6 +6,7 @@
 #include "common/DrawnIcons.h"
 #include "common/Hourglass.h"
 #include "common/TextUnit.h"
+#include "common/UtilsUnit.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/EditDBGridDlg.h"
 #include "gridtools/ExDBGrid.h"
@@ -14,18 +15,22 @@
 #include "gridtools/GridSort.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
-#include "platform/registry/Registry.h"
-#include "settings/Placemnt.h"
+#include "reports/ReportWriter.h"
+#include "views/GridSelectedCell.h"
 #include "views/QuickFilterUnit.h"
+#include "views/SavedFiltersMenu.h"
+#include "views/ViewCommand.h"
+#include "views/ViewFindBar.h"
+#include "views/ViewPlacement.h"
+#include "views/ViewQuery.h"
+#include "views/ViewReportCommand.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopedValueRollback>
@@ -41,21 +46,21 @@ const QString kTitleSeparator = QStringLiteral(" - ");
 
 TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
     : TExForm(parent),
-      adsCommon(new TDataSet(this)),
-      CommonExDBGrid(new TExDBGrid(this)),
-      ViewFindDBGridCell(new TFindDBGridCell(this)),
-      FormPlacement(new TFormPlacement(this)),
-      m_module(module) {
+      m_module(module),
+      m_dataSet(new TDataSet(this)),
+      m_grid(new TExDBGrid(this)),
+      m_findBox(new TFindDBGridCell(this)),
+      m_query(new TViewQuery(*m_dataSet, *m_grid, this)) {
     setWindowFlags(Qt::Window);
     setProperty(MergeMenusProperty, true);
     setMinimumSize(545, 192);
-    adsCommon->setObjectName(QStringLiteral("adsCommon"));
-    adsCommon->SetConnection(&module.ADOConnection);
-    CommonExDBGrid->setObjectName(QStringLiteral("CommonExDBGrid"));
-    ViewFindDBGridCell->setObjectName(QStringLiteral("ViewFindDBGridCell"));
-    ViewFindDBGridCell->SetDBGrid(CommonExDBGrid);
-    ViewFindDBGridCell->setToolTip(tr("Поиск текста в выбранном столбце"));
-    ViewFindDBGridCell->installEventFilter(this);
+    m_dataSet->setObjectName(QStringLiteral("adsCommon"));
+    m_dataSet->SetConnection(&module.ADOConnection);
+    m_grid->setObjectName(QStringLiteral("CommonExDBGrid"));
+    m_findBox->setObjectName(QStringLiteral("ViewFindDBGridCell"));
+    m_findBox->SetDBGrid(m_grid);
+    m_findBox->setToolTip(tr("Поиск текста в выбранном столбце"));
+    m_findBox->installEventFilter(this);
     connect(&module.ADOConnection, &TConnection::ChangedElsewhere, this, [this]() {
         // A dialog open over the view may be working on its current record; the view
         // catches up when the user comes back to it.
@@ -66,54 +71,50 @@ TCommonViewForm::TCommonViewForm(TCatalogueModule& module, QWidget* parent)
     connect(&module.ADOConnection, &TConnection::LinkChanged, this, [this]() { UpdateCaption(); });
     connect(&module, &TCatalogueModule::RecordsRewritten, this, [this]() {
         Guarded([this]() {
-            if (adsCommon->Active()) {
+            if (m_dataSet->Active()) {
                 actDataSetRequeryExecute();
             }
         });
     });
+    connect(m_query, &TViewQuery::Reread, this, &TCommonViewForm::UpdateCaption);
 
-    CommonExDBGrid->SetDataSet(adsCommon);
-    CommonExDBGrid->SetDragReorder(true);
-    CommonExDBGrid->SetImages(MakeSortMarkImages());
-    connect(CommonExDBGrid, &TExDBGrid::titleImageWanted, this,
-            [this](int column, int& image) { image = CommonExDBGridGetImageIndex(column); });
-    connect(CommonExDBGrid, &TExDBGrid::titleClicked, this,
-            [this](int column) { ToggleColumnSort(*CommonExDBGrid, column); });
-
+    m_grid->SetDataSet(m_dataSet);
+    m_grid->SetDragReorder(true);
+    m_grid->SetImages(MakeSortMarkImages());
     // A million rows are painted from their first screen on; the count comes with the last.
-    adsCommon->SetFetchInSlices(true);
-    adsCommon->AfterOpen = [this](TDataSet&) { UpdateCaption(); };
-    adsCommon->AfterFetch = [this](TDataSet&) { UpdateCaption(); };
-    adsCommon->OnFetchError = [](TDataSet&, const std::exception& e) { ShowException(e); };
-    adsCommon->AfterClose = [this](TDataSet&) { setWindowTitle(ViewTitle()); };
-    adsCommon->BeforeDelete = [this](TDataSet&) { adsCommonBeforeDelete(); };
-    connect(FormPlacement, &TFormPlacement::placementSaved, this,
-            [this]() { FormPlacementSavePlacement(); });
-    connect(FormPlacement, &TFormPlacement::placementRestored, this,
-            [this]() { FormPlacementRestorePlacement(); });
-
+    m_dataSet->SetFetchInSlices(true);
     createActions();
+    m_placement =
+        std::make_unique<TViewPlacement>(*this, *m_dataSet, *m_grid, *m_query, *m_findBar);
+    m_report = std::make_unique<TViewReportCommand>(*this, *m_dataSet);
+    connectHooks();
     createMenus();
     createLayout();
-    connect(CommonExDBGrid, &TExDBGrid::DblClick, actDataSetEdit, &QAction::trigger);
+    connect(m_grid, &TExDBGrid::DblClick, actDataSetEdit, &QAction::trigger);
     resize(760, 480);
 }
 
+// The grid's and the dataset's hooks, in one place.
+void TCommonViewForm::connectHooks() {
+    connect(m_grid, &TExDBGrid::titleImageWanted, this,
+            [this](int column, int& image) { image = CommonExDBGridGetImageIndex(column); });
+    connect(m_grid, &TExDBGrid::titleClicked, this,
+            [this](int column) { ToggleColumnSort(*m_grid, column); });
+    m_dataSet->AfterOpen = [this](TDataSet&) { UpdateCaption(); };
+    m_dataSet->AfterFetch = [this](TDataSet&) { UpdateCaption(); };
+    m_dataSet->OnFetchError = [](TDataSet&, const std::exception& e) { ShowException(e); };
+    m_dataSet->AfterClose = [this](TDataSet&) { setWindowTitle(ViewTitle()); };
+    m_dataSet->BeforeDelete = [this](TDataSet&) { adsCommonBeforeDelete(); };
+}
+
 TCommonViewForm::~TCommonViewForm() {
-    FormPlacement->WindowDestroying();
-    CommonExDBGrid->SetDataSet(nullptr);
+    m_placement->WindowDestroying();
+    m_grid->SetDataSet(nullptr);
 }
 
 QAction* TCommonViewForm::makeAction(const char* name, const QString& caption, const QString& hint,
                                      const std::function<void()>& handler) {
-    auto* a = new QAction(caption, this);
-    a->setObjectName(QLatin1String(name));
-    a->setToolTip(hint);
-    a->setStatusTip(hint);
-    a->setShortcutContext(Qt::WindowShortcut);
-    addAction(a);
-    connect(a, &QAction::triggered, this, [handler]() { Guarded(handler); });
-    return a;
+    return MakeViewCommand(this, name, caption, hint, handler);
 }
 
 void TCommonViewForm::createActions() {
@@ -121,27 +122,27 @@ void TCommonViewForm::createActions() {
         return QIcon::fromTheme(QLatin1String(theme), style()->standardIcon(fallback));
     };
     actDataSetFirst = makeAction("actDataSetFirst", QStringLiteral("&First"), tr("Первая запись"),
-                                 [this]() { adsCommon->First(); });
+                                 [this]() { m_dataSet->First(); });
     actDataSetFirst->setIcon(icon("go-first", QStyle::SP_MediaSkipBackward));
     actDataSetPrior = makeAction("actDataSetPrior", QStringLiteral("&Prior"),
-                                 tr("Предыдущая запись"), [this]() { adsCommon->Prior(); });
+                                 tr("Предыдущая запись"), [this]() { m_dataSet->Prior(); });
     actDataSetPrior->setIcon(icon("go-previous", QStyle::SP_ArrowBack));
     actDataSetNext = makeAction("actDataSetNext", QStringLiteral("&Next"), tr("Следующая запись"),
-                                [this]() { adsCommon->Next(); });
+                                [this]() { m_dataSet->Next(); });
     actDataSetNext->setIcon(icon("go-next", QStyle::SP_ArrowForward));
     actDataSetLast = makeAction("actDataSetLast", QStringLiteral("&Last"), tr("Последняя запись"),
-                                [this]() { adsCommon->Last(); });
+                                [this]() { m_dataSet->Last(); });
     actDataSetLast->setIcon(icon("go-last", QStyle::SP_MediaSkipForward));
     actDataSetInsert = makeAction("actDataSetInsert", tr("Добавить запись..."),
-                                  tr("Добавить запись"), [this]() { adsCommon->Insert(); });
+                                  tr("Добавить запись"), [this]() { m_dataSet->Insert(); });
     actDataSetInsert->setShortcut(QKeySequence(Qt::Key_Insert));
     actDataSetInsert->setIcon(icon("list-add", QStyle::SP_FileDialogNewFolder));
     actDataSetEdit = makeAction("actDataSetEdit", QStringLiteral("&Edit"),
-                                tr("Редактировать запись"), [this]() { adsCommon->Edit(); });
+                                tr("Редактировать запись"), [this]() { m_dataSet->Edit(); });
     actDataSetEdit->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     actDataSetEdit->setIcon(icon("document-edit", QStyle::SP_FileDialogDetailedView));
     actDataSetDelete = makeAction("actDataSetDelete", tr("Удалить запись"), tr("Удалить запись"),
-                                  [this]() { adsCommon->Delete(); });
+                                  [this]() { m_dataSet->Delete(); });
     actDataSetDelete->setShortcut(QKeySequence(Qt::Key_Delete));
     actDataSetDelete->setIcon(icon("list-remove", QStyle::SP_TrashIcon));
     actDataSetRequery = makeAction("actDataSetRequery", tr("Обновить"), tr("Обновить данные"),
@@ -191,7 +192,7 @@ void TCommonViewForm::createActions() {
                                [this]() { actShowReportExecute(); });
     actShowReport->setIcon(icon("document-print-preview", QStyle::SP_FileDialogContentsView));
     actShowReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    createFindActions();
+    m_findBar = std::make_unique<TViewFindBar>(this, *m_findBox);
 }
 
 QString TCommonViewForm::RecordName() const {
@@ -210,43 +211,39 @@ QAction* TCommonViewForm::menuItem(QAction* command, const QString& text, const 
 }
 
 void TCommonViewForm::createMenus() {
-    CommonPopupMenu = new QMenu(this);
-    CommonPopupMenu->setObjectName(QStringLiteral("CommonPopupMenu"));
-    CommonPopupMenu->addActions(
-        {actDataSetInsert, menuItem(actDataSetEdit, tr("Изменить..."), "miEditRecord"),
-         menuItem(actDuplicateRecord, tr("Дублировать"), "miDuplicateRecord"),
-         menuItem(actDataSetDelete, tr("Удалить"), "miDeleteRecord")});
-    m_popupCommandsEnd = CommonPopupMenu->addSeparator();
-    CommonPopupMenu->addActions(
+    m_popupMenu = new QMenu(this);
+    m_popupMenu->setObjectName(QStringLiteral("CommonPopupMenu"));
+    m_popupMenu->addActions({actDataSetInsert,
+                             menuItem(actDataSetEdit, tr("Изменить..."), "miEditRecord"),
+                             menuItem(actDuplicateRecord, tr("Дублировать"), "miDuplicateRecord"),
+                             menuItem(actDataSetDelete, tr("Удалить"), "miDeleteRecord")});
+    m_popupCommandsEnd = m_popupMenu->addSeparator();
+    m_popupMenu->addActions(
         {actFilterBySelection, actFilterExcludeSelection, actFilterByForm, actRemoveFilter});
-    CommonPopupMenu->addSeparator();
-    CommonPopupMenu->addActions({actSortAsc, actSortDesc, actSort});
-    CommonPopupMenu->addSeparator();
-    CommonPopupMenu->addActions({actHideColumn, actSetupColumns});
-    CommonExDBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(CommonExDBGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
-        CommonPopupMenu->popup(CommonExDBGrid->viewport()->mapToGlobal(p));
-    });
+    m_popupMenu->addSeparator();
+    m_popupMenu->addActions({actSortAsc, actSortDesc, actSort});
+    m_popupMenu->addSeparator();
+    m_popupMenu->addActions({actHideColumn, actSetupColumns});
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { m_popupMenu->popup(m_grid->viewport()->mapToGlobal(p)); });
 
-    FiltersPopupMenu = new QMenu(this);
-    FiltersPopupMenu->setObjectName(QStringLiteral("FiltersPopupMenu"));
-    FiltersPopupMenu->addAction(actSaveCurrentFilter);
-    FiltersPopupMenu->addSeparator();
-    m_savedFilterGroup = new QActionGroup(this);
-    m_savedFilterGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    connect(FiltersPopupMenu, &QMenu::aboutToShow, this,
+    m_savedFilters = new TSavedFiltersMenu(this, actSaveCurrentFilter);
+    connect(m_savedFilters->Menu(), &QMenu::aboutToShow, this,
             GuardedSlot(this, &TCommonViewForm::FiltersPopupMenuPopup));
+    connect(m_savedFilters, &TSavedFiltersMenu::Chosen, this,
+            [this](int index) { Guarded([this, index]() { ApplySavedFilter(index); }); });
 
     // The view's own bar is never shown: its menus join the main window's bar.
-    MainMenu1 = new QMenuBar(this);
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    MainMenu1->setVisible(false);
-    m_fileMenu = MainMenu1->addMenu(tr("Файл"));
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    bar->setVisible(false);
+    m_fileMenu = bar->addMenu(tr("Файл"));
     m_fileMenu->setObjectName(QStringLiteral("mnuViewFile"));
     m_fileMenu->setProperty(GroupIndexProperty, 0);
     m_fileMenu->addAction(actShowReport);
     m_fileMenu->addSeparator();
-    QMenu* records = MainMenu1->addMenu(tr("Записи"));
+    QMenu* records = bar->addMenu(tr("Записи"));
     records->setObjectName(QStringLiteral("mnuRecords"));
     records->setProperty(GroupIndexProperty, 2);
     QMenu* filter = records->addMenu(tr("Фильтр"));
@@ -254,8 +251,8 @@ void TCommonViewForm::createMenus() {
     m_filterMenu = filter;
     // The saved filters, as in the toolbar's drop-down.
     filter->addSeparator();
-    FiltersPopupMenu->setTitle(tr("Сохранённые фильтры"));
-    filter->addMenu(FiltersPopupMenu);
+    m_savedFilters->Menu()->setTitle(tr("Сохранённые фильтры"));
+    filter->addMenu(m_savedFilters->Menu());
     QMenu* sort = records->addMenu(tr("Сортировка"));
     sort->addActions({actSortAsc, actSortDesc, actSort});
     records->addAction(actRemoveFilter);
@@ -281,11 +278,11 @@ void TCommonViewForm::createLayout() {
     view->addActions({actDataSetInsert, actDataSetEdit, actDataSetDelete, actDataSetRequery});
     view->addSeparator();
     auto* label = new QLabel(tr("&Поиск: "), view);
-    label->setBuddy(ViewFindDBGridCell);
+    label->setBuddy(m_findBox);
     view->addWidget(label);
-    ViewFindDBGridCell->setMinimumWidth(160);
-    view->addWidget(ViewFindDBGridCell);
-    addFindControls(view);
+    m_findBox->setMinimumWidth(160);
+    view->addWidget(m_findBox);
+    m_findBar->AddControls(view);
 
     auto* sortBar = new QToolBar(bar);
     sortBar->setObjectName(QStringLiteral("SortToolBar"));
@@ -296,7 +293,7 @@ void TCommonViewForm::createLayout() {
     auto* filters = new QToolButton(sortBar);
     filters->setObjectName(QStringLiteral("FiltersButton"));
     filters->setDefaultAction(actFilterByForm);
-    filters->setMenu(FiltersPopupMenu);
+    filters->setMenu(m_savedFilters->Menu());
     filters->setPopupMode(QToolButton::MenuButtonPopup);
     sortBar->addWidget(filters);
     sortBar->addAction(actApplyFilter);
@@ -309,7 +306,7 @@ void TCommonViewForm::createLayout() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(bar);
-    layout->addWidget(CommonExDBGrid, 1);
+    layout->addWidget(m_grid, 1);
 }
 
 void TCommonViewForm::SetExitAction(QAction* exit) {
@@ -324,7 +321,7 @@ void TCommonViewForm::SetExitAction(QAction* exit) {
 
 void TCommonViewForm::AddRecordCommand(QAction* command) {
     m_recordsMenu->insertAction(m_recordCommandsEnd, command);
-    CommonPopupMenu->insertAction(m_popupCommandsEnd, command);
+    m_popupMenu->insertAction(m_popupCommandsEnd, command);
 }
 
 void TCommonViewForm::AddFileCommand(QAction* command) {
@@ -338,19 +335,38 @@ void TCommonViewForm::AddFileCommand(QAction* command) {
 }
 
 void TCommonViewForm::FormCreate() {
-    FormPlacement->SetIniFileName(RegRootKey);
     // The section is the view's class; taken now, while the derived class is alive.
-    FormPlacement->SetIniSection(QString::fromLatin1(metaObject()->className()));
+    m_placement->SetSection(QString::fromLatin1(metaObject()->className()));
     RebuildFiltersMenu();
-    DesignSQL = BaseSQL;
+    m_query->KeepDesign();
+}
+
+void TCommonViewForm::SetBaseSQL(const QString& sql) {
+    m_query->SetBaseSQL(sql);
+}
+
+void TCommonViewForm::SetKeyFieldName(const QString& name) {
+    m_query->SetKeyFieldName(name);
+}
+
+const QString& TCommonViewForm::KeyFieldName() const {
+    return m_query->KeyFieldName();
+}
+
+QString TCommonViewForm::FilterText() const {
+    return m_query->FilterText();
+}
+
+void TCommonViewForm::SetFilterText(const QString& text) {
+    m_query->SetFilterText(text);
 }
 
 QString TCommonViewForm::ViewKey() const {
-    return FormPlacement->SectionKey();
+    return m_placement->ViewKey();
 }
 
 QString TCommonViewForm::GridKey() const {
-    return ViewKey() + QStringLiteral("\\T") + CommonExDBGrid->objectName();
+    return m_placement->GridKey();
 }
 
 QString TCommonViewForm::FiltersKey() const {
@@ -358,20 +374,42 @@ QString TCommonViewForm::FiltersKey() const {
 }
 
 bool TCommonViewForm::FilterApplied() const {
-    // Read from the query text, which outlives a dataset closed by a change of database.
-    return !adsCommon->CommandText().isEmpty() && adsCommon->CommandText() != BaseSQL;
+    return m_query->FilterApplied();
 }
 
 QString TCommonViewForm::ComposeQuery(const QString& filter) const {
-    return ComposeFilteredQuery(BaseSQL, filter);
+    return m_query->ComposeQuery(filter);
 }
 
 QVariant TCommonViewForm::CurrentKey() const {
-    TField* key = adsCommon->FindField(KeyFieldName);
-    if (!key || !adsCommon->Active() || adsCommon->IsEmpty()) {
-        return QVariant();
+    return m_query->CurrentKey();
+}
+
+void TCommonViewForm::OpenDataSet() {
+    m_query->Open(GridKey());
+}
+
+void TCommonViewForm::ApplyQuery(const QString& filter, const QString& sort) {
+    m_query->Apply(filter, sort);
+}
+
+void TCommonViewForm::RefreshAndLocate(const QVariant& key) {
+    m_query->RefreshAndLocate(key);
+}
+
+void TCommonViewForm::RefreshChanged(const QVariantList& changed, const QVariantList& created,
+                                     const QVariant& key) {
+    m_query->RefreshChanged(changed, created, key);
+}
+
+void TCommonViewForm::RefreshIfChangedElsewhere() {
+    // Another program's writes, shown when the user comes back to the window; an edit
+    // under way is left alone (its save finds any conflict), and so is a delete, which
+    // removes the record as the user confirmed it and reads the rows again after.
+    m_module.RefreshCategoryListIfChanged();
+    if (!m_deleting) {
+        m_query->RefreshChangedElsewhere();
     }
-    return key->Value();
 }
 
 QString TCommonViewForm::ViewTitle() const {
@@ -381,15 +419,15 @@ QString TCommonViewForm::ViewTitle() const {
 }
 
 void TCommonViewForm::UpdateCaption() {
-    if (!adsCommon->Active()) {
+    if (!m_dataSet->Active()) {
         setWindowTitle(ViewTitle());
         return;
     }
     QString caption = ViewTitle() + kTitleSeparator;
-    if (adsCommon->Fetching()) {
+    if (m_dataSet->Fetching()) {
         caption += tr("загрузка...");
     } else {
-        const int n = adsCommon->RecordCount();
+        const int n = m_dataSet->RecordCount();
         caption +=
             QString::number(n) + QLatin1Char(' ') + PluralForm(n, tr("запись,записи,записей"));
     }
@@ -401,70 +439,41 @@ void TCommonViewForm::UpdateCaption() {
         caption += QLatin1Char(' ') + tr("(только чтение)");
     }
     // The rows shown may be out of date until the server's session is opened again.
-    if (adsCommon->Connection() && adsCommon->Connection()->LinkDown()) {
+    if (m_dataSet->Connection() && m_dataSet->Connection()->LinkDown()) {
         caption += QLatin1Char(' ') + tr("(нет связи с сервером)");
     }
     setWindowTitle(caption);
 }
 
 void TCommonViewForm::RebuildFiltersMenu() {
-    LoadValuesList(SavedFilters, FiltersKey());
-    const QList<QAction*> items = FiltersPopupMenu->actions();
-    for (int i = 2; i < items.size(); ++i) {
-        FiltersPopupMenu->removeAction(items[i]);
-        delete items[i];
-    }
-    for (int i = 0; i < SavedFilters.size(); ++i) {
-        const QString name = SavedFilters[i].section(QLatin1Char('='), 0, 0);
-        auto* item = new QAction(name, FiltersPopupMenu);
-        item->setCheckable(true);
-        item->setData(i);
-        m_savedFilterGroup->addAction(item);
-        connect(item, &QAction::triggered, this,
-                [this, i]() { Guarded([this, i]() { ApplySavedFilter(i); }); });
-        FiltersPopupMenu->addAction(item);
-    }
+    m_savedFilters->Rebuild(FiltersKey());
 }
 
 void TCommonViewForm::ApplySavedFilter(int index) {
-    if (index < 0 || index >= SavedFilters.size()) {
+    if (index < 0 || index >= m_savedFilters->Filters().size()) {
         return;
     }
-    const QString& entry = SavedFilters[index];
-    FilterText = entry.mid(entry.indexOf(QLatin1Char('=')) + 1);
-    ApplyQuery(FilterText, adsCommon->Sort());
+    m_query->SetFilterText(m_savedFilters->FilterAt(index));
+    ApplyQuery(FilterText(), m_dataSet->Sort());
 }
 
 void TCommonViewForm::FiltersPopupMenuPopup() {
-    const QList<QAction*> items = FiltersPopupMenu->actions();
-    for (int i = 2; i < items.size(); ++i) {
-        items[i]->setChecked(false);
-    }
-    // The applied filter is FilterText: the query is composed from it, whatever the
+    // The applied filter is the filter text: the query is composed from it, whatever the
     // connector or grouping behind the base query.
-    if (!FilterApplied() || FilterText.isEmpty()) {
-        return;
-    }
-    for (int i = 0; i < SavedFilters.size(); ++i) {
-        const QString& entry = SavedFilters[i];
-        if (entry.mid(entry.indexOf(QLatin1Char('=')) + 1) == FilterText && i + 2 < items.size()) {
-            items[i + 2]->setChecked(true);
-            return;
-        }
-    }
+    m_savedFilters->MarkApplied(FilterApplied() ? FilterText() : QString());
 }
 
 void TCommonViewForm::actSaveCurrentFilterExecute() {
     QString name;
-    if (!AskNewFilterName(this, SavedFilters, name)) {
+    if (!AskNewFilterName(this, m_savedFilters->Filters(), name)) {
         return;
     }
-    WriteRegString(FiltersKey(), name, FilterText);
+    WriteRegString(FiltersKey(), name, FilterText());
     RebuildFiltersMenu();
 }
 
 void TCommonViewForm::actApplyFilterExecute() {
-    ApplyQuery(FilterApplied() ? QString() : FilterText, adsCommon->Sort());
+    ApplyQuery(FilterApplied() ? QString() : FilterText(), m_dataSet->Sort());
 }
 
 void TCommonViewForm::actRemoveFilterExecute() {
@@ -476,20 +485,20 @@ void TCommonViewForm::PrepareFilterDialog(TDBGridFilterForm&) {}
 bool TCommonViewForm::RunFilterDialog() {
     TDBGridFilterForm dialog(this);
     dialog.SetFiltersKey(FiltersKey());
-    dialog.SetDataSet(adsCommon);
+    dialog.SetDataSet(m_dataSet);
     PrepareFilterDialog(dialog);
-    dialog.SetFilterText(FilterText);
+    dialog.SetFilterText(FilterText());
     if (!dialog.Execute()) {
         return false;
     }
-    FilterText = dialog.GetFilterText();
+    m_query->SetFilterText(dialog.GetFilterText());
     return true;
 }
 
 void TCommonViewForm::actFilterByFormExecute() {
     if (RunFilterDialog()) {
         RebuildFiltersMenu();
-        ApplyQuery(FilterText, adsCommon->Sort());
+        ApplyQuery(FilterText(), m_dataSet->Sort());
     }
 }
 
@@ -498,56 +507,71 @@ void TCommonViewForm::actDataSetRequeryExecute() {
     UpdateCaption();
 }
 
+void TCommonViewForm::actShowReportExecute() {
+    m_report->Run();
+}
+
+const QList<TField*>& TCommonViewForm::ReportFields() const {
+    return m_report->Fields();
+}
+
+QString TCommonViewForm::BuildReport() {
+    return QString::fromUtf8(BuildReportPage(*m_dataSet, ReportFields(), ViewTitle()));
+}
+
+QRect TCommonViewForm::MaximizedBounds() const {
+    return m_placement->MaximizedBounds();
+}
+
+QRect TCommonViewForm::FirstStartBounds() const {
+    return m_placement->FirstStartBounds();
+}
+
+void TCommonViewForm::showEvent(QShowEvent* event) {
+    TExForm::showEvent(event);
+    m_placement->Showing();
+    m_query->AllowOpening();
+    Guarded([this]() { OpenDataSet(); });
+}
+
+void TCommonViewForm::changeEvent(QEvent* event) {
+    TExForm::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        Guarded([this]() {
+            OpenDataSet();
+            RefreshIfChangedElsewhere();
+        });
+    } else if (event->type() == QEvent::WindowStateChange) {
+        m_placement->StateChanged();
+    }
+}
+
 TSelectedCell TCommonViewForm::SelectedCell() const {
-    TSelectedCell cell;
-    const TField* f = CommonExDBGrid->SelectedField();
-    if (!f) {
-        return cell;
-    }
-    cell.FieldName = f->FieldName;
-    cell.FieldClass = f->FieldClass();
-    cell.IsNull = f->IsNull();
-    if (!cell.IsNull) {
-        cell.Text = f->AsString();
-        if (cell.FieldClass == TFieldClass::Boolean) {
-            cell.Boolean = f->AsBoolean();
-        } else if (cell.FieldClass == TFieldClass::DateTime) {
-            cell.Day = DayNumber(f->AsDateTime());
-        }
-    }
-    if (const QLineEdit* editor = CommonExDBGrid->InplaceEditor()) {
-        cell.EditorOpen = true;
-        cell.EditorText = editor->text();
-        cell.SelectionStart = editor->selectionStart();
-        cell.SelectionLength = editor->selectedText().size();
-    }
-    return cell;
+    return GridSelectedCell(*m_grid);
 }
 
 QString TCommonViewForm::SelectionValue() const {
-    return CommonExDBGrid->SelectedField() ? QuickFilterValue(SelectedCell()) : QString();
+    return m_grid->SelectedField() ? QuickFilterValue(SelectedCell()) : QString();
 }
 
 QString TCommonViewForm::FilterBySelectionCondition() const {
-    return CommonExDBGrid->SelectedField() ? ::FilterBySelectionCondition(SelectedCell())
-                                           : QString();
+    return m_grid->SelectedField() ? ::FilterBySelectionCondition(SelectedCell()) : QString();
 }
 
 QString TCommonViewForm::ExcludeSelectionCondition() const {
-    return CommonExDBGrid->SelectedField() ? ::ExcludeSelectionCondition(SelectedCell())
-                                           : QString();
+    return m_grid->SelectedField() ? ::ExcludeSelectionCondition(SelectedCell()) : QString();
 }
 
 void TCommonViewForm::addQuickFilter(const QString& condition, bool skipRepeat) {
     if (condition.isEmpty()) {
         return;
     }
-    const TFilterExpression applied(FilterApplied() ? FilterText : QString());
+    const TFilterExpression applied(FilterApplied() ? FilterText() : QString());
     if (skipRepeat && applied.Requires(condition)) {
         return;
     }
-    FilterText = applied.NarrowedBy(condition);
-    ApplyQuery(FilterText, adsCommon->Sort());
+    m_query->SetFilterText(applied.NarrowedBy(condition));
+    ApplyQuery(FilterText(), m_dataSet->Sort());
 }
 
 void TCommonViewForm::actFilterBySelectionExecute() {
@@ -555,8 +579,14 @@ void TCommonViewForm::actFilterBySelectionExecute() {
 }
 
 void TCommonViewForm::AddFilterMenu(QMenu* menu) {
-    CommonPopupMenu->insertMenu(actFilterByForm, menu);
+    m_popupMenu->insertMenu(actFilterByForm, menu);
     m_filterMenu->insertMenu(actFilterByForm, menu);
+}
+
+void TCommonViewForm::AddLeadingPopupCommand(QAction* command) {
+    QAction* first = m_popupMenu->actions().value(0);
+    m_popupMenu->insertAction(first, command);
+    m_popupMenu->insertSeparator(first);
 }
 
 void TCommonViewForm::actFilterExcludeSelectionExecute() {
@@ -564,50 +594,50 @@ void TCommonViewForm::actFilterExcludeSelectionExecute() {
 }
 
 void TCommonViewForm::actSortExecute(int tag) {
-    TField* field = tag == 2 ? nullptr : CommonExDBGrid->SelectedField();
+    TField* field = tag == 2 ? nullptr : m_grid->SelectedField();
     if (tag != 2 && !field) {
         return;
     }
-    CommonExDBGrid->CloseInplaceEditor();
-    SortDataSet(*adsCommon, field, CommonExDBGrid, tag == 0);
+    m_grid->CloseInplaceEditor();
+    SortDataSet(*m_dataSet, field, m_grid, tag == 0);
 }
 
 void TCommonViewForm::actColumnsExecute(int tag) {
     if (tag == 1) {
-        EditGridColumns(*CommonExDBGrid);
+        EditGridColumns(*m_grid);
         return;
     }
-    const int column = CommonExDBGrid->SelectedIndex();
+    const int column = m_grid->SelectedIndex();
     if (column < 0) {
         return;
     }
-    CommonExDBGrid->SetColumnVisible(column, false);
+    m_grid->SetColumnVisible(column, false);
     // Move the selection off the hidden column: right, or left when nothing is there.
-    const QVector<int> order = CommonExDBGrid->ColumnOrder();
+    const QVector<int> order = m_grid->ColumnOrder();
     const int at = order.indexOf(column);
     int target = -1;
     for (int i = at + 1; i < order.size() && target < 0; ++i) {
-        if (CommonExDBGrid->ColumnVisible(order[i])) {
+        if (m_grid->ColumnVisible(order[i])) {
             target = order[i];
         }
     }
     for (int i = at - 1; i >= 0 && target < 0; --i) {
-        if (CommonExDBGrid->ColumnVisible(order[i])) {
+        if (m_grid->ColumnVisible(order[i])) {
             target = order[i];
         }
     }
     if (target >= 0) {
-        CommonExDBGrid->SetSelectedIndex(target);
+        m_grid->SetSelectedIndex(target);
     }
 }
 
 int TCommonViewForm::CommonExDBGridGetImageIndex(int column) const {
-    const TField* f = CommonExDBGrid->ColumnField(column);
+    const TField* f = m_grid->ColumnField(column);
     if (!f) {
         return -1;
     }
     // Each column of a sort on several shows its place in it.
-    const QStringList terms = adsCommon->Sort().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList terms = m_dataSet->Sort().split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (int i = 0; i < terms.size(); ++i) {
         const QString term = terms[i].trimmed();
         if (term.section(QLatin1Char(' '), 0, 0) == f->FieldName) {
@@ -639,10 +669,10 @@ void TCommonViewForm::DeleteCurrentRecord() {
     try {
         TTransaction transaction(m_module.ADOConnection);
         {
-            TDataSet::TControlsGuard controls(*adsCommon);
+            TDataSet::TControlsGuard controls(*m_dataSet);
             // The user confirmed the record as the grid shows it: one another user has
             // changed or deleted since is left alone.
-            adsCommon->DeleteInCatalogue();
+            m_dataSet->DeleteInCatalogue();
             DeleteRecord(key);
         }
         transaction.Commit();
@@ -656,11 +686,11 @@ void TCommonViewForm::DeleteCurrentRecord() {
 void TCommonViewForm::DeleteRecord(const QVariant& key) {
     // The neighbour that stays: the next row, or the previous one after the last.
     QVariant neighbour;
-    if (adsCommon->RecNo() < adsCommon->RecordCount()) {
-        adsCommon->Next();
+    if (m_dataSet->RecNo() < m_dataSet->RecordCount()) {
+        m_dataSet->Next();
         neighbour = CurrentKey();
-    } else if (adsCommon->RecNo() > 1) {
-        adsCommon->Prior();
+    } else if (m_dataSet->RecNo() > 1) {
+        m_dataSet->Prior();
         neighbour = CurrentKey();
     }
     RefreshChanged({key}, {}, neighbour);
@@ -679,15 +709,15 @@ void TCommonViewForm::actDuplicateRecordExecute() {
 }
 
 void TCommonViewForm::IdleUpdate() {
-    const bool open = adsCommon->Active();
-    const bool modifiable = adsCommon->CanModify();
+    const bool open = m_dataSet->Active();
+    const bool modifiable = m_dataSet->CanModify();
     const bool editing =
-        adsCommon->State() == TDataSetState::Edit || adsCommon->State() == TDataSetState::Insert;
-    const bool empty = !open || adsCommon->IsEmpty();
-    actDataSetFirst->setEnabled(open && !adsCommon->Bof());
-    actDataSetPrior->setEnabled(open && !adsCommon->Bof());
-    actDataSetNext->setEnabled(open && !adsCommon->Eof());
-    actDataSetLast->setEnabled(open && !adsCommon->Eof());
+        m_dataSet->State() == TDataSetState::Edit || m_dataSet->State() == TDataSetState::Insert;
+    const bool empty = !open || m_dataSet->IsEmpty();
+    actDataSetFirst->setEnabled(open && !m_dataSet->Bof());
+    actDataSetPrior->setEnabled(open && !m_dataSet->Bof());
+    actDataSetNext->setEnabled(open && !m_dataSet->Eof());
+    actDataSetLast->setEnabled(open && !m_dataSet->Eof());
     // Commands that write are off, with the reason as their tip, where the user may only
     // read: better than each one failing at the server.
     const QString readOnly = ReadOnlyReason();
@@ -700,15 +730,15 @@ void TCommonViewForm::IdleUpdate() {
     actSortAsc->setEnabled(open);
     actSortDesc->setEnabled(open);
     actSort->setEnabled(true);
-    const int column = CommonExDBGrid->SelectedIndex();
-    actHideColumn->setEnabled(column >= 0 && CommonExDBGrid->ColumnVisible(column));
+    const int column = m_grid->SelectedIndex();
+    actHideColumn->setEnabled(column >= 0 && m_grid->ColumnVisible(column));
     actSetupColumns->setEnabled(true);
     actFilterBySelection->setEnabled(open && !empty);
     actFilterExcludeSelection->setEnabled(open && !empty);
     actFilterByForm->setEnabled(true);
-    actApplyFilter->setEnabled(!FilterText.isEmpty());
+    actApplyFilter->setEnabled(!FilterText().isEmpty());
     actApplyFilter->setChecked(FilterApplied());
-    actSaveCurrentFilter->setEnabled(!FilterText.isEmpty());
+    actSaveCurrentFilter->setEnabled(!FilterText().isEmpty());
 }
 
 QString TCommonViewForm::ReadOnlyReason() const {
@@ -723,7 +753,7 @@ void TCommonViewForm::EnableWriting(QAction* action, bool enabled, const QString
 void TCommonViewForm::closeEvent(QCloseEvent* event) {
     TExForm::closeEvent(event);
     if (event->isAccepted()) {
-        FormPlacement->SavePlacement();
+        m_placement->Save();
     }
 }
 
@@ -738,34 +768,10 @@ void TCommonViewForm::keyPressEvent(QKeyEvent* event) {
 
 bool TCommonViewForm::eventFilter(QObject* watched, QEvent* event) {
     // In the search box the Delete key edits the text, it deletes no record.
-    if (watched == ViewFindDBGridCell && event->type() == QEvent::ShortcutOverride &&
+    if (watched == m_findBox && event->type() == QEvent::ShortcutOverride &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         event->accept();
         return false;
     }
     return TExForm::eventFilter(watched, event);
-}
-
-void TCommonViewForm::FormPlacementSavePlacement() {
-    CommonExDBGrid->SaveColumns(GridKey());
-    TRegistry reg;
-    if (!reg.OpenKey(GridKey(), true)) {
-        return;
-    }
-    // The dataset keeps its sort text while closed, as the query keeps its filter.
-    reg.WriteString(QStringLiteral("Sort"), adsCommon->Sort());
-    reg.WriteString(QStringLiteral("Filter"), FilterText);
-    reg.WriteInteger(QStringLiteral("FilterApplied"), FilterApplied() ? 1 : 0);
-    reg.WriteBool(QStringLiteral("FindAnywhere"), ViewFindDBGridCell->Anywhere());
-    reg.WriteBool(QStringLiteral("FindAllColumns"), ViewFindDBGridCell->AllColumns());
-}
-
-void TCommonViewForm::FormPlacementRestorePlacement() {
-    CommonExDBGrid->LoadColumns(GridKey());
-    TRegistry reg;
-    if (reg.OpenKeyReadOnly(GridKey())) {
-        actFindAnywhere->setChecked(reg.ReadBool(QStringLiteral("FindAnywhere")).value_or(false));
-        actFindAllColumns->setChecked(
-            reg.ReadBool(QStringLiteral("FindAllColumns")).value_or(false));
-    }
 }

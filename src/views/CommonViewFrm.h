@@ -1,28 +1,25 @@
 #pragma once
 
 #include "common/ExForm.h"
-#include "common/UtilsUnit.h"
 
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 
 class QAction;
-class QActionGroup;
-class QLabel;
 class QMenu;
-class QMenuBar;
-class QToolBar;
-class QToolButton;
 class TDataSet;
 class TDBGridFilterForm;
 class TExDBGrid;
 class TField;
 class TFindDBGridCell;
-class TFormPlacement;
 class TCatalogueModule;
-class TPrepareSubjectReportForm;
-class TPreviewHTMLForm;
+class TSavedFiltersMenu;
+class TViewFindBar;
+class TViewPlacement;
+class TViewQuery;
+class TViewReportCommand;
 struct TSelectedCell;
 
 // The window that shows one query in a grid: navigation, search, refresh, quick and saved
@@ -34,51 +31,13 @@ public:
     explicit TCommonViewForm(TCatalogueModule& module, QWidget* parent = nullptr);
     ~TCommonViewForm() override;
 
-    // Set by the derived view before FormCreate.
-    QString BaseSQL;
-    QString KeyFieldName;
-
-    QString DesignSQL;
-    QString FilterText;
-    TValuesList SavedFilters;
-
-    TDataSet* adsCommon;
-    TExDBGrid* CommonExDBGrid;
-    TFindDBGridCell* ViewFindDBGridCell;
-    TFormPlacement* FormPlacement;
-    QMenu* CommonPopupMenu;
-    QMenu* FiltersPopupMenu;
-    QMenuBar* MainMenu1;
-
-    QAction* actDataSetFirst;
-    QAction* actDataSetPrior;
-    QAction* actDataSetNext;
-    QAction* actDataSetLast;
-    QAction* actDataSetInsert;
-    QAction* actDataSetEdit;
-    QAction* actDataSetDelete;
-    QAction* actDataSetRequery;
-    QAction* actDuplicateRecord;
-    QAction* actSortAsc;
-    QAction* actSortDesc;
-    QAction* actSort;
-    QAction* actHideColumn;
-    QAction* actSetupColumns;
-    QAction* actFilterBySelection;
-    QAction* actFilterExcludeSelection;
-    QAction* actFilterByForm;
-    QAction* actRemoveFilter;
-    QAction* actApplyFilter;
-    QAction* actSaveCurrentFilter;
-    QAction* actShowReport;
-    // The search box's modes and steps: the text anywhere in the value, in every visible
-    // column; the next and previous match (F3, Shift+F3); Ctrl+F goes to the box.
-    QAction* actFindAnywhere;
-    QAction* actFindAllColumns;
-    QAction* actFindNext;
-    QAction* actFindPrevious;
-    QAction* actFocusFind;
-    QLabel* FindStateLabel;
+    // The view's query and its key field, set by the derived view before FormCreate.
+    void SetBaseSQL(const QString& sql);
+    void SetKeyFieldName(const QString& name);
+    const QString& KeyFieldName() const;
+    // The filter the user composed, applied or not.
+    QString FilterText() const;
+    void SetFilterText(const QString& text);
 
     // The base creation steps; the derived view calls this after setting BaseSQL.
     void FormCreate();
@@ -142,12 +101,9 @@ public:
     // The report command: field selection, the page, the preview.
     void actShowReportExecute();
     // The fields ticked for the report being built.
-    QList<TField*> ReportFields;
+    const QList<TField*>& ReportFields() const;
     // The whole report page for ReportFields.
     virtual QString BuildReport();
-    // Run the field selection dialog and show the preview; tests answer them instead.
-    std::function<bool(TPrepareSubjectReportForm&)> RunReportDialog;
-    std::function<void(TPreviewHTMLForm&)> ShowPreview;
 
 protected:
     // The current record in words for the delete confirmation; empty names none.
@@ -176,25 +132,59 @@ protected:
     // A quick filter menu of the view's own, beside the others in the grid's menu and in
     // "Фильтр".
     void AddFilterMenu(QMenu* menu);
+    // A command of the derived view at the head of the grid's context menu, with a
+    // separator after it.
+    void AddLeadingPopupCommand(QAction* command);
+
+    // The records shown and the grid showing them, for the derived view.
+    TDataSet& DataSet() const { return *m_dataSet; }
+    TExDBGrid& Grid() const { return *m_grid; }
 
     TCatalogueModule& m_module;
 
 private:
     QAction* menuItem(QAction* command, const QString& text, const char* name);
     void createActions();
-    void createFindActions();
-    void addFindControls(QToolBar* bar);
     void createMenus();
     void createLayout();
+    void connectHooks();
     QAction* makeAction(const char* name, const QString& caption, const QString& hint,
                         const std::function<void()>& handler);
     void adsCommonBeforeDelete();
     int CommonExDBGridGetImageIndex(int column) const;
-    void FormPlacementSavePlacement();
-    void FormPlacementRestorePlacement();
-    void locateKey(const QVariant& key);
 
-    QActionGroup* m_savedFilterGroup = nullptr;
+    TDataSet* m_dataSet;
+    TExDBGrid* m_grid;
+    TFindDBGridCell* m_findBox;
+    TViewQuery* m_query;
+    std::unique_ptr<TViewFindBar> m_findBar;
+    std::unique_ptr<TViewPlacement> m_placement;
+    std::unique_ptr<TViewReportCommand> m_report;
+    TSavedFiltersMenu* m_savedFilters = nullptr;
+    QMenu* m_popupMenu = nullptr;
+
+    QAction* actDataSetFirst = nullptr;
+    QAction* actDataSetPrior = nullptr;
+    QAction* actDataSetNext = nullptr;
+    QAction* actDataSetLast = nullptr;
+    QAction* actDataSetInsert = nullptr;
+    QAction* actDataSetEdit = nullptr;
+    QAction* actDataSetDelete = nullptr;
+    QAction* actDataSetRequery = nullptr;
+    QAction* actDuplicateRecord = nullptr;
+    QAction* actSortAsc = nullptr;
+    QAction* actSortDesc = nullptr;
+    QAction* actSort = nullptr;
+    QAction* actHideColumn = nullptr;
+    QAction* actSetupColumns = nullptr;
+    QAction* actFilterBySelection = nullptr;
+    QAction* actFilterExcludeSelection = nullptr;
+    QAction* actFilterByForm = nullptr;
+    QAction* actRemoveFilter = nullptr;
+    QAction* actApplyFilter = nullptr;
+    QAction* actSaveCurrentFilter = nullptr;
+    QAction* actShowReport = nullptr;
+
     QAction* m_exitAction = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_filterMenu = nullptr;
@@ -202,8 +192,5 @@ private:
     QMenu* m_recordsMenu = nullptr;
     QAction* m_recordCommandsEnd = nullptr;
     QAction* m_popupCommandsEnd = nullptr;
-    bool m_inSizing = false;
-    bool m_placedOnce = false;
-    bool m_openFailed = false;
     bool m_deleting = false;  // from the question to the delete of the record it named
 };

@@ -16,6 +16,7 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 #include "urls/URLViewFrm.h"
 
 #include <QAction>
@@ -69,16 +70,21 @@ class TestReports final : public QObject, TCatalogueFixture {
     QString longText = QString(255, QLatin1Char('d'));
 
     // Runs the report command of the view with the given fields ticked; returns the page.
-    static QString report(TURLViewForm& v, const QStringList& tick) {
+    static QString report(TScriptedDialogs& dialogs, TURLViewForm& v, const QStringList& tick) {
         QString page;
-        v.RunReportDialog = [&tick](TPrepareSubjectReportForm& d) {
+        dialogs.answerDialog([&tick](QDialog& dialog) {
+            auto& d = static_cast<TPrepareSubjectReportForm&>(dialog);
             for (const QString& t : tick) {
                 d.ToggleNode(t.isEmpty() ? d.Root() : childNamed(d, t));
             }
-            return d.Confirm();
-        };
-        v.ShowPreview = [&page](TPreviewHTMLForm& p) { page = p.HTML(); };
-        v.actShowReport->trigger();
+            // Accepted as the old answer did, past a preview button left off.
+            return int(QDialog::Accepted);
+        });
+        dialogs.answerDialog([&page](QDialog& preview) {
+            page = static_cast<TPreviewHTMLForm&>(preview).HTML();
+            return int(QDialog::Rejected);
+        });
+        ViewAction(v, "actShowReport")->trigger();
         return page;
     }
 
@@ -154,11 +160,12 @@ private Q_SLOTS:
     // "&nbsp;"; the selection is stored
     // sorted and the current record stays.
     void pageOfTheView() {
+        TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        v.adsCommon->SetSort("URL ASC");
-        QVERIFY(v.adsCommon->Locate("URL", {"b.example"}, 0));
-        const QString page = report(v, {"Описание", "URL", "Категории"});
+        ViewData(v).SetSort("URL ASC");
+        QVERIFY(ViewData(v).Locate("URL", {"b.example"}, 0));
+        const QString page = report(dialogs, v, {"Описание", "URL", "Категории"});
         const QString rule =
             "  <TR>\r\n    <TD colspan=\"3\"><hr size=\"1\" color=\"#000000\"></TD>\r\n  </TR>\r\n";
         const auto row = [](const QString& a, const QString& b, const QString& c) {
@@ -186,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(preview.ShownText().contains("x < y & \"z\""));
         QCOMPARE(ReadRegString(kViewKey, "ReportSelected", "?"),
                  QStringLiteral("Category,Description,URL"));
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("b.example"));
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(), QStringLiteral("b.example"));
     }
 
     void pagesWithoutTable_data() {
@@ -198,14 +205,15 @@ private Q_SLOTS:
     void pagesWithoutTable() {
         QFETCH(QString, filter);
         QFETCH(QStringList, tick);
+        TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
         if (!filter.isEmpty()) {
             v.ApplyQuery(filter, QString());
-            QCOMPARE(v.adsCommon->RecordCount(), 0);
+            QCOMPARE(ViewData(v).RecordCount(), 0);
         }
         // With no field ticked the preview button stays off: the command ends without page.
-        const QString page = report(v, tick);
+        const QString page = report(dialogs, v, tick);
         if (tick.size() == 2) {
             QCOMPARE(page, head("Linkarium") + kTail);
         } else {
@@ -342,7 +350,7 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         TScriptedDialogs dialogs;
-        const QString page = report(v, {"URL", "Категории"});
+        const QString page = report(dialogs, v, {"URL", "Категории"});
         QVERIFY2(dialogs.unexpected() == 0, qPrintable(dialogs.shownTexts().join("\n")));
         QVERIFY(!page.isEmpty());
         const QString text = QString(page).remove("<span\r\n></span>");
@@ -381,12 +389,17 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         bool previewed = false;
-        v.RunReportDialog = [](TPrepareSubjectReportForm& d) {
-            d.ToggleNode(d.Root());
-            return false;
-        };
-        v.ShowPreview = [&previewed](TPreviewHTMLForm&) { previewed = true; };
-        v.actShowReport->trigger();
+        TScriptedDialogs dialogs;
+        dialogs.answerDialog([](QDialog& d) {
+            static_cast<TPrepareSubjectReportForm&>(d).ToggleNode(
+                static_cast<TPrepareSubjectReportForm&>(d).Root());
+            return int(QDialog::Rejected);
+        });
+        dialogs.answerDialog([&previewed](QDialog&) {
+            previewed = true;
+            return int(QDialog::Rejected);
+        });
+        ViewAction(v, "actShowReport")->trigger();
         QVERIFY(!previewed);
         QCOMPARE(ReadRegString(kViewKey, "ReportSelected", "?"), QStringLiteral("URL"));
     }
@@ -401,7 +414,7 @@ private Q_SLOTS:
         TPrepareSubjectReportForm d(&v);
         d.SetRegistryKey(kViewKey);
         d.LoadSelection();
-        d.FillTree(*v.adsCommon, "Title");
+        d.FillTree(ViewData(v), "Title");
         QTreeWidgetItem* root = d.Root();
         QCOMPARE(root->text(0), QStringLiteral("Title"));
         // The hidden key is not offered; the visited mark and the link check's columns are.
@@ -440,7 +453,7 @@ private Q_SLOTS:
         QCOMPARE(ReadRegString(kViewKey, "ReportSelected", "?"), QStringLiteral("Description"));
         QList<TField*> fields{nullptr};
         d.GetSelectedFields(fields);
-        QCOMPARE(fields, QList<TField*>{&v.adsCommon->FieldByName("Description")});
+        QCOMPARE(fields, QList<TField*>{&ViewData(v).FieldByName("Description")});
     }
 
     void rootWithoutFields() {
@@ -589,8 +602,8 @@ private Q_SLOTS:
         TPreviewHTMLForm p;
         TURLViewForm v(*module);
         v.show();
-        v.adsCommon->SetSort("URL ASC");
-        const QString page = report(v, {"URL", "Категории"});
+        ViewData(v).SetSort("URL ASC");
+        const QString page = report(dialogs, v, {"URL", "Категории"});
         p.SetHTML(page);
         const QString pdf = env->path("report.pdf");
         dialogs.answerPrinter();

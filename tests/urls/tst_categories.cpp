@@ -22,6 +22,7 @@
 #include <QtTest>
 
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 
 class TestCategories final : public QObject, TCatalogueFixture {
     Q_OBJECT
@@ -128,18 +129,18 @@ private Q_SLOTS:
         cat->addUrl("h.example", "", "100 процентов; axb; Мои Новости");
         TURLViewForm v(*module);
         v.show();
-        TExDBGrid* g = v.CommonExDBGrid;
-        g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
+        TExDBGrid* g = &ViewGrid(v);
+        g->SetSelectedIndex(ViewData(v).FieldByName("URL").Index());
         QVERIFY(v.CategoryFilterNames().isEmpty());  // offered on a Category cell only
-        QVERIFY(v.adsCommon->Locate("URL", {"d.example"}, 0));
-        g->SetSelectedIndex(v.adsCommon->FieldByName("Category").Index());
+        QVERIFY(ViewData(v).Locate("URL", {"d.example"}, 0));
+        g->SetSelectedIndex(ViewData(v).FieldByName("Category").Index());
         QCOMPARE(v.CategoryFilterNames(), (QStringList{"спорт", "новости"}));
         v.FillCategoryFilterMenu();
-        QCOMPARE(v.mnuFilterByCategory->actions().size(), 2);
+        QCOMPARE(Child<QMenu>(v, "mnuFilterByCategory")->actions().size(), 2);
         v.FilterByCategory(name);
         QStringList shown;
-        for (v.adsCommon->First(); !v.adsCommon->Eof(); v.adsCommon->Next()) {
-            shown << v.adsCommon->FieldByName("URL").AsString();
+        for (ViewData(v).First(); !ViewData(v).Eof(); ViewData(v).Next()) {
+            shown << ViewData(v).FieldByName("URL").AsString();
         }
         shown.sort();
         QCOMPARE(shown, urls);
@@ -181,8 +182,8 @@ private Q_SLOTS:
         QCOMPARE(categoryOf("d.example"), QStringLiteral("Мир"));
         QCOMPARE(cat->otherColumn("SELECT CategoryName FROM CategoryList ORDER BY 1"),
                  (QStringList{"Мир"}));
-        QVERIFY(v.adsCommon->Locate("URL", {"c.example"}, 0));
-        QCOMPARE(v.adsCommon->FieldByName("Category").AsString(), QStringLiteral("Мир"));
+        QVERIFY(ViewData(v).Locate("URL", {"c.example"}, 0));
+        QCOMPARE(ViewData(v).FieldByName("Category").AsString(), QStringLiteral("Мир"));
         QCOMPARE(dialogs.unexpected(), 0);
     }
 
@@ -520,8 +521,8 @@ private Q_SLOTS:
             v.actRemoveFilterExecute();
             v.FilterByCategory(name);
             QStringList kept;
-            for (v.adsCommon->First(); !v.adsCommon->Eof(); v.adsCommon->Next()) {
-                const QString url = v.adsCommon->FieldByName("URL").AsString();
+            for (ViewData(v).First(); !ViewData(v).Eof(); ViewData(v).Next()) {
+                const QString url = ViewData(v).FieldByName("URL").AsString();
                 if (texts.contains(url)) {
                     kept << url;
                 }

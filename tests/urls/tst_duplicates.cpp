@@ -1,5 +1,6 @@
 #include "platform/Errors.h"
 #include "support/CatalogueFixture.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 #include "urls/Duplicates.h"
@@ -16,6 +17,7 @@
 #include <QtTest>
 
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 
 namespace {
 const std::pair<const char*, bool TAddressRules::*> kRules[] = {
@@ -291,11 +293,13 @@ private Q_SLOTS:
         cat->addUrl("http://www.example.org/a", "old", "Новости");
         const QString keep = cat->addUrl("http://example.org/a/", "new", "Dev");
         cat->addUrl("https://example.org/a", "", "");
+        TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        QVERIFY(
-            v.MainMenu1->findChild<QMenu*>("mnuRecords")->actions().contains(v.actFindDuplicates));
-        v.RunDuplicatesDialog = [keep](TDuplicatesForm& d) {
+        QVERIFY(v.findChild<QMenu*>("mnuRecords")
+                    ->actions()
+                    .contains(ViewAction(v, "actFindDuplicates")));
+        const auto work = [keep](TDuplicatesForm& d) {
             QCOMPARE(Child<QLabel>(d, "WwwPreviewLabel")->text(),
                      QStringLiteral("http://www.example.org/a  \u2192  http://example.org/a"));
             Child<QCheckBox>(d, "WwwCheckBox")->setChecked(false);
@@ -332,11 +336,16 @@ private Q_SLOTS:
             QCOMPARE(d.Merged(), 1);
             Q_UNUSED(keep);
         };
-        v.actFindDuplicates->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), 1);
-        QCOMPARE(v.adsCommon->FieldByName("SubjectURLID").AsString(), keep);
-        QCOMPARE(v.adsCommon->FieldByName("Category").AsString(), QStringLiteral("Dev; Новости"));
-        QCOMPARE(v.adsCommon->FieldByName("Description").AsString(), QStringLiteral("new | old"));
+        dialogs.answerDialog([&work](QDialog& dialog) {
+            work(static_cast<TDuplicatesForm&>(dialog));
+            return int(QDialog::Rejected);  // closed once the merge is done
+        });
+        ViewAction(v, "actFindDuplicates")->trigger();
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(ViewData(v).RecordCount(), 1);
+        QCOMPARE(ViewData(v).FieldByName("SubjectURLID").AsString(), keep);
+        QCOMPARE(ViewData(v).FieldByName("Category").AsString(), QStringLiteral("Dev; Новости"));
+        QCOMPARE(ViewData(v).FieldByName("Description").AsString(), QStringLiteral("new | old"));
     }
 };
 

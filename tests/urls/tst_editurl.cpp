@@ -55,9 +55,9 @@ private Q_SLOTS:
         Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("   ");
         Child<QLineEdit>(d, "CategoryDBEdit")->setText(" Работа ");
         ok->click();
-        QVERIFY(d.Saved);
+        QVERIFY(d.Saved());
         d.Finish();
-        const QString key = d.RecordKey.toString();
+        const QString key = d.RecordKey().toString();
         QCOMPARE(value(QString("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(key))
                      .toString(),
                  QStringLiteral("new.example/x"));
@@ -106,10 +106,10 @@ private Q_SLOTS:
             QVERIFY2(dialogs.shownTexts().first().contains("a.example — Первая"),
                      qPrintable(dialogs.shownTexts().first()));
         }
-        QCOMPARE(d.Saved, saved);
-        QCOMPARE(d.OpenInstead.isValid(), openInstead);
+        QCOMPARE(d.Saved(), saved);
+        QCOMPARE(d.OpenInstead().isValid(), openInstead);
         if (openInstead) {
-            QCOMPARE(d.OpenInstead.toString(), keyA);
+            QCOMPARE(d.OpenInstead().toString(), keyA);
             QCOMPARE(d.result(), int(QDialog::Rejected));
         }
         d.Finish();
@@ -124,7 +124,7 @@ private Q_SLOTS:
         Child<QLineEdit>(d, "URLDBEdit")->setText("new.example");
         Child<QLineEdit>(d, "CategoryDBEdit")->setText("новости; Личное;; личное ; Дом");
         Child<QPushButton>(d, "OkButton")->click();
-        QVERIFY(d.Saved);
+        QVERIFY(d.Saved());
         d.Finish();
         QStringList listed;
         TDataSet& list = module->adsCategoryList;
@@ -153,7 +153,7 @@ private Q_SLOTS:
             QVERIFY(d.Prepare(keyA));
             QTest::keyClick(Child<QLineEdit>(d, "URLDBEdit"), Qt::Key_Right, Qt::AltModifier);
             Child<QPushButton>(d, "OkButton")->click();
-            QVERIFY(d.Saved);
+            QVERIFY(d.Saved());
             d.Finish();
         }
         QDesktopServices::unsetUrlHandler("http");
@@ -168,7 +168,7 @@ private Q_SLOTS:
             QVERIFY(d.Prepare(keyA));
             Child<QPushButton>(d, "OkButton")->click();
             QCOMPARE(d.result(), int(QDialog::Accepted));
-            QVERIFY(!d.Saved);
+            QVERIFY(!d.Saved());
             d.Finish();
         }
         cat->otherExec(QString("DELETE FROM SubjectURLs WHERE SubjectURLID = '%1'").arg(keyA));
@@ -194,7 +194,7 @@ private Q_SLOTS:
             QCOMPARE(dialogs.shownTexts().size(), attempt + 1);
             QVERIFY2(dialogs.shownTexts().last().contains("изменил другой пользователь"),
                      qPrintable(dialogs.shownTexts().last()));
-            QVERIFY(!d.Saved);
+            QVERIFY(!d.Saved());
             QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(), "Мой текст");
             QVERIFY(Child<QLabel>(d, "DescriptionYoursLabel")->isHidden());
         }
@@ -232,7 +232,7 @@ private Q_SLOTS:
         dialogs.answer(QMessageBox::Yes);
         Child<QPushButton>(d, "OkButton")->click();
         QCOMPARE(dialogs.shownTexts().size(), 1);
-        QVERIFY(!d.Saved);
+        QVERIFY(!d.Saved());
         // The other user's values, the address included, which the user had not touched.
         QCOMPARE(memo->toPlainText(), "Их");
         QCOMPARE(Child<QLineEdit>(d, "URLDBEdit")->text(), "a.example/их");
@@ -257,7 +257,7 @@ private Q_SLOTS:
         QVERIFY(dialogs.shownTexts().last().contains("Ваш текст"));
         memo->setPlainText("Их и мой");
         Child<QPushButton>(d, "OkButton")->click();
-        QVERIFY(d.Saved);
+        QVERIFY(d.Saved());
         QCOMPARE(closed.size(), 1);
         QCOMPARE(dialogs.unexpected(), 0);
         d.Finish();
@@ -293,7 +293,7 @@ private Q_SLOTS:
         QVERIFY2(dialogs.shownTexts().first().contains("удалил другой пользователь"),
                  qPrintable(dialogs.shownTexts().first()));
         QCOMPARE(dialogs.unexpected(), 0);
-        QCOMPARE(d.Saved, saveAsNew);
+        QCOMPARE(d.Saved(), saveAsNew);
         QCOMPARE(d.result(), saveAsNew ? int(QDialog::Accepted) : int(QDialog::Rejected));
         QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(), "Мой текст");
         d.Finish();
@@ -347,30 +347,33 @@ private Q_SLOTS:
         memo->insertPlainText("\n");  // stored as CR LF: 256 characters
         QCOMPARE(memo->toPlainText(), QString(254, 'd'));
         QVERIFY(dialogs.shownTexts().last().contains("255"));
-        d.RunCategoryDialog = [](const QString&, QString& result) {
-            result = QStringList(401, "Категория").join("; ");  // 4,409 characters
-            return true;
-        };
+        // The category window hands back a text past the field (its own OK would refuse it).
+        dialogs.answerDialog([](QDialog& categoryForm) {
+            Child<QPlainTextEdit>(categoryForm, "CategoryMemo")
+                ->setPlainText(QStringList(401, "Категория").join("; "));  // 4,409 characters
+            return int(QDialog::Accepted);
+        });
         d.CategoryButtonClick();
         QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), QString());
-        QCOMPARE(dialogs.shownTexts().size(), 3);
+        QCOMPARE(dialogs.shownTexts().size(), 4);  // the category window among them
         QVERIFY(dialogs.shownTexts().last().contains("4000"));
         const QString categories = QStringList(30, "Категория").join("; ");  // 327 characters
-        d.RunCategoryDialog = [&categories](const QString&, QString& result) {
-            result = categories;
-            return true;
-        };
+        dialogs.answerDialog([&categories](QDialog& categoryForm) {
+            Child<QPlainTextEdit>(categoryForm, "CategoryMemo")->setPlainText(categories);
+            Child<QPushButton>(categoryForm, "OkButton")->click();
+            return categoryForm.result();
+        });
         d.CategoryButtonClick();
         QCOMPARE(Child<QLineEdit>(d, "CategoryDBEdit")->text(), categories);
         Child<QPushButton>(d, "OkButton")->click();
-        QVERIFY(d.Saved);
+        QVERIFY(d.Saved());
         d.Finish();
         QCOMPARE(value(QString("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '%1'")
-                           .arg(d.RecordKey.toString()))
+                           .arg(d.RecordKey().toString()))
                      .toString(),
                  address);
         QCOMPARE(value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = '%1'")
-                           .arg(d.RecordKey.toString()))
+                           .arg(d.RecordKey().toString()))
                      .toString(),
                  categories);
     }
@@ -406,8 +409,8 @@ private Q_SLOTS:
             QVERIFY(d.Prepare(keyA));
             Child<QPlainTextEdit>(d, "DescriptionDBMemo")->setPlainText("первая\nвторая");
             Child<QPushButton>(d, "OkButton")->click();
-            QVERIFY(d.Saved);
-            key = d.RecordKey.toString();
+            QVERIFY(d.Saved());
+            key = d.RecordKey().toString();
             d.Finish();
         }
         QCOMPARE(
@@ -419,7 +422,7 @@ private Q_SLOTS:
         QCOMPARE(Child<QPlainTextEdit>(d, "DescriptionDBMemo")->toPlainText(),
                  QStringLiteral("первая\nвторая"));
         Child<QPushButton>(d, "OkButton")->click();  // nothing changed: nothing written
-        QVERIFY(!d.Saved);
+        QVERIFY(!d.Saved());
         d.Finish();
     }
 

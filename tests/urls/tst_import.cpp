@@ -5,7 +5,10 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
+#include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 #include "urls/ImportPreview.h"
+#include "urls/ImportPreviewDlg.h"
 #include "urls/LinkImport.h"
 #include "urls/ShortcutReader.h"
 #include "urls/URLViewFrm.h"
@@ -88,19 +91,33 @@ class TestImport final : public QObject, TCatalogueFixture {
     }
     QString home() const { return env->path("home"); }
 
-    // The preview of each import, answered as a test says; accepted as shown otherwise.
-    std::function<bool(TImportPreview&)> previewAnswer;
+    // The preview of each import, accepted with its import button as shown.
     int previews = 0;
     QVector<TImportedLink> readLinks;  // what the last preview was given
-    void answerPreview(TURLViewForm& v) {
-        v.RunImportPreview = [this](TImportPreview& preview, const TImportOptions&) {
-            ++previews;
-            readLinks.clear();
-            for (const TPreviewEntry& e : preview.Entries()) {
-                readLinks << e.link;
+    void answerPreview(TScriptedDialogs& dialogs) {
+        // No test imports more than twice; an answer left over stays unused.
+        for (int i = 0; i < 2; ++i) {
+            dialogs.answerDialog([this](QDialog& dialog) {
+                ++previews;
+                readLinks.clear();
+                for (const TPreviewEntry& e :
+                     static_cast<TImportPreviewForm&>(dialog).Preview().Entries()) {
+                    readLinks << e.link;
+                }
+                Child<QPushButton>(dialog, "ImportButton")->click();
+                return dialog.result();
+            });
+        }
+    }
+    // What the message boxes said, the windows left out.
+    static QStringList messages(const TScriptedDialogs& dialogs) {
+        QStringList texts;
+        for (const TScriptedDialogs::TShown& shown : dialogs.shown()) {
+            if (shown.kind != "window") {
+                texts << shown.text;
             }
-            return previewAnswer ? previewAnswer(preview) : true;
-        };
+        }
+        return texts;
     }
 
 private Q_SLOTS:
@@ -115,7 +132,6 @@ private Q_SLOTS:
         qputenv("HOME", home().toLocal8Bit());
     }
     void cleanup() {
-        previewAnswer = nullptr;
         previews = 0;
         readLinks.clear();
         qputenv("HOME", savedHome);
@@ -172,11 +188,11 @@ private Q_SLOTS:
         QDir().mkpath(fav + "/Empty");
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         for (int run = 1; run <= 2; ++run) {
             dialogs.answer(QMessageBox::Yes);
-            v.actImportFromFavorites->trigger();
+            ViewAction(v, "actImportFromFavorites")->trigger();
         }
         QCOMPARE(dialogs.unexpected(), 0);
         // The second run finds every link in the catalogue already and adds none.
@@ -194,7 +210,7 @@ private Q_SLOTS:
             "long/2049.url: адрес длиннее 2048\n"
             "long/blank.url: нет адреса\n"
             "top.url: уже есть в каталоге";
-        QStringList shown = dialogs.shownTexts();
+        QStringList shown = messages(dialogs);
         QCOMPARE(shown.size(), 4);
         shown[1] = withoutCategoriesNote(shown[1]);
         // The order of a folder's entries is the file system's.
@@ -227,7 +243,7 @@ private Q_SLOTS:
         QVERIFY(has(aLongest));
         QVERIFY(!has(aLongest + "b"));
         QCOMPARE(rows(), 6);
-        QCOMPARE(v.adsCommon->RecordCount(), 6);
+        QCOMPARE(ViewData(v).RecordCount(), 6);
         QCOMPARE(previews, 2);
         QVERIFY(cat->otherValue("SELECT SubjectURLID FROM SubjectURLs LIMIT 1")
                     .toString()
@@ -238,15 +254,15 @@ private Q_SLOTS:
         QDir().mkpath(home() + "/Favorites");
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         cat->addUrl("http://other-program/", QString(), QString());
         dialogs.answer(QMessageBox::No);
-        v.actImportFromFavorites->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), 0);
+        ViewAction(v, "actImportFromFavorites")->trigger();
+        QCOMPARE(ViewData(v).RecordCount(), 0);
         dialogs.answer(QMessageBox::Yes);
-        v.actImportFromFavorites->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), 1);  // re-queried all the same
+        ViewAction(v, "actImportFromFavorites")->trigger();
+        QCOMPARE(ViewData(v).RecordCount(), 1);  // re-queried all the same
         QCOMPARE(dialogs.shownTexts().last(),
                  QStringLiteral("Добавлено записей: 0. Пропущено: 0."));
     }
@@ -256,15 +272,15 @@ private Q_SLOTS:
         writeFile(chosen + "/x.url", shortcut("http://chosen/"));
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answer(QMessageBox::Yes);
         dialogs.answerCancel();
-        v.actImportFromFavorites->trigger();
+        ViewAction(v, "actImportFromFavorites")->trigger();
         QCOMPARE(rows(), 0);
         dialogs.answer(QMessageBox::Yes);
         dialogs.answerInput(chosen);
-        v.actImportFromFavorites->trigger();
+        ViewAction(v, "actImportFromFavorites")->trigger();
         QVERIFY(has("http://chosen/"));
         QCOMPARE(readLink("http://chosen/").Folders, QStringList());
         QCOMPARE(dialogs.unexpected(), 0);
@@ -281,12 +297,12 @@ private Q_SLOTS:
                           "disk says no");
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answer(QMessageBox::Yes);
-        v.actImportFromFavorites->trigger();
+        ViewAction(v, "actImportFromFavorites")->trigger();
         QCOMPARE(rows(), 0);
-        QCOMPARE(v.adsCommon->RecordCount(), 0);
+        QCOMPARE(ViewData(v).RecordCount(), 0);
         QVERIFY(dialogs.shownTexts().last().contains("disk says no"));
     }
 
@@ -307,12 +323,12 @@ private Q_SLOTS:
         QFile::setPermissions(fav + "/locked.url", QFileDevice::Permissions());
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answer(QMessageBox::Yes);
         QElapsedTimer t;
         t.start();
-        v.actImportFromFavorites->trigger();
+        ViewAction(v, "actImportFromFavorites")->trigger();
         QVERIFY2(t.elapsed() < 20000, "the walk took too long");
         QVERIFY(has("http://ok/"));
         QVERIFY(!has("http://huge/"));  // 64 KiB read: zeros
@@ -340,11 +356,11 @@ private Q_SLOTS:
                       "    <DT><A HREF=\"http://after/\">After</A>\n</DL>\n");
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answerFiles({file});
         dialogs.answer(QMessageBox::Yes);
-        v.actImportBookmarkFile->trigger();
+        ViewAction(v, "actImportBookmarkFile")->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
         QCOMPARE(withoutCategoriesNote(dialogs.shownTexts().last()),
                  "Добавлено записей: 4. Пропущено: 1."
@@ -403,10 +419,10 @@ private Q_SLOTS:
         QCOMPARE(BrowserBookmarkFiles(home()).size(), 2);
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answer(QMessageBox::Yes);
-        v.actImportBrowserBookmarks->trigger();
+        ViewAction(v, "actImportBrowserBookmarks")->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
         QCOMPARE(withoutCategoriesNote(dialogs.shownTexts().last()),
                  QStringLiteral("Добавлено записей: 4. Пропущено: 0."));
@@ -450,18 +466,18 @@ private Q_SLOTS:
         sqlite3_close(db);
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answerFiles({chromium});
         dialogs.answer(QMessageBox::Yes);
-        v.actImportBookmarkFile->trigger();
+        ViewAction(v, "actImportBookmarkFile")->trigger();
         const QString filter = dialogs.shown().first().filter;
         QVERIFY2(filter.contains("places.sqlite") && filter.contains("Bookmarks"),
                  qPrintable(filter));
         QCOMPARE(readLink("http://tools/").Folders, QStringList{"Tools"});
         dialogs.answerFiles({places});
         dialogs.answer(QMessageBox::Yes);
-        v.actImportBookmarkFile->trigger();
+        ViewAction(v, "actImportBookmarkFile")->trigger();
         QCOMPARE(readLink("http://fox/").Folders, QStringList{"Fox folder"});
         QCOMPARE(readLink("http://fox/").Tags, QStringList{"tagged"});
         QVERIFY(has("http://tools/"));
@@ -472,7 +488,7 @@ private Q_SLOTS:
         dialogs.clear();
         dialogs.answerFiles({chromium});
         dialogs.answer(QMessageBox::Yes);
-        v.actImportBookmarkFile->trigger();
+        ViewAction(v, "actImportBookmarkFile")->trigger();
         QVERIFY2(
             dialogs.shownTexts().last().startsWith("Файл закладок " + chromium + " повреждён: "),
             qPrintable(dialogs.shownTexts().last()));
@@ -490,10 +506,10 @@ private Q_SLOTS:
                   "\"B\", \"url\": \"http://brave/\"}]}}}");
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answer(QMessageBox::Yes);
-        v.actImportBrowserBookmarks->trigger();
+        ViewAction(v, "actImportBrowserBookmarks")->trigger();
         const QStringList lines = dialogs.shownTexts().last().split('\n');
         QCOMPARE(withoutCategoriesNote(lines.first()),
                  QStringLiteral("Добавлено записей: 1. Пропущено: 1."));
@@ -545,10 +561,10 @@ private Q_SLOTS:
         }
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answer(QMessageBox::Yes);
-        v.actImportFromFavorites->trigger();
+        ViewAction(v, "actImportFromFavorites")->trigger();
         QVERIFY2(dialogs.shownTexts().last().startsWith("Добавлено записей: 6. Пропущено: 0."),
                  qPrintable(dialogs.shownTexts().last()));
         QCOMPARE(readLink("http://raw0/").Folders, QStringList());
@@ -604,10 +620,10 @@ private Q_SLOTS:
         QVERIFY(QFile::link(fav + "/inside.url", fav + "/News/again.url"));
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
         dialogs.answer(QMessageBox::Yes);
-        v.actImportFromFavorites->trigger();
+        ViewAction(v, "actImportFromFavorites")->trigger();
         QStringList lines = dialogs.shownTexts().last().split('\n');
         QCOMPARE(withoutCategoriesNote(lines.first()),
                  QStringLiteral("Добавлено записей: 2. Пропущено: 4."));
@@ -688,8 +704,8 @@ private Q_SLOTS:
         }
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
-        v.ImportProgressDelayMs = 0;
+        answerPreview(dialogs);
+        v.SetImportProgressDelayMs(0);
         v.show();
         QString label;
         bool visible = false;
@@ -708,11 +724,11 @@ private Q_SLOTS:
         clicker.start();
         if (walk) {
             dialogs.answer(QMessageBox::Yes);
-            v.actImportFromFavorites->trigger();
+            ViewAction(v, "actImportFromFavorites")->trigger();
         } else {
             dialogs.answerFiles({file});
             dialogs.answer(QMessageBox::Yes);
-            v.actImportBookmarkFile->trigger();
+            ViewAction(v, "actImportBookmarkFile")->trigger();
         }
         QVERIFY(visible);
         QVERIFY2(label.startsWith(walk      ? "Чтение..."
@@ -731,9 +747,9 @@ private Q_SLOTS:
     void noBrowsers() {
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
-        answerPreview(v);
+        answerPreview(dialogs);
         v.show();
-        v.actImportBrowserBookmarks->trigger();
+        ViewAction(v, "actImportBrowserBookmarks")->trigger();
         QCOMPARE(
             dialogs.shownTexts(),
             QStringList{

@@ -5,6 +5,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 #include "urls/ExportDlg.h"
 #include "urls/ImportPreview.h"
 #include "urls/ImportPreviewDlg.h"
@@ -437,16 +438,18 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        v.FilterText = "(Category = \"Одна\")";
-        v.actApplyFilter->trigger();
-        v.adsCommon->SetSort("URL DESC");
+        v.SetFilterText("(Category = \"Одна\")");
+        ViewAction(v, "actApplyFilter")->trigger();
+        ViewData(v).SetSort("URL DESC");
         const QString file = env->path("view.csv");
-        v.RunExportDialog = [&file](TExportForm& form) {
+        dialogs.answerDialog([&file](QDialog& dialog) {
+            auto& form = static_cast<TExportForm&>(dialog);
             form.SetFormat(TExportFormat::Csv);
             form.SetTarget(file);
-            return true;
-        };
-        v.actExport->trigger();
+            form.OkButtonClick();
+            return dialog.result();
+        });
+        ViewAction(v, "actExport")->trigger();
         QCOMPARE(dialogs.shownTexts().last(), "Записей экспортировано: 2 в " + file + ".");
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ class TestLinkCheckStore final : public QObject, TCatalogueFixture {
     // Checks every record of the view and waits for the summary.
     static void checkEveryRecord(TURLViewForm& v, TScriptedDialogs& dialogs) {
         dialogs.answer(QMessageBox::Yes);  // every record in view
-        v.actCheckLinks->trigger();
+        ViewAction(v, "actCheckLinks")->trigger();
         QTRY_VERIFY(!v.LinkCheckForm());
         QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
     }
@@ -253,7 +254,7 @@ private Q_SLOTS:
             {checkOf(a, TLinkVerdict::Alive, 0, 200), checkOf(b, TLinkVerdict::Alive, 0, 200)});
         TURLViewForm v(*module);
         v.show();
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {a}, 0));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {a}, 0));
         v.actDuplicateRecordExecute();
         const QString copy = v.CurrentKey().toString();
         QVERIFY(copy != a);
@@ -263,8 +264,8 @@ private Q_SLOTS:
         QCOMPARE(checks(copy), 0);
         TScriptedDialogs dialogs;
         dialogs.answer(QMessageBox::Yes);
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {a}, 0));
-        v.actDataSetDelete->trigger();
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {a}, 0));
+        ViewAction(v, "actDataSetDelete")->trigger();
         QCOMPARE(dialogs.unexpected(), 0);
         QCOMPARE(checks(a), 0);
         cat->otherExec("DELETE FROM SubjectURLs WHERE SubjectURLID = '" + b + "'");
@@ -303,10 +304,10 @@ private Q_SLOTS:
         SetNowForTesting([]() { return day(10); });
         TURLViewForm v(*module);
         v.show();
-        v.LinkCheckOptions = QuickCheckOptions();
+        v.SetLinkCheckOptions(QuickCheckOptions());
         // The status columns start hidden and the column setup offers them.
         TEditDBGridForm columns;
-        columns.LoadColumns(*v.CommonExDBGrid);
+        columns.LoadColumns(ViewGrid(v));
         auto* list = columns.findChild<QListWidget*>("ColumnsCheckListBox");
         QStringList offered;
         for (int i = 0; i < list->count(); ++i) {
@@ -316,13 +317,15 @@ private Q_SLOTS:
         QCOMPARE(offered, (QStringList{"ID-", "URL+", "Категории+", "Описание+", "Посещена-",
                                        "Состояние ссылки-", "Код ответа-", "Проверена-"}));
         list->item(5)->setCheckState(Qt::Checked);
-        columns.ApplyColumns(*v.CommonExDBGrid);
-        QVERIFY(v.CommonExDBGrid->ColumnVisible(v.adsCommon->FieldByName("LinkStatus").Index()));
-        QVERIFY(v.MainMenu1->findChild<QMenu*>("mnuRecords")->actions().contains(v.actCheckLinks));
-        QVERIFY(v.CommonPopupMenu->actions().contains(v.actCheckLinks));
+        columns.ApplyColumns(ViewGrid(v));
+        QVERIFY(ViewGrid(v).ColumnVisible(ViewData(v).FieldByName("LinkStatus").Index()));
+        QVERIFY(
+            v.findChild<QMenu*>("mnuRecords")->actions().contains(ViewAction(v, "actCheckLinks")));
+        QVERIFY(
+            Child<QMenu>(v, "CommonPopupMenu")->actions().contains(ViewAction(v, "actCheckLinks")));
         TScriptedDialogs dialogs;
         dialogs.answer(QMessageBox::Yes);  // every record in view
-        v.actCheckLinks->trigger();
+        ViewAction(v, "actCheckLinks")->trigger();
         QVERIFY(v.LinkCheckForm());
         QVERIFY(v.LinkCheckForm()->isVisible());
         QTRY_VERIFY(!v.LinkCheckForm());
@@ -337,10 +340,10 @@ private Q_SLOTS:
                                 "'")
                     .isNull());
         // The view shows the new statuses without a refresh.
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {missing}, 0));
-        QCOMPARE(v.adsCommon->FieldByName("LinkStatus").AsString(), QStringLiteral("client error"));
-        QCOMPARE(v.adsCommon->FieldByName("LinkCode").AsInteger(), 404);
-        QCOMPARE(v.adsCommon->FieldByName("LinkChecked").Value().toDateTime(), day(10));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {missing}, 0));
+        QCOMPARE(ViewData(v).FieldByName("LinkStatus").AsString(), QStringLiteral("client error"));
+        QCOMPARE(ViewData(v).FieldByName("LinkCode").AsInteger(), 404);
+        QCOMPARE(ViewData(v).FieldByName("LinkChecked").Value().toDateTime(), day(10));
     }
 
     // Cancel in the middle keeps every check done, and writes nothing for the rest.
@@ -354,14 +357,15 @@ private Q_SLOTS:
         }
         TURLViewForm v(*module);
         v.show();
-        v.LinkCheckOptions = QuickCheckOptions();
-        v.LinkCheckOptions.timeoutMs = 60000;
-        v.LinkCheckOptions.maxPerHost = 8;
+        TLinkCheckOptions options = QuickCheckOptions();
+        options.timeoutMs = 60000;
+        options.maxPerHost = 8;
+        v.SetLinkCheckOptions(options);
         TScriptedDialogs dialogs;
         dialogs.answer(QMessageBox::Yes);
-        v.actCheckLinks->trigger();
+        ViewAction(v, "actCheckLinks")->trigger();
         QVERIFY(v.LinkCheckForm());
-        QTRY_VERIFY2(!v.LinkCheckForm() || v.LinkCheckForm()->Checker.Done() == 3,
+        QTRY_VERIFY2(!v.LinkCheckForm() || v.LinkCheckForm()->Checker().Done() == 3,
                      qPrintable(dialogs.shownTexts().join("\n")));
         QVERIFY2(v.LinkCheckForm(), qPrintable(dialogs.shownTexts().join("\n")));
         v.LinkCheckForm()->findChild<QPushButton*>("CancelButton")->click();
@@ -389,13 +393,14 @@ private Q_SLOTS:
         {
             TURLViewForm v(*module);
             v.show();
-            v.LinkCheckOptions = QuickCheckOptions();
-            v.LinkCheckOptions.timeoutMs = 60000;
-            v.LinkCheckOptions.maxPerHost = 8;
+            TLinkCheckOptions options = QuickCheckOptions();
+            options.timeoutMs = 60000;
+            options.maxPerHost = 8;
+            v.SetLinkCheckOptions(options);
             dialogs.answer(QMessageBox::Yes);
-            v.actCheckLinks->trigger();
+            ViewAction(v, "actCheckLinks")->trigger();
             QVERIFY(v.LinkCheckForm());
-            QTRY_VERIFY(v.LinkCheckForm()->Checker.Done() == 3);
+            QTRY_VERIFY(v.LinkCheckForm()->Checker().Done() == 3);
         }
         for (const QString& k : answered) {
             QCOMPARE(checks(k), 1);
@@ -408,7 +413,7 @@ private Q_SLOTS:
         const QString other = cat->addUrl(http.base() + "/ok", "B", QString());
         TURLViewForm v(*module);
         v.show();
-        v.LinkCheckOptions = QuickCheckOptions();
+        v.SetLinkCheckOptions(QuickCheckOptions());
         TScriptedDialogs dialogs;
         checkEveryRecord(v, dialogs);
         QCOMPARE(status(moved), QStringLiteral("moved"));
@@ -429,8 +434,8 @@ private Q_SLOTS:
         QCOMPARE(cat->otherValue("SELECT URL FROM SubjectURLs WHERE SubjectURLID = '" + other + "'")
                      .toString(),
                  http.base() + "/ok");
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {moved}, 0));
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), http.base() + "/final");
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {moved}, 0));
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(), http.base() + "/final");
     }
 
     // A record whose address changed after its check, or which is gone, keeps what it has;
@@ -442,7 +447,7 @@ private Q_SLOTS:
         const QString deleted = cat->addUrl(http.base() + "/c3", "C", QString());
         TURLViewForm v(*module);
         v.show();
-        v.LinkCheckOptions = QuickCheckOptions();
+        v.SetLinkCheckOptions(QuickCheckOptions());
         TScriptedDialogs dialogs;
         checkEveryRecord(v, dialogs);
         for (const QString& k : {kept, edited, deleted}) {
@@ -482,7 +487,7 @@ private Q_SLOTS:
             cat->refuseWrites("BEFORE INSERT", QString(), "refused", "LinkChecks");
         TURLViewForm v(*module);
         v.show();
-        v.LinkCheckOptions = QuickCheckOptions();
+        v.SetLinkCheckOptions(QuickCheckOptions());
         TScriptedDialogs dialogs;
         checkEveryRecord(v, dialogs);
         const QString summary = dialogs.shown().last().text;
@@ -493,9 +498,9 @@ private Q_SLOTS:
         cat->allowWrites(trigger, "LinkChecks");
         // The next check of one record writes the two waiting as well.
         dialogs.clear();
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {a}, 0));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {a}, 0));
         dialogs.answer(QMessageBox::No);  // the current record only
-        v.actCheckLinks->trigger();
+        ViewAction(v, "actCheckLinks")->trigger();
         QVERIFY(v.LinkCheckForm());
         QTRY_VERIFY(!v.LinkCheckForm());
         QTRY_VERIFY(dialogs.shownTexts().join("\n").contains("Проверка ссылок"));
@@ -504,7 +509,7 @@ private Q_SLOTS:
         QCOMPARE(checks(a), 2);
         QCOMPARE(checks(b), 1);
         QCOMPARE(status(b), QStringLiteral("moved"));
-        QTRY_VERIFY(v.actAcceptNewAddresses->isEnabled());
+        QTRY_VERIFY(ViewAction(v, "actAcceptNewAddresses")->isEnabled());
     }
 
     // Checks a refused write left waiting are written when the window closes, should the
@@ -519,7 +524,7 @@ private Q_SLOTS:
         {
             TURLViewForm v(*module);
             v.show();
-            v.LinkCheckOptions = QuickCheckOptions();
+            v.SetLinkCheckOptions(QuickCheckOptions());
             checkEveryRecord(v, dialogs);
             QVERIFY(dialogs.shown().last().text.contains("Не записаны в каталог"));
             QCOMPARE(checks(a) + checks(b), 0);

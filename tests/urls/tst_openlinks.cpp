@@ -6,6 +6,7 @@
 #include "support/CatalogueFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 #include "urls/URLViewFrm.h"
 
 #include <QAction>
@@ -175,14 +176,14 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         QVERIFY(QTest::qWaitForWindowExposed(&v));
-        QVERIFY(v.adsCommon->Locate("Description", {"чужая ссылка"}, 0));
+        QVERIFY(ViewData(v).Locate("Description", {"чужая ссылка"}, 0));
         v.findChild<QAction*>("actOpenLink")->trigger();
         QCOMPARE(all.catcher.opened.size(), 0);
         QCOMPARE(dialogs.shownTexts().size(), 1);
         QVERIFY2(dialogs.shownTexts().first().startsWith("Адрес не открыт: "),
                  qPrintable(dialogs.shownTexts().first()));
         QCOMPARE(cat->otherValue("SELECT count(*) FROM SubjectURLs WHERE Visited <> 0").toInt(), 0);
-        QVERIFY(v.adsCommon->Locate("Description", {"хорошая"}, 0));
+        QVERIFY(ViewData(v).Locate("Description", {"хорошая"}, 0));
         v.findChild<QAction*>("actOpenLink")->trigger();
         QCOMPARE(all.catcher.opened.size(), 1);
         QCOMPARE(all.catcher.opened.first().toString(), QString("https://example.org/ok"));
@@ -222,7 +223,7 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {key}, 0));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {key}, 0));
         QSignalSpy failed(&o, &TLinkOpener::Failed);
         v.findChild<QAction*>("actOpenLink")->trigger();
         // At once, without waiting for the opener.
@@ -239,7 +240,7 @@ private Q_SLOTS:
         if (reason.isEmpty()) {
             QCOMPARE(failed.size(), 0);
             QCOMPARE(dialogs.shownTexts().size(), 0);
-            QCOMPARE(v.adsCommon->FieldByName("Visited").AsBoolean(), true);
+            QCOMPARE(ViewData(v).FieldByName("Visited").AsBoolean(), true);
         } else {
             QCOMPARE(failed.size(), 1);
             QCOMPARE(dialogs.shownTexts().size(), 1);
@@ -250,8 +251,8 @@ private Q_SLOTS:
                                      key + "'")
                          .toInt(),
                      0);
-            QVERIFY(v.adsCommon->Locate("SubjectURLID", {key}, 0));
-            QCOMPARE(v.adsCommon->FieldByName("Visited").AsBoolean(), false);
+            QVERIFY(ViewData(v).Locate("SubjectURLID", {key}, 0));
+            QCOMPARE(ViewData(v).FieldByName("Visited").AsBoolean(), false);
         }
         for (const QString& scheme : OpenableSchemes()) {
             QDesktopServices::unsetUrlHandler(scheme);
@@ -270,7 +271,7 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         QSignalSpy failed(&o, &TLinkOpener::Failed);
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {key}, 0));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {key}, 0));
         v.findChild<QAction*>("actOpenLink")->trigger();
         QTRY_COMPARE(failed.size(), 1);
         QTest::qWait(100);
@@ -308,10 +309,10 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         QSignalSpy failed(&o, &TLinkOpener::Failed);
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {first}, 0));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {first}, 0));
         v.findChild<QAction*>("actOpenLink")->trigger();
         QTRY_VERIFY(QFile::exists(count));
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {second}, 0));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {second}, 0));
         v.findChild<QAction*>("actOpenLink")->trigger();
         QTRY_COMPARE(failed.size(), 1);
         QTest::qWait(1500);  // past the watch

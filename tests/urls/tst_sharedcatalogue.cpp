@@ -36,6 +36,7 @@
 #include <QtTest>
 
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 
 namespace {}  // namespace
 
@@ -60,9 +61,9 @@ private Q_SLOTS:
         v.show();
         v.activateWindow();
         QTRY_VERIFY(v.isActiveWindow());
-        v.adsCommon->SetSort("URL ASC");
-        QVERIFY(v.adsCommon->Locate("URL", {"mailto:b@example.org"}, 0));
-        const int before = v.adsCommon->RecordCount();
+        ViewData(v).SetSort("URL ASC");
+        QVERIFY(ViewData(v).Locate("URL", {"mailto:b@example.org"}, 0));
+        const int before = ViewData(v).RecordCount();
         cat->addUrl("0.example", "другая программа", QString());
         QWidget other;
         other.show();
@@ -71,11 +72,10 @@ private Q_SLOTS:
         v.activateWindow();
         QTRY_VERIFY(v.isActiveWindow());
         // A server's word of the change may come a moment after the write.
-        QTRY_COMPARE(v.adsCommon->RecordCount(), before + 1);
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(),
-                 QStringLiteral("mailto:b@example.org"));
+        QTRY_COMPARE(ViewData(v).RecordCount(), before + 1);
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(), QStringLiteral("mailto:b@example.org"));
         // Nothing changed since: no reading again.
-        QVERIFY(!v.adsCommon->ChangedElsewhere());
+        QVERIFY(!ViewData(v).ChangedElsewhere());
     }
 
     // The user deletes the record as the grid shows it: one another user has changed or
@@ -94,23 +94,23 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
-        const int rows = v.adsCommon->RecordCount();
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
+        const int rows = ViewData(v).RecordCount();
         cat->otherExec(meanwhile);
         dialogs.answer(QMessageBox::Yes);
-        v.actDataSetDelete->trigger();
+        ViewAction(v, "actDataSetDelete")->trigger();
         QCOMPARE(dialogs.shownTexts().size(), 2);
         QVERIFY2(dialogs.shownTexts().last().contains("другой пользователь"),
                  qPrintable(dialogs.shownTexts().last()));
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs WHERE URL = 'a.example'").toInt(), left);
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 1 + left);
-        QCOMPARE(v.adsCommon->RecordCount(), rows - 1 + left);
+        QCOMPARE(ViewData(v).RecordCount(), rows - 1 + left);
         if (left) {
-            QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("a.example"));
-            QCOMPARE(v.adsCommon->FieldByName("Description").AsString(), QStringLiteral("Их"));
+            QCOMPARE(ViewData(v).FieldByName("URL").AsString(), QStringLiteral("a.example"));
+            QCOMPARE(ViewData(v).FieldByName("Description").AsString(), QStringLiteral("Их"));
             // Read again, it is the user's to delete.
             dialogs.answer(QMessageBox::Yes);
-            v.actDataSetDelete->trigger();
+            ViewAction(v, "actDataSetDelete")->trigger();
             QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 1);
         }
         QCOMPARE(dialogs.unexpected(), 0);
@@ -130,15 +130,15 @@ private Q_SLOTS:
         v.resize(800, 400);
         v.show();
         QVERIFY(QTest::qWaitForWindowExposed(&v));
-        v.adsCommon->SetSort("URL ASC");
-        QVERIFY(v.adsCommon->Locate("URL", {"m40.example"}, 0));
-        TExDBGrid* g = v.CommonExDBGrid;
+        ViewData(v).SetSort("URL ASC");
+        QVERIFY(ViewData(v).Locate("URL", {"m40.example"}, 0));
+        TExDBGrid* g = &ViewGrid(v);
         const int offset = g->CurrentRowOffset();
         QVERIFY(offset > 0);
-        const int before = v.adsCommon->RecordCount();
+        const int before = ViewData(v).RecordCount();
         cat->addUrl("0.example", "другая программа", QString());
-        QTRY_COMPARE(v.adsCommon->RecordCount(), before + 1);
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("m40.example"));
+        QTRY_COMPARE(ViewData(v).RecordCount(), before + 1);
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(), QStringLiteral("m40.example"));
         QCOMPARE(g->CurrentRowOffset(), offset);
         // The shared category list follows too.
         const int categories = module->adsCategoryList.RecordCount();
@@ -152,12 +152,12 @@ private Q_SLOTS:
         QSignalSpy told(&module->ADOConnection, &TConnection::ChangedElsewhere);
         cat->addUrl("1.example", "пока открыт диалог", QString());
         QTRY_VERIFY(told.count() > 0);
-        QCOMPARE(v.adsCommon->RecordCount(), before + 1);
-        QVERIFY(v.adsCommon->ChangedElsewhere());
+        QCOMPARE(ViewData(v).RecordCount(), before + 1);
+        QVERIFY(ViewData(v).ChangedElsewhere());
         dialog.close();
         v.RefreshIfChangedElsewhere();
-        QCOMPARE(v.adsCommon->RecordCount(), before + 2);
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("m40.example"));
+        QCOMPARE(ViewData(v).RecordCount(), before + 2);
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(), QStringLiteral("m40.example"));
     }
 
     // The server ends the window's session while the user only looks: the caption says the
@@ -171,7 +171,7 @@ private Q_SLOTS:
         v.resize(800, 400);
         v.show();
         QVERIFY(QTest::qWaitForWindowExposed(&v));
-        const int before = v.adsCommon->RecordCount();
+        const int before = ViewData(v).RecordCount();
         QStringList captions;
         connect(&module->ADOConnection, &TConnection::LinkChanged, &v,
                 [&captions, &v]() { captions << v.windowTitle(); });
@@ -182,7 +182,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(captions.size(), 2, 10000);
         QVERIFY2(captions.at(0).endsWith("(нет связи с сервером)"), qPrintable(captions.at(0)));
         QVERIFY2(!captions.at(1).contains("нет связи"), qPrintable(captions.at(1)));
-        QTRY_COMPARE(v.adsCommon->RecordCount(), before + 1);
+        QTRY_COMPARE(ViewData(v).RecordCount(), before + 1);
         QVERIFY(!v.windowTitle().contains("нет связи"));
     }
 
@@ -233,16 +233,18 @@ private Q_SLOTS:
 
         TURLViewForm v(m);
         v.show();
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
         RunApplicationIdle();
-        for (QAction* a : {v.actDataSetInsert, v.actDataSetEdit, v.actDataSetDelete,
-                           v.actDuplicateRecord, v.actImportBookmarkFile, v.actCheckLinks}) {
+        for (QAction* a :
+             {ViewAction(v, "actDataSetInsert"), ViewAction(v, "actDataSetEdit"),
+              ViewAction(v, "actDataSetDelete"), ViewAction(v, "actDuplicateRecord"),
+              ViewAction(v, "actImportBookmarkFile"), ViewAction(v, "actCheckLinks")}) {
             QCOMPARE(a->isEnabled(), editsRecords);
             QCOMPARE(a->toolTip().contains("Только чтение"), !editsRecords);
         }
-        QVERIFY(v.actDataSetRequery->isEnabled());
+        QVERIFY(ViewAction(v, "actDataSetRequery")->isEnabled());
         QCOMPARE(v.windowTitle().endsWith("(только чтение)"), !editsRecords);
-        QVERIFY(v.actExport->isEnabled());
+        QVERIFY(ViewAction(v, "actExport")->isEnabled());
 
         if (editsRecords) {
             TEditURLForm dialog(m, &v);
@@ -250,7 +252,7 @@ private Q_SLOTS:
             Child<QLineEdit>(dialog, "CategoryDBEdit")->setText("Новости; Своя");
             dialog.OkButtonClick();
             dialog.Finish();
-            QVERIFY(dialog.Saved);
+            QVERIFY(dialog.Saved());
             QCOMPARE(
                 value(QString("SELECT Category FROM SubjectURLs WHERE SubjectURLID = %1").arg(keyA))
                     .toString(),

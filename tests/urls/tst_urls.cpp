@@ -35,6 +35,7 @@
 #include <QtTest>
 
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 
 namespace {}  // namespace
 
@@ -53,8 +54,8 @@ private Q_SLOTS:
     void viewColumnsAndLinks() {
         TURLViewForm v(*module);
         v.show();
-        v.adsCommon->SetSort("URL ASC");
-        TExDBGrid* g = v.CommonExDBGrid;
+        ViewData(v).SetSort("URL ASC");
+        TExDBGrid* g = &ViewGrid(v);
         QCOMPARE(g->ColumnTitle(0), QStringLiteral("ID"));
         QVERIFY(!g->ColumnVisible(0));
         QCOMPARE(g->ColumnTitle(2), QStringLiteral("Категории"));
@@ -64,13 +65,13 @@ private Q_SLOTS:
         TUrlCatcher catcher;
         QDesktopServices::setUrlHandler("http", &catcher, "open");
         // An address without "//" opens as http://..., and is marked visited once.
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
         v.OpenLink();
         QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
         // A "mailto:" address keeps its scheme; an already visited record is not updated.
         QDesktopServices::setUrlHandler("mailto", &catcher, "open");
         cat->refuseWrites("AFTER UPDATE", QString(), "no update expected");
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {keyB}, 0));
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {keyB}, 0));
         v.OpenLink();
         QDesktopServices::unsetUrlHandler("http");
         QDesktopServices::unsetUrlHandler("mailto");
@@ -90,9 +91,9 @@ private Q_SLOTS:
         v.resize(800, 400);
         v.show();
         QVERIFY(QTest::qWaitForWindowExposed(&v));
-        TExDBGrid* g = v.CommonExDBGrid;
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
-        g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
+        TExDBGrid* g = &ViewGrid(v);
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
+        g->SetSelectedIndex(ViewData(v).FieldByName("URL").Index());
         g->viewport()->repaint();
         QTRY_VERIFY(!v.HotRect().isEmpty());
         const QPoint link = v.HotRect().center();
@@ -109,8 +110,8 @@ private Q_SLOTS:
         QApplication::setDoubleClickInterval(interval);
         QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
         // Drawn as visited without a re-query: the row in memory has the mark.
-        QVERIFY(v.adsCommon->FieldByName("Visited").AsBoolean());
-        QVERIFY(!v.adsCommon->UpdatesPending());
+        QVERIFY(ViewData(v).FieldByName("Visited").AsBoolean());
+        QVERIFY(!ViewData(v).UpdatesPending());
     }
 
     // The grid's menu offers the record commands and the link; Enter on an address opens
@@ -121,14 +122,14 @@ private Q_SLOTS:
         QDesktopServices::setUrlHandler("http", &catcher, "open");
         TURLViewForm v(*module);
         int edits = 0;
-        v.RunEditDialog = [&edits](const QVariant&, QVariant&) {
-            ++edits;
-            return false;
-        };
+        dialogs.answerDialog([&edits](QDialog& dialog) {
+            edits += dialog.objectName() == "TEditURLForm";
+            return int(QDialog::Rejected);
+        });
         v.show();
         QVERIFY(QTest::qWaitForWindowExposed(&v));
         QStringList names;
-        for (QAction* a : v.CommonPopupMenu->actions()) {
+        for (QAction* a : Child<QMenu>(v, "CommonPopupMenu")->actions()) {
             if (!a->isSeparator()) {
                 names << a->objectName();
             }
@@ -137,24 +138,25 @@ private Q_SLOTS:
                                                "miDuplicateRecord", "miDeleteRecord"}));
         QCOMPARE(v.findChild<QAction*>("miEditRecord")->text(), QStringLiteral("Изменить..."));
 
-        TExDBGrid* g = v.CommonExDBGrid;
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
-        g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
+        TExDBGrid* g = &ViewGrid(v);
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
+        g->SetSelectedIndex(ViewData(v).FieldByName("URL").Index());
         g->setFocus();
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(catcher.opened.size(), 1);
         QCOMPARE(edits, 0);
         QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 1);
-        g->SetSelectedIndex(v.adsCommon->FieldByName("Description").Index());
+        g->SetSelectedIndex(ViewData(v).FieldByName("Description").Index());
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(edits, 1);
         QCOMPARE(catcher.opened.size(), 1);
         QDesktopServices::unsetUrlHandler("http");
+        dialogs.clear();
 
-        const int rows = v.adsCommon->RecordCount();
+        const int rows = ViewData(v).RecordCount();
         dialogs.answer(QMessageBox::No);
         v.findChild<QAction*>("miDeleteRecord")->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), rows);
+        QCOMPARE(ViewData(v).RecordCount(), rows);
         QCOMPARE(dialogs.shown().size(), 1);
         QVERIFY(dialogs.shown().first().text.endsWith("\n\na.example"));
         QCOMPARE(dialogs.shown().first().defaultButton, QMessageBox::No);
@@ -164,36 +166,36 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
         // No handler: the test platform has no browser to start.
         Guarded([&v]() { v.OpenLink(); });
         QCOMPARE(dialogs.shownTexts().size(), 1);
         QVERIFY(dialogs.shownTexts().first().contains("http://a.example"));
         QCOMPARE(value("SELECT Visited FROM SubjectURLs WHERE URL = 'a.example'").toInt(), 0);
-        QVERIFY(!v.adsCommon->FieldByName("Visited").AsBoolean());
+        QVERIFY(!ViewData(v).FieldByName("Visited").AsBoolean());
     }
 
     void deleteAndDuplicate() {
         TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        v.adsCommon->SetSort("URL ASC");
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {keyB}, 0));
-        v.actDuplicateRecord->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), 3);
+        ViewData(v).SetSort("URL ASC");
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {keyB}, 0));
+        ViewAction(v, "actDuplicateRecord")->trigger();
+        QCOMPARE(ViewData(v).RecordCount(), 3);
         QVERIFY(v.CurrentKey().toString() != keyB);
-        QVERIFY(v.adsCommon->FieldByName("Visited").AsBoolean());  // the copy is visited
+        QVERIFY(ViewData(v).FieldByName("Visited").AsBoolean());  // the copy is visited
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs WHERE Visited = 1").toInt(), 2);
-        v.adsCommon->Last();
+        ViewData(v).Last();
         dialogs.answer(QMessageBox::Yes);
-        v.actDataSetDelete->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), 2);
-        QCOMPARE(v.adsCommon->RecNo(), 2);  // the record before it
+        ViewAction(v, "actDataSetDelete")->trigger();
+        QCOMPARE(ViewData(v).RecordCount(), 2);
+        QCOMPARE(ViewData(v).RecNo(), 2);  // the record before it
         dialogs.answer(QMessageBox::Yes);
-        v.actDataSetDelete->trigger();
+        ViewAction(v, "actDataSetDelete")->trigger();
         dialogs.answer(QMessageBox::Yes);
-        v.actDataSetDelete->trigger();
-        QVERIFY(v.adsCommon->IsEmpty());
+        ViewAction(v, "actDataSetDelete")->trigger();
+        QVERIFY(ViewData(v).IsEmpty());
         QCOMPARE(value("SELECT count(*) FROM SubjectURLs").toInt(), 0);
     }
 
@@ -202,8 +204,8 @@ private Q_SLOTS:
     void hiddenKeyCanBeShown() {
         TURLViewForm v(*module);
         v.show();
-        TExDBGrid* g = v.CommonExDBGrid;
-        const int key = v.adsCommon->FieldByName("SubjectURLID").Index();
+        TExDBGrid* g = &ViewGrid(v);
+        const int key = ViewData(v).FieldByName("SubjectURLID").Index();
         QVERIFY(!g->ColumnVisible(key));
         for (const bool shown : {true, false}) {
             TEditDBGridForm columns;
@@ -215,14 +217,14 @@ private Q_SLOTS:
             item.first()->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
             columns.ApplyColumns(*g);
             QCOMPARE(g->ColumnVisible(key), shown);
-            v.actDataSetRequery->trigger();
+            ViewAction(v, "actDataSetRequery")->trigger();
             QCOMPARE(g->ColumnVisible(key), shown);
-            QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
-            g->SetSelectedIndex(v.adsCommon->FieldByName("URL").Index());
-            v.actFilterBySelection->trigger();
-            QCOMPARE(v.adsCommon->RecordCount(), 1);
+            QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
+            g->SetSelectedIndex(ViewData(v).FieldByName("URL").Index());
+            ViewAction(v, "actFilterBySelection")->trigger();
+            QCOMPARE(ViewData(v).RecordCount(), 1);
             QCOMPARE(g->ColumnVisible(key), shown);
-            v.actRemoveFilter->trigger();
+            ViewAction(v, "actRemoveFilter")->trigger();
             QCOMPARE(g->ColumnVisible(key), shown);
         }
     }
@@ -233,9 +235,9 @@ private Q_SLOTS:
         cat->addUrl("c.example", "Третья", QString(), true);
         TURLViewForm v(*module);
         v.show();
-        v.adsCommon->SetSort("URL ASC");
-        TExDBGrid* g = v.CommonExDBGrid;
-        const int visited = v.adsCommon->FieldByName("Visited").Index();
+        ViewData(v).SetSort("URL ASC");
+        TExDBGrid* g = &ViewGrid(v);
+        const int visited = ViewData(v).FieldByName("Visited").Index();
         QVERIFY(!g->ColumnVisible(visited));
         TEditDBGridForm columns;
         columns.LoadColumns(*g);
@@ -247,19 +249,19 @@ private Q_SLOTS:
         columns.ApplyColumns(*g);
         QVERIFY(g->ColumnVisible(visited));
         // Shown last, the marks keep their width; the description reaches the edge.
-        const int description = v.adsCommon->FieldByName("Description").Index();
+        const int description = ViewData(v).FieldByName("Description").Index();
         QHeaderView* h = g->horizontalHeader();
         QCOMPARE(h->visualIndex(visited), h->count() - 1 - 3);  // the link check's are hidden
         QTRY_COMPARE(h->length(), g->viewport()->width());
         QCOMPARE(h->sectionSize(visited), g->ColumnWidth(visited));
         QVERIFY(h->sectionSize(description) > g->ColumnWidth(description));
         const auto shown = [&v, visited](int row) {
-            return v.CommonExDBGrid->model()->index(row, visited).data().toString();
+            return ViewGrid(v).model()->index(row, visited).data().toString();
         };
         QCOMPARE(shown(0), QString());                 // a.example
         QCOMPARE(shown(1), QStringLiteral("\u2713"));  // c.example
         // The link column is painted from the model: it answers each row's mark.
-        const int url = v.adsCommon->FieldByName("URL").Index();
+        const int url = ViewData(v).FieldByName("URL").Index();
         QCOMPARE(g->model()->index(0, url).data(TURLViewForm::VisitedRole).toBool(), false);
         QCOMPARE(g->model()->index(1, url).data(TURLViewForm::VisitedRole).toBool(), true);
         QCOMPARE(shown(2), QStringLiteral("\u2713"));  // mailto:
@@ -268,29 +270,29 @@ private Q_SLOTS:
                  int(Qt::AlignHCenter));
 
         // A quick filter on a cell without the mark keeps the links not opened yet.
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
         g->SetSelectedIndex(visited);
-        v.actFilterBySelection->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), 1);
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("a.example"));
-        v.actRemoveFilter->trigger();
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        ViewAction(v, "actFilterBySelection")->trigger();
+        QCOMPARE(ViewData(v).RecordCount(), 1);
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(), QStringLiteral("a.example"));
+        ViewAction(v, "actRemoveFilter")->trigger();
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
         g->SetSelectedIndex(visited);
-        v.actFilterExcludeSelection->trigger();
-        QCOMPARE(v.adsCommon->RecordCount(), 2);
-        v.actRemoveFilter->trigger();
+        ViewAction(v, "actFilterExcludeSelection")->trigger();
+        QCOMPARE(ViewData(v).RecordCount(), 2);
+        ViewAction(v, "actRemoveFilter")->trigger();
 
         // Sorted by the mark, the visited ones come last going up.
         g->SetSelectedIndex(visited);
-        v.actSortAsc->trigger();
-        v.adsCommon->First();
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(), QStringLiteral("a.example"));
-        v.adsCommon->Last();
-        QVERIFY(v.adsCommon->FieldByName("Visited").AsBoolean());
+        ViewAction(v, "actSortAsc")->trigger();
+        ViewData(v).First();
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(), QStringLiteral("a.example"));
+        ViewData(v).Last();
+        QVERIFY(ViewData(v).FieldByName("Visited").AsBoolean());
 
         // The report writes the mark the way the grid shows it.
         const QString table = QString::fromUtf8(WriteReportTable(
-            *v.adsCommon, {&v.adsCommon->FieldByName("URL"), &v.adsCommon->FieldByName("Visited")},
+            ViewData(v), {&ViewData(v).FieldByName("URL"), &ViewData(v).FieldByName("Visited")},
             "T"));
         QVERIFY2(table.contains("<TH Align=\"left\"><font size=\"1\">Посещена</font></TH>"),
                  qPrintable(table));
@@ -331,18 +333,18 @@ private Q_SLOTS:
         cat->otherExec("UPDATE SubjectURLs SET LinkCode = 200 WHERE SubjectURLID = '" + f + "'");
         TURLViewForm v(*module);
         v.show();
-        v.adsCommon->SetSort("URL ASC");
-        const int column = v.adsCommon->FieldByName(field).Index();
-        v.CommonExDBGrid->SetColumnVisible(column, true);
-        v.CommonExDBGrid->SetSelectedIndex(column);
-        QCOMPARE(v.CommonExDBGrid->SelectedField(), &v.adsCommon->FieldByName(field));
-        QVERIFY(v.adsCommon->Locate("URL", {"a.example"}, 0));
+        ViewData(v).SetSort("URL ASC");
+        const int column = ViewData(v).FieldByName(field).Index();
+        ViewGrid(v).SetColumnVisible(column, true);
+        ViewGrid(v).SetSelectedIndex(column);
+        QCOMPARE(ViewGrid(v).SelectedField(), &ViewData(v).FieldByName(field));
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
         TScriptedDialogs dialogs;
-        v.ViewFindDBGridCell->setFocus();
-        QTest::keyClicks(v.ViewFindDBGridCell, typed);
+        ViewFindBox(v).setFocus();
+        QTest::keyClicks(&ViewFindBox(v), typed);
         QVERIFY2(dialogs.unexpected() == 0, qPrintable(dialogs.shownTexts().join("\n")));
-        QCOMPARE(v.ViewFindDBGridCell->NotFound(), found.isEmpty());
-        QCOMPARE(v.adsCommon->FieldByName("URL").AsString(),
+        QCOMPARE(ViewFindBox(v).NotFound(), found.isEmpty());
+        QCOMPARE(ViewData(v).FieldByName("URL").AsString(),
                  found.isEmpty() ? QStringLiteral("a.example") : found);
     }
 
@@ -356,38 +358,39 @@ private Q_SLOTS:
         TURLViewForm v(*module);
         v.show();
         v.resize(1100, 400);  // room for the search bar's every part
-        v.adsCommon->SetSort("URL ASC");
-        TExDBGrid* g = v.CommonExDBGrid;
-        TFindDBGridCell* box = v.ViewFindDBGridCell;
-        const auto url = [&v]() { return v.adsCommon->FieldByName("URL").AsString(); };
-        g->SetSelectedIndex(v.adsCommon->FieldByName("Description").Index());
+        ViewData(v).SetSort("URL ASC");
+        TExDBGrid* g = &ViewGrid(v);
+        TFindDBGridCell* box = &ViewFindBox(v);
+        const auto url = [&v]() { return ViewData(v).FieldByName("URL").AsString(); };
+        g->SetSelectedIndex(ViewData(v).FieldByName("Description").Index());
         box->setText("ПОГОД");
         QCOMPARE(url(), QStringLiteral("d.example"));  // only its value begins so
         box->setText("прогноз погоды!");
         QVERIFY(box->NotFound());
-        QTRY_VERIFY(v.FindStateLabel->isVisible());
+        QTRY_VERIFY(Child<QLabel>(v, "FindStateLabel")->isVisible());
         QCOMPARE(url(), QStringLiteral("d.example"));
         box->setText("погод");
         QVERIFY(!box->NotFound());
-        QTRY_VERIFY(!v.FindStateLabel->isVisible());
+        QTRY_VERIFY(!Child<QLabel>(v, "FindStateLabel")->isVisible());
 
-        v.actFindAnywhere->trigger();
+        ViewAction(v, "actFindAnywhere")->trigger();
         QCOMPARE(url(), QStringLiteral("c.example"));
-        QCOMPARE(v.actFindNext->shortcut(), QKeySequence(Qt::Key_F3));
-        QCOMPARE(v.actFindPrevious->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
-        QCOMPARE(v.actFocusFind->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
-        v.actFindNext->trigger();
+        QCOMPARE(ViewAction(v, "actFindNext")->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(ViewAction(v, "actFindPrevious")->shortcut(),
+                 QKeySequence(Qt::SHIFT | Qt::Key_F3));
+        QCOMPARE(ViewAction(v, "actFocusFind")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        ViewAction(v, "actFindNext")->trigger();
         QCOMPARE(url(), QStringLiteral("d.example"));
-        v.actFindNext->trigger();  // no further match: stays
+        ViewAction(v, "actFindNext")->trigger();  // no further match: stays
         QVERIFY(box->NotFound());
         QCOMPARE(url(), QStringLiteral("d.example"));
-        v.actFindPrevious->trigger();
+        ViewAction(v, "actFindPrevious")->trigger();
         QCOMPARE(url(), QStringLiteral("c.example"));
         // A text typed on searches on from the last match, unless the rows changed since.
         cat->otherExec(
             "UPDATE SubjectURLs SET Description = 'ПОГОДА утром' WHERE URL = "
             "'a.example'");
-        v.actDataSetRequery->trigger();
+        ViewAction(v, "actDataSetRequery")->trigger();
         box->setText("погода");
         QCOMPARE(url(), QStringLiteral("a.example"));
         box->setText("погода у");
@@ -401,24 +404,24 @@ private Q_SLOTS:
 
         // In every visible column: the categories hold "НОВОСТИ" too; a hidden column does
         // not count, the key column included.
-        v.actFindAllColumns->trigger();
+        ViewAction(v, "actFindAllColumns")->trigger();
         box->setText("новости");
         QCOMPARE(url(), QStringLiteral("a.example"));
-        v.actFindNext->trigger();
+        ViewAction(v, "actFindNext")->trigger();
         QCOMPARE(url(), QStringLiteral("d.example"));
-        g->SetColumnVisible(v.adsCommon->FieldByName("Category").Index(), false);
+        g->SetColumnVisible(ViewData(v).FieldByName("Category").Index(), false);
         box->setText("новост");
         QVERIFY(box->NotFound());
         box->setText(keyA.mid(1, 8));
         QVERIFY(box->NotFound());
-        g->SetColumnVisible(v.adsCommon->FieldByName("Category").Index(), true);
+        g->SetColumnVisible(ViewData(v).FieldByName("Category").Index(), true);
         v.close();
 
         TURLViewForm again(*module);
         again.show();
-        QVERIFY(again.actFindAnywhere->isChecked());
-        QVERIFY(again.actFindAllColumns->isChecked());
-        QVERIFY(again.ViewFindDBGridCell->Anywhere());
+        QVERIFY(ViewAction(again, "actFindAnywhere")->isChecked());
+        QVERIFY(ViewAction(again, "actFindAllColumns")->isChecked());
+        QVERIFY(ViewFindBox(again).Anywhere());
     }
 
     // After each record command the view holds what reading the whole query again gives:
@@ -445,71 +448,72 @@ private Q_SLOTS:
         cat->addUrl("c.example", "Третья", "Работа");
         TURLViewForm v(*module);
         v.show();
-        v.adsCommon->SetSort(sort);
-        QVERIFY(v.adsCommon->Locate("SubjectURLID", {keyA}, 0));
-        v.RunEditDialog = [&](const QVariant& key, QVariant& recordKey) {
-            TEditURLForm dialog(*module, &v);
-            dialog.Prepare(key);
+        ViewData(v).SetSort(sort);
+        QVERIFY(ViewData(v).Locate("SubjectURLID", {keyA}, 0));
+        dialogs.answerDialog([&command](QDialog& dialog) {
             Child<QLineEdit>(dialog, "URLDBEdit")
-                ->setText(key.isNull() ? "b2.example" : "zz.example");
-            dialog.OkButtonClick();
-            dialog.Finish();
-            recordKey = dialog.RecordKey;
-            return dialog.Saved;
-        };
+                ->setText(command == "add" ? "b2.example" : "zz.example");
+            static_cast<TEditURLForm&>(dialog).OkButtonClick();
+            return dialog.result();
+        });
         const auto shown = [&v]() {
-            return RecordTexts(*v.adsCommon)
+            return RecordTexts(ViewData(v))
                    << "current " + v.CurrentKey().toString() << v.windowTitle();
         };
         if (command == "add") {
-            v.actDataSetInsert->trigger();
+            ViewAction(v, "actDataSetInsert")->trigger();
         } else if (command == "edit") {
-            v.actDataSetEdit->trigger();
+            ViewAction(v, "actDataSetEdit")->trigger();
         } else if (command == "duplicate") {
-            v.actDuplicateRecord->trigger();
+            ViewAction(v, "actDuplicateRecord")->trigger();
         } else if (command == "delete") {
-            v.adsCommon->Last();
+            ViewData(v).Last();
             dialogs.answer(QMessageBox::Yes);
-            v.actDataSetDelete->trigger();
+            ViewAction(v, "actDataSetDelete")->trigger();
         } else {
             cat->addUrl("aa.example", "Чужая", QString());
-            v.actDataSetEdit->trigger();
+            ViewAction(v, "actDataSetEdit")->trigger();
         }
         const QStringList after = shown();
-        v.actDataSetRequery->trigger();
+        ViewAction(v, "actDataSetRequery")->trigger();
         QCOMPARE(after, shown());
-        QCOMPARE(v.adsCommon->RecordCount(), value("SELECT count(*) FROM SubjectURLs").toInt());
+        QCOMPARE(ViewData(v).RecordCount(), value("SELECT count(*) FROM SubjectURLs").toInt());
     }
 
     void insertAndEditGoThroughTheDialog() {
+        TScriptedDialogs dialogs;
         TURLViewForm v(*module);
         v.show();
-        QList<QVariant> asked;
+        QStringList asked;
         QString newKey;
-        v.RunEditDialog = [&](const QVariant& key, QVariant& recordKey) {
-            asked << key;
-            if (key.isNull()) {
-                newKey = cat->addUrl("new.example", "Новая", QString());
-                recordKey = newKey;
-                return true;
-            }
-            return false;  // closed without a change
-        };
-        v.actDataSetInsert->trigger();
-        QCOMPARE(v.adsCommon->State(), TDataSetState::Browse);
-        QCOMPARE(v.adsCommon->RecordCount(), 3);
+        // The new record is typed and saved with OK; the edited one is closed unchanged.
+        dialogs.answerDialog([&](QDialog& dialog) {
+            auto* url = Child<QLineEdit>(dialog, "URLDBEdit");
+            asked << url->text();
+            url->setText("new.example");
+            static_cast<TEditURLForm&>(dialog).OkButtonClick();
+            newKey = static_cast<TEditURLForm&>(dialog).RecordKey().toString();
+            return dialog.result();
+        });
+        dialogs.answerDialog([&](QDialog& dialog) {
+            asked << Child<QLineEdit>(dialog, "URLDBEdit")->text();
+            return int(QDialog::Rejected);
+        });
+        ViewAction(v, "actDataSetInsert")->trigger();
+        QCOMPARE(ViewData(v).State(), TDataSetState::Browse);
+        QCOMPARE(ViewData(v).RecordCount(), 3);
         QCOMPARE(v.CurrentKey().toString(), newKey);
-        v.actDataSetEdit->trigger();
-        QCOMPARE(asked.size(), 2);
-        QCOMPARE(asked.last().toString(), newKey);
-        QCOMPARE(v.adsCommon->State(), TDataSetState::Browse);
+        ViewAction(v, "actDataSetEdit")->trigger();
+        QCOMPARE(asked, (QStringList{QString(), "new.example"}));
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(ViewData(v).State(), TDataSetState::Browse);
     }
 
     void categoriesOfferedToTheFilterDialog() {
         TURLViewForm v(*module);
         v.show();
         TDBGridFilterForm f;
-        f.SetDataSet(v.adsCommon);
+        f.SetDataSet(&ViewData(v));
         v.PrepareFilterDialog(f);
         f.Prepare();
         auto* fields = Child<QComboBox>(f, "FieldComboBox");
@@ -530,15 +534,16 @@ private Q_SLOTS:
         const QString trigger =
             cat->refuseWrites("BEFORE INSERT", QString(), "list refused", "CategoryList");
         TCategoryForm f(*module);
-        QTimer::singleShot(0, &f, [&f]() {
+        dialogs.answerDialog([&f](QDialog& dialog) {
             f.AddButtonClick();
-            Child<QPushButton>(f, "OkButton")->click();
+            Child<QPushButton>(dialog, "OkButton")->click();
+            return dialog.result();
         });
         QString result;
         QVERIFY(f.Run("Своя", result));
         QCOMPARE(result, QStringLiteral("Своя"));
-        QCOMPARE(dialogs.shownTexts().size(), 1);
-        QVERIFY(dialogs.shownTexts().first().contains("list refused"));
+        QCOMPARE(dialogs.shownTexts().size(), 2);  // the window, then what went wrong
+        QVERIFY(dialogs.shownTexts().last().contains("list refused"));
         QVERIFY(module->adsCategoryList.UpdatesPending());
         QCOMPARE(value("SELECT count(*) FROM CategoryList").toInt(), 2);
         cat->allowWrites(trigger, "CategoryList");

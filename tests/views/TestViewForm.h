@@ -12,10 +12,10 @@ public:
                            const QString& baseSql = QStringLiteral("SELECT * FROM Items"))
         : TCommonViewForm(module) {
         setWindowTitle(QStringLiteral("Items"));
-        BaseSQL = baseSql;
-        KeyFieldName = QStringLiteral("ID");
+        SetBaseSQL(baseSql);
+        SetKeyFieldName(QStringLiteral("ID"));
         for (const char* name : {"ID", "Name", "Active", "Created", "Amount", "Price"}) {
-            TField& f = adsCommon->AddField(QLatin1String(name));
+            TField& f = DataSet().AddField(QLatin1String(name));
             f.Visible = qstrcmp(name, "ID") != 0;
         }
         FormCreate();

@@ -3,6 +3,7 @@
 
 #include "common/ConstsUnit.h"
 #include "common/DrawnIcons.h"
+#include "common/UtilsUnit.h"
 #include "gridtools/DBGridFilterDlg.h"
 #include "gridtools/ExDBGrid.h"
 #include "gridtools/FindDBGridCell.h"
@@ -14,14 +15,13 @@
 #include "support/TestCatalogue.h"
 #include "support/TestEnvironment.h"
 #include "support/TestHelpers.h"
+#include "support/ViewParts.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -53,19 +53,9 @@ class TestCommonViewFrm final : public QObject, TCatalogueFixture {
         view->show();
         return view;
     }
-    // A placement as a former run left it.
-    static void storePlacement(const QString& normPos, const QString& ppi = QString()) {
-        TRegistry reg;
-        QVERIFY(reg.OpenKey("Software\\Quorvel\\Linkarium\\TTestViewForm", true));
-        reg.WriteString("FormVersion", "0");
-        reg.WriteString("NormPos", normPos);
-        if (!ppi.isEmpty()) {
-            reg.WriteString("PixelsPerInch", ppi);
-        }
-    }
     static void selectCell(TTestViewForm& v, const QString& field, const QString& name) {
-        QVERIFY(v.adsCommon->Locate("Name", {name}, 0));
-        v.CommonExDBGrid->SetSelectedIndex(v.adsCommon->FieldByName(field).Index());
+        QVERIFY(ViewData(v).Locate("Name", {name}, 0));
+        ViewGrid(v).SetSelectedIndex(ViewData(v).FieldByName(field).Index());
     }
 
 private Q_SLOTS:
@@ -122,7 +112,7 @@ private Q_SLOTS:
         }
         auto v = openView();
         QCOMPARE(v->windowTitle(), caption);
-        v->adsCommon->Close();
+        ViewData(*v).Close();
         QCOMPARE(v->windowTitle(), QStringLiteral("Items"));
     }
 
@@ -136,15 +126,15 @@ private Q_SLOTS:
         cat->other().CommitTrans();
         auto v = openView();
         if (TestEngine() == TTestEngine::SQLite) {
-            QVERIFY(v->adsCommon->Fetching());
+            QVERIFY(ViewData(*v).Fetching());
             QCOMPARE(v->windowTitle(), QStringLiteral("Items - загрузка..."));
-            QVERIFY(v->CommonExDBGrid->model()->rowCount() < 5000);
+            QVERIFY(ViewGrid(*v).model()->rowCount() < 5000);
         }
-        v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName("Name").Index());
-        v->ViewFindDBGridCell->setText("x4990");
-        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("x4990"));
+        ViewGrid(*v).SetSelectedIndex(ViewData(*v).FieldByName("Name").Index());
+        ViewFindBox(*v).setText("x4990");
+        QCOMPARE(ViewData(*v).FieldByName("Name").AsString(), QStringLiteral("x4990"));
         QTRY_COMPARE(v->windowTitle(), QStringLiteral("Items - 5000 записей"));
-        QCOMPARE(v->CommonExDBGrid->model()->rowCount(), 5000);
+        QCOMPARE(ViewGrid(*v).model()->rowCount(), 5000);
     }
 
     void quickFilterConditions_data() {
@@ -181,8 +171,8 @@ private Q_SLOTS:
         QFETCH(QString, exclude);
         auto v = openView();
         if (row.isEmpty()) {
-            QVERIFY(v->adsCommon->Locate("Name", {QVariant()}, 0));
-            v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName(field).Index());
+            QVERIFY(ViewData(*v).Locate("Name", {QVariant()}, 0));
+            ViewGrid(*v).SetSelectedIndex(ViewData(*v).FieldByName(field).Index());
         } else {
             selectCell(*v, field, row);
         }
@@ -193,34 +183,34 @@ private Q_SLOTS:
     void quickFiltersAccumulate() {
         auto v = openView();
         selectCell(*v, "Created", "alpha");
-        v->actFilterBySelection->trigger();
-        QCOMPARE(v->FilterText, QStringLiteral("(Created >= 37653 AND Created < 37654)"));
-        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), (QStringList{"alpha", "gamma"}));
+        ViewAction(*v, "actFilterBySelection")->trigger();
+        QCOMPARE(v->FilterText(), QStringLiteral("(Created >= 37653 AND Created < 37654)"));
+        QCOMPARE(ColumnTexts(ViewData(*v), "Name"), (QStringList{"alpha", "gamma"}));
         QVERIFY(v->windowTitle().endsWith("(отфильтровано)"));
-        const QString query = v->adsCommon->CommandText();
-        v->actFilterBySelection->trigger();  // the same cell again: nothing changes
-        QCOMPARE(v->adsCommon->CommandText(), query);
+        const QString query = ViewData(*v).CommandText();
+        ViewAction(*v, "actFilterBySelection")->trigger();  // the same cell again: nothing changes
+        QCOMPARE(ViewData(*v).CommandText(), query);
         selectCell(*v, "Name", "gamma");
-        v->actFilterExcludeSelection->trigger();
-        QCOMPARE(v->FilterText, QStringLiteral("(Created >= 37653 AND Created < 37654) AND "
-                                               "(Name <> \"gamma\" OR Name IS NULL)"));
-        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"alpha"});
-        QCOMPARE(v->adsCommon->CommandText(),
-                 QStringLiteral("SELECT * FROM Items WHERE ") + v->FilterText);
+        ViewAction(*v, "actFilterExcludeSelection")->trigger();
+        QCOMPARE(v->FilterText(), QStringLiteral("(Created >= 37653 AND Created < 37654) AND "
+                                                 "(Name <> \"gamma\" OR Name IS NULL)"));
+        QCOMPARE(ColumnTexts(ViewData(*v), "Name"), QStringList{"alpha"});
+        QCOMPARE(ViewData(*v).CommandText(),
+                 QStringLiteral("SELECT * FROM Items WHERE ") + v->FilterText());
     }
 
     void excludeKeepsNulls() {
         auto v = openView();
         selectCell(*v, "Name", "alpha");
-        v->actFilterExcludeSelection->trigger();
-        QCOMPARE(v->adsCommon->RecordCount(), 3);  // the row without a name stays
+        ViewAction(*v, "actFilterExcludeSelection")->trigger();
+        QCOMPARE(ViewData(*v).RecordCount(), 3);  // the row without a name stays
     }
 
     void partialSelectionBecomesPattern() {
         auto v = openView();
         selectCell(*v, "Name", "gamma");
-        v->CommonExDBGrid->edit(v->CommonExDBGrid->currentIndex());
-        QLineEdit* editor = v->CommonExDBGrid->InplaceEditor();
+        ViewGrid(*v).edit(ViewGrid(*v).currentIndex());
+        QLineEdit* editor = ViewGrid(*v).InplaceEditor();
         QVERIFY(editor);
         QVERIFY(editor->isReadOnly());
         editor->setSelection(1, 3);
@@ -248,49 +238,50 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, name);
         auto v = openView();
-        for (const auto& command : {v->actFilterBySelection, v->actSortDesc}) {
-            v->actRemoveFilter->trigger();
+        for (const auto& command :
+             {ViewAction(*v, "actFilterBySelection"), ViewAction(*v, "actSortDesc")}) {
+            ViewAction(*v, "actRemoveFilter")->trigger();
             selectCell(*v, field, name);
-            v->CommonExDBGrid->edit(v->CommonExDBGrid->currentIndex());
-            QLineEdit* editor = v->CommonExDBGrid->InplaceEditor();
+            ViewGrid(*v).edit(ViewGrid(*v).currentIndex());
+            QLineEdit* editor = ViewGrid(*v).InplaceEditor();
             QVERIFY(editor);
             editor->selectAll();
             command->trigger();
-            QVERIFY(!v->CommonExDBGrid->InplaceEditor());
-            QCOMPARE(v->CommonExDBGrid->SelectedField()->FieldName, field);
-            QVERIFY(v->adsCommon->RecordCount() >= 1);
+            QVERIFY(!ViewGrid(*v).InplaceEditor());
+            QCOMPARE(ViewGrid(*v).SelectedField()->FieldName, field);
+            QVERIFY(ViewData(*v).RecordCount() >= 1);
         }
     }
 
     void quickFilterNarrowsAnOrFilter() {
         auto v = openView();
-        v->FilterText = "(Amount = 2) OR (Name = \"alpha\")";
-        v->actApplyFilter->trigger();
-        QCOMPARE(v->adsCommon->RecordCount(), 2);
+        v->SetFilterText("(Amount = 2) OR (Name = \"alpha\")");
+        ViewAction(*v, "actApplyFilter")->trigger();
+        QCOMPARE(ViewData(*v).RecordCount(), 2);
         selectCell(*v, "Active", "alpha");
-        v->actFilterBySelection->trigger();
-        QCOMPARE(v->FilterText,
+        ViewAction(*v, "actFilterBySelection")->trigger();
+        QCOMPARE(v->FilterText(),
                  QStringLiteral("((Amount = 2) OR (Name = \"alpha\")) AND (Active = :True)"));
-        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"alpha"});
+        QCOMPARE(ColumnTexts(ViewData(*v), "Name"), QStringList{"alpha"});
         // The advanced filter dialog keeps the group as one row and writes it back whole.
         TDBGridFilterForm dialog(v.get());
-        dialog.SetDataSet(v->adsCommon);
+        dialog.SetDataSet(&ViewData(*v));
         dialog.Prepare();
-        dialog.SetFilterText(v->FilterText);
+        dialog.SetFilterText(v->FilterText());
         QCOMPARE(dialog.RowCount(), 2);
-        QCOMPARE(dialog.GetFilterText(), v->FilterText);
+        QCOMPARE(dialog.GetFilterText(), v->FilterText());
     }
 
     void repeatedConditionIsComparedWhole() {
         auto v = openView();
         selectCell(*v, "Name", "alpha");
-        v->actFilterExcludeSelection->trigger();  // ... OR Name IS NULL
-        QCOMPARE(v->adsCommon->RecordCount(), 3);
-        QVERIFY(v->adsCommon->Locate("Name", {QVariant()}, 0));
-        v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName("Name").Index());
-        v->actFilterBySelection->trigger();
-        QCOMPARE(v->adsCommon->RecordCount(), 1);
-        QVERIFY(v->adsCommon->FieldByName("Name").IsNull());
+        ViewAction(*v, "actFilterExcludeSelection")->trigger();  // ... OR Name IS NULL
+        QCOMPARE(ViewData(*v).RecordCount(), 3);
+        QVERIFY(ViewData(*v).Locate("Name", {QVariant()}, 0));
+        ViewGrid(*v).SetSelectedIndex(ViewData(*v).FieldByName("Name").Index());
+        ViewAction(*v, "actFilterBySelection")->trigger();
+        QCOMPARE(ViewData(*v).RecordCount(), 1);
+        QVERIFY(ViewData(*v).FieldByName("Name").IsNull());
     }
 
     void wildcardsInCellsMatchThemselves() {
@@ -300,18 +291,18 @@ private Q_SLOTS:
         addItem("axb", false, "NULL", "NULL", "NULL");
         auto v = openView();
         selectCell(*v, "Name", "50%");
-        v->actFilterBySelection->trigger();
-        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"50%"});
-        v->actRemoveFilter->trigger();
+        ViewAction(*v, "actFilterBySelection")->trigger();
+        QCOMPARE(ColumnTexts(ViewData(*v), "Name"), QStringList{"50%"});
+        ViewAction(*v, "actRemoveFilter")->trigger();
         for (const QString& cell : {QStringLiteral("50%"), QStringLiteral("a_b")}) {
-            v->actRemoveFilter->trigger();
+            ViewAction(*v, "actRemoveFilter")->trigger();
             selectCell(*v, "Name", cell);
-            v->CommonExDBGrid->edit(v->CommonExDBGrid->currentIndex());
-            QLineEdit* editor = v->CommonExDBGrid->InplaceEditor();
+            ViewGrid(*v).edit(ViewGrid(*v).currentIndex());
+            QLineEdit* editor = ViewGrid(*v).InplaceEditor();
             QVERIFY(editor);
             editor->setSelection(1, 2);  // "0%" or "_b"
-            v->actFilterBySelection->trigger();
-            QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{cell});
+            ViewAction(*v, "actFilterBySelection")->trigger();
+            QCOMPARE(ColumnTexts(ViewData(*v), "Name"), QStringList{cell});
         }
     }
 
@@ -325,9 +316,9 @@ private Q_SLOTS:
         auto v = openView();
         QTRY_COMPARE(dialogs.shown().size(), 1);
         // Back on the whole query with the filter off; the filter text stays for the dialog.
-        QVERIFY(v->adsCommon->Active());
+        QVERIFY(ViewData(*v).Active());
         QVERIFY(!v->FilterApplied());
-        QCOMPARE(v->FilterText, QStringLiteral("(Nonsense = 1)"));
+        QCOMPARE(v->FilterText(), QStringLiteral("(Nonsense = 1)"));
         // The error box closing activates the window again: no second try, no second box.
         QWidget other;
         other.show();
@@ -346,7 +337,7 @@ private Q_SLOTS:
             QTRY_VERIFY(broken->isActiveWindow());
         }
         QCOMPARE(dialogs.shown().size(), 2);
-        QVERIFY(!broken->adsCommon->Active());
+        QVERIFY(!ViewData(*broken).Active());
     }
 
     // A stored sort naming a field the query does not have: the view opens with its rows,
@@ -365,23 +356,23 @@ private Q_SLOTS:
         QTRY_COMPARE(dialogs.shown().size(), 1);
         QVERIFY2(dialogs.shown().first().text.contains("Vanished DESC"),
                  qPrintable(dialogs.shown().first().text));
-        QVERIFY(v->adsCommon->Active());
-        QCOMPARE(v->adsCommon->RecordCount(), 4);
-        QVERIFY(v->adsCommon->Sort().isEmpty());
-        v->actSortDesc->trigger();  // the next sort works as ever
-        QVERIFY(!v->adsCommon->Sort().isEmpty());
+        QVERIFY(ViewData(*v).Active());
+        QCOMPARE(ViewData(*v).RecordCount(), 4);
+        QVERIFY(ViewData(*v).Sort().isEmpty());
+        ViewAction(*v, "actSortDesc")->trigger();  // the next sort works as ever
+        QVERIFY(!ViewData(*v).Sort().isEmpty());
         QCOMPARE(dialogs.shown().size(), 1);
     }
 
     void stateIsSavedWhileTheDataSetIsClosed() {
         auto v = openView();
         selectCell(*v, "Name", "alpha");
-        v->actFilterExcludeSelection->trigger();
-        v->actSortDesc->trigger();
-        const QString filter = v->FilterText;
+        ViewAction(*v, "actFilterExcludeSelection")->trigger();
+        ViewAction(*v, "actSortDesc")->trigger();
+        const QString filter = v->FilterText();
         module->ADOConnection.Close();  // as a change of database does
-        QVERIFY(!v->adsCommon->Active());
-        v->FormPlacement->SavePlacement();
+        QVERIFY(!ViewData(*v).Active());
+        v->findChild<TFormPlacement*>()->SavePlacement();
         TRegistry reg;
         QVERIFY(reg.OpenKeyReadOnly(v->GridKey()));
         QCOMPARE(reg.ReadString("Sort"), std::optional<QString>("Name DESC"));
@@ -392,34 +383,34 @@ private Q_SLOTS:
     void badFilterFallsBackSilently() {
         TScriptedDialogs dialogs;
         auto v = openView();
-        v->adsCommon->SetSort("Name ASC");
-        v->FilterText = "(Nonsense = )";
-        v->actApplyFilter->trigger();
+        ViewData(*v).SetSort("Name ASC");
+        v->SetFilterText("(Nonsense = )");
+        ViewAction(*v, "actApplyFilter")->trigger();
         QVERIFY(!v->FilterApplied());
-        QVERIFY(v->FilterText.isEmpty());
-        QCOMPARE(v->adsCommon->RecordCount(), 4);
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name ASC"));
+        QVERIFY(v->FilterText().isEmpty());
+        QCOMPARE(ViewData(*v).RecordCount(), 4);
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name ASC"));
         QVERIFY(dialogs.shown().isEmpty());
     }
 
     void removeClearsSortToggleKeepsIt() {
         auto v = openView();
         selectCell(*v, "Name", "alpha");
-        v->actFilterExcludeSelection->trigger();
-        v->actSortDesc->trigger();
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
-        v->actApplyFilter->trigger();  // off
+        ViewAction(*v, "actFilterExcludeSelection")->trigger();
+        ViewAction(*v, "actSortDesc")->trigger();
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name DESC"));
+        ViewAction(*v, "actApplyFilter")->trigger();  // off
         QVERIFY(!v->FilterApplied());
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
-        v->actApplyFilter->trigger();  // on again
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name DESC"));
+        ViewAction(*v, "actApplyFilter")->trigger();  // on again
         QVERIFY(v->FilterApplied());
-        v->actRemoveFilter->trigger();
+        ViewAction(*v, "actRemoveFilter")->trigger();
         QVERIFY(!v->FilterApplied());
-        QCOMPARE(v->adsCommon->Sort(), QString());
-        QVERIFY(!v->FilterText.isEmpty());  // kept: "Применить фильтр" brings it back
-        v->actApplyFilter->trigger();
+        QCOMPARE(ViewData(*v).Sort(), QString());
+        QVERIFY(!v->FilterText().isEmpty());  // kept: "Применить фильтр" brings it back
+        ViewAction(*v, "actApplyFilter")->trigger();
         QVERIFY(v->FilterApplied());
-        QCOMPARE(v->adsCommon->RecordCount(), 3);
+        QCOMPARE(ViewData(*v).RecordCount(), 3);
     }
 
     void savedFilters() {
@@ -428,35 +419,41 @@ private Q_SLOTS:
         WriteRegString(v->FiltersKey(), "Новые", "(Amount = 1)");
         v->RebuildFiltersMenu();
         selectCell(*v, "Name", "alpha");
-        v->actFilterBySelection->trigger();
+        ViewAction(*v, "actFilterBySelection")->trigger();
         dialogs.answerInput("  ");       // empty: refused
         dialogs.answerInput(" новые ");  // taken in other case: refused, asked again
         dialogs.answerInput("a=b");      // would be read back split: refused
         dialogs.answerInput("Альфа");
-        v->actSaveCurrentFilter->trigger();
+        ViewAction(*v, "actSaveCurrentFilter")->trigger();
         QCOMPARE(dialogs.shownTexts(),
                  (QStringList{"Введите название фильтра:", kNameTaken,
                               "Введите название фильтра:", kNameTaken, "Введите название фильтра:",
                               "Название фильтра не может содержать знак \"=\".",
                               "Введите название фильтра:"}));
-        QCOMPARE(v->SavedFilters, (QStringList{"Новые=(Amount = 1)", "Альфа=(Name = \"alpha\")"}));
+        TValuesList stored;
+        LoadValuesList(stored, v->FiltersKey());
+        QCOMPARE(stored, (QStringList{"Новые=(Amount = 1)", "Альфа=(Name = \"alpha\")"}));
         v->FiltersPopupMenuPopup();
-        QList<QAction*> items = v->FiltersPopupMenu->actions();
+        QList<QAction*> items = Child<QMenu>(*v, "FiltersPopupMenu")->actions();
         QCOMPARE(items.size(), 4);
+        QCOMPARE(items[2]->text(), QStringLiteral("Новые"));
+        QCOMPARE(items[3]->text(), QStringLiteral("Альфа"));
         QVERIFY(!items[2]->isChecked());
         QVERIFY(items[3]->isChecked());
         items[2]->trigger();
-        QCOMPARE(ColumnTexts(*v->adsCommon, "Name"), QStringList{"alpha"});
-        QCOMPARE(v->FilterText, QStringLiteral("(Amount = 1)"));
-        v->actRemoveFilter->trigger();
+        QCOMPARE(ColumnTexts(ViewData(*v), "Name"), QStringList{"alpha"});
+        QCOMPARE(v->FilterText(), QStringLiteral("(Amount = 1)"));
+        ViewAction(*v, "actRemoveFilter")->trigger();
         v->FiltersPopupMenuPopup();
-        items = v->FiltersPopupMenu->actions();
+        items = Child<QMenu>(*v, "FiltersPopupMenu")->actions();
         QVERIFY(!items[2]->isChecked() && !items[3]->isChecked());
         dialogs.answerCancel();
-        v->actSaveCurrentFilter->trigger();
-        QCOMPARE(v->SavedFilters.size(), 2);
+        ViewAction(*v, "actSaveCurrentFilter")->trigger();
+        LoadValuesList(stored, v->FiltersKey());
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(Child<QMenu>(*v, "FiltersPopupMenu")->actions().size(), 4);
         // The same list in the menu "Записи → Фильтр".
-        auto* records = v->MainMenu1->findChild<QMenu*>("mnuRecords");
+        auto* records = v->findChild<QMenu*>("mnuRecords");
         QMenu* filter = nullptr;
         for (QAction* a : records->actions()) {
             if (a->menu() && a->text() == QStringLiteral("Фильтр")) {
@@ -464,28 +461,31 @@ private Q_SLOTS:
             }
         }
         QVERIFY(filter);
-        QVERIFY(filter->actions().contains(v->FiltersPopupMenu->menuAction()));
-        QCOMPARE(v->FiltersPopupMenu->title(), QStringLiteral("Сохранённые фильтры"));
+        QVERIFY(filter->actions().contains(Child<QMenu>(*v, "FiltersPopupMenu")->menuAction()));
+        QCOMPARE(Child<QMenu>(*v, "FiltersPopupMenu")->title(),
+                 QStringLiteral("Сохранённые фильтры"));
     }
 
     void deleting() {
         TScriptedDialogs dialogs;
         auto v = openView();
-        v->adsCommon->SetSort("Amount ASC");  // null, 1, 2, 3
-        v->adsCommon->Last();
+        ViewData(*v).SetSort("Amount ASC");  // null, 1, 2, 3
+        ViewData(*v).Last();
         dialogs.answer(QMessageBox::No);
-        v->actDataSetDelete->trigger();
-        QCOMPARE(v->adsCommon->RecordCount(), 4);
+        ViewAction(*v, "actDataSetDelete")->trigger();
+        QCOMPARE(ViewData(*v).RecordCount(), 4);
         dialogs.answer(QMessageBox::Yes);
-        v->actDataSetDelete->trigger();  // the last row: the new last becomes current
-        QCOMPARE(v->adsCommon->RecordCount(), 3);
-        QCOMPARE(v->adsCommon->FieldByName("Amount").AsInteger(), 2);
+        ViewAction(*v, "actDataSetDelete")
+            ->trigger();  // the last row: the new last becomes current
+        QCOMPARE(ViewData(*v).RecordCount(), 3);
+        QCOMPARE(ViewData(*v).FieldByName("Amount").AsInteger(), 2);
         QCOMPARE(cat->otherValue("SELECT count(*) FROM Items").toInt(), 3);
         QCOMPARE(dialogs.shownTexts(), (QStringList{kDeleteQuestion, kDeleteQuestion}));
-        v->adsCommon->First();
+        ViewData(*v).First();
         dialogs.answer(QMessageBox::Yes);
-        v->actDataSetDelete->trigger();  // the first row: its successor becomes current
-        QCOMPARE(v->adsCommon->FieldByName("Amount").AsInteger(), 1);
+        ViewAction(*v, "actDataSetDelete")
+            ->trigger();  // the first row: its successor becomes current
+        QCOMPARE(ViewData(*v).FieldByName("Amount").AsInteger(), 1);
         QVERIFY(!module->ADOConnection.InTransaction());
     }
 
@@ -493,8 +493,8 @@ private Q_SLOTS:
         TScriptedDialogs dialogs;
         auto v = openView("SELECT * FROM Items WHERE Amount = 1");
         dialogs.answer(QMessageBox::Yes);
-        v->actDataSetDelete->trigger();
-        QVERIFY(v->adsCommon->IsEmpty());
+        ViewAction(*v, "actDataSetDelete")->trigger();
+        QVERIFY(ViewData(*v).IsEmpty());
         QCOMPARE(v->windowTitle(), QStringLiteral("Items - 0 записей"));
     }
 
@@ -503,70 +503,70 @@ private Q_SLOTS:
         auto v = openView();
         v->activateWindow();
         QTRY_VERIFY(v->isActiveWindow());
-        v->ViewFindDBGridCell->setFocus();
-        QTest::keyClicks(v->ViewFindDBGridCell, "ga");
-        v->ViewFindDBGridCell->setCursorPosition(0);
-        QTest::keyClick(v->ViewFindDBGridCell, Qt::Key_Delete);
-        QCOMPARE(v->ViewFindDBGridCell->text(), QStringLiteral("a"));
+        ViewFindBox(*v).setFocus();
+        QTest::keyClicks(&ViewFindBox(*v), "ga");
+        ViewFindBox(*v).setCursorPosition(0);
+        QTest::keyClick(&ViewFindBox(*v), Qt::Key_Delete);
+        QCOMPARE(ViewFindBox(*v).text(), QStringLiteral("a"));
         QVERIFY(dialogs.shown().isEmpty());
-        QCOMPARE(v->adsCommon->RecordCount(), 4);
+        QCOMPARE(ViewData(*v).RecordCount(), 4);
     }
 
     void searchBoxLocates() {
         auto v = openView();
-        v->adsCommon->SetSort("Amount DESC");
-        v->CommonExDBGrid->SetSelectedIndex(v->adsCommon->FieldByName("Name").Index());
-        QTest::keyClicks(v->ViewFindDBGridCell, "GA");
-        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("gamma"));
-        QTest::keyClicks(v->ViewFindDBGridCell, "x");  // no match: stays
-        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("gamma"));
-        QCOMPARE(v->CommonExDBGrid->currentIndex().row(), v->adsCommon->RecNo() - 1);
+        ViewData(*v).SetSort("Amount DESC");
+        ViewGrid(*v).SetSelectedIndex(ViewData(*v).FieldByName("Name").Index());
+        QTest::keyClicks(&ViewFindBox(*v), "GA");
+        QCOMPARE(ViewData(*v).FieldByName("Name").AsString(), QStringLiteral("gamma"));
+        QTest::keyClicks(&ViewFindBox(*v), "x");  // no match: stays
+        QCOMPARE(ViewData(*v).FieldByName("Name").AsString(), QStringLiteral("gamma"));
+        QCOMPARE(ViewGrid(*v).currentIndex().row(), ViewData(*v).RecNo() - 1);
     }
 
     void duplicating() {
         auto v = openView();
         selectCell(*v, "Name", "gamma");
         const QVariant old = v->CurrentKey();
-        v->actDuplicateRecord->trigger();
-        QCOMPARE(v->adsCommon->RecordCount(), 5);
+        ViewAction(*v, "actDuplicateRecord")->trigger();
+        QCOMPARE(ViewData(*v).RecordCount(), 5);
         QVERIFY(v->CurrentKey() != old);
-        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("gamma"));
+        QCOMPARE(ViewData(*v).FieldByName("Name").AsString(), QStringLiteral("gamma"));
         QCOMPARE(cat->otherValue("SELECT count(*) FROM Items WHERE Name = 'gamma'").toInt(), 2);
     }
 
     void titleClicksCycleTheDirection() {
         auto v = openView();
-        const int name = v->adsCommon->FieldByName("Name").Index();
-        const int amount = v->adsCommon->FieldByName("Amount").Index();
+        const int name = ViewData(*v).FieldByName("Name").Index();
+        const int amount = ViewData(*v).FieldByName("Amount").Index();
         selectCell(*v, "Name", "alpha");
-        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(name);
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
-        QCOMPARE(v->adsCommon->FieldByName("Name").AsString(), QStringLiteral("alpha"));
-        QCOMPARE(v->CommonExDBGrid->TitleImageIndex(name), 1);
-        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(name);
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name ASC"));
-        QCOMPARE(v->CommonExDBGrid->TitleImageIndex(name), 0);
-        QCOMPARE(v->CommonExDBGrid->TitleImageIndex(amount), -1);
-        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(name);
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
-        Q_EMIT v->CommonExDBGrid->horizontalHeader()->sectionClicked(amount);
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Amount DESC"));
+        Q_EMIT ViewGrid(*v).horizontalHeader()->sectionClicked(name);
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name DESC"));
+        QCOMPARE(ViewData(*v).FieldByName("Name").AsString(), QStringLiteral("alpha"));
+        QCOMPARE(ViewGrid(*v).TitleImageIndex(name), 1);
+        Q_EMIT ViewGrid(*v).horizontalHeader()->sectionClicked(name);
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name ASC"));
+        QCOMPARE(ViewGrid(*v).TitleImageIndex(name), 0);
+        QCOMPARE(ViewGrid(*v).TitleImageIndex(amount), -1);
+        Q_EMIT ViewGrid(*v).horizontalHeader()->sectionClicked(name);
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name DESC"));
+        Q_EMIT ViewGrid(*v).horizontalHeader()->sectionClicked(amount);
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Amount DESC"));
     }
 
     // Title clicks on the header itself; a sort on several columns marks each with its
     // place, the first with the plain arrow.
     void sortMarksInTheTitles() {
         auto v = openView();
-        TExDBGrid* g = v->CommonExDBGrid;
+        TExDBGrid* g = &ViewGrid(*v);
         QHeaderView* h = g->horizontalHeader();
-        const int name = v->adsCommon->FieldByName("Name").Index();
-        const int amount = v->adsCommon->FieldByName("Amount").Index();
+        const int name = ViewData(*v).FieldByName("Name").Index();
+        const int amount = ViewData(*v).FieldByName("Amount").Index();
         const QPoint onName(h->sectionViewportPosition(name) + 5, h->height() / 2);
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, onName);
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name DESC"));
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name DESC"));
         QCOMPARE(g->TitleImageIndex(name), SortMarkIndex(1, true));
         QVERIFY(!g->model()->headerData(name, Qt::Horizontal, Qt::DecorationRole).isNull());
-        v->adsCommon->SetSort("Name ASC, Amount DESC");
+        ViewData(*v).SetSort("Name ASC, Amount DESC");
         QCOMPARE(g->TitleImageIndex(name), SortMarkIndex(1, false));
         QCOMPARE(g->TitleImageIndex(amount), SortMarkIndex(2, true));
         QCOMPARE(SortMarkIndex(2, true), 3);
@@ -578,8 +578,8 @@ private Q_SLOTS:
     // arrows of the title marks, and the two directions differ.
     void sortButtonsSaySort() {
         auto v = openView();
-        const QImage asc = v->actSortAsc->icon().pixmap(16).toImage();
-        const QImage desc = v->actSortDesc->icon().pixmap(16).toImage();
+        const QImage asc = ViewAction(*v, "actSortAsc")->icon().pixmap(16).toImage();
+        const QImage desc = ViewAction(*v, "actSortDesc")->icon().pixmap(16).toImage();
         QVERIFY(!asc.isNull() && !desc.isNull());
         QVERIFY(asc != desc);
         QVERIFY(asc != MakeSortMarkImages().value(0).pixmap(16).toImage());
@@ -593,29 +593,29 @@ private Q_SLOTS:
         {
             auto v = openView();
             selectCell(*v, "Name", "alpha");
-            v->actFilterExcludeSelection->trigger();
-            v->actSortAsc->trigger();
-            TExDBGrid* g = v->CommonExDBGrid;
-            const int price = v->adsCommon->FieldByName("Price").Index();
+            ViewAction(*v, "actFilterExcludeSelection")->trigger();
+            ViewAction(*v, "actSortAsc")->trigger();
+            TExDBGrid* g = &ViewGrid(*v);
+            const int price = ViewData(*v).FieldByName("Price").Index();
             g->SetColumnTitle(price, "Цена, \"руб.\"");
             g->SetColumnWidth(price, 77);
             g->SetColumnPosition(price, 1);
-            g->SetColumnVisible(v->adsCommon->FieldByName("Amount").Index(), false);
+            g->SetColumnVisible(ViewData(*v).FieldByName("Amount").Index(), false);
         }  // destroyed with the program: saved
         TRegistry reg;
         QVERIFY(reg.OpenKeyReadOnly("Software\\Quorvel\\Linkarium\\TTestViewForm"));
         QCOMPARE(reg.ReadString("Visible"), std::optional<QString>("1"));
         auto v = openView();
         QVERIFY(v->FilterApplied());
-        QCOMPARE(v->adsCommon->RecordCount(), 3);
-        QCOMPARE(v->adsCommon->Sort(), QStringLiteral("Name ASC"));
-        TExDBGrid* g = v->CommonExDBGrid;
-        const int price = v->adsCommon->FieldByName("Price").Index();
+        QCOMPARE(ViewData(*v).RecordCount(), 3);
+        QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name ASC"));
+        TExDBGrid* g = &ViewGrid(*v);
+        const int price = ViewData(*v).FieldByName("Price").Index();
         QCOMPARE(g->ColumnTitle(price), QStringLiteral("Цена, \"руб.\""));
         QCOMPARE(g->ColumnWidth(price), 77);
         QCOMPARE(g->ColumnPosition(price), 1);
-        QVERIFY(!g->ColumnVisible(v->adsCommon->FieldByName("Amount").Index()));
-        QVERIFY(!g->ColumnVisible(v->adsCommon->FieldByName("ID").Index()));
+        QVERIFY(!g->ColumnVisible(ViewData(*v).FieldByName("Amount").Index()));
+        QVERIFY(!g->ColumnVisible(ViewData(*v).FieldByName("ID").Index()));
     }
 
     void columnLayoutValues_data() {
@@ -648,8 +648,8 @@ private Q_SLOTS:
 
     void shrinkingATitleHidesItsColumn() {
         auto v = openView();
-        TExDBGrid* g = v->CommonExDBGrid;
-        const int name = v->adsCommon->FieldByName("Name").Index();
+        TExDBGrid* g = &ViewGrid(*v);
+        const int name = ViewData(*v).FieldByName("Name").Index();
         const int before = g->ColumnWidth(name);
         int resized = -1;
         QObject::connect(g, &TExDBGrid::columnResized, [&resized](int c) { resized = c; });
@@ -662,119 +662,19 @@ private Q_SLOTS:
 
     void hideColumnCommandMovesOn() {
         auto v = openView();
-        TExDBGrid* g = v->CommonExDBGrid;
-        const int price = v->adsCommon->FieldByName("Price").Index();  // the last column
+        TExDBGrid* g = &ViewGrid(*v);
+        const int price = ViewData(*v).FieldByName("Price").Index();  // the last column
         g->SetSelectedIndex(price);
-        v->actHideColumn->trigger();
+        ViewAction(*v, "actHideColumn")->trigger();
         QVERIFY(!g->ColumnVisible(price));
-        QCOMPARE(g->SelectedIndex(), v->adsCommon->FieldByName("Amount").Index());
-    }
-
-    void placementRoundTrip() {
-        {
-            auto v = openView();
-            v->setGeometry(120, 130, 640, 300);
-            v->close();  // closed by the user: saved with Visible 0, not again at exit
-        }
-        TRegistry reg;
-        QVERIFY(reg.OpenKeyReadOnly("Software\\Quorvel\\Linkarium\\TTestViewForm"));
-        QCOMPARE(reg.ReadString("Visible"), std::optional<QString>("0"));
-        QCOMPARE(reg.ReadString("ShowCmd"), std::optional<QString>("1"));
-        QCOMPARE(reg.ReadString("FormVersion"), std::optional<QString>("0"));
-        const QString norm = reg.ReadString("NormPos").value_or("");
-        QCOMPARE(norm.split(',').size(), 4);
-        TTestViewForm probe(*module);
-        QCOMPARE(reg.ReadString("NormPos" + probe.FormPlacement->ScreenSuffix()),
-                 std::optional<QString>(norm));
-        auto v = openView();
-        QCOMPARE(v->size(), QSize(640, 300));
-    }
-
-    void placementFallbacks_data() {
-        QTest::addColumn<QString>("normPos");
-        QTest::addColumn<QString>("ppi");
-        QTest::addColumn<int>("width");
-        QTest::newRow("short rectangle keeps the rest") << "10,20,610"
-                                                        << "" << 600;
-        QTest::newRow("other pixel density keeps the design") << "10,20,610,220"
-                                                              << "300" << 760;
-    }
-    void placementFallbacks() {
-        QFETCH(QString, normPos);
-        QFETCH(QString, ppi);
-        QFETCH(int, width);
-        storePlacement(normPos, ppi);
-        auto v = openView();
-        QCOMPARE(v->width(), width);
-    }
-
-    // A stored rectangle the screens no longer show is moved, and shrunk, into the
-    // desktop; one they show stays where it was.
-    void placementStaysOnTheDesktop_data() {
-        QTest::addColumn<QString>("normPos");
-        QTest::addColumn<QRect>("expected");  // empty: anywhere inside the work area
-        QTest::newRow("on the screen") << "100,110,740,410" << QRect(100, 110, 640, 300);
-        QTest::newRow("on a monitor that is gone") << "5000,100,5640,400" << QRect();
-        QTest::newRow("above and left of the screen") << "-3000,-2000,-2360,-1700" << QRect();
-        QTest::newRow("larger than the screen") << "0,0,9000,9000" << QRect();
-    }
-    void placementStaysOnTheDesktop() {
-        QFETCH(QString, normPos);
-        QFETCH(QRect, expected);
-        storePlacement(normPos);
-        auto v = openView();
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        if (!expected.isEmpty()) {
-            QCOMPARE(v->geometry(), expected.translated(area.topLeft()));
-        } else {
-            QVERIFY2(area.contains(v->geometry()), qPrintable(QString("%1,%2 %3x%4")
-                                                                  .arg(v->geometry().x())
-                                                                  .arg(v->geometry().y())
-                                                                  .arg(v->width())
-                                                                  .arg(v->height())));
-        }
-    }
-
-    // Never placed before: the view fills the work area below the main bar.
-    void neverPlacedFillsTheAreaBelowTheMainBar() {
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        QWidget bar;
-        bar.setObjectName("MainForm");
-        bar.setGeometry(area.left(), area.top(), area.width(), 80);
-        bar.show();
-        // Other values of the view's key are no placement.
-        WriteRegString("Software\\Quorvel\\Linkarium\\TTestViewForm", "ReportSelected", "Name");
-        auto v = openView();
-        QCOMPARE(v->frameGeometry().top(), bar.frameGeometry().bottom() + 1);
-        QCOMPARE(v->frameGeometry().left(), area.left());
-        QCOMPARE(v->frameGeometry().right(), area.right());
-        QCOMPARE(v->frameGeometry().bottom(), area.bottom());
-        v->setGeometry(50, 200, 620, 260);
-        v->hide();
-        v->show();  // shown again in the same run: where the user put it
-        QCOMPARE(v->geometry(), QRect(50, 200, 620, 260));
-    }
-
-    // A maximised view takes the work area below the main bar, its title bar included.
-    void maximisedViewLeavesTheMainBarFree() {
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        QWidget bar;
-        bar.setObjectName("MainForm");
-        bar.setGeometry(area.left(), area.top(), area.width(), 80);
-        bar.show();
-        auto v = openView();
-        v->showMaximized();
-        QTRY_VERIFY(v->frameGeometry().top() > bar.frameGeometry().bottom());
-        QVERIFY(v->frameGeometry().top() <= bar.frameGeometry().bottom() + 2);
-        QCOMPARE(v->geometry().bottom(),
-                 area.bottom() + (v->frameGeometry().width() - v->width()) / 2);
+        QCOMPARE(g->SelectedIndex(), ViewData(*v).FieldByName("Amount").Index());
     }
 
     // The last column reaches the window's edge; the width kept for it is the chosen one.
     void lastColumnReachesTheEdge() {
         auto v = openView();
         v->resize(900, 300);
-        TExDBGrid* g = v->CommonExDBGrid;
+        TExDBGrid* g = &ViewGrid(*v);
         QHeaderView* h = g->horizontalHeader();
         int last = -1;
         for (int visual = 0; visual < h->count(); ++visual) {
@@ -787,7 +687,7 @@ private Q_SLOTS:
         QCOMPARE(g->ColumnWidth(last), 40);
         QVERIFY(h->sectionSize(last) > 40);
         // Wider columns than the window: nothing is narrowed, the grid scrolls.
-        const int first = v->adsCommon->FieldByName("Name").Index();
+        const int first = ViewData(*v).FieldByName("Name").Index();
         QVERIFY(first != last);
         g->SetColumnWidth(first, 2000);
         QCOMPARE(h->sectionSize(last), 40);

@@ -1,7 +1,10 @@
+#include "urls/ImportExportCommands.h"
+
 #include "common/CatalogueModule.h"
 #include "common/Clock.h"
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
+#include "platform/db/DataSet.h"
 #include "urls/Categories.h"
 #include "urls/ExportDlg.h"
 #include "urls/ImportPreviewDlg.h"
@@ -16,8 +19,6 @@
 #include <QProgressDialog>
 
 #include <limits>
-
-// The imports of the URL view, kept apart from its other roles.
 
 namespace {
 
@@ -75,20 +76,24 @@ private:
 
 }  // namespace
 
-QString TURLViewForm::FavoritesFolder() {
+TImportExportCommands::TImportExportCommands(TURLViewForm& view, TDataSet& dataSet,
+                                             TCatalogueModule& module)
+    : m_view(view), m_dataSet(dataSet), m_module(module) {}
+
+QString TImportExportCommands::FavoritesFolder() {
     const QString home = QDir::homePath() + QStringLiteral("/Favorites");
     if (QFileInfo(home).isDir()) {
         return home;
     }
-    return Dialogs().existingDirectory(this, tr("Папка Избранного"), QDir::homePath());
+    return Dialogs().existingDirectory(&m_view, tr("Папка Избранного"), QDir::homePath());
 }
 
-void TURLViewForm::runImport(const std::function<void(TImportSink&)>& import) {
-    const QVariant key = CurrentKey();
+void TImportExportCommands::runImport(const std::function<void(TImportSink&)>& import) {
+    const QVariant key = m_view.CurrentKey();
     TImportPreview preview;
     {
         const THourglass hourglass;
-        TImportProgress progress(this, ImportProgressDelayMs);
+        TImportProgress progress(&m_view, m_progressDelayMs);
         TImportCollector collector(preview);
         collector.OnProgress = [&progress](int entries) {
             progress.step(tr("Чтение... %1").arg(entries), -1);
@@ -106,25 +111,28 @@ void TURLViewForm::runImport(const std::function<void(TImportSink&)>& import) {
     }
     const TImportOptions options = TImportOptions::Load();
     preview.Classify(options);
-    if (!RunImportPreview(preview, options)) {
-        return;
+    {
+        TImportPreviewForm form(preview, options, &m_view);
+        if (Dialogs().execDialog(form) != QDialog::Accepted) {
+            return;
+        }
     }
     preview.Options().Save();
     TImportResult result;
     {
         const THourglass hourglass;
-        TImportProgress progress(this, ImportProgressDelayMs);
+        TImportProgress progress(&m_view, m_progressDelayMs);
         try {
             result = preview.Write(m_module.ADOConnection, [&progress](int done, int total) {
                 progress.step(tr("Импорт... %1 из %2").arg(done).arg(total),
                               total > 0 ? done * 100 / total : -1);
             });
         } catch (const EAbort&) {
-            ShowInformation(tr("Импорт прерван, ничего не записано."), this);
+            ShowInformation(tr("Импорт прерван, ничего не записано."), &m_view);
             return;
         }
     }
-    RefreshAndLocate(key);
+    m_view.RefreshAndLocate(key);
     QString summary =
         tr("Добавлено записей: %1. Пропущено: %2.").arg(result.added).arg(result.skipped);
     if (result.merged > 0) {
@@ -153,11 +161,12 @@ void TURLViewForm::runImport(const std::function<void(TImportSink&)>& import) {
             summary += QStringLiteral("\n") + tr("и ещё %1").arg(more);
         }
     }
-    ShowInformation(summary, this);
+    ShowInformation(summary, &m_view);
 }
 
-void TURLViewForm::actImportFromFavoritesExecute() {
-    if (!ConfirmYesNo(tr("Вы действительно хотите импортировать все URL из Избранного?"), this)) {
+void TImportExportCommands::ImportFromFavorites() {
+    if (!ConfirmYesNo(tr("Вы действительно хотите импортировать все URL из Избранного?"),
+                      &m_view)) {
         return;
     }
     const QString folder = FavoritesFolder();
@@ -167,16 +176,16 @@ void TURLViewForm::actImportFromFavoritesExecute() {
     runImport([&folder](TImportSink& importer) { TFavoritesWalk(importer).Walk(folder); });
 }
 
-void TURLViewForm::actImportBookmarkFileExecute() {
+void TImportExportCommands::ImportBookmarkFile() {
     const QString file = Dialogs().openFileName(
-        this, tr("Импорт закладок из файла"), QDir::homePath(),
+        &m_view, tr("Импорт закладок из файла"), QDir::homePath(),
         tr("Файл закладок (*.html *.htm)") + QStringLiteral(";;") + tr("Таблица CSV (*.csv)") +
             QStringLiteral(";;") + tr("Закладки браузера (places.sqlite Bookmarks)") +
             QStringLiteral(";;") + tr("Любой файл (*)"));
     if (file.isEmpty() ||
         !ConfirmYesNo(
             tr("Вы действительно хотите импортировать все закладки из файла %1?").arg(file),
-            this)) {
+            &m_view)) {
         return;
     }
     runImport([&file](TImportSink& importer) {
@@ -187,17 +196,17 @@ void TURLViewForm::actImportBookmarkFileExecute() {
     });
 }
 
-void TURLViewForm::actImportBrowserBookmarksExecute() {
+void TImportExportCommands::ImportBrowserBookmarks() {
     const QStringList files = BrowserBookmarkFiles(QDir::homePath());
     if (files.isEmpty()) {
         ShowInformation(
             tr("Закладки браузеров Firefox, Chromium, Chrome, Brave, Vivaldi и Edge не найдены."),
-            this);
+            &m_view);
         return;
     }
     if (!ConfirmYesNo(tr("Вы действительно хотите импортировать все закладки браузеров?\n\n%1")
                           .arg(files.join(QLatin1Char('\n'))),
-                      this)) {
+                      &m_view)) {
         return;
     }
     runImport([&files](TImportSink& importer) {
@@ -218,24 +227,24 @@ void TURLViewForm::actImportBrowserBookmarksExecute() {
     });
 }
 
-void TURLViewForm::actExportExecute() {
+void TImportExportCommands::Export() {
     TDataSet all;
     all.SetConnection(&m_module.ADOConnection);
     all.SetCommandText(
         QStringLiteral("SELECT URL, Description, Category, Visited FROM SubjectURLs"));
     all.Open();
-    adsCommon->FetchRest();
-    TExportForm form(adsCommon->RecordCount(), all.RecordCount(), this);
-    if (!RunExportDialog(form)) {
+    m_dataSet.FetchRest();
+    TExportForm form(m_dataSet.RecordCount(), all.RecordCount(), &m_view);
+    if (Dialogs().execDialog(form) != QDialog::Accepted) {
         return;
     }
     TExportOptions options = form.Options();
     options.addDate = Now().toSecsSinceEpoch();
-    const TDataSetExportSource source(form.AllRecords() ? all : *adsCommon);
+    const TDataSetExportSource source(form.AllRecords() ? all : m_dataSet);
     int written = 0;
     {
         const THourglass hourglass;
-        TImportProgress progress(this, ImportProgressDelayMs);
+        TImportProgress progress(&m_view, m_progressDelayMs);
         try {
             written = ExportLinks(source, form.Target(), options, [&progress](int done, int total) {
                 progress.step(tr("Экспорт... %1 из %2").arg(done).arg(total),
@@ -246,9 +255,10 @@ void TURLViewForm::actExportExecute() {
                 options.format == TExportFormat::UrlFolder
                     ? tr("Экспорт прерван; записанные ярлыки остались в %1.").arg(form.Target())
                     : tr("Экспорт прерван, файл %1 не записан.").arg(form.Target()),
-                this);
+                &m_view);
             return;
         }
     }
-    ShowInformation(tr("Записей экспортировано: %1 в %2.").arg(written).arg(form.Target()), this);
+    ShowInformation(tr("Записей экспортировано: %1 в %2.").arg(written).arg(form.Target()),
+                    &m_view);
 }

@@ -1,8 +1,9 @@
+#include "urls/LinkCheckCommands.h"
+
 #include "common/CatalogueModule.h"
 #include "common/DialogsUnit.h"
 #include "common/Hourglass.h"
 #include "common/ProgramOptions.h"
-#include "gridtools/ExDBGrid.h"
 #include "platform/db/DataSet.h"
 #include "urls/LinkCheckDlg.h"
 #include "urls/LinkCheckStore.h"
@@ -12,24 +13,39 @@
 
 #include <utility>
 
-// The link checks of the URL view, kept apart from its other roles.
-
 namespace {
 // A confirmation lists this many addresses and counts the rest.
 constexpr int kListed = 15;
 }  // namespace
 
-QList<TLinkToCheck> TURLViewForm::chosenLinks(const QString& question) {
+TLinkCheckCommands::TLinkCheckCommands(TURLViewForm& view, TDataSet& dataSet,
+                                       TCatalogueModule& module)
+    : m_view(view), m_dataSet(dataSet), m_module(module) {}
+
+TLinkCheckCommands::~TLinkCheckCommands() {
+    // A check still running writes its own as its window goes.
+    if (!m_unwrittenChecks.isEmpty()) {
+        try {
+            TLinkCheckStore store(m_module.ADOConnection);
+            store.History = Options().LinkCheckHistory;
+            store.Save(m_unwrittenChecks);
+        } catch (const EError&) {
+            // Refused again: the summary said so, and a closing window has nobody to tell.
+        }
+    }
+}
+
+QList<TLinkToCheck> TLinkCheckCommands::chosenLinks(const QString& question) {
     QList<TLinkToCheck> links;
-    if (!adsCommon->Active() || adsCommon->IsEmpty()) {
+    if (!m_dataSet.Active() || m_dataSet.IsEmpty()) {
         return links;
     }
-    const TField& key = adsCommon->FieldByName(KeyFieldName);
-    const TField& url = adsCommon->FieldByName(QStringLiteral("URL"));
+    const TField& key = m_dataSet.FieldByName(m_view.KeyFieldName());
+    const TField& url = m_dataSet.FieldByName(QStringLiteral("URL"));
     bool all = false;
-    if (adsCommon->RecordCount() > 1) {
+    if (m_dataSet.RecordCount() > 1) {
         const QMessageBox::StandardButton answer =
-            ConfirmYesNoCancel(question.arg(adsCommon->RecordCount()), this);
+            ConfirmYesNoCancel(question.arg(m_dataSet.RecordCount()), &m_view);
         if (answer == QMessageBox::Cancel) {
             return links;
         }
@@ -40,16 +56,16 @@ QList<TLinkToCheck> TURLViewForm::chosenLinks(const QString& question) {
         return links;
     }
     THourglass hourglass;
-    const int count = adsCommon->RecordCount();
+    const int count = m_dataSet.RecordCount();
     links.reserve(count);
     for (int r = 0; r < count; ++r) {
         // The stored address, which a write of the check's result must still find.
-        links.append({adsCommon->ValueAt(r, key), adsCommon->ValueAt(r, url).toString()});
+        links.append({m_dataSet.ValueAt(r, key), m_dataSet.ValueAt(r, url).toString()});
     }
     return links;
 }
 
-void TURLViewForm::actCheckLinksExecute() {
+void TLinkCheckCommands::CheckLinks() {
     if (m_linkCheck) {
         m_linkCheck->show();
         m_linkCheck->raise();
@@ -60,29 +76,33 @@ void TURLViewForm::actCheckLinksExecute() {
     if (links.isEmpty()) {
         return;
     }
-    m_linkCheck = std::make_unique<TLinkCheckForm>(m_module.ADOConnection, this);
+    m_linkCheck = std::make_unique<TLinkCheckForm>(m_module.ADOConnection, &m_view);
     m_linkCheck->setWindowFlag(Qt::Tool);
-    m_linkCheck->Checker.Options = LinkCheckOptions;
-    if (LinkCheckOptions.timeoutMs <= 0) {
-        m_linkCheck->Checker.Options.timeoutMs = qMax(1, Options().LinkCheckTimeOut) * 1000;
+    m_linkCheck->Checker().Options = m_options;
+    if (m_options.timeoutMs <= 0) {
+        m_linkCheck->Checker().Options.timeoutMs = qMax(1, Options().LinkCheckTimeOut) * 1000;
     }
-    m_linkCheck->OnWritten = [this](const QVariantList& keys) {
-        RefreshChanged(keys, QVariantList(), CurrentKey());
-    };
+    QObject::connect(
+        m_linkCheck.get(), &TLinkCheckForm::Written, &m_view, [this](const QVariantList& keys) {
+            Guarded([&]() { m_view.RefreshChanged(keys, QVariantList(), m_view.CurrentKey()); });
+        });
     m_linkCheck->KeepForWriting(std::exchange(m_unwrittenChecks, {}));
-    m_linkCheck->OnFinished = [this](const QString& summary) {
-        m_unwrittenChecks = m_linkCheck->TakeUnwritten();
-        // The window goes once its last call has returned.
-        m_linkCheck.release()->deleteLater();
-        // Shown from the event loop, not from inside the network's own call.
-        QTimer::singleShot(0, this, [this, summary]() { ShowInformation(summary, this); });
-    };
+    QObject::connect(m_linkCheck.get(), &TLinkCheckForm::Finished, &m_view,
+                     [this](const QString& summary) { Guarded([&]() { finished(summary); }); });
     m_linkCheck->show();
     PlaceOverOwner(m_linkCheck.get());
     m_linkCheck->Start(links);
 }
 
-void TURLViewForm::actAcceptNewAddressesExecute() {
+void TLinkCheckCommands::finished(const QString& summary) {
+    m_unwrittenChecks = m_linkCheck->TakeUnwritten();
+    // The window goes once its last call has returned.
+    m_linkCheck.release()->deleteLater();
+    // Shown from the event loop, not from inside the network's own call.
+    QTimer::singleShot(0, &m_view, [this, summary]() { ShowInformation(summary, &m_view); });
+}
+
+void TLinkCheckCommands::AcceptNewAddresses() {
     const QList<TLinkToCheck> links =
         chosenLinks(tr("Принять новые адреса перемещённых ссылок всех записей в окне (%1)?\n"
                        "«Нет» — только текущей записи."));
@@ -101,7 +121,7 @@ void TURLViewForm::actAcceptNewAddressesExecute() {
     }
     if (moved.isEmpty()) {
         ShowInformation(tr("Среди этих записей нет перемещённых ссылок с известным новым адресом."),
-                        this);
+                        &m_view);
         return;
     }
     QStringList lines;
@@ -114,7 +134,7 @@ void TURLViewForm::actAcceptNewAddressesExecute() {
     if (!ConfirmYesNo(tr("Заменить адреса (%1) новыми?\n\n%2")
                           .arg(moved.size())
                           .arg(lines.join(QLatin1Char('\n'))),
-                      this, QMessageBox::No)) {
+                      &m_view, QMessageBox::No)) {
         return;
     }
     QList<TMovedLink> leftAlone;
@@ -125,7 +145,7 @@ void TURLViewForm::actAcceptNewAddressesExecute() {
         for (const TMovedLink& link : moved) {
             changed.append(link.key);
         }
-        RefreshChanged(changed, QVariantList(), CurrentKey());
+        m_view.RefreshChanged(changed, QVariantList(), m_view.CurrentKey());
     }
     if (!leftAlone.isEmpty()) {
         QStringList names;
@@ -140,6 +160,6 @@ void TURLViewForm::actAcceptNewAddressesExecute() {
                             .arg(moved.size() - leftAlone.size())
                             .arg(leftAlone.size())
                             .arg(names.join(QLatin1Char('\n'))),
-                        this);
+                        &m_view);
     }
 }
