@@ -2530,10 +2530,6 @@ Reason: %2.</translation>
 %2</translation>
     </message>
     <message>
-        <source>Драйвер SQLite недоступен.</source>
-        <translation>The SQLite driver is not available.</translation>
-    </message>
-    <message>
         <source>Файл %1 не является базой данных SQLite.
 %2</source>
         <translation>The file %1 is not an SQLite database.

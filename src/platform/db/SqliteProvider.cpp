@@ -481,7 +481,8 @@ TSqliteProvider::THandle TSqliteProvider::openHandle(const QString& source,
     // One thread uses a connection at a time, and no cache is shared with other connections.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &raw, flags, nullptr);
+    // The name as the file system holds it, as every other file of the program is opened.
+    const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &raw, flags, nullptr);
     THandle db(raw);
     if (!db) {
         throw EDatabaseError(tr("Не удалось открыть базу данных %1.\n%2")
