@@ -403,7 +403,8 @@ void benchViews(const QString& file, const QString& file100k, double openWhole) 
                     open + loaded);
         benchScroll(view);
         const int url = ViewData(view).FieldByName(QStringLiteral("URL")).Index();
-        const double click = painted(view, [&]() { Q_EMIT ViewGrid(view).horizontalHeader()->sectionClicked(url); });
+        const double click =
+            painted(view, [&]() { Q_EMIT ViewGrid(view).horizontalHeader()->sectionClicked(url); });
         report("view_title_click_sort_1m", click, "s", QStringLiteral("< 1.5 s"), click < 1.5);
         ViewGrid(view).SetSelectedIndex(
             ViewData(view).FieldByName(QStringLiteral("Category")).Index());
