@@ -147,6 +147,60 @@ private Q_SLOTS:
         QCOMPARE(c.Execute("DELETE FROM SubjectURLs"), qint64(60 * 40));
     }
 
+    // A file the engine reads but that holds no catalogue is refused as the program checks
+    // it on opening, and left byte for byte as it was: another program's database keeps its
+    // journal, an empty file beside an unreadable log stays empty.
+    void foreignDatabaseLeftAsItWas_data() {
+        QTest::addColumn<QByteArrayList>("statements");
+        QTest::addColumn<QByteArray>("log");
+        QTest::newRow("another program's database")
+            << QByteArrayList{"CREATE TABLE notes(a TEXT)", "INSERT INTO notes VALUES('x')"}
+            << QByteArray();
+        QTest::newRow("another program's empty database")
+            << QByteArrayList{"PRAGMA user_version=7"} << QByteArray();
+        QTest::newRow("empty file, unreadable log beside it")
+            << QByteArrayList{} << QByteArray(200, '\x5a');
+    }
+    void foreignDatabaseLeftAsItWas() {
+        LINKARIUM_SQLITE_ONLY();
+        QFETCH(QByteArrayList, statements);
+        QFETCH(QByteArray, log);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("other.db");
+        if (statements.isEmpty()) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        } else {
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+            for (const QByteArray& s : statements) {
+                QCOMPARE(sqlite3_exec(db, s.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            }
+            sqlite3_close(db);
+        }
+        if (!log.isEmpty()) {
+            QFile f(file + "-wal");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(log);
+        }
+        const QByteArray before = digest(file);
+        const qint64 size = QFileInfo(file).size();
+        QString error;
+        {
+            TConnection c;
+            c.SetConnectionString("Provider=SQLite;Data Source=" + file);
+            try {
+                c.Open();
+                CheckCatalogue(c);
+            } catch (const EError& e) {
+                error = e.message();
+            }
+        }
+        QVERIFY2(!error.isEmpty() && error.contains(file), qPrintable(error));
+        QCOMPARE(QFileInfo(file).size(), size);
+        QCOMPARE(digest(file), before);
+    }
+
     void missingFileIsNotCreated() {
         LINKARIUM_SQLITE_ONLY();
         QTemporaryDir dir;
