@@ -461,10 +461,19 @@ void TSqliteProvider::open(const TConnectionString& connection) {
     // WAL with full synchronisation: a reported commit survives a crash. The log is copied
     // into the database every megabyte and cut back to a megabyte once copied: left to
     // itself it keeps its largest size, which on a small disk leaves no room for the
-    // catalogue to grow.
-    for (const char* pragma :
-         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA wal_autocheckpoint=256",
-          "PRAGMA journal_size_limit=1048576"}) {
+    // catalogue to grow. Only the journal mode is kept in the file: it is set on a
+    // catalogue only, so another program's database is refused as it was found.
+    std::vector<const char*> pragmas = {"PRAGMA synchronous=FULL", "PRAGMA wal_autocheckpoint=256",
+                                        "PRAGMA journal_size_limit=1048576"};
+    {
+        TSqliteStatement catalogue(db.get(),
+                                   "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view')"
+                                   " AND name = 'SubjectURLs' COLLATE NOCASE");
+        if (catalogue.ok() && catalogue.step() == SQLITE_ROW) {
+            pragmas.insert(pragmas.begin(), "PRAGMA journal_mode=WAL");
+        }
+    }
+    for (const char* pragma : pragmas) {
         if (sqlite3_exec(db.get(), pragma, nullptr, nullptr, nullptr) != SQLITE_OK) {
             const QString engine = isBusy(sqlite3_extended_errcode(db.get()))
                                        ? QStringLiteral("database is locked")
