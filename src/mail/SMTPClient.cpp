@@ -185,7 +185,8 @@ void TSMTPClient::authenticate(const QStringList& capabilities) {
     };
     if (methods.contains(QStringLiteral("PLAIN"))) {
         // RFC 4616: authorization identity (none), user, password.
-        const QByteArray token = ('\0' + UserName.toUtf8() + '\0' + Password.toUtf8()).toBase64();
+        const QByteArray token =
+            QByteArray('\0' + UserName.toUtf8() + '\0' + Password.toUtf8()).toBase64();
         const QString reply =
             Transaction(QStringLiteral("AUTH PLAIN ") + QString::fromLatin1(token));
         if (ReplyNumber != 235) {

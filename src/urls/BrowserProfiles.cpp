@@ -107,9 +107,9 @@ QStringList BrowserBookmarkFiles(const QString& home) {
     for (const TChromiumHome& browser : kChromiumHomes) {
         const QString config = QLatin1String(browser.config);
         for (const QString& folder :
-             {home + QStringLiteral("/.config/") + config,
-              home + QStringLiteral("/.var/app/") + QLatin1String(browser.flatpak) +
-                  QStringLiteral("/config/") + config}) {
+             {QString(home + QStringLiteral("/.config/") + config),
+              QString(home + QStringLiteral("/.var/app/") + QLatin1String(browser.flatpak) +
+                      QStringLiteral("/config/") + config)}) {
             for (const QString& profile : subfolders(folder)) {
                 found.Add(profile + QStringLiteral("/Bookmarks"));
             }

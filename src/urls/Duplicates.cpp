@@ -155,7 +155,7 @@ QVector<TDuplicateRecord> TDuplicates::Holding(const QString& address, const TAd
     if (narrowed) {
         ds.Parameters()
             .ParamByName(QStringLiteral("P"))
-            .SetValue(QLatin1Char('%') + host + QLatin1Char('%'));
+            .SetValue(QString(QLatin1Char('%') + host + QLatin1Char('%')));
     }
     ds.Open();
     const TField& key = ds.FieldByName(QStringLiteral("SubjectURLID"));

@@ -122,7 +122,7 @@ void TFavoritesWalk::Walk(const QString& folder) {
     const QByteArray rootReal = realPathOf(rootFd);
     const auto inside = [&rootReal](const QByteArray& path) {
         return !path.isEmpty() &&
-               (path == rootReal || rootReal == "/" || path.startsWith(rootReal + '/'));
+               (path == rootReal || rootReal == "/" || path.startsWith(QByteArray(rootReal + '/')));
     };
     std::set<std::pair<dev_t, ino_t>> visited;
     std::vector<TWalkFolder> stack;

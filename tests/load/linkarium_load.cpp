@@ -155,12 +155,13 @@ private:
             m_connection.Execute(
                 QStringLiteral("INSERT INTO CategoryList (CategoryName) VALUES (:N)"),
                 {{QStringLiteral("N"), category}});
-            m_connection.Execute(QStringLiteral("INSERT INTO SubjectURLs (SubjectURLID, URL, "
-                                                "Description, Category) VALUES (:K, :U, :D, :C)"),
-                                 {{QStringLiteral("K"), e.key},
-                                  {QStringLiteral("U"), token + QStringLiteral(".example")},
-                                  {QStringLiteral("D"), token},
-                                  {QStringLiteral("C"), category}});
+            m_connection.Execute(
+                QStringLiteral("INSERT INTO SubjectURLs (SubjectURLID, URL, "
+                               "Description, Category) VALUES (:K, :U, :D, :C)"),
+                {{QStringLiteral("K"), e.key},
+                 {QStringLiteral("U"), QString(token + QStringLiteral(".example"))},
+                 {QStringLiteral("D"), token},
+                 {QStringLiteral("C"), category}});
         });
         write(e);
         if (e.outcome == QLatin1String("landed")) {

@@ -36,7 +36,8 @@ class TestSmtpClient final : public QObject {
     }
     // A self-signed certificate for host, made with the openssl tool; its SHA-256 digest.
     static QString makeCertificate(const QString& host, const QString& cert, const QString& key) {
-        const QString name = host.front().isDigit() ? "IP:" + host : "DNS:" + host;
+        const QString name =
+            host.front().isDigit() ? QString("IP:" + host) : QString("DNS:" + host);
         QProcess openssl;
         openssl.setStandardErrorFile(QProcess::nullDevice());
         openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
@@ -209,7 +210,7 @@ private Q_SLOTS:
         QCOMPARE(parts.at(1), bytes.right(1).toBase64() + "\r");  // four characters, "=="
         QVERIFY(parts.at(1).endsWith("==\r"));
         QVERIFY(m.contains(lines));
-        QVERIFY(m.endsWith("--" + c.Boundary().toUtf8() + "--\r\n"));
+        QVERIFY(m.endsWith(QByteArray("--" + c.Boundary().toUtf8() + "--\r\n")));
         c.Disconnect();
     }
 

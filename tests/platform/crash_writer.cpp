@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
                 connection.Execute(
                     QStringLiteral("INSERT INTO SubjectURLs (URL, Description) VALUES (:U, :D)"),
                     {{QStringLiteral("U"),
-                      prefix + QStringLiteral("w%1-%2").arg(n).arg(QLatin1String(side))},
+                      QString(prefix + QStringLiteral("w%1-%2").arg(n).arg(QLatin1String(side)))},
                      {QStringLiteral("D"), QStringLiteral("pair %1").arg(n)}});
             }
             t.Commit();
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         batch.SetCommandText(QStringLiteral("SELECT * FROM SubjectURLs WHERE URL LIKE :P"));
         batch.Parameters()
             .ParamByName(QStringLiteral("P"))
-            .SetValue(prefix + QStringLiteral("w%1-_").arg(n));
+            .SetValue(QString(prefix + QStringLiteral("w%1-_").arg(n)));
         batch.Open();
         while (!batch.Eof()) {
             batch.Edit();

@@ -334,7 +334,7 @@ private Q_SLOTS:
         QVERIFY(table.isValidUtf8());
         const QString expected =
             VisibleControls(HtmlEscaped(QString::fromUtf8(QByteArray::fromHex(hex))));
-        QVERIFY2(table.contains("<font size=\"1\">" + expected.toUtf8() + "</font>"),
+        QVERIFY2(table.contains(QByteArray("<font size=\"1\">" + expected.toUtf8() + "</font>")),
                  table.constData());
         QVERIFY(!table.contains('\0'));
     }

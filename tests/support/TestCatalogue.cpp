@@ -49,7 +49,7 @@ QString TestEngineUnavailable() {
     if (TestEngine() == TTestEngine::SQLite) {
         return QString();
     }
-    static const QString why = []() {
+    static const QString why = []() -> QString {
         const QString prefix = QStringLiteral("PostgreSQL half skipped: ");
         if (serverString().isEmpty()) {
             return prefix + QStringLiteral("LINKARIUM_TEST_PG names no server");

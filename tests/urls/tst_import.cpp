@@ -548,7 +548,7 @@ private Q_SLOTS:
         const QByteArray news = fav + "/\xcd\xee\xe2\xee\xf1\xf2\xe8";  // "Новости" in 1251
         QVERIFY(QDir().mkpath(QFile::decodeName(fav)));
         QVERIFY(::mkdir(news.constData(), 0700) == 0);
-        QVERIFY(::mkdir((news + "/\xff\xfe").constData(), 0700) == 0);
+        QVERIFY(::mkdir(QByteArray(news + "/\xff\xfe").constData(), 0700) == 0);
         const QList<QByteArray> files = {fav + "/\xe9t\xe9.url",   fav + "/\x80.url",
                                          news + "/a\xff.url",      news + "/\xc0\xc1.URL",
                                          news + "/\xff\xfe/b.url", news + "/\xff\xfe/\xfe.url"};

@@ -394,7 +394,7 @@ bool TRegistryStore::openFile(int busyMs) {
         switch (initialiseSchema(damage)) {
             case SchemaState::Ready:
                 for (const char* suffix : {"-wal", "-shm"}) {
-                    ::chmod((path + suffix).constData(), 0600);
+                    ::chmod(QByteArray(path + suffix).constData(), 0600);
                 }
                 m_lastError = TText();
                 return true;

@@ -541,7 +541,7 @@ private Q_SLOTS:
             source.other().Close();
             QVERIFY(QFile::copy(source.fileName(), dir.filePath("made.db")));
             QCOMPARE(::rename(QFile::encodeName(dir.filePath("made.db")).constData(),
-                              (raw + "/catalogue.db").constData()),
+                              QByteArray(raw + "/catalogue.db").constData()),
                      0);
         }
         const QStringList before =
@@ -580,8 +580,8 @@ private Q_SLOTS:
             QVERIFY(!saved);
             QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
             struct stat st {};
-            QVERIFY(::stat((raw + "/catalogue.db").constData(), &st) == 0);
-            QCOMPARE(::stat((raw + "/sub").constData(), &st), -1);
+            QVERIFY(::stat(QByteArray(raw + "/catalogue.db").constData(), &st) == 0);
+            QCOMPARE(::stat(QByteArray(raw + "/sub").constData(), &st), -1);
         }
     }
 

@@ -218,8 +218,9 @@ private Q_SLOTS:
                 for (std::size_t c = 0; c < model.chars.size(); ++c) {
                     const std::size_t at = model.offsets[c];
                     const bool here = model.chars.compare(c, folded.size(), folded) == 0;
-                    QVERIFY2(MatchesFoldedAt(text.data() + at, text.size() - at, needle) == here,
-                             (why + " at " + QByteArray::number(qulonglong(at))).constData());
+                    QVERIFY2(
+                        MatchesFoldedAt(text.data() + at, text.size() - at, needle) == here,
+                        QByteArray(why + " at " + QByteArray::number(qulonglong(at))).constData());
                 }
                 QVERIFY2(StartsWithFolded(text.data(), text.size(), folded, yoAsYe) ==
                              (model.chars.compare(0, folded.size(), folded) == 0),
@@ -238,7 +239,8 @@ private Q_SLOTS:
                 }
                 for (const std::size_t s : starts) {
                     QVERIFY2(offered.count(s) == 1,
-                             (why + " missed at " + QByteArray::number(qulonglong(s))).constData());
+                             QByteArray(why + " missed at " + QByteArray::number(qulonglong(s)))
+                                 .constData());
                 }
             }
         }
