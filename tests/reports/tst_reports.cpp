@@ -168,7 +168,7 @@ private Q_SLOTS:
         const QString page = report(dialogs, v, {"Описание", "URL", "Категории"});
         const QString rule =
             "  <TR>\r\n    <TD colspan=\"3\"><hr size=\"1\" color=\"#000000\"></TD>\r\n  </TR>\r\n";
-        const auto row = [](const QString& a, const QString& b, const QString& c) {
+        const auto row = [](const QString& a, const QString& b, const QString& c) -> QString {
             return "  <TR VAlign=\"top\">\r\n    <TD><font size=\"1\">" + a +
                    "</font></TD>\r\n    <TD><font size=\"1\">" + b +
                    "</font></TD>\r\n    <TD><font size=\"1\">" + c + "</font></TD>\r\n  </TR>\r\n";
