@@ -40,20 +40,26 @@ QString HtmlEscaped(const QString& text) {
 }
 
 void AppendHtmlEscaped(QByteArray& out, QByteArrayView bytes) {
+    const char* data = bytes.data();
     qsizetype run = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
+        const char c = data[i];
+        // Every byte that is written otherwise lies at or below '>': letters, and every byte
+        // of a character beyond ASCII, are passed over with one comparison.
+        if (static_cast<unsigned char>(c) > '>') {
+            continue;
+        }
         const char* entity = c == '\r'   ? "&#13;"
                              : c == '\n' ? "&#10;"
                              : c == '\t' ? "&#9;"
                                          : HtmlEntityOf(c);
         if (entity) {
-            out.append(bytes.data() + run, i - run);
+            out.append(data + run, i - run);
             out.append(entity);
             run = i + 1;
         }
     }
-    out.append(bytes.data() + run, bytes.size() - run);
+    out.append(data + run, bytes.size() - run);
 }
 
 namespace {

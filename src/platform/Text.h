@@ -38,23 +38,33 @@ inline int Utf8Continuations(unsigned char lead, unsigned char& low, unsigned ch
 
 // The length (1 to 4) of the well-formed UTF-8 sequence at p, or 0 when the bytes there are
 // none: overlong, a surrogate, past U+10FFFF, cut off by end, or a stray continuation byte.
-// Inline, as the export asks it for every character beyond ASCII.
+// Inline and branching on the lead byte's class first, as the export asks it for every
+// character beyond ASCII; the bounds are those of Utf8Continuations.
 inline int Utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
-    unsigned char low;
-    unsigned char high;
-    const int extra = Utf8Continuations(*p, low, high);
-    if (extra < 0 || end - p <= extra) {
-        return 0;
+    const unsigned char c = *p;
+    if (c < 0x80) {
+        return 1;
     }
-    if (extra > 0 && (p[1] < low || p[1] > high)) {
-        return 0;
+    const std::ptrdiff_t left = end - p;
+    const auto continuation = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+    if (c >= 0xC2 && c <= 0xDF) {
+        return left >= 2 && continuation(p[1]) ? 2 : 0;
     }
-    for (int i = 2; i <= extra; ++i) {
-        if ((p[i] & 0xC0) != 0x80) {
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (left < 3 || !continuation(p[1]) || !continuation(p[2]) || (c == 0xE0 && p[1] < 0xA0) ||
+            (c == 0xED && p[1] > 0x9F)) {
             return 0;
         }
+        return 3;
     }
-    return extra + 1;
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (left < 4 || !continuation(p[1]) || !continuation(p[2]) || !continuation(p[3]) ||
+            (c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F)) {
+            return 0;
+        }
+        return 4;
+    }
+    return 0;
 }
 
 // Whether the bytes are well-formed UTF-8: what QString::fromUtf8 decodes without a

@@ -33,6 +33,10 @@ private Q_SLOTS:
         row("low surrogate", "edbfbf", false, 0);
         row("cut off three", "e282", false, 0);
         row("cut off four", "f09f98", false, 0);
+        row("cut off two", "d0", false, 0);
+        row("three bytes, last no continuation", "e28241", false, 0);
+        row("four bytes, last no continuation", "f09f9841", false, 0);
+        row("four bytes, second no continuation", "f0419880", false, 0);
         row("cut off after ASCII run", "6162636465666768e282", false, 1);
         row("stray continuation", "80", false, 0);
         row("lead before ASCII", "c341", false, 0);
