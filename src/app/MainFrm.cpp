@@ -269,7 +269,7 @@ void TMainForm::actSetDatabaseExecute() {
 
 void TMainForm::actAboutExecute() {
     TAboutForm form(this);
-    form.exec();
+    Dialogs().execDialog(form);
 }
 
 THelpForm* TMainForm::help() {

@@ -29,7 +29,7 @@ TOptionsForm::~TOptionsForm() = default;
 
 bool TOptionsForm::Execute() {
     LoadControls();
-    return exec() == QDialog::Accepted;
+    return Dialogs().execDialog(*this) == QDialog::Accepted;
 }
 
 void TOptionsForm::SecurityComboBoxChange(int index) {

@@ -263,7 +263,7 @@ void TDBGridFilterForm::Prepare() {
 
 bool TDBGridFilterForm::Execute() {
     Prepare();
-    if (exec() != QDialog::Accepted) {
+    if (Dialogs().execDialog(*this) != QDialog::Accepted) {
         return false;
     }
     SaveValuesList(m_storedFilters, m_filtersKey);

@@ -220,7 +220,7 @@ void TDBGridSortForm::UpdateButtons() {
 
 bool TDBGridSortForm::Execute(TDataSet& dataSet) {
     LoadSort(dataSet);
-    if (exec() != QDialog::Accepted) {
+    if (Dialogs().execDialog(*this) != QDialog::Accepted) {
         return false;
     }
     dataSet.SetSort(SortText());

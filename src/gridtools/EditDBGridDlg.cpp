@@ -1,5 +1,6 @@
 #include "gridtools/EditDBGridDlg.h"
 
+#include "common/DialogsUnit.h"
 #include "gridtools/DragListWidget.h"
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/Field.h"
@@ -111,7 +112,7 @@ bool TEditDBGridForm::eventFilter(QObject* watched, QEvent* event) {
 
 bool TEditDBGridForm::Execute(TExDBGrid& grid) {
     LoadColumns(grid);
-    if (exec() != QDialog::Accepted) {
+    if (Dialogs().execDialog(*this) != QDialog::Accepted) {
         return false;
     }
     ApplyColumns(grid);

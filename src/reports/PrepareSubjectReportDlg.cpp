@@ -1,5 +1,6 @@
 #include "reports/PrepareSubjectReportDlg.h"
 
+#include "common/DialogsUnit.h"
 #include "common/UtilsUnit.h"
 #include "platform/db/DataSet.h"
 #include "reports/ReportWriter.h"
@@ -167,7 +168,7 @@ bool TPrepareSubjectReportForm::eventFilter(QObject* watched, QEvent* event) {
 
 bool TPrepareSubjectReportForm::Execute() {
     UpdatePreviewButton();
-    if (exec() != QDialog::Accepted) {
+    if (Dialogs().execDialog(*this) != QDialog::Accepted) {
         return false;
     }
     return Confirm();

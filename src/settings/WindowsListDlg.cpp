@@ -44,7 +44,7 @@ void TWindowsListForm::FillList() {
 
 bool TWindowsListForm::Execute() {
     FillList();
-    return exec() == QDialog::Accepted;
+    return Dialogs().execDialog(*this) == QDialog::Accepted;
 }
 
 QWidget* TWindowsListForm::SelectedWindow() const {

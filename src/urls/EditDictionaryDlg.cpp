@@ -149,7 +149,7 @@ bool TEditDictionaryForm::Run(TDataSet& dataSet, const QString& fieldName) {
     bool ok = false;
     try {
         Prepare(dataSet, fieldName);
-        ok = exec() == QDialog::Accepted;
+        ok = Dialogs().execDialog(*this) == QDialog::Accepted;
     } catch (...) {
         dataSet.CancelBatch();
         throw;

@@ -33,8 +33,7 @@ void TViewReportCommand::Run() {
     dialog.SetRegistryKey(m_view.ViewKey());
     dialog.LoadSelection();
     dialog.FillTree(m_dataSet, m_view.ViewTitle());
-    dialog.UpdatePreviewButton();
-    if (Dialogs().execDialog(dialog) != QDialog::Accepted || !dialog.Confirm()) {
+    if (!dialog.Execute()) {
         return;
     }
     QCoreApplication::processEvents();

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -143,16 +144,49 @@ private Q_SLOTS:
         auto view = makeView("Ссылки");
         view->show();
         view->showMinimized();
-        TWindowsListForm list(&form);
-        list.FillList();
-        auto* box = list.findChild<QListWidget*>("WindowsListBox");
-        QCOMPARE(box->count(), 2);
-        QCOMPARE(box->item(0)->text(), QStringLiteral("Linkarium"));  // sorted
-        box->setCurrentRow(1);
-        list.OkButtonClick();
+        // The command's own list, answered through the dialog seam as the user would.
+        TScriptedDialogs dialogs;
+        QStringList listed;
+        dialogs.answerDialog([&](QDialog& list) {
+            auto* box = Child<QListWidget>(list, "WindowsListBox");
+            for (int i = 0; i < box->count(); ++i) {
+                listed << box->item(i)->text();
+            }
+            box->setCurrentRow(1);
+            Child<QPushButton>(list, "OkButton")->click();
+            return list.result();
+        });
+        Child<QAction>(form, "actWindowsList")->trigger();
+        QCOMPARE(listed, (QStringList{"Linkarium", "Ссылки"}));  // sorted
+        QCOMPARE(dialogs.unexpected(), 0);
         QVERIFY(!view->isMinimized());
         QVERIFY(view->isVisible());
-        QCOMPARE(list.result(), int(QDialog::Accepted));
+    }
+
+    // The main window's other windows come through the dialog seam too, so a test answers
+    // them and nothing waits on a window no one closes.
+    void mainWindowsOwnWindowsThroughTheSeam_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("options") << "actPreferences"
+                                 << "TOptionsForm";
+        QTest::newRow("about") << "actAbout"
+                               << "TAboutForm";
+    }
+    void mainWindowsOwnWindowsThroughTheSeam() {
+        QFETCH(QString, action);
+        QFETCH(QString, window);
+        TTestEnvironment env;
+        TMainForm form;
+        TScriptedDialogs dialogs;
+        dialogs.answerDialog([](QDialog& d) {
+            d.reject();
+            return d.result();
+        });
+        Child<QAction>(form, qPrintable(action))->trigger();
+        QCOMPARE(dialogs.shown().size(), 1);
+        QCOMPARE(dialogs.shown().first().caption, window);
+        QCOMPARE(dialogs.unexpected(), 0);
     }
 
     void changingTheDatabaseClosesOtherWindows() {

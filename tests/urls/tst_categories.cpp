@@ -187,6 +187,40 @@ private Q_SLOTS:
         QCOMPARE(dialogs.unexpected(), 0);
     }
 
+    // The list command itself: its editor comes through the dialog seam; OK writes the rename
+    // to the list and the records and an open view shows it at once, Cancel writes nothing.
+    void listCommandWritesOnlyOnOk_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("category");
+        QTest::newRow("OK") << "OkButton"
+                            << "Мир; Спорт";
+        QTest::newRow("Cancel") << "CancelButton"
+                                << "Новости; Спорт";
+    }
+    void listCommandWritesOnlyOnOk() {
+        QFETCH(QString, button);
+        QFETCH(QString, category);
+        TURLViewForm v(*module);
+        v.show();
+        TScriptedDialogs dialogs;
+        QString title;
+        dialogs.answerDialog([&](QDialog& d) {
+            auto& editor = static_cast<TEditDictionaryForm&>(d);
+            title = editor.windowTitle();
+            auto* list = Child<QListWidget>(editor, "ItemsListView");
+            dialogs.answer(QMessageBox::Yes);
+            editor.ItemsListViewEdited(list->item(editor.Find("Новости")), "Мир");
+            Child<QPushButton>(editor, qPrintable(button))->click();
+            return editor.result();
+        });
+        module->EditCategoryListAction()->trigger();
+        QCOMPARE(title, QStringLiteral("Cписок категорий"));
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(categoryOf("a.example"), category);
+        QVERIFY(ViewData(v).Locate("URL", {"a.example"}, 0));
+        QCOMPARE(ViewData(v).FieldByName("Category").AsString(), category);
+    }
+
     // Answering No keeps the name; deleting from the list alone leaves the records; Cancel
     // of the editor writes nothing.
     void editorDeclinedAndCancelled() {

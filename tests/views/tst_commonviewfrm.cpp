@@ -20,8 +20,10 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -551,6 +553,64 @@ private Q_SLOTS:
         QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Name DESC"));
         Q_EMIT ViewGrid(*v).horizontalHeader()->sectionClicked(amount);
         QCOMPARE(ViewData(*v).Sort(), QStringLiteral("Amount DESC"));
+    }
+
+    // The view's own windows come through the dialog seam filled from the view; what the user
+    // does in them reaches the view only when they close with OK.
+    void ownWindowsThroughTheSeam_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("sort");
+        QTest::addColumn<bool>("nameShown");
+        QTest::newRow("sort, OK") << "actSort"
+                                  << "OkButton"
+                                  << "Amount DESC,Name DESC" << true;
+        QTest::newRow("sort, Cancel") << "actSort"
+                                      << "CancelButton"
+                                      << "Amount DESC" << true;
+        QTest::newRow("columns, OK") << "actSetupColumns"
+                                     << "OkButton"
+                                     << "Amount DESC" << false;
+        QTest::newRow("columns, Cancel") << "actSetupColumns"
+                                         << "CancelButton"
+                                         << "Amount DESC" << true;
+    }
+    void ownWindowsThroughTheSeam() {
+        QFETCH(QString, action);
+        QFETCH(QString, button);
+        QFETCH(QString, sort);
+        QFETCH(bool, nameShown);
+        auto v = openView();
+        ViewData(*v).SetSort("Amount DESC");
+        const int name = ViewData(*v).FieldByName("Name").Index();
+        TScriptedDialogs dialogs;
+        QString listed;
+        dialogs.answerDialog([&](QDialog& d) {
+            if (auto* available = d.findChild<QListWidget*>("AvailableListView")) {
+                const auto found = available->findItems("Name", Qt::MatchExactly);
+                if (!found.isEmpty()) {
+                    available->setCurrentItem(found.first());
+                    Child<QAbstractButton>(d, "AddOneButton")->click();
+                }
+                listed = Child<QListWidget>(d, "SortListView")->item(0)->text();
+            } else {
+                auto* columns = Child<QListWidget>(d, "ColumnsCheckListBox");
+                for (int i = 0; i < columns->count(); ++i) {
+                    if (columns->item(i)->data(Qt::UserRole).toInt() == name) {
+                        columns->item(i)->setCheckState(Qt::Unchecked);
+                    }
+                }
+                listed = columns->item(name)->text();
+            }
+            Child<QPushButton>(d, qPrintable(button))->click();
+            return d.result();
+        });
+        Child<QAction>(*v, qPrintable(action))->trigger();
+        QCOMPARE(dialogs.pending(), 0);
+        QCOMPARE(dialogs.unexpected(), 0);
+        QCOMPARE(listed, action == "actSort" ? QStringLiteral("Amount") : QStringLiteral("Name"));
+        QCOMPARE(ViewData(*v).Sort(), sort);
+        QCOMPARE(ViewGrid(*v).ColumnVisible(name), nameShown);
     }
 
     // Title clicks on the header itself; a sort on several columns marks each with its
