@@ -96,8 +96,6 @@ public:
     // Where a view that was never placed opens: the work area below the main bar.
     QRect FirstStartBounds() const;
 
-    // The advanced filter dialog on this view; true when it was closed with "Применить".
-    bool RunFilterDialog();
     // The report command: field selection, the page, the preview.
     void actShowReportExecute();
     // The fields ticked for the report being built.
@@ -152,6 +150,8 @@ private:
                         const std::function<void()>& handler);
     void adsCommonBeforeDelete();
     int CommonExDBGridGetImageIndex(int column) const;
+    // The advanced filter dialog on this view; true when it was closed with "Применить".
+    bool RunFilterDialog();
 
     TDataSet* m_dataSet;
     TExDBGrid* m_grid;
