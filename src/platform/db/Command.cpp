@@ -15,6 +15,8 @@ qint64 TCommand::Execute() {
         throw EDatabaseError(
             QCoreApplication::translate("TCommand", "Команда не связана с соединением"));
     }
+    // The link first, so the statement is put in the dialect of the engine it runs on.
+    TDbProvider& writer = m_connection->Writer();
     const TTranslatedSql& t = m_translation.For(m_connection, m_commandText);
-    return m_connection->Writer().execute(t.sql, m_parameters.ValuesFor(t.parameters));
+    return writer.execute(t.sql, m_parameters.ValuesFor(t.parameters));
 }

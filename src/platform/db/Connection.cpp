@@ -457,8 +457,9 @@ QVariantList TConnection::valuesFor(const TTranslatedSql& t, const QVariantMap& 
 }
 
 qint64 TConnection::Execute(const QString& jetSql, const QVariantMap& params) {
+    TDbProvider& writer = Writer();  // a session found ended is opened again first
     const TTranslatedSql t = Translate(jetSql);
-    return Writer().execute(t.sql, valuesFor(t, params));
+    return writer.execute(t.sql, valuesFor(t, params));
 }
 
 QVariant TConnection::Value(const QString& jetSql, const QVariantMap& params) {

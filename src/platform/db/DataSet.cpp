@@ -91,9 +91,11 @@ void TDataSet::Open() {
     if (!m_connection) {
         throw EDatabaseError(tr("Набор данных не связан с соединением"));
     }
+    // The link first: the statement is put in the dialect of the engine it will run on, not
+    // in the one kept for a connection that is down.
+    m_connection->ReconnectIfLost();
     const TTranslatedSql& sql = m_translation.For(m_connection, m_commandText);
     const QVariantList values = m_parameters.ValuesFor(sql.parameters);
-    m_connection->ReconnectIfLost();
     // Taken before the read: a change committed during it shows as a newer stamp.
     m_changeStamp = m_connection->Provider().changeStamp();
     m_openEpoch = m_connection->Epoch();

@@ -1,4 +1,5 @@
 #include "common/CatalogueModule.h"
+#include "platform/db/Command.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/PostgresProvider.h"
@@ -489,6 +490,61 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!c.LinkDown(), 40000);
         QVERIFY(c.Connected() && !c.Lost());
         QCOMPARE(link.size(), 2);
+    }
+
+    // A reading or a command tried while the server is down fails; tried again once it is
+    // back, it runs in the server's dialect, not in the one kept while the link was down
+    // (unquoted names the server would fold to lower case).
+    void statementsAfterTheServerCameBackUseItsDialect_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("view reading") << "reading";
+        QTest::newRow("command") << "command";
+        QTest::newRow("connection's statement") << "execute";
+    }
+    void statementsAfterTheServerCameBackUseItsDialect() {
+        QFETCH(QString, kind);
+        if (TestEngine() != TTestEngine::PostgreSQL) {
+            QSKIP("needs the PostgreSQL server");
+        }
+        TOwnServer server;
+        TConnection c;
+        QVERIFY(server.StartAndOpen(c, true));
+        c.Execute("INSERT INTO SubjectURLs (URL) VALUES ('a.example')");
+        TDataSet ds;
+        ds.SetConnection(&c);
+        ds.SetCommandText("SELECT * FROM SubjectURLs");
+        TCommand command;
+        command.SetConnection(&c);
+        command.SetCommandText("UPDATE SubjectURLs SET Description = :d");
+        command.Parameters().ParamByName("d").SetValue(QStringLiteral("после"));
+        const auto run = [&]() {
+            if (kind == "reading") {
+                ds.Close();
+                ds.Open();
+            } else if (kind == "command") {
+                command.Execute();
+            } else {
+                c.Execute("UPDATE SubjectURLs SET Description = :d", {{"d", "после"}});
+            }
+        };
+        ds.Open();
+        QCOMPARE(ds.RecordCount(), 1);
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"down", server.folder}), 0);
+        QVERIFY_THROWS_EXCEPTION(std::exception, run());
+        QCOMPARE(QProcess::execute(PG_CLUSTER_SCRIPT, {"restart", server.folder}), 0);
+        QString failure;
+        try {
+            run();
+        } catch (const EError& e) {
+            failure = e.message();
+        }
+        QCOMPARE(failure, QString());
+        if (kind == "reading") {
+            QCOMPARE(ds.RecordCount(), 1);
+        } else {
+            QCOMPARE(c.Value("SELECT Description FROM SubjectURLs").toString(),
+                     QStringLiteral("после"));
+        }
     }
 };
 
