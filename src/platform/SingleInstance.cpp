@@ -26,6 +26,11 @@
 namespace {
 
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
+// "request <text>\n": come to the front and take the text, UTF-8 on one line.
+const QByteArray kRequest = QByteArrayLiteral("request ");
+// The longest line a client may send: a request's text is bounded by its sender, and a
+// client that says more is cut off before the running copy holds much of it.
+constexpr qint64 kMaxLineBytes = 256 * 1024;
 const QByteArray kAcknowledge = QByteArrayLiteral("ok\n");
 // A client that has not said its word by then is closed: idle connections must not use
 // up the running copy's descriptors.
@@ -192,7 +197,19 @@ QString TSingleInstance::SocketName() const {
     return QStringLiteral("/tmp/linkarium-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
-TSingleInstance::TStartResult TSingleInstance::Start(int allowed) {
+TSingleInstance::TStartResult TSingleInstance::Start(int allowed, const QString& request) {
+    m_message = kActivate;
+    if (!request.isEmpty()) {
+        const QByteArray text = request.toUtf8();
+        if (text.contains('\n') || text.contains('\r') ||
+            text.size() + kRequest.size() + 1 > kMaxLineBytes) {
+            m_failure = QStringLiteral("%1: the request is not one line of at most %2 bytes")
+                            .arg(m_executable)
+                            .arg(kMaxLineBytes - kRequest.size() - 1);
+            return TStartResult::Failed;
+        }
+        m_message = kRequest + text + '\n';
+    }
     MakeFolders(m_folder);
     QLockFile lock(LockFileName());
     lock.setStaleLockTime(0);  // only a dead holder makes it stale, never its age
@@ -279,19 +296,8 @@ void TSingleInstance::acceptConnections() {
         // Owned here, so that a server opened again leaves its clients alone.
         s->setParent(this);
         m_clients.push_back(s);
-        connect(s, &QLocalSocket::readyRead, this, [this, s]() {
-            if (!s->canReadLine()) {
-                if (s->bytesAvailable() > kActivate.size()) {
-                    s->abort();
-                }
-                return;
-            }
-            if (s->readLine() == kActivate) {
-                Q_EMIT ActivateRequested();
-                s->write(kAcknowledge);
-            }
-            s->disconnectFromServer();
-        });
+        s->setReadBufferSize(kMaxLineBytes);
+        connect(s, &QLocalSocket::readyRead, this, [this, s]() { readClient(s); });
         connect(s, &QLocalSocket::disconnected, this, [this, s]() { forget(s); });
         QTimer::singleShot(kIdleClientMs, s, [this, s]() { drop(s); });
         while (m_clients.size() > kMaxClients) {
@@ -299,6 +305,31 @@ void TSingleInstance::acceptConnections() {
         }
     }
     keepListening();
+}
+
+void TSingleInstance::readClient(QLocalSocket* s) {
+    if (!s->canReadLine()) {
+        if (s->bytesAvailable() >= kMaxLineBytes) {
+            drop(s);
+        }
+        return;
+    }
+    const QByteArray line = s->readLine(kMaxLineBytes);
+    if (line == kActivate) {
+        Q_EMIT ActivateRequested();
+        s->write(kAcknowledge);
+    } else if (line.startsWith(kRequest) && line.endsWith('\n')) {
+        s->write(kAcknowledge);
+        const QString request =
+            QString::fromUtf8(line.mid(kRequest.size(), line.size() - kRequest.size() - 1));
+        // Told from the event loop, not from inside this socket's signal: the receiver may
+        // open a window and wait on it.
+        QTimer::singleShot(0, this, [this, request]() {
+            Q_EMIT ActivateRequested();
+            Q_EMIT RequestReceived(request);
+        });
+    }
+    s->disconnectFromServer();
 }
 
 void TSingleInstance::drop(QLocalSocket* socket) {
@@ -330,7 +361,7 @@ bool TSingleInstance::notifyFirstCopy() {
         QLocalSocket socket;
         socket.connectToServer(SocketName());
         if (socket.waitForConnected(500)) {
-            socket.write(kActivate);
+            socket.write(m_message);
             socket.waitForBytesWritten(1000);
             QByteArray answer;
             while (!answer.contains('\n') && socket.waitForReadyRead(kIdleClientMs)) {

@@ -30,7 +30,9 @@ public:
     explicit TSingleInstance(const QString& executablePath, QObject* parent = nullptr);
     ~TSingleInstance() override;
 
-    TStartResult Start(int allowed = 1);
+    // request, one line of text (a link handed over), goes to the running copy with the
+    // request to show itself when this copy may not run; empty asks only that.
+    TStartResult Start(int allowed = 1, const QString& request = QString());
     // Why Start failed, in words for standard error.
     QString FailureText() const { return m_failure; }
 
@@ -45,12 +47,15 @@ public:
 Q_SIGNALS:
     // A later start of the same executable asked this copy to come to the front.
     void ActivateRequested();
+    // ... and handed it this request (after ActivateRequested).
+    void RequestReceived(const QString& request);
 
 private:
     void removeSelf();
     // Whether a copy listens on the socket now.
     bool socketAnswers() const;
     bool notifyFirstCopy();
+    void readClient(QLocalSocket* socket);
     TStartResult activationFailed();
     bool listen();
     void acceptConnections();
@@ -62,6 +67,7 @@ private:
     QString m_name;
     QString m_folder;
     QString m_failure;
+    QByteArray m_message;  // what a refused start says to the running copy
     int m_lockLimitMs = 30000;
     int m_activationLimitMs = 30000;
     std::unique_ptr<QLocalServer> m_server;

@@ -1,11 +1,15 @@
 // Starts as one copy of a program guarded by the single-instance rule and says what
 // happened: "first" (runs; "activated" for each later start), "second" (exits 0), or
-// "failed" (exits 1).
+// "failed" (exits 1). A later start hands the running copy the UTF-8 text of the file
+// LINKARIUM_PROBE_REQUEST names, which it prints as "request <SHA-256 of the text's UTF-8>"
+// (short, so that a test reading the output later never holds the probe up).
 //   instance_probe <milliseconds to keep running> [descriptor limit] [lock limit ms]
 #include "platform/FileNames.h"
 #include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -25,7 +29,12 @@ int main(int argc, char** argv) {
     if (argc > 3) {
         instance.SetTimeLimits(QByteArray(argv[3]).toInt(), 30000);
     }
-    switch (instance.Start()) {
+    QString request;
+    QFile requestFile(qEnvironmentVariable("LINKARIUM_PROBE_REQUEST"));
+    if (!requestFile.fileName().isEmpty() && requestFile.open(QIODevice::ReadOnly)) {
+        request = QString::fromUtf8(requestFile.readAll());
+    }
+    switch (instance.Start(1, request)) {
         case TSingleInstance::TStartResult::Activated:
             std::puts("second");
             return 0;
@@ -40,6 +49,12 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     QObject::connect(&instance, &TSingleInstance::ActivateRequested, []() {
         std::puts("activated");
+        std::fflush(stdout);
+    });
+    QObject::connect(&instance, &TSingleInstance::RequestReceived, [](const QString& received) {
+        const QByteArray hash =
+            QCryptographicHash::hash(received.toUtf8(), QCryptographicHash::Sha256);
+        std::printf("request %s\n", hash.toHex().constData());
         std::fflush(stdout);
     });
     QTimer::singleShot(argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000, &app,

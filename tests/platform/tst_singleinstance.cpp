@@ -1,5 +1,6 @@
 #include "platform/SingleInstance.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -106,6 +107,76 @@ private Q_SLOTS:
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(second.readAllStandardOutput().trimmed(), QByteArray("second"));
+        QVERIFY(waitForOutput(first, "activated"));
+        first.kill();
+        first.waitForFinished();
+    }
+
+    // A later start hands its request to the running copy exactly, whatever it holds; one
+    // that is not a single line never leaves the later start.
+    void laterStartHandsItsRequestOver_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<bool>("delivered");
+        QTest::newRow("link") << "linkarium:add?url=e.org&title=%D0%96" << true;
+        QTest::newRow("any text") << QString::fromUtf8("Жёлтый 𝄞 & <b> \t \"q\"") << true;
+        QTest::newRow("200 KB") << QString(200 * 1024, 'a') << true;
+        QTest::newRow("line break") << "a\nactivate" << false;
+        QTest::newRow("past the limit") << QString(256 * 1024, 'a') << false;
+    }
+    void laterStartHandsItsRequestOver() {
+        QFETCH(QString, request);
+        QFETCH(bool, delivered);
+        const QString exe = copyProbe("request");
+        QProcess first;
+        startAndWaitFor(first, exe, "first");
+        QProcess later;
+        QFile file(dir.filePath("request.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(request.toUtf8());
+        file.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LINKARIUM_PROBE_REQUEST", file.fileName());
+        later.setProcessEnvironment(env);
+        later.start(exe, {"1000"});
+        QVERIFY(later.waitForFinished(20000));
+        QCOMPARE(later.exitCode(), delivered ? 0 : 1);
+        if (delivered) {
+            const QByteArray hash =
+                QCryptographicHash::hash(request.toUtf8(), QCryptographicHash::Sha256);
+            QVERIFY(waitForOutput(first, "request " + hash.toHex() + "\n"));
+            QCOMPARE(count(output()[&first], "activated"), 1);
+        } else {
+            QVERIFY(later.readAllStandardError().contains("not one line"));
+            QTest::qWait(200);
+            QVERIFY(!output()[&first].contains("request"));
+        }
+        first.kill();
+        first.waitForFinished();
+    }
+
+    // A client that sends more than a request may hold without ending its line is cut off;
+    // the running copy still answers the next start.
+    void endlessClientIsCutOff() {
+        const QString exe = copyProbe("endless");
+        QProcess first;
+        startAndWaitFor(first, exe, "first");
+        const TSingleInstance names(exe);  // never started: for its socket's name
+        QLocalSocket client;
+        client.connectToServer(names.SocketName());
+        QVERIFY(client.waitForConnected(2000));
+        const QByteArray chunk = "request " + QByteArray(64 * 1024, 'x');
+        bool cut = false;
+        for (int i = 0; i < 64 && !cut; ++i) {
+            client.write(chunk);
+            client.waitForBytesWritten(1000);
+            cut = client.state() != QLocalSocket::ConnectedState || client.waitForDisconnected(50);
+        }
+        QVERIFY(cut);
+        QVERIFY(!output()[&first].contains("request"));
+        QProcess second;
+        second.start(exe, {"1000"});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
         QVERIFY(waitForOutput(first, "activated"));
         first.kill();
         first.waitForFinished();
