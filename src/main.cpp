@@ -7,6 +7,8 @@
 #include "platform/FileNames.h"
 #include "platform/SingleInstance.h"
 #include "platform/registry/RegistryStore.h"
+#include "urls/CaptureQueue.h"
+#include "urls/CaptureRequest.h"
 #include "urls/URLViewFrm.h"
 
 #include <cstdio>
@@ -16,15 +18,42 @@
 // data module (which connects), the URL view, the event loop; the long-lived objects go
 // in reverse order, so the view saves its state while the connection is still open.
 int main(int argc, char** argv) {
+    // Help needs no display: it is answered before the toolkit starts.
+    if (argc == 2 && (qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0)) {
+        std::fputs(CommandLineHelp().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     TApplication::SetIdentity();
     // The toolkit makes its runtime folder while the application object is built.
     ForgetUnreadableRuntimeFolder();
-    TApplication app(argc, argv);
+    // The program's own arguments are kept from the toolkit, which would take "--title"
+    // as its window title option; without them the toolkit's options work as they did.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const bool own = IsOwnCommandLine(arguments);
+    int toolkitArgc = own ? 1 : argc;
+    TApplication app(toolkitArgc, argv);
     // A settings write that fails is said once, through the usual error display.
     TRegistryStore::instance().setWriteFailureHandler([](const QString& text) { ShowError(text); });
     InitUtilsUnit();
+    // The toolkit has taken its own options out; what is left is the program's.
+    const TCommandLine line =
+        ParseCommandLine(own ? arguments : QCoreApplication::arguments().mid(1));
+    if (line.Kind == TCommandLine::TKind::Help) {
+        std::fputs(CommandLineHelp().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (line.Kind == TCommandLine::TKind::Error) {
+        // Said on the terminal and in a window: a link from the desktop has no terminal.
+        std::fprintf(stderr, "%s\n", qPrintable(line.Error));
+        ShowError(line.Error);
+        return 2;
+    }
+    const bool capture = line.Kind == TCommandLine::TKind::Capture;
     TSingleInstance instance(QCoreApplication::applicationFilePath());
-    switch (instance.Start()) {
+    switch (instance.Start(1, capture ? CaptureAddress(line.Request) : QString())) {
         case TSingleInstance::TStartResult::Run:
             break;
         case TSingleInstance::TStartResult::Activated:
@@ -53,6 +82,12 @@ int main(int argc, char** argv) {
     urlView->SetExitAction(mainForm->CloseAction());
     mainForm->SetURLView(urlView.get());
     urlView->show();
+    TCaptureQueue captures(*urlView);
+    QObject::connect(&instance, &TSingleInstance::RequestReceived, &captures,
+                     &TCaptureQueue::AddAddress);
+    if (capture) {
+        captures.Add(line.Request);
+    }
     const int code = app.exec();
     urlView.reset();
     module->SaveConnectionString();

@@ -404,6 +404,92 @@
     </message>
 </context>
 <context>
+    <name>TCaptureQueue</name>
+    <message>
+        <source>Переданная ссылка не принята: %1</source>
+        <translation>The link handed over was not accepted: %1</translation>
+    </message>
+    <message>
+        <source>Ссылок пришло больше, чем программа держит в очереди (%1): не открыто ссылок: %2.</source>
+        <translation>More links arrived than the program keeps waiting (%1): links not opened: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>TCaptureRequest</name>
+    <message>
+        <source>Не указан адрес.</source>
+        <translation>No address given.</translation>
+    </message>
+    <message>
+        <source>Адрес содержит управляющий символ.</source>
+        <translation>The address contains a control character.</translation>
+    </message>
+    <message>
+        <source>Адрес «%1» не принят: %2.</source>
+        <translation>The address “%1” was not accepted: %2.</translation>
+    </message>
+    <message>
+        <source>Заголовок, описание или категория содержат управляющий символ.</source>
+        <translation>The title, description or category contains a control character.</translation>
+    </message>
+    <message>
+        <source>Запрос длиннее %1 знаков.</source>
+        <translation>The request is longer than %1 characters.</translation>
+    </message>
+    <message>
+        <source>Это не адрес «linkarium:».</source>
+        <translation>This is not a “linkarium:” address.</translation>
+    </message>
+    <message>
+        <source>Неизвестная команда «%1».</source>
+        <translation>Unknown command “%1”.</translation>
+    </message>
+    <message>
+        <source>Значение «%1» не в кодировке UTF-8.</source>
+        <translation>The value of “%1” is not UTF-8.</translation>
+    </message>
+    <message>
+        <source>Параметр «%1» указан дважды.</source>
+        <translation>The parameter “%1” is given twice.</translation>
+    </message>
+    <message>
+        <source>Неизвестный параметр «%1». Список параметров: linkarium --help</source>
+        <translation>Unknown option “%1”. For the list of options: linkarium --help</translation>
+    </message>
+    <message>
+        <source>После «%1» нет значения.</source>
+        <translation>No value after “%1”.</translation>
+    </message>
+    <message>
+        <source>«--title», «--description» и «--category» задаются вместе с «--add».</source>
+        <translation>“--title”, “--description” and “--category” are given together with “--add”.</translation>
+    </message>
+    <message>
+        <source>Использование:
+  linkarium                 открыть каталог
+  linkarium --add АДРЕС [--title ЗАГОЛОВОК] [--description ОПИСАНИЕ]
+            [--category КАТЕГОРИИ]
+                            открыть окно новой записи с этими данными
+                            (в уже запущенной копии, если она есть);
+                            запись сохраняется только по кнопке OK
+  linkarium linkarium:add?url=...&amp;title=...
+                            то же для ссылки «linkarium:» из браузера
+  linkarium --help          эта справка
+</source>
+        <translation>Usage:
+  linkarium                 open the catalogue
+  linkarium --add ADDRESS [--title TITLE] [--description DESCRIPTION]
+            [--category CATEGORIES]
+                            open a new record's window with these values
+                            (in the copy already running, if there is one);
+                            the record is saved only with the OK button
+  linkarium linkarium:add?url=...&amp;title=...
+                            the same for a "linkarium:" link from a browser
+  linkarium --help          this help
+</translation>
+    </message>
+</context>
+<context>
     <name>TCatalogueModule</name>
     <message>
         <source>Только чтение: у вашей роли на сервере нет права изменять записи каталога.</source>
@@ -2785,6 +2871,18 @@ Database file: %2</translation>
         <translation>Addresses replaced: %1. Not replaced (%2): these records were changed after the check or deleted; their addresses are left as they are.
 
 %3</translation>
+    </message>
+    <message>
+        <source>Адрес «%1» уже есть в каталоге: открыта его запись.</source>
+        <translation>The address “%1” is already in the catalogue: its record is opened.</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Ссылка «%1» не добавлена: поле «%2» длиной %3 знаков, а каталог хранит не более %4.</source>
+        <translation>The link “%1” was not added: the field “%2” is %3 characters long, and the catalogue holds at most %4.</translation>
     </message>
 </context>
 <context>

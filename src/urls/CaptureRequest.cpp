@@ -7,11 +7,9 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-namespace {
+#include <algorithm>
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("TCaptureRequest", text);
-}
+namespace {
 
 // A control character other than the line breaks and tabs a selection may hold; in the
 // address and the title, line breaks and tabs are refused too.
@@ -38,18 +36,21 @@ TCaptureParse checked(TCaptureRequest r) {
     };
     r.URL = r.URL.trimmed();
     if (r.URL.isEmpty()) {
-        return refuse(tr("Не указан адрес."));
+        return refuse(QCoreApplication::translate("TCaptureRequest", "Не указан адрес."));
     }
     if (hasControl(r.URL, false)) {
-        return refuse(tr("Адрес содержит управляющий символ."));
+        return refuse(
+            QCoreApplication::translate("TCaptureRequest", "Адрес содержит управляющий символ."));
     }
     const TAddressToOpen open = AddressToOpen(r.URL);
     if (open.url.isEmpty()) {
-        return refuse(tr("Адрес «%1» не принят: %2.").arg(r.URL, open.refusal));
+        return refuse(QCoreApplication::translate("TCaptureRequest", "Адрес «%1» не принят: %2.")
+                          .arg(r.URL, open.refusal));
     }
     if (hasControl(r.Title, true) || hasControl(r.Description, true) ||
         hasControl(r.Category, true)) {
-        return refuse(tr("Заголовок, описание или категория содержат управляющий символ."));
+        return refuse(QCoreApplication::translate(
+            "TCaptureRequest", "Заголовок, описание или категория содержат управляющий символ."));
     }
     r.Title = r.Title.simplified();
     r.Description.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -81,11 +82,12 @@ TCaptureParse ParseCaptureAddress(const QString& address) {
         return result;
     };
     if (address.size() > kMaxCaptureAddress) {
-        return refuse(tr("Запрос длиннее %1 знаков.").arg(kMaxCaptureAddress));
+        return refuse(QCoreApplication::translate("TCaptureRequest", "Запрос длиннее %1 знаков.")
+                          .arg(kMaxCaptureAddress));
     }
     static const QLatin1String kScheme("linkarium:");
     if (!address.startsWith(kScheme, Qt::CaseInsensitive)) {
-        return refuse(tr("Это не адрес «linkarium:»."));
+        return refuse(QCoreApplication::translate("TCaptureRequest", "Это не адрес «linkarium:»."));
     }
     QStringView rest = QStringView(address).mid(kScheme.size());
     if (rest.startsWith(QLatin1String("//"))) {
@@ -95,7 +97,8 @@ TCaptureParse ParseCaptureAddress(const QString& address) {
     const QStringView command = question < 0 ? rest : rest.first(question);
     if (command.compare(QLatin1String("add"), Qt::CaseInsensitive) != 0 &&
         command.compare(QLatin1String("add/"), Qt::CaseInsensitive) != 0) {
-        return refuse(tr("Неизвестная команда «%1».").arg(command.toString()));
+        return refuse(QCoreApplication::translate("TCaptureRequest", "Неизвестная команда «%1».")
+                          .arg(command.toString()));
     }
     TCaptureRequest r;
     QStringList seen;
@@ -105,7 +108,9 @@ TCaptureParse ParseCaptureAddress(const QString& address) {
         const QString name = (equals < 0 ? pair : pair.first(equals)).toString().toLower();
         QString value;
         if (!decoded(equals < 0 ? QStringView() : pair.mid(equals + 1), value)) {
-            return refuse(tr("Значение «%1» не в кодировке UTF-8.").arg(name));
+            return refuse(QCoreApplication::translate("TCaptureRequest",
+                                                      "Значение «%1» не в кодировке UTF-8.")
+                              .arg(name));
         }
         QString* field = name == QLatin1String("url")           ? &r.URL
                          : name == QLatin1String("title")       ? &r.Title
@@ -116,7 +121,9 @@ TCaptureParse ParseCaptureAddress(const QString& address) {
             continue;  // a later bookmarklet may send more than this copy knows
         }
         if (seen.contains(name)) {
-            return refuse(tr("Параметр «%1» указан дважды.").arg(name));
+            return refuse(
+                QCoreApplication::translate("TCaptureRequest", "Параметр «%1» указан дважды.")
+                    .arg(name));
         }
         seen << name;
         *field = value;
@@ -175,21 +182,28 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
                          : option == QLatin1String("--category")    ? &r.Category
                                                                     : nullptr;
         if (!field) {
-            return error(
-                tr("Неизвестный параметр «%1». Список параметров: linkarium --help").arg(option));
+            return error(QCoreApplication::translate(
+                             "TCaptureRequest",
+                             "Неизвестный параметр «%1». Список параметров: linkarium --help")
+                             .arg(option));
         }
         if (seen.contains(option)) {
-            return error(tr("Параметр «%1» указан дважды.").arg(option));
+            return error(
+                QCoreApplication::translate("TCaptureRequest", "Параметр «%1» указан дважды.")
+                    .arg(option));
         }
         if (i + 1 >= arguments.size()) {
-            return error(tr("После «%1» нет значения.").arg(option));
+            return error(QCoreApplication::translate("TCaptureRequest", "После «%1» нет значения.")
+                             .arg(option));
         }
         seen << option;
         add = add || option == QLatin1String("--add");
         *field = arguments.at(++i);
     }
     if (!add) {
-        return error(tr("«--title», «--description» и «--category» задаются вместе с «--add»."));
+        return error(QCoreApplication::translate(
+            "TCaptureRequest",
+            "«--title», «--description» и «--category» задаются вместе с «--add»."));
     }
     const TCaptureParse parse = checked(r);
     if (!parse.Ok()) {
@@ -200,8 +214,18 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     return line;
 }
 
+bool IsOwnCommandLine(const QStringList& arguments) {
+    static const QStringList own = {QStringLiteral("--add"),         QStringLiteral("--title"),
+                                    QStringLiteral("--description"), QStringLiteral("--category"),
+                                    QStringLiteral("--help"),        QStringLiteral("-h")};
+    return std::any_of(arguments.begin(), arguments.end(), [](const QString& a) {
+        return own.contains(a) || a.startsWith(QLatin1String("linkarium:"), Qt::CaseInsensitive);
+    });
+}
+
 QString CommandLineHelp() {
-    return tr(
+    return QCoreApplication::translate(
+        "TCaptureRequest",
         "Использование:\n"
         "  linkarium                 открыть каталог\n"
         "  linkarium --add АДРЕС [--title ЗАГОЛОВОК] [--description ОПИСАНИЕ]\n"

@@ -46,5 +46,8 @@ struct TCommandLine {
 // address, as the desktop hands a link over. Anything else is an error, never an option
 // of the toolkit's: the arguments are the program's own.
 TCommandLine ParseCommandLine(const QStringList& arguments);
+// Whether the arguments are the program's own (an option of ParseCommandLine's, or a
+// "linkarium:" address) rather than the toolkit's ("-style", "-platform"...).
+bool IsOwnCommandLine(const QStringList& arguments);
 // The text "--help" prints.
 QString CommandLineHelp();

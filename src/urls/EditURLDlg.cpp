@@ -56,6 +56,11 @@ void TEditURLForm::OpenRecord(const QVariant& key) {
                  tr("Описание"));
     LimitToField(ui->CategoryDBEdit, DataSet().FieldByName(QStringLiteral("Category")),
                  tr("Категории"));
+    if (DataSet().State() == TDataSetState::Insert && !m_captured.URL.isEmpty()) {
+        ui->URLDBEdit->setText(m_captured.URL);
+        ui->DescriptionDBMemo->setPlainText(m_captured.DescriptionText());
+        ui->CategoryDBEdit->setText(m_captured.Category);
+    }
     URLDBEditChange();
 }
 

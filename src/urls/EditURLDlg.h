@@ -1,5 +1,6 @@
 #pragma once
 
+#include "urls/CaptureRequest.h"
 #include "views/CommonDlg.h"
 
 #include <memory>
@@ -20,6 +21,10 @@ public:
     void URLDBEditChange();
     void GoSpeedButtonClick();
     void CategoryButtonClick();
+
+    // A new record starts with the request's address, description and categories, shown
+    // for the user to check; set before Execute. The texts must fit the fields.
+    void SetCaptured(const TCaptureRequest& request) { m_captured = request; }
 
     // A record the catalogue held already with the address being added, which the user
     // chose to open instead; invalid otherwise.
@@ -48,6 +53,7 @@ private:
 
     QVariantList m_read;
     QVariant m_openInstead;
+    TCaptureRequest m_captured;
 
     std::unique_ptr<Ui::TEditURLForm> ui;
 };

@@ -6,6 +6,7 @@
 #include "gridtools/ExDBGrid.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DataSet.h"
+#include "urls/CaptureRequest.h"
 #include "urls/Categories.h"
 #include "urls/DuplicatesDlg.h"
 #include "urls/EditURLDlg.h"
@@ -23,6 +24,13 @@
 #include <QTimer>
 
 namespace {
+
+// An address as a message shows it: a long one in its first 200 characters and "…", so
+// that the box stays on the screen (only the message is shortened).
+QString shownAddress(const QString& url) {
+    constexpr int kShown = 200;
+    return url.size() <= kShown ? url : url.left(kShown) + QChar(0x2026);
+}
 
 const QColor kVisited(128, 0, 128);
 const QColor kNotVisited(0, 0, 255);
@@ -240,12 +248,56 @@ QString TURLViewForm::ReadOnlyReason() const {
     return m_module.RecordsReadOnly;
 }
 
-void TURLViewForm::editRecord(const QVariant& key) {
+void TURLViewForm::AddCaptured(const TCaptureRequest& request) {
+    TConnection& connection = m_module.ADOConnection;
+    const QVariant held =
+        connection.Value(QStringLiteral("SELECT SubjectURLID FROM SubjectURLs WHERE URL = :URL"),
+                         {{QStringLiteral("URL"), request.URL}});
+    if (held.isValid() && !held.isNull()) {
+        ShowInformation(tr("Адрес «%1» уже есть в каталоге: открыта его запись.")
+                            .arg(shownAddress(request.URL)),
+                        this);
+        DataSet().Locate(KeyFieldName(), {held}, 0);
+        editRecord(held);
+        return;
+    }
+    // The dialog's fields refuse a text longer than the catalogue holds: the request is
+    // refused whole, saying which text is too long, before anything is shown cut.
+    const QString description = request.DescriptionText();
+    const struct {
+        QString caption;
+        int length;
+        int size;
+    } texts[] = {
+        {tr("Адрес"), int(request.URL.size()), URLFieldSize(connection, QStringLiteral("URL"))},
+        // The memo stores each line break as CR LF.
+        {tr("Описание"), int(description.size() + description.count(QLatin1Char('\n'))),
+         URLFieldSize(connection, QStringLiteral("Description"))},
+        {tr("Категории"), int(request.Category.size()), CategoryFieldSize(connection)},
+    };
+    for (const auto& text : texts) {
+        if (text.length > text.size) {
+            ShowError(tr("Ссылка «%1» не добавлена: поле «%2» длиной %3 знаков, а каталог "
+                         "хранит не более %4.")
+                          .arg(shownAddress(request.URL), text.caption)
+                          .arg(text.length)
+                          .arg(text.size),
+                      this);
+            return;
+        }
+    }
+    editRecord(QVariant(), &request);
+}
+
+void TURLViewForm::editRecord(const QVariant& key, const TCaptureRequest* captured) {
     QVariant recordKey;
     QVariant instead;
     bool saved = false;
     {
         TEditURLForm dialog(m_module, this);
+        if (captured) {
+            dialog.SetCaptured(*captured);
+        }
         dialog.Execute(key);
         recordKey = dialog.RecordKey();
         saved = dialog.Saved();

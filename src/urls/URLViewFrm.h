@@ -8,6 +8,7 @@
 #include <memory>
 
 class TImportExportCommands;
+struct TCaptureRequest;
 class TLinkCheckCommands;
 class TLinkCheckForm;
 class TVisitedLinks;
@@ -63,6 +64,11 @@ public:
     void actFindDuplicatesExecute();
     void FilterByCategory(const QString& name);
 
+    // A link handed over from outside: the record dialog of a new record filled with it,
+    // or, when the catalogue holds the address already, that record's dialog with a note.
+    // Texts longer than the catalogue's fields are refused with a message, never cut.
+    void AddCaptured(const TCaptureRequest& request);
+
     // The category names, offered as a free list for the field Category.
     void PrepareFilterDialog(TDBGridFilterForm& dialog) override;
 
@@ -78,7 +84,7 @@ private:
     QAction* recordCommand(const char* name, const QString& caption,
                            void (TURLViewForm::*handler)());
     // Runs the URL dialog for a key (null: a new record); the view reads again what it saved.
-    void editRecord(const QVariant& key);
+    void editRecord(const QVariant& key, const TCaptureRequest* captured = nullptr);
     bool urlColumnSelected() const;
     bool overLink(const QPoint& pos) const;
 

@@ -143,6 +143,24 @@ private Q_SLOTS:
         QTest::newRow("help among others")
             << QStringList{"--add", "e.org", "--help"} << error << QStringList() << "«--help»";
     }
+    // Arguments of the program's own are kept from the toolkit; the toolkit's own options
+    // (a style, a platform) still reach it when none of ours is given.
+    void ownCommandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("own");
+        QTest::newRow("none") << QStringList() << false;
+        QTest::newRow("style") << QStringList{"-style", "fusion"} << false;
+        QTest::newRow("title among toolkit's")
+            << QStringList{"-style", "fusion", "--add", "e.org", "--title", "t"} << true;
+        QTest::newRow("link") << QStringList{"LINKARIUM:add?url=e.org"} << true;
+        QTest::newRow("help") << QStringList{"--help"} << true;
+    }
+    void ownCommandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, own);
+        QCOMPARE(IsOwnCommandLine(arguments), own);
+    }
+
     void commandLine() {
         QFETCH(QStringList, arguments);
         QFETCH(int, kind);
