@@ -52,8 +52,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool capture = line.Kind == TCommandLine::TKind::Capture;
+    const QString request = capture ? CaptureAddress(line.Request) : QString();
+    // Refused here, as the running copy would refuse it: the same request gets the same
+    // answer whether or not a copy runs.
+    const TCaptureParse handed = ParseCaptureAddress(request);
+    if (capture && !handed.Ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(handed.Refusal));
+        ShowError(handed.Refusal);
+        return 2;
+    }
     TSingleInstance instance(QCoreApplication::applicationFilePath());
-    switch (instance.Start(1, capture ? CaptureAddress(line.Request) : QString())) {
+    switch (instance.Start(1, request)) {
         case TSingleInstance::TStartResult::Run:
             break;
         case TSingleInstance::TStartResult::Activated:

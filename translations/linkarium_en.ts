@@ -480,11 +480,11 @@
   linkarium                 open the catalogue
   linkarium --add ADDRESS [--title TITLE] [--description DESCRIPTION]
             [--category CATEGORIES]
-                            open a new record's window with these values
+                            open a new record&apos;s window with these values
                             (in the copy already running, if there is one);
                             the record is saved only with the OK button
   linkarium linkarium:add?url=...&amp;title=...
-                            the same for a "linkarium:" link from a browser
+                            the same for a &quot;linkarium:&quot; link from a browser
   linkarium --help          this help
 </translation>
     </message>

@@ -11,19 +11,36 @@
 
 namespace {
 
-// A control character other than the line breaks and tabs a selection may hold; in the
-// address and the title, line breaks and tabs are refused too.
-bool hasControl(const QString& text, bool multiLine) {
+// A character that is not shown as itself: a control character other than the line
+// breaks and tabs a selection may hold, or a format character (a zero-width space before
+// "javascript:", a direction override that shows "gpj.exe" as "exe.jpg"). The page's own
+// text may need a joiner between letters, so text fields keep U+200C and U+200D.
+bool hasHidden(const QString& text, bool address) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (multiLine && (u == u'\n' || u == u'\r' || u == u'\t')) {
+        if (!address && (u == u'\n' || u == u'\r' || u == u'\t' || u == 0x200C || u == 0x200D)) {
             continue;
         }
-        if (u == 0 || c.category() == QChar::Other_Control) {
+        if (u == 0 || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) {
             return true;
         }
     }
     return false;
+}
+
+// How a refusal shows a text from outside: hidden characters as "?", and a long one in its
+// first 200 characters and "…", so that the message stays on the screen and the terminal
+// takes no escape sequence from it.
+QString shown(const QString& text) {
+    constexpr int kShown = 200;
+    QString out = text.left(kShown);
+    for (QChar& c : out) {
+        if (c.unicode() < 0x20 || c.category() == QChar::Other_Control ||
+            c.category() == QChar::Other_Format) {
+            c = QLatin1Char('?');
+        }
+    }
+    return text.size() <= kShown ? out : out + QChar(0x2026);
 }
 
 // Checks and tidies a request: the address trimmed and a web or mail one, the title on one
@@ -38,17 +55,17 @@ TCaptureParse checked(TCaptureRequest r) {
     if (r.URL.isEmpty()) {
         return refuse(QCoreApplication::translate("TCaptureRequest", "Не указан адрес."));
     }
-    if (hasControl(r.URL, false)) {
+    if (hasHidden(r.URL, true)) {
         return refuse(
             QCoreApplication::translate("TCaptureRequest", "Адрес содержит управляющий символ."));
     }
     const TAddressToOpen open = AddressToOpen(r.URL);
     if (open.url.isEmpty()) {
         return refuse(QCoreApplication::translate("TCaptureRequest", "Адрес «%1» не принят: %2.")
-                          .arg(r.URL, open.refusal));
+                          .arg(shown(r.URL), open.refusal));
     }
-    if (hasControl(r.Title, true) || hasControl(r.Description, true) ||
-        hasControl(r.Category, true)) {
+    if (hasHidden(r.Title, false) || hasHidden(r.Description, false) ||
+        hasHidden(r.Category, false)) {
         return refuse(QCoreApplication::translate(
             "TCaptureRequest", "Заголовок, описание или категория содержат управляющий символ."));
     }
@@ -61,11 +78,26 @@ TCaptureParse checked(TCaptureRequest r) {
     return result;
 }
 
-// A percent-encoded value as text; false when its bytes are not UTF-8.
+// A percent-encoded value as text; false when its bytes are not UTF-8. A "%" without two
+// hexadecimal digits after it stands for itself, as a form's decoder reads it.
 bool decoded(QStringView encoded, QString& text) {
-    QByteArray bytes = encoded.toUtf8();
-    bytes.replace('+', ' ');  // a form's blank (HTML, application/x-www-form-urlencoded)
-    bytes = QByteArray::fromPercentEncoding(bytes);
+    const QByteArray in = encoded.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(in.size());
+    const auto hex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in.at(i);
+        if (c == '+') {
+            bytes += ' ';  // a form's blank (application/x-www-form-urlencoded)
+        } else if (c == '%' && i + 2 < in.size() && hex(in.at(i + 1)) && hex(in.at(i + 2))) {
+            bytes += static_cast<char>(QByteArray::fromHex(in.mid(i + 1, 2)).at(0));
+            i += 2;
+        } else {
+            bytes += c;
+        }
+    }
     if (!IsUtf8(bytes)) {
         return false;
     }
@@ -98,7 +130,7 @@ TCaptureParse ParseCaptureAddress(const QString& address) {
     if (command.compare(QLatin1String("add"), Qt::CaseInsensitive) != 0 &&
         command.compare(QLatin1String("add/"), Qt::CaseInsensitive) != 0) {
         return refuse(QCoreApplication::translate("TCaptureRequest", "Неизвестная команда «%1».")
-                          .arg(command.toString()));
+                          .arg(shown(command.toString())));
     }
     TCaptureRequest r;
     QStringList seen;
@@ -110,7 +142,7 @@ TCaptureParse ParseCaptureAddress(const QString& address) {
         if (!decoded(equals < 0 ? QStringView() : pair.mid(equals + 1), value)) {
             return refuse(QCoreApplication::translate("TCaptureRequest",
                                                       "Значение «%1» не в кодировке UTF-8.")
-                              .arg(name));
+                              .arg(shown(name)));
         }
         QString* field = name == QLatin1String("url")           ? &r.URL
                          : name == QLatin1String("title")       ? &r.Title
@@ -123,7 +155,7 @@ TCaptureParse ParseCaptureAddress(const QString& address) {
         if (seen.contains(name)) {
             return refuse(
                 QCoreApplication::translate("TCaptureRequest", "Параметр «%1» указан дважды.")
-                    .arg(name));
+                    .arg(shown(name)));
         }
         seen << name;
         *field = value;
@@ -185,16 +217,16 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
             return error(QCoreApplication::translate(
                              "TCaptureRequest",
                              "Неизвестный параметр «%1». Список параметров: linkarium --help")
-                             .arg(option));
+                             .arg(shown(option)));
         }
         if (seen.contains(option)) {
             return error(
                 QCoreApplication::translate("TCaptureRequest", "Параметр «%1» указан дважды.")
-                    .arg(option));
+                    .arg(shown(option)));
         }
         if (i + 1 >= arguments.size()) {
             return error(QCoreApplication::translate("TCaptureRequest", "После «%1» нет значения.")
-                             .arg(option));
+                             .arg(shown(option)));
         }
         seen << option;
         add = add || option == QLatin1String("--add");

@@ -23,9 +23,10 @@ struct TCaptureParse {
     bool Ok() const { return Refusal.isEmpty(); }
 };
 
-// The longest "linkarium:" address taken, in characters: far beyond an address with a long
-// selection, short enough that a page cannot make the program hold much.
-constexpr int kMaxCaptureAddress = 64 * 1024;
+// The longest "linkarium:" address taken, in characters: room for a selection of some ten
+// thousand letters percent-encoded, within the line a later start may hand the running copy,
+// short enough that a page cannot make the program hold much.
+constexpr int kMaxCaptureAddress = 200 * 1024;
 
 // "linkarium:add?url=...&title=...&description=...&category=..." with percent-encoded UTF-8
 // values. Refused: another command, a parameter given twice, no address, bytes that are not

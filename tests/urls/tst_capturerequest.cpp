@@ -40,7 +40,22 @@ private Q_SLOTS:
              {"mailto:a@e.org", "", "", ""});
         take("8 KB address", "linkarium:add?url=http%3A%2F%2Fe.org%2F" + QString(8192, 'a'),
              {"http://e.org/" + QString(8192, 'a'), "", "", ""});
+        // A "%" without two hexadecimal digits stands for itself, as a form's decoder reads it.
+        take("stray percent signs", "linkarium:add?url=e.org&description=x%2xy%G1%4%%41%zz%",
+             {"e.org", "", "x%2xy%G1%4%A%zz%", ""});
+        take("joiners in text kept", "linkarium:add?url=e.org&title=a%E2%80%8Cb%E2%80%8Dc",
+             {"e.org", QString::fromUtf8("a\u200Cb\u200Dc"), "", ""});
         refuse("another command", "linkarium:delete?url=e.org", "Неизвестная команда «delete»");
+        refuse("zero-width space before a scheme",
+               "linkarium:add?url=%E2%80%8Bjavascript%3Aalert(1)", "управляющий символ");
+        refuse("direction override in the address",
+               "linkarium:add?url=http%3A%2F%2Fx.example%2F%E2%80%AEgpj.exe", "управляющий");
+        refuse("direction override in the title", "linkarium:add?url=e.org&title=%E2%80%AEabc",
+               "управляющий символ");
+        refuse("zero-width no-break space in the selection",
+               "linkarium:add?url=e.org&description=a%EF%BB%BFb", "управляющий символ");
+        refuse("escape sequence in the command is not echoed", "linkarium:\x1b[31mEVIL?url=e.org",
+               "Неизвестная команда «?[31mEVIL»");
         refuse("another scheme", "http://e.org", "не адрес «linkarium:»");
         refuse("no address", "linkarium:add?title=t", "Не указан адрес");
         refuse("blank address", "linkarium:add?url=%20%20", "Не указан адрес");
@@ -53,6 +68,9 @@ private Q_SLOTS:
         refuse("NUL in selection", "linkarium:add?url=e.org&description=a%00", "управляющий");
         refuse("escape in category", "linkarium:add?url=e.org&category=%1B", "управляющий");
         refuse("not UTF-8", "linkarium:add?url=e.org&title=%C0%AF", "«title» не в кодировке");
+        refuse("long address shown shortened",
+               "linkarium:add?url=javascript%3A" + QString(5000, 'A'),
+               qPrintable("«javascript:" + QString(189, 'A') + QChar(0x2026) + "»"));
         refuse("too long", "linkarium:add?url=e.org&title=" + QString(kMaxCaptureAddress, 'a'),
                "длиннее");
     }
