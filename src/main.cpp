@@ -45,21 +45,30 @@ int main(int argc, char** argv) {
         std::fputs(CommandLineHelp().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    if (line.Kind == TCommandLine::TKind::Error) {
-        // Said on the terminal and in a window: a link from the desktop has no terminal.
+    // A link from the desktop (a browser's page, perhaps firing many) goes to the running
+    // copy as it is, even malformed: that copy refuses it in its turn, one window at a time.
+    const bool fromLink =
+        own && arguments.size() == 1 &&
+        arguments.first().startsWith(QLatin1String("linkarium:"), Qt::CaseInsensitive);
+    if (line.Kind == TCommandLine::TKind::Error && !fromLink) {
+        // Said on the terminal and in a window: a command of the desktop has no terminal.
         std::fprintf(stderr, "%s\n", qPrintable(line.Error));
         ShowError(line.Error);
         return 2;
     }
-    const bool capture = line.Kind == TCommandLine::TKind::Capture;
-    const QString request = capture ? CaptureAddress(line.Request) : QString();
-    // Refused here, as the running copy would refuse it: the same request gets the same
-    // answer whether or not a copy runs.
-    const TCaptureParse handed = ParseCaptureAddress(request);
-    if (capture && !handed.Ok()) {
-        std::fprintf(stderr, "%s\n", qPrintable(handed.Refusal));
-        ShowError(handed.Refusal);
-        return 2;
+    const bool capture = fromLink || line.Kind == TCommandLine::TKind::Capture;
+    const QString request = fromLink  ? arguments.first()
+                            : capture ? CaptureAddress(line.Request)
+                                      : QString();
+    if (capture && !fromLink) {
+        // Refused here, as the running copy would refuse it: the same request gets the same
+        // answer whether or not a copy runs.
+        const TCaptureParse handed = ParseCaptureAddress(request);
+        if (!handed.Ok()) {
+            std::fprintf(stderr, "%s\n", qPrintable(handed.Refusal));
+            ShowError(handed.Refusal);
+            return 2;
+        }
     }
     TSingleInstance instance(QCoreApplication::applicationFilePath());
     switch (instance.Start(1, request)) {
@@ -95,7 +104,7 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &TSingleInstance::RequestReceived, &captures,
                      &TCaptureQueue::AddAddress);
     if (capture) {
-        captures.Add(line.Request);
+        captures.AddAddress(request);
     }
     const int code = app.exec();
     urlView.reset();
